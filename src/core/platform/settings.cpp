@@ -1,0 +1,23 @@
+#include "core/platform/settings.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QSettings>
+
+QString settingsFilePath(const QString &fileName)
+{
+    return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(fileName);
+}
+
+QVariant readSetting(const QString &key, const QString &fileName)
+{
+    QSettings settings(settingsFilePath(fileName), QSettings::IniFormat);
+    return settings.value(key, QVariant());
+}
+
+void writeSetting(const QString &key, const QVariant &value, const QString &fileName)
+{
+    QSettings settings(settingsFilePath(fileName), QSettings::IniFormat);
+    settings.setValue(key, value);
+    settings.sync();
+}

@@ -1,0 +1,64 @@
+#include "core/project/avdata.h"
+
+#include <QJsonValue>
+#include <QStringList>
+#include <QUuid>
+
+#include <limits>
+
+AVData::AVData() : uuid(QUuid::createUuid().toString()) {}
+
+void AVData::copyValuesFrom(const AVData &other)
+{
+    const QString keep = uuid;
+    *this = other;
+    uuid = keep;
+}
+
+QJsonObject AVData::toJson() const
+{
+    QJsonObject json;
+    json.insert("uuid", uuid);
+    json.insert("title", title);
+    json.insert("fileName", fileName);
+    json.insert("duration", duration);
+    json.insert("videoSize", QStringLiteral("%1x%2").arg(videoWidth).arg(videoHeight));
+    json.insert("position", position);
+    json.insert("beginTime", beginTime);
+    json.insert("endTime", endTime);
+    return json;
+}
+
+// Times are read as 64-bit numbers so that clips longer than 2^31 ms survive a reopen.
+static qint64 readTime(const QJsonObject &json, const char *key)
+{
+    const QJsonValue v = json.value(QLatin1String(key));
+    if (v.isDouble()) {
+        const qint64 exact = v.toInteger(std::numeric_limits<qint64>::min());
+        return exact != std::numeric_limits<qint64>::min() ? exact
+                                                           : static_cast<qint64>(v.toDouble());
+    }
+    if (v.isString()) {
+        bool ok = false;
+        const qint64 n = v.toString().toLongLong(&ok);
+        return ok ? n : 0;
+    }
+    return 0;
+}
+
+AVData AVData::fromJson(const QJsonObject &json)
+{
+    AVData d;
+    d.uuid = json.value("uuid").toString();
+    d.title = json.value("title").toString();
+    d.fileName = json.value("fileName").toString();
+    d.duration = readTime(json, "duration");
+    d.position = readTime(json, "position");
+    d.beginTime = readTime(json, "beginTime");
+    d.endTime = readTime(json, "endTime");
+    const QStringList size = json.value("videoSize").toString().split('x');
+    d.videoWidth = size.value(0).toInt();
+    // A size without "x" has no height: treat it as unknown.
+    d.videoHeight = size.size() > 1 ? size.at(1).toInt() : -1;
+    return d;
+}

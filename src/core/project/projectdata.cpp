@@ -1,0 +1,211 @@
+#include "core/project/projectdata.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QFileInfo>
+#include <QJsonObject>
+#include <QSettings>
+#include <QUuid>
+
+ProjectData *ProjectData::instance()
+{
+    static ProjectData *project = new ProjectData;
+    return project;
+}
+
+ProjectData::ProjectData() { reset(); }
+
+void ProjectData::setProjectDir(const QString &dir)
+{
+    m_projectDir = dir;
+    for (AVData &d : m_avDatas)
+        d.filePath = QStringLiteral("%1/%2").arg(m_projectDir, d.fileName);
+}
+
+QString ProjectData::indexFilePath() const { return QStringLiteral("%1/pro.lsnc").arg(m_projectDir); }
+
+QString ProjectData::coverPath() const { return QStringLiteral("%1/Cover.png").arg(m_projectDir); }
+
+int ProjectData::indexOf(const AVData &clip) const
+{
+    for (int i = 0; i < m_avDatas.size(); ++i)
+        if (m_avDatas.at(i).uuid == clip.uuid)
+            return i;
+    return -1;
+}
+
+void ProjectData::recomputePositions(int from)
+{
+    if (from < 0)
+        from = 0;
+    qint64 p = 0;
+    if (from > 0 && from <= m_avDatas.size()) {
+        const AVData &prev = m_avDatas.at(from - 1);
+        p = prev.position + prev.length();
+    }
+    for (int k = from; k < m_avDatas.size(); ++k) {
+        m_avDatas[k].position = p;
+        p += m_avDatas.at(k).length();
+    }
+}
+
+void ProjectData::insert(int index, const AVData &clip)
+{
+    if (index < 0 || index > m_avDatas.size())
+        index = m_avDatas.size();
+    m_avDatas.insert(index, clip);
+    recomputePositions(index);
+}
+
+void ProjectData::replace(const AVData &clip)
+{
+    const int i = indexOf(clip);
+    if (i < 0)
+        return;
+    m_avDatas.removeAt(i);
+    insert(i, clip);
+}
+
+void ProjectData::removeAt(int index)
+{
+    if (index < 0 || index >= m_avDatas.size())
+        return;
+    m_avDatas.removeAt(index);
+    recomputePositions(index);
+}
+
+void ProjectData::setAvDatas(const QList<AVData> &clips)
+{
+    m_avDatas = clips;
+    recomputePositions(0);
+}
+
+void ProjectData::setDuration(const QString &path, qint64 durationMs)
+{
+    const QFileInfo target(path);
+    for (AVData &d : m_avDatas)
+        if (QFileInfo(d.filePath) == target)
+            d.duration = durationMs;
+}
+
+ClipAtResult ProjectData::clipAt(qint64 timeMs) const
+{
+    ClipAtResult result;
+    if (timeMs < 0 || m_avDatas.isEmpty())
+        return result;
+    for (const AVData &d : m_avDatas) {
+        if (d.position <= timeMs && timeMs < d.position + d.length()) {
+            result.clip = d;
+            result.offset = timeMs - d.position;
+            return result;
+        }
+    }
+    result.clip = m_avDatas.last();
+    result.offset = result.clip.length();
+    return result;
+}
+
+AVData ProjectData::newClip(const QString &fileName) const
+{
+    AVData d;
+    QString name = fileName;
+    if (name.isEmpty())
+        name = QStringLiteral("%1.mp4").arg(QUuid::createUuid().toString());
+    QString candidate = QStringLiteral("%1%2").arg(m_projectDir, name);
+    int counter = 2;
+    while (QFileInfo::exists(candidate)) {
+        const int dot = name.lastIndexOf('.');
+        const QString stem = dot < 0 ? name : name.left(dot);
+        const QString ext = dot < 0 ? QString() : name.mid(dot);
+        name = QStringLiteral("%1_%2%3").arg(stem).arg(counter++).arg(ext);
+        candidate = QStringLiteral("%1%2").arg(m_projectDir, name);
+    }
+    d.fileName = name;
+    d.filePath = candidate;
+    return d;
+}
+
+void ProjectData::markSaved() { m_savedAvDatas = m_avDatas; }
+
+bool ProjectData::isModified() const
+{
+    if (m_avDatas.size() != m_savedAvDatas.size())
+        return true;
+    for (int i = 0; i < m_avDatas.size(); ++i)
+        if (m_avDatas.at(i).uuid != m_savedAvDatas.at(i).uuid)
+            return true;
+    return false;
+}
+
+void ProjectData::clear()
+{
+    m_avDatas.clear();
+    m_savedAvDatas.clear();
+    m_projectDir.clear();
+    m_filePath.clear();
+}
+
+void ProjectData::reset()
+{
+    clear();
+    setProjectDir(defaultProjectDir());
+}
+
+QVariant ProjectData::toVariant() const
+{
+    QVariantList list;
+    for (const AVData &d : m_avDatas)
+        list.append(QVariant(d.toJson()));
+    return list;
+}
+
+static QJsonObject toJsonObject(const QVariant &v)
+{
+    if (v.metaType().id() == QMetaType::QJsonObject)
+        return v.toJsonObject();
+    return QJsonObject::fromVariantMap(v.toMap());
+}
+
+void ProjectData::fromVariant(const QVariant &variant)
+{
+    const QVariantList list = variant.toList();
+    for (const QVariant &v : list) {
+        AVData d = AVData::fromJson(toJsonObject(v));
+        d.filePath = QStringLiteral("%1/%2").arg(m_projectDir, d.fileName);
+        m_avDatas.append(d);
+    }
+}
+
+bool ProjectData::writeIndex() const
+{
+    QSettings index(indexFilePath(), QSettings::IniFormat);
+    index.setValue("avDatas", toVariant());
+    index.sync();
+    return index.status() == QSettings::NoError;
+}
+
+QList<QJsonObject> ProjectData::readIndexObjects(const QString &indexFile)
+{
+    QList<QJsonObject> objects;
+    QSettings index(indexFile, QSettings::IniFormat);
+    const QVariantList list = index.value("avDatas").toList();
+    for (const QVariant &v : list)
+        objects.append(toJsonObject(v));
+    return objects;
+}
+
+static QString md5Hex(const QString &path)
+{
+    return QString::fromLatin1(
+        QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Md5).toHex());
+}
+
+QString dataDir(const QString &path)
+{
+    return QStringLiteral("%1/data/%2/").arg(QCoreApplication::applicationDirPath(), md5Hex(path));
+}
+
+QString cacheDir(const QString &path)
+{
+    return QStringLiteral("%1/cache/%2/").arg(QCoreApplication::applicationDirPath(), md5Hex(path));
+}

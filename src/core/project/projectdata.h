@@ -1,0 +1,79 @@
+#pragma once
+// The one open project: its folder, the packed file it came from, and the clips laid end to
+// end on the timeline. Not locked: use it on the main thread only; workers hand their changes
+// to the main thread and wait there.
+#include "core/project/avdata.h"
+
+#include <QList>
+#include <QObject>
+#include <QVariant>
+
+struct ClipAtResult
+{
+    AVData clip;
+    qint64 offset = -1;  // milliseconds into the clip's used span; -1 when there is none
+};
+
+class ProjectData : public QObject
+{
+    Q_OBJECT
+public:
+    static ProjectData *instance();
+
+    QString projectDir() const { return m_projectDir; }
+    void setProjectDir(const QString &dir);
+    QString filePath() const { return m_filePath; }
+    void setFilePath(const QString &path) { m_filePath = path; }
+    QString indexFilePath() const;
+    QString coverPath() const;
+
+    int count() const { return m_avDatas.size(); }
+    const AVData &at(int index) const { return m_avDatas.at(index); }
+    const QList<AVData> &avDatas() const { return m_avDatas; }
+    int indexOf(const AVData &clip) const;
+
+    void insert(int index, const AVData &clip);
+    void replace(const AVData &clip);
+    void removeAt(int index);
+    void remove(const AVData &clip) { removeAt(indexOf(clip)); }
+    void removeLast() { removeAt(count() - 1); }
+    // Replaces the whole clip list (undo and redo); positions are recomputed.
+    void setAvDatas(const QList<AVData> &clips);
+
+    void setDuration(const QString &path, qint64 durationMs);
+
+    // The clip whose used span holds `timeMs` (start inclusive, end exclusive) and the offset
+    // into it. Past the end: the last clip at its end. Negative time or no clips: offset -1.
+    ClipAtResult clipAt(qint64 timeMs) const;
+
+    // A new clip for a media file about to be written into the project folder; a taken file
+    // name gets "_2", "_3"... appended to its stem.
+    AVData newClip(const QString &fileName = QString()) const;
+
+    void markSaved();
+    bool isModified() const;
+
+    void clear();
+    void reset();
+
+    QVariant toVariant() const;
+    void fromVariant(const QVariant &variant);
+    bool writeIndex() const;
+    // Reads the clips' JSON objects stored under "avDatas" in an index file.
+    static QList<QJsonObject> readIndexObjects(const QString &indexFile);
+
+    static QString defaultProjectDir() { return QStringLiteral("./data/temp/"); }
+
+private:
+    ProjectData();
+    void recomputePositions(int from);
+
+    QString m_projectDir;
+    QString m_filePath;
+    QList<AVData> m_avDatas;
+    QList<AVData> m_savedAvDatas;
+};
+
+// Working folder and cover cache of a packed project file, keyed by the MD5 of its path.
+QString dataDir(const QString &path);
+QString cacheDir(const QString &path);
