@@ -1,0 +1,54 @@
+#pragma once
+// The program's command line: an optional packed project file, --help, --version,
+// --crash-report FILE, and commands that run without a display (added with
+// addConsoleCommand). Main thread only.
+//
+// main() parses first, before any application object exists; a console command (and
+// --help, --version, a bad command line) then runs under a QCoreApplication, everything else
+// under a QApplication.
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QList>
+#include <QStringList>
+
+#include <functional>
+
+class CommandLine
+{
+public:
+    // Runs a console command; returns the process exit code.
+    using ConsoleRun = std::function<int(const CommandLine &)>;
+
+    CommandLine();
+
+    // Registers an option that, when given, runs `run` instead of opening a window.
+    void addConsoleCommand(const QCommandLineOption &option, ConsoleRun run);
+
+    // Parses the whole argument list (program name first). False when it is not valid;
+    // runConsoleCommand() then reports the error.
+    bool parse(const QStringList &arguments);
+
+    // True when the command line asks for something that needs no display.
+    bool isConsoleCommand() const;
+    // Prints help, version or the parse error, or runs the console command that was given.
+    int runConsoleCommand() const;
+
+    // The first positional argument (the packed project file), empty when none.
+    QString projectFile() const;
+    // The report named by --crash-report, empty when the option is absent.
+    QString crashReportFile() const;
+    bool isSet(const QString &name) const { return m_parser.isSet(name); }
+    QString value(const QString &name) const { return m_parser.value(name); }
+    QStringList positionalArguments() const { return m_parser.positionalArguments(); }
+
+    QString helpText() const { return m_parser.helpText(); }
+    static QString versionText();
+
+private:
+    QCommandLineParser m_parser;
+    QCommandLineOption m_helpOption;
+    QCommandLineOption m_versionOption;
+    QCommandLineOption m_crashReportOption;
+    QList<QPair<QCommandLineOption, ConsoleRun>> m_consoleCommands;
+    bool m_parsed = false;
+};

@@ -1,0 +1,50 @@
+#include "ui/app/startup.h"
+
+#include "core/platform/processes.h"
+#include "core/project/recentfiles.h"
+#include "ui/base/basewindow.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QFile>
+#include <QMessageBox>
+
+bool refuseSecondInstance()
+{
+    if (processCount(QString::fromLatin1(kProgramName)) <= 1)
+        return false;
+    const QString text = QApplication::translate("Startup", "程序正在运行中,请勿重复打开");
+    qWarning().noquote() << text;
+    QMessageBox::warning(nullptr, QApplication::translate("Startup", "警告"), text, QMessageBox::Ok);
+    return true;
+}
+
+bool applyApplicationStyleSheet(QApplication &app, const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    app.setStyleSheet(QString::fromUtf8(file.readAll()));
+    file.close();
+    return true;
+}
+
+int showCrashReport(const QString &reportFile)
+{
+    qWarning().noquote() << "crash report:" << reportFile;
+    QMessageBox box;
+    box.setText(QApplication::translate("Startup", "亲， 出错了，重新启动下吧！"));
+    box.exec();
+    return 0;
+}
+
+QWidget *openFirstWindow(const QString &projectFile)
+{
+    RecentFiles::instance()->load();
+    auto *window = new BaseWindow;
+    window->setTitle(QApplication::translate("Startup", "Lumora录课"));
+    if (!projectFile.isEmpty())
+        qDebug().noquote() << "project file:" << projectFile;
+    window->show();
+    return window;
+}

@@ -1,0 +1,45 @@
+#include "ui/base/commonsuccesswindow.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QTimer>
+
+CommonSuccessWindow::CommonSuccessWindow(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("SavePromptWindow"));
+    setFixedSize(120, 48);
+
+    auto *inner = new QWidget(this);
+    inner->setFixedSize(120, 48);
+    auto *layout = new QHBoxLayout(inner);
+    layout->setSpacing(6);
+    layout->setContentsMargins(20, 0, 20, 0);
+    auto *icon = new QLabel(inner);
+    icon->setFixedSize(18, 18);
+    icon->setScaledContents(true);
+    icon->setPixmap(QPixmap(QStringLiteral(":/images/icon_success.png")));
+    m_textLabel = new QLabel(inner);
+    layout->addWidget(icon);
+    layout->addWidget(m_textLabel);
+
+    // One timer, so that a second message restarts the wait instead of being hidden early
+    // by the first message's timer.
+    m_hideTimer = new QTimer(this);
+    m_hideTimer->setSingleShot(true);
+    connect(m_hideTimer, &QTimer::timeout, this, &QWidget::hide);
+}
+
+void CommonSuccessWindow::showMessage(const QString &text, int msec)
+{
+    m_textLabel->setText(text);
+    const int parentWidth = parentWidget() ? parentWidget()->width() : width();
+    move((parentWidth - width()) / 2, 180);
+    show();
+    raise();
+    m_hideTimer->start(msec);
+}
+
+QString CommonSuccessWindow::text() const
+{
+    return m_textLabel->text();
+}
