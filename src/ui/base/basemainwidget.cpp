@@ -56,7 +56,8 @@ BaseMainWidget::BaseMainWidget(QWidget *parent) : QWidget(parent)
     m_ui.title->move(100, 0);
     m_ui.title->lower();
 
-    m_layout->addWidget(m_ui.titleBar);
+    // Kept at the top also while the frame has no content yet.
+    m_layout->addWidget(m_ui.titleBar, 0, Qt::AlignTop);
 
     connect(m_ui.minimize, &QToolButton::clicked, this, [this] { window()->showMinimized(); });
     connect(m_ui.maximize, &QToolButton::clicked, this, [this] { window()->showMaximized(); });
@@ -69,6 +70,8 @@ QToolButton *BaseMainWidget::makeButton(const QString &icon, const QString &text
     auto *button = new QToolButton(m_ui.titleBar);
     button->setFixedSize(24, 24);
     button->setIconSize(QSize(24, 24));
+    // Flat: no button panel behind the light icon on the dark bar.
+    button->setAutoRaise(true);
     button->setIcon(QIcon(icon));
     button->setText(text);
     button->setToolTip(text);
