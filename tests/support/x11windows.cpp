@@ -1,0 +1,97 @@
+#include "support/x11windows.h"
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace X11Windows {
+namespace {
+
+struct Connection
+{
+    Connection() { conn = xcb_connect(nullptr, nullptr); }
+    ~Connection() { xcb_disconnect(conn); }
+    bool ok() const { return conn != nullptr && xcb_connection_has_error(conn) == 0; }
+    xcb_connection_t *conn = nullptr;
+};
+
+template <typename T>
+using Reply = std::unique_ptr<T, decltype(&std::free)>;
+
+xcb_atom_t atom(xcb_connection_t *conn, const char *name)
+{
+    Reply<xcb_intern_atom_reply_t> reply(
+        xcb_intern_atom_reply(conn, xcb_intern_atom(conn, 0, uint16_t(std::strlen(name)), name), nullptr),
+        &std::free);
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+QByteArray property(xcb_connection_t *conn, xcb_window_t window, xcb_atom_t prop, xcb_atom_t type)
+{
+    Reply<xcb_get_property_reply_t> reply(
+        xcb_get_property_reply(conn, xcb_get_property(conn, 0, window, prop, type, 0, 4096), nullptr),
+        &std::free);
+    if (!reply || reply->type == XCB_ATOM_NONE)
+        return {};
+    return QByteArray(static_cast<const char *>(xcb_get_property_value(reply.get())),
+                      xcb_get_property_value_length(reply.get()));
+}
+
+}  // namespace
+
+QList<Window> ofProcess(qint64 pid)
+{
+    QList<Window> found;
+    Connection c;
+    if (!c.ok())
+        return found;
+    xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c.conn)).data;
+    const xcb_atom_t pidAtom = atom(c.conn, "_NET_WM_PID");
+    const xcb_atom_t nameAtom = atom(c.conn, "_NET_WM_NAME");
+    const xcb_atom_t utf8Atom = atom(c.conn, "UTF8_STRING");
+
+    Reply<xcb_query_tree_reply_t> tree(
+        xcb_query_tree_reply(c.conn, xcb_query_tree(c.conn, screen->root), nullptr), &std::free);
+    if (!tree)
+        return found;
+    const xcb_window_t *children = xcb_query_tree_children(tree.get());
+    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+        const xcb_window_t w = children[i];
+        Reply<xcb_get_window_attributes_reply_t> attrs(
+            xcb_get_window_attributes_reply(c.conn, xcb_get_window_attributes(c.conn, w), nullptr), &std::free);
+        if (!attrs || attrs->map_state != XCB_MAP_STATE_VIEWABLE)
+            continue;
+        const QByteArray pidValue = property(c.conn, w, pidAtom, XCB_ATOM_CARDINAL);
+        if (pidValue.size() < 4)
+            continue;
+        quint32 windowPid = 0;
+        std::memcpy(&windowPid, pidValue.constData(), 4);
+        if (qint64(windowPid) != pid)
+            continue;
+        found.append({w, QString::fromUtf8(property(c.conn, w, nameAtom, utf8Atom))});
+    }
+    return found;
+}
+
+bool requestClose(quint32 id)
+{
+    Connection c;
+    if (!c.ok())
+        return false;
+    xcb_client_message_event_t event;
+    std::memset(&event, 0, sizeof event);
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = id;
+    event.type = atom(c.conn, "WM_PROTOCOLS");
+    event.data.data32[0] = atom(c.conn, "WM_DELETE_WINDOW");
+    event.data.data32[1] = XCB_CURRENT_TIME;
+    const xcb_void_cookie_t cookie = xcb_send_event_checked(c.conn, 0, id, XCB_EVENT_MASK_NO_EVENT,
+                                                            reinterpret_cast<const char *>(&event));
+    Reply<xcb_generic_error_t> error(xcb_request_check(c.conn, cookie), &std::free);
+    return !error;
+}
+
+}  // namespace X11Windows
