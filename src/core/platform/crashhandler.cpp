@@ -172,8 +172,11 @@ void addCallStack(ReportText &text, const ucontext_t *uc)
 {
     text.add("\nCall Stack:");
     const uintptr_t rip = uintptr_t(uc->uc_mcontext.gregs[REG_RIP]);
+    // The unwinder reads the code at an address it has no unwind information for, and would
+    // fault again on an unreadable one.
+    unsigned char probe = 0;
     void *frames[64];
-    const int count = ::backtrace(frames, 64);
+    const int count = readByte(rip, &probe) ? ::backtrace(frames, 64) : 0;
     // The first frames are this handler and the signal trampoline; the walk through the
     // signal frame resumes exactly at the faulting instruction.
     for (int i = 0; i < count; ++i) {
@@ -276,8 +279,19 @@ size_t buildReport(int sig, const siginfo_t *info, const ucontext_t *uc)
             }
         }
         addRegisters(text, uc);
-        addCallStack(text, uc);
     }
+    return text.size();
+}
+
+// The call stack comes last and is built after the rest was written, so that a fault while
+// walking the stack still leaves the report's other lines on disk.
+size_t buildCallStack(const ucontext_t *uc)
+{
+    ReportText text;
+    if (uc != nullptr)
+        addCallStack(text, uc);
+    else
+        text.add("\nCall Stack:");
     text.add("\n");
     return text.size();
 }
@@ -343,15 +357,20 @@ void exceptionCallback(int sig, siginfo_t *info, void *context)
             ::pause();
     }
     if (dumpFolderReady()) {
-        const size_t size = buildReport(sig, info, static_cast<const ucontext_t *>(context));
+        const auto *uc = static_cast<const ucontext_t *>(context);
         char path[kPathMax];
         const bool havePath = reportPath(path, sizeof path);
         const int fd = ::open(kCrashReportFileName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        writeAll(STDERR_FILENO, "Error:\n", 7);
+        size_t size = buildReport(sig, info, uc);
+        if (fd >= 0)
+            writeAll(fd, g_report, size);
+        writeAll(STDERR_FILENO, g_report, size);
+        size = buildCallStack(uc);
         if (fd >= 0) {
             writeAll(fd, g_report, size);
             ::close(fd);
         }
-        writeAll(STDERR_FILENO, "Error:\n", 7);
         writeAll(STDERR_FILENO, g_report, size);
         if (fd >= 0 && havePath)
             startViewer(path);
