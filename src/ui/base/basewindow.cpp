@@ -100,14 +100,18 @@ bool BaseWindow::dragEvent(QEvent *event)
         const QPoint pos = mouse->position().toPoint();
         m_pressX = pos.x();
         m_pressY = pos.y();
+        // A press on the bar's first column or row starts no drag.
+        m_dragging = m_pressX > 0 && m_pressY > 0;
         return true;
     }
     case QEvent::MouseMove: {
         auto *mouse = static_cast<QMouseEvent *>(event);
         if (!(mouse->buttons() & Qt::LeftButton))
             return false;
-        // An anchor on the bar's first column or row (or none at all) starts no drag.
-        if (m_pressX <= 0 || m_pressY <= 0)
+        // Whether a drag runs is kept apart from the anchor: the anchor follows the pointer
+        // while the window rests against an edge and may then become 0, which must not end
+        // the drag (the window would stop following along the other edge).
+        if (!m_dragging)
             return true;
         const QPoint local = mouse->position().toPoint();
         const QPoint global = mouse->globalPosition().toPoint();
@@ -133,6 +137,7 @@ bool BaseWindow::dragEvent(QEvent *event)
         return true;
     }
     case QEvent::MouseButtonRelease:
+        m_dragging = false;
         m_pressX = -1;
         m_pressY = -1;
         return true;

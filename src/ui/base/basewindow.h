@@ -34,6 +34,7 @@ private:
 
     BaseMainWidget *m_mainWidget = nullptr;
     bool m_movable = true;
+    bool m_dragging = false;
     int m_pressX = -1;
     int m_pressY = -1;
     QRect m_available;

@@ -42,7 +42,9 @@ void CommonPromptWindow::setValue(qint64 value)
         m_percentLabel->clear();
         return;
     }
-    m_percentLabel->setText(QStringLiteral("%1%").arg(value * 100 / m_maximum));
+    // In 128 bits: value * 100 overflows 64 bits for values above about 9.2e16.
+    const auto percent = static_cast<qint64>(static_cast<__int128>(value) * 100 / m_maximum);
+    m_percentLabel->setText(QStringLiteral("%1%").arg(percent));
 }
 
 QString CommonPromptWindow::text() const
