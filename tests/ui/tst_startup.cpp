@@ -1,0 +1,190 @@
+// Start of the program: the command line, a second copy, the crash report viewer, the style.
+#include "support/x11windows.h"
+#include "ui/app/startup.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QString windowTitles(qint64 pid)
+{
+    QStringList titles;
+    for (const X11Windows::Window &w : X11Windows::ofProcess(pid))
+        titles.append(w.title);
+    return titles.join(QLatin1Char('|'));
+}
+
+// Closes every window the process shows and waits for it to end.
+bool closeAndWait(QProcess &process)
+{
+    for (const X11Windows::Window &w : X11Windows::ofProcess(process.processId()))
+        X11Windows::requestClose(w.id);
+    return process.waitForFinished(20000);
+}
+
+}  // namespace
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void consoleCommands_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output");  // expected standard output, a pattern
+
+        QTest::newRow("version") << QStringList{"--version"} << 0 << "^lumora_record 0\\.2\\.5\\.0\\n$";
+        QTest::newRow("short version") << QStringList{"-v"} << 0 << "^lumora_record 0\\.2\\.5\\.0\\n$";
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "FILE\\.lsn[\\s\\S]*--crash-report <FILE>";
+        QTest::newRow("unknown option") << QStringList{"--no-such-option"} << 1 << "^$";
+        QTest::newRow("report option without its file") << QStringList{"--crash-report"} << 1 << "^$";
+    }
+
+    // These run without any display.
+    void consoleCommands()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, output);
+
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(LUMORA_RECORD_BIN), arguments);
+        QVERIFY(process.waitForFinished(30000));
+        const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
+        const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(process.exitCode() == exitCode, qPrintable(err));
+        QVERIFY2(QRegularExpression(output).match(out).hasMatch(), qPrintable(out));
+        if (exitCode != 0)
+            QVERIFY2(!err.isEmpty(), "a bad command line is explained");
+    }
+
+    void secondCopyIsRefused()
+    {
+        QProcess first;
+        first.start(QStringLiteral(LUMORA_RECORD_BIN), {});
+        QVERIFY(first.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(windowTitles(first.processId()) == QStringLiteral("Lumora录课"), 30000);
+
+        QProcess second;
+        second.start(QStringLiteral(LUMORA_RECORD_BIN), {});
+        QVERIFY(second.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(windowTitles(second.processId()) == QStringLiteral("警告"), 30000);
+        QVERIFY(closeAndWait(second));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(QString::fromUtf8(second.readAllStandardError()).contains(QStringLiteral("程序正在运行中,请勿重复打开")));
+
+        // The first copy goes on, and ends normally when its window is closed.
+        QCOMPARE(first.state(), QProcess::Running);
+        QVERIFY(closeAndWait(first));
+        QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(first.exitCode(), 0);
+        QVERIFY(!QString::fromUtf8(first.readAllStandardError()).contains(QStringLiteral("请勿重复打开")));
+    }
+
+    // A project file on the command line still opens the frame window.
+    void projectFileArgument()
+    {
+        QProcess process;
+        process.start(QStringLiteral(LUMORA_RECORD_BIN), {QStringLiteral("/tmp/no-such-lesson.lsn")});
+        QVERIFY(process.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(windowTitles(process.processId()) == QStringLiteral("Lumora录课"), 30000);
+        QVERIFY(closeAndWait(process));
+        QCOMPARE(process.exitCode(), 0);
+    }
+
+    // The copy started by a crashed one tells the user even while the crashed one is still
+    // there (it is not refused as a second copy).
+    void crashReportViewer()
+    {
+        QTemporaryDir dir;
+        const QString report = dir.filePath(QStringLiteral("testcrash.log"));
+        QProcess running;
+        running.start(QStringLiteral(LUMORA_RECORD_BIN), {});
+        QVERIFY(running.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(!windowTitles(running.processId()).isEmpty(), 30000);
+
+        QProcess viewer;
+        viewer.start(QStringLiteral(LUMORA_RECORD_BIN), {QStringLiteral("--crash-report"), report});
+        QVERIFY(viewer.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(!windowTitles(viewer.processId()).isEmpty(), 30000);
+        QVERIFY(windowTitles(viewer.processId()) != QStringLiteral("警告"));
+        QVERIFY(closeAndWait(viewer));
+        QCOMPARE(viewer.exitCode(), 0);
+        QVERIFY(QString::fromUtf8(viewer.readAllStandardError()).contains(report));
+
+        QVERIFY(closeAndWait(running));
+    }
+
+    void styleSheetRules_data()
+    {
+        QTest::addColumn<QString>("selector");
+        QTest::addColumn<QString>("declarations");
+
+        QTest::newRow("frame") << "QWidget#base_window" << "background:#28282a;";
+        QTest::newRow("tool buttons") << "QToolButton" << "color:#F3F3F3; background:transparent; font-size:12px;";
+        QTest::newRow("slider handle")
+            << "QSlider::handle:Horizontal"
+            << "height: 16px; width:16px; border-image: url(:/images/slider_handle.png); margin: -8 0px;";
+        QTest::newRow("count-down")
+            << "QLabel#count_down_widget"
+            << "background-color: rgba(0, 0, 0, 30%); border-radius: 100; color: #ffffff; font-size: 120px;";
+        QTest::newRow("export dialog")
+            << "QDialog#ExportDialog"
+            << "background: #1b1b1c; border: 1px solid #464648; border-radius: 9px; color:#f3f3f3; font-size: 12px;";
+        QTest::newRow("prompt labels") << "QWidget#SavePromptWindow QLabel" << "background:transparent; font-size: 14px;";
+        QTest::newRow("progress chunk") << "QWidget#ExportProgressDialog QProgressBar::chunk"
+                                        << "border-radius:8px; background:#f2733d;";
+        QTest::newRow("menu item hover") << "QMenu QWidget#menu_item:hover" << "background:#f2733d;";
+    }
+
+    void styleSheetRules()
+    {
+        QFETCH(QString, selector);
+        QFETCH(QString, declarations);
+
+        auto *app = qobject_cast<QApplication *>(QCoreApplication::instance());
+        QVERIFY(applyApplicationStyleSheet(*app));
+        QString sheet = app->styleSheet();
+        sheet.remove(QRegularExpression(QStringLiteral("/\\*[\\s\\S]*?\\*/")));
+        QMap<QString, QString> rules;
+        int count = 0;
+        const QRegularExpression rule(QStringLiteral("([^{}]+)\\{([^{}]*)\\}"));
+        for (auto it = rule.globalMatch(sheet); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            rules.insert(m.captured(1).trimmed(), m.captured(2).trimmed());
+            ++count;
+        }
+        QCOMPARE(count, 66);
+        QCOMPARE(rules.size(), 66);
+        QCOMPARE(rules.value(selector), declarations);
+        // Every picture the style sheet names exists.
+        for (auto it = QRegularExpression(QStringLiteral("url\\((:/images/[^)]+)\\)")).globalMatch(sheet); it.hasNext();)
+            QVERIFY2(QFile::exists(it.next().captured(1)), "picture named by the style sheet");
+    }
+
+    void missingStyleSheet()
+    {
+        auto *app = qobject_cast<QApplication *>(QCoreApplication::instance());
+        app->setStyleSheet(QStringLiteral("QLabel { color: red; }"));
+        QVERIFY(!applyApplicationStyleSheet(*app, QStringLiteral(":/no-such.qss")));
+        QCOMPARE(app->styleSheet(), QStringLiteral("QLabel { color: red; }"));
+        app->setStyleSheet(QString());
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"
