@@ -2,9 +2,11 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QThread>
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -17,17 +19,27 @@ class ToolGate
 public:
     explicit ToolGate(int limit) : m_limit(limit < 1 ? 1 : limit) {}
 
-    void acquire()
+    // False when `cancel` turned true while waiting.
+    bool acquire(const std::atomic_bool *cancel)
     {
         std::unique_lock<std::mutex> lock(m_mutex);
         const quint64 ticket = m_nextTicket++;
         m_waiting.push_back(ticket);
-        m_changed.wait(lock, [&] { return m_waiting.front() == ticket && m_running < m_limit; });
-        m_waiting.pop_front();
-        ++m_running;
-        // The next in line may also fit.
+        m_changed.wait(lock, [&] {
+            return (cancel && cancel->load()) ||
+                   (m_waiting.front() == ticket && m_running < m_limit);
+        });
+        const bool cancelled =
+            cancel && cancel->load() && !(m_waiting.front() == ticket && m_running < m_limit);
+        m_waiting.erase(std::find(m_waiting.begin(), m_waiting.end(), ticket));
+        if (!cancelled)
+            ++m_running;
+        // The next in line may fit now.
         m_changed.notify_all();
+        return !cancelled;
     }
+
+    void wakeAll() { m_changed.notify_all(); }
 
     void release()
     {
@@ -48,6 +60,8 @@ private:
     quint64 m_nextTicket = 0;
     int m_running = 0;
 };
+
+std::atomic<quint64> g_started{0};
 
 ToolGate &gate()
 {
@@ -71,21 +85,33 @@ int FfmpegTool::maxRunning()
     return gate().limit();
 }
 
-FfmpegTool::Slot::Slot()
+void FfmpegTool::wakeWaiters()
 {
-    gate().acquire();
+    gate().wakeAll();
 }
+
+quint64 FfmpegTool::startedCount()
+{
+    return g_started.load();
+}
+
+FfmpegTool::Slot::Slot(const std::atomic_bool *cancel) : m_acquired(gate().acquire(cancel)) {}
 
 FfmpegTool::Slot::~Slot()
 {
-    gate().release();
+    if (m_acquired)
+        gate().release();
 }
 
 FfmpegTool::Result FfmpegTool::run(const QStringList &args, int timeoutMs,
-                                   const OutputHandler &onOutput)
+                                   const OutputHandler &onOutput, const std::atomic_bool *cancel)
 {
     Result result;
-    Slot slot;
+    Slot slot(cancel);
+    if (!slot.acquired()) {
+        result.errorString = QStringLiteral("cancelled");
+        return result;
+    }
 
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
@@ -104,12 +130,28 @@ FfmpegTool::Result FfmpegTool::run(const QStringList &args, int timeoutMs,
         return result;
     }
     result.started = true;
+    ++g_started;
     // Nothing is ever typed into the tool; an open stdin only invites it to wait for keys.
     process.closeWriteChannel();
 
-    if (!process.waitForFinished(timeoutMs)) {
-        result.errorString = process.errorString();
-        qWarning() << "ffmpeg tool did not finish in" << timeoutMs << "ms, killing it";
+    bool finished = false;
+    if (!cancel) {
+        finished = process.waitForFinished(timeoutMs);
+    } else {
+        // Wait in short steps so that a cancel is seen while the tool runs.
+        QElapsedTimer clock;
+        clock.start();
+        while (!finished && !cancel->load() && clock.elapsed() < timeoutMs) {
+            const int step = int(qMin<qint64>(100, timeoutMs - clock.elapsed()));
+            finished =
+                process.waitForFinished(qMax(1, step)) || process.state() == QProcess::NotRunning;
+        }
+    }
+    if (!finished) {
+        result.errorString =
+            cancel && cancel->load() ? QStringLiteral("cancelled") : process.errorString();
+        qWarning() << "ffmpeg tool stopped after" << timeoutMs
+                   << "ms or on cancel:" << result.errorString;
         process.kill();
         process.waitForFinished(10000);
         return result;

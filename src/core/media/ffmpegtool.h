@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 
 class FfmpegTool
@@ -41,18 +42,32 @@ public:
 
     // Runs the tool with `args` (standard error merged into standard output, opened for
     // reading and writing), handing every chunk of output to `onOutput`. Waits up to
-    // `timeoutMs` for the end; a process still running then is killed.
+    // `timeoutMs` for the end; a process still running then is killed. When `cancel` becomes
+    // true (followed by wakeWaiters()), a run still waiting for its turn gives up without
+    // starting and a running process is killed.
     static Result run(const QStringList &args, int timeoutMs,
-                      const OutputHandler &onOutput = OutputHandler());
+                      const OutputHandler &onOutput = OutputHandler(),
+                      const std::atomic_bool *cancel = nullptr);
+
+    // Lets runs waiting for their turn look at their cancel flags again.
+    static void wakeWaiters();
+
+    // How many tool processes this process has started so far.
+    static quint64 startedCount();
 
     // A place among the running tool processes, held for the lifetime of the object. Blocks
     // until it is this caller's turn.
     class Slot
     {
     public:
-        Slot();
+        explicit Slot(const std::atomic_bool *cancel = nullptr);
         ~Slot();
+        // False when the wait was cancelled; the slot then holds no place.
+        bool acquired() const { return m_acquired; }
         Slot(const Slot &) = delete;
         Slot &operator=(const Slot &) = delete;
+
+    private:
+        bool m_acquired = false;
     };
 };
