@@ -39,7 +39,8 @@ AvDatasManager::~AvDatasManager()
 
 bool AvDatasManager::isBusy() const
 {
-    return m_Busy || m_ThreadPool->activeThreadCount() > 0;
+    // Cleared just before sig_ExecFinished; the pool thread may still be winding down then.
+    return m_Busy;
 }
 
 QStringList AvDatasManager::transcodeArguments(const QString &source, const QString &target)
@@ -92,9 +93,22 @@ bool AvDatasManager::transcodingVideoFile(const QString &source, const QString &
     const QStringList args = transcodeArguments(source, target);
     qDebug() << "执行cmd命令：" << args;
     QDir().mkpath(QFileInfo(target).absolutePath());
+    // The pipe cuts the output anywhere, also inside "Duration: ...": hand over whole lines
+    // (ended by '\n', or '\r' for the tool's progress line) and keep the rest for later.
+    QByteArray pending;
     const FfmpegTool::Result result = FfmpegTool::run(
-        args, kTranscodeWaitMs, [this](const QByteArray &chunk) { readProgress(chunk); },
+        args, kTranscodeWaitMs,
+        [this, &pending](const QByteArray &chunk) {
+            pending += chunk;
+            const int end = qMax(pending.lastIndexOf('\n'), pending.lastIndexOf('\r'));
+            if (end < 0)
+                return;
+            readProgress(pending.left(end + 1));
+            pending.remove(0, end + 1);
+        },
         &m_Stopping);
+    if (!pending.isEmpty())
+        readProgress(pending);
     if (result.succeeded() && QFileInfo(target).isFile())
         return true;
     qWarning() << "transcodingVideoFile failed:" << source << result.exitCode << result.errorString;
