@@ -126,12 +126,16 @@ SaveOpenManager::SaveResult SaveOpenManager::saveInThread(const QFileInfoList &f
         return result;
     if (!QDir().mkpath(QFileInfo(copyTo).absolutePath())) {
         setErrorText(tr("无法创建文件夹：%1").arg(QFileInfo(copyTo).absolutePath()));
+        QFile::remove(tmp);
         result.ok = false;
         return result;
     }
     QTemporaryDir staged(copyTo + QStringLiteral(".copy-XXXXXX"));
     if (!staged.isValid() || !copyDirectory(copyFrom, staged.path(), false)) {
+        // Nothing of this save is kept: the packed file would name a project whose working
+        // folder could not be made.
         setErrorText(tr("无法复制项目文件夹：%1").arg(copyFrom));
+        QFile::remove(tmp);
         result.ok = false;
         return result;
     }
@@ -170,6 +174,7 @@ void SaveOpenManager::finishSave(const SaveResult &result, const QString &path, 
     bool ok = result.ok;
     if (ok && !result.stagedCopy.isEmpty() && !replaceFolder(result.stagedCopy, copyTo)) {
         setErrorText(tr("无法替换文件夹：%1").arg(copyTo));
+        QFile::remove(tempPath(path));
         ok = false;
     }
     if (!ok) {
