@@ -2,10 +2,12 @@
 // a QCoreApplication, or starts the windowed program.
 #include "core/platform/commandline.h"
 #include "core/platform/crashhandler.h"
+#include "core/storage/infocommand.h"
 #include "ui/app/startup.h"
 
 #include <QApplication>
 #include <QDebug>
+#include <QTextStream>
 
 namespace {
 
@@ -18,8 +20,15 @@ QStringList argumentList(int argc, char *argv[])
 }
 
 // Commands that run without a display are registered here.
-void addConsoleCommands(CommandLine &)
+void addConsoleCommands(CommandLine &commandLine)
 {
+    commandLine.addConsoleCommand(
+        QCommandLineOption("info", "Print the clips of a packed project as JSON.", "FILE.lsn"),
+        [](const CommandLine &cl) {
+            QTextStream out(stdout), err(stderr);
+            return runInfoCommandLine(
+                {QCoreApplication::arguments().value(0), "--info", cl.value("info")}, out, err);
+        });
 }
 
 int runConsole(int argc, char *argv[], const CommandLine &commandLine)

@@ -43,8 +43,8 @@ private slots:
         QTest::newRow("version") << QStringList{"--version"} << 0 << "^lumora_record 0\\.2\\.5\\.0\\n$";
         QTest::newRow("short version") << QStringList{"-v"} << 0 << "^lumora_record 0\\.2\\.5\\.0\\n$";
         QTest::newRow("help") << QStringList{"--help"} << 0 << "FILE\\.lsn[\\s\\S]*--crash-report <FILE>";
-        QTest::newRow("unknown option") << QStringList{"--no-such-option"} << 1 << "^$";
-        QTest::newRow("report option without its file") << QStringList{"--crash-report"} << 1 << "^$";
+        QTest::newRow("unknown option") << QStringList{"--no-such-option"} << 2 << "^$";
+        QTest::newRow("report option without its file") << QStringList{"--crash-report"} << 2 << "^$";
     }
 
     // These run without any display.

@@ -60,7 +60,7 @@ int CommandLine::runConsoleCommand() const
 {
     if (!m_parsed) {
         print(stderr, m_parser.errorText() + QLatin1Char('\n'));
-        return 1;
+        return 2;
     }
     if (m_parser.isSet(m_helpOption)) {
         print(stdout, m_parser.helpText());
