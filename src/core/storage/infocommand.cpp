@@ -1,0 +1,110 @@
+#include "core/storage/infocommand.h"
+
+#include "core/storage/lsnfileio.h"
+#include "core/storage/projectindex.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLoggingCategory>
+
+namespace {
+
+QString tr(const char *text) { return QCoreApplication::translate("InfoCommand", text); }
+
+// Walks the members the way the unpacker does, with the same checks, keeping only the bytes
+// of "pro.lsnc".
+bool readIndexBytes(LsnFileIo &in, QByteArray *index, QString *error)
+{
+    int fileCount = 0;
+    qint64 total = 0;
+    if (!in.readIdentifier() || !in.readPackHeader(&fileCount, &total)) {
+        *error = in.errorText();
+        return false;
+    }
+    QSet<QString> names;
+    bool haveIndex = false;
+    for (int i = 0; i < fileCount; ++i) {
+        LsnMemberHeader header;
+        if (in.bytesLeft() == 0) {
+            *error = tr("文件中的文件数少于文件头所写的 %1 个").arg(fileCount);
+            return false;
+        }
+        if (!in.readMemberHeader(&header, &names)) {
+            *error = in.errorText();
+            return false;
+        }
+        const bool isIndex = header.fileName == QLatin1String("pro.lsnc");
+        if (isIndex && header.fileSize > kMaxProjectIndexBytes) {
+            *error = tr("项目索引 pro.lsnc 过大");
+            return false;
+        }
+        for (qint64 left = header.fileSize; left > 0;) {
+            const qint64 want = qMin<qint64>(left, LsnFileIo::kPieceSize);
+            qint64 got = -1;
+            if (isIndex) {
+                const QByteArray piece = in.readByteArray(want);
+                got = piece.isEmpty() ? -1 : piece.size();
+                index->append(piece);
+            } else {
+                got = in.skipByteArray(want);
+            }
+            if (got < 0) {
+                *error = in.errorText();
+                return false;
+            }
+            left -= got;
+        }
+        if (!in.readEndMarker()) {
+            *error = in.errorText();
+            return false;
+        }
+        haveIndex = haveIndex || isIndex;
+    }
+    if (in.bytesLeft() > 0) {
+        *error = tr("文件中的文件数多于文件头所写的 %1 个").arg(fileCount);
+        return false;
+    }
+    if (!haveIndex) {
+        *error = tr("缺少项目索引 pro.lsnc");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int runInfoCommand(const QString &file, QTextStream &out, QTextStream &err)
+{
+    QString error;
+    QByteArray indexBytes;
+    LsnFileIo in(file);
+    if (!QFileInfo(file).isFile() || !in.open(QIODevice::ReadOnly))
+        error = tr("无法打开文件");
+    else
+        readIndexBytes(in, &indexBytes, &error);
+    QList<QJsonObject> clips;
+    if (error.isEmpty())
+        parseProjectIndex(indexBytes, &clips, &error);
+    if (!error.isEmpty()) {
+        err << tr("无法读取课件文件 %1：%2").arg(file, error) << Qt::endl;
+        return 2;
+    }
+    QJsonArray array;
+    for (const QJsonObject &clip : clips)
+        array.append(clip);
+    out << QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact)) << Qt::endl;
+    return 0;
+}
+
+int runInfoCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    // Standard error carries the one line of a failure and nothing else.
+    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false\n*.info=false"));
+    if (arguments.size() != 3) {
+        err << tr("用法：lumora_record --info 课件文件.lsn") << Qt::endl;
+        return 2;
+    }
+    return runInfoCommand(arguments.at(2), out, err);
+}

@@ -1,0 +1,15 @@
+#pragma once
+// `lumora_record --info FILE.lsn`: prints the clips of a packed project file (the JSON objects
+// stored under "avDatas" in its "pro.lsnc", in order) as one JSON array on `out` and returns 0.
+// Only the record headers and "pro.lsnc" are read; the contents of every other member are
+// skipped with seeks. A file that is not a packed project, is truncated or breaks the layout
+// in any way gives one line on `err` and returns 2. Nothing is written to any file.
+//
+// Needs no display and no event loop; any thread.
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+int runInfoCommand(const QString &file, QTextStream &out, QTextStream &err);
+// The whole command line (program name, "--info", FILE); a wrong argument count returns 2.
+int runInfoCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &err);

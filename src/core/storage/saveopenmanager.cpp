@@ -1,0 +1,262 @@
+#include "core/storage/saveopenmanager.h"
+
+#include "core/project/projectdata.h"
+#include "core/project/recentfiles.h"
+#include "core/storage/projectindex.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFutureWatcher>
+#include <QTemporaryDir>
+#include <QThreadPool>
+#include <QtConcurrent>
+
+namespace {
+
+QString withoutTrailingSlash(const QString &dir) { return QDir::cleanPath(QDir(dir).absolutePath()); }
+
+bool sameFolder(const QString &a, const QString &b)
+{
+    const QString ca = QFileInfo(a).canonicalFilePath();
+    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
+}
+
+}  // namespace
+
+SaveOpenManager::SaveOpenManager(QObject *parent) : LsnPacker(parent) {}
+
+SaveOpenManager::~SaveOpenManager()
+{
+    // The worker calls into this object; it must be done before the object goes.
+    m_future.waitForFinished();
+}
+
+QFileInfoList SaveOpenManager::filesToPack(const QString &projectDir, const QList<AVData> &clips)
+{
+    const QFileInfoList entries = QDir(projectDir).entryInfoList();
+    QFileInfoList selected;
+    for (qsizetype i = entries.size() - 1; i >= 0; --i) {
+        const QFileInfo &entry = entries.at(i);
+        const QString name = entry.fileName();
+        bool take = name == QLatin1String("Cover.png") || name == QLatin1String("pro.lsnc");
+        // A clip without a file name would otherwise match every entry of the folder.
+        for (int k = 0; !take && k < clips.size(); ++k)
+            take = !clips.at(k).fileName.isEmpty() && name.startsWith(clips.at(k).fileName);
+        if (take)
+            selected.append(entry);
+    }
+    return selected;
+}
+
+bool SaveOpenManager::copyDirectory(const QString &from, const QString &to, bool intoSubFolder)
+{
+    QDir source(from);
+    if (!source.exists())
+        return false;
+    QDir target(to);
+    if (!target.exists() && !QDir().mkpath(to))
+        return false;
+    if (intoSubFolder) {
+        const QString sub = source.dirName();
+        if (!target.exists(sub) && !target.mkdir(sub))
+            return false;
+        if (!target.cd(sub))
+            return false;
+    }
+    bool ok = true;
+    const QFileInfoList entries =
+        source.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : entries) {
+        if (entry.isDir()) {
+            ok = copyDirectory(entry.filePath(), target.path(), true) && ok;
+        } else if (!QFile::copy(entry.filePath(), target.filePath(entry.fileName()))) {
+            qWarning() << "copyDirectory: cannot copy" << entry.filePath();
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+void SaveOpenManager::failLater(const QString &reason)
+{
+    setErrorText(reason);
+    QMetaObject::invokeMethod(this, [this] { emit sig_SaveFinished(false); }, Qt::QueuedConnection);
+}
+
+void SaveOpenManager::saveProject(const QString &path, bool saveAs)
+{
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    ProjectData *project = ProjectData::instance();
+    if (!project->writeIndex()) {
+        failLater(tr("无法写入项目索引：%1").arg(project->indexFilePath()));
+        return;
+    }
+    const QString tmp = tempPath(absolute);
+    const QFileInfoList files = filesToPack(project->projectDir(), project->avDatas());
+
+    // A save-as copies the project folder into the new name's working folder, unless the
+    // project already lives there (a second save-as to the same name).
+    const QString copyTo = withoutTrailingSlash(dataDir(absolute));
+    const QString copyFrom =
+        saveAs && !sameFolder(project->projectDir(), copyTo) ? project->projectDir() : QString();
+
+    auto *watcher = new QFutureWatcher<SaveResult>(this);
+    connect(watcher, &QFutureWatcher<SaveResult>::finished, this,
+            [this, watcher, absolute, saveAs, copyTo] {
+                finishSave(watcher->result(), absolute, saveAs, copyTo);
+                watcher->deleteLater();
+            });
+    const QFuture<SaveResult> future =
+        QtConcurrent::run(QThreadPool::globalInstance(), [this, files, tmp, copyFrom, copyTo] {
+            return saveInThread(files, tmp, copyFrom, copyTo);
+        });
+    m_future = future;
+    watcher->setFuture(future);
+}
+
+SaveOpenManager::SaveResult SaveOpenManager::saveInThread(const QFileInfoList &files,
+                                                          const QString &tmp,
+                                                          const QString &copyFrom,
+                                                          const QString &copyTo)
+{
+    SaveResult result;
+    result.ok = compressFiles(files, tmp);
+    if (!result.ok || copyFrom.isEmpty())
+        return result;
+    if (!QDir().mkpath(QFileInfo(copyTo).absolutePath())) {
+        setErrorText(tr("无法创建文件夹：%1").arg(QFileInfo(copyTo).absolutePath()));
+        QFile::remove(tmp);
+        result.ok = false;
+        return result;
+    }
+    QTemporaryDir staged(copyTo + QStringLiteral(".copy-XXXXXX"));
+    if (!staged.isValid() || !copyDirectory(copyFrom, staged.path(), false)) {
+        // Nothing of this save is kept: the packed file would name a project whose working
+        // folder could not be made.
+        setErrorText(tr("无法复制项目文件夹：%1").arg(copyFrom));
+        QFile::remove(tmp);
+        result.ok = false;
+        return result;
+    }
+    staged.setAutoRemove(false);
+    result.stagedCopy = staged.path();
+    return result;
+}
+
+bool SaveOpenManager::replacePackedFile(const QString &tmp, const QString &path)
+{
+    const QString backup = backupPath(path);
+    const bool hadFile = QFileInfo::exists(path);
+    if (hadFile) {
+        // A backup left by an earlier failed save would block the rename; the file at `path`
+        // is the newer one.
+        QFile::remove(backup);
+        if (!QFile::rename(path, backup)) {
+            setErrorText(tr("无法替换文件：%1").arg(path));
+            return false;
+        }
+    }
+    if (!QFile::rename(tmp, path)) {
+        // Put the earlier file back under its own name rather than leave it as a backup.
+        if (hadFile)
+            QFile::rename(backup, path);
+        setErrorText(tr("无法替换文件：%1").arg(path));
+        return false;
+    }
+    QFile::remove(backup);
+    return true;
+}
+
+void SaveOpenManager::finishSave(const SaveResult &result, const QString &path, bool saveAs,
+                                 const QString &copyTo)
+{
+    bool ok = result.ok;
+    if (ok && !result.stagedCopy.isEmpty() && !replaceFolder(result.stagedCopy, copyTo)) {
+        setErrorText(tr("无法替换文件夹：%1").arg(copyTo));
+        QFile::remove(tempPath(path));
+        ok = false;
+    }
+    if (!ok) {
+        if (!result.stagedCopy.isEmpty())
+            QDir(result.stagedCopy).removeRecursively();
+        emit sig_SaveFinished(false);
+        return;
+    }
+    if (!replacePackedFile(tempPath(path), path)) {
+        emit sig_SaveFinished(false);
+        return;
+    }
+    ProjectData *project = ProjectData::instance();
+    if (saveAs) {
+        project->setFilePath(path);
+        project->setProjectDir(dataDir(path));
+    }
+    addRecent(path, project->projectDir());
+    emit sig_SaveFinished(true);
+}
+
+void SaveOpenManager::openProject(const QString &path)
+{
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    const QString workDir = dataDir(absolute);
+    auto *watcher = new QFutureWatcher<OpenResult>(this);
+    connect(watcher, &QFutureWatcher<OpenResult>::finished, this,
+            [this, watcher, absolute, workDir] {
+                finishOpen(watcher->result(), absolute, workDir);
+                watcher->deleteLater();
+            });
+    const QFuture<OpenResult> future = QtConcurrent::run(
+        QThreadPool::globalInstance(),
+        [this, absolute, workDir] { return openInThread(absolute, workDir); });
+    m_future = future;
+    watcher->setFuture(future);
+}
+
+SaveOpenManager::OpenResult SaveOpenManager::openInThread(const QString &path,
+                                                          const QString &workDir)
+{
+    OpenResult result;
+    result.ok = unpackAndReplace(path, workDir, [this, &result](const QString &unpacked) {
+        QString error;
+        if (readProjectIndexFile(QDir(unpacked).filePath(QStringLiteral("pro.lsnc")),
+                                 &result.clips, &error))
+            return true;
+        setErrorText(error);
+        return false;
+    });
+    return result;
+}
+
+void SaveOpenManager::finishOpen(const OpenResult &result, const QString &path,
+                                 const QString &workDir)
+{
+    if (!result.ok) {
+        qWarning() << "openProject failed:" << path << errorText();
+        emit sig_OpenFailed();
+        return;
+    }
+    ProjectData *project = ProjectData::instance();
+    project->clear();
+    project->setFilePath(path);
+    project->setProjectDir(workDir);
+    QVariantList clips;
+    for (const QJsonObject &clip : result.clips)
+        clips.append(QVariant(clip));
+    project->fromVariant(clips);
+    addRecent(path, workDir);
+    emit sig_OpenSuccess();
+}
+
+void SaveOpenManager::addRecent(const QString &path, const QString &projectDir)
+{
+    RecentFile entry(path);
+    const QString cover = QDir(projectDir).filePath(QStringLiteral("Cover.png"));
+    if (QFileInfo(cover).isFile()) {
+        QDir().mkpath(entry.cacheDir);
+        // The project's cover may have changed since it was last cached.
+        QFile::remove(entry.coverPath());
+        QFile::copy(cover, entry.coverPath());
+    }
+    RecentFiles::instance()->add(entry);
+}

@@ -1,0 +1,81 @@
+#pragma once
+// Saves the open project into a packed project file and opens one into the project, with the
+// packing and unpacking on a worker of the global thread pool and the bookkeeping (index,
+// file selection, renames, working folders, recent list, cover cache) on the main thread.
+//
+// One manager serves one save or one open and ends it with exactly one of sig_SaveFinished,
+// sig_OpenFailed or sig_OpenSuccess. The progress signals (see lsnpacker.h for how sizes over
+// 2 GiB are scaled) come from the worker and reach receivers queued.
+//
+// Saving writes "<file>_tmp" and swaps it in through "<file>_tmp2"; when the swap fails the
+// earlier file is put back under its own name. Saving as a new name also makes a fresh,
+// complete copy of the project folder beside the new name's working folder, which replaces
+// that folder only when the copy worked; the project moves there only after a good save.
+//
+// Opening unpacks into a new folder, reads and checks its "pro.lsnc" there, and only then
+// replaces the file's working folder and the open project. A failed open changes neither.
+//
+// Threads: construct, call saveProject/openProject and destroy on the main thread;
+// copyDirectory may run on any thread.
+#include "core/storage/lsnpacker.h"
+
+#include <QFileInfoList>
+#include <QFuture>
+#include <QJsonObject>
+#include <QList>
+
+class AVData;
+
+class SaveOpenManager : public LsnPacker
+{
+    Q_OBJECT
+public:
+    explicit SaveOpenManager(QObject *parent);
+    ~SaveOpenManager() override;
+
+    void saveProject(const QString &path, bool saveAs);
+    void openProject(const QString &path);
+
+    // Copies the entries of `from` into `to` (created when missing), or into a folder named
+    // like `from` inside `to` when intoSubFolder is set. Sub-folders are copied recursively.
+    // False when `from` is missing or any entry could not be copied (an existing target file
+    // is left as it is and counts as a failure).
+    static bool copyDirectory(const QString &from, const QString &to, bool intoSubFolder);
+
+    // The files of the project folder that go into the packed file: "Cover.png", "pro.lsnc"
+    // and every file whose name starts with a clip's file name (media, thumbnails, waveforms).
+    static QFileInfoList filesToPack(const QString &projectDir, const QList<AVData> &clips);
+
+    // Temporary and backup names used while replacing a packed file.
+    static QString tempPath(const QString &path) { return QStringLiteral("%1_tmp").arg(path); }
+    static QString backupPath(const QString &path) { return QStringLiteral("%1_tmp2").arg(path); }
+
+signals:
+    void sig_SaveFinished(bool success);
+    void sig_OpenFailed();
+    void sig_OpenSuccess();
+
+private:
+    struct SaveResult
+    {
+        bool ok = false;
+        QString stagedCopy;  // a fresh copy of the project folder made for a save-as
+    };
+    struct OpenResult
+    {
+        bool ok = false;
+        QList<QJsonObject> clips;
+    };
+
+    SaveResult saveInThread(const QFileInfoList &files, const QString &tmp,
+                            const QString &copyFrom, const QString &copyTo);
+    OpenResult openInThread(const QString &path, const QString &workDir);
+    void finishSave(const SaveResult &result, const QString &path, bool saveAs,
+                    const QString &copyTo);
+    void finishOpen(const OpenResult &result, const QString &path, const QString &workDir);
+    bool replacePackedFile(const QString &tmp, const QString &path);
+    void addRecent(const QString &path, const QString &projectDir);
+    void failLater(const QString &reason);
+
+    QFuture<void> m_future;  // the running worker, waited for on destruction
+};

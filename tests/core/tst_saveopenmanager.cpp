@@ -1,0 +1,370 @@
+#include "core/project/projectdata.h"
+#include "core/project/recentfiles.h"
+#include "core/storage/lsnpacker.h"
+#include "core/storage/saveopenmanager.h"
+#include "support/lsnbytes.h"
+
+#include <QDirIterator>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QMap<QString, QByteArray> snapshot(const QString &root)
+{
+    QMap<QString, QByteArray> result;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        result.insert(QDir(root).relativeFilePath(path),
+                      it.fileInfo().isDir() ? QByteArray("<dir>") : LsnBytes::readFile(path));
+    }
+    return result;
+}
+
+QStringList names(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                               QDir::Name);
+}
+
+QByteArray noise(int size, quint32 seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator gen(seed);
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char(gen.bounded(256));
+    return bytes;
+}
+
+// Runs one save or open and waits for its final signal.
+struct Run
+{
+    QList<int> maxima;
+    QList<int> progress;
+    bool saved = false;
+    int finals = 0;
+    QString error;
+};
+
+Run save(const QString &path, bool saveAs)
+{
+    Run run;
+    SaveOpenManager manager(nullptr);
+    QObject receiver;
+    QObject::connect(&manager, &LsnPacker::sig_UpdateMaxProgress, &receiver,
+                     [&](int m) { run.maxima << m; }, Qt::QueuedConnection);
+    QObject::connect(&manager, &LsnPacker::sig_UpdateProgress, &receiver,
+                     [&](int v) { run.progress << v; }, Qt::QueuedConnection);
+    QObject::connect(&manager, &SaveOpenManager::sig_SaveFinished, &receiver, [&](bool ok) {
+        run.saved = ok;
+        ++run.finals;
+    });
+    manager.saveProject(path, saveAs);
+    const bool ended = QTest::qWaitFor([&] { return run.finals > 0; }, 60000);
+    QCoreApplication::processEvents();  // the queued progress signals
+    run.error = ended ? manager.errorText() : QStringLiteral("no final signal");
+    return run;
+}
+
+// 1: opened, 0: failed, -1: no final signal.
+int open(const QString &path)
+{
+    int result = -1;
+    SaveOpenManager manager(nullptr);
+    QObject::connect(&manager, &SaveOpenManager::sig_OpenSuccess, [&] { result = 1; });
+    QObject::connect(&manager, &SaveOpenManager::sig_OpenFailed, [&] { result = 0; });
+    manager.openProject(path);
+    return QTest::qWaitFor([&] { return result >= 0; }, 60000) ? result : -1;
+}
+
+AVData clip(const QString &fileName, const QString &title)
+{
+    AVData d;
+    d.fileName = fileName;
+    d.title = title;
+    d.duration = 4000;
+    d.endTime = 4000;
+    return d;
+}
+
+}  // namespace
+
+class TestSaveOpenManager : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        m_tmp.reset(new QTemporaryDir);
+        m_path = m_tmp->filePath("课程 一.lsn");
+        removeFolders();
+        RecentFiles::instance()->clear();
+        ProjectData *p = ProjectData::instance();
+        p->reset();
+        p->setProjectDir(m_tmp->filePath("project") + "/");
+        QVERIFY(QDir().mkpath(p->projectDir()));
+        const QDir dir(p->projectDir());
+        QVERIFY(LsnBytes::writeFile(dir.filePath("x.mp4"), noise(20480 * 30 + 9, 1)));
+        QVERIFY(LsnBytes::writeFile(dir.filePath("x.mp4_1.jpg"), noise(700, 2)));
+        QVERIFY(LsnBytes::writeFile(dir.filePath("讲座 2.mp4"), noise(20481, 3)));
+        QVERIFY(LsnBytes::writeFile(dir.filePath("y.txt"), "not part of the project"));
+        QVERIFY(LsnBytes::writeFile(dir.filePath("Cover.png"), noise(300, 4)));
+        p->insert(-1, clip("x.mp4", "第一节"));
+        p->insert(-1, clip("讲座 2.mp4", "第二节"));
+    }
+    void cleanup() { removeFolders(); }
+
+    void saveAsThenOpen()
+    {
+        ProjectData *p = ProjectData::instance();
+        const QString uuid0 = p->at(0).uuid;
+        const Run run = save(m_path, true);
+        QVERIFY2(run.saved, qPrintable(run.error));
+        QCOMPARE(run.finals, 1);
+        QVERIFY(QFileInfo(m_path).isFile());
+        QVERIFY(!QFileInfo::exists(m_path + "_tmp"));
+        QVERIFY(!QFileInfo::exists(m_path + "_tmp2"));
+        QCOMPARE(p->filePath(), m_path);
+        QCOMPARE(p->projectDir(), dataDir(m_path));
+        QCOMPARE(QFileInfo(p->at(0).filePath).canonicalFilePath(),
+                 QFileInfo(dataDir(m_path) + "x.mp4").canonicalFilePath());
+        QCOMPARE(names(dataDir(m_path)), names(m_tmp->filePath("project")));
+        QCOMPARE(RecentFiles::instance()->files().first().filePath, m_path);
+        QCOMPARE(LsnBytes::readFile(RecentFile(m_path).coverPath()), noise(300, 4));
+
+        // Progress counts the bytes of the packed files, rises, and ends at its maximum.
+        const qint64 total = 20480 * 30 + 9 + 700 + 20481 + 300
+                             + QFileInfo(dataDir(m_path) + "pro.lsnc").size();
+        QCOMPARE(run.maxima, QList<int>{int(total)});
+        QVERIFY(run.progress.size() >= 2);
+        QVERIFY(std::is_sorted(run.progress.begin(), run.progress.end()));
+        QCOMPARE(run.progress.last(), int(total));
+
+        // Reopen: older files of the working folder are gone; only packed files come back.
+        QVERIFY(LsnBytes::writeFile(dataDir(m_path) + "stale.mp4", "old"));
+        RecentFiles::instance()->add(RecentFile(m_tmp->filePath("other.lsn")));
+        p->reset();
+        QCOMPARE(open(m_path), 1);
+        QCOMPARE(p->count(), 2);
+        QCOMPARE(p->at(0).uuid, uuid0);
+        QCOMPARE(p->at(1).title, QString("第二节"));
+        QCOMPARE(p->filePath(), m_path);
+        QCOMPARE(p->projectDir(), dataDir(m_path));
+        QCOMPARE(names(dataDir(m_path)),
+                 (QStringList{"Cover.png", "pro.lsnc", "x.mp4", "x.mp4_1.jpg", "讲座 2.mp4"}));
+        QCOMPARE(LsnBytes::readFile(p->at(0).filePath), noise(20480 * 30 + 9, 1));
+        QCOMPARE(RecentFiles::instance()->files().first().filePath, m_path);
+        QCOMPARE(RecentFiles::instance()->files().size(), 2);
+    }
+
+    void saveOverSameFile_data()
+    {
+        QTest::addColumn<bool>("earlierFile");
+        QTest::addColumn<bool>("staleBackup");
+        QTest::newRow("first save") << false << false;
+        QTest::newRow("over an earlier file") << true << false;
+        QTest::newRow("over an earlier file and a stale backup") << true << true;
+        QTest::newRow("stale backup only") << false << true;
+    }
+    void saveOverSameFile()
+    {
+        QFETCH(bool, earlierFile);
+        QFETCH(bool, staleBackup);
+        if (earlierFile)
+            QVERIFY(LsnBytes::writeFile(m_path, "earlier"));
+        if (staleBackup)
+            QVERIFY(LsnBytes::writeFile(m_path + "_tmp2", "stale backup"));
+        const QString dirBefore = ProjectData::instance()->projectDir();
+        const Run run = save(m_path, false);
+        QVERIFY2(run.saved, qPrintable(run.error));
+        QVERIFY(!QFileInfo::exists(m_path + "_tmp"));
+        QVERIFY(!QFileInfo::exists(m_path + "_tmp2"));
+        QCOMPARE(ProjectData::instance()->projectDir(), dirBefore);
+        LsnPacker check;
+        QVERIFY(check.uncompressFile(m_path, m_tmp->filePath("check")));
+        QCOMPARE(names(m_tmp->filePath("check")),
+                 (QStringList{"Cover.png", "pro.lsnc", "x.mp4", "x.mp4_1.jpg", "讲座 2.mp4"}));
+        QCOMPARE(RecentFiles::instance()->files().first().filePath, m_path);
+    }
+
+    void saveAsMakesFreshCopy_data()
+    {
+        QTest::addColumn<int>("saves");
+        QTest::newRow("stale files under the new name") << 1;
+        QTest::newRow("save as twice to the same name") << 2;
+    }
+    void saveAsMakesFreshCopy()
+    {
+        QFETCH(int, saves);
+        QVERIFY(QDir().mkpath(dataDir(m_path)));
+        QVERIFY(LsnBytes::writeFile(dataDir(m_path) + "stale.mp4", "an earlier project"));
+        QVERIFY(LsnBytes::writeFile(dataDir(m_path) + "x.mp4", "an earlier x"));
+        for (int i = 0; i < saves; ++i) {
+            const Run run = save(m_path, true);
+            QVERIFY2(run.saved, qPrintable(run.error));
+        }
+        QCOMPARE(names(dataDir(m_path)),
+                 (QStringList{"Cover.png", "pro.lsnc", "x.mp4", "x.mp4_1.jpg", "y.txt", "讲座 2.mp4"}));
+        QCOMPARE(LsnBytes::readFile(dataDir(m_path) + "x.mp4"), noise(20480 * 30 + 9, 1));
+        QCOMPARE(ProjectData::instance()->projectDir(), dataDir(m_path));
+        // Nothing but the working folder is left in the data folder for this name.
+        const QString md5 = QDir(dataDir(m_path)).dirName();
+        const QStringList siblings = QDir(dataDir(m_path) + "..").entryList({md5 + "*"},
+                                                                            QDir::AllEntries);
+        QCOMPARE(siblings, QStringList{md5});
+    }
+
+    void saveAsFailedCopyKeepsProject()
+    {
+        // A link to nothing cannot be copied (not even by root).
+        ProjectData *p = ProjectData::instance();
+        QVERIFY(QFile::link(m_tmp->filePath("nowhere"), QDir(p->projectDir()).filePath("dangling")));
+        QVERIFY(QDir().mkpath(dataDir(m_path)));
+        QVERIFY(LsnBytes::writeFile(dataDir(m_path) + "earlier.mp4", "earlier work"));
+        const auto before = snapshot(dataDir(m_path));
+        const QString dirBefore = p->projectDir();
+
+        const Run run = save(m_path, true);
+        QVERIFY(!run.saved);
+        QCOMPARE(run.finals, 1);
+        QVERIFY(!run.error.isEmpty());
+        QCOMPARE(p->projectDir(), dirBefore);
+        QVERIFY(p->filePath().isEmpty());
+        QVERIFY(!QFileInfo::exists(m_path));
+        QVERIFY(!QFileInfo::exists(m_path + "_tmp"));
+        QCOMPARE(snapshot(dataDir(m_path)), before);
+        QVERIFY(RecentFiles::instance()->files().isEmpty());
+    }
+
+    void failedOpenKeepsEverything_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const QByteArray index = "[General]\navDatas=@Invalid()\n";
+        QTest::newRow("not a project") << QByteArray("hello");
+        QTest::newRow("member escapes the folder")
+            << LsnBytes::pack({{"pro.lsnc", index}, {"../escaped.mp4", "x"}});
+        QTest::newRow("no pro.lsnc") << LsnBytes::pack({{"x.mp4", "x"}});
+        // QSettings would reserve room for four billion values and abort.
+        QTest::newRow("index with a hostile list count")
+            << LsnBytes::pack({{"pro.lsnc", "[General]\navDatas=@Variant(\\0\\0\\0\\t\\xff\\xff\\xff"
+                                            "\\xf0\\0\\0\\0\\x8f\\0\\0\\0\\x2{})\n"}});
+        QTest::newRow("index that is not an index")
+            << LsnBytes::pack({{"pro.lsnc", "[General]\navDatas=\"@Variant(\\0\n"}});
+    }
+    void failedOpenKeepsEverything()
+    {
+        QFETCH(QByteArray, bytes);
+        QVERIFY(save(m_path, true).saved);
+        ProjectData *p = ProjectData::instance();
+        QVERIFY(LsnBytes::writeFile(dataDir(m_path) + "unsaved.mp4", "recorded since"));
+        const auto before = snapshot(dataDir(m_path));
+        const auto recentBefore = RecentFiles::instance()->files();
+        const QString uuid = p->at(0).uuid;
+        QVERIFY(LsnBytes::writeFile(m_path, bytes));
+
+        QCOMPARE(open(m_path), 0);
+        QCOMPARE(snapshot(dataDir(m_path)), before);
+        QVERIFY(!QFileInfo::exists(m_tmp->filePath("escaped.mp4")));
+        QVERIFY(!QFileInfo::exists(QFileInfo(dataDir(m_path) + "..").absoluteFilePath() + "/escaped.mp4"));
+        QCOMPARE(p->count(), 2);
+        QCOMPARE(p->at(0).uuid, uuid);
+        QCOMPARE(p->projectDir(), dataDir(m_path));
+        QCOMPARE(RecentFiles::instance()->files(), recentBefore);
+    }
+
+    void filesToPack_data()
+    {
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QStringList>("clipNames");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("derived files go with their clip")
+            << QStringList{"x.mp4", "x.mp4_1.jpg", "x.mp4_wave.png", "y.txt", "Cover.png", "pro.lsnc"}
+            << QStringList{"x.mp4"}
+            << QStringList{"Cover.png", "pro.lsnc", "x.mp4", "x.mp4_1.jpg", "x.mp4_wave.png"};
+        QTest::newRow("a clip without a file name selects nothing")
+            << QStringList{"a.mp4", "y.txt", "pro.lsnc"} << QStringList{"", "a.mp4"}
+            << QStringList{"a.mp4", "pro.lsnc"};
+        QTest::newRow("two clips sharing a prefix take a file once")
+            << QStringList{"a.mp4", "a.mp4_2.mp4", "b.mp4"} << QStringList{"a.mp4", "a.mp4_2.mp4"}
+            << QStringList{"a.mp4", "a.mp4_2.mp4"};
+    }
+    void filesToPack()
+    {
+        QFETCH(QStringList, entries);
+        QFETCH(QStringList, clipNames);
+        QFETCH(QStringList, expected);
+        QTemporaryDir dir;
+        for (const QString &e : entries)
+            QVERIFY(LsnBytes::writeFile(dir.filePath(e), "x"));
+        QList<AVData> clips;
+        for (const QString &n : clipNames)
+            clips << clip(n, n);
+        QStringList got;
+        for (const QFileInfo &info : SaveOpenManager::filesToPack(dir.path(), clips))
+            got << info.fileName();
+        QCOMPARE(got.size(), QSet<QString>(got.begin(), got.end()).size());
+        got.sort();
+        QCOMPARE(got, expected);
+    }
+
+    void copyDirectory_data()
+    {
+        QTest::addColumn<bool>("intoSubFolder");
+        QTest::addColumn<bool>("sourceExists");
+        QTest::addColumn<bool>("targetHasFile");
+        QTest::addColumn<bool>("expectedResult");
+        QTest::addColumn<QStringList>("expectedFiles");  // under the target
+        QTest::newRow("flat copy") << false << true << false << true
+                                   << QStringList{"a.txt", "sub", "sub/b.txt"};
+        QTest::newRow("into a sub-folder") << true << true << false << true
+                                           << QStringList{"src", "src/a.txt", "src/sub", "src/sub/b.txt"};
+        QTest::newRow("missing source") << false << false << false << false << QStringList{};
+        QTest::newRow("existing target file is a failure")
+            << false << true << true << false << QStringList{"a.txt", "sub", "sub/b.txt"};
+    }
+    void copyDirectory()
+    {
+        QFETCH(bool, intoSubFolder);
+        QFETCH(bool, sourceExists);
+        QFETCH(bool, targetHasFile);
+        QFETCH(bool, expectedResult);
+        QFETCH(QStringList, expectedFiles);
+        QTemporaryDir tmp;
+        const QString src = tmp.filePath("src");
+        if (sourceExists) {
+            QVERIFY(QDir().mkpath(src + "/sub"));
+            QVERIFY(LsnBytes::writeFile(src + "/a.txt", "a"));
+            QVERIFY(LsnBytes::writeFile(src + "/sub/b.txt", "b"));
+        }
+        const QString to = tmp.filePath("to/deeper");
+        if (targetHasFile) {
+            QVERIFY(QDir().mkpath(to));
+            QVERIFY(LsnBytes::writeFile(to + "/a.txt", "kept"));
+        }
+        QCOMPARE(SaveOpenManager::copyDirectory(src, to, intoSubFolder), expectedResult);
+        QCOMPARE(snapshot(to).keys(), expectedFiles);
+        if (targetHasFile)
+            QCOMPARE(LsnBytes::readFile(to + "/a.txt"), QByteArray("kept"));
+        else if (expectedResult)
+            QCOMPARE(LsnBytes::readFile(to + (intoSubFolder ? "/src" : "") + "/sub/b.txt"),
+                     QByteArray("b"));
+    }
+
+private:
+    void removeFolders()
+    {
+        if (m_path.isEmpty())
+            return;
+        QDir(dataDir(m_path)).removeRecursively();
+        QDir(cacheDir(m_path)).removeRecursively();
+    }
+
+    QScopedPointer<QTemporaryDir> m_tmp;
+    QString m_path;
+};
+
+QTEST_GUILESS_MAIN(TestSaveOpenManager)
+#include "tst_saveopenmanager.moc"
