@@ -1,3 +1,4 @@
+#include "core/export/exportcommand.h"
 #include "core/storage/infocommand.h"
 
 #include <QApplication>
@@ -11,6 +12,10 @@ int main(int argc, char *argv[])
         QCoreApplication app(argc, argv);
         QTextStream out(stdout), err(stderr);
         return runInfoCommandLine(app.arguments(), out, err);
+    }
+    if (argc >= 2 && qstrcmp(argv[1], "--export") == 0) {
+        QCoreApplication app(argc, argv);
+        return runExportCommandLine(app.arguments());
     }
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName("lumora_record");
