@@ -1,5 +1,6 @@
 // Entry of lumora_record: parses the command line, runs a command that needs no display under
 // a QCoreApplication, or starts the windowed program.
+#include "core/export/exportcommand.h"
 #include "core/platform/commandline.h"
 #include "core/platform/crashhandler.h"
 #include "core/storage/infocommand.h"
@@ -28,6 +29,14 @@ void addConsoleCommands(CommandLine &commandLine)
             QTextStream out(stdout), err(stderr);
             return runInfoCommandLine(
                 {QCoreApplication::arguments().value(0), "--info", cl.value("info")}, out, err);
+        });
+    commandLine.addConsoleCommand(
+        QCommandLineOption("export", "Export a packed project as one MP4 file: --export FILE.lsn OUT.mp4.",
+                           "FILE.lsn"),
+        [](const CommandLine &cl) {
+            return runExportCommandLine(QStringList{QCoreApplication::arguments().value(0), "--export",
+                                                    cl.value("export")} +
+                                        cl.positionalArguments());
         });
 }
 

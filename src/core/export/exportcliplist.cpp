@@ -1,0 +1,58 @@
+#include "core/export/exportcliplist.h"
+
+#include <algorithm>
+
+bool ExportClipList::isWholeSingleFile() const
+{
+    if (clips.size() != 1)
+        return false;
+    const AVData &clip = clips.first();
+    return clip.beginTime == 0 && clip.endTime - clip.beginTime == clip.duration;
+}
+
+ExportClipList buildExportClipList(const QList<AVData> &timeline)
+{
+    ExportClipList list;
+    for (const AVData &clip : timeline) {
+        // A span of no length contributes nothing and would only cost an open of its file.
+        if (clip.endTime <= clip.beginTime)
+            continue;
+        if (!list.clips.isEmpty()) {
+            AVData &previous = list.clips.last();
+            if (previous.filePath == clip.filePath && previous.endTime == clip.beginTime) {
+                previous.endTime = clip.endTime;
+                continue;
+            }
+        }
+        list.clips.append(clip);
+    }
+
+    qint64 position = 0;
+    for (int i = 0; i < list.clips.size(); ++i) {
+        AVData &clip = list.clips[i];
+        clip.position = position;
+        position += clip.length();
+        if (i == 0) {
+            list.outputSize = list.smallestSize = QSize(clip.videoWidth, clip.videoHeight);
+            continue;
+        }
+        list.outputSize.setWidth(std::max(list.outputSize.width(), clip.videoWidth));
+        list.outputSize.setHeight(std::max(list.outputSize.height(), clip.videoHeight));
+        list.smallestSize.setWidth(std::min(list.smallestSize.width(), clip.videoWidth));
+        list.smallestSize.setHeight(std::min(list.smallestSize.height(), clip.videoHeight));
+    }
+    list.totalMs = position;
+    return list;
+}
+
+QString crfForOutputSize(int width, int height)
+{
+    const qint64 area = qint64(width) * height;
+    if (area <= 480000)
+        return QStringLiteral("24");
+    if (area <= 756000)
+        return QStringLiteral("26");
+    if (area <= 1612800)
+        return QStringLiteral("27");
+    return QStringLiteral("28");
+}

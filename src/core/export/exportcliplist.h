@@ -1,0 +1,27 @@
+#pragma once
+// The export clip list: the project's clips in timeline order, with each clip that continues
+// the previous one (same file, beginning where the previous ends) folded into it, and the
+// figures the export derives from that list. Plain functions; any thread.
+#include "core/project/avdata.h"
+
+#include <QList>
+#include <QSize>
+#include <QString>
+
+struct ExportClipList
+{
+    QList<AVData> clips;      // folded, empty spans left out, positions laid end to end
+    QSize outputSize;         // the largest videoWidth and the largest videoHeight
+    QSize smallestSize;       // the smallest videoWidth and the smallest videoHeight
+    qint64 totalMs = 0;       // length of the whole export
+    // True when the export is one clip used from its first to its last millisecond, which is
+    // exported by copying its file.
+    bool isWholeSingleFile() const;
+    // True when some clip is smaller than the output and needs the white background.
+    bool needsBackground() const { return smallestSize != outputSize; }
+};
+
+ExportClipList buildExportClipList(const QList<AVData> &timeline);
+
+// The x264 constant rate factor for an output picture of `width` × `height`.
+QString crfForOutputSize(int width, int height);

@@ -1,0 +1,91 @@
+#include "core/export/exportframes.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace exportframes {
+
+ffmpeg::FramePtr makeWhiteFrame(int width, int height)
+{
+    ffmpeg::FramePtr frame = ffmpeg::makeFrame();
+    if (!frame)
+        return {};
+    frame->format = AV_PIX_FMT_YUV420P;
+    frame->width = width;
+    frame->height = height;
+    if (av_frame_get_buffer(frame.get(), 32) < 0)
+        return {};
+    // White in limited-range BT.601, as an RGB24 white converts to.
+    const int chromaHeight = (height + 1) / 2;
+    std::memset(frame->data[0], 235, size_t(frame->linesize[0]) * height);
+    std::memset(frame->data[1], 128, size_t(frame->linesize[1]) * chromaHeight);
+    std::memset(frame->data[2], 128, size_t(frame->linesize[2]) * chromaHeight);
+    return frame;
+}
+
+ffmpeg::FramePtr pasteCentred(const AVFrame *background, const AVFrame *picture)
+{
+    ffmpeg::FramePtr canvas = ffmpeg::makeFrame();
+    if (!canvas)
+        return {};
+    canvas->format = background->format;
+    canvas->width = background->width;
+    canvas->height = background->height;
+    if (av_frame_get_buffer(canvas.get(), 32) < 0 || av_frame_copy(canvas.get(), background) < 0)
+        return {};
+
+    const int xOffset = (background->width - picture->width) / 2;
+    const int yOffset = (background->height - picture->height) / 2;
+    const int rows = std::min(picture->height, background->height - yOffset);
+    const int columns = std::min(picture->width, background->width - xOffset);
+    if (rows <= 0 || columns <= 0 || xOffset < 0 || yOffset < 0)
+        return canvas;
+    for (int i = 0; i < rows; ++i)
+        std::memcpy(canvas->data[0] + size_t(yOffset + i) * canvas->linesize[0] + xOffset,
+                    picture->data[0] + size_t(i) * picture->linesize[0], size_t(columns));
+    // A chroma sample belongs to the luma sample at even canvas coordinates: the source rows
+    // and columns that land there give the chroma copied.
+    const int firstColumn = xOffset % 2;  // first source column landing on an even column
+    const int chromaColumns = (columns - firstColumn + 1) / 2;
+    for (int i = yOffset % 2; i < rows; i += 2) {
+        for (int plane = 1; plane <= 2; ++plane) {
+            if (chromaColumns <= 0)
+                break;
+            std::memcpy(canvas->data[plane] + size_t((yOffset + i) / 2) * canvas->linesize[plane] +
+                            (xOffset + firstColumn) / 2,
+                        picture->data[plane] + size_t(i / 2) * picture->linesize[plane] +
+                            firstColumn / 2,
+                        size_t(chromaColumns));
+        }
+    }
+    return canvas;
+}
+
+} // namespace exportframes
+
+ffmpeg::FramePtr Yuv420Converter::convert(const AVFrame *frame)
+{
+    if (frame->format == AV_PIX_FMT_YUV420P)
+        return ffmpeg::FramePtr(av_frame_clone(frame));
+    m_Context = sws_getCachedContext(m_Context, frame->width, frame->height,
+                                     AVPixelFormat(frame->format), frame->width, frame->height,
+                                     AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
+    if (m_Owner.get() != m_Context) {
+        m_Owner.release();  // sws_getCachedContext has already freed the old one
+        m_Owner.reset(m_Context);
+    }
+    if (!m_Context)
+        return {};
+    ffmpeg::FramePtr converted = ffmpeg::makeFrame();
+    if (!converted)
+        return {};
+    converted->format = AV_PIX_FMT_YUV420P;
+    converted->width = frame->width;
+    converted->height = frame->height;
+    if (av_frame_get_buffer(converted.get(), 32) < 0)
+        return {};
+    sws_scale(m_Context, frame->data, frame->linesize, 0, frame->height, converted->data,
+              converted->linesize);
+    av_frame_copy_props(converted.get(), frame);
+    return converted;
+}

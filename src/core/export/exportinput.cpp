@@ -1,0 +1,214 @@
+// Reading one export clip on the export thread: open, trim bounds and seek, packets to the
+// clip's decode thread, sound copied or handed to its encoded section.
+#include "core/export/exportclipinput.h"
+#include "core/export/exportmanager.h"
+
+#include <QDebug>
+#include <QThread>
+
+namespace {
+
+int64_t msToStream(qint64 ms, AVRational timebase)
+{
+    return av_rescale_q_rnd(ms, AVRational{1, 1000}, timebase,
+                            AVRounding(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+}
+
+int64_t streamStart(const AVStream *stream)
+{
+    return stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
+}
+
+} // namespace
+
+int ExportManager::openInput(const AVData &clip, int index, qint64 position)
+{
+    qInfo() << "openInput,文件输入：" << index;
+    auto input = std::make_unique<ExportClipInput>();
+    input->clip = clip;
+    input->index = index;
+    input->positionMs = position;
+    const QString unreadable = tr("无法读取片段文件：%1").arg(clip.filePath);
+
+    int ret = 0;
+    input->format = ffmpeg::openInput(clip.filePath, &ret);
+    if (!input->format) {
+        qWarning() << " avformat_open_input failed" << ret << ffmpeg::errorText(ret);
+        fail(unreadable);
+        return -1;
+    }
+    qInfo() << "avformat_open_input success";
+    AVFormatContext *format = input->format.get();
+    ret = avformat_find_stream_info(format, nullptr);
+    if (ret < 0) {
+        qWarning() << " avformat_find_stream_info failed" << ffmpeg::errorText(ret);
+        fail(unreadable);
+        return -1;
+    }
+    qInfo() << " avformat_find_stream_info success";
+
+    input->videoStream = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    input->audioStream = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (input->videoStream < 0) {
+        qWarning() << "openInput: no picture in" << clip.filePath;
+        fail(tr("片段文件没有画面：%1").arg(clip.filePath));
+        return -1;
+    }
+    const AVStream *video = format->streams[input->videoStream];
+    const AVCodec *decoder = avcodec_find_decoder(video->codecpar->codec_id);
+    if (!decoder) {
+        qWarning() << " avcodec_find_decoder failed";
+        fail(unreadable);
+        return -1;
+    }
+    qInfo() << " avcodec_find_decoder success";
+    input->videoDecoder = ffmpeg::makeCodecContext(decoder);
+    AVCodecContext *decodeContext = input->videoDecoder.get();
+    ret = decodeContext ? avcodec_parameters_to_context(decodeContext, video->codecpar)
+                        : AVERROR(ENOMEM);
+    if (ret >= 0) {
+        qInfo() << "videoInputTimebase:" << video->time_base.num << video->time_base.den;
+        decodeContext->thread_count = 5;
+        decodeContext->pkt_timebase = video->time_base;
+        ret = avcodec_open2(decodeContext, decoder, nullptr);
+    }
+    if (ret < 0) {
+        qWarning() << " avcodec_open2 failed" << ffmpeg::errorText(ret);
+        fail(unreadable);
+        return -1;
+    }
+    decodeContext->time_base = video->time_base;
+    input->videoTimebase = video->time_base;
+
+    // The used span, per stream, in the stream's own time base.
+    input->videoIn = streamStart(video) + msToStream(clip.beginTime, video->time_base);
+    input->videoOut = streamStart(video) + msToStream(clip.endTime, video->time_base);
+    input->startSample = av_rescale(position, exportaudio::kSampleRate, 1000);
+    input->endSample = av_rescale(position + clip.length(), exportaudio::kSampleRate, 1000);
+
+    if (input->audioStream >= 0) {
+        const AVStream *audio = format->streams[input->audioStream];
+        input->audioTimebase = audio->time_base;
+        input->audioIn = streamStart(audio) + msToStream(clip.beginTime, audio->time_base);
+        input->audioOut = streamStart(audio) + msToStream(clip.endTime, audio->time_base);
+        input->sound = exportaudio::isCopyableAac(audio->codecpar)
+                           ? ExportClipInput::Sound::Copy
+                           : ExportClipInput::Sound::Encode;
+    }
+    if (input->sound != ExportClipInput::Sound::Copy) {
+        input->section = std::make_unique<ExportAudioSection>(
+            input->startSample, input->endSample - input->startSample,
+            m_AudioEncodeContext->frame_size, [this](ffmpeg::FramePtr frame) {
+                AudioItem item;
+                item.kind = AudioItem::Frame;
+                item.frame = std::move(frame);
+                m_AudioQueue.push(std::move(item));
+            });
+        QString error;
+        if (input->sound == ExportClipInput::Sound::Encode &&
+            !input->section->openDecoder(format->streams[input->audioStream], input->audioIn,
+                                         &error)) {
+            // The picture is still worth exporting; the clip's sound becomes silence.
+            qWarning() << "openInput: sound not decodable, silence instead:" << error;
+            input->sound = ExportClipInput::Sound::Silence;
+        }
+    }
+
+    if (clip.beginTime > 0) {
+        ret = av_seek_frame(format, input->videoStream, input->videoIn, AVSEEK_FLAG_BACKWARD);
+        if (ret < 0)
+            qWarning() << "openInput: seek failed, reading from the start:"
+                       << ffmpeg::errorText(ret);
+    }
+
+    ExportClipInput *raw = input.get();
+    std::unique_ptr<QThread> decodeThread(
+        QThread::create([this, raw] { decodeVideoDatasInThread(raw); }));
+    decodeThread->start();
+    qInfo() << " openInput success";
+
+    readClipPackets(raw);
+    // The clip's decoder is drained before the next clip is opened, so pictures reach the
+    // encoder in timeline order.
+    input->packets.push(ffmpeg::PacketPtr());
+    finishClipAudio(raw);
+    decodeThread->wait();
+    if (input->droppedFrames > 0)
+        qInfo() << "openInput: pictures dropped at the output rate:" << input->droppedFrames;
+    return m_Failed ? -1 : 1;
+}
+
+void ExportManager::readClipPackets(ExportClipInput *input)
+{
+    AVFormatContext *format = input->format.get();
+    ffmpeg::PacketPtr packet = ffmpeg::makePacket();
+    if (!packet) {
+        fail(tr("内存不足"));
+        return;
+    }
+    bool videoDone = false;
+    bool audioDone = input->audioStream < 0 || input->sound == ExportClipInput::Sound::Silence;
+    while (!stopping() && !(videoDone && audioDone)) {
+        const int ret = av_read_frame(format, packet.get());
+        if (ret < 0) {
+            if (ret != AVERROR_EOF)
+                qWarning() << "openInput: reading stopped:" << ffmpeg::errorText(ret);
+            break;
+        }
+        if (packet->stream_index == input->videoStream && !videoDone) {
+            // Packets come in decoding order; once one decodes after the out-point, every
+            // later one does too (a picture is never shown before it is decoded).
+            const int64_t dts = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
+            if (dts != AV_NOPTS_VALUE && dts >= input->videoOut) {
+                videoDone = true;
+            } else {
+                ffmpeg::PacketPtr copy = ffmpeg::makePacket();
+                if (copy) {
+                    av_packet_move_ref(copy.get(), packet.get());
+                    input->packets.push(std::move(copy));
+                }
+            }
+        } else if (packet->stream_index == input->audioStream && !audioDone) {
+            if (packet->pts != AV_NOPTS_VALUE && packet->pts >= input->audioOut)
+                audioDone = true;
+            else if (input->sound == ExportClipInput::Sound::Encode)
+                input->section->decodePacket(packet.get());
+            else if (packet->pts != AV_NOPTS_VALUE && packet->pts >= input->audioIn)
+                copyAudioPacket(input, packet.get());
+        }
+        av_packet_unref(packet.get());
+    }
+}
+
+void ExportManager::copyAudioPacket(ExportClipInput *input, AVPacket *packet)
+{
+    const int64_t sample = input->startSample + av_rescale_q(packet->pts - input->audioIn,
+                                                             input->audioTimebase,
+                                                             exportaudio::kSampleTimebase);
+    if (sample >= input->endSample)
+        return;
+    ffmpeg::PacketPtr copy = ffmpeg::makePacket();
+    if (!copy)
+        return;
+    av_packet_move_ref(copy.get(), packet);
+    copy->pts = copy->dts = sample;
+    copy->duration =
+        av_rescale_q(copy->duration, input->audioTimebase, exportaudio::kSampleTimebase);
+    copy->stream_index = 1;
+    AudioItem item;
+    item.kind = AudioItem::Packet;
+    item.packet = std::move(copy);
+    m_AudioQueue.push(std::move(item));
+}
+
+void ExportManager::finishClipAudio(ExportClipInput *input)
+{
+    if (!input->section)
+        return;
+    if (!stopping())
+        input->section->finish();
+    input->section.reset();
+    AudioItem item;
+    item.kind = AudioItem::SectionEnd;
+    m_AudioQueue.push(std::move(item));
+}

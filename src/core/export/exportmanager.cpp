@@ -1,0 +1,157 @@
+// The export driver: the clip list, the byte copy of a whole single clip, the output, the
+// clips in turn, cancel and failure.
+#include "core/export/exportmanager.h"
+
+#include "core/export/exportframes.h"
+#include "core/project/projectdata.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+
+ExportManager::ExportManager(QObject *parent) : QObject(parent)
+{
+    connect(this, &ExportManager::sig_WriteFinished, this, &ExportManager::slot_write_finished,
+            Qt::QueuedConnection);
+}
+
+ExportManager::~ExportManager()
+{
+    // Destroyed while exporting: stop, let every thread end, and leave no partial file.
+    m_Canceled = true;
+    if (m_ExportThread)
+        m_ExportThread->wait();
+    if (m_VideoWriterThread)
+        m_VideoWriterThread->wait();
+    if (m_AudioWriterThread)
+        m_AudioWriterThread->wait();
+    if (m_Started && !m_Finished)
+        finishFile();
+}
+
+QString ExportManager::partialPath(const QString &path)
+{
+    return path + QStringLiteral(".part");
+}
+
+void ExportManager::exportToFile(const QString &path)
+{
+    exportClipsToFile(ProjectData::instance()->avDatas(), path);
+}
+
+void ExportManager::exportClipsToFile(const QList<AVData> &clips, const QString &path)
+{
+    if (m_Started) {
+        qWarning() << "exportToFile: this manager has already exported";
+        return;
+    }
+    m_Started = true;
+    m_ClipList = buildExportClipList(clips);
+    m_TargetPath = path;
+    m_PartialPath = partialPath(path);
+    m_ExportThread.reset(QThread::create([this, path] { exportToFileInThread(path); }));
+    m_ExportThread->start();
+}
+
+void ExportManager::cancelExport()
+{
+    m_Canceled = true;
+}
+
+QString ExportManager::errorText() const
+{
+    QMutexLocker lock(&m_ErrorMutex);
+    return m_ErrorText;
+}
+
+void ExportManager::fail(const QString &message)
+{
+    {
+        QMutexLocker lock(&m_ErrorMutex);
+        if (m_ErrorText.isEmpty())
+            m_ErrorText = message;
+    }
+    if (!m_Failed.exchange(true))
+        qWarning() << "export failed:" << message;
+}
+
+void ExportManager::exportToFileInThread(QString path)
+{
+    m_ClipCount = m_ClipList.clips.size();
+    // Results that come before the writers exist are delivered on the manager's thread too.
+    auto finishEarly = [this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_Finished = true;
+                if (m_Canceled)
+                    emit sig_ExportCanceled();
+                else
+                    emit sig_ExportFinished(!m_Failed);
+            },
+            Qt::QueuedConnection);
+    };
+    if (m_ClipCount == 0) {
+        fail(tr("项目中没有可导出的内容"));
+        finishEarly();
+        return;
+    }
+    if (m_ClipList.isWholeSingleFile()) {
+        if (!m_Canceled)
+            copyWholeFile(m_ClipList.clips.first().filePath, path);
+        finishEarly();
+        return;
+    }
+
+    m_OutWidth = m_ClipList.outputSize.width();
+    m_OutHeight = m_ClipList.outputSize.height();
+    if (openOutput(path) < 0) {
+        fail(tr("无法创建导出文件：%1").arg(path));
+        m_VideoEncodeContext.reset();
+        m_AudioEncodeContext.reset();
+        m_OutFormatContext.reset();
+        QFile::remove(m_PartialPath);
+        finishEarly();
+        return;
+    }
+    if (m_ClipList.needsBackground())
+        m_BackgroundFrame = exportframes::makeWhiteFrame(m_OutWidth, m_OutHeight);
+
+    const int maxProgress = int(m_ClipList.totalMs / 1000);
+    QMetaObject::invokeMethod(
+        this, [this, maxProgress] { emit sig_ExportMaxProgress(maxProgress); },
+        Qt::QueuedConnection);
+
+    for (int i = 0; i < m_ClipCount && !stopping(); ++i) {
+        const AVData &clip = m_ClipList.clips.at(i);
+        if (openInput(clip, i, clip.position) < 0)
+            break;
+    }
+    finishInput();
+}
+
+void ExportManager::finishInput()
+{
+    // No more input: the encoders are drained and the writers end.
+    m_InputFinished = true;
+    m_VideoQueue.push(ffmpeg::FramePtr());
+    m_AudioQueue.push(AudioItem());
+}
+
+bool ExportManager::copyWholeFile(const QString &source, const QString &path)
+{
+    // Copied beside the target first, so a failed copy leaves what was there before.
+    QFile::remove(m_PartialPath);
+    if (!QFile::copy(source, m_PartialPath)) {
+        QFile::remove(m_PartialPath);
+        fail(tr("无法复制片段文件：%1").arg(source));
+        return false;
+    }
+    if ((QFile::exists(path) && !QFile::remove(path)) || !QFile::rename(m_PartialPath, path)) {
+        QFile::remove(m_PartialPath);
+        fail(tr("无法写入导出文件：%1").arg(path));
+        return false;
+    }
+    return true;
+}

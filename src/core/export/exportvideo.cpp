@@ -1,0 +1,94 @@
+// The picture side of one export clip, on the clip's decode thread: decoding, keeping the
+// pictures inside the used span, re-timing them onto the output's 1/30 s grid and centring
+// smaller pictures on the white canvas.
+#include "core/export/exportclipinput.h"
+#include "core/export/exportmanager.h"
+
+#include <QDebug>
+
+namespace {
+constexpr AVRational kVideoEncoderTimebase{1, 30};
+}
+
+int ExportManager::decodeVideoDatasInThread(ExportClipInput *input)
+{
+    AVCodecContext *decoder = input->videoDecoder.get();
+    ffmpeg::FramePtr frame = ffmpeg::makeFrame();
+    for (;;) {
+        ffmpeg::PacketPtr packet = input->packets.pop();
+        const bool end = !packet;
+        // After a cancel or a failure the remaining packets are only taken off the queue.
+        if (frame && (end || !stopping())) {
+            int ret = avcodec_send_packet(decoder, packet.get());
+            if (ret < 0 && ret != AVERROR_EOF)
+                qWarning() << "decodeVideoDatasInThread: packet not decoded:"
+                           << ffmpeg::errorText(ret);
+            while ((ret = avcodec_receive_frame(decoder, frame.get())) >= 0) {
+                handleDecodedFrame(input, frame.get());
+                av_frame_unref(frame.get());
+            }
+        }
+        if (end)
+            break;
+    }
+    input->videoDecoder.reset();
+    return 1;
+}
+
+void ExportManager::handleDecodedFrame(ExportClipInput *input, AVFrame *frame)
+{
+    if (stopping())
+        return;
+    int64_t pts = frame->best_effort_timestamp;
+    if (pts == AV_NOPTS_VALUE)
+        pts = frame->pts;
+    if (pts == AV_NOPTS_VALUE || pts < input->videoIn || pts >= input->videoOut)
+        return;  // outside the used span (the seek lands on the key frame before it)
+
+    const int64_t outMicroseconds =
+        input->positionMs * 1000 +
+        av_rescale_q(pts - input->videoIn, input->videoTimebase, AV_TIME_BASE_Q);
+    const int64_t outPts = av_rescale_q_rnd(outMicroseconds, AV_TIME_BASE_Q,
+                                            kVideoEncoderTimebase, AV_ROUND_NEAR_INF);
+    // A picture that falls on the same output tick as the previous one is left out, so the
+    // output's timestamps strictly increase.
+    if (m_LastVideoPts != AV_NOPTS_VALUE && outPts <= m_LastVideoPts) {
+        ++input->droppedFrames;
+        return;
+    }
+    if (frame->width > m_OutWidth || frame->height > m_OutHeight) {
+        qWarning() << "handleDecodedFrame: picture" << frame->width << frame->height
+                   << "larger than the output" << m_OutWidth << m_OutHeight;
+        fail(tr("片段画面（%1×%2）大于导出画面（%3×%4）：%5")
+                 .arg(frame->width)
+                 .arg(frame->height)
+                 .arg(m_OutWidth)
+                 .arg(m_OutHeight)
+                 .arg(input->clip.filePath));
+        return;
+    }
+    ffmpeg::FramePtr picture = pictureForOutput(input, frame);
+    if (!picture) {
+        fail(tr("片段画面无法转换：%1").arg(input->clip.filePath));
+        return;
+    }
+    picture->pts = outPts;
+    picture->pkt_dts = outPts;
+    picture->pict_type = AV_PICTURE_TYPE_NONE;  // the encoder chooses its own picture types
+    m_LastVideoPts = outPts;
+    m_VideoQueue.push(std::move(picture));
+}
+
+ffmpeg::FramePtr ExportManager::pictureForOutput(ExportClipInput *input, AVFrame *frame)
+{
+    ffmpeg::FramePtr picture = input->converter.convert(frame);
+    if (!picture || (picture->width == m_OutWidth && picture->height == m_OutHeight))
+        return picture;
+    // Smaller than the output: centred on white. The canvas is made here too when every clip
+    // claimed the output size but this one decodes smaller.
+    if (!m_BackgroundFrame)
+        m_BackgroundFrame = exportframes::makeWhiteFrame(m_OutWidth, m_OutHeight);
+    if (!m_BackgroundFrame)
+        return {};
+    return exportframes::pasteCentred(m_BackgroundFrame.get(), picture.get());
+}

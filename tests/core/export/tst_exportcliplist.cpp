@@ -1,0 +1,140 @@
+// The export clip list (folding of continuing spans, sizes, length, the whole-file copy case)
+// and the crf chosen for an output size.
+#include "core/export/exportcliplist.h"
+
+#include <QtTest>
+
+namespace {
+
+struct Span
+{
+    QString file;
+    qint64 begin;
+    qint64 end;
+    QSize size;
+    qint64 duration = 10000;
+};
+
+QList<AVData> clipsOf(const QList<Span> &spans)
+{
+    QList<AVData> clips;
+    for (const Span &span : spans) {
+        AVData clip;
+        clip.filePath = span.file;
+        clip.beginTime = span.begin;
+        clip.endTime = span.end;
+        clip.videoWidth = span.size.width();
+        clip.videoHeight = span.size.height();
+        clip.duration = span.duration;
+        clips.append(clip);
+    }
+    return clips;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(QList<Span>)
+
+class TestExportClipList : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void builds_data();
+    void builds();
+    void crf_data();
+    void crf();
+};
+
+void TestExportClipList::builds_data()
+{
+    QTest::addColumn<QList<Span>>("timeline");
+    QTest::addColumn<QStringList>("expected");  // "file begin end position" per export clip
+    QTest::addColumn<QSize>("outputSize");
+    QTest::addColumn<bool>("background");
+    QTest::addColumn<qint64>("totalMs");
+    QTest::addColumn<bool>("wholeFile");
+
+    const QSize hd(1920, 1080), small(1280, 720);
+    QTest::newRow("adjacent spans of one file fold into one")
+        << QList<Span>{{"a", 0, 3000, hd}, {"a", 3000, 5000, hd}, {"a", 5000, 6000, hd}}
+        << QStringList{"a 0 6000 0"} << hd << false << qint64(6000) << false;
+    QTest::newRow("a gap between spans keeps them apart")
+        << QList<Span>{{"a", 0, 3000, hd}, {"a", 4000, 5000, hd}}
+        << QStringList{"a 0 3000 0", "a 4000 5000 3000"} << hd << false << qint64(4000) << false;
+    QTest::newRow("one file in two places is read twice")
+        << QList<Span>{{"a", 0, 2000, hd}, {"b", 0, 1000, small}, {"a", 2000, 3000, hd}}
+        << QStringList{"a 0 2000 0", "b 0 1000 2000", "a 2000 3000 3000"} << hd << true
+        << qint64(4000) << false;
+    QTest::newRow("the same span backwards does not fold")
+        << QList<Span>{{"a", 3000, 5000, hd}, {"a", 0, 3000, hd}}
+        << QStringList{"a 3000 5000 0", "a 0 3000 2000"} << hd << false << qint64(5000)
+        << false;
+    QTest::newRow("empty spans are left out and do not break folding")
+        << QList<Span>{{"a", 0, 1000, hd}, {"b", 500, 500, small}, {"a", 1000, 2000, hd}}
+        << QStringList{"a 0 2000 0"} << hd << false << qint64(2000) << false;
+    QTest::newRow("largest width and height may come from different clips")
+        << QList<Span>{{"a", 0, 1000, QSize(1920, 800)}, {"b", 0, 1000, QSize(1440, 1080)}}
+        << QStringList{"a 0 1000 0", "b 0 1000 1000"} << hd << true << qint64(2000) << false;
+    QTest::newRow("one untrimmed clip is a whole file")
+        << QList<Span>{{"a", 0, 10000, hd}} << QStringList{"a 0 10000 0"} << hd << false
+        << qint64(10000) << true;
+    QTest::newRow("two spans that fold into the whole file")
+        << QList<Span>{{"a", 0, 4000, hd}, {"a", 4000, 10000, hd}}
+        << QStringList{"a 0 10000 0"} << hd << false << qint64(10000) << true;
+    QTest::newRow("one trimmed clip is not a whole file")
+        << QList<Span>{{"a", 100, 10000, hd}} << QStringList{"a 100 10000 0"} << hd << false
+        << qint64(9900) << false;
+    QTest::newRow("nothing to export") << QList<Span>{} << QStringList{} << QSize() << false
+                                       << qint64(0) << false;
+}
+
+void TestExportClipList::builds()
+{
+    QFETCH(QList<Span>, timeline);
+    QFETCH(QStringList, expected);
+    QFETCH(QSize, outputSize);
+    QFETCH(bool, background);
+    QFETCH(qint64, totalMs);
+    QFETCH(bool, wholeFile);
+
+    const ExportClipList list = buildExportClipList(clipsOf(timeline));
+    QStringList got;
+    for (const AVData &clip : list.clips)
+        got << QStringLiteral("%1 %2 %3 %4")
+                   .arg(clip.filePath)
+                   .arg(clip.beginTime)
+                   .arg(clip.endTime)
+                   .arg(clip.position);
+    QCOMPARE(got, expected);
+    if (!expected.isEmpty()) {
+        QCOMPARE(list.outputSize, outputSize);
+        QCOMPARE(list.needsBackground(), background);
+    }
+    QCOMPARE(list.totalMs, totalMs);
+    QCOMPARE(list.isWholeSingleFile(), wholeFile);
+}
+
+void TestExportClipList::crf_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("crf");
+    QTest::newRow("640x480") << QSize(640, 480) << "24";
+    QTest::newRow("800x600 (480000)") << QSize(800, 600) << "24";
+    QTest::newRow("480001") << QSize(480001, 1) << "26";
+    QTest::newRow("756000") << QSize(1050, 720) << "26";
+    QTest::newRow("1280x720") << QSize(1280, 720) << "27";
+    QTest::newRow("1612800") << QSize(1680, 960) << "27";
+    QTest::newRow("1612801") << QSize(1612801, 1) << "28";
+    QTest::newRow("1920x1080") << QSize(1920, 1080) << "28";
+}
+
+void TestExportClipList::crf()
+{
+    QFETCH(QSize, size);
+    QFETCH(QString, crf);
+    QCOMPARE(crfForOutputSize(size.width(), size.height()), crf);
+}
+
+QTEST_GUILESS_MAIN(TestExportClipList)
+#include "tst_exportcliplist.moc"

@@ -1,0 +1,449 @@
+// Exports of generated projects, read back with the FFmpeg libraries: picture sizes and
+// placement, clip order, trimming, sound copied, transcoded or made silent, timestamps and a
+// clean decode; failures, cancel and the byte copy of a single untrimmed clip.
+#include "core/export/exportmanager.h"
+#include "core/media/avrecord.h"
+#include "core/project/projectdata.h"
+#include "support/mediareadback.h"
+#include "support/testmedia.h"
+
+#include <QColor>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+struct ClipSpan
+{
+    QString file;
+    qint64 beginMs = 0;
+    qint64 endMs = -1;  // -1: to the end of the file
+};
+
+struct Probe
+{
+    double time;
+    QPoint point;
+    QColor colour;
+};
+
+struct SoundSpan
+{
+    double from;
+    double to;
+    bool audible;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(QList<ClipSpan>)
+Q_DECLARE_METATYPE(QList<Probe>)
+Q_DECLARE_METATYPE(QList<SoundSpan>)
+
+class TestExportManager : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void exportsProject_data();
+    void exportsProject();
+    void copiesWholeSingleClip_data();
+    void copiesWholeSingleClip();
+    void failsCleanly_data();
+    void failsCleanly();
+    void cancels_data();
+    void cancels();
+
+private:
+    QString media(const QString &name) const { return m_dir.filePath(name); }
+    QList<AVData> clipsFor(const QList<ClipSpan> &spans) const;
+    // Runs one export of `clips` to `out`; true when a result signal came in time.
+    bool runExport(ExportManager &manager, const QList<AVData> &clips, const QString &out);
+
+    QTemporaryDir m_dir;
+};
+
+static bool makeVideo(const QString &path, double seconds, const QString &video,
+                      const QStringList &audio, const QStringList &audioCodec)
+{
+    QStringList args{"-f", "lavfi", "-i", video};
+    if (!audio.isEmpty())
+        args += audio;
+    args += {"-t", QString::number(seconds), "-c:v", "libx264", "-preset", "ultrafast",
+             "-pix_fmt", "yuv420p"};
+    args += audioCodec;
+    args += path;
+    QString error;
+    const bool ok = TestMedia::ffmpeg(args, &error);
+    if (!ok)
+        qWarning() << "ffmpeg:" << error;
+    return ok;
+}
+
+void TestExportManager::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY(TestMedia::makeClip(media("red720.mp4"), 2, QSize(1280, 720), true, 25, "color=c=red"));
+    QVERIFY(TestMedia::makeClip(media("blue1080.mp4"), 2, QSize(1920, 1080), true, 25,
+                                "color=c=blue"));
+    QVERIFY(TestMedia::makeClip(media("fast60.mp4"), 1.5, QSize(1280, 720), true, 60,
+                                "color=c=yellow"));
+    QVERIFY(TestMedia::makeClip(media("green_silent.mp4"), 1.5, QSize(1920, 1080), false, 25,
+                                "color=c=green"));
+    const QStringList tone{"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100"};
+    const QStringList aac{"-c:a", "aac", "-ar", "44100", "-ac", "2"};
+    // Yellow for one second, then magenta.
+    QVERIFY(makeVideo(media("twotone.mp4"), 2,
+                      "color=c=yellow:size=1280x720:rate=25,"
+                      "drawbox=c=magenta:t=fill:enable='gte(t,1)'",
+                      tone, aac));
+    // Black with a white flash and a beep made together at 1.0 s, silent otherwise.
+    QVERIFY(makeVideo(media("flash.mp4"), 2,
+                      "color=c=black:size=1280x720:rate=25,"
+                      "drawbox=c=white:t=fill:enable='between(t,1,1.2)'",
+                      {"-f", "lavfi", "-i",
+                       "sine=frequency=1000:sample_rate=44100,"
+                       "volume=volume=0:enable='not(between(t,1,1.2))'"},
+                      aac));
+    // Sound the output cannot take as it is.
+    QVERIFY(makeVideo(media("aac48k_mono.mp4"), 2, "color=c=cyan:size=1280x720:rate=25", tone,
+                      {"-c:a", "aac", "-ar", "48000", "-ac", "1"}));
+    QVERIFY(makeVideo(media("ac3.mp4"), 2, "color=c=cyan:size=1280x720:rate=25", tone,
+                      {"-c:a", "ac3", "-ar", "48000", "-ac", "2"}));
+    QVERIFY(makeVideo(media("pcm22k.mkv"), 2, "color=c=cyan:size=1280x720:rate=25", tone,
+                      {"-c:a", "pcm_s16le", "-ar", "22050", "-ac", "1"}));
+    QFile text(media("notvideo.mp4"));
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    text.write("this is not a video\n");
+}
+
+QList<AVData> TestExportManager::clipsFor(const QList<ClipSpan> &spans) const
+{
+    QList<AVData> clips;
+    for (const ClipSpan &span : spans) {
+        AVData clip;
+        clip.fileName = span.file;
+        clip.filePath = media(span.file);
+        AVRecord::updateMediaInfo(clip);
+        clip.beginTime = span.beginMs;
+        clip.endTime = span.endMs < 0 ? clip.duration : span.endMs;
+        clips.append(clip);
+    }
+    return clips;
+}
+
+bool TestExportManager::runExport(ExportManager &manager, const QList<AVData> &clips,
+                                  const QString &out)
+{
+    ProjectData::instance()->setAvDatas(clips);
+    QSignalSpy finished(&manager, &ExportManager::sig_ExportFinished);
+    QSignalSpy canceled(&manager, &ExportManager::sig_ExportCanceled);
+    manager.exportToFile(out);
+    return QTest::qWaitFor([&] { return finished.count() + canceled.count() > 0; }, 240000);
+}
+
+static bool near(const QColor &a, const QColor &b)
+{
+    return std::abs(a.red() - b.red()) < 48 && std::abs(a.green() - b.green()) < 48 &&
+           std::abs(a.blue() - b.blue()) < 48;
+}
+
+void TestExportManager::exportsProject_data()
+{
+    QTest::addColumn<QList<ClipSpan>>("spans");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QList<Probe>>("probes");
+    QTest::addColumn<QList<SoundSpan>>("sounds");
+    QTest::addColumn<double>("flashAt");  // output time of a flash and beep made together
+
+    const QColor white(255, 255, 255), red(255, 0, 0), blue(0, 0, 255), green(0, 128, 0),
+        yellow(255, 255, 0), magenta(255, 0, 255), cyan(0, 255, 255);
+
+    QTest::newRow("720p centred on white before 1080p")
+        << QList<ClipSpan>{{"red720.mp4", 0, 1500}, {"blue1080.mp4", 0, 1500}}
+        << QSize(1920, 1080)
+        << QList<Probe>{{0.5, {960, 540}, red},     {0.5, {322, 182}, red},
+                        {0.5, {317, 177}, white},   {0.5, {1597, 897}, red},
+                        {0.5, {1603, 903}, white},  {0.5, {10, 10}, white},
+                        {2.2, {10, 10}, blue},      {2.2, {1910, 1070}, blue}}
+        << QList<SoundSpan>{{0.05, 1.45, true}, {1.55, 2.95, true}} << -1.0;
+    QTest::newRow("adjacent spans of one file and a trimmed clip")
+        << QList<ClipSpan>{{"twotone.mp4", 0, 1000},
+                           {"twotone.mp4", 1000, 2000},
+                           {"blue1080.mp4", 500, 1300}}
+        << QSize(1920, 1080)
+        << QList<Probe>{{0.5, {960, 540}, yellow}, {1.5, {960, 540}, magenta},
+                        {2.4, {960, 540}, blue},   {2.4, {10, 10}, blue}}
+        << QList<SoundSpan>{{0.05, 2.75, true}} << -1.0;
+    QTest::newRow("clip without sound gets silence")
+        << QList<ClipSpan>{{"red720.mp4", 0, 1000},
+                           {"green_silent.mp4", 0, -1},
+                           {"blue1080.mp4", 0, 1000}}
+        << QSize(1920, 1080)
+        << QList<Probe>{{0.5, {960, 540}, red}, {1.7, {960, 540}, green},
+                        {3.0, {960, 540}, blue}}
+        << QList<SoundSpan>{{0.1, 0.9, true}, {1.05, 2.45, false}, {2.6, 3.4, true}} << -1.0;
+    QTest::newRow("flash and beep stay together")
+        << QList<ClipSpan>{{"blue1080.mp4", 0, 700}, {"flash.mp4", 600, 1800}}
+        << QSize(1920, 1080)
+        << QList<Probe>{{0.3, {960, 540}, blue}, {0.9, {960, 540}, QColor(0, 0, 0)},
+                        {1.2, {960, 540}, white}, {1.2, {10, 10}, white}}
+        << QList<SoundSpan>{{0.05, 0.65, true}, {0.75, 1.05, false}} << 1.1;
+    // 60 pictures a second onto the 30 a second output: every other one is left out.
+    QTest::newRow("faster picture rate than the output")
+        << QList<ClipSpan>{{"fast60.mp4", 0, 1000}, {"red720.mp4", 0, 1000}}
+        << QSize(1280, 720)
+        << QList<Probe>{{0.5, {640, 360}, yellow}, {1.5, {640, 360}, red}}
+        << QList<SoundSpan>{{0.05, 1.95, true}} << -1.0;
+    const QList<SoundSpan> toneAfterTone{{0.1, 0.9, true}, {1.1, 2.4, true}};
+    for (const char *file : {"aac48k_mono.mp4", "ac3.mp4", "pcm22k.mkv"}) {
+        QTest::newRow(qPrintable(QStringLiteral("sound transcoded from %1").arg(file)))
+            << QList<ClipSpan>{{"blue1080.mp4", 0, 1000}, {file, 0, 1500}} << QSize(1920, 1080)
+            << QList<Probe>{{1.5, {960, 540}, cyan}} << toneAfterTone << -1.0;
+    }
+}
+
+void TestExportManager::exportsProject()
+{
+    QFETCH(QList<ClipSpan>, spans);
+    QFETCH(QSize, size);
+    QFETCH(QList<Probe>, probes);
+    QFETCH(QList<SoundSpan>, sounds);
+    QFETCH(double, flashAt);
+
+    const QList<AVData> clips = clipsFor(spans);
+    qint64 totalMs = 0;
+    for (const AVData &clip : clips)
+        totalMs += clip.length();
+    const double total = totalMs / 1000.0;
+    const QString out = m_dir.filePath("export.mp4");
+    QFile::remove(out);
+
+    ExportManager manager;
+    QSignalSpy finished(&manager, &ExportManager::sig_ExportFinished);
+    QSignalSpy maximum(&manager, &ExportManager::sig_ExportMaxProgress);
+    QVERIFY(runExport(manager, clips, out));
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(finished.at(0).at(0).toBool(), true);
+    QCOMPARE(maximum.count(), 1);
+    QCOMPARE(maximum.at(0).at(0).toInt(), int(totalMs / 1000));
+    QVERIFY(!QFile::exists(ExportManager::partialPath(out)));
+
+    const MediaReadback::StreamsInfo info = MediaReadback::streams(out);
+    QVERIFY(info.opened);
+    QCOMPARE(info.videoCodec, QStringLiteral("h264"));
+    QCOMPARE(QSize(info.width, info.height), size);
+    QCOMPARE(info.audioCodec, QStringLiteral("aac"));
+    QCOMPARE(info.sampleRate, 44100);
+    QCOMPARE(info.channels, 2);
+    QVERIFY2(std::abs(info.durationSeconds - total) <= 0.04,
+             qPrintable(QStringLiteral("length %1, spans %2").arg(info.durationSeconds).arg(total)));
+    QCOMPARE(MediaReadback::decodeErrors(out), QString());
+
+    const MediaReadback::PacketTimes times = MediaReadback::videoPacketTimes(out);
+    QVERIFY(times.pts.size() > 10);
+    for (int i = 1; i < times.pts.size(); ++i) {
+        QVERIFY2(times.pts[i] > times.pts[i - 1], qPrintable(QString::number(i)));
+        QVERIFY2(times.dts[i] > times.dts[i - 1], qPrintable(QString::number(i)));
+    }
+
+    // Pictures: the probes hit the expected colours, and the last picture ends with the spans.
+    QList<Probe> pending = probes;
+    double lastPicture = -1;
+    double firstFlash = -1;
+    int wrong = 0;
+    QVERIFY(MediaReadback::forEachPicture(out, [&](double t, const QImage &image) {
+        lastPicture = t;
+        for (int i = pending.size() - 1; i >= 0; --i) {
+            // The first picture at or after the probe's time is the one shown then.
+            if (t < pending[i].time - 0.001)
+                continue;
+            const QColor got = image.pixelColor(pending[i].point);
+            if (!near(got, pending[i].colour)) {
+                qWarning() << "at" << t << pending[i].point << "got" << got << "expected"
+                           << pending[i].colour;
+                ++wrong;
+            }
+            pending.removeAt(i);
+        }
+        if (flashAt > 0 && firstFlash < 0 && t > flashAt - 0.3 &&
+            qGray(image.pixel(image.width() / 2, image.height() / 2)) > 200)
+            firstFlash = t;
+    }));
+    QVERIFY2(pending.isEmpty(), "no picture at a probed time");
+    QCOMPARE(wrong, 0);
+    QVERIFY2(std::abs(lastPicture + 1.0 / 30 - total) <= 0.04,
+             qPrintable(QStringLiteral("last picture %1, spans %2").arg(lastPicture).arg(total)));
+
+    // Sound: one format throughout, tone where the clips have tone, silence where they have none.
+    const MediaReadback::Sound sound = MediaReadback::sound(out);
+    QCOMPARE(sound.sampleRate, 44100);
+    for (int i = 0; i < sound.frameRates.size(); ++i) {
+        QCOMPARE(sound.frameRates[i], 44100);
+        QCOMPARE(sound.frameChannels[i], 2);
+    }
+    const double soundEnd = sound.startSeconds + sound.samples.size() / 44100.0;
+    QVERIFY2(sound.startSeconds <= 0.03 && soundEnd >= total - 0.03,
+             qPrintable(QStringLiteral("sound %1..%2").arg(sound.startSeconds).arg(soundEnd)));
+    auto sampleAt = [&](double t) { return int((t - sound.startSeconds) * 44100); };
+    for (const SoundSpan &span : sounds) {
+        double energy = 0, peak = 0;
+        const int from = sampleAt(span.from), to = sampleAt(span.to);
+        QVERIFY(from >= 0 && to <= sound.samples.size());
+        for (int i = from; i < to; ++i) {
+            energy += double(sound.samples[i]) * sound.samples[i];
+            peak = std::max(peak, double(std::abs(sound.samples[i])));
+        }
+        const double rms = std::sqrt(energy / std::max(1, to - from));
+        if (span.audible)
+            QVERIFY2(rms > 0.05, qPrintable(QStringLiteral("quiet %1..%2: rms %3")
+                                                .arg(span.from).arg(span.to).arg(rms)));
+        else
+            QVERIFY2(peak < 0.01, qPrintable(QStringLiteral("not silent %1..%2: peak %3")
+                                                 .arg(span.from).arg(span.to).arg(peak)));
+    }
+    if (flashAt > 0) {
+        double beep = -1;
+        for (int i = std::max(0, sampleAt(flashAt - 0.3)); i < sound.samples.size(); ++i) {
+            if (std::abs(sound.samples[i]) > 0.05) {
+                beep = sound.startSeconds + i / 44100.0;
+                break;
+            }
+        }
+        QVERIFY2(std::abs(firstFlash - flashAt) <= 0.045 && std::abs(beep - firstFlash) <= 0.045,
+                 qPrintable(QStringLiteral("flash %1, beep %2").arg(firstFlash).arg(beep)));
+    }
+}
+
+void TestExportManager::copiesWholeSingleClip_data()
+{
+    QTest::addColumn<bool>("targetExists");
+    QTest::newRow("new file") << false;
+    QTest::newRow("replaces an existing file") << true;
+}
+
+void TestExportManager::copiesWholeSingleClip()
+{
+    QFETCH(bool, targetExists);
+    const QString out = m_dir.filePath("copy.mp4");
+    QFile::remove(out);
+    if (targetExists) {
+        QFile old(out);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old export");
+    }
+    ExportManager manager;
+    QSignalSpy finished(&manager, &ExportManager::sig_ExportFinished);
+    QVERIFY(runExport(manager, clipsFor({{"red720.mp4", 0, -1}}), out));
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(finished.at(0).at(0).toBool(), true);
+    QFile source(media("red720.mp4")), copy(out);
+    QVERIFY(source.open(QIODevice::ReadOnly) && copy.open(QIODevice::ReadOnly));
+    QVERIFY(source.readAll() == copy.readAll());
+}
+
+void TestExportManager::failsCleanly_data()
+{
+    QTest::addColumn<QList<ClipSpan>>("spans");
+    QTest::addColumn<int>("claimFrom");   // clip whose size claim is overridden, or -1
+    QTest::addColumn<QSize>("claimSize");
+    QTest::addColumn<bool>("outputInMissingFolder");
+
+    QTest::newRow("a clip that is no video")
+        << QList<ClipSpan>{{"red720.mp4", 0, 1000}, {"notvideo.mp4", 0, 1000}} << 1
+        << QSize(1280, 720) << false;
+    QTest::newRow("a clip file that is missing")
+        << QList<ClipSpan>{{"red720.mp4", 0, 1000}, {"gone.mp4", 0, 1000}} << 1
+        << QSize(1280, 720) << false;
+    QTest::newRow("a picture larger than its clip claims")
+        << QList<ClipSpan>{{"red720.mp4", 0, 1000}, {"blue1080.mp4", 0, 1000}} << 1
+        << QSize(1280, 720) << false;
+    QTest::newRow("an output that cannot be written")
+        << QList<ClipSpan>{{"red720.mp4", 0, 1000}, {"blue1080.mp4", 0, 1000}} << -1 << QSize()
+        << true;
+    QTest::newRow("a single whole clip that is missing")
+        << QList<ClipSpan>{{"gone.mp4", 0, 1000}} << 0 << QSize(1280, 720) << false;
+}
+
+void TestExportManager::failsCleanly()
+{
+    QFETCH(QList<ClipSpan>, spans);
+    QFETCH(int, claimFrom);
+    QFETCH(QSize, claimSize);
+    QFETCH(bool, outputInMissingFolder);
+
+    QList<AVData> clips = clipsFor(spans);
+    if (claimFrom >= 0) {
+        clips[claimFrom].videoWidth = claimSize.width();
+        clips[claimFrom].videoHeight = claimSize.height();
+        if (clips[claimFrom].duration <= 0)
+            clips[claimFrom].duration = clips[claimFrom].endTime;
+    }
+    const QString out = outputInMissingFolder ? m_dir.filePath("missing/folder/out.mp4")
+                                              : m_dir.filePath("failed.mp4");
+    if (!outputInMissingFolder) {
+        QFile old(out);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("earlier export");
+    }
+
+    ExportManager manager;
+    QSignalSpy finished(&manager, &ExportManager::sig_ExportFinished);
+    QSignalSpy canceled(&manager, &ExportManager::sig_ExportCanceled);
+    QVERIFY(runExport(manager, clips, out));
+    QTest::qWait(100);  // a second result would come now
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(finished.at(0).at(0).toBool(), false);
+    QCOMPARE(canceled.count(), 0);
+    QVERIFY(!manager.errorText().isEmpty());
+    QVERIFY(!QFile::exists(ExportManager::partialPath(out)));
+    if (outputInMissingFolder) {
+        QVERIFY(!QFile::exists(out));
+    } else {
+        QFile kept(out);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("earlier export"));
+    }
+}
+
+void TestExportManager::cancels_data()
+{
+    QTest::addColumn<int>("cancelAtSecond");  // -1: at once
+    QTest::newRow("at once") << -1;
+    QTest::newRow("during the second clip") << 2;
+}
+
+void TestExportManager::cancels()
+{
+    QFETCH(int, cancelAtSecond);
+    const QString out = m_dir.filePath("canceled.mp4");
+    QFile::remove(out);
+    const QList<AVData> clips = clipsFor(
+        {{"blue1080.mp4", 0, -1}, {"red720.mp4", 0, -1}, {"blue1080.mp4", 0, -1}});
+    ProjectData::instance()->setAvDatas(clips);
+
+    ExportManager manager;
+    QSignalSpy finished(&manager, &ExportManager::sig_ExportFinished);
+    QSignalSpy canceled(&manager, &ExportManager::sig_ExportCanceled);
+    connect(&manager, &ExportManager::sig_ExportProgress, &manager, [&](int seconds) {
+        if (cancelAtSecond >= 0 && seconds >= cancelAtSecond)
+            manager.cancelExport();
+    });
+    manager.exportToFile(out);
+    if (cancelAtSecond < 0)
+        manager.cancelExport();
+    QVERIFY(QTest::qWaitFor([&] { return finished.count() + canceled.count() > 0; }, 240000));
+    QTest::qWait(200);
+    QCOMPARE(canceled.count(), 1);
+    QCOMPARE(finished.count(), 0);
+    QVERIFY(!QFile::exists(out));
+    QVERIFY(!QFile::exists(ExportManager::partialPath(out)));
+}
+
+QTEST_GUILESS_MAIN(TestExportManager)
+#include "tst_exportmanager.moc"
