@@ -29,6 +29,8 @@ QCursor cursorFrom(const QString &file, bool hotSpotAtTip)
 BoardCanvas::BoardCanvas(QWidget *parent) : QWidget(parent), m_undoGroup(new QUndoGroup(this))
 {
     setObjectName("boardCanvas");
+    // An overlay: no background of its own, what lies below shows through.
+    setAttribute(Qt::WA_NoSystemBackground);
     m_penCursor = cursorFrom(":/images/cursor_pen.png", true);
     m_eraserCursor = cursorFrom(":/images/cursor_eraser.png", false);
     setDrawEnabled(false);
