@@ -80,9 +80,12 @@ void BoardToolsWidget::setRedoEnabled(bool on)
     m_btnRedo->setIcon(on ? m_redoIcon : m_redoDisabledIcon);
 }
 
+// Only a button being checked unchecks the other one: were the unchecked button to uncheck the
+// other as well, checking the eraser while the pen is on would uncheck both buttons and leave
+// the eraser working with no button showing it.
 void BoardToolsWidget::slot_pen_toggled(bool checked)
 {
-    if (m_btnEraser->isChecked())
+    if (checked && m_btnEraser->isChecked())
         m_btnEraser->setChecked(false);
     m_settings->tool = checked ? ToolPen : ToolNone;
     emit sig_BoardSettingsChanged(m_settings);
@@ -90,7 +93,7 @@ void BoardToolsWidget::slot_pen_toggled(bool checked)
 
 void BoardToolsWidget::slot_eraser_toggled(bool checked)
 {
-    if (m_btnPen->isChecked())
+    if (checked && m_btnPen->isChecked())
         m_btnPen->setChecked(false);
     m_settings->tool = checked ? ToolEraser : ToolNone;
     emit sig_BoardSettingsChanged(m_settings);
