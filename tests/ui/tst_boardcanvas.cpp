@@ -8,6 +8,7 @@
 #include <QUndoStack>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 using MouseDrag::drag;
@@ -32,6 +33,23 @@ QList<int> paintedRows(const QImage &image, int x)
             rows << y;
     }
     return rows;
+}
+
+// Largest difference of one channel between two pictures of the same size.
+int maxDifference(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size())
+        return 256;
+    int worst = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            worst = std::max({worst, qAbs(qRed(p) - qRed(q)), qAbs(qGreen(p) - qGreen(q)),
+                          qAbs(qBlue(p) - qBlue(q)), qAbs(qAlpha(p) - qAlpha(q))});
+        }
+    }
+    return worst;
 }
 
 bool painted(const QImage &image, QPoint p)
@@ -409,7 +427,10 @@ private slots:
         fresh.setGeometry(m_canvas->geometry());
         fresh.setBoardSettings(&m_settings);
         fresh.curRecord()->setPaths(m_canvas->curRecord()->paths());
-        QCOMPARE(updated, grab(&fresh));
+        // Lines cut at the edge of a redrawn area may differ from whole ones by a few levels
+        // of antialiasing; a stroke left over or missing differs by far more.
+        QVERIFY2(maxDifference(updated, grab(&fresh)) <= 8,
+                 qPrintable(QString::number(maxDifference(updated, grab(&fresh)))));
     }
 
 private:

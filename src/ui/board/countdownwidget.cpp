@@ -7,6 +7,8 @@ CountDownWidget::CountDownWidget(QWidget *parent, int seconds) : QLabel(parent),
     setAlignment(Qt::AlignCenter);
     setText(QString::number(seconds));
     m_timer.setInterval(1000);
+    // A coarse timer may tick 5 % early: the count-down would end 150 ms too soon.
+    m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &CountDownWidget::tick);
 }
 
