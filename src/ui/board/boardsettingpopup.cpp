@@ -15,11 +15,11 @@ namespace {
 constexpr int InitialColor = 0;
 constexpr int InitialWidth = 2;
 constexpr int CornerRadius = 8;
-}  // namespace
+} // namespace
 
 BoardSettingPopup::BoardSettingPopup(QWidget *parent)
-    : QWidget(parent, Qt::Popup),
-      m_colors{"#fa5151", "#ffc300", "#02c160", "#0daeff", "#6367f0", "#ffffff", "#000000"},
+    : QWidget(parent, Qt::Popup), m_colors{"#fa5151", "#ffc300", "#02c160", "#0daeff",
+                                           "#6367f0", "#ffffff", "#000000"},
       m_widths{1, 3, 5, 7, 9}
 {
     setObjectName("boradSettingPopup");

@@ -23,7 +23,8 @@ BoardToolsWidget::BoardToolsWidget(QWidget *parent)
     m_btnEraser = makeButton("btn_eraser", tr("橡皮擦"), QIcon(":/images/icon_eraser.png"), true);
     m_btnUndo = makeButton("btn_undo", tr("撤销"), m_undoDisabledIcon, false);
     m_btnRedo = makeButton("btn_redo", tr("恢复"), m_redoDisabledIcon, false);
-    for (QToolButton *b : {m_btnPen, m_btnPenSetting, m_btnClear, m_btnEraser, m_btnUndo, m_btnRedo})
+    for (QToolButton *b :
+         {m_btnPen, m_btnPenSetting, m_btnClear, m_btnEraser, m_btnUndo, m_btnRedo})
         row->addWidget(b);
     m_btnUndo->setEnabled(false);
     m_btnRedo->setEnabled(false);
