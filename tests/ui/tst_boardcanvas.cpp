@@ -174,6 +174,9 @@ private slots:
         // reaches it.
         QTest::newRow("fast swipe") << QList<QPoint>{{200, 40}, {200, 160}};
         QTest::newRow("fast slanted swipe") << QList<QPoint>{{160, 40}, {240, 160}};
+        // The pointer left the canvas on the left: the band still starts where it was.
+        QTest::newRow("fast swipe from past the left edge")
+            << QList<QPoint>{{10, 20}, {-30, 20}, {430, 180}};
     }
     void erasingTheMiddleLeavesTwoStrokes()
     {
@@ -288,6 +291,26 @@ private slots:
         m_canvas->setPage(1);
         m_canvas->undoGroup()->undo();
         QCOMPARE(page1->paths().size(), 1);
+    }
+
+    void secondButtonDuringAMovementChangesNothing()
+    {
+        drag(m_canvas, line({50, 100}, {350, 100}, 10));
+        PathRecord *record = m_canvas->curRecord();
+        m_settings.tool = ToolEraser;
+        m_canvas->setBoardSettings(&m_settings);
+        QTest::mousePress(m_canvas, Qt::LeftButton, {}, {100, 60});
+        QTest::mouseMove(m_canvas, {100, 140});
+        QTest::mousePress(m_canvas, Qt::RightButton, {}, {110, 140});
+        QTest::mouseMove(m_canvas, {300, 140});
+        QTest::mouseMove(m_canvas, {300, 60});
+        QTest::mouseRelease(m_canvas, Qt::RightButton, {}, {300, 60});
+        QTest::mouseRelease(m_canvas, Qt::LeftButton, {}, {300, 60});
+        QCOMPARE(record->paths().size(), 3);
+        QCOMPARE(record->undoStack()->count(), 2);
+        // One undo brings back the whole stroke: both rubbed places.
+        m_canvas->undoGroup()->undo();
+        QCOMPARE(record->paths().size(), 1);
     }
 
     void toolOffPaintsNothingAndTakesNoDrawing_data()

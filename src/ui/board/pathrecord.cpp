@@ -23,6 +23,7 @@ QRect segmentArea(const QPointF &a, const QPointF &b, const QPen &pen)
     const qreal m = strokeMargin(pen);
     return QRectF(a, b).normalized().adjusted(-m, -m, m, m).toAlignedRect();
 }
+
 bool sameStrokes(const QList<PathItem> &a, const QList<PathItem> &b)
 {
     if (a.size() != b.size())

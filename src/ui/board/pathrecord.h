@@ -34,7 +34,8 @@ public:
     void setPen(const QPen &pen);
 
     // Replaces the finished strokes (the undo commands do this). Returns the canvas area whose
-    // strokes changed, for the caller to repaint.
+    // strokes changed, for the caller to repaint: the strokes (by id) that only one of the two
+    // lists holds. Strokes in both keep their order in every change the board makes.
     QRect setPaths(const QList<PathItem> &paths);
 
     // Pointer pressed with `tool` (BoardTool) at `pos`. Returns the canvas area to repaint.
