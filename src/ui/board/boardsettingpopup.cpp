@@ -1,0 +1,107 @@
+#include "ui/board/boardsettingpopup.h"
+
+#include "ui/board/colorradiobtn.h"
+#include "ui/board/widthradiobtn.h"
+
+#include <QButtonGroup>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainterPath>
+#include <QRegion>
+#include <QScreen>
+
+namespace {
+constexpr int InitialColor = 0;
+constexpr int InitialWidth = 2;
+constexpr int CornerRadius = 8;
+} // namespace
+
+BoardSettingPopup::BoardSettingPopup(QWidget *parent)
+    : QWidget(parent, Qt::Popup), m_colors{"#fa5151", "#ffc300", "#02c160", "#0daeff",
+                                           "#6367f0", "#ffffff", "#000000"},
+      m_widths{1, 3, 5, 7, 9}
+{
+    setObjectName("boradSettingPopup");
+    setFixedSize(319, 94);
+
+    auto *form = new QFormLayout(this);
+    form->setObjectName("formLayout");
+    form->setContentsMargins(14, 16, 26, 16);
+    form->setVerticalSpacing(20);
+
+    auto *labelColor = new QLabel(tr("颜色"), this);
+    labelColor->setObjectName("label_color");
+    auto *viewColors = new QWidget(this);
+    viewColors->setObjectName("view_colors");
+    auto *colorRow = new QHBoxLayout(viewColors);
+    colorRow->setContentsMargins(0, 0, 0, 0);
+    colorRow->setSpacing(16);
+    m_colorGroup = new QButtonGroup(this);
+    for (const QString &name : std::as_const(m_colors)) {
+        auto *button = new ColorRadioBtn(QColor(name), viewColors);
+        m_colorGroup->addButton(button);
+        colorRow->addWidget(button);
+        connect(button, &QRadioButton::toggled, this,
+                [this, button](bool) { emit sig_ColorSelect(button->color()); });
+    }
+    colorRow->addStretch();
+    form->addRow(labelColor, viewColors);
+
+    auto *labelWidth = new QLabel(tr("粗细"), this);
+    labelWidth->setObjectName("label_width");
+    auto *viewWidth = new QWidget(this);
+    viewWidth->setObjectName("view_width");
+    auto *widthRow = new QHBoxLayout(viewWidth);
+    widthRow->setContentsMargins(0, 0, 0, 0);
+    widthRow->setSpacing(0);
+    m_widthGroup = new QButtonGroup(this);
+    for (int w : std::as_const(m_widths)) {
+        auto *button = new WidthRadioBtn(w, viewWidth);
+        m_widthGroup->addButton(button);
+        widthRow->addWidget(button);
+        connect(button, &QRadioButton::toggled, this,
+                [this, button](bool) { emit sig_WidthSelect(button->lineWidth()); });
+    }
+    widthRow->addStretch();
+    form->addRow(labelWidth, viewWidth);
+
+    QPainterPath outline;
+    outline.addRoundedRect(QRectF(rect()), CornerRadius, CornerRadius);
+    setMask(QRegion(outline.toFillPolygon().toPolygon()));
+}
+
+void BoardSettingPopup::selectInitial()
+{
+    m_colorGroup->buttons().at(InitialColor)->setChecked(true);
+    m_widthGroup->buttons().at(InitialWidth)->setChecked(true);
+}
+
+QPoint BoardSettingPopup::placement(QPoint b, QSize button, QSize popup, const QRect &screen)
+{
+    const int pw = popup.width();
+    const int ph = popup.height();
+    const int bw = button.width();
+    const int bh = button.height();
+    const QPoint above(b.x(), b.y() - (ph - 1) - 4);
+
+    const QPoint left(b.x() - (pw - 1) - 4, b.y() - 15);
+    if (left.x() >= screen.left())
+        return left;
+    const QPoint below(b.x(), b.y() + (bh - 1) + 4);
+    if (below.y() + ph - 1 <= screen.bottom())
+        return below;
+    const QPoint right(b.x() + (bw - 1) + 4, b.y() - 15);
+    if (right.x() + pw - 1 <= screen.right())
+        return right;
+    return above;
+}
+
+void BoardSettingPopup::showBeside(QWidget *button)
+{
+    const QPoint b = button->mapToGlobal(QPoint(0, 0));
+    QScreen *screen = button->screen();
+    const QRect area = screen ? screen->geometry() : QRect(0, 0, 1 << 20, 1 << 20);
+    move(placement(b, button->size(), size(), area));
+    show();
+}

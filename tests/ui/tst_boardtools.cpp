@@ -1,0 +1,274 @@
+#include "support/mousedrag.h"
+#include "ui/board/boardcanvas.h"
+#include "ui/board/boardsettingpopup.h"
+#include "ui/board/boardtoolswidget.h"
+#include "ui/board/colorradiobtn.h"
+#include "ui/board/countdownwidget.h"
+#include "ui/board/pathrecord.h"
+#include "ui/board/widthradiobtn.h"
+
+#include <QElapsedTimer>
+#include <QScreen>
+#include <QToolButton>
+#include <QUndoGroup>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+QToolButton *button(BoardToolsWidget *tools, const char *name)
+{
+    return tools->findChild<QToolButton *>(name);
+}
+
+// Remembers when the watched widget was hidden.
+class HideWatch : public QObject
+{
+public:
+    QElapsedTimer clock;
+    qint64 hiddenAtMs = -1;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Hide && !event->spontaneous() && hiddenAtMs < 0)
+            hiddenAtMs = clock.elapsed();
+        return QObject::eventFilter(watched, event);
+    }
+};
+} // namespace
+
+class TestBoardTools : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initialSettingsAndLateAnnouncement()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        BoardToolsWidget tools;
+        QSignalSpy spy(&tools, &BoardToolsWidget::sig_BoardSettingsChanged);
+        QCOMPARE(tools.boardSettings()->tool, int(ToolNone));
+        QCOMPARE(tools.boardSettings()->pen.color(), QColor("#fa5151"));
+        QCOMPARE(tools.boardSettings()->pen.width(), 5);
+        QCOMPARE(tools.findChildren<QToolButton *>().size(), 6);
+        QVERIFY(!button(&tools, "btn_undo")->isEnabled());
+
+        // A canvas connected after construction still gets the settings.
+        BoardCanvas canvas;
+        connect(&tools, &BoardToolsWidget::sig_BoardSettingsChanged, &canvas,
+                &BoardCanvas::setBoardSettings);
+        QVERIFY(spy.wait(1000));
+        QVERIFY(clock.elapsed() >= 190);
+        QCOMPARE(spy.size(), 1);
+        QCOMPARE(spy.first().first().value<BoardSettings *>(), tools.boardSettings());
+        QCOMPARE(canvas.boardSettings(), tools.boardSettings());
+        QCOMPARE(canvas.curRecord()->pen().color(), QColor("#fa5151"));
+        QVERIFY(!spy.wait(400)); // only once
+    }
+
+    void penAndEraserUncheckEachOther_data()
+    {
+        QTest::addColumn<QStringList>("clicks");
+        QTest::addColumn<int>("tool");
+        QTest::newRow("pen") << QStringList{"btn_pen"} << int(ToolPen);
+        QTest::newRow("eraser") << QStringList{"btn_eraser"} << int(ToolEraser);
+        QTest::newRow("pen then eraser") << QStringList{"btn_pen", "btn_eraser"} << int(ToolEraser);
+        QTest::newRow("eraser then pen") << QStringList{"btn_eraser", "btn_pen"} << int(ToolPen);
+        QTest::newRow("pen off") << QStringList{"btn_pen", "btn_pen"} << int(ToolNone);
+        QTest::newRow("pen, eraser, eraser off")
+            << QStringList{"btn_pen", "btn_eraser", "btn_eraser"} << int(ToolNone);
+    }
+    void penAndEraserUncheckEachOther()
+    {
+        QFETCH(QStringList, clicks);
+        QFETCH(int, tool);
+        QWidget host;
+        auto *tools = new BoardToolsWidget(&host);
+        auto *canvas = new BoardCanvas(&host);
+        canvas->setGeometry(0, 80, 300, 200);
+        connect(tools, &BoardToolsWidget::sig_BoardSettingsChanged, canvas,
+                &BoardCanvas::setBoardSettings);
+        host.resize(400, 300);
+        host.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        for (const QString &name : clicks)
+            QTest::mouseClick(button(tools, qPrintable(name)), Qt::LeftButton);
+
+        QCOMPARE(tools->boardSettings()->tool, tool);
+        QCOMPARE(button(tools, "btn_pen")->isChecked(), tool == ToolPen);
+        QCOMPARE(button(tools, "btn_eraser")->isChecked(), tool == ToolEraser);
+        QCOMPARE(canvas->drawEnabled(), tool != ToolNone);
+        MouseDrag::drag(canvas, MouseDrag::line({20, 100}, {200, 100}, 10));
+        QCOMPARE(canvas->curRecord()->paths().size(), tool == ToolPen ? 1 : 0);
+    }
+
+    void choosingAColourEmitsTwice_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("emissions");
+        QTest::addColumn<QColor>("color");
+        QTest::newRow("yellow") << 1 << 2 << QColor("#ffc300");
+        QTest::newRow("black") << 6 << 2 << QColor("#000000");
+        QTest::newRow("the chosen one again") << 0 << 0 << QColor("#fa5151");
+    }
+    void choosingAColourEmitsTwice()
+    {
+        QFETCH(int, index);
+        QFETCH(int, emissions);
+        QFETCH(QColor, color);
+        BoardToolsWidget tools;
+        QSignalSpy spy(&tools, &BoardToolsWidget::sig_BoardSettingsChanged);
+        const auto buttons = tools.popup()->findChildren<ColorRadioBtn *>();
+        QCOMPARE(buttons.size(), 7);
+        tools.popup()->show();
+        QTest::mouseClick(buttons.at(index), Qt::LeftButton);
+        QCOMPARE(spy.size(), emissions);
+        QCOMPARE(tools.boardSettings()->pen.color(), color);
+        QCOMPARE(tools.boardSettings()->pen.width(), 5);
+    }
+
+    void choosingAWidth_data()
+    {
+        QTest::addColumn<QList<int>>("clicks");
+        QTest::addColumn<int>("emissions");
+        QTest::addColumn<int>("width");
+        QTest::newRow("thinnest") << QList<int>{0} << 2 << 1;
+        QTest::newRow("thickest") << QList<int>{4} << 2 << 9;
+        QTest::newRow("the chosen one stays chosen") << QList<int>{2} << 0 << 5;
+        QTest::newRow("twice the same") << QList<int>{3, 3} << 2 << 7;
+    }
+    void choosingAWidth()
+    {
+        QFETCH(QList<int>, clicks);
+        QFETCH(int, emissions);
+        QFETCH(int, width);
+        BoardToolsWidget tools;
+        QSignalSpy spy(&tools, &BoardToolsWidget::sig_BoardSettingsChanged);
+        const auto buttons = tools.popup()->findChildren<WidthRadioBtn *>();
+        QCOMPARE(buttons.size(), 5);
+        tools.popup()->show();
+        for (int i : clicks)
+            QTest::mouseClick(buttons.at(i), Qt::LeftButton);
+        QCOMPARE(spy.size(), emissions);
+        QCOMPARE(tools.boardSettings()->pen.width(), width);
+        int checked = 0;
+        for (WidthRadioBtn *b : buttons)
+            checked += b->isChecked() ? 1 : 0;
+        QCOMPARE(checked, 1);
+    }
+
+    void popupPlacement_data()
+    {
+        QTest::addColumn<QPoint>("button");
+        QTest::addColumn<QPoint>("expected");
+        const QSize b(60, 64);
+        QTest::newRow("room on the left") << QPoint(800, 500) << QPoint(800 - 318 - 4, 485);
+        QTest::newRow("near the left edge: below") << QPoint(10, 500) << QPoint(10, 500 + 63 + 4);
+        QTest::newRow("near the left edge and the bottom: right")
+            << QPoint(10, 1000) << QPoint(10 + 59 + 4, 985);
+        QTest::newRow("exactly fits on the left") << QPoint(322, 500) << QPoint(0, 485);
+        QTest::newRow("one pixel short on the left") << QPoint(321, 500) << QPoint(321, 567);
+    }
+    void popupPlacement()
+    {
+        QFETCH(QPoint, button);
+        QFETCH(QPoint, expected);
+        const QRect screen(0, 0, 1920, 1080);
+        QCOMPARE(BoardSettingPopup::placement(button, {60, 64}, {319, 94}, screen), expected);
+        // A screen too narrow for either side: above the button.
+        QCOMPARE(BoardSettingPopup::placement({10, 1000}, {60, 64}, {319, 94}, {0, 0, 390, 1080}),
+                 QPoint(10, 1000 - 93 - 4));
+    }
+
+    void popupNearTheLeftEdgeOpensBelowItsButton()
+    {
+        BoardToolsWidget tools;
+        tools.move(0, 300);
+        tools.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tools));
+        QToolButton *settings = button(&tools, "btn_pen_setting");
+        QTest::mouseClick(settings, Qt::LeftButton);
+        QTRY_VERIFY(tools.popup()->isVisible());
+        const QPoint b = settings->mapToGlobal(QPoint(0, 0));
+        QVERIFY(b.x() < 319);
+        QCOMPARE(tools.popup()->pos(), QPoint(b.x(), b.y() + settings->height() - 1 + 4));
+        QCOMPARE(tools.popup()->size(), QSize(319, 94));
+        tools.popup()->hide();
+    }
+
+    void undoButtonsFollowTheCanvas()
+    {
+        QWidget host;
+        auto *tools = new BoardToolsWidget(&host);
+        auto *canvas = new BoardCanvas(&host);
+        canvas->setGeometry(0, 80, 300, 200);
+        connect(tools, &BoardToolsWidget::sig_BoardSettingsChanged, canvas,
+                &BoardCanvas::setBoardSettings);
+        connect(tools, &BoardToolsWidget::sig_undo, canvas->undoGroup(), &QUndoGroup::undo);
+        connect(tools, &BoardToolsWidget::sig_redo, canvas->undoGroup(), &QUndoGroup::redo);
+        connect(tools, &BoardToolsWidget::sig_ClearBoard, canvas, &BoardCanvas::clearBoard);
+        connect(canvas->undoGroup(), &QUndoGroup::canUndoChanged, tools,
+                &BoardToolsWidget::setUndoEnabled);
+        connect(canvas->undoGroup(), &QUndoGroup::canRedoChanged, tools,
+                &BoardToolsWidget::setRedoEnabled);
+        host.resize(400, 300);
+        host.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        QTest::mouseClick(button(tools, "btn_pen"), Qt::LeftButton);
+        MouseDrag::drag(canvas, MouseDrag::line({20, 100}, {200, 100}, 10));
+        QVERIFY(button(tools, "btn_undo")->isEnabled());
+        QVERIFY(!button(tools, "btn_redo")->isEnabled());
+
+        QTest::mouseClick(button(tools, "btn_clear"), Qt::LeftButton);
+        QVERIFY(canvas->curRecord()->paths().isEmpty());
+        QTest::mouseClick(button(tools, "btn_undo"), Qt::LeftButton);
+        QCOMPARE(canvas->curRecord()->paths().size(), 1);
+        QVERIFY(button(tools, "btn_redo")->isEnabled());
+        QTest::mouseClick(button(tools, "btn_undo"), Qt::LeftButton);
+        QVERIFY(canvas->curRecord()->paths().isEmpty());
+        QVERIFY(!button(tools, "btn_undo")->isEnabled());
+    }
+
+    void countDown_data()
+    {
+        QTest::addColumn<int>("seconds");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("three") << 3 << QStringList{"3", "2", "1"};
+        QTest::newRow("one") << 1 << QStringList{"1"};
+        QTest::newRow("zero still ends") << 0 << QStringList{"0"};
+    }
+    void countDown()
+    {
+        QFETCH(int, seconds);
+        QFETCH(QStringList, shown);
+        CountDownWidget countDown(nullptr, seconds);
+        QCOMPARE(countDown.size(), QSize(200, 200));
+        countDown.moveCenter(500, 400);
+        QCOMPARE(countDown.pos(), QPoint(400, 300));
+        QSignalSpy finished(&countDown, &CountDownWidget::sig_CountDownFinished);
+        HideWatch watch;
+        countDown.installEventFilter(&watch);
+        countDown.show();
+        watch.clock.start();
+        countDown.start();
+
+        QStringList seen{countDown.text()};
+        while (countDown.isVisible() && watch.clock.elapsed() < 10000) {
+            QTest::qWait(20);
+            if (countDown.isVisible() && countDown.text() != seen.last())
+                seen << countDown.text();
+        }
+        QCOMPARE(seen, shown);
+        QVERIFY(!countDown.isVisible());
+        QVERIFY2(watch.hiddenAtMs >= 1000 * qMax(1, seconds) - 50,
+                 qPrintable(QString::number(watch.hiddenAtMs)));
+        QCOMPARE(finished.size(), 0);
+        QVERIFY(finished.wait(1000));
+        const qint64 gap = watch.clock.elapsed() - watch.hiddenAtMs;
+        QVERIFY2(gap >= 90 && gap < 400, qPrintable(QString::number(gap)));
+    }
+};
+
+QTEST_MAIN(TestBoardTools)
+#include "tst_boardtools.moc"
