@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-AudioAligner::AudioAligner(int sampleRate, qint64 toleranceUs)
-    : m_sampleRate(sampleRate), m_toleranceSamples(toleranceUs * sampleRate / 1000000)
+AudioAligner::AudioAligner(int sampleRate, qint64 toleranceUs, qint64 leadSamples)
+    : m_sampleRate(sampleRate), m_toleranceSamples(toleranceUs * sampleRate / 1000000),
+      m_lead(leadSamples)
 {
 }
 
@@ -23,7 +24,7 @@ QList<AudioAligner::Step> AudioAligner::place(qint64 captureUs, qint64 samples,
         qint64 count = std::min(samplesAt(part.durationUs), samples - offset);
         if (count <= 0)
             continue;
-        const qint64 diff = samplesAt(part.fileUs) - m_written;
+        const qint64 diff = samplesAt(part.fileUs) - m_lead - m_written;
         if (diff > m_toleranceSamples) {
             steps.append(Step{Step::Silence, 0, diff});
             m_written += diff;
@@ -42,7 +43,7 @@ QList<AudioAligner::Step> AudioAligner::place(qint64 captureUs, qint64 samples,
 
 QList<AudioAligner::Step> AudioAligner::padTo(qint64 fileEndUs)
 {
-    const qint64 missing = samplesAt(fileEndUs) - m_written;
+    const qint64 missing = samplesAt(fileEndUs) - m_lead - m_written;
     if (missing <= 0)
         return {};
     m_written += missing;

@@ -24,7 +24,9 @@ public:
         }
     };
 
-    explicit AudioAligner(int sampleRate, qint64 toleranceUs = 10000);
+    // leadSamples: how far the written stream runs ahead of the file's time line (an encoder
+    // that puts that many samples of its own before the sound plays it that much later).
+    explicit AudioAligner(int sampleRate, qint64 toleranceUs = 10000, qint64 leadSamples = 0);
 
     // What to write for a chunk of `samples` samples captured from `captureUs` on, given the
     // kept parts of that chunk (RecordTimeline::mapAudio).
@@ -38,5 +40,6 @@ public:
 private:
     int m_sampleRate;
     qint64 m_toleranceSamples;
+    qint64 m_lead;
     qint64 m_written = 0;
 };
