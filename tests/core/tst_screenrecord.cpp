@@ -334,6 +334,7 @@ private slots:
     void childReportsProblems_data();
     void childReportsProblems();
     void killedRecordingStillPlays();
+    void writeErrorEndsRecordingWithFailure();
 };
 
 void TestScreenRecord::recordsColoursAndSound()
@@ -521,6 +522,25 @@ void TestScreenRecord::killedRecordingStillPlays()
              qPrintable(QString::number(info.video.endSec)));
     QVERIFY(info.audio.present);
     QVERIFY(MediaInspect::pictures(file).size() >= 4 * ScreenRecord::kFrameRate);
+}
+
+void TestScreenRecord::writeErrorEndsRecordingWithFailure()
+{
+    // The file may not grow beyond 32 kB, as on a full disk: the recording must end soon with
+    // the failure, not run on for its 20 s writing into nothing.
+    Tone tone;  // sound makes the file grow quickly
+    QTemporaryDir dir;
+    const QString file = dir.filePath("full.mp4");
+    QElapsedTimer clock;
+    clock.start();
+    const ChildRun run = runChild({file, "20000", "--fsize", "32768"}, childEnvironment());
+    QVERIFY2(run.lines.contains("critical 无法录制！"), qPrintable(run.lines.join(" | ")));
+    QVERIFY(run.lines.contains("fail"));
+    QVERIFY(!run.lines.contains("finish"));
+    QVERIFY2(clock.elapsed() < 18000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(QFileInfo(file).size() <= 32768);
+    // What was written before the disk filled up still plays.
+    QVERIFY(MediaInspect::pictures(file).size() > 0);
 }
 
 int main(int argc, char **argv)

@@ -88,6 +88,8 @@ void ScreenRecord::setRecordRect(const QRect &rect)
     m_recordRect.setTopLeft(rect.topLeft());
     m_recordRect.setRight(rect.left() + width - 1);
     m_recordRect.setBottom(rect.top() + height - 1);
+    // Only the rectangle is grabbed from the screen; the crop graph then keeps all of it.
+    m_grabOrigin = m_recordRect.topLeft();
 }
 
 QString ScreenRecord::crfFor(int width, int height)

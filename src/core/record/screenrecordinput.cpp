@@ -32,8 +32,6 @@ int ScreenRecord::openVideoInput()
         qWarning() << " no display or no rectangle to record:" << display << m_recordRect;
         return -1;
     }
-    // Only the rectangle is grabbed; the crop graph then keeps all of it.
-    m_grabOrigin = m_recordRect.topLeft();
     AVDictionary *options = nullptr;
     av_dict_set_int(&options, "framerate", kFrameRate, 0);
     av_dict_set_int(&options, "draw_mouse", 1, 0);
