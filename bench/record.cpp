@@ -16,10 +16,12 @@
 #include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <sys/resource.h>
@@ -31,9 +33,51 @@ constexpr int kFlashEveryMs = 3000;
 constexpr int kFlashMs = 100;
 constexpr int kRate = 44100;
 
-// Moving bars with a white flash, and a click played into the test sink at each flash. The
-// sound goes out through a low-latency stream fed every 5 ms, so that the click leaves when
-// the flash is shown.
+// The click track: 10 ms of 1 kHz at the start of every flash period, written to a
+// low-latency playback stream into the test sink by a thread of its own, paced by the clock
+// the flashes follow, so that the GUI's work never starves it.
+class ClickFeeder : public QThread
+{
+public:
+    explicit ClickFeeder(const QElapsedTimer &clock) : m_clock(clock) {}
+    void stopFeeding()
+    {
+        m_stop = true;
+        wait();
+    }
+
+protected:
+    void run() override
+    {
+        QProcess sound;
+        sound.start("pacat", {"--playback", "--raw", "--format=s16le", "--channels=1",
+                              "--rate=44100", "--latency-msec=10", "-d", "lumora_sink"});
+        sound.waitForStarted();
+        qint64 written = 0;
+        while (!m_stop) {
+            const qint64 due = m_clock.nsecsElapsed() / 1000 * kRate / 1000000;
+            QByteArray data;
+            for (; written < due; ++written) {
+                const qint64 inCycle = written % (qint64(kRate) * kFlashEveryMs / 1000);
+                qint16 v = 0;
+                if (inCycle < kRate / 100)
+                    v = qint16(12000 * std::sin(2 * M_PI * 1000.0 * inCycle / kRate));
+                data.append(reinterpret_cast<const char *>(&v), sizeof v);
+            }
+            sound.write(data);
+            sound.waitForBytesWritten(5);
+            QThread::usleep(2000);
+        }
+        sound.kill();
+        sound.waitForFinished();
+    }
+
+private:
+    const QElapsedTimer &m_clock;
+    std::atomic<bool> m_stop{false};
+};
+
+// Moving bars with a white flash at the start of every flash period.
 class Stage : public QWidget
 {
 public:
@@ -42,21 +86,20 @@ public:
         setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
         setGeometry(0, 0, 1920, 1080);
         show();
-        m_sound.start("pacat", {"--playback", "--raw", "--format=s16le", "--channels=1",
-                                "--rate=44100", "--latency-msec=5", "-d", "lumora_sink"});
-        m_sound.waitForStarted();
         m_clock.start();
-        connect(&m_frameTimer, &QTimer::timeout, this, [this]() { update(); });
-        m_frameTimer.start(15);
-        connect(&m_soundTimer, &QTimer::timeout, this, [this]() { feedSound(); });
-        m_soundTimer.setTimerType(Qt::PreciseTimer);
-        m_soundTimer.start(5);
+        m_feeder.start(QThread::TimeCriticalPriority);
+        connect(&m_frameTimer, &QTimer::timeout, this, [this]() {
+            if (flashing() != m_shownFlash) {
+                m_shownFlash = flashing();
+                repaint();
+            } else {
+                update();
+            }
+        });
+        m_frameTimer.setTimerType(Qt::PreciseTimer);
+        m_frameTimer.start(5);
     }
-    ~Stage() override
-    {
-        m_sound.kill();
-        m_sound.waitForFinished();
-    }
+    ~Stage() override { m_feeder.stopFeeding(); }
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -76,30 +119,9 @@ protected:
 private:
     bool flashing() const { return m_clock.elapsed() % kFlashEveryMs < kFlashMs; }
 
-    void feedSound()
-    {
-        // Writes the samples due up to now: a 10 ms click at the start of each flash.
-        const qint64 due = m_clock.nsecsElapsed() / 1000 * kRate / 1000000;
-        QByteArray data;
-        for (; m_written < due; ++m_written) {
-            const qint64 inCycle = m_written % (qint64(kRate) * kFlashEveryMs / 1000);
-            qint16 v = 0;
-            if (inCycle < kRate / 100)
-                v = qint16(12000 * std::sin(2 * M_PI * 1000.0 * inCycle / kRate));
-            data.append(reinterpret_cast<const char *>(&v), sizeof v);
-        }
-        m_sound.write(data);
-        if (flashing() != m_shownFlash) {
-            m_shownFlash = flashing();
-            repaint();
-        }
-    }
-
     QElapsedTimer m_clock;
+    ClickFeeder m_feeder{m_clock};
     QTimer m_frameTimer;
-    QTimer m_soundTimer;
-    QProcess m_sound;
-    qint64 m_written = 0;
     bool m_shownFlash = false;
 };
 
@@ -192,7 +214,7 @@ FileFigures measure(const QString &path)
             if (k == 0) {
                 ++f.frames;
                 const uint8_t *y = frame->data[0] + frame->linesize[0] * (frame->height / 2);
-                const bool nowWhite = y[frame->width / 2] > 235 && y[frame->width / 8] > 235;
+                const bool nowWhite = y[frame->width / 2] > 200 && y[frame->width / 8] > 200;
                 if (nowWhite && !white)
                     f.flashes << t;
                 white = nowWhite;
@@ -269,7 +291,19 @@ int main(int argc, char **argv)
     const double median = offsets.isEmpty() ? -1 : std::fabs(offsets.at(offsets.size() / 2));
     std::printf("engine: cpu %.2f s, frames %d of %d\n", ourCpu, a.frames, expected);
     std::printf("ffmpeg: cpu %.2f s, frames %d of %d\n", theirCpu, b.frames, expected);
-    std::printf("flashes %lld, clicks %lld, offsets (click - flash, ms):", qint64(a.flashes.size()),
+    std::printf("flashes at:");
+    for (double t : a.flashes)
+        std::printf(" %.3f", t);
+    std::printf("\nclicks at:");
+    for (double t : a.clicks)
+        std::printf(" %.3f", t);
+    std::printf("\nffmpeg tool's file: flashes at:");
+    for (double t : b.flashes)
+        std::printf(" %.3f", t);
+    std::printf("\nffmpeg tool's file: clicks at:");
+    for (double t : b.clicks)
+        std::printf(" %.3f", t);
+    std::printf("\nflashes %lld, clicks %lld, offsets (click - flash, ms):", qint64(a.flashes.size()),
                 qint64(a.clicks.size()));
     for (double o : offsets)
         std::printf(" %.0f", o);
