@@ -1,0 +1,305 @@
+#include "core/record/screenrecord.h"
+
+#include "core/project/projectdata.h"
+#include "core/record/outfilewriter.h"
+
+extern "C" {
+#include <libavdevice/avdevice.h>
+#include <libavutil/time.h>
+}
+
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QThread>
+#include <QThreadPool>
+#include <QUuid>
+
+namespace {
+ScreenRecord::MessagePresenter &presenter()
+{
+    static ScreenRecord::MessagePresenter instance;
+    return instance;
+}
+} // namespace
+
+ScreenRecord::ScreenRecord(QObject *parent) : QObject(parent)
+{
+    m_avData.uuid = QUuid::createUuid().toString();
+    m_recordRect = QRect(QPoint(0, 0), QPoint(-1, -1));
+    m_threadPool = new QThreadPool(this);
+    m_threadPool->setMaxThreadCount(10);
+
+    connect(this, &ScreenRecord::sig_Warning, this,
+            [this](const QString &text) { presentMessage(false, text); });
+    connect(this, &ScreenRecord::sig_Critical, this, [this](const QString &text) {
+        presentMessage(true, text);
+        emit sigRecordFail();
+    });
+}
+
+ScreenRecord::~ScreenRecord()
+{
+    m_destroying = true;
+    const int s = m_state.load();
+    if (s == Prepared || s == Recording || s == Paused) {
+        m_timeline.stop(captureClockNow());
+        m_state = Stopped;
+    }
+    for (QThread *thread : {m_prepareThread, m_openThread}) {
+        if (thread) {
+            thread->wait();
+            delete thread;
+        }
+    }
+    m_threadPool->waitForDone();
+    qDeleteAll(m_writers);
+    m_writers.clear();
+}
+
+void ScreenRecord::setMessagePresenter(const MessagePresenter &p) { presenter() = p; }
+
+void ScreenRecord::presentMessage(bool critical, const QString &text)
+{
+    if (critical)
+        qCritical() << "ScreenRecord:" << text;
+    else
+        qWarning() << "ScreenRecord:" << text;
+    if (presenter())
+        presenter()(parent(), critical, text);
+}
+
+qint64 ScreenRecord::captureClockNow()
+{
+    // The clock FFmpeg's x11grab and pulse inputs stamp their packets with.
+    return av_gettime();
+}
+
+QString ScreenRecord::audioDeviceName() const
+{
+    QMutexLocker lock(&m_deviceMutex);
+    return m_audioDeviceName;
+}
+
+void ScreenRecord::setRecordRect(const QRect &rect)
+{
+    const int width = (rect.right() - rect.left() + 1) / 4 * 4;
+    const int height = (rect.bottom() - rect.top() + 1) / 4 * 4;
+    m_recordRect.setTopLeft(rect.topLeft());
+    m_recordRect.setRight(rect.left() + width - 1);
+    m_recordRect.setBottom(rect.top() + height - 1);
+    // Only the rectangle is grabbed from the screen; the crop graph then keeps all of it.
+    m_grabOrigin = m_recordRect.topLeft();
+}
+
+QString ScreenRecord::crfFor(int width, int height)
+{
+    const qint64 pixels = qint64(width) * height;
+    if (pixels <= 480000)
+        return QStringLiteral("24");
+    if (pixels <= 756000)
+        return QStringLiteral("26");
+    if (pixels <= 1612800)
+        return QStringLiteral("27");
+    return QStringLiteral("28");
+}
+
+QString ScreenRecord::cropDescription() const
+{
+    return QStringLiteral("crop=%1:%2:%3:%4")
+        .arg(m_recordRect.width())
+        .arg(m_recordRect.height())
+        .arg(m_recordRect.left() - m_grabOrigin.x())
+        .arg(m_recordRect.top() - m_grabOrigin.y());
+}
+
+void ScreenRecord::prepareRecord(AVData &clip)
+{
+    if (m_state.load() != Idle)
+        return;
+    m_state = Prepared;
+    const AVData copy = clip;
+    connect(
+        this, &ScreenRecord::sig_PrepareComplete, this,
+        [this, copy]() { onPrepareComplete(copy); },
+        Qt::ConnectionType(Qt::AutoConnection | Qt::SingleShotConnection));
+    // Qt Multimedia's device list belongs to this thread; the choice is made on the worker.
+    const QList<TDeviceInfo> devices = DeviceUtil::getAudioDeviceInfo();
+    m_prepareThread = QThread::create([this, devices]() { prepareRecordInThread(devices); });
+    m_prepareThread->start();
+}
+
+void ScreenRecord::prepareRecordInThread(const QList<TDeviceInfo> &devices)
+{
+    QElapsedTimer timer;
+    timer.start();
+    avdevice_register_all();
+    avformat_network_init();
+    {
+        QMutexLocker lock(&m_deviceMutex);
+        m_audioDeviceName = DeviceUtil::chooseAudioDevice(devices);
+    }
+    emit sig_PrepareComplete();
+    qInfo() << "初始ffmpeg用时：" << timer.elapsed();
+}
+
+void ScreenRecord::onPrepareComplete(const AVData &clip)
+{
+    if (m_destroying)
+        return;
+    QElapsedTimer timer;
+    timer.start();
+    if (audioDeviceName().isEmpty())
+        emit sig_Warning(tr("未发现音频输入设备！"));
+    if (openVideoInput() != 0) {
+        qWarning() << "打开视频输入失败！";
+        emit sig_Critical(tr("无法录制！"));
+        return;
+    }
+    qInfo() << "打开视频输入用时：" << timer.elapsed();
+    qInfo() << "打开输入共用时：" << timer.elapsed();
+    m_openThread = QThread::create([this, clip]() { openRestInThread(clip); });
+    m_openThread->start();
+}
+
+void ScreenRecord::openRestInThread(AVData clip)
+{
+    QElapsedTimer timer;
+    timer.start();
+    if (!audioDeviceName().isEmpty() && openAudioInput() != 0) {
+        emit sig_Warning(tr("打开麦克风出错！"));
+        QMutexLocker lock(&m_deviceMutex);
+        m_audioDeviceName.clear();
+    }
+    if (audioDeviceName().isEmpty()) {
+        m_pAudioInputContext.reset();
+        m_audioDecoder.context.reset();
+        if (openAudioEncoder() == 0)
+            createSilenceFrame();
+    }
+
+    const QByteArray description = cropDescription().toUtf8();
+    if (initFilter(description.constData()) < 0) {
+        qWarning() << "初始化filter失败！";
+        emit sig_Critical(tr("无法录制！"));
+        return;
+    }
+
+    AVData placed;
+    {
+        QMutexLocker lock(&m_clipMutex);
+        m_avData = clip;
+        m_avData.videoWidth = m_recordRect.width();
+        m_avData.videoHeight = m_recordRect.height();
+        placed = m_avData;
+    }
+    runOnMainThread([placed]() { ProjectData::instance()->replace(placed); });
+
+    auto *writer = new OutFileWriter;
+    const bool withSound = !audioDeviceName().isEmpty() || m_silenceFrame;
+    if (writer->openOutput(placed, pVideoEncodeContext.get(),
+                           withSound ? pAudioEncodeContext.get() : nullptr) != 0) {
+        delete writer;
+        qWarning() << "打开输出文件失败！";
+        emit sig_Critical(tr("无法录制！"));
+        return;
+    }
+    {
+        QMutexLocker lock(&m_writerMutex);
+        m_writers.append(writer);
+    }
+    if (m_destroying)
+        m_state = Stopped;
+    m_threadPool->start([this]() { decodeVideoDatasInThread(); });
+    if (!audioDeviceName().isEmpty())
+        m_threadPool->start([this]() { decodeAudioDatasInThread(); });
+    m_capturing = true;
+    qInfo() << "初始化filter，打开输出共用时:" << timer.elapsed();
+}
+
+bool ScreenRecord::runOnMainThread(const std::function<void()> &job)
+{
+    QObject *owner = ProjectData::instance();
+    if (QThread::currentThread() == owner->thread()) {
+        job();
+        return true;
+    }
+    // Like a blocking queued call, but the wait ends when the engine is being destroyed (its
+    // destructor on the main thread waits for this worker).
+    struct Handover
+    {
+        QMutex mutex;
+        QWaitCondition done;
+        bool finished = false;
+        bool cancelled = false;
+    };
+    auto handover = std::make_shared<Handover>();
+    QMetaObject::invokeMethod(
+        owner,
+        [handover, job]() {
+            QMutexLocker lock(&handover->mutex);
+            if (!handover->cancelled)
+                job();
+            handover->finished = true;
+            handover->done.wakeAll();
+        },
+        Qt::QueuedConnection);
+    QMutexLocker lock(&handover->mutex);
+    while (!handover->finished) {
+        if (m_destroying) {
+            handover->cancelled = true;
+            return false;
+        }
+        handover->done.wait(&handover->mutex, 50);
+    }
+    return true;
+}
+
+void ScreenRecord::startRecord()
+{
+    if (m_state.load() != Prepared)
+        return;
+    m_timeline.start(captureClockNow());
+    m_state = Recording;
+}
+
+void ScreenRecord::pauseRecord()
+{
+    if (m_state.load() != Recording)
+        return;
+    m_timeline.pause(captureClockNow());
+    m_state = Paused;
+}
+
+void ScreenRecord::resumeRecord()
+{
+    if (m_state.load() != Paused)
+        return;
+    m_timeline.resume(captureClockNow());
+    m_state = Recording;
+}
+
+void ScreenRecord::stopRecord()
+{
+    const int s = m_state.load();
+    if (s != Recording && s != Paused)
+        return;
+    m_timeline.stop(captureClockNow());
+    m_state = Stopped;
+}
+
+void ScreenRecord::startNextClip(const QString &title)
+{
+    const int s = m_state.load();
+    if (s != Recording && s != Paused)
+        return;
+    QMutexLocker lock(&m_clipMutex);
+    if (m_avData.filePath.isEmpty())
+        return;
+    m_nextAvData.copyValuesFrom(m_avData);
+    m_nextAvData.uuid = QUuid::createUuid().toString();
+    m_nextAvData.title = title;
+    m_newClipRequested = true;
+}
+
+void ScreenRecord::setMute(bool mute) { m_mute = mute; }

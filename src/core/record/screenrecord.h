@@ -1,0 +1,173 @@
+#pragma once
+// ScreenRecord: the recording engine. Captures a rectangle of the X screen ("x11grab") and a
+// PulseAudio source ("pulse"), crops, encodes H.264 and AAC and writes one MP4 file for the
+// project clip it is given, leaving paused stretches out and splitting the file into several
+// clips on request. The file is a fragmented MP4, so a recording that is cut off (the program
+// killed, the power gone) still plays up to its last fragment.
+//
+// Threads:
+// - Every public function is called on the engine's thread (the thread that created it,
+//   normally the main thread).
+// - Preparation runs on two short-lived QThreads; the two readers and the two encoder loops run
+//   on m_threadPool. A reader hands packets to its decoder and an encoder loop takes frames from
+//   it, under that decoder's mutex; m_writerMutex serialises every use of the output file.
+// - Changes to ProjectData are carried out on the main thread while the worker waits.
+// - sigRecordFinish, sig_Warning, sig_Critical and sig_PrepareComplete may be emitted from
+//   worker threads; the engine's own reactions to them run on its thread.
+// An engine records once. Destroying it stops a recording that is still running and waits for
+// its threads; the file is finished, the project is then left as it is.
+#include "core/media/ffmpeghandles.h"
+#include "core/project/avdata.h"
+#include "core/record/deviceutil.h"
+#include "core/record/recordtimeline.h"
+
+#include <QList>
+#include <QMutex>
+#include <QObject>
+#include <QRect>
+#include <QWaitCondition>
+
+#include <atomic>
+#include <functional>
+
+class QThread;
+class QThreadPool;
+
+class ScreenRecord : public QObject
+{
+    Q_OBJECT
+public:
+    enum RecordState { Idle = 0, Prepared = 1, Recording = 2, Paused = 3, Stopped = 4 };
+    enum OutStreamType { VideoStream = 0, AudioStream = 1 };
+    class OutFileWriter;
+
+    // Pictures per second taken from the screen.
+    static constexpr int kFrameRate = 30;
+    // Sound written to the file.
+    static constexpr int kSampleRate = 44100;
+
+    explicit ScreenRecord(QObject *parent = nullptr);
+    ~ScreenRecord() override;
+
+    // Keeps the top-left corner; width and height are rounded down to multiples of 4.
+    void setRecordRect(const QRect &rect);
+    QRect recordRect() const { return m_recordRect; }
+    // Opens the inputs and the file for `clip` (its filePath is the output); packets are read
+    // and thrown away until startRecord.
+    void prepareRecord(AVData &clip);
+    void startRecord();
+    void pauseRecord();
+    void resumeRecord();
+    void stopRecord();
+    // Ends the current clip at the next picture and goes on in a new clip titled `title`,
+    // written into the same file.
+    void startNextClip(const QString &title);
+    void setMute(bool mute);
+
+    RecordState state() const { return static_cast<RecordState>(m_state.load()); }
+    // True once the inputs are open and being read (until startRecord what they deliver is
+    // thrown away); a count-down that ends later starts the recording without delay.
+    bool isCapturing() const { return m_capturing.load(); }
+    // The PulseAudio source in use; empty when the file gets a silent sound track.
+    QString audioDeviceName() const;
+
+    // The x264 "crf" for a picture of width x height.
+    static QString crfFor(int width, int height);
+    // The crop filter applied to the grabbed picture.
+    QString cropDescription() const;
+
+    // How warnings and critical errors reach the user. The window layer installs one that
+    // shows message boxes ("警告" / "错误"); without it they are only logged. Runs on the
+    // engine's thread; `parent` is the engine's parent object.
+    using MessagePresenter =
+        std::function<void(QObject *parent, bool critical, const QString &text)>;
+    static void setMessagePresenter(const MessagePresenter &presenter);
+
+signals:
+    void sigRecordFinish();
+    void sigRecordFail();
+    void sig_Warning(QString text);
+    void sig_Critical(QString text);
+    void sig_PrepareComplete();
+
+private:
+    // A decoder shared by a reader (sends packets) and an encoder loop (takes frames).
+    struct DecoderChannel
+    {
+        QMutex mutex;
+        QWaitCondition changed;  // a packet was sent or a frame taken
+        ffmpeg::CodecContextPtr context;
+    };
+
+    // Preparation (screenrecord.cpp)
+    void prepareRecordInThread(const QList<TDeviceInfo> &devices);
+    void onPrepareComplete(const AVData &clip);
+    void openRestInThread(AVData clip);
+    bool runOnMainThread(const std::function<void()> &job);
+    void presentMessage(bool critical, const QString &text);
+    static qint64 captureClockNow();
+
+    // Inputs and encoders (screenrecordinput.cpp)
+    int openVideoInput();
+    int openVideoEncoder();
+    int openAudioInput();
+    int openAudioEncoder();
+    void createSilenceFrame();
+    int initFilter(const char *description);
+
+    // Readers (screenrecordreaders.cpp)
+    void decodeVideoDatasInThread();
+    void decodeAudioDatasInThread();
+    void splitClip(qint64 fileUs);
+    int sendToDecoder(DecoderChannel &channel, const AVPacket *packet, bool retry);
+    static qint64 toCaptureUs(qint64 pts, AVRational timebase, qint64 &clockShiftUs);
+
+    // Encoders and the file (screenrecordencoders.cpp)
+    int encodeVideoDatasInThread();
+    int encodeAudioDatasInThread();
+    int receiveFrame(DecoderChannel &channel, AVFrame *frame);
+    void encodeAndWrite(AVFrame *frame, OutStreamType type);
+    void encodeSilenceUntil(qint64 endSamples);
+    int writeFinished(OutFileWriter *writer, OutStreamType type);
+    OutFileWriter *currentWriter(OutStreamType type) const;
+    void onWriteError(int error);
+
+    AVData m_avData;
+    QRect m_recordRect;
+    QString m_audioDeviceName;
+    ffmpeg::InputFormatContextPtr m_pVideoInputContext;
+    ffmpeg::InputFormatContextPtr m_pAudioInputContext;
+    DecoderChannel m_videoDecoder;
+    DecoderChannel m_audioDecoder;
+    ffmpeg::CodecContextPtr pVideoEncodeContext;
+    ffmpeg::CodecContextPtr pAudioEncodeContext;
+    int m_videoStreamIndex = -1;
+    int m_audioStreamIndex = -1;
+    std::atomic<int> m_state{Idle};
+    std::atomic<bool> m_mute{false};
+    QMutex m_writerMutex;
+    QThreadPool *m_threadPool = nullptr;
+    AVRational m_videoInputTimebase{1, 1000000};
+    AVRational m_audioInputTimebase{1, 10000000};
+    AVFilterContext *m_bufferSinkContext = nullptr;
+    AVFilterContext *m_bufferSrcContext = nullptr;
+    ffmpeg::FilterGraphPtr m_filterGraph;
+    QList<OutFileWriter *> m_writers;
+    std::atomic<bool> m_newClipRequested{false};
+    AVData m_nextAvData;
+    QMutex m_clipMutex;  // m_avData and m_nextAvData between the engine's thread and the readers
+    ffmpeg::FramePtr m_silenceFrame;
+
+    // Where the grabbed picture lies on the screen (the rectangle itself: only it is grabbed).
+    QPoint m_grabOrigin;
+    RecordTimeline m_timeline{1000000 / kFrameRate};
+    qint64 m_silenceWrittenSamples = 0;  // silent track: samples handed to the encoder
+    qint64 m_audioEncodedSamples = 0;    // microphone track: samples handed to the encoder
+    std::atomic<bool> m_capturing{false};
+    std::atomic<bool> m_writeFailed{false};
+    std::atomic<bool> m_destroying{false};
+    std::atomic<bool> m_failureReported{false};
+    QThread *m_prepareThread = nullptr;
+    QThread *m_openThread = nullptr;
+    mutable QMutex m_deviceMutex;  // m_audioDeviceName
+};

@@ -1,0 +1,302 @@
+// ScreenRecord: opening the screen and sound inputs, their decoders, the encoders and the crop
+// graph. openVideoInput runs on the engine's thread, the rest on the preparation thread.
+#include "core/record/screenrecord.h"
+
+extern "C" {
+#include <libavdevice/avdevice.h>
+#include <libavfilter/buffersink.h>
+#include <libavfilter/buffersrc.h>
+#include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+#include <libavutil/samplefmt.h>
+}
+
+#include <QDebug>
+
+namespace {
+QString rational(AVRational r)
+{
+    return QStringLiteral("%1 %2").arg(r.den).arg(r.num);
+}
+} // namespace
+
+int ScreenRecord::openVideoInput()
+{
+    const AVInputFormat *format = av_find_input_format("x11grab");
+    if (!format) {
+        qWarning() << " av_find_input_format x11grab failed";
+        return -1;
+    }
+    const QString display = QString::fromLocal8Bit(qgetenv("DISPLAY"));
+    if (display.isEmpty() || m_recordRect.width() <= 0 || m_recordRect.height() <= 0) {
+        qWarning() << " no display or no rectangle to record:" << display << m_recordRect;
+        return -1;
+    }
+    AVDictionary *options = nullptr;
+    av_dict_set_int(&options, "framerate", kFrameRate, 0);
+    av_dict_set_int(&options, "draw_mouse", 1, 0);
+    av_dict_set_int(&options, "grab_x", m_grabOrigin.x(), 0);
+    av_dict_set_int(&options, "grab_y", m_grabOrigin.y(), 0);
+    const QByteArray size =
+        QStringLiteral("%1x%2").arg(m_recordRect.width()).arg(m_recordRect.height()).toLatin1();
+    av_dict_set(&options, "video_size", size.constData(), 0);
+    int ret = 0;
+    m_pVideoInputContext = ffmpeg::openInput(display, &ret, format, &options);
+    av_dict_free(&options);
+    if (!m_pVideoInputContext) {
+        qWarning() << " avformat_open_input failed" << ret << ffmpeg::errorText(ret);
+        return -1;
+    }
+    qInfo() << "avformat_open_input success";
+    AVFormatContext *ctx = m_pVideoInputContext.get();
+    ret = avformat_find_stream_info(ctx, nullptr);
+    if (ret < 0) {
+        qWarning() << " avformat_find_stream_info failed" << ffmpeg::errorText(ret);
+        return -1;
+    }
+    qInfo() << " avformat_find_stream_info success";
+
+    m_videoStreamIndex = av_find_best_stream(ctx, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (m_videoStreamIndex < 0) {
+        qWarning() << " av_find_best_stream failed" << ffmpeg::errorText(m_videoStreamIndex);
+        return -1;
+    }
+    AVStream *stream = ctx->streams[m_videoStreamIndex];
+    const AVCodec *decoder = avcodec_find_decoder(stream->codecpar->codec_id);
+    m_videoDecoder.context = ffmpeg::makeCodecContext(decoder);
+    if (!decoder || !m_videoDecoder.context) {
+        qWarning() << " avcodec_find_decoder failed";
+        return -1;
+    }
+    qInfo() << " avcodec_find_decoder success";
+    AVCodecContext *dec = m_videoDecoder.context.get();
+    avcodec_parameters_to_context(dec, stream->codecpar);
+    m_videoInputTimebase = stream->time_base;
+    dec->time_base = m_videoInputTimebase;
+    dec->pkt_timebase = m_videoInputTimebase;
+    dec->framerate = av_guess_frame_rate(ctx, stream, nullptr);
+    dec->thread_count = 12;
+    ret = avcodec_open2(dec, decoder, nullptr);
+    if (ret != 0) {
+        qWarning() << " avcodec_open2 failed" << ffmpeg::errorText(ret);
+        return -1;
+    }
+    qInfo() << " avcodec_open2 success";
+
+    if (openVideoEncoder() != 0)
+        return -1;
+    qInfo() << "ScreenRecord::openVideoInput:m_videoInputTimebase:"
+            << rational(m_videoInputTimebase);
+    qInfo() << "ScreenRecord::openVideoInput:pVideoDecodeContext->time_base:"
+            << rational(dec->time_base);
+    qInfo() << "ScreenRecord::openVideoInput:pVideoEncodeContext->time_base:"
+            << rational(pVideoEncodeContext->time_base);
+    return 0;
+}
+
+int ScreenRecord::openVideoEncoder()
+{
+    const AVCodec *codec = avcodec_find_encoder_by_name("libx264");
+    if (!codec)
+        codec = avcodec_find_encoder(AV_CODEC_ID_H264);
+    if (!codec) {
+        qWarning() << " avcodec_find_encoder H264 failed";
+        return -1;
+    }
+    pVideoEncodeContext = ffmpeg::makeCodecContext(codec);
+    if (!pVideoEncodeContext)
+        return -1;
+    AVCodecContext *enc = pVideoEncodeContext.get();
+    const QByteArray crf = crfFor(m_recordRect.width(), m_recordRect.height()).toLatin1();
+    qInfo() << "use crf:" << crf;
+    av_opt_set(enc->priv_data, "crf", crf.constData(), 0);
+    av_opt_set(enc->priv_data, "preset", "veryfast", 0);
+    av_opt_set(enc->priv_data, "tune", "zerolatency", 0);
+    av_opt_set(enc->priv_data, "profile", "main", 0);
+    enc->width = m_recordRect.width();
+    enc->height = m_recordRect.height();
+    enc->time_base = m_videoInputTimebase;
+    enc->framerate = AVRational{kFrameRate, 1};
+    enc->gop_size = 50;
+    enc->max_b_frames = 0;
+    enc->pix_fmt = AV_PIX_FMT_YUV420P;
+    enc->codec_id = codec->id;
+    enc->thread_count = 12;
+    enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    const int ret = avcodec_open2(enc, codec, nullptr);
+    if (ret < 0) {
+        qWarning() << " avcodec_open2 H264 failed" << ffmpeg::errorText(ret);
+        pVideoEncodeContext.reset();
+        return -1;
+    }
+    return 0;
+}
+
+int ScreenRecord::openAudioInput()
+{
+    const QString device = audioDeviceName();
+    qInfo() << "使用音频输入设备：" << device;
+    const AVInputFormat *format = av_find_input_format("pulse");
+    if (!format) {
+        qWarning() << " av_find_input_format pulse failed";
+        return -1;
+    }
+    // Ask the sound server for the file's rate, so that only the sample format is converted.
+    AVDictionary *options = nullptr;
+    av_dict_set_int(&options, "sample_rate", kSampleRate, 0);
+    av_dict_set_int(&options, "channels", 2, 0);
+    // Small fragments (20 ms) arrive soon after they are captured, which times them well.
+    av_dict_set_int(&options, "fragment_size", kSampleRate * 2 * 2 / 50, 0);
+    int ret = 0;
+    m_pAudioInputContext = ffmpeg::openInput(device, &ret, format, &options);
+    av_dict_free(&options);
+    if (!m_pAudioInputContext) {
+        qWarning() << " avformat_open_input failed:" << ret << ffmpeg::errorText(ret);
+        return -1;
+    }
+    qInfo() << " avformat_open_input success";
+    AVFormatContext *ctx = m_pAudioInputContext.get();
+    ret = avformat_find_stream_info(ctx, nullptr);
+    if (ret < 0) {
+        qWarning() << " avformat_find_stream_info failed" << ffmpeg::errorText(ret);
+        return -1;
+    }
+    m_audioStreamIndex = av_find_best_stream(ctx, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (m_audioStreamIndex < 0) {
+        qWarning() << " av_find_best_stream failed" << ffmpeg::errorText(m_audioStreamIndex);
+        return -1;
+    }
+    AVStream *stream = ctx->streams[m_audioStreamIndex];
+    const AVCodec *decoder = avcodec_find_decoder(stream->codecpar->codec_id);
+    m_audioDecoder.context = ffmpeg::makeCodecContext(decoder);
+    if (!decoder || !m_audioDecoder.context) {
+        qWarning() << " avcodec_find_decoder failed";
+        return -1;
+    }
+    AVCodecContext *dec = m_audioDecoder.context.get();
+    dec->thread_count = 2;
+    avcodec_parameters_to_context(dec, stream->codecpar);
+    if (dec->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+        const int channels = dec->ch_layout.nb_channels;
+        av_channel_layout_uninit(&dec->ch_layout);
+        av_channel_layout_default(&dec->ch_layout, channels);
+    }
+    m_audioInputTimebase = stream->time_base;
+    dec->time_base = m_audioInputTimebase;
+    // The reader rewrites packet times to capture microseconds.
+    dec->pkt_timebase = AVRational{1, 1000000};
+    qInfo() << "m_audioInputTimebase:" << rational(m_audioInputTimebase);
+    ret = avcodec_open2(dec, decoder, nullptr);
+    if (ret != 0) {
+        qWarning() << " avcodec_open2 failed" << ffmpeg::errorText(ret);
+        return -1;
+    }
+    qInfo() << " avcodec_open2 success";
+    return openAudioEncoder();
+}
+
+int ScreenRecord::openAudioEncoder()
+{
+    const AVCodec *codec = avcodec_find_encoder(AV_CODEC_ID_AAC);
+    if (!codec) {
+        qWarning() << " avcodec_find_encoder AAC failed";
+        return -1;
+    }
+    pAudioEncodeContext = ffmpeg::makeCodecContext(codec);
+    if (!pAudioEncodeContext)
+        return -1;
+    AVCodecContext *enc = pAudioEncodeContext.get();
+    enc->sample_rate = kSampleRate;
+    enc->sample_fmt = AV_SAMPLE_FMT_FLTP;
+    av_channel_layout_uninit(&enc->ch_layout);
+    enc->ch_layout = AV_CHANNEL_LAYOUT_STEREO;
+    enc->bit_rate = 192000;
+    // Sound is timed in samples, so that every frame lands exactly after the one before.
+    enc->time_base = AVRational{1, kSampleRate};
+    enc->thread_count = 2;
+    enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    const int ret = avcodec_open2(enc, codec, nullptr);
+    if (ret < 0) {
+        qWarning() << " avcodec_open2 AAC failed" << ffmpeg::errorText(ret);
+        pAudioEncodeContext.reset();
+        return -1;
+    }
+    return 0;
+}
+
+void ScreenRecord::createSilenceFrame()
+{
+    const AVCodecContext *enc = pAudioEncodeContext.get();
+    ffmpeg::FramePtr frame = ffmpeg::makeFrame();
+    if (!enc || !frame)
+        return;
+    frame->nb_samples = enc->frame_size;
+    frame->format = enc->sample_fmt;
+    frame->sample_rate = enc->sample_rate;
+    av_channel_layout_copy(&frame->ch_layout, &enc->ch_layout);
+    frame->pkt_duration = enc->frame_size;
+    if (av_frame_get_buffer(frame.get(), 0) < 0)
+        return;
+    av_samples_set_silence(frame->data, 0, frame->nb_samples, frame->ch_layout.nb_channels,
+                           AVSampleFormat(frame->format));
+    m_silenceFrame = std::move(frame);
+}
+
+int ScreenRecord::initFilter(const char *description)
+{
+    const AVFilter *source = avfilter_get_by_name("buffer");
+    const AVFilter *sink = avfilter_get_by_name("buffersink");
+    AVFilterInOut *outputs = avfilter_inout_alloc();
+    AVFilterInOut *inputs = avfilter_inout_alloc();
+    m_filterGraph = ffmpeg::makeFilterGraph();
+    int ret = 0;
+    const AVCodecContext *dec = m_videoDecoder.context.get();
+    if (!source || !sink || !outputs || !inputs || !m_filterGraph || !dec) {
+        ret = AVERROR(ENOMEM);
+    } else {
+        AVRational aspect = dec->sample_aspect_ratio;
+        if (aspect.num <= 0 || aspect.den <= 0)
+            aspect = AVRational{1, 1};
+        char args[512];
+        snprintf(args, sizeof args,
+                 "video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d", dec->width,
+                 dec->height, dec->pix_fmt, m_videoInputTimebase.num, m_videoInputTimebase.den,
+                 aspect.num, aspect.den);
+        ret = avfilter_graph_create_filter(&m_bufferSrcContext, source, "in", args, nullptr,
+                                           m_filterGraph.get());
+        if (ret < 0)
+            av_log(nullptr, AV_LOG_ERROR, "Cannot create buffer source\n");
+        if (ret >= 0) {
+            ret = avfilter_graph_create_filter(&m_bufferSinkContext, sink, "out", nullptr,
+                                               nullptr, m_filterGraph.get());
+            if (ret < 0)
+                av_log(nullptr, AV_LOG_ERROR, "Cannot create buffer sink\n");
+        }
+        if (ret >= 0) {
+            const enum AVPixelFormat formats[] = {AV_PIX_FMT_YUV420P, AV_PIX_FMT_NONE};
+            ret = av_opt_set_int_list(m_bufferSinkContext, "pix_fmts", formats, AV_PIX_FMT_NONE,
+                                      AV_OPT_SEARCH_CHILDREN);
+            if (ret < 0)
+                av_log(nullptr, AV_LOG_ERROR, "Cannot set output pixel format\n");
+        }
+        if (ret >= 0) {
+            outputs->name = av_strdup("in");
+            outputs->filter_ctx = m_bufferSrcContext;
+            outputs->pad_idx = 0;
+            outputs->next = nullptr;
+            inputs->name = av_strdup("out");
+            inputs->filter_ctx = m_bufferSinkContext;
+            inputs->pad_idx = 0;
+            inputs->next = nullptr;
+            ret = avfilter_graph_parse_ptr(m_filterGraph.get(), description, &inputs, &outputs,
+                                           nullptr);
+            if (ret >= 0)
+                ret = avfilter_graph_config(m_filterGraph.get(), nullptr);
+        }
+    }
+    avfilter_inout_free(&inputs);
+    avfilter_inout_free(&outputs);
+    if (ret < 0)
+        qWarning() << "initFilter:" << description << ffmpeg::errorText(ret);
+    return ret;
+}

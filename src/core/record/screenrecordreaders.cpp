@@ -1,0 +1,175 @@
+// ScreenRecord: the two reader threads. Each reads packets from its input, keeps what the time
+// line keeps (nothing before the start, during a pause or after the stop), restamps it and
+// hands it to its decoder. The video reader also splits the clip when asked to.
+#include "core/record/outfilewriter.h"
+#include "core/record/screenrecord.h"
+
+#include "core/project/projectdata.h"
+#include "core/record/soundclock.h"
+
+extern "C" {
+#include <libavutil/time.h>
+}
+
+#include <QDebug>
+#include <QThreadPool>
+
+#include <algorithm>
+#include <cstdlib>
+#include <limits>
+
+namespace {
+constexpr AVRational kMicroseconds{1, 1000000};
+constexpr qint64 kUnknownShift = std::numeric_limits<qint64>::min();
+} // namespace
+
+qint64 ScreenRecord::toCaptureUs(qint64 pts, AVRational timebase, qint64 &clockShiftUs)
+{
+    const qint64 us = av_rescale_q(pts, timebase, kMicroseconds);
+    if (clockShiftUs == kUnknownShift) {
+        // Both inputs stamp with the wall clock; an input on another clock is moved onto it,
+        // taking its first packet as just captured.
+        const qint64 now = captureClockNow();
+        clockShiftUs = std::llabs(us - now) < 10LL * 1000000 ? 0 : now - us;
+    }
+    return us + clockShiftUs;
+}
+
+int ScreenRecord::sendToDecoder(DecoderChannel &channel, const AVPacket *packet, bool retry)
+{
+    QMutexLocker lock(&channel.mutex);
+    for (;;) {
+        const int ret = avcodec_send_packet(channel.context.get(), packet);
+        if (ret == AVERROR(EAGAIN) && retry) {
+            // The encoder loop has not taken the last frame yet; it wakes us when it has.
+            channel.changed.wait(&channel.mutex, 5);
+            continue;
+        }
+        channel.changed.wakeAll();
+        return ret;
+    }
+}
+
+void ScreenRecord::decodeVideoDatasInThread()
+{
+    m_threadPool->start([this]() { encodeVideoDatasInThread(); });
+    ffmpeg::PacketPtr pkt = ffmpeg::makePacket();
+    AVFormatContext *ctx = m_pVideoInputContext.get();
+    const AVRational timebase = ctx->streams[m_videoStreamIndex]->time_base;
+    const qint64 frameTicks = av_rescale_q(1, AVRational{1, kFrameRate}, m_videoInputTimebase);
+    qint64 clockShift = kUnknownShift;
+    qint64 lastSlot = -1;
+    while (pkt) {
+        const int ret = av_read_frame(ctx, pkt.get());
+        if (ret < 0) {
+            qWarning() << "decodeVideoDatasInThread: av_read_frame" << ffmpeg::errorText(ret);
+            break;
+        }
+        if (m_state.load() == Prepared || pkt->stream_index != m_videoStreamIndex) {
+            av_packet_unref(pkt.get());
+            continue;
+        }
+        const qint64 captureUs = toCaptureUs(pkt->pts, timebase, clockShift);
+        if (m_timeline.isOverAt(captureUs)) {
+            av_packet_unref(pkt.get());
+            break;
+        }
+        const qint64 fileUs = m_timeline.mapVideo(captureUs);
+        // Each picture takes the nearest place of the file's fixed frame rate; when the grabber
+        // catches up after a delay, the pictures that come too close together are left out.
+        const qint64 slot =
+            fileUs < 0 ? -1 : av_rescale_rnd(fileUs, kFrameRate, 1000000, AV_ROUND_NEAR_INF);
+        if (fileUs < 0 || slot <= lastSlot) {
+            av_packet_unref(pkt.get());
+            continue;
+        }
+        lastSlot = slot;
+        pkt->pts = pkt->dts = av_rescale_q(slot, AVRational{1, kFrameRate}, m_videoInputTimebase);
+        pkt->duration = frameTicks;
+        if (m_newClipRequested.load())
+            splitClip(av_rescale_q(pkt->pts, m_videoInputTimebase, kMicroseconds));
+        sendToDecoder(m_videoDecoder, pkt.get(), true);
+        av_packet_unref(pkt.get());
+    }
+    sendToDecoder(m_videoDecoder, nullptr, true);
+    m_pVideoInputContext.reset();
+    qInfo() << "decodeVideoDatasInThread:结束视频录制";
+}
+
+void ScreenRecord::splitClip(qint64 fileUs)
+{
+    AVData current;
+    AVData next;
+    {
+        QMutexLocker lock(&m_clipMutex);
+        m_avData.endTime = fileUs / 1000;
+        next = m_nextAvData;
+        next.beginTime = m_avData.endTime;
+        // Until the file is finished the new clip is empty rather than of negative length,
+        // so the clips after it keep sound positions.
+        next.endTime = next.beginTime;
+        current = m_avData;
+        m_avData = next;
+        m_newClipRequested = false;
+    }
+    runOnMainThread([current, next]() {
+        ProjectData *project = ProjectData::instance();
+        const int index = project->indexOf(current);
+        project->replace(current);
+        project->insert(index >= 0 ? index + 1 : -1, next);
+    });
+    QMutexLocker lock(&m_writerMutex);
+    if (OutFileWriter *writer = currentWriter(VideoStream))
+        writer->setClip(next);
+}
+
+void ScreenRecord::decodeAudioDatasInThread()
+{
+    m_threadPool->start([this]() { encodeAudioDatasInThread(); });
+    ffmpeg::PacketPtr pkt = ffmpeg::makePacket();
+    AVFormatContext *ctx = m_pAudioInputContext.get();
+    const AVCodecParameters *parameters = ctx->streams[m_audioStreamIndex]->codecpar;
+    SoundClock clock(parameters->sample_rate);
+    bool paused = false;
+    while (pkt) {
+        const int ret = av_read_frame(ctx, pkt.get());
+        if (ret < 0) {
+            qWarning() << "decodeAudioDatasInThread: av_read_frame" << ffmpeg::errorText(ret);
+            break;
+        }
+        if (pkt->stream_index != m_audioStreamIndex) {
+            av_packet_unref(pkt.get());
+            continue;
+        }
+        // Also while prepared, so that the clock has settled when recording starts.
+        const qint64 samples = av_get_audio_frame_duration2(
+            const_cast<AVCodecParameters *>(parameters), pkt->size);
+        const qint64 captureUs = clock.packetArrived(captureClockNow(), samples);
+        const int state = m_state.load();
+        if (state == Prepared) {
+            av_packet_unref(pkt.get());
+            continue;
+        }
+        if (m_timeline.isOverAt(captureUs)) {
+            av_packet_unref(pkt.get());
+            break;
+        }
+        const qint64 durationUs = samples * 1000000 / std::max(1, parameters->sample_rate);
+        if (durationUs > 0 && m_timeline.mapAudio(captureUs, captureUs + durationUs).isEmpty()) {
+            paused = paused || state == Paused;
+            av_packet_unref(pkt.get());
+            continue;
+        }
+        if (paused) {
+            qInfo() << "encodeAudioDatasInThread 恢复录制:pause_pts:" << captureUs;
+            paused = false;
+        }
+        pkt->pts = pkt->dts = captureUs;
+        sendToDecoder(m_audioDecoder, pkt.get(), true);
+        av_packet_unref(pkt.get());
+    }
+    qInfo() << "decodeAudioDatasInThread:结束音频录制0000000";
+    sendToDecoder(m_audioDecoder, nullptr, true);
+    m_pAudioInputContext.reset();
+    qInfo() << "decodeAudioDatasInThread:结束音频录制4444444444";
+}

@@ -1,0 +1,286 @@
+// The timing pieces of the recorder: which capture times the file keeps and where they land
+// (RecordTimeline), how the sound is kept continuous and in step (AudioAligner), how sound
+// packets are timed from their arrival (SoundClock), and the choice of the sound input.
+#include "core/record/audioaligner.h"
+#include "core/record/deviceutil.h"
+#include "core/record/recordtimeline.h"
+#include "core/record/soundclock.h"
+
+#include <QtTest>
+
+using Steps = QList<AudioAligner::Step>;
+using Times = QList<qint64>;
+Q_DECLARE_METATYPE(Steps)
+
+namespace {
+AudioAligner::Step silence(qint64 n)
+{
+    return AudioAligner::Step{AudioAligner::Step::Silence, 0, n};
+}
+AudioAligner::Step take(qint64 offset, qint64 n)
+{
+    return AudioAligner::Step{AudioAligner::Step::Take, offset, n};
+}
+
+// Applies a script of "start@t", "pause@t", "resume@t", "stop@t" to a time line.
+void apply(RecordTimeline &line, const QStringList &script)
+{
+    for (const QString &entry : script) {
+        const QStringList parts = entry.split('@');
+        const qint64 t = parts.at(1).toLongLong();
+        if (parts.at(0) == "start")
+            line.start(t);
+        else if (parts.at(0) == "pause")
+            line.pause(t);
+        else if (parts.at(0) == "resume")
+            line.resume(t);
+        else if (parts.at(0) == "stop")
+            line.stop(t);
+    }
+}
+} // namespace
+
+class TestRecordTiming : public QObject
+{
+    Q_OBJECT
+private slots:
+    void videoFramesAcrossPauses_data()
+    {
+        QTest::addColumn<QStringList>("script");
+        QTest::addColumn<Times>("frames");    // capture times
+        QTest::addColumn<Times>("expected");  // file times, -1 for a dropped frame
+        QTest::newRow("before the start is dropped, first kept frame at 0")
+            << QStringList{"start@1000"} << Times{500, 1200, 1533} << Times{-1, 0, 333};
+        // Frames every 333333; a 5 s pause between the frames at 1000000 and 51000000: the
+        // first frame after it follows the last one by one spacing, not by 50000000.
+        QTest::newRow("pause replaced by one spacing")
+            << QStringList{"start@0", "pause@1200000", "resume@50900000"}
+            << Times{333333, 666666, 999999, 51000000, 51333333}
+            << Times{0, 333333, 666666, 999999, 1333332};
+        QTest::newRow("pause before the first frame: first frame still at 0")
+            << QStringList{"start@0", "pause@10", "resume@5000"} << Times{6000, 6333}
+            << Times{0, 333};
+        QTest::newRow("frames in a pause and after the stop are dropped")
+            << QStringList{"start@0", "pause@1000", "resume@3000", "stop@4000"}
+            << Times{0, 500, 1500, 3100, 3600, 4000, 4500} << Times{0, 500, -1, 1000, 1500, -1, -1};
+        QTest::newRow("a frame captured before the pause but read after it is kept")
+            << QStringList{"start@0", "pause@1000"} << Times{0, 999, 1001} << Times{0, 999, -1};
+        QTest::newRow("one frame then a pause: nominal spacing")
+            << QStringList{"start@0", "pause@100", "resume@9000"} << Times{50, 9050}
+            << Times{0, 33333};
+        QTest::newRow("two pauses in a row keep the ordinary spacing")
+            << QStringList{"start@0", "pause@250", "resume@1000", "pause@1250", "resume@2000"}
+            << Times{0, 100, 200, 1050, 1150, 2020, 2120} << Times{0, 100, 200, 300, 400, 500, 600};
+        QTest::newRow("a frame that repeats a capture time is dropped")
+            << QStringList{"start@0"} << Times{10, 10, 20} << Times{0, -1, 10};
+    }
+    void videoFramesAcrossPauses()
+    {
+        QFETCH(QStringList, script);
+        QFETCH(Times, frames);
+        QFETCH(Times, expected);
+        RecordTimeline line(33333);
+        apply(line, script);
+        Times got;
+        for (qint64 t : frames)
+            got << line.mapVideo(t);
+        QCOMPARE(got, expected);
+    }
+
+    void soundFollowsThePictureOffsets_data()
+    {
+        QTest::addColumn<QStringList>("script");
+        QTest::addColumn<Times>("frames");  // video frames mapped first
+        QTest::addColumn<qint64>("from");
+        QTest::addColumn<qint64>("to");
+        QTest::addColumn<Times>("parts");   // captureUs, durationUs, fileUs for each part
+        QTest::newRow("before any picture: measured from the start")
+            << QStringList{"start@1000"} << Times{} << qint64(1500) << qint64(2500)
+            << Times{1500, 1000, 500};
+        QTest::newRow("the first picture fixes the origin")
+            << QStringList{"start@1000"} << Times{1200} << qint64(1500) << qint64(2500)
+            << Times{1500, 1000, 300};
+        QTest::newRow("a chunk across the start keeps its recorded part")
+            << QStringList{"start@1000"} << Times{} << qint64(500) << qint64(1500)
+            << Times{1000, 500, 0};
+        QTest::newRow("a chunk across a pause keeps both sides")
+            << QStringList{"start@0", "pause@1000", "resume@5000"} << Times{0, 500, 5100}
+            << qint64(900) << qint64(5200) << Times{900, 100, 900, 5000, 200, 900};
+        QTest::newRow("after a pause the picture's choice is used")
+            << QStringList{"start@0", "pause@1000", "resume@5000"} << Times{0, 500, 900, 5100}
+            << qint64(6000) << qint64(6100) << Times{6000, 100, 2200};
+        QTest::newRow("nothing during a pause")
+            << QStringList{"start@0", "pause@1000", "resume@5000"} << Times{} << qint64(2000)
+            << qint64(3000) << Times{};
+    }
+    void soundFollowsThePictureOffsets()
+    {
+        QFETCH(QStringList, script);
+        QFETCH(Times, frames);
+        QFETCH(qint64, from);
+        QFETCH(qint64, to);
+        QFETCH(Times, parts);
+        RecordTimeline line(33333);
+        apply(line, script);
+        for (qint64 t : frames)
+            line.mapVideo(t);
+        Times got;
+        for (const RecordTimeline::Part &p : line.mapAudio(from, to))
+            got << p.captureUs << p.durationUs << p.fileUs;
+        QCOMPARE(got, parts);
+    }
+
+    void stopEndsReaders()
+    {
+        RecordTimeline line;
+        line.start(0);
+        QVERIFY(!line.isOverAt(100000));
+        line.pause(1000);
+        line.stop(5000);  // stopped while paused: over from the pause on
+        QVERIFY(!line.isOverAt(999));
+        QVERIFY(line.isOverAt(1000));
+    }
+
+    void videoEndReachesTheSoundThread()
+    {
+        RecordTimeline line;
+        QCOMPARE(line.waitForVideoEnd(10), qint64(-1));
+        QThread *thread = QThread::create([&line]() {
+            QThread::msleep(50);
+            line.finishVideo(3000000);
+        });
+        thread->start();
+        QCOMPARE(line.waitForVideoEnd(10000), qint64(3000000));
+        thread->wait();
+        delete thread;
+    }
+
+    void alignerPlacesChunks_data()
+    {
+        // 1000 samples per second, so samples and milliseconds are the same numbers; the
+        // tolerance is 10 ms = 10 samples.
+        QTest::addColumn<QList<Times>>("chunks");  // {captureUs, samples, fileUs} each
+        QTest::addColumn<qint64>("lead");
+        QTest::addColumn<Steps>("expected");
+        QTest::newRow("continuous chunks are taken whole")
+            << QList<Times>{{0, 100, 0}, {100000, 100, 100000}} << qint64(0)
+            << Steps{take(0, 100), take(0, 100)};
+        QTest::newRow("small jitter is left alone")
+            << QList<Times>{{0, 100, 0}, {105000, 100, 105000}} << qint64(0)
+            << Steps{take(0, 100), take(0, 100)};
+        QTest::newRow("a late chunk gets silence before it")
+            << QList<Times>{{0, 100, 0}, {150000, 100, 150000}} << qint64(0)
+            << Steps{take(0, 100), silence(50), take(0, 100)};
+        QTest::newRow("an early chunk loses its surplus")
+            << QList<Times>{{0, 100, 0}, {70000, 100, 70000}} << qint64(0)
+            << Steps{take(0, 100), take(30, 70)};
+        QTest::newRow("a chunk wholly behind is skipped")
+            << QList<Times>{{0, 100, 0}, {0, 50, 0}} << qint64(0) << Steps{take(0, 100)};
+        QTest::newRow("the encoder's priming is taken off the start")
+            << QList<Times>{{0, 100, 0}} << qint64(20) << Steps{take(20, 80)};
+        QTest::newRow("first sound after the start is preceded by silence")
+            << QList<Times>{{40000, 100, 40000}} << qint64(0) << Steps{silence(40), take(0, 100)};
+    }
+    void alignerPlacesChunks()
+    {
+        QFETCH(QList<Times>, chunks);
+        QFETCH(qint64, lead);
+        QFETCH(Steps, expected);
+        AudioAligner aligner(1000, 10000, lead);
+        Steps got;
+        for (const Times &c : chunks)
+            got += aligner.place(c.at(0), c.at(1),
+                                 {RecordTimeline::Part{c.at(0), c.at(1) * 1000, c.at(2)}});
+        QCOMPARE(got, expected);
+    }
+
+    void alignerCutsThePauseOutOfAChunk()
+    {
+        // 1000 samples per second; a pause from 950 ms to 3000 ms falls into the second chunk.
+        RecordTimeline line;
+        line.start(0);
+        line.pause(950000);
+        line.resume(3000000);
+        AudioAligner aligner(1000);
+        QCOMPARE(aligner.place(0, 900, line.mapAudio(0, 900000)), (Steps{take(0, 900)}));
+        QCOMPARE(aligner.place(900000, 100, line.mapAudio(900000, 1000000)), (Steps{take(0, 50)}));
+        QCOMPARE(aligner.place(3000000, 100, line.mapAudio(3000000, 3100000)),
+                 (Steps{take(0, 100)}));
+        QCOMPARE(aligner.writtenSamples(), qint64(1050));
+        QCOMPARE(aligner.padTo(1300000), (Steps{silence(250)}));
+        QCOMPARE(aligner.padTo(1200000), Steps{});
+    }
+
+    void soundClockIgnoresLateArrivals_data()
+    {
+        QTest::addColumn<Times>("arrivals");  // each packet 20 samples at 1000 Hz = 20 ms
+        QTest::addColumn<Times>("expected");  // capture time of each packet's first sample
+        QTest::newRow("prompt packets")
+            << Times{1020000, 1040000, 1060000} << Times{1000000, 1020000, 1040000};
+        QTest::newRow("a burst at the start settles on the earliest bound")
+            << Times{1300000, 1300100, 1300200, 1080000, 1100000}
+            << Times{1280000, 1280100, 1280200, 1060000, 1080000};
+        QTest::newRow("a late packet does not move the clock")
+            << Times{1020000, 1090000, 1060000} << Times{1000000, 1020000, 1040000};
+    }
+    void soundClockIgnoresLateArrivals()
+    {
+        QFETCH(Times, arrivals);
+        QFETCH(Times, expected);
+        SoundClock clock(1000);
+        Times got;
+        for (qint64 a : arrivals)
+            got << clock.packetArrived(a, 20);
+        QCOMPARE(got, expected);
+    }
+
+    void soundClockForgetsOldBounds()
+    {
+        // A sound card slower than the system clock: the bound of long ago must not hold the
+        // clock back for ever.
+        SoundClock clock(1000, 3);
+        clock.packetArrived(1020000, 20);                         // base 1000000
+        for (int i = 1; i < 5; ++i)
+            clock.packetArrived(1020000 + i * 20000 + 5000, 20);  // base 1005000
+        QCOMPARE(clock.packetArrived(1125000, 20), qint64(1105000));
+    }
+
+    void soundDeviceChoice_data()
+    {
+        QTest::addColumn<QStringList>("devices");
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("empty list: no sound") << QStringList{} << QString();
+        QTest::newRow("first real microphone")
+            << QStringList{"alsa_input.usb-mic", "alsa_input.pci-analog"} << "alsa_input.usb-mic";
+        QTest::newRow("monitors are passed over")
+            << QStringList{"alsa_output.pci.monitor", "lumora_mic"} << "lumora_mic";
+        QTest::newRow("only loop-back sources: the default monitor")
+            << QStringList{"alsa_output.pci.monitor"} << "@DEFAULT_MONITOR@";
+        QTest::newRow("the default monitor itself")
+            << QStringList{"@DEFAULT_MONITOR@"} << "@DEFAULT_MONITOR@";
+    }
+    void soundDeviceChoice()
+    {
+        QFETCH(QStringList, devices);
+        QFETCH(QString, chosen);
+        QList<TDeviceInfo> list;
+        for (const QString &d : devices)
+            list << TDeviceInfo{d};
+        QCOMPARE(DeviceUtil::chooseAudioDevice(list), chosen);
+    }
+
+    void systemListsTheTestMicrophone()
+    {
+        const QList<TDeviceInfo> devices = DeviceUtil::getAudioDeviceInfo();
+        QStringList names;
+        for (const TDeviceInfo &d : devices)
+            names << d.devName;
+        QVERIFY2(names.contains("lumora_mic"), qPrintable(names.join(", ")));
+        for (const QString &n : names)
+            QVERIFY(!n.isEmpty() && !n.startsWith(QChar(0xFFFD)));
+        QCOMPARE(DeviceUtil::chooseAudioDevice(devices).isEmpty(), false);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRecordTiming)
+#include "tst_recordtiming.moc"

@@ -1,0 +1,556 @@
+// The recording engine on the test X server with the test sound server: what ends up in the
+// file and in the project. Some cases run the engine in a child process (this same program
+// started with --record-child), to kill it, to limit its file size or to take away its
+// display or its sound server.
+#include "core/project/projectdata.h"
+#include "core/record/screenrecord.h"
+#include "support/mediainspect.h"
+
+#include <QApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QPainter>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+constexpr QRect kStageRect(0, 0, 320, 240);
+
+// A frameless window over the recorded rectangle showing one colour.
+class ColourStage : public QWidget
+{
+public:
+    explicit ColourStage(const QRect &rect)
+    {
+        setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+        setGeometry(rect);
+        show();
+    }
+    void setColour(const QColor &colour)
+    {
+        m_colour = colour;
+        repaint();
+        QCoreApplication::processEvents();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), m_colour); }
+
+private:
+    QColor m_colour = Qt::black;
+};
+
+// A sine tone played into the test sink, which the test microphone hears.
+class Tone
+{
+public:
+    Tone()
+    {
+        m_process.start("ffmpeg", {"-nostdin", "-v", "error", "-re", "-f", "lavfi", "-i",
+                                   "sine=frequency=660:sample_rate=44100", "-t", "60", "-f",
+                                   "pulse", "-device", "lumora_sink", "lumora test tone"});
+        m_process.waitForStarted();
+    }
+    ~Tone()
+    {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+
+private:
+    QProcess m_process;
+};
+
+void pause(int ms)
+{
+    QTest::qWait(ms);
+}
+
+// A new project in `dir` with one empty clip to record into; returns that clip.
+AVData newProjectClip(const QString &dir)
+{
+    ProjectData *project = ProjectData::instance();
+    project->reset();
+    project->setProjectDir(dir + "/");
+    AVData clip = project->newClip();
+    clip.title = "a";
+    project->insert(0, clip);
+    return clip;
+}
+
+// Prepares `engine` for `clip` and waits until it reads its inputs (plus the count-down the
+// recording window would show, which also lets the sound input settle).
+bool prepare(ScreenRecord &engine, AVData &clip, const QRect &rect = kStageRect)
+{
+    QSignalSpy prepared(&engine, &ScreenRecord::sig_PrepareComplete);
+    engine.setRecordRect(rect);
+    engine.prepareRecord(clip);
+    if (!prepared.wait(10000))
+        return false;
+    QElapsedTimer clock;
+    clock.start();
+    while (!engine.isCapturing() && clock.elapsed() < 15000)
+        QTest::qWait(20);
+    QTest::qWait(1000);
+    return engine.state() == ScreenRecord::Prepared;
+}
+
+bool stopAndWait(ScreenRecord &engine)
+{
+    QSignalSpy finished(&engine, &ScreenRecord::sigRecordFinish);
+    engine.stopRecord();
+    return finished.count() > 0 || finished.wait(20000);
+}
+
+QString colourName(const QColor &c)
+{
+    if (c.red() > 160 && c.green() < 90 && c.blue() < 90)
+        return "red";
+    if (c.green() > 160 && c.red() < 90 && c.blue() < 90)
+        return "green";
+    if (c.blue() > 160 && c.red() < 90 && c.green() < 90)
+        return "blue";
+    return "other";
+}
+
+// The colours of the pictures in order, runs of one colour counted once.
+QStringList colourRuns(const QList<MediaInspect::Picture> &pictures)
+{
+    QStringList runs;
+    for (const MediaInspect::Picture &p : pictures) {
+        const QString name = colourName(p.centre);
+        if (runs.isEmpty() || runs.last() != name)
+            runs << name;
+    }
+    return runs;
+}
+
+double largestGap(const QList<MediaInspect::Picture> &pictures)
+{
+    double gap = 0;
+    for (int i = 1; i < pictures.size(); ++i)
+        gap = std::max(gap, pictures.at(i).sec - pictures.at(i - 1).sec);
+    return gap;
+}
+
+// --- child process -------------------------------------------------------------------------
+
+// tst_screenrecord --record-child <file> <ms> [--fsize <bytes>]
+// Records <ms> milliseconds (0: until killed) of kStageRect into <file> and prints one line per
+// event: "prepared", "recording", "warning <text>", "critical <text>", "fail", "finish",
+// "clips <json>".
+int recordChild(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QString file = QString::fromLocal8Bit(argv[2]);
+    const int ms = QString::fromLocal8Bit(argv[3]).toInt();
+    if (argc > 5 && qstrcmp(argv[4], "--fsize") == 0) {
+        // Writes beyond the limit fail with EFBIG, as on a full disk.
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlim_t limit = QString::fromLocal8Bit(argv[5]).toULongLong();
+        rlimit rl{limit, limit};
+        setrlimit(RLIMIT_FSIZE, &rl);
+    }
+    auto say = [](const QString &line) {
+        fprintf(stdout, "%s\n", line.toUtf8().constData());
+        fflush(stdout);
+    };
+    ProjectData *project = ProjectData::instance();
+    project->reset();
+    project->setProjectDir(QFileInfo(file).absolutePath() + "/");
+    AVData clip = project->newClip(QFileInfo(file).fileName());
+    project->insert(0, clip);
+
+    ScreenRecord engine;
+    QObject::connect(&engine, &ScreenRecord::sig_Warning, [&](const QString &t) { say("warning " + t); });
+    QObject::connect(&engine, &ScreenRecord::sig_Critical, [&](const QString &t) { say("critical " + t); });
+    QObject::connect(&engine, &ScreenRecord::sigRecordFail, [&]() {
+        say("fail");
+        app.exit(2);
+    });
+    QObject::connect(&engine, &ScreenRecord::sigRecordFinish, &app, [&]() {
+        QJsonArray clips;
+        for (const AVData &d : project->avDatas())
+            clips.append(d.toJson());
+        say("clips " + QString::fromUtf8(QJsonDocument(clips).toJson(QJsonDocument::Compact)));
+        say("finish");
+        app.exit(0);
+    }, Qt::QueuedConnection);
+    QTimer poll;
+    QObject::connect(&engine, &ScreenRecord::sig_PrepareComplete, [&]() { say("prepared"); });
+    QObject::connect(&poll, &QTimer::timeout, &engine, [&]() {
+        if (!engine.isCapturing())
+            return;
+        poll.stop();
+        QTimer::singleShot(1000, &engine, [&]() {
+            if (engine.state() != ScreenRecord::Prepared)
+                return;
+            engine.startRecord();
+            say("recording");
+            if (ms > 0)
+                QTimer::singleShot(ms, &engine, [&]() { engine.stopRecord(); });
+        });
+    });
+    poll.start(20);
+    engine.setRecordRect(kStageRect);
+    engine.prepareRecord(clip);
+    QTimer::singleShot(120000, &app, [&]() { app.exit(3); });
+    return app.exec();
+}
+
+struct ChildRun
+{
+    QStringList lines;
+    int exitCode = -1;
+    QProcess::ExitStatus status = QProcess::CrashExit;
+    qint64 recordingStartedMs = -1;  // when "recording" was printed, on the parent's timer
+};
+
+// Runs the child; with killAfterMs > 0 kills it that long after it started recording.
+ChildRun runChild(const QStringList &args, const QProcessEnvironment &env, int killAfterMs = 0)
+{
+    ChildRun run;
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QElapsedTimer clock;
+    clock.start();
+    child.start(QCoreApplication::applicationFilePath(), QStringList{"--record-child"} + args);
+    if (!child.waitForStarted(10000))
+        return run;
+    while (child.state() != QProcess::NotRunning && clock.elapsed() < 180000) {
+        child.waitForReadyRead(50);
+        while (child.canReadLine()) {
+            const QString line = QString::fromUtf8(child.readLine()).trimmed();
+            run.lines << line;
+            if (line == "recording")
+                run.recordingStartedMs = clock.elapsed();
+        }
+        if (killAfterMs > 0 && run.recordingStartedMs >= 0 &&
+            clock.elapsed() - run.recordingStartedMs >= killAfterMs) {
+            ::kill(pid_t(child.processId()), SIGKILL);
+            child.waitForFinished(10000);
+            break;
+        }
+    }
+    if (child.state() != QProcess::NotRunning) {
+        child.kill();
+        child.waitForFinished();
+    }
+    for (const QByteArray &line : child.readAllStandardOutput().split('\n'))
+        if (!line.trimmed().isEmpty())
+            run.lines << QString::fromUtf8(line).trimmed();
+    run.exitCode = child.exitCode();
+    run.status = child.exitStatus();
+    return run;
+}
+
+QProcessEnvironment childEnvironment()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    return env;
+}
+
+} // namespace
+
+class TestScreenRecord : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "needs the test X server");
+    }
+
+    void recordRectIsRoundedToMultiplesOfFour_data()
+    {
+        QTest::addColumn<QRect>("given");
+        QTest::addColumn<QRect>("stored");
+        QTest::addColumn<QString>("crop");
+        QTest::newRow("1366x768 at 0,0") << QRect(0, 0, 1366, 768) << QRect(0, 0, 1364, 768)
+                                         << "crop=1364:768:0:0";
+        QTest::newRow("odd corner") << QRect(11, 7, 803, 601) << QRect(11, 7, 800, 600)
+                                    << "crop=800:600:0:0";
+        QTest::newRow("already whole") << QRect(100, 50, 1280, 720)
+                                       << QRect(100, 50, 1280, 720) << "crop=1280:720:0:0";
+        QTest::newRow("too small") << QRect(5, 5, 3, 3) << QRect(5, 5, 0, 0) << "crop=0:0:0:0";
+    }
+    void recordRectIsRoundedToMultiplesOfFour()
+    {
+        QFETCH(QRect, given);
+        QFETCH(QRect, stored);
+        QFETCH(QString, crop);
+        ScreenRecord engine;
+        engine.setRecordRect(given);
+        QCOMPARE(engine.recordRect(), stored);
+        QCOMPARE(engine.recordRect().right(), stored.left() + stored.width() - 1);
+        QCOMPARE(engine.cropDescription(), crop);
+    }
+
+    void crfFollowsPictureSize_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<QString>("crf");
+        QTest::newRow("800x600") << 800 << 600 << "24";
+        QTest::newRow("1024x736") << 1024 << 736 << "26";
+        QTest::newRow("1280x720") << 1280 << 720 << "27";
+        QTest::newRow("1920x1080") << 1920 << 1080 << "28";
+        QTest::newRow("just above 480000") << 800 << 601 << "26";
+        QTest::newRow("1612800 exactly") << 1680 << 960 << "27";
+    }
+    void crfFollowsPictureSize()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(QString, crf);
+        QCOMPARE(ScreenRecord::crfFor(width, height), crf);
+    }
+
+    void controlsOutsideTheirStateChangeNothing()
+    {
+        ScreenRecord engine;
+        engine.startRecord();
+        engine.pauseRecord();
+        engine.resumeRecord();
+        engine.stopRecord();
+        engine.startNextClip("x");
+        QCOMPARE(engine.state(), ScreenRecord::Idle);
+    }
+
+    void recordsColoursAndSound();
+    void pausesAreLeftOut();
+    void muteKeepsLengthWithSilence();
+    void nextClipSplitsOneFile();
+    void childReportsProblems_data();
+    void childReportsProblems();
+    void killedRecordingStillPlays();
+    void writeErrorEndsRecordingWithFailure();
+};
+
+void TestScreenRecord::recordsColoursAndSound()
+{
+    QTemporaryDir dir;
+    ColourStage stage(QRect(0, 0, 1366, 768));
+    stage.setColour(Qt::red);
+    Tone tone;
+    AVData clip = newProjectClip(dir.path());
+    ScreenRecord engine;
+    QVERIFY(prepare(engine, clip, QRect(0, 0, 1366, 768)));
+    QCOMPARE(engine.cropDescription(), QString("crop=1364:768:0:0"));
+    QVERIFY(!engine.audioDeviceName().isEmpty());
+    engine.startRecord();
+    pause(1000);
+    stage.setColour(Qt::green);
+    pause(1000);
+    stage.setColour(Qt::blue);
+    pause(1000);
+    QVERIFY(stopAndWait(engine));
+
+    const MediaInspect::Info info = MediaInspect::probe(clip.filePath);
+    QVERIFY(info.opened);
+    QCOMPARE(info.video.codec, QString("h264"));
+    QCOMPARE(QSize(info.video.width, info.video.height), QSize(1364, 768));
+    QCOMPARE(info.audio.codec, QString("aac"));
+    QCOMPARE(info.audio.sampleRate, 44100);
+    QCOMPARE(info.audio.channels, 2);
+    QVERIFY2(qAbs(info.video.endSec - 3.0) <= 0.3, qPrintable(QString::number(info.video.endSec)));
+    QVERIFY2(qAbs(info.audio.endSec - info.video.endSec) <= 0.045,
+             qPrintable(QString("%1 %2").arg(info.audio.endSec).arg(info.video.endSec)));
+
+    const QStringList runs = colourRuns(MediaInspect::pictures(clip.filePath));
+    QCOMPARE(runs, (QStringList{"red", "green", "blue"}));
+
+    // The tone is heard through the whole recording.
+    const QList<MediaInspect::Loudness> levels = MediaInspect::loudness(clip.filePath, 0.25);
+    QVERIFY(levels.size() >= 10);
+    for (int i = 1; i < levels.size() - 1; ++i)
+        QVERIFY2(levels.at(i).rms > 0.05, qPrintable(QString("window %1 rms %2").arg(i).arg(levels.at(i).rms)));
+
+    // The project's clip was measured and sized.
+    const AVData stored = ProjectData::instance()->at(0);
+    QCOMPARE(stored.uuid, clip.uuid);
+    QCOMPARE(stored.videoWidth, 1364);
+    QCOMPARE(stored.videoHeight, 768);
+    QVERIFY(qAbs(stored.duration - qint64(info.video.endSec * 1000)) <= 1);
+    QCOMPARE(stored.endTime, stored.duration);
+}
+
+void TestScreenRecord::pausesAreLeftOut()
+{
+    QTemporaryDir dir;
+    ColourStage stage(kStageRect);
+    stage.setColour(Qt::red);
+    Tone tone;
+    AVData clip = newProjectClip(dir.path());
+    ScreenRecord engine;
+    QVERIFY(prepare(engine, clip));
+    engine.startRecord();
+    pause(1000);
+    engine.pauseRecord();
+    stage.setColour(Qt::green);  // shown only while paused: must not be in the file
+    pause(2000);
+    stage.setColour(Qt::blue);
+    engine.resumeRecord();
+    pause(1000);
+    QVERIFY(stopAndWait(engine));
+
+    const MediaInspect::Info info = MediaInspect::probe(clip.filePath);
+    QVERIFY2(qAbs(info.video.endSec - 2.0) <= 0.3, qPrintable(QString::number(info.video.endSec)));
+    QVERIFY2(qAbs(info.audio.endSec - info.video.endSec) <= 0.045,
+             qPrintable(QString("%1 %2").arg(info.audio.endSec).arg(info.video.endSec)));
+    const QList<MediaInspect::Picture> pictures = MediaInspect::pictures(clip.filePath);
+    QCOMPARE(colourRuns(pictures), (QStringList{"red", "blue"}));
+    // No jump in the picture: at most one frame interval more than the ordinary spacing.
+    const double frame = 1.0 / ScreenRecord::kFrameRate;
+    QVERIFY2(largestGap(pictures) <= 2 * frame + 0.005,
+             qPrintable(QString::number(largestGap(pictures))));
+    // The sound has no hole either where the pause was cut out.
+    const QList<MediaInspect::Loudness> levels = MediaInspect::loudness(clip.filePath, 0.1);
+    for (int i = 1; i < levels.size() - 1; ++i)
+        QVERIFY2(levels.at(i).rms > 0.05, qPrintable(QString("at %1 s rms %2").arg(levels.at(i).sec).arg(levels.at(i).rms)));
+}
+
+void TestScreenRecord::muteKeepsLengthWithSilence()
+{
+    QTemporaryDir dir;
+    Tone tone;
+    AVData clip = newProjectClip(dir.path());
+    ScreenRecord engine;
+    QVERIFY(prepare(engine, clip));
+    engine.setMute(true);
+    engine.startRecord();
+    pause(2000);
+    QVERIFY(stopAndWait(engine));
+    const MediaInspect::Info info = MediaInspect::probe(clip.filePath);
+    QVERIFY(qAbs(info.video.endSec - 2.0) <= 0.3);
+    QVERIFY(qAbs(info.audio.endSec - info.video.endSec) <= 0.045);
+    const double loudest = MediaInspect::peak(clip.filePath);
+    QVERIFY2(loudest >= 0 && loudest < 0.001, qPrintable(QString::number(loudest)));
+}
+
+void TestScreenRecord::nextClipSplitsOneFile()
+{
+    QTemporaryDir dir;
+    AVData clip = newProjectClip(dir.path());
+    ScreenRecord engine;
+    QVERIFY(prepare(engine, clip));
+    engine.startNextClip("too early");  // only while recording
+    engine.startRecord();
+    pause(1000);
+    engine.startNextClip("b");
+    pause(1000);
+    engine.startNextClip("c");
+    pause(1000);
+    QVERIFY(stopAndWait(engine));
+
+    const MediaInspect::Info info = MediaInspect::probe(clip.filePath);
+    const qint64 fileMs = qint64(info.video.endSec * 1000);
+    const QList<AVData> clips = ProjectData::instance()->avDatas();
+    QCOMPARE(clips.size(), 3);
+    QStringList titles;
+    for (const AVData &d : clips)
+        titles << d.title;
+    QCOMPARE(titles, (QStringList{"a", "b", "c"}));
+    QCOMPARE(clips.at(0).beginTime, qint64(0));
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(clips.at(i).fileName, clip.fileName);
+        QVERIFY(qAbs(clips.at(i).duration - fileMs) <= 1);
+        QVERIFY2(clips.at(i).length() > 700 && clips.at(i).length() < 1300,
+                 qPrintable(QString::number(clips.at(i).length())));
+        if (i > 0) {
+            QCOMPARE(clips.at(i).beginTime, clips.at(i - 1).endTime);
+            QCOMPARE(clips.at(i).position, clips.at(i - 1).position + clips.at(i - 1).length());
+        }
+    }
+    QCOMPARE(clips.at(2).endTime, clips.at(2).duration);
+}
+
+void TestScreenRecord::childReportsProblems_data()
+{
+    QTest::addColumn<QString>("variable");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<bool>("silentTrack");
+    QTest::newRow("no sound server") << "PULSE_SERVER" << "unix:/nonexistent/lumora"
+                                     << QStringList{"warning 未发现音频输入设备！", "finish"} << true;
+    QTest::newRow("no display") << "DISPLAY" << ":1999"
+                                << QStringList{"critical 无法录制！", "fail"} << false;
+}
+
+void TestScreenRecord::childReportsProblems()
+{
+    QFETCH(QString, variable);
+    QFETCH(QString, value);
+    QFETCH(QStringList, expected);
+    QFETCH(bool, silentTrack);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("rec.mp4");
+    QProcessEnvironment env = childEnvironment();
+    env.insert(variable, value);
+    const ChildRun run = runChild({file, "2000"}, env);
+    for (const QString &line : expected)
+        QVERIFY2(run.lines.contains(line), qPrintable(run.lines.join(" | ")));
+    if (!silentTrack)
+        return;
+    const MediaInspect::Info info = MediaInspect::probe(file);
+    QCOMPARE(info.audio.codec, QString("aac"));
+    QVERIFY(qAbs(info.video.endSec - 2.0) <= 0.3);
+    QVERIFY(qAbs(info.audio.endSec - info.video.endSec) <= 0.045);
+    QCOMPARE(MediaInspect::peak(file), 0.0);
+}
+
+void TestScreenRecord::killedRecordingStillPlays()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("killed.mp4");
+    const ChildRun run = runChild({file, "0"}, childEnvironment(), 5000);
+    QCOMPARE(run.status, QProcess::CrashExit);
+    QVERIFY(run.lines.contains("recording"));
+    const MediaInspect::Info info = MediaInspect::probe(file);
+    QVERIFY(info.opened);
+    QVERIFY2(info.video.endSec >= 4.0 && info.video.endSec <= 5.3,
+             qPrintable(QString::number(info.video.endSec)));
+    QVERIFY(info.audio.present);
+    QVERIFY(MediaInspect::pictures(file).size() >= 4 * ScreenRecord::kFrameRate);
+}
+
+void TestScreenRecord::writeErrorEndsRecordingWithFailure()
+{
+    // The file may not grow beyond 32 kB, as on a full disk: the recording must end soon with
+    // the failure, not run on for its 20 s writing into nothing.
+    Tone tone;  // sound makes the file grow quickly
+    QTemporaryDir dir;
+    const QString file = dir.filePath("full.mp4");
+    QElapsedTimer clock;
+    clock.start();
+    const ChildRun run = runChild({file, "20000", "--fsize", "32768"}, childEnvironment());
+    QVERIFY2(run.lines.contains("critical 无法录制！"), qPrintable(run.lines.join(" | ")));
+    QVERIFY(run.lines.contains("fail"));
+    QVERIFY(!run.lines.contains("finish"));
+    QVERIFY2(clock.elapsed() < 18000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(QFileInfo(file).size() <= 32768);
+    // What was written before the disk filled up still plays.
+    QVERIFY(MediaInspect::pictures(file).size() > 0);
+}
+
+int main(int argc, char **argv)
+{
+    if (argc > 3 && qstrcmp(argv[1], "--record-child") == 0)
+        return recordChild(argc, argv);
+    QApplication app(argc, argv);
+    TestScreenRecord test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_screenrecord.moc"
