@@ -24,13 +24,20 @@ namespace {
 bool makeClip(const QString &path, const QString &source, int seconds)
 {
     QProcess p;
-    p.start("ffmpeg", {"-y", "-v", "error", "-nostdin", "-f", "lavfi", "-i",
-                       QStringLiteral("%1=size=640x360:rate=25").arg(source), "-f", "lavfi",
-                       "-i", "sine=frequency=440:sample_rate=44100", "-t",
-                       QString::number(seconds), "-c:v", "libx264", "-preset", "ultrafast",
-                       "-pix_fmt", "yuv420p", "-c:a", "aac", "-ac", "2", path});
-    return p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit &&
-           p.exitCode() == 0;
+    p.start("ffmpeg", {"-y",       "-v",
+                       "error",    "-nostdin",
+                       "-f",       "lavfi",
+                       "-i",       QStringLiteral("%1=size=640x360:rate=25").arg(source),
+                       "-f",       "lavfi",
+                       "-i",       "sine=frequency=440:sample_rate=44100",
+                       "-t",       QString::number(seconds),
+                       "-c:v",     "libx264",
+                       "-preset",  "ultrafast",
+                       "-pix_fmt", "yuv420p",
+                       "-c:a",     "aac",
+                       "-ac",      "2",
+                       path});
+    return p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 AVData clip(const QString &path, qint64 durationMs, qint64 beginMs, qint64 endMs)
@@ -47,7 +54,7 @@ AVData clip(const QString &path, qint64 durationMs, qint64 beginMs, qint64 endMs
     return d;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char **argv)
 {

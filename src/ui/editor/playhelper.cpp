@@ -55,7 +55,7 @@ void PlayHelper::releaseOldMediaInfos()
         if (info == m_CurMediaInfo)
             keep << info;
         else
-            delete info;  // the player keeps its own reference to a media it still plays
+            delete info; // the player keeps its own reference to a media it still plays
     }
     m_OldMediaInfos = keep;
 }
@@ -79,7 +79,10 @@ void PlayHelper::pause()
         m_CurMediaInfo->offset = t - m_CurMediaInfo->beginTime;
 }
 
-void PlayHelper::stop() { m_Player->stop(); }
+void PlayHelper::stop()
+{
+    m_Player->stop();
+}
 
 MediaInfo *PlayHelper::findMediaInfo(qint64 ms)
 {
@@ -152,7 +155,7 @@ void PlayHelper::switchTo(MediaInfo *clip)
     if (previous && previous->sameFile(*clip) && playerIsOpen()) {
         if (clip->offset <= 1000 && playing) {
             if (previous->endTime == clip->beginTime)
-                return;  // touching spans: the file simply plays on
+                return; // touching spans: the file simply plays on
             setPlayerTime(clip->offsetSourceTime() + 500);
             return;
         }

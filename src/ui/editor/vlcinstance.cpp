@@ -29,4 +29,7 @@ VlcInstance::~VlcInstance()
         libvlc_release(m_vlcInstance);
 }
 
-QString VlcInstance::libVersion() { return QString::fromUtf8(libvlc_get_version()); }
+QString VlcInstance::libVersion()
+{
+    return QString::fromUtf8(libvlc_get_version());
+}

@@ -9,12 +9,13 @@
 
 namespace {
 const libvlc_event_type_t kEvents[] = {
-    libvlc_MediaPlayerOpening,     libvlc_MediaPlayerBuffering, libvlc_MediaPlayerPlaying,
-    libvlc_MediaPlayerPaused,      libvlc_MediaPlayerStopped,   libvlc_MediaPlayerEndReached,
+    libvlc_MediaPlayerOpening,          libvlc_MediaPlayerBuffering,
+    libvlc_MediaPlayerPlaying,          libvlc_MediaPlayerPaused,
+    libvlc_MediaPlayerStopped,          libvlc_MediaPlayerEndReached,
     libvlc_MediaPlayerEncounteredError, libvlc_MediaPlayerTimeChanged,
     libvlc_MediaPlayerLengthChanged,    libvlc_MediaPlayerVout,
 };
-}  // namespace
+} // namespace
 
 VlcMediaPlayer::VlcMediaPlayer(VlcInstance *instance, QObject *parent) : QObject(parent)
 {
@@ -191,6 +192,12 @@ void VlcMediaPlayer::setVideoWidget(VlcWidgetVideo *widget)
         libvlc_media_player_set_xwindow(m_vlcMediaPlayer, widget ? uint32_t(widget->request()) : 0);
 }
 
-VlcMedia *VlcMediaPlayer::currentMedia() const { return m_media; }
+VlcMedia *VlcMediaPlayer::currentMedia() const
+{
+    return m_media;
+}
 
-VlcWidgetVideo *VlcMediaPlayer::videoWidget() const { return m_videoWidget; }
+VlcWidgetVideo *VlcMediaPlayer::videoWidget() const
+{
+    return m_videoWidget;
+}

@@ -42,6 +42,12 @@ void VlcWidgetVideo::setMediaPlayer(VlcMediaPlayer *player)
         m_player->setVideoWidget(this);
 }
 
-WId VlcWidgetVideo::request() { return winId(); }
+WId VlcWidgetVideo::request()
+{
+    return winId();
+}
 
-VlcMediaPlayer *VlcWidgetVideo::mediaPlayer() const { return m_player; }
+VlcMediaPlayer *VlcWidgetVideo::mediaPlayer() const
+{
+    return m_player;
+}

@@ -33,14 +33,14 @@ public:
             all.append(t);
         });
     }
-    QList<Report> reports;  // while playing
+    QList<Report> reports; // while playing
     QList<qint64> all;
 
 private:
     QObject m_context;
     QElapsedTimer m_wall;
 };
-}  // namespace
+} // namespace
 
 class TestPlayHelper : public QObject
 {
@@ -113,17 +113,17 @@ private slots:
         QTest::addColumn<int>("index");
         QTest::addColumn<qint64>("offset");
         QTest::addColumn<qint64>("settled");
-        QTest::addColumn<qint64>("sourceTime");  // -1: at the file's end, not checked
-        QTest::newRow("inside the first") << qint64(4000) << 0 << qint64(4000) << qint64(4000)
-                                          << qint64(4000);
-        QTest::newRow("inside the second") << qint64(15000) << 1 << qint64(5000)
-                                           << qint64(15000) << qint64(5000);
+        QTest::addColumn<qint64>("sourceTime"); // -1: at the file's end, not checked
+        QTest::newRow("inside the first")
+            << qint64(4000) << 0 << qint64(4000) << qint64(4000) << qint64(4000);
+        QTest::newRow("inside the second")
+            << qint64(15000) << 1 << qint64(5000) << qint64(15000) << qint64(5000);
         QTest::newRow("boundary starts the second")
             << qint64(10000) << 1 << qint64(0) << qint64(10000) << qint64(0);
-        QTest::newRow("past the end") << qint64(25000) << 1 << qint64(10000) << qint64(20000)
-                                      << qint64(-1);
-        QTest::newRow("negative gives the end") << qint64(-5) << 1 << qint64(10000)
-                                                << qint64(20000) << qint64(-1);
+        QTest::newRow("past the end")
+            << qint64(25000) << 1 << qint64(10000) << qint64(20000) << qint64(-1);
+        QTest::newRow("negative gives the end")
+            << qint64(-5) << 1 << qint64(10000) << qint64(20000) << qint64(-1);
     }
     void seekToMapsTimelineToClip()
     {
@@ -168,8 +168,9 @@ private slots:
         QSignalSpy openings(player(), &VlcMediaPlayer::opening);
         QElapsedTimer wall;
         QList<QPair<int, qint64>> playerTimes;
-        connect(player(), &VlcMediaPlayer::timeChanged, this,
-                [&](int t) { playerTimes.append({t, wall.elapsed()}); });
+        connect(player(), &VlcMediaPlayer::timeChanged, this, [&](int t) {
+            playerTimes.append({t, wall.elapsed()});
+        });
         Recorder recorder(m_helper.get());
         wall.start();
         m_helper->play();
@@ -235,8 +236,7 @@ private slots:
         // The first clip's first picture waits, paused, for the next play.
         QCOMPARE(m_helper->currentMediaInfo()->index, 0);
         QTRY_COMPARE_WITH_TIMEOUT(player()->state(), Vlc::Paused, 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(qAbs(player()->time() - sequence.first().beginTime) <= 300,
-                                 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(qAbs(player()->time() - sequence.first().beginTime) <= 300, 5000);
     }
 
     void reportedTimeFollowsWallClock()
@@ -295,8 +295,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(recorder.reports.size() >= 3, 5000);
         m_helper->pause();
         const qint64 firstAfter = recorder.reports.first().time;
-        QVERIFY2(firstAfter >= pausedAt - 300 && firstAfter <= pausedAt + 800,
-                 qPrintable(QStringLiteral("%1 after pausing at %2").arg(firstAfter).arg(pausedAt)));
+        QVERIFY2(
+            firstAfter >= pausedAt - 300 && firstAfter <= pausedAt + 800,
+            qPrintable(QStringLiteral("%1 after pausing at %2").arg(firstAfter).arg(pausedAt)));
     }
 };
 
