@@ -17,6 +17,7 @@ PlayHelper::PlayHelper(QObject *parent) : QObject(parent)
     connect(m_Player, &VlcMediaPlayer::playing, this, &PlayHelper::slot_playing);
     connect(m_Player, &VlcMediaPlayer::timeChanged, this, &PlayHelper::slot_time_changed);
     connect(m_Player, &VlcMediaPlayer::end, this, &PlayHelper::slot_end);
+    connect(m_Player, &VlcMediaPlayer::paused, this, &PlayHelper::slot_paused);
 }
 
 PlayHelper::~PlayHelper()
@@ -168,18 +169,32 @@ void PlayHelper::switchTo(MediaInfo *clip)
 void PlayHelper::slot_playing()
 {
     // Opening a media starts it; without a play request it stops on its first picture.
-    if (!playing)
+    if (!playing) {
         m_Player->pause();
+        m_SeekWhenPaused = true;
+    }
     if (!m_CurMediaInfo)
         return;
     const qint64 target = m_CurMediaInfo->offsetSourceTime();
     const qint64 t = m_Player->time();
-    if (t - target >= 1 && t - target <= 999) {
+    // Already at the target, or just past it: a seek would only flush what is buffered.
+    if (t - target >= 0 && t - target <= 999) {
         reportTime(m_CurMediaInfo->timelineTime(t));
     } else {
         // libvlc answers a seek later; the time asked for is the time to show.
         reportTime(m_CurMediaInfo->timelineTime(setPlayerTime(target)));
     }
+}
+
+void PlayHelper::slot_paused()
+{
+    // libvlc may drop a seek asked for while a freshly opened file is still filling its
+    // buffers; once the pause has taken hold the same seek is asked for again.
+    if (!m_SeekWhenPaused)
+        return;
+    m_SeekWhenPaused = false;
+    if (!playing && m_CurMediaInfo)
+        setPlayerTime(m_CurMediaInfo->offsetSourceTime());
 }
 
 void PlayHelper::slot_time_changed(int timeMs)

@@ -46,6 +46,7 @@ signals:
 
 private slots:
     void slot_playing();
+    void slot_paused();
     void slot_time_changed(int timeMs);
     void slot_end();
 
@@ -69,5 +70,7 @@ private:
     QList<MediaInfo *> m_OldMediaInfos;
     MediaInfo *m_CurMediaInfo = nullptr;
     bool playing = false;
+    // The pause that follows opening a file is still to come; its seek is repeated then.
+    bool m_SeekWhenPaused = false;
     qint64 lastTime = 0;
 };
