@@ -1,0 +1,39 @@
+#pragma once
+// One clip of the preview's play list: a copy of the clip's values, its media on the shared
+// libvlc instance, and where in the clip playback starts or was paused. Main thread only.
+#include "core/project/avdata.h"
+
+#include <QObject>
+
+class VlcInstance;
+class VlcMedia;
+
+class MediaInfo : public QObject
+{
+    Q_OBJECT
+public:
+    MediaInfo(const AVData &clip, int index, VlcInstance *instance, QObject *parent = nullptr);
+
+    int index = 0;
+    VlcMedia *m_Media = nullptr; // owned (a child)
+
+    QString uuid;
+    QString title;
+    QString fileName;
+    QString filePath;
+    qint64 duration = 0;
+    int videoWidth = -1;
+    int videoHeight = -1;
+    qint64 position = 0;
+    qint64 beginTime = 0;
+    qint64 endTime = 0;
+    // Where playback starts or was paused, relative to beginTime.
+    qint64 offset = 0;
+
+    qint64 length() const { return endTime - beginTime; }
+    // Source time of the offset.
+    qint64 offsetSourceTime() const { return beginTime + offset; }
+    // Timeline time of a source time of this clip's file.
+    qint64 timelineTime(qint64 sourceMs) const { return sourceMs + position - beginTime; }
+    bool sameFile(const MediaInfo &other) const;
+};

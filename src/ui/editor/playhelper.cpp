@@ -1,0 +1,259 @@
+#include "ui/editor/playhelper.h"
+
+#include "ui/editor/mediainfo.h"
+#include "ui/editor/vlccommon.h"
+#include "ui/editor/vlcinstance.h"
+#include "ui/editor/vlcmedia.h"
+#include "ui/editor/vlcmediaplayer.h"
+#include "ui/editor/vlcwidgetvideo.h"
+
+#include <QDebug>
+
+PlayHelper::PlayHelper(QObject *parent) : QObject(parent)
+{
+    // Not children: the player goes before the media entries and the instance goes last.
+    m_Instance = new VlcInstance(VlcCommon::args());
+    m_Player = new VlcMediaPlayer(m_Instance);
+    connect(m_Player, &VlcMediaPlayer::playing, this, &PlayHelper::slot_playing);
+    connect(m_Player, &VlcMediaPlayer::timeChanged, this, &PlayHelper::slot_time_changed);
+    connect(m_Player, &VlcMediaPlayer::end, this, &PlayHelper::slot_end);
+    connect(m_Player, &VlcMediaPlayer::paused, this, &PlayHelper::slot_paused);
+}
+
+PlayHelper::~PlayHelper()
+{
+    delete m_Player;
+    m_Player = nullptr;
+    m_CurMediaInfo = nullptr;
+    qDeleteAll(m_MediaInfos);
+    qDeleteAll(m_OldMediaInfos);
+    delete m_Instance;
+}
+
+bool PlayHelper::setAvDatas(const QList<AVData> &clips, qint64 startMs)
+{
+    // The old entries live on until the seek below has chosen a new current entry: the
+    // switch compares the new clip with the one the player holds.
+    m_OldMediaInfos += m_MediaInfos;
+    m_MediaInfos.clear();
+    if (clips.isEmpty()) {
+        m_Player->stop();
+        m_CurMediaInfo = nullptr;
+        releaseOldMediaInfos();
+        return false;
+    }
+    for (int i = 0; i < clips.size(); ++i)
+        m_MediaInfos << new MediaInfo(clips.at(i), i, m_Instance, this);
+    seekTo(startMs);
+    releaseOldMediaInfos();
+    return true;
+}
+
+void PlayHelper::releaseOldMediaInfos()
+{
+    QList<MediaInfo *> keep;
+    for (MediaInfo *info : std::as_const(m_OldMediaInfos)) {
+        if (info == m_CurMediaInfo)
+            keep << info;
+        else
+            delete info; // the player keeps its own reference to a media it still plays
+    }
+    m_OldMediaInfos = keep;
+}
+
+void PlayHelper::play()
+{
+    if (m_MediaInfos.isEmpty())
+        return;
+    playing = true;
+    m_Player->play();
+}
+
+void PlayHelper::pause()
+{
+    playing = false;
+    if (m_MediaInfos.isEmpty())
+        return;
+    m_Player->pause();
+    const int t = m_Player->time();
+    if (m_CurMediaInfo && t >= 0)
+        m_CurMediaInfo->offset = t - m_CurMediaInfo->beginTime;
+}
+
+void PlayHelper::stop()
+{
+    m_Player->stop();
+}
+
+MediaInfo *PlayHelper::findMediaInfo(qint64 ms)
+{
+    for (MediaInfo *info : std::as_const(m_MediaInfos)) {
+        if (ms < info->position)
+            continue;
+        if (ms < info->position + info->length() && ms - info->position >= 0) {
+            info->offset = ms - info->position;
+            return info;
+        }
+    }
+    if (m_MediaInfos.isEmpty())
+        return nullptr;
+    MediaInfo *last = m_MediaInfos.last();
+    last->offset = last->length();
+    return last;
+}
+
+bool PlayHelper::playerIsOpen() const
+{
+    const Vlc::State state = m_Player->state();
+    return state == Vlc::Playing || state == Vlc::Paused;
+}
+
+qint64 PlayHelper::setPlayerTime(qint64 sourceMs)
+{
+    const int length = m_Player->length();
+    if (length > 0 && length < sourceMs)
+        sourceMs = length;
+    m_Player->setTime(int(sourceMs));
+    return sourceMs;
+}
+
+qint64 PlayHelper::seekTo(qint64 ms)
+{
+    if (m_MediaInfos.isEmpty())
+        return lastTime;
+    MediaInfo *clip = findMediaInfo(ms);
+    if (clip == m_CurMediaInfo) {
+        qDebug() << "seekTo:m_CurMediaInfo->m_Media->state():" << clip->m_Media->state()
+                 << "player:" << m_Player->state();
+        // The player's own state decides: after playing on across touching spans of one file
+        // the player holds the previous entry's media, and this entry's media was never opened.
+        const Vlc::State state = m_Player->state();
+        if (state == Vlc::Playing || state == Vlc::Paused) {
+            if (!playing)
+                m_Player->pause();
+            setPlayerTime(clip->offsetSourceTime());
+        } else if (state == Vlc::Ended || state == Vlc::Stopped || state == Vlc::Error ||
+                   state == Vlc::Idle) {
+            // The file has run out or was stopped: open it again; once it plays it is paused
+            // and moved to the offset (slot_playing), so the picture shows the new time.
+            m_Player->open(clip->m_Media);
+        }
+    } else {
+        switchTo(clip);
+    }
+    lastTime = m_CurMediaInfo->position + m_CurMediaInfo->offset;
+    return lastTime;
+}
+
+void PlayHelper::switchTo(MediaInfo *clip)
+{
+    if (!clip || clip == m_CurMediaInfo)
+        return;
+    MediaInfo *previous = m_CurMediaInfo;
+    m_CurMediaInfo = clip;
+    // Only a file the player still holds open can play on or be sought in; a file that ran
+    // to its end must be opened again.
+    if (previous && previous->sameFile(*clip) && playerIsOpen()) {
+        if (clip->offset <= 1000 && playing) {
+            if (previous->endTime == clip->beginTime)
+                return; // touching spans: the file simply plays on
+            setPlayerTime(clip->offsetSourceTime() + 500);
+            return;
+        }
+        setPlayerTime(clip->offsetSourceTime());
+    }
+    m_Player->open(clip->m_Media);
+    emit sig_VideoSizeChanged(clip->videoWidth, clip->videoHeight);
+}
+
+void PlayHelper::slot_playing()
+{
+    // Opening a media starts it; without a play request it stops on its first picture.
+    if (!playing) {
+        m_Player->pause();
+        m_SeekWhenPaused = true;
+    }
+    if (!m_CurMediaInfo)
+        return;
+    const qint64 target = m_CurMediaInfo->offsetSourceTime();
+    const qint64 t = m_Player->time();
+    // Already at the target, or just past it: a seek would only flush what is buffered.
+    if (t - target >= 0 && t - target <= 999) {
+        reportTime(m_CurMediaInfo->timelineTime(t));
+    } else {
+        // libvlc answers a seek later; the time asked for is the time to show.
+        reportTime(m_CurMediaInfo->timelineTime(setPlayerTime(target)));
+    }
+}
+
+void PlayHelper::slot_paused()
+{
+    // libvlc may drop a seek asked for while a freshly opened file is still filling its
+    // buffers; once the pause has taken hold the same seek is asked for again.
+    if (!m_SeekWhenPaused)
+        return;
+    m_SeekWhenPaused = false;
+    if (!playing && m_CurMediaInfo)
+        setPlayerTime(m_CurMediaInfo->offsetSourceTime());
+}
+
+void PlayHelper::slot_time_changed(int timeMs)
+{
+    if (!m_CurMediaInfo)
+        return;
+    qint64 time;
+    if (timeMs > m_CurMediaInfo->duration) {
+        time = m_CurMediaInfo->timelineTime(m_CurMediaInfo->duration);
+    } else if (timeMs > m_CurMediaInfo->endTime) {
+        nextClip();
+        return;
+    } else {
+        time = m_CurMediaInfo->timelineTime(timeMs);
+    }
+    reportTime(time);
+}
+
+void PlayHelper::reportTime(qint64 time)
+{
+    // During playback the indicator never runs backwards.
+    if (playing && time < lastTime)
+        return;
+    lastTime = time;
+    emit timeChanged(time);
+}
+
+void PlayHelper::nextClip()
+{
+    if (!playing || !m_CurMediaInfo)
+        return;
+    const int index = m_MediaInfos.indexOf(m_CurMediaInfo);
+    if (index < 0 || index == m_MediaInfos.size() - 1) {
+        // The last clip's span ended before its file did.
+        pause();
+        finishPlayback();
+        return;
+    }
+    MediaInfo *next = m_MediaInfos.at(index + 1);
+    next->offset = 0;
+    switchTo(next);
+}
+
+void PlayHelper::slot_end()
+{
+    // A file that ends while nothing was asked to play (a seek to its very end) is no end of
+    // playback: the indicator stays where the user put it.
+    if (!playing || !m_CurMediaInfo)
+        return;
+    if (m_CurMediaInfo != m_MediaInfos.last())
+        nextClip();
+    else
+        finishPlayback();
+}
+
+void PlayHelper::finishPlayback()
+{
+    playing = false;
+    seekTo(0);
+    reportTime(lastTime);
+    emit playFinish();
+}

@@ -1,0 +1,112 @@
+// The picture libvlc draws into the preview widget, and tearing the two down in either order
+// while a file plays.
+#include "support/cliplist.h"
+#include "support/testmedia.h"
+#include "ui/editor/playhelper.h"
+#include "ui/editor/vlcmediaplayer.h"
+#include "ui/editor/vlcwidgetvideo.h"
+
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+class TestVlcWidgetVideo : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QList<AVData> m_clips;
+
+    static bool near(QColor a, QColor b)
+    {
+        return qAbs(a.red() - b.red()) <= 40 && qAbs(a.green() - b.green()) <= 40 &&
+               qAbs(a.blue() - b.blue()) <= 40;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        const QString red = m_dir.filePath("red.mp4");
+        const QString blue = m_dir.filePath("blue.mp4");
+        QVERIFY(TestMedia::makeClip(red, 2, QSize(160, 120), true, 25, "color=c=red"));
+        QVERIFY(TestMedia::makeClip(blue, 2, QSize(160, 120), true, 25, "color=c=blue"));
+        m_clips = ClipList::laidOut(
+            {ClipList::clip(red, 2000, 0, 2000), ClipList::clip(blue, 2000, 0, 2000)});
+    }
+
+    void pictureIsTheClips_data()
+    {
+        QTest::addColumn<qint64>("start");
+        QTest::addColumn<QColor>("colour");
+        QTest::newRow("first clip, red") << qint64(200) << QColor(255, 0, 0);
+        QTest::newRow("second clip, blue") << qint64(2200) << QColor(0, 0, 255);
+    }
+    void pictureIsTheClips()
+    {
+        QFETCH(qint64, start);
+        QFETCH(QColor, colour);
+        QWidget window;
+        window.setStyleSheet("background: rgb(0, 255, 0);"); // anything but the clip colours
+        auto *video = new VlcWidgetVideo(&window);
+        video->setGeometry(10, 10, 320, 240);
+        window.resize(340, 260);
+        PlayHelper helper;
+        video->setMediaPlayer(helper.mediaPlayer());
+        QCOMPARE(helper.mediaPlayer()->videoWidget(), video);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        QVERIFY(helper.setAvDatas(m_clips, start));
+        helper.play();
+        QTRY_VERIFY_WITH_TIMEOUT(helper.curTime() >= start + 600, 5000);
+        const QImage shot = video->screen()->grabWindow(video->winId()).toImage();
+        helper.pause();
+        QCOMPARE(shot.size(), QSize(320, 240));
+        // The whole area holds the picture, scaled to the widget.
+        for (const QPoint p : {QPoint(160, 120), QPoint(20, 20), QPoint(300, 220)}) {
+            const QColor c = shot.pixelColor(p);
+            QVERIFY2(near(c, colour), qPrintable(QStringLiteral("(%1,%2) is %3, want %4")
+                                                     .arg(p.x())
+                                                     .arg(p.y())
+                                                     .arg(c.name(), colour.name())));
+        }
+    }
+
+    void teardownWhilePlaying_data()
+    {
+        QTest::addColumn<bool>("widgetFirst");
+        QTest::newRow("widget first") << true;
+        QTest::newRow("player first") << false;
+    }
+    void teardownWhilePlaying()
+    {
+        QFETCH(bool, widgetFirst);
+        auto video = std::make_unique<VlcWidgetVideo>();
+        video->resize(160, 120);
+        auto helper = std::make_unique<PlayHelper>();
+        video->setMediaPlayer(helper->mediaPlayer());
+        video->show();
+        QVERIFY(QTest::qWaitForWindowExposed(video.get()));
+        QVERIFY(helper->setAvDatas(m_clips, 0));
+        helper->play();
+        QTRY_VERIFY_WITH_TIMEOUT(helper->curTime() >= 300, 5000);
+        if (widgetFirst) {
+            // The window the picture goes to is gone: the player must have stopped first.
+            video.reset();
+            QCOMPARE(helper->mediaPlayer()->state(), Vlc::Stopped);
+            QVERIFY(!helper->mediaPlayer()->videoWidget());
+        } else {
+            // Events libvlc sent just before are still queued; they must not reach the
+            // deleted player (the sanitizer build would report it).
+            helper.reset();
+            QVERIFY(!video->mediaPlayer());
+        }
+        QTest::qWait(500);
+        video.reset();
+        helper.reset();
+    }
+};
+
+QTEST_MAIN(TestVlcWidgetVideo)
+#include "tst_vlcwidgetvideo.moc"
