@@ -1,0 +1,183 @@
+#include "ui/timeline/graphicswidgetresources.h"
+
+#include "ui/timeline/trimhandle.h"
+
+#include <QGraphicsScene>
+#include <QGraphicsSceneResizeEvent>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+#include <QStyleOptionGraphicsItem>
+#include <QUuid>
+
+namespace {
+constexpr qreal kRadius = 6;
+constexpr int kBandTop = 24;
+constexpr int kBandHeight = 50;
+}  // namespace
+
+AbstractGraphicsWidgetResources::AbstractGraphicsWidgetResources(const QColor &color,
+                                                                 QGraphicsItem *parent)
+    : QGraphicsWidget(parent), m_id(QUuid::createUuid().toString()), m_color(color)
+{
+    setFlags(ItemIsSelectable | ItemUsesExtendedStyleOption);
+    setAcceptHoverEvents(true);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+    m_leftHandle = new TrimHandle(TrimHandle::Left, this);
+    m_rightHandle = new TrimHandle(TrimHandle::Right, this);
+    m_leftHandle->hide();
+    m_rightHandle->hide();
+}
+
+void AbstractGraphicsWidgetResources::setAvData(const AVData &avData)
+{
+    if (m_showManager) {
+        m_showManager->disconnect(this);
+        m_showManager->deleteLater();
+        m_showManager = nullptr;
+    }
+    m_avData = avData;
+    const qint64 frames = msToFrames(avData.endTime - avData.beginTime);
+    setSourceDuration(Duration(frames));
+    m_cutStart = 0;
+    m_cutEnd = int(frames);
+    placeHandles();
+    requestPicture();
+}
+
+void AbstractGraphicsWidgetResources::setSourceDuration(const Duration &duration)
+{
+    // Blocks run at the timeline's own rate, so every whole frame count is kept as it is.
+    const Duration old = m_sourceDuration;
+    if (duration != old) {
+        m_sourceDuration = duration;
+        emit sourceDurationChanged(old, duration);
+    }
+    updateGeometry();
+}
+
+QSizeF AbstractGraphicsWidgetResources::sizeHint(Qt::SizeHint which, const QSizeF &) const
+{
+    const qreal w = qMax<qint64>(0, m_sourceDuration.frames());
+    switch (which) {
+    case Qt::MinimumSize: return QSizeF(w, 0);
+    case Qt::PreferredSize: return QSizeF(w, 0);
+    case Qt::MaximumSize: return QSizeF(w, QWIDGETSIZE_MAX);
+    default: return QSizeF(-1, -1);
+    }
+}
+
+void AbstractGraphicsWidgetResources::resizeEvent(QGraphicsSceneResizeEvent *event)
+{
+    QGraphicsWidget::resizeEvent(event);
+    placeHandles();
+}
+
+void AbstractGraphicsWidgetResources::placeHandles()
+{
+    m_leftHandle->setPos(m_cutStart, 0);
+    m_rightHandle->setPos(m_cutEnd >= 1 ? m_cutEnd : size().width(), 0);
+    m_leftHandle->setHeight(size().height());
+    m_rightHandle->setHeight(size().height());
+}
+
+void AbstractGraphicsWidgetResources::dragTrimHandle(TrimHandle *handle, double sceneX)
+{
+    const double x = sceneX - scenePos().x();
+    const double minGap = 2.0 * TrimHandle::kWidth;
+    if (handle->side() == TrimHandle::Right) {
+        if (x > m_cutStart + minGap && x <= size().width()) {
+            m_cutEnd = int(x);
+            handle->setPos(m_cutEnd, 0);
+            emit sig_TrimHandleMove(sceneX);
+        }
+    } else {
+        if (x >= 0 && m_cutEnd > x + minGap) {
+            m_cutStart = int(x);
+            handle->setPos(m_cutStart, 0);
+            emit sig_TrimHandleMove(sceneX);
+        }
+    }
+    if (scene())
+        scene()->update();
+}
+
+void AbstractGraphicsWidgetResources::endTrimHandleDrag() { emit sig_TrimHandleMove(-1.0); }
+
+qreal AbstractGraphicsWidgetResources::horizontalScale(const QPainter *painter)
+{
+    const qreal sx = painter->worldTransform().m11();
+    return sx > 0 ? sx : 1.0;
+}
+
+GraphicsWidgetVideoResource::GraphicsWidgetVideoResource(QGraphicsItem *parent)
+    : AbstractGraphicsWidgetResources(QColor(116, 102, 171), parent)
+{
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        m_maxStripWidth = screen->availableGeometry().width() + 100;
+}
+
+int GraphicsWidgetVideoResource::thumbnailSecond() const
+{
+    // A clip shorter than two seconds may not reach its second 1: show its first picture.
+    return m_avData.endTime - m_avData.beginTime >= 2000 ? 1 : 0;
+}
+
+QVariant GraphicsWidgetVideoResource::itemChange(GraphicsItemChange change, const QVariant &value)
+{
+    if (change == ItemSelectedHasChanged) {
+        const bool selected = value.toBool();
+        m_leftHandle->setVisible(selected);
+        m_rightHandle->setVisible(selected);
+    }
+    return AbstractGraphicsWidgetResources::itemChange(change, value);
+}
+
+void GraphicsWidgetVideoResource::paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
+                                        QWidget *)
+{
+    const bool selected = option->state & QStyle::State_Selected;
+    const qreal sx = horizontalScale(painter);
+    const qreal w = size().width() * sx;
+    const qreal h = size().height();
+    painter->save();
+    painter->scale(1.0 / sx, 1.0);
+
+    QFont font = painter->font();
+    font.setPointSize(10);
+    painter->setFont(font);
+    painter->setRenderHint(QPainter::Antialiasing);
+    const QColor body(QStringLiteral("#024a51"));
+    painter->setOpacity(0.7);
+    painter->setPen(QPen(body, 0));
+    painter->setBrush(body);
+    painter->drawRoundedRect(QRectF(0, 0, w, h), kRadius, kRadius);
+    painter->setRenderHint(QPainter::Antialiasing, false);
+
+    painter->setOpacity(1.0);
+    const QColor band(QStringLiteral("#788788"));
+    painter->fillRect(QRectF(QPointF(0, kBandTop), QPointF(w - 1, kBandTop + kBandHeight - 1)),
+                      band);
+
+    painter->setPen(QPen(QColor(QStringLiteral("#FFFFFF")), 1));
+    painter->setBrush(Qt::NoBrush);
+    const qreal cutStartPx = m_cutStart * sx;
+    const qreal cutEndPx = m_cutEnd * sx;
+    const int handle = TrimHandle::kWidth;
+    if (selected && cutEndPx - cutStartPx > 2 * handle) {
+        const qreal left = cutStartPx + handle - 1;
+        const qreal width = cutEndPx - cutStartPx - 2 * handle + 2;
+        painter->fillRect(QRectF(left, kBandTop, width, kBandHeight), band);
+        painter->drawRect(QRectF(left, 0, width, h - 1));
+    }
+
+    if (w - 3 > 9) {
+        const QString label = QStringLiteral("%1  %2").arg(
+            m_avData.title, secondsToText((m_avData.endTime - m_avData.beginTime) / 1000));
+        painter->drawText(QRectF(QPointF(10, 7), QPointF(w - 3, 18)),
+                          Qt::AlignTop | Qt::TextSingleLine | Qt::TextWordWrap, label);
+    }
+
+    drawThumbnail(painter, w, sx, selected);
+    painter->restore();
+}
