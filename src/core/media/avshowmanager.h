@@ -1,0 +1,121 @@
+#pragma once
+// Pictures of one clip for the timeline: video thumbnails and the sound waveform strip, made
+// by the ffmpeg tool as image files next to the clip's media file and served from
+// QPixmapCache (the image file name is the cache key). A request never blocks: a miss queues a
+// background job and returns false; the job's finish signal tells the owner to ask again.
+//
+// Threads: construct, request (getImageOnTime, getSpectrum), set the size and destroy on the
+// manager's own thread, which must run an event loop and be the GUI thread (QPixmapCache).
+// The jobs run on the manager's pool (at most two threads: one thumbnail job, one waveform
+// job); onLoadPixmapFinish and onLoadSpectrumFinish are emitted from those pool threads.
+// createCover may be called from any thread. The destructor stops the jobs and waits for them.
+#include "core/project/avdata.h"
+
+#include <QImage>
+#include <QList>
+#include <QMutex>
+#include <QObject>
+#include <QPixmap>
+#include <QStringList>
+#include <QWaitCondition>
+
+#include <atomic>
+
+class ProjectData;
+class QThreadPool;
+
+class AvShowManager : public QObject
+{
+    Q_OBJECT
+public:
+    struct ImageTask
+    {
+        QString path;   // the image file to produce
+        int second = 0; // second of the media file it shows
+    };
+
+    static constexpr int kCacheLimitKb = 20480;
+    static constexpr int kSpectrumMsPerPixel = 200;
+    static constexpr int kSpectrumHeight = 50;
+    static constexpr int kStripPixelsPerSecond = 24;
+
+    explicit AvShowManager(const AVData &clip, QObject *parent = nullptr);
+    ~AvShowManager() override;
+
+    const AVData &avData() const { return m_AvData; }
+
+    // Thumbnail size; a width below 1 leaves the size to the tool. Set before the first
+    // request.
+    void setImageSize(int width, int height);
+    int imageWidth() const { return m_ImageWidth; }
+    int imageHeight() const { return m_ImageHeight; }
+
+    // The thumbnail `time` seconds into the clip's span. True with `pixmap` filled when it is
+    // cached; otherwise the thumbnail is queued and false returned.
+    bool getImageOnTime(long time, QPixmap &pixmap);
+    // The clip's waveform strip. True with `pixmap` filled when cached; otherwise the waveform
+    // job is started (unless it runs) and false returned.
+    bool getSpectrum(QPixmap &pixmap);
+
+    // The jobs, run on the manager's pool.
+    void loadImageInThread();
+    void loadSpectrumInThread(QString path);
+
+    bool isImageLoading() const { return m_ImageLoading; }
+    bool isSpectrumLoading() const { return m_SpectrumLoading; }
+    // Thumbnails waiting for the job, oldest first (the one being made included).
+    QList<ImageTask> pendingImageTasks() const;
+
+    // Writes the project's cover picture (one frame of the first clip) synchronously. False
+    // when the project has no clips or no picture could be written.
+    static bool createCover(ProjectData *project);
+
+    // File names and tool arguments, as the jobs use them.
+    static QString thumbnailPath(const AVData &clip, int second);
+    static QString spectrumPath(const AVData &clip);
+    // The waveform of the whole media file: the strip name of a clip spanning all of it.
+    static QString wholeSpectrumPath(const AVData &clip);
+    static QStringList thumbnailArguments(const QString &mediaPath, int second,
+                                          const QString &imagePath, int width, int height);
+    static QStringList spectrumArguments(const QString &mediaPath, qint64 durationMs,
+                                         const QString &imagePath);
+    static QStringList coverArguments(const AVData &firstClip, const QString &coverPath);
+    // Width of the whole-file waveform image: one pixel per 200 ms, at least one pixel.
+    static int spectrumImageWidth(qint64 durationMs);
+    // The clip's strip out of the whole-file waveform `image`: near-black background made
+    // transparent, the span's columns and the middle band (rows 15 to 25) stretched onto a
+    // rounded strip of 24 pixels per second and 50 pixels high.
+    static QImage cutSpectrum(const QImage &image, qint64 beginTimeMs, qint64 endTimeMs);
+
+signals:
+    void onLoadPixmapFinish();
+    void onLoadSpectrumFinish();
+    void addPixmapToCache(QString path, QPixmap pixmap);
+
+private slots:
+    void slot_insert_pixmap(const QString &path, const QPixmap &pixmap);
+
+private:
+    // Hands a pixmap to the manager's thread and waits until it is in the cache (or the
+    // manager is being destroyed).
+    void handOver(const QString &path, const QPixmap &pixmap);
+    // The whole-file waveform, made at most once at a time per media file in this process.
+    QImage loadWholeSpectrum();
+    bool stopping() const { return m_Stopping.load(); }
+
+    AVData m_AvData;
+    int m_ImageWidth = -1;
+    int m_ImageHeight = -1;
+    std::atomic_bool m_ImageLoading{false};
+    std::atomic_bool m_SpectrumLoading{false};
+    QThreadPool *m_ThreadPool = nullptr;
+    QList<ImageTask> m_PathStack;
+    mutable QMutex m_Mutex;
+
+    // Hand-over bookkeeping (under m_HandOverMutex).
+    QMutex m_HandOverMutex;
+    QWaitCondition m_HandOverDone;
+    quint64 m_HandOversSent = 0;
+    quint64 m_HandOversDone = 0;
+    std::atomic_bool m_Stopping{false};
+};

@@ -1,0 +1,141 @@
+#pragma once
+// Owning handles for FFmpeg objects and FFmpeg error text. Every FFmpeg object the program
+// allocates lives in one of these std::unique_ptr types, so no code path has to remember the
+// matching *_free call. The deleters accept null and may run on any thread.
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavfilter/avfilter.h>
+#include <libavformat/avformat.h>
+#include <libavutil/error.h>
+#include <libavutil/frame.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+#include <QString>
+
+#include <memory>
+
+namespace ffmpeg {
+
+// Input contexts are closed with avformat_close_input (which also frees them).
+struct InputFormatContextDeleter
+{
+    void operator()(AVFormatContext *ctx) const
+    {
+        if (ctx)
+            avformat_close_input(&ctx);
+    }
+};
+
+// Output contexts: closes the AVIOContext the caller opened (unless the format has no file)
+// and frees the context. Write the trailer before the handle goes away.
+struct OutputFormatContextDeleter
+{
+    void operator()(AVFormatContext *ctx) const
+    {
+        if (!ctx)
+            return;
+        if (ctx->oformat && !(ctx->oformat->flags & AVFMT_NOFILE) && ctx->pb)
+            avio_closep(&ctx->pb);
+        avformat_free_context(ctx);
+    }
+};
+
+struct CodecContextDeleter
+{
+    void operator()(AVCodecContext *ctx) const { avcodec_free_context(&ctx); }
+};
+
+struct FrameDeleter
+{
+    void operator()(AVFrame *frame) const { av_frame_free(&frame); }
+};
+
+struct PacketDeleter
+{
+    void operator()(AVPacket *packet) const { av_packet_free(&packet); }
+};
+
+struct FilterGraphDeleter
+{
+    void operator()(AVFilterGraph *graph) const { avfilter_graph_free(&graph); }
+};
+
+struct SwrContextDeleter
+{
+    void operator()(SwrContext *ctx) const { swr_free(&ctx); }
+};
+
+struct SwsContextDeleter
+{
+    void operator()(SwsContext *ctx) const { sws_freeContext(ctx); }
+};
+
+using InputFormatContextPtr = std::unique_ptr<AVFormatContext, InputFormatContextDeleter>;
+using OutputFormatContextPtr = std::unique_ptr<AVFormatContext, OutputFormatContextDeleter>;
+using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
+using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
+using FilterGraphPtr = std::unique_ptr<AVFilterGraph, FilterGraphDeleter>;
+using SwrContextPtr = std::unique_ptr<SwrContext, SwrContextDeleter>;
+using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextDeleter>;
+
+// Allocating helpers: each returns an empty handle when FFmpeg is out of memory.
+inline FramePtr makeFrame()
+{
+    return FramePtr(av_frame_alloc());
+}
+inline PacketPtr makePacket()
+{
+    return PacketPtr(av_packet_alloc());
+}
+inline FilterGraphPtr makeFilterGraph()
+{
+    return FilterGraphPtr(avfilter_graph_alloc());
+}
+inline CodecContextPtr makeCodecContext(const AVCodec *codec)
+{
+    return CodecContextPtr(avcodec_alloc_context3(codec));
+}
+
+// Opens `url` (UTF-8) for reading. On failure returns an empty handle and, when `error` is
+// given, the FFmpeg error code there.
+inline InputFormatContextPtr openInput(const QString &url, int *error = nullptr,
+                                       const AVInputFormat *format = nullptr,
+                                       AVDictionary **options = nullptr)
+{
+    AVFormatContext *ctx = nullptr;
+    const int ret = avformat_open_input(&ctx, url.toUtf8().constData(), format, options);
+    if (error)
+        *error = ret;
+    if (ret < 0)
+        return InputFormatContextPtr();
+    return InputFormatContextPtr(ctx);
+}
+
+// Allocates an output context for `url` (UTF-8), its format guessed from the name unless
+// `formatName` is given. The AVIOContext is not opened here.
+inline OutputFormatContextPtr allocOutput(const QString &url, int *error = nullptr,
+                                          const char *formatName = nullptr)
+{
+    AVFormatContext *ctx = nullptr;
+    const int ret =
+        avformat_alloc_output_context2(&ctx, nullptr, formatName, url.toUtf8().constData());
+    if (error)
+        *error = ret;
+    if (ret < 0 || !ctx)
+        return OutputFormatContextPtr();
+    return OutputFormatContextPtr(ctx);
+}
+
+// The text FFmpeg gives for an error code, like av_err2str but usable in C++ expressions.
+inline QString errorText(int errnum)
+{
+    char buffer[AV_ERROR_MAX_STRING_SIZE] = {0};
+    if (av_strerror(errnum, buffer, sizeof buffer) < 0)
+        return QStringLiteral("error %1").arg(errnum);
+    return QString::fromUtf8(buffer);
+}
+
+} // namespace ffmpeg
