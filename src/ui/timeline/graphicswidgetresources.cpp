@@ -1,5 +1,6 @@
 #include "ui/timeline/graphicswidgetresources.h"
 
+#include "core/media/avshowmanager.h"
 #include "ui/timeline/trimhandle.h"
 
 #include <QGraphicsScene>
@@ -9,6 +10,8 @@
 #include <QScreen>
 #include <QStyleOptionGraphicsItem>
 #include <QUuid>
+
+#include <algorithm>
 
 namespace {
 constexpr qreal kRadius = 6;
@@ -42,6 +45,13 @@ void AbstractGraphicsWidgetResources::setAvData(const AVData &avData)
     m_cutStart = 0;
     m_cutEnd = int(frames);
     placeHandles();
+    // The manager is a child of the block: a block dropped on a rebuild takes it along.
+    m_showManager = new AvShowManager(avData, this);
+    // The jobs report from their own threads; the repaint is queued to this one.
+    connect(m_showManager, &AvShowManager::onLoadPixmapFinish, this, [this] { update(); },
+            Qt::QueuedConnection);
+    connect(m_showManager, &AvShowManager::onLoadSpectrumFinish, this, [this] { update(); },
+            Qt::QueuedConnection);
     requestPicture();
 }
 
@@ -180,4 +190,78 @@ void GraphicsWidgetVideoResource::paint(QPainter *painter, const QStyleOptionGra
 
     drawThumbnail(painter, w, sx, selected);
     painter->restore();
+}
+
+void GraphicsWidgetVideoResource::requestPicture()
+{
+    // Thumbnails are 50 pixels high and keep the picture's aspect ratio.
+    if (m_avData.videoWidth > 0 && m_avData.videoHeight > 0)
+        m_thumbSize = QSize(int(qint64(m_avData.videoWidth) * kBandHeight / m_avData.videoHeight),
+                            kBandHeight);
+    else
+        m_thumbSize = QSize(-1, -1);
+    m_showManager->setImageSize(m_thumbSize.width(), m_thumbSize.height());
+    QPixmap first;
+    m_showManager->getImageOnTime(0, first);
+}
+
+void GraphicsWidgetVideoResource::drawThumbnail(QPainter *painter, qreal w, qreal sx,
+                                                bool selected)
+{
+    QPixmap pixmap;
+    if (m_thumbSize.width() <= 0 || !m_showManager ||
+        !m_showManager->getImageOnTime(thumbnailSecond(), pixmap))
+        return;
+    // Cropped, not scaled: at most the thumbnail's width and never past the block's end.
+    const int width = std::min({m_thumbSize.width(), int(qMin<qreal>(m_maxStripWidth + 2, w)) - 4,
+                            pixmap.width()});
+    const int height = qMin(kBandHeight, pixmap.height());
+    if (width <= 0 || height <= 0)
+        return;
+    const int x0 = 2;
+    const int dimmedWidth = selected ? qBound(0, int(m_cutStart * sx) - x0, width) : 0;
+    if (!selected) {
+        painter->setOpacity(0.7);
+        painter->drawPixmap(x0, kBandTop, pixmap, 0, 0, width, height);
+    } else {
+        if (m_cutStart * sx > 2 && dimmedWidth > 0) {
+            painter->setOpacity(0.5);
+            painter->drawPixmap(x0, kBandTop, pixmap, 0, 0, dimmedWidth, height);
+        }
+        painter->setOpacity(1.0);
+        painter->drawPixmap(x0 + dimmedWidth, kBandTop, pixmap, dimmedWidth, 0,
+                            width - dimmedWidth, height);
+    }
+    painter->setOpacity(1.0);
+}
+
+GraphicsWidgetAudioResource::GraphicsWidgetAudioResource(QGraphicsItem *parent)
+    : AbstractGraphicsWidgetResources(QColor(110, 162, 110), parent)
+{
+}
+
+void GraphicsWidgetAudioResource::requestPicture()
+{
+    QPixmap strip;
+    m_showManager->getSpectrum(strip);
+}
+
+void GraphicsWidgetAudioResource::paint(QPainter *painter, const QStyleOptionGraphicsItem *,
+                                        QWidget *)
+{
+    const qreal sx = horizontalScale(painter);
+    const qreal w = size().width() * sx;
+    const qreal h = size().height();
+    painter->save();
+    painter->scale(1.0 / sx, 1.0);
+    painter->setRenderHint(QPainter::Antialiasing);
+    const QColor body(QStringLiteral("#052c38"));
+    painter->setPen(QPen(body, 0));
+    painter->setBrush(body);
+    painter->drawRoundedRect(QRectF(0, 0, w, h), kRadius, kRadius);
+    painter->restore();
+
+    QPixmap strip;
+    if (m_showManager && m_showManager->getSpectrum(strip) && strip.width() > 0)
+        painter->drawPixmap(QPointF(0, 0), strip);
 }

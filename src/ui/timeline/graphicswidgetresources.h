@@ -11,7 +11,6 @@
 #include <QColor>
 #include <QGraphicsWidget>
 #include <QPixmap>
-#include <QPointer>
 #include <QSize>
 
 class AvShowManager;
@@ -62,7 +61,7 @@ protected:
     int m_cutEnd = 0;
     TrimHandle *m_leftHandle;
     TrimHandle *m_rightHandle;
-    QPointer<AvShowManager> m_showManager;
+    AvShowManager *m_showManager = nullptr;  // child of the block
 };
 
 class GraphicsWidgetVideoResource : public AbstractGraphicsWidgetResources

@@ -22,7 +22,7 @@ public:
 
     QUuid id() const { return m_id; }
     QUuid detailsId() const { return m_detailsId; }
-    eSequenceType type() const { return m_type; }
+    eSequenceType sequenceType() const { return m_type; }
     int height() const { return m_height; }
     void setHeight(int height);
 
