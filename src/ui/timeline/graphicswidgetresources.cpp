@@ -23,13 +23,13 @@ AbstractGraphicsWidgetResources::AbstractGraphicsWidgetResources(const QColor &c
                                                                  QGraphicsItem *parent)
     : QGraphicsWidget(parent), m_id(QUuid::createUuid().toString()), m_color(color)
 {
-    setFlags(ItemIsSelectable | ItemUsesExtendedStyleOption);
-    setAcceptHoverEvents(true);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
     m_leftHandle = new TrimHandle(TrimHandle::Left, this);
     m_rightHandle = new TrimHandle(TrimHandle::Right, this);
     m_leftHandle->hide();
     m_rightHandle->hide();
+    setFlags(ItemIsSelectable | ItemUsesExtendedStyleOption);
+    setAcceptHoverEvents(true);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
 }
 
 void AbstractGraphicsWidgetResources::setAvData(const AVData &avData)
@@ -85,6 +85,8 @@ void AbstractGraphicsWidgetResources::resizeEvent(QGraphicsSceneResizeEvent *eve
 
 void AbstractGraphicsWidgetResources::placeHandles()
 {
+    if (!m_leftHandle || !m_rightHandle)
+        return;
     m_leftHandle->setPos(m_cutStart, 0);
     m_rightHandle->setPos(m_cutEnd >= 1 ? m_cutEnd : size().width(), 0);
     m_leftHandle->setHeight(size().height());

@@ -59,8 +59,8 @@ protected:
     Duration m_sourceDuration{1000};
     int m_cutStart = 0;
     int m_cutEnd = 0;
-    TrimHandle *m_leftHandle;
-    TrimHandle *m_rightHandle;
+    TrimHandle *m_leftHandle = nullptr;
+    TrimHandle *m_rightHandle = nullptr;
     AvShowManager *m_showManager = nullptr;  // child of the block
 };
 

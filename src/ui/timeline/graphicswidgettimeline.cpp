@@ -78,8 +78,9 @@ void GraphicsWidgetTimeline::TimelinePainter::paint(QPainter *painter,
 {
     const QRectF exposed = option->exposedRect;
     painter->fillRect(exposed, QColor(QStringLiteral("#1b1b1c")));
-    const double lod = QStyleOptionGraphicsItem::levelOfDetailFromTransform(painter->worldTransform());
-    const double s = lod * lod;
+    // Pixels per frame: the length of one frame mapped to the device. (Squaring the level of
+    // detail would give the same in theory, but sqrt(12)^2 truncates to 11.)
+    const double s = painter->worldTransform().map(QLineF(0, 0, 1, 0)).length();
     if (s <= 0)
         return;
 
