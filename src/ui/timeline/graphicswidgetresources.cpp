@@ -186,8 +186,15 @@ void GraphicsWidgetVideoResource::paint(QPainter *painter, const QStyleOptionGra
     if (w - 3 > 9) {
         const QString label = QStringLiteral("%1  %2").arg(
             m_avData.title, secondsToText((m_avData.endTime - m_avData.beginTime) / 1000));
-        painter->drawText(QRectF(QPointF(10, 7), QPointF(w - 3, 18)),
-                          Qt::AlignTop | Qt::TextSingleLine | Qt::TextWordWrap, label);
+        // The label box is 11 pixels high, less than a line of 10-point text: keep the glyphs
+        // whole in height, and end the line with an ellipsis where the block ends.
+        const QRectF box(QPointF(10, 7), QPointF(w - 3, 18));
+        painter->save();
+        painter->setClipRect(QRectF(box.left(), 0, box.width(), kBandTop), Qt::IntersectClip);
+        const QString text = painter->fontMetrics().elidedText(label, Qt::ElideRight,
+                                                               int(box.width()));
+        painter->drawText(box, Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, text);
+        painter->restore();
     }
 
     drawThumbnail(painter, w, sx, selected);
@@ -264,6 +271,9 @@ void GraphicsWidgetAudioResource::paint(QPainter *painter, const QStyleOptionGra
     painter->restore();
 
     QPixmap strip;
-    if (m_showManager && m_showManager->getSpectrum(strip) && strip.width() > 0)
+    if (m_showManager && m_showManager->getSpectrum(strip) && strip.width() > 0) {
+        // One strip pixel per frame, stretched with the zoom: smooth it rather than show blocks.
+        painter->setRenderHint(QPainter::SmoothPixmapTransform);
         painter->drawPixmap(QPointF(0, 0), strip);
+    }
 }
