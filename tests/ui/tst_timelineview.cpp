@@ -300,6 +300,70 @@ private slots:
         QCOMPARE(scaled.count(), 1);
     }
 
+    void dragRulerIndicator_data()
+    {
+        QTest::addColumn<int>("toPixel");
+        QTest::addColumn<int>("frame");
+        QTest::newRow("inside the view") << 300 << 300;
+        QTest::newRow("past the right edge stays at the edge") << 1200 << 799;
+        QTest::newRow("left of the start stays 5 pixels in") << -40 << 5;
+    }
+    void dragRulerIndicator()
+    {
+        QFETCH(int, toPixel);
+        QFETCH(int, frame);
+        auto w = makeWidget(800);
+        QVERIFY(w);
+        refreshWith(w.get(), endingAt(4800));
+        w->setScaleValue(1.0);
+        QSignalSpy seek(w.get(), &WidgetComposition::curTimeChanged);
+        w->slot_change_cur_time(10000);  // frame 240, where the drag takes the head
+        QWidget *ruler = w->timelineView()->viewport();
+        drag(ruler, QPoint(240, 6), QPoint(toPixel, 6));
+        QCOMPARE(w->timelineScene()->currentFrameIndicator()->x(), double(frame));
+        QCOMPARE(w->compositionScene()->currentTimeLine()->x(), double(frame));
+        QVERIFY(seek.count() >= 2);
+        QCOMPARE(seek.last().at(0).value<long>(), long(framesToMs(frame)));
+        // After the release a click elsewhere is a plain click again.
+        press(ruler, QPoint(100, 40));
+        release(ruler, QPoint(100, 40));
+        QCOMPARE(w->timelineScene()->currentFrameIndicator()->x(), 100.0);
+    }
+
+    void autoScrollWhileDragging_data()
+    {
+        QTest::addColumn<int>("startScroll");
+        QTest::addColumn<double>("sceneX");
+        QTest::addColumn<int>("direction");  // -1 left, 0 still, 1 right
+        QTest::newRow("near the right edge") << 400 << 400.0 + 790 << 1;
+        QTest::newRow("near the left edge") << 400 << 400.0 + 20 << -1;
+        QTest::newRow("in the middle") << 400 << 400.0 + 400 << 0;
+        QTest::newRow("stopped") << 400 << -1.0 << 0;
+    }
+    void autoScrollWhileDragging()
+    {
+        QFETCH(int, startScroll);
+        QFETCH(double, sceneX);
+        QFETCH(int, direction);
+        auto w = makeWidget(800);
+        QVERIFY(w);
+        refreshWith(w.get(), endingAt(4800));
+        w->setScaleValue(1.0);
+        QScrollBar *bar = w->compositionView()->horizontalScrollBar();
+        bar->setValue(startScroll);
+        w->slot_TrimHandleMove(sceneX);
+        QTest::qWait(300);
+        const int moved = bar->value() - startScroll;
+        QCOMPARE((moved > 0) - (moved < 0), direction);
+        if (direction != 0)
+            QVERIFY(qAbs(moved) >= 20);  // 10 pixels a tick, a tick every 50 ms
+        w->slot_TrimHandleMove(-1.0);
+        const int stoppedAt = bar->value();
+        QTest::qWait(150);
+        QCOMPARE(bar->value(), stoppedAt);
+        QCOMPARE(w->timelineView()->horizontalScrollBar()->value(), stoppedAt);
+    }
+
     void tickLevels_data()
     {
         QTest::addColumn<double>("scale");

@@ -168,11 +168,14 @@ void WidgetComposition::onTimeHandleMove(double sceneX)
         slot_TrimHandleMove(sceneX);
         return;
     }
-    // Keep the dragged indicator inside the visible band of the tracks.
+    // Keep the dragged indicator inside the visible band of the tracks. The band ends at the
+    // last visible pixel: one further would scroll the view, which replays the mouse move,
+    // which moves the indicator one further again, without end. Scrolling on is left to the
+    // timer of slot_TrimHandleMove.
     const double scale = m_compositionView->horizontalScale();
     const int scroll = m_compositionView->horizontalScrollBar()->value();
     const int width = m_compositionView->viewport()->width();
-    const double px = qBound<double>(scroll + 5, sceneX * scale, scroll + width);
+    const double px = qBound<double>(scroll + 5, sceneX * scale, scroll + width - 1);
     const int x = int(px / scale);
     m_timelineScene->moveIndicatorTo(x);
     slot_TrimHandleMove(x);
