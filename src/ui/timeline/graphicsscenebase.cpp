@@ -12,6 +12,10 @@ GraphicsSceneBase::GraphicsSceneBase(const EditRate &rate, QObject *parent)
 GraphicsSceneComposition::GraphicsSceneComposition(QObject *parent)
     : GraphicsSceneBase(EditRate::timeline(), parent)
 {
+    // Every rebuild moves all blocks at once; a spatial index would be torn down and rebuilt
+    // block by block (quadratic in the number of clips), while a plain scan of a few thousand
+    // items per paint is cheap.
+    setItemIndexMethod(NoIndex);
     m_composition = new GraphicsWidgetComposition;
     addItem(m_composition);
     connect(m_composition, &QGraphicsWidget::geometryChanged, this,

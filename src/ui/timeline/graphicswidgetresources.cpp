@@ -11,7 +11,6 @@
 #include <QStyleOptionGraphicsItem>
 #include <QUuid>
 
-#include <algorithm>
 
 namespace {
 constexpr qreal kRadius = 6;
@@ -27,7 +26,10 @@ AbstractGraphicsWidgetResources::AbstractGraphicsWidgetResources(const QColor &c
     m_rightHandle = new TrimHandle(TrimHandle::Right, this);
     m_leftHandle->hide();
     m_rightHandle->hide();
-    setFlags(ItemIsSelectable | ItemUsesExtendedStyleOption);
+    // A panel is left out of its parents' keyboard focus chain. Without that, moving a block
+    // into or out of a track walks the chain of every other block, and a rebuild of n clips
+    // costs n squared.
+    setFlags(ItemIsSelectable | ItemIsPanel);
     setAcceptHoverEvents(true);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
 }
@@ -116,6 +118,23 @@ void AbstractGraphicsWidgetResources::dragTrimHandle(TrimHandle *handle, double 
 
 void AbstractGraphicsWidgetResources::endTrimHandleDrag() { emit sig_TrimHandleMove(-1.0); }
 
+void AbstractGraphicsWidgetResources::drawBody(QPainter *painter, const QRectF &rect,
+                                               const QColor &color)
+{
+    // A block a few pixels wide shows no rounding; filling it plainly is many times cheaper
+    // than an antialiased path, which matters when a long lecture is zoomed out.
+    if (rect.width() < 2 * kRadius + 2) {
+        painter->fillRect(rect, color);
+        return;
+    }
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(color);
+    painter->drawRoundedRect(rect, kRadius, kRadius);
+    painter->restore();
+}
+
 qreal AbstractGraphicsWidgetResources::horizontalScale(const QPainter *painter)
 {
     const qreal sx = painter->worldTransform().m11();
@@ -158,13 +177,8 @@ void GraphicsWidgetVideoResource::paint(QPainter *painter, const QStyleOptionGra
     QFont font = painter->font();
     font.setPointSize(10);
     painter->setFont(font);
-    painter->setRenderHint(QPainter::Antialiasing);
-    const QColor body(QStringLiteral("#024a51"));
     painter->setOpacity(0.7);
-    painter->setPen(QPen(body, 0));
-    painter->setBrush(body);
-    painter->drawRoundedRect(QRectF(0, 0, w, h), kRadius, kRadius);
-    painter->setRenderHint(QPainter::Antialiasing, false);
+    drawBody(painter, QRectF(0, 0, w, h), QColor(QStringLiteral("#024a51")));
 
     painter->setOpacity(1.0);
     const QColor band(QStringLiteral("#788788"));
@@ -191,8 +205,11 @@ void GraphicsWidgetVideoResource::paint(QPainter *painter, const QStyleOptionGra
         const QRectF box(QPointF(10, 7), QPointF(w - 3, 18));
         painter->save();
         painter->setClipRect(QRectF(box.left(), 0, box.width(), kBandTop), Qt::IntersectClip);
-        const QString text = painter->fontMetrics().elidedText(label, Qt::ElideRight,
-                                                               int(box.width()));
+        if (m_labelWidth != int(box.width()) || m_label.isEmpty()) {
+            m_labelWidth = int(box.width());
+            m_label = painter->fontMetrics().elidedText(label, Qt::ElideRight, m_labelWidth);
+        }
+        const QString &text = m_label;
         painter->drawText(box, Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, text);
         painter->restore();
     }
@@ -217,13 +234,12 @@ void GraphicsWidgetVideoResource::requestPicture()
 void GraphicsWidgetVideoResource::drawThumbnail(QPainter *painter, qreal w, qreal sx,
                                                 bool selected)
 {
-    QPixmap pixmap;
-    if (m_thumbSize.width() <= 0 || !m_showManager ||
-        !m_showManager->getImageOnTime(thumbnailSecond(), pixmap))
-        return;
     // Cropped, not scaled: at most the thumbnail's width and never past the block's end.
-    const int width = std::min({m_thumbSize.width(), int(qMin<qreal>(m_maxStripWidth + 2, w)) - 4,
-                            pixmap.width()});
+    const int room = qMin(m_thumbSize.width(), int(qMin<qreal>(m_maxStripWidth + 2, w)) - 4);
+    QPixmap pixmap;
+    if (room <= 0 || !m_showManager || !m_showManager->getImageOnTime(thumbnailSecond(), pixmap))
+        return;
+    const int width = qMin(room, pixmap.width());
     const int height = qMin(kBandHeight, pixmap.height());
     if (width <= 0 || height <= 0)
         return;
@@ -263,17 +279,15 @@ void GraphicsWidgetAudioResource::paint(QPainter *painter, const QStyleOptionGra
     const qreal h = size().height();
     painter->save();
     painter->scale(1.0 / sx, 1.0);
-    painter->setRenderHint(QPainter::Antialiasing);
-    const QColor body(QStringLiteral("#052c38"));
-    painter->setPen(QPen(body, 0));
-    painter->setBrush(body);
-    painter->drawRoundedRect(QRectF(0, 0, w, h), kRadius, kRadius);
+    drawBody(painter, QRectF(0, 0, w, h), QColor(QStringLiteral("#052c38")));
     painter->restore();
 
     QPixmap strip;
-    if (m_showManager && m_showManager->getSpectrum(strip) && strip.width() > 0) {
-        // One strip pixel per frame, stretched with the zoom: smooth it rather than show blocks.
-        painter->setRenderHint(QPainter::SmoothPixmapTransform);
+    if (w >= 1 && m_showManager && m_showManager->getSpectrum(strip) && strip.width() > 0) {
+        // One strip pixel per frame, stretched with the zoom: smooth it rather than show
+        // blocks when it is enlarged.
+        painter->setRenderHint(QPainter::SmoothPixmapTransform, sx > 1);
         painter->drawPixmap(QPointF(0, 0), strip);
+        painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
     }
 }

@@ -52,6 +52,8 @@ protected:
     void placeHandles();
     // The horizontal scale of the painter, undone by the caller to draw in pixels.
     static qreal horizontalScale(const QPainter *painter);
+    // The block's rounded body in pixels (the painter's horizontal scale undone).
+    static void drawBody(QPainter *painter, const QRectF &rect, const QColor &color);
 
     QString m_id;
     AVData m_avData;
@@ -87,6 +89,9 @@ private:
 
     int m_maxStripWidth = 1920;
     QSize m_thumbSize{-1, -1};
+    // The label as last drawn, shortened to the width it had then.
+    QString m_label;
+    int m_labelWidth = -1;
 };
 
 class GraphicsWidgetAudioResource : public AbstractGraphicsWidgetResources

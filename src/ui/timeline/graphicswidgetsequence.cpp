@@ -1,6 +1,7 @@
 #include "ui/timeline/graphicswidgetsequence.h"
 
 #include "core/timeline/imfcommon.h"
+#include "ui/timeline/cliprowlayout.h"
 #include "ui/timeline/graphicswidgetresources.h"
 
 #include <QGraphicsLinearLayout>
@@ -16,9 +17,7 @@ GraphicsWidgetSequence::GraphicsWidgetSequence(const QUuid &id, const QUuid &det
     : QGraphicsWidget(parent), m_id(id), m_detailsId(detailsId), m_type(type)
 {
     setFlag(ItemUsesExtendedStyleOption);
-    m_layout = new QGraphicsLinearLayout(Qt::Horizontal);
-    m_layout->setSpacing(0);
-    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_layout = new ClipRowLayout;
     setLayout(m_layout);
 }
 

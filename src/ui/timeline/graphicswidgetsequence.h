@@ -11,6 +11,7 @@
 #include <QUuid>
 
 class AbstractGraphicsWidgetResources;
+class ClipRowLayout;
 class QGraphicsLinearLayout;
 
 class GraphicsWidgetSequence : public QGraphicsWidget
@@ -48,7 +49,7 @@ private:
     QUuid m_detailsId;
     eSequenceType m_type;
     int m_height = 50;
-    QGraphicsLinearLayout *m_layout;
+    ClipRowLayout *m_layout;
 };
 
 class GraphicsWidgetSegment : public QGraphicsWidget

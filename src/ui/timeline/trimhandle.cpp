@@ -12,8 +12,9 @@
 TrimHandle::TrimHandle(Side side, AbstractGraphicsWidgetResources *block)
     : QGraphicsItem(block), m_side(side), m_block(block)
 {
+    // No ItemSendsScenePositionChanges: the scene would check every flagged item on every
+    // move of any block, which makes a rebuild quadratic in the number of clips.
     setCursor(Qt::SizeHorCursor);
-    setFlag(ItemSendsScenePositionChanges);
     setZValue(1);
 }
 
