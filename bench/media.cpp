@@ -1,0 +1,165 @@
+// Import and waveform speed against the ffmpeg tool alone.
+//   media
+// (a) Imports a generated 60 s 1280x720 file through AvDatasManager and runs the same ffmpeg
+//     conversion directly (best of three each).
+// (b) Makes the waveform strips of 50 consecutive clips of a generated one-hour sound file
+//     through AvShowManager, and runs the one showwavespic command for the whole file.
+// Prints the timings and last: import_vs_ffmpeg=<ratio> waveform50_vs_one=<ratio>
+// (aims: 1.05 or less, 1.5 or less).
+#include "core/media/avdatasmanager.h"
+#include "core/media/avshowmanager.h"
+#include "core/media/ffmpegtool.h"
+#include "core/project/projectdata.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+bool tool(const QStringList &args)
+{
+    QProcess p;
+    p.start("ffmpeg", QStringList{"-y", "-v", "error", "-nostdin"} + args);
+    return p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// Runs the tool exactly as the program would, without the program around it.
+double timeDirect(const QStringList &args)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(FfmpegTool::program(), args);
+    p.waitForFinished(-1);
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        std::fprintf(stderr, "direct ffmpeg failed\n");
+        return -1;
+    }
+    return clock.elapsed() / 1000.0;
+}
+
+double timeImport(const QString &source)
+{
+    ProjectData::instance()->clear();
+    AvDatasManager manager;
+    bool ok = false;
+    QEventLoop loop;
+    QObject::connect(&manager, &AvDatasManager::sig_ExecFinished, &loop,
+                     [&](bool result, const QString &) {
+                         ok = result;
+                         loop.quit();
+                     });
+    QElapsedTimer clock;
+    clock.start();
+    if (manager.addVideoFile(source, AVData(), -1) != 1)
+        return -1;
+    loop.exec();
+    const double seconds = clock.elapsed() / 1000.0;
+    if (!ok) {
+        std::fprintf(stderr, "import failed\n");
+        return -1;
+    }
+    for (const AVData &d : ProjectData::instance()->avDatas())
+        QFile::remove(d.filePath);
+    return seconds;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QGuiApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString projectDir = dir.filePath("project") + "/";
+    QDir().mkpath(projectDir);
+    ProjectData::instance()->setProjectDir(projectDir);
+
+    // (a) import
+    const QString video = dir.filePath("sixty.mp4");
+    if (!tool({"-f", "lavfi", "-i", "testsrc2=size=1280x720:rate=25", "-f", "lavfi", "-i",
+               "sine=frequency=440:sample_rate=48000", "-t", "60", "-c:v", "libx264", "-preset",
+               "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac", video})) {
+        std::fprintf(stderr, "could not make the 60 s file\n");
+        return 1;
+    }
+    const QStringList directArgs =
+        AvDatasManager::transcodeArguments(video, dir.filePath("direct.mp4"));
+    double direct = 1e9, imported = 1e9;
+    // The machine is shared: best of three, alternating which runs first.
+    for (int round = 0; round < 3; ++round) {
+        double d = 0, i = 0;
+        if (round % 2 == 0) {
+            d = timeDirect(directArgs);
+            i = timeImport(video);
+        } else {
+            i = timeImport(video);
+            d = timeDirect(directArgs);
+        }
+        if (d < 0 || i < 0)
+            return 1;
+        direct = qMin(direct, d);
+        imported = qMin(imported, i);
+        std::printf("import round %d: ffmpeg %.2f s, AvDatasManager %.2f s\n", round + 1, d, i);
+        std::fflush(stdout);
+    }
+
+    // (b) waveform strips of 50 clips over one hour
+    const QString piece = dir.filePath("piece.m4a");
+    const QString hour = dir.filePath("hour.m4a");
+    if (!tool({"-f", "lavfi", "-i", "sine=frequency=300:sample_rate=44100:d=60", "-af",
+               "volume='0.5+0.5*sin(t)':eval=frame", "-c:a", "aac", "-ac", "2", piece}) ||
+        !tool({"-stream_loop", "59", "-i", piece, "-c", "copy", hour})) {
+        std::fprintf(stderr, "could not make the one-hour file\n");
+        return 1;
+    }
+    const qint64 hourMs = 3600000;
+    const double one =
+        timeDirect(AvShowManager::spectrumArguments(hour, hourMs, dir.filePath("one.jpg")));
+    if (one < 0)
+        return 1;
+
+    std::vector<std::unique_ptr<AvShowManager>> managers;
+    int done = 0;
+    QEventLoop loop;
+    QElapsedTimer clock;
+    clock.start();
+    const qint64 step = hourMs / 50;
+    for (int i = 0; i < 50; ++i) {
+        AVData clip;
+        clip.filePath = hour;
+        clip.duration = hourMs;
+        clip.beginTime = i * step;
+        clip.endTime = (i + 1) * step;
+        managers.push_back(std::make_unique<AvShowManager>(clip));
+        QObject::connect(
+            managers.back().get(), &AvShowManager::onLoadSpectrumFinish, &loop,
+            [&] {
+                if (++done == 50)
+                    loop.quit();
+            },
+            Qt::QueuedConnection);
+        QPixmap strip;
+        managers.back()->getSpectrum(strip);
+    }
+    QTimer::singleShot(600000, &loop, &QEventLoop::quit);
+    loop.exec();
+    const double fifty = clock.elapsed() / 1000.0;
+    if (done != 50) {
+        std::fprintf(stderr, "only %d of 50 strips were made\n", done);
+        return 1;
+    }
+    std::printf("waveform: one ffmpeg run %.2f s, 50 clip strips %.2f s\n", one, fifty);
+    std::printf("import_vs_ffmpeg=%.3f waveform50_vs_one=%.3f\n", imported / direct, fifty / one);
+    return 0;
+}
