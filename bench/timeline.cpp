@@ -1,10 +1,10 @@
-// Timeline speed and look.
-//   bench_timeline                   sets 500 and 1000 clips, lays them out and paints the
-//                                    visible view at scale 1 and at the minimum scale; the last
-//                                    line is "refresh_500_ms=<n> paint_500_ms=<n> refresh_1000_ms=<n>"
-//                                    (aims: refresh at 500 clips <= 100 ms, paint <= 16 ms)
-//   bench_timeline --screenshot DIR  writes PNG pictures of the timeline holding three real
-//                                    clips with their thumbnails and waveforms
+// Timeline speed and look (run through the script bench/timeline).
+//   timeline                   sets 500 and 1000 clips, lays them out and paints the visible
+//                              view at scale 1 and at the minimum scale; the last line is
+//                              "refresh_500_ms=<n> paint_500_ms=<n> refresh_1000_ms=<n>"
+//                              (aims: refresh at 500 clips <= 100 ms, paint <= 16 ms)
+//   timeline --screenshot DIR  writes PNG pictures of the timeline holding three real clips
+//                              with their thumbnails and waveforms
 #include "core/media/avshowmanager.h"
 #include "core/timeline/imfcommon.h"
 #include "support/testmedia.h"
@@ -246,7 +246,7 @@ int main(int argc, char *argv[])
     const int shot = args.indexOf("--screenshot");
     if (shot >= 0) {
         if (shot + 1 >= args.size()) {
-            std::fprintf(stderr, "usage: bench_timeline [--screenshot DIR]\n");
+            std::fprintf(stderr, "usage: timeline [--screenshot DIR]\n");
             return 2;
         }
         return screenshots(args.at(shot + 1));
