@@ -1,0 +1,293 @@
+#include "ui/timeline/graphicswidgetresources.h"
+
+#include "core/media/avshowmanager.h"
+#include "ui/timeline/trimhandle.h"
+
+#include <QGraphicsScene>
+#include <QGraphicsSceneResizeEvent>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+#include <QStyleOptionGraphicsItem>
+#include <QUuid>
+
+
+namespace {
+constexpr qreal kRadius = 6;
+constexpr int kBandTop = 24;
+constexpr int kBandHeight = 50;
+}  // namespace
+
+AbstractGraphicsWidgetResources::AbstractGraphicsWidgetResources(const QColor &color,
+                                                                 QGraphicsItem *parent)
+    : QGraphicsWidget(parent), m_id(QUuid::createUuid().toString()), m_color(color)
+{
+    m_leftHandle = new TrimHandle(TrimHandle::Left, this);
+    m_rightHandle = new TrimHandle(TrimHandle::Right, this);
+    m_leftHandle->hide();
+    m_rightHandle->hide();
+    // A panel is left out of its parents' keyboard focus chain. Without that, moving a block
+    // into or out of a track walks the chain of every other block, and a rebuild of n clips
+    // costs n squared.
+    setFlags(ItemIsSelectable | ItemIsPanel);
+    setAcceptHoverEvents(true);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+}
+
+void AbstractGraphicsWidgetResources::setAvData(const AVData &avData)
+{
+    if (m_showManager) {
+        m_showManager->disconnect(this);
+        m_showManager->deleteLater();
+        m_showManager = nullptr;
+    }
+    m_avData = avData;
+    const qint64 frames = msToFrames(avData.endTime - avData.beginTime);
+    setSourceDuration(Duration(frames));
+    m_cutStart = 0;
+    m_cutEnd = int(frames);
+    placeHandles();
+    // The manager is a child of the block: a block dropped on a rebuild takes it along.
+    m_showManager = new AvShowManager(avData, this);
+    // The jobs report from their own threads; the repaint is queued to this one.
+    connect(m_showManager, &AvShowManager::onLoadPixmapFinish, this, [this] { update(); },
+            Qt::QueuedConnection);
+    connect(m_showManager, &AvShowManager::onLoadSpectrumFinish, this, [this] { update(); },
+            Qt::QueuedConnection);
+    requestPicture();
+}
+
+void AbstractGraphicsWidgetResources::setSourceDuration(const Duration &duration)
+{
+    // Blocks run at the timeline's own rate, so every whole frame count is kept as it is.
+    const Duration old = m_sourceDuration;
+    if (duration != old) {
+        m_sourceDuration = duration;
+        emit sourceDurationChanged(old, duration);
+    }
+    updateGeometry();
+}
+
+QSizeF AbstractGraphicsWidgetResources::sizeHint(Qt::SizeHint which, const QSizeF &) const
+{
+    const qreal w = qMax<qint64>(0, m_sourceDuration.frames());
+    switch (which) {
+    case Qt::MinimumSize: return QSizeF(w, 0);
+    case Qt::PreferredSize: return QSizeF(w, 0);
+    case Qt::MaximumSize: return QSizeF(w, QWIDGETSIZE_MAX);
+    default: return QSizeF(-1, -1);
+    }
+}
+
+void AbstractGraphicsWidgetResources::resizeEvent(QGraphicsSceneResizeEvent *event)
+{
+    QGraphicsWidget::resizeEvent(event);
+    placeHandles();
+}
+
+void AbstractGraphicsWidgetResources::placeHandles()
+{
+    if (!m_leftHandle || !m_rightHandle)
+        return;
+    m_leftHandle->setPos(m_cutStart, 0);
+    m_rightHandle->setPos(m_cutEnd >= 1 ? m_cutEnd : size().width(), 0);
+    m_leftHandle->setHeight(size().height());
+    m_rightHandle->setHeight(size().height());
+}
+
+void AbstractGraphicsWidgetResources::dragTrimHandle(TrimHandle *handle, double sceneX)
+{
+    const double x = sceneX - scenePos().x();
+    const double minGap = 2.0 * TrimHandle::kWidth;
+    if (handle->side() == TrimHandle::Right) {
+        if (x > m_cutStart + minGap && x <= size().width()) {
+            m_cutEnd = int(x);
+            handle->setPos(m_cutEnd, 0);
+            emit sig_TrimHandleMove(sceneX);
+        }
+    } else {
+        if (x >= 0 && m_cutEnd > x + minGap) {
+            m_cutStart = int(x);
+            handle->setPos(m_cutStart, 0);
+            emit sig_TrimHandleMove(sceneX);
+        }
+    }
+    if (scene())
+        scene()->update();
+}
+
+void AbstractGraphicsWidgetResources::endTrimHandleDrag() { emit sig_TrimHandleMove(-1.0); }
+
+void AbstractGraphicsWidgetResources::drawBody(QPainter *painter, const QRectF &rect,
+                                               const QColor &color)
+{
+    // A block a few pixels wide shows no rounding; filling it plainly is many times cheaper
+    // than an antialiased path, which matters when a long lecture is zoomed out.
+    if (rect.width() < 2 * kRadius + 2) {
+        painter->fillRect(rect, color);
+        return;
+    }
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(color);
+    painter->drawRoundedRect(rect, kRadius, kRadius);
+    painter->restore();
+}
+
+qreal AbstractGraphicsWidgetResources::horizontalScale(const QPainter *painter)
+{
+    const qreal sx = painter->worldTransform().m11();
+    return sx > 0 ? sx : 1.0;
+}
+
+GraphicsWidgetVideoResource::GraphicsWidgetVideoResource(QGraphicsItem *parent)
+    : AbstractGraphicsWidgetResources(QColor(116, 102, 171), parent)
+{
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        m_maxStripWidth = screen->availableGeometry().width() + 100;
+}
+
+int GraphicsWidgetVideoResource::thumbnailSecond() const
+{
+    // A clip shorter than two seconds may not reach its second 1: show its first picture.
+    return m_avData.endTime - m_avData.beginTime >= 2000 ? 1 : 0;
+}
+
+QVariant GraphicsWidgetVideoResource::itemChange(GraphicsItemChange change, const QVariant &value)
+{
+    if (change == ItemSelectedHasChanged) {
+        const bool selected = value.toBool();
+        m_leftHandle->setVisible(selected);
+        m_rightHandle->setVisible(selected);
+    }
+    return AbstractGraphicsWidgetResources::itemChange(change, value);
+}
+
+void GraphicsWidgetVideoResource::paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
+                                        QWidget *)
+{
+    const bool selected = option->state & QStyle::State_Selected;
+    const qreal sx = horizontalScale(painter);
+    const qreal w = size().width() * sx;
+    const qreal h = size().height();
+    painter->save();
+    painter->scale(1.0 / sx, 1.0);
+
+    QFont font = painter->font();
+    font.setPointSize(10);
+    painter->setFont(font);
+    painter->setOpacity(0.7);
+    drawBody(painter, QRectF(0, 0, w, h), QColor(QStringLiteral("#024a51")));
+
+    painter->setOpacity(1.0);
+    const QColor band(QStringLiteral("#788788"));
+    painter->fillRect(QRectF(QPointF(0, kBandTop), QPointF(w - 1, kBandTop + kBandHeight - 1)),
+                      band);
+
+    painter->setPen(QPen(QColor(QStringLiteral("#FFFFFF")), 1));
+    painter->setBrush(Qt::NoBrush);
+    const qreal cutStartPx = m_cutStart * sx;
+    const qreal cutEndPx = m_cutEnd * sx;
+    const int handle = TrimHandle::kWidth;
+    if (selected && cutEndPx - cutStartPx > 2 * handle) {
+        const qreal left = cutStartPx + handle - 1;
+        const qreal width = cutEndPx - cutStartPx - 2 * handle + 2;
+        painter->fillRect(QRectF(left, kBandTop, width, kBandHeight), band);
+        painter->drawRect(QRectF(left, 0, width, h - 1));
+    }
+
+    if (w - 3 > 9) {
+        const QString label = QStringLiteral("%1  %2").arg(
+            m_avData.title, secondsToText((m_avData.endTime - m_avData.beginTime) / 1000));
+        // The label box is 11 pixels high, less than a line of 10-point text: keep the glyphs
+        // whole in height, and end the line with an ellipsis where the block ends.
+        const QRectF box(QPointF(10, 7), QPointF(w - 3, 18));
+        painter->save();
+        painter->setClipRect(QRectF(box.left(), 0, box.width(), kBandTop), Qt::IntersectClip);
+        if (m_labelWidth != int(box.width()) || m_label.isEmpty()) {
+            m_labelWidth = int(box.width());
+            m_label = painter->fontMetrics().elidedText(label, Qt::ElideRight, m_labelWidth);
+        }
+        const QString &text = m_label;
+        painter->drawText(box, Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, text);
+        painter->restore();
+    }
+
+    drawThumbnail(painter, w, sx, selected);
+    painter->restore();
+}
+
+void GraphicsWidgetVideoResource::requestPicture()
+{
+    // Thumbnails are 50 pixels high and keep the picture's aspect ratio.
+    if (m_avData.videoWidth > 0 && m_avData.videoHeight > 0)
+        m_thumbSize = QSize(int(qint64(m_avData.videoWidth) * kBandHeight / m_avData.videoHeight),
+                            kBandHeight);
+    else
+        m_thumbSize = QSize(-1, -1);
+    m_showManager->setImageSize(m_thumbSize.width(), m_thumbSize.height());
+    QPixmap first;
+    m_showManager->getImageOnTime(0, first);
+}
+
+void GraphicsWidgetVideoResource::drawThumbnail(QPainter *painter, qreal w, qreal sx,
+                                                bool selected)
+{
+    // Cropped, not scaled: at most the thumbnail's width and never past the block's end.
+    const int room = qMin(m_thumbSize.width(), int(qMin<qreal>(m_maxStripWidth + 2, w)) - 4);
+    QPixmap pixmap;
+    if (room <= 0 || !m_showManager || !m_showManager->getImageOnTime(thumbnailSecond(), pixmap))
+        return;
+    const int width = qMin(room, pixmap.width());
+    const int height = qMin(kBandHeight, pixmap.height());
+    if (width <= 0 || height <= 0)
+        return;
+    const int x0 = 2;
+    const int dimmedWidth = selected ? qBound(0, int(m_cutStart * sx) - x0, width) : 0;
+    if (!selected) {
+        painter->setOpacity(0.7);
+        painter->drawPixmap(x0, kBandTop, pixmap, 0, 0, width, height);
+    } else {
+        if (m_cutStart * sx > 2 && dimmedWidth > 0) {
+            painter->setOpacity(0.5);
+            painter->drawPixmap(x0, kBandTop, pixmap, 0, 0, dimmedWidth, height);
+        }
+        painter->setOpacity(1.0);
+        painter->drawPixmap(x0 + dimmedWidth, kBandTop, pixmap, dimmedWidth, 0,
+                            width - dimmedWidth, height);
+    }
+    painter->setOpacity(1.0);
+}
+
+GraphicsWidgetAudioResource::GraphicsWidgetAudioResource(QGraphicsItem *parent)
+    : AbstractGraphicsWidgetResources(QColor(110, 162, 110), parent)
+{
+}
+
+void GraphicsWidgetAudioResource::requestPicture()
+{
+    QPixmap strip;
+    m_showManager->getSpectrum(strip);
+}
+
+void GraphicsWidgetAudioResource::paint(QPainter *painter, const QStyleOptionGraphicsItem *,
+                                        QWidget *)
+{
+    const qreal sx = horizontalScale(painter);
+    const qreal w = size().width() * sx;
+    const qreal h = size().height();
+    painter->save();
+    painter->scale(1.0 / sx, 1.0);
+    drawBody(painter, QRectF(0, 0, w, h), QColor(QStringLiteral("#052c38")));
+    painter->restore();
+
+    QPixmap strip;
+    if (w >= 1 && m_showManager && m_showManager->getSpectrum(strip) && strip.width() > 0) {
+        // One strip pixel per frame, stretched with the zoom: smooth it rather than show
+        // blocks when it is enlarged.
+        painter->setRenderHint(QPainter::SmoothPixmapTransform, sx > 1);
+        painter->drawPixmap(QPointF(0, 0), strip);
+        painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
+    }
+}

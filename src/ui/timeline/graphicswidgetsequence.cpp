@@ -1,0 +1,220 @@
+#include "ui/timeline/graphicswidgetsequence.h"
+
+#include "core/timeline/imfcommon.h"
+#include "ui/timeline/cliprowlayout.h"
+#include "ui/timeline/graphicswidgetresources.h"
+
+#include <QGraphicsLinearLayout>
+#include <QGraphicsScene>
+#include <QPainter>
+#include <QStyleOptionGraphicsItem>
+#include <QtDebug>
+
+#include <limits>
+
+GraphicsWidgetSequence::GraphicsWidgetSequence(const QUuid &id, const QUuid &detailsId,
+                                               eSequenceType type, QGraphicsItem *parent)
+    : QGraphicsWidget(parent), m_id(id), m_detailsId(detailsId), m_type(type)
+{
+    setFlag(ItemUsesExtendedStyleOption);
+    m_layout = new ClipRowLayout;
+    setLayout(m_layout);
+}
+
+void GraphicsWidgetSequence::setHeight(int height)
+{
+    m_height = height;
+    updateGeometry();
+}
+
+QSizeF GraphicsWidgetSequence::sizeHint(Qt::SizeHint which, const QSizeF &constraint) const
+{
+    if (constraint.isValid()) {
+        qDebug() << "sizeHint() is constraint.";
+        return constraint;
+    }
+    switch (which) {
+    case Qt::MinimumSize:
+    case Qt::PreferredSize: return QSizeF(0, m_height);
+    case Qt::MaximumSize: return QSizeF(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    default: return QGraphicsWidget::sizeHint(which, constraint);
+    }
+}
+
+int GraphicsWidgetSequence::resourceCount() const { return m_layout->count(); }
+
+AbstractGraphicsWidgetResources *GraphicsWidgetSequence::resourceAt(int index) const
+{
+    if (index < 0 || index >= m_layout->count())
+        return nullptr;
+    return static_cast<AbstractGraphicsWidgetResources *>(m_layout->itemAt(index));
+}
+
+void GraphicsWidgetSequence::insertResource(AbstractGraphicsWidgetResources *block, int index)
+{
+    m_layout->insertItem(index, block);
+    connect(block, &AbstractGraphicsWidgetResources::sig_TrimHandleMove, this,
+            &GraphicsWidgetSequence::sig_TrimHandleMove);
+    block->show();
+}
+
+void GraphicsWidgetSequence::clearResources()
+{
+    for (int i = m_layout->count() - 1; i >= 0; --i) {
+        auto *block = static_cast<AbstractGraphicsWidgetResources *>(m_layout->itemAt(i));
+        m_layout->removeAt(i);
+        block->hide();
+        block->setParentItem(nullptr);
+        if (block->scene())
+            block->scene()->removeItem(block);
+        // Deferred: the block may be the one whose event led to this rebuild.
+        block->deleteLater();
+    }
+}
+
+AbstractGraphicsWidgetResources *GraphicsWidgetSequence::selectedResource() const
+{
+    for (int i = 0; i < m_layout->count(); ++i) {
+        AbstractGraphicsWidgetResources *block = resourceAt(i);
+        if (block->isSelected())
+            return block;
+    }
+    return nullptr;
+}
+
+void GraphicsWidgetSequence::activateLayout() { m_layout->activate(); }
+
+void GraphicsWidgetSequence::paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWidget *)
+{
+    const QRectF r = rect();
+    painter->fillRect(r, QColor(QStringLiteral("#232324")));
+    QPen line(QColor(QStringLiteral("#1b1b1c")), 1);
+    line.setCosmetic(true);
+    painter->setPen(line);
+    painter->drawLine(QPointF(r.left(), r.bottom() - 0.5), QPointF(r.right(), r.bottom() - 0.5));
+}
+
+GraphicsWidgetSegment::GraphicsWidgetSegment(QGraphicsItem *parent)
+    : QGraphicsWidget(parent), m_id(QUuid::createUuid())
+{
+    setFlags(ItemUsesExtendedStyleOption);
+    m_layout = new QGraphicsLinearLayout(Qt::Vertical);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_layout->setSpacing(0);
+    setLayout(m_layout);
+}
+
+QSizeF GraphicsWidgetSegment::sizeHint(Qt::SizeHint which, const QSizeF &constraint) const
+{
+    // The segment is exactly `length` frames wide; its height comes from the tracks.
+    QSizeF hint = QGraphicsWidget::sizeHint(which, constraint);
+    if (which == Qt::MinimumSize || which == Qt::PreferredSize || which == Qt::MaximumSize)
+        hint.setWidth(m_length);
+    return hint;
+}
+
+int GraphicsWidgetSegment::sequenceCount() const { return m_layout->count(); }
+
+GraphicsWidgetSequence *GraphicsWidgetSegment::sequenceAt(int index) const
+{
+    if (index < 0 || index >= m_layout->count())
+        return nullptr;
+    return static_cast<GraphicsWidgetSequence *>(m_layout->itemAt(index));
+}
+
+void GraphicsWidgetSegment::addSequence(GraphicsWidgetSequence *sequence, int index)
+{
+    index = qBound(0, index, m_layout->count());
+    m_layout->insertItem(index, sequence);
+    m_layout->setSpacing(10);
+    connect(sequence, &GraphicsWidgetSequence::sig_TrimHandleMove, this,
+            &GraphicsWidgetSegment::sig_TrimHandleMove, Qt::UniqueConnection);
+}
+
+void GraphicsWidgetSegment::removeSequence(GraphicsWidgetSequence *sequence)
+{
+    m_layout->removeItem(sequence);
+}
+
+void GraphicsWidgetSegment::setLength(int length)
+{
+    if (length == m_length)
+        return;
+    m_length = length;
+    updateGeometry();
+}
+
+void GraphicsWidgetSegment::setAvDatas(const QList<AVData> &avDatas)
+{
+    GraphicsWidgetSequence *pictures = sequenceAt(0);
+    GraphicsWidgetSequence *sounds = sequenceAt(1);
+    if (!pictures || !sounds)
+        return;
+    pictures->clearResources();
+    sounds->clearResources();
+    for (int i = 0; i < avDatas.size(); ++i) {
+        auto *picture = new GraphicsWidgetVideoResource;
+        picture->setAvData(avDatas.at(i));
+        pictures->insertResource(picture, i);
+        auto *sound = new GraphicsWidgetAudioResource;
+        sound->setAvData(avDatas.at(i));
+        sounds->insertResource(sound, i);
+    }
+    pictures->update();
+    sounds->update();
+
+    int length = 1200;
+    if (!avDatas.isEmpty()) {
+        const AVData &last = avDatas.last();
+        // 64-bit: a long timeline must not wrap into a negative width.
+        const qint64 end = msToFrames(last.position + last.endTime - last.beginTime);
+        if (end >= 1000)
+            length = int(qMin<qint64>(end + 200, std::numeric_limits<int>::max() / 2));
+    }
+    setLength(length);
+    pictures->activateLayout();
+    sounds->activateLayout();
+    updateGeometry();
+}
+
+bool GraphicsWidgetSegment::findSelectedClip(AVData &clip, qint64 &cutStartMs,
+                                             qint64 &cutEndMs) const
+{
+    for (int i = 0; i < sequenceCount(); ++i) {
+        if (AbstractGraphicsWidgetResources *block = sequenceAt(i)->selectedResource()) {
+            clip = block->avData();
+            cutStartMs = framesToMs(block->cutStart());
+            cutEndMs = framesToMs(block->cutEnd());
+            return true;
+        }
+    }
+    return false;
+}
+
+void GraphicsWidgetSegment::paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
+                                  QWidget *)
+{
+    painter->fillRect(option->exposedRect, QColor(QStringLiteral("#1b1b1c")));
+}
+
+GraphicsWidgetComposition::GraphicsWidgetComposition(QGraphicsItem *parent)
+    : QGraphicsWidget(parent)
+{
+    setFlag(ItemUsesExtendedStyleOption);
+    auto *layout = new QGraphicsLinearLayout(Qt::Horizontal);
+    layout->setSpacing(0);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_segment = new GraphicsWidgetSegment;
+    layout->addItem(m_segment);
+    setLayout(layout);
+}
+
+void GraphicsWidgetComposition::paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
+                                      QWidget *)
+{
+    QColor c(QStringLiteral("#1b1b1c"));
+    c.setAlpha(50);
+    painter->setPen(c);
+    painter->setBrush(c);
+    painter->fillRect(option->exposedRect, c);
+}

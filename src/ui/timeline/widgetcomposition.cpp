@@ -1,0 +1,232 @@
+#include "ui/timeline/widgetcomposition.h"
+
+#include "core/timeline/imfcommon.h"
+#include "ui/timeline/graphicsobjectverticalindicator.h"
+#include "ui/timeline/graphicsscenetimeline.h"
+#include "ui/timeline/graphicsviewscalable.h"
+#include "ui/timeline/graphicswidgetsequence.h"
+#include "ui/timeline/graphicswidgettimeline.h"
+
+#include <QGraphicsLayout>
+#include <QScrollBar>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+#include <QtDebug>
+
+#include <cmath>
+
+namespace {
+constexpr int kRulerHeight = 57;
+constexpr int kScrollStep = 10;
+constexpr int kScrollMargin = 50;
+
+QString viewStyle(const QString &objectName)
+{
+    return QStringLiteral("QFrame#%1 {background-color: %2;border-width: 0px;border-color: %3;}")
+        .arg(objectName, QStringLiteral("#1b1b1c"), QStringLiteral("#1b1b1c"));
+}
+}  // namespace
+
+WidgetComposition::WidgetComposition(QWidget *parent) : QFrame(parent)
+{
+    m_timelineScene = new GraphicsSceneTimeline(EditRate::byName(QStringLiteral("24")), this);
+    m_compositionScene = new GraphicsSceneComposition(this);
+
+    m_timelineView = new GraphicsViewScalable(this);
+    m_timelineView->setObjectName(QStringLiteral("TimelineView"));
+    m_timelineView->setScene(m_timelineScene);
+    m_timelineView->setFrameShape(QFrame::NoFrame);
+    m_timelineView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_timelineView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_timelineView->viewport()->installEventFilter(this);
+    m_timelineView->setFixedHeight(kRulerHeight);
+
+    m_compositionView = new GraphicsViewScalable(this);
+    m_compositionView->setObjectName(QStringLiteral("CompositionView"));
+    m_compositionView->setScene(m_compositionScene);
+    m_compositionView->setFrameShape(QFrame::NoFrame);
+    m_compositionView->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_compositionView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    auto *box = new QVBoxLayout(this);
+    box->setContentsMargins(0, 0, 0, 0);
+    box->setSpacing(0);
+    box->addWidget(m_timelineView, 0);
+    box->addWidget(m_compositionView, 1);
+
+    connect(m_timelineScene->currentFrameIndicator(),
+            &GraphicsObjectVerticalIndicator::sig_xPos_changed, this,
+            &WidgetComposition::onTimeLineChanged);
+    connect(m_timelineScene, &GraphicsSceneTimeline::sig_click_time_indicator, this,
+            [this](int xPos) { emit curTimeChanged(long(framesToMs(xPos))); });
+
+    QScrollBar *rulerBar = m_timelineView->horizontalScrollBar();
+    QScrollBar *trackBar = m_compositionView->horizontalScrollBar();
+    connect(trackBar, &QScrollBar::valueChanged, rulerBar, &QScrollBar::setValue);
+    connect(rulerBar, &QScrollBar::valueChanged, this, [rulerBar, trackBar](int value) {
+        if (value != trackBar->value())
+            rulerBar->setValue(trackBar->value());
+    });
+    connect(m_compositionView, &GraphicsViewScalable::scaleViewChanged, this,
+            &WidgetComposition::onCompositionScaleChanged);
+    connect(segment(), &GraphicsWidgetSegment::sig_TrimHandleMove, this,
+            &WidgetComposition::slot_TrimHandleMove);
+    connect(m_timelineScene, &GraphicsSceneTimeline::sig_TimeHandleMove, this,
+            &WidgetComposition::onTimeHandleMove);
+    GraphicsWidgetComposition *root = m_compositionScene->composition();
+    connect(root, &QGraphicsWidget::geometryChanged, this, [this, root] {
+        qDebug() << "QGraphicsWidget::geometryChanged:" << root->geometry();
+        followCompositionWidth();
+    });
+    QTimer::singleShot(10, this, [trackBar] { trackBar->setValue(0); });
+
+    slot_add_track_request(SequenceTypePicture);
+    slot_add_track_request(SequenceTypeSound);
+
+    m_timelineView->setStyleSheet(viewStyle(m_timelineView->objectName()));
+    m_compositionView->setStyleSheet(viewStyle(m_compositionView->objectName()));
+
+    m_scrollTimer = new QTimer(this);
+    m_scrollTimer->setInterval(50);
+    connect(m_scrollTimer, &QTimer::timeout, this, &WidgetComposition::onTrimHandleMove);
+}
+
+GraphicsWidgetSegment *WidgetComposition::segment() const
+{
+    return m_compositionScene->composition()->segment();
+}
+
+void WidgetComposition::slot_add_track_request(eSequenceType type)
+{
+    auto *sequence = new GraphicsWidgetSequence(QUuid::createUuid(), QUuid::createUuid(), type);
+    int index = 0;
+    if (type == SequenceTypeSound) {
+        sequence->setHeight(50);
+        index = 1;
+    } else if (type == SequenceTypePicture) {
+        sequence->setHeight(90);
+    }
+    segment()->addSequence(sequence, index);
+    GraphicsWidgetComposition *root = m_compositionScene->composition();
+    root->layout()->activate();
+    root->adjustSize();
+}
+
+void WidgetComposition::refresh()
+{
+    segment()->setAvDatas(avDatas);
+    GraphicsWidgetComposition *root = m_compositionScene->composition();
+    root->layout()->activate();
+    root->adjustSize();
+    m_timelineView->horizontalScrollBar()->setValue(m_compositionView->horizontalScrollBar()->value());
+    QTimer::singleShot(100, this, &WidgetComposition::fitMinScale);
+}
+
+void WidgetComposition::fitMinScale()
+{
+    const double minScale = m_compositionView->updateMinScaleValue();
+    emit sig_MinScaleValueChanged(minScale);
+    emit scaleViewChanged(m_compositionView->horizontalScale());
+}
+
+void WidgetComposition::followCompositionWidth()
+{
+    GraphicsWidgetTimeline *ruler = m_timelineScene->timeline();
+    const qreal width = m_compositionScene->composition()->size().width();
+    ruler->setGeometry(QRectF(0, 0, width, ruler->height()));
+}
+
+qint64 WidgetComposition::curTimeMs() const
+{
+    return framesToMs(qint64(m_timelineScene->currentFrameIndicator()->x()));
+}
+
+bool WidgetComposition::findSelectedClip(AVData &clip, qint64 &cutStartMs, qint64 &cutEndMs) const
+{
+    return segment()->findSelectedClip(clip, cutStartMs, cutEndMs);
+}
+
+void WidgetComposition::slot_change_cur_time(long msec)
+{
+    m_timelineScene->currentFrameIndicator()->slot_set_xPos(double(msToFrames(msec)));
+}
+
+void WidgetComposition::onCompositionScaleChanged(const QTransform &transform, eScaleStatus status)
+{
+    m_timelineView->setTransformValue(transform);
+    QScrollBar *trackBar = m_compositionView->horizontalScrollBar();
+    m_timelineView->horizontalScrollBar()->setValue(trackBar->value());
+    if (status == ScaleClampedAtMinimum)
+        trackBar->setValue(0);
+    emit scaleViewChanged(transform.mapRect(QRectF(0, 0, 1, 1)).width());
+}
+
+void WidgetComposition::onTimeHandleMove(double sceneX)
+{
+    if (sceneX <= 0) {
+        slot_TrimHandleMove(sceneX);
+        return;
+    }
+    // Keep the dragged indicator inside the visible band of the tracks. The band ends at the
+    // last visible pixel: one further would scroll the view, which replays the mouse move,
+    // which moves the indicator one further again, without end. Scrolling on is left to the
+    // timer of slot_TrimHandleMove.
+    const double scale = m_compositionView->horizontalScale();
+    const int scroll = m_compositionView->horizontalScrollBar()->value();
+    const int width = m_compositionView->viewport()->width();
+    const double px = qBound<double>(scroll + 5, sceneX * scale, scroll + width - 1);
+    const int x = int(px / scale);
+    m_timelineScene->moveIndicatorTo(x);
+    slot_TrimHandleMove(x);
+}
+
+void WidgetComposition::slot_TrimHandleMove(double sceneX)
+{
+    trimSceneX = int(sceneX);
+    if (trimSceneX < 0)
+        m_scrollTimer->stop();
+    else if (trimSceneX > 0 && !m_scrollTimer->isActive())
+        m_scrollTimer->start();
+}
+
+void WidgetComposition::onTrimHandleMove()
+{
+    if (trimSceneX < 0)
+        return;
+    QScrollBar *bar = m_compositionView->horizontalScrollBar();
+    const double mapped = trimSceneX * m_compositionView->horizontalScale();
+    const int width = m_compositionView->viewport()->width();
+    if (bar->value() + kScrollMargin > mapped)
+        bar->setValue(bar->value() - kScrollStep);
+    else if (mapped > bar->value() + width - (kScrollMargin - 1))
+        bar->setValue(bar->value() + kScrollStep);
+}
+
+void WidgetComposition::onTimeLineChanged(double sceneX)
+{
+    GraphicsObjectVerticalIndicator *line = m_compositionScene->currentTimeLine();
+    line->setPos(sceneX, line->y());
+    m_compositionScene->update();
+    QScrollBar *bar = m_compositionView->horizontalScrollBar();
+    const int mapped = int(sceneX * m_compositionView->horizontalScale());
+    const int width = m_compositionView->viewport()->width();
+    if (mapped >= bar->value() + width)
+        bar->setValue(mapped - width + 1);
+    else if (mapped < bar->value())
+        bar->setValue(mapped);
+}
+
+void WidgetComposition::zoomIn() { m_compositionView->zoomIn(); }
+void WidgetComposition::zoomOut() { m_compositionView->zoomOut(); }
+void WidgetComposition::setScaleValue(double scaleFactor) { m_compositionView->setScaleView(scaleFactor); }
+
+bool WidgetComposition::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_timelineView->viewport() && event->type() == QEvent::Wheel) {
+        const auto *wheel = static_cast<QWheelEvent *>(event);
+        m_compositionView->scaleView(std::pow(1.2, wheel->angleDelta().y() / 240.0));
+        return true;
+    }
+    return QFrame::eventFilter(watched, event);
+}
