@@ -20,12 +20,7 @@ ExportManager::~ExportManager()
 {
     // Destroyed while exporting: stop, let every thread end, and leave no partial file.
     m_Canceled = true;
-    if (m_ExportThread)
-        m_ExportThread->wait();
-    if (m_VideoWriterThread)
-        m_VideoWriterThread->wait();
-    if (m_AudioWriterThread)
-        m_AudioWriterThread->wait();
+    waitForThreads();
     if (m_Started && !m_Finished)
         finishFile();
 }

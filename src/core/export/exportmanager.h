@@ -79,6 +79,7 @@ private:
     bool writePacket(AVPacket *packet, const char *what);
     void finishInput();
     void slot_write_finished(int steamIndex);
+    void waitForThreads();
     void finishFile();
     void fail(const QString &message);
     bool stopping() const { return m_Canceled || m_Failed; }

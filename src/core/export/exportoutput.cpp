@@ -276,7 +276,7 @@ void ExportManager::slot_write_finished(int steamIndex)
     }
 }
 
-void ExportManager::finishFile()
+void ExportManager::waitForThreads()
 {
     if (m_ExportThread)
         m_ExportThread->wait();
@@ -284,6 +284,11 @@ void ExportManager::finishFile()
         m_VideoWriterThread->wait();
     if (m_AudioWriterThread)
         m_AudioWriterThread->wait();
+}
+
+void ExportManager::finishFile()
+{
+    waitForThreads();
     m_VideoEncodeContext.reset();
     m_AudioEncodeContext.reset();
     m_BackgroundFrame.reset();
