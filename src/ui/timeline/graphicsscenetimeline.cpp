@@ -23,6 +23,11 @@ GraphicsSceneTimeline::GraphicsSceneTimeline(const EditRate &rate, QObject *pare
     m_indicator->setPos(0, 0);
     connect(m_indicator, &GraphicsObjectVerticalIndicator::sig_xPos_changed, this,
             &GraphicsSceneTimeline::slot_x_pos_changed);
+
+    m_secondIndicator = new GraphicsObjectVerticalIndicator(QColor(255, 0, 93),
+                                                            m_timeline->height(), true);
+    addItem(m_secondIndicator);
+    m_secondIndicator->hide();
 }
 
 void GraphicsSceneTimeline::moveIndicatorTo(int xPos)

@@ -1,7 +1,8 @@
 #pragma once
 // The ruler scene: the ruler widget and the current-frame indicator. A left click moves the
 // indicator to the nearest frame and reports it; dragging the indicator reports the mouse x
-// while the button is held and -1 when it is let go. Main thread only.
+// while the button is held and -1 when it is let go. A second, red indicator is kept hidden.
+// Main thread only.
 #include "ui/timeline/graphicsscenebase.h"
 
 class GraphicsWidgetTimeline;
@@ -14,6 +15,7 @@ public:
 
     GraphicsWidgetTimeline *timeline() const { return m_timeline; }
     GraphicsObjectVerticalIndicator *currentFrameIndicator() const { return m_indicator; }
+    GraphicsObjectVerticalIndicator *secondIndicator() const { return m_secondIndicator; }
     // Moves the indicator to frame `xPos` and reports it as a click would.
     void moveIndicatorTo(int xPos);
 
@@ -34,4 +36,5 @@ protected:
 private:
     GraphicsWidgetTimeline *m_timeline;
     GraphicsObjectVerticalIndicator *m_indicator;
+    GraphicsObjectVerticalIndicator *m_secondIndicator;
 };

@@ -1,8 +1,10 @@
 #include "ui/timeline/graphicswidgetresources.h"
 
 #include "core/media/avshowmanager.h"
+#include "ui/timeline/durationindicator.h"
 #include "ui/timeline/trimhandle.h"
 
+#include <QGraphicsLayout>
 #include <QGraphicsScene>
 #include <QGraphicsSceneResizeEvent>
 #include <QGuiApplication>
@@ -26,6 +28,9 @@ AbstractGraphicsWidgetResources::AbstractGraphicsWidgetResources(const QColor &c
     m_rightHandle = new TrimHandle(TrimHandle::Right, this);
     m_leftHandle->hide();
     m_rightHandle->hide();
+    m_durationIndicator = new DurationIndicator(this);
+    m_durationIndicator->hide();
+    placeDurationIndicator();
     // A panel is left out of its parents' keyboard focus chain. Without that, moving a block
     // into or out of a track walks the chain of every other block, and a rebuild of n clips
     // costs n squared.
@@ -42,35 +47,52 @@ void AbstractGraphicsWidgetResources::setAvData(const AVData &avData)
         m_showManager = nullptr;
     }
     m_avData = avData;
+    m_label.clear();
     const qint64 frames = msToFrames(avData.endTime - avData.beginTime);
     setSourceDuration(Duration(frames));
     m_cutStart = 0;
     m_cutEnd = int(frames);
     placeHandles();
+    requestPicture();
+}
+
+void AbstractGraphicsWidgetResources::makeShowManager()
+{
     // The manager is a child of the block: a block dropped on a rebuild takes it along.
-    m_showManager = new AvShowManager(avData, this);
+    m_showManager = new AvShowManager(m_avData, this);
     // The jobs report from their own threads; the repaint is queued to this one.
     connect(m_showManager, &AvShowManager::onLoadPixmapFinish, this, [this] { update(); },
             Qt::QueuedConnection);
     connect(m_showManager, &AvShowManager::onLoadSpectrumFinish, this, [this] { update(); },
             Qt::QueuedConnection);
-    requestPicture();
 }
 
 void AbstractGraphicsWidgetResources::setSourceDuration(const Duration &duration)
 {
-    // Blocks run at the timeline's own rate, so every whole frame count is kept as it is.
-    const Duration old = m_sourceDuration;
-    if (duration != old) {
-        m_sourceDuration = duration;
-        emit sourceDurationChanged(old, duration);
+    // Whole frames of the block's own rate (every frame count at the timeline's rate).
+    const qint64 fps = qMax<qint64>(1, qRound64(rateRatio()));
+    const Duration wanted((duration.frames() / fps) * fps);
+    const Duration old = m_asset.sourceDuration();
+    if (wanted != old) {
+        m_asset.setSourceDuration(wanted);
+        emit sourceDurationChanged(old, wanted);
     }
     updateGeometry();
+    if (QGraphicsLayoutItem *layout = parentLayoutItem())
+        if (layout->isLayout())
+            static_cast<QGraphicsLayout *>(layout)->activate();
+    placeDurationIndicator();
+}
+
+qreal AbstractGraphicsWidgetResources::widthFrames() const
+{
+    const double ratio = rateRatio() > 0 ? rateRatio() : 1.0;
+    return qMax<qreal>(0, m_asset.sourceDuration().frames() / ratio);
 }
 
 QSizeF AbstractGraphicsWidgetResources::sizeHint(Qt::SizeHint which, const QSizeF &) const
 {
-    const qreal w = qMax<qint64>(0, m_sourceDuration.frames());
+    const qreal w = widthFrames();
     switch (which) {
     case Qt::MinimumSize: return QSizeF(w, 0);
     case Qt::PreferredSize: return QSizeF(w, 0);
@@ -83,6 +105,15 @@ void AbstractGraphicsWidgetResources::resizeEvent(QGraphicsSceneResizeEvent *eve
 {
     QGraphicsWidget::resizeEvent(event);
     placeHandles();
+    placeDurationIndicator();
+}
+
+void AbstractGraphicsWidgetResources::placeDurationIndicator()
+{
+    if (!m_durationIndicator)
+        return;
+    m_durationIndicator->setDuration(m_asset.sourceDuration(), widthFrames());
+    m_durationIndicator->setHeight(size().height());
 }
 
 void AbstractGraphicsWidgetResources::placeHandles()
@@ -132,6 +163,25 @@ void AbstractGraphicsWidgetResources::drawBody(QPainter *painter, const QRectF &
     painter->setPen(Qt::NoPen);
     painter->setBrush(color);
     painter->drawRoundedRect(rect, kRadius, kRadius);
+    painter->restore();
+}
+
+void AbstractGraphicsWidgetResources::drawLabel(QPainter *painter, qreal w)
+{
+    if (w - 3 <= 9)
+        return;
+    const QString label = QStringLiteral("%1  %2").arg(
+        m_avData.title, secondsToText((m_avData.endTime - m_avData.beginTime) / 1000));
+    // The label box is 11 pixels high, less than a line of 10-point text: keep the glyphs
+    // whole in height, and end the line with an ellipsis where the block ends.
+    const QRectF box(QPointF(10, 7), QPointF(w - 3, 18));
+    painter->save();
+    painter->setClipRect(QRectF(box.left(), 0, box.width(), kBandTop), Qt::IntersectClip);
+    if (m_labelWidth != int(box.width()) || m_label.isEmpty()) {
+        m_labelWidth = int(box.width());
+        m_label = painter->fontMetrics().elidedText(label, Qt::ElideRight, m_labelWidth);
+    }
+    painter->drawText(box, Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, m_label);
     painter->restore();
 }
 
@@ -197,23 +247,7 @@ void GraphicsWidgetVideoResource::paint(QPainter *painter, const QStyleOptionGra
         painter->drawRect(QRectF(left, 0, width, h - 1));
     }
 
-    if (w - 3 > 9) {
-        const QString label = QStringLiteral("%1  %2").arg(
-            m_avData.title, secondsToText((m_avData.endTime - m_avData.beginTime) / 1000));
-        // The label box is 11 pixels high, less than a line of 10-point text: keep the glyphs
-        // whole in height, and end the line with an ellipsis where the block ends.
-        const QRectF box(QPointF(10, 7), QPointF(w - 3, 18));
-        painter->save();
-        painter->setClipRect(QRectF(box.left(), 0, box.width(), kBandTop), Qt::IntersectClip);
-        if (m_labelWidth != int(box.width()) || m_label.isEmpty()) {
-            m_labelWidth = int(box.width());
-            m_label = painter->fontMetrics().elidedText(label, Qt::ElideRight, m_labelWidth);
-        }
-        const QString &text = m_label;
-        painter->drawText(box, Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip, text);
-        painter->restore();
-    }
-
+    drawLabel(painter, w);
     drawThumbnail(painter, w, sx, selected);
     painter->restore();
 }
@@ -226,6 +260,7 @@ void GraphicsWidgetVideoResource::requestPicture()
                             kBandHeight);
     else
         m_thumbSize = QSize(-1, -1);
+    makeShowManager();
     m_showManager->setImageSize(m_thumbSize.width(), m_thumbSize.height());
     QPixmap first;
     m_showManager->getImageOnTime(0, first);
@@ -267,6 +302,7 @@ GraphicsWidgetAudioResource::GraphicsWidgetAudioResource(QGraphicsItem *parent)
 
 void GraphicsWidgetAudioResource::requestPicture()
 {
+    makeShowManager();
     QPixmap strip;
     m_showManager->getSpectrum(strip);
 }

@@ -4,8 +4,10 @@
 // sound block the waveform. The picture block carries the two trim handles with which the
 // user marks a range (cutStart..cutEnd, frames within the block) while it is selected.
 // Pictures come from the block's own AvShowManager; the block repaints when they arrive.
-// Main thread only.
+// Each block also carries a hidden end mark (DurationIndicator) and an asset record holding
+// its length. Main thread only.
 #include "core/project/avdata.h"
+#include "core/timeline/asset.h"
 #include "core/timeline/imfcommon.h"
 
 #include <QColor>
@@ -14,6 +16,7 @@
 #include <QSize>
 
 class AvShowManager;
+class DurationIndicator;
 class TrimHandle;
 
 class AbstractGraphicsWidgetResources : public QGraphicsWidget
@@ -25,15 +28,22 @@ public:
     QString id() const { return m_id; }
     const AVData &avData() const { return m_avData; }
     QColor color() const { return m_color; }
-    Duration sourceDuration() const { return m_sourceDuration; }
+    Duration sourceDuration() const { return m_asset.sourceDuration(); }
+    const AssetMxfTrack &asset() const { return m_asset; }
+    // The block's rate over the timeline's: its width in frames is sourceDuration / rateRatio.
+    // Every block of this editor runs at the timeline's rate.
+    virtual double rateRatio() const { return 1.0; }
     int cutStart() const { return m_cutStart; }
     int cutEnd() const { return m_cutEnd; }
     TrimHandle *leftHandle() const { return m_leftHandle; }
     TrimHandle *rightHandle() const { return m_rightHandle; }
+    DurationIndicator *durationIndicator() const { return m_durationIndicator; }
     AvShowManager *showManager() const { return m_showManager; }
 
     // Takes a copy of the clip, sizes the block to its span and starts loading its picture.
     void setAvData(const AVData &avData);
+    // Stores the length (rounded down to whole frames of the block's rate), resizes the block
+    // and moves its end mark.
     void setSourceDuration(const Duration &duration);
 
     // Called by a trim handle while it is dragged to scene x, and when it is let go.
@@ -47,9 +57,17 @@ signals:
 protected:
     QSizeF sizeHint(Qt::SizeHint which, const QSizeF &constraint) const override;
     void resizeEvent(QGraphicsSceneResizeEvent *event) override;
-    // Asks the manager for the block's picture (made in the background on a miss).
+    // Asks for the block's picture (made in the background on a miss), through a manager made
+    // with makeShowManager().
     virtual void requestPicture() = 0;
+    void makeShowManager();
     void placeHandles();
+    void placeDurationIndicator();
+    // The block's width in frames: sourceDuration / rateRatio, never negative.
+    qreal widthFrames() const;
+    // The label "title  MM:SS" from (10, 7) to (w - 3, 18) in pixels, shortened with an ellipsis
+    // to the block's width; nothing when the block is 12 pixels wide or less.
+    void drawLabel(QPainter *painter, qreal w);
     // The horizontal scale of the painter, undone by the caller to draw in pixels.
     static qreal horizontalScale(const QPainter *painter);
     // The block's rounded body in pixels (the painter's horizontal scale undone).
@@ -58,12 +76,18 @@ protected:
     QString m_id;
     AVData m_avData;
     QColor m_color;
-    Duration m_sourceDuration{1000};
+    AssetMxfTrack m_asset;
     int m_cutStart = 0;
     int m_cutEnd = 0;
     TrimHandle *m_leftHandle = nullptr;
     TrimHandle *m_rightHandle = nullptr;
+    DurationIndicator *m_durationIndicator = nullptr;
     AvShowManager *m_showManager = nullptr;  // child of the block
+
+private:
+    // The label as last drawn, shortened to the width it had then.
+    QString m_label;
+    int m_labelWidth = -1;
 };
 
 class GraphicsWidgetVideoResource : public AbstractGraphicsWidgetResources
@@ -89,9 +113,6 @@ private:
 
     int m_maxStripWidth = 1920;
     QSize m_thumbSize{-1, -1};
-    // The label as last drawn, shortened to the width it had then.
-    QString m_label;
-    int m_labelWidth = -1;
 };
 
 class GraphicsWidgetAudioResource : public AbstractGraphicsWidgetResources

@@ -47,6 +47,13 @@ void GraphicsWidgetTimeline::setHeight(int height)
     updateGeometry();
 }
 
+void GraphicsWidgetTimeline::slot_show_frames_toggled(bool checked)
+{
+    m_showFrames = checked;
+    update();
+    m_painter->update();
+}
+
 QSizeF GraphicsWidgetTimeline::sizeHint(Qt::SizeHint which, const QSizeF &) const
 {
     switch (which) {

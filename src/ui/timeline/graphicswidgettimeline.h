@@ -1,6 +1,7 @@
 #pragma once
 // The time ruler: a strip of ticks and "MM:SS" labels as wide as the tracks. Which tick levels
-// are drawn, and which of them carry labels, depends on the pixels per frame of the view.
+// are drawn, and which of them carry labels, depends on the pixels per frame of the view. The
+// "show frames" choice is kept and repaints the ruler; the labels stay "MM:SS" either way.
 // Main thread only.
 #include "core/timeline/imfcommon.h"
 
@@ -30,6 +31,10 @@ public:
     void setHeight(int height);
     EditRate editRate() const { return m_rate; }
     TimelinePainter *painterWidget() const { return m_painter; }
+    bool showFrames() const { return m_showFrames; }
+
+public slots:
+    void slot_show_frames_toggled(bool checked);
 
 protected:
     QSizeF sizeHint(Qt::SizeHint which, const QSizeF &constraint) const override;
@@ -37,6 +42,7 @@ protected:
 private:
     EditRate m_rate;
     int m_height = 57;
+    bool m_showFrames = false;
     TimelinePainter *m_painter;
 };
 

@@ -113,6 +113,24 @@ void WidgetComposition::slot_add_track_request(eSequenceType type)
     root->adjustSize();
 }
 
+void WidgetComposition::slot_track_menu_triggered(int actionType)
+{
+    // A menu would name the track kind of the header row it belongs to; no such row exists,
+    // and a third track would shift the sound track away from the index the clips go to.
+    Q_UNUSED(actionType);
+}
+
+void WidgetComposition::slot_delete_track_request(int track_index)
+{
+    // Both tracks live as long as the timeline: every refresh lays the clips into them.
+    Q_UNUSED(track_index);
+}
+
+void WidgetComposition::slot_delete_track_request(QUuid id)
+{
+    Q_UNUSED(id);
+}
+
 void WidgetComposition::refresh()
 {
     segment()->setAvDatas(avDatas);

@@ -45,6 +45,11 @@ signals:
 
 public slots:
     void slot_add_track_request(eSequenceType type);
+    // Requests from per-track menus. The timeline keeps exactly its picture and sound tracks
+    // (the clip list is laid into track 0 and track 1), so these change nothing.
+    void slot_track_menu_triggered(int actionType);
+    void slot_delete_track_request(int track_index);
+    void slot_delete_track_request(QUuid id);
     void slot_change_cur_time(long msec);
     void slot_TrimHandleMove(double sceneX);
     void onTrimHandleMove();

@@ -1,0 +1,267 @@
+// What a clip block carries besides its picture: its length record and end mark, how a new
+// length is laid out, the body each block kind draws, and the items that keep their pixel width
+// at any zoom.
+#include "support/timelineinput.h"
+#include "ui/timeline/durationindicator.h"
+#include "ui/timeline/graphicsobjectverticalindicator.h"
+#include "ui/timeline/graphicsscenetimeline.h"
+#include "ui/timeline/graphicsviewscalable.h"
+#include "ui/timeline/graphicswidgethollowproxywidget.h"
+#include "ui/timeline/graphicswidgetresources.h"
+#include "ui/timeline/graphicswidgetsequence.h"
+#include "ui/timeline/graphicswidgettimedtextresource.h"
+#include "ui/timeline/trimhandle.h"
+#include "ui/timeline/widgetcomposition.h"
+
+#include <QGraphicsView>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace TimelineInput;
+
+namespace {
+enum Kind { Picture, Sound, TimedText };
+
+// A track of one kind in a scene of its own, holding blocks made for the given clips.
+struct Track
+{
+    QGraphicsScene scene;
+    GraphicsWidgetSequence *sequence = nullptr;
+
+    Track(Kind kind, const QList<AVData> &clips)
+    {
+        sequence = new GraphicsWidgetSequence(QUuid::createUuid(), QUuid::createUuid(),
+                                              kind == Sound ? SequenceTypeSound
+                                                            : SequenceTypePicture);
+        sequence->setHeight(kind == Sound ? 50 : 90);
+        scene.addItem(sequence);
+        for (int i = 0; i < clips.size(); ++i) {
+            AbstractGraphicsWidgetResources *block = makeBlock(kind);
+            block->setAvData(clips.at(i));
+            sequence->insertResource(block, i);
+        }
+        sequence->resize(sequence->effectiveSizeHint(Qt::PreferredSize).width() + 2000,
+                         kind == Sound ? 50 : 90);
+        sequence->activateLayout();
+    }
+    static AbstractGraphicsWidgetResources *makeBlock(Kind kind)
+    {
+        switch (kind) {
+        case Picture: return new GraphicsWidgetVideoResource;
+        case Sound: return new GraphicsWidgetAudioResource;
+        case TimedText: return new GraphicsWidgetTimedTextResource;
+        }
+        return nullptr;
+    }
+};
+
+bool near(const QColor &a, const QColor &b, int tolerance = 6)
+{
+    return qAbs(a.red() - b.red()) <= tolerance && qAbs(a.green() - b.green()) <= tolerance
+        && qAbs(a.blue() - b.blue()) <= tolerance;
+}
+
+// `colour` at `opacity` over `under`.
+QColor over(const QColor &colour, double opacity, const QColor &under)
+{
+    auto mix = [opacity](int a, int b) { return int(a * opacity + b * (1 - opacity) + 0.5); };
+    return QColor(mix(colour.red(), under.red()), mix(colour.green(), under.green()),
+                  mix(colour.blue(), under.blue()));
+}
+}  // namespace
+
+Q_DECLARE_METATYPE(Kind)
+
+class TestTimelineBlocks : public QObject
+{
+    Q_OBJECT
+private slots:
+    void lengthAndEndMark_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<qint64>("lengthMs");
+        QTest::addColumn<qreal>("frames");
+        QTest::addColumn<qreal>("height");
+        QTest::newRow("picture, 30 s") << Picture << qint64(30000) << 720.0 << 90.0;
+        QTest::newRow("sound, 30 s") << Sound << qint64(30000) << 720.0 << 50.0;
+        QTest::newRow("timed text, 30 s") << TimedText << qint64(30000) << 720.0 << 90.0;
+        QTest::newRow("picture, 0.5 s") << Picture << qint64(500) << 12.0 << 90.0;
+        QTest::newRow("sound, 1999 ms") << Sound << qint64(1999) << 47.0 << 50.0;
+        QTest::newRow("picture, empty span") << Picture << qint64(0) << 0.0 << 90.0;
+    }
+    void lengthAndEndMark()
+    {
+        QFETCH(Kind, kind);
+        QFETCH(qint64, lengthMs);
+        QFETCH(qreal, frames);
+        QFETCH(qreal, height);
+
+        // Until it is given a clip, a block counts as 1000 frames long and is marked there.
+        std::unique_ptr<AbstractGraphicsWidgetResources> fresh(Track::makeBlock(kind));
+        QCOMPARE(fresh->asset().sourceDuration(), Duration(1000));
+        QCOMPARE(fresh->effectiveSizeHint(Qt::PreferredSize).width(), 1000.0);
+        QCOMPARE(fresh->durationIndicator()->pos(), QPointF(1000, 0));
+
+        Track track(kind, laidOut({clip(0, 10000), clip(5000, 5000 + lengthMs), clip(0, 1000)}));
+        AbstractGraphicsWidgetResources *block = track.sequence->resourceAt(1);
+        QCOMPARE(block->geometry(), QRectF(240, 0, frames, height));
+        QCOMPARE(block->sourceDuration(), Duration(qint64(frames)));
+        QCOMPARE(block->asset().sourceDuration(), Duration(qint64(frames)));
+        DurationIndicator *mark = block->durationIndicator();
+        QCOMPARE(mark->parentItem(), block);
+        QCOMPARE(mark->pos(), QPointF(frames, 0));
+        QCOMPARE(mark->height(), height);
+        QCOMPARE(mark->duration(), Duration(qint64(frames)));
+        QCOMPARE(mark->scenePos(), QPointF(240 + frames, 0));
+        QVERIFY(!mark->isVisible());
+        QCOMPARE(track.sequence->resourceAt(2)->x(), 240 + frames);
+    }
+
+    void newLengthIsLaidOut_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<qint64>("newFrames");
+        QTest::addColumn<qreal>("width");
+        QTest::addColumn<bool>("reported");
+        QTest::newRow("picture shorter") << Picture << qint64(480) << 480.0 << true;
+        QTest::newRow("sound longer") << Sound << qint64(900) << 900.0 << true;
+        QTest::newRow("timed text shorter") << TimedText << qint64(100) << 100.0 << true;
+        QTest::newRow("unchanged") << Picture << qint64(720) << 720.0 << false;
+        QTest::newRow("zero") << Sound << qint64(0) << 0.0 << true;
+        QTest::newRow("negative") << Picture << qint64(-5) << 0.0 << true;
+    }
+    void newLengthIsLaidOut()
+    {
+        QFETCH(Kind, kind);
+        QFETCH(qint64, newFrames);
+        QFETCH(qreal, width);
+        QFETCH(bool, reported);
+
+        Track track(kind, laidOut({clip(0, 30000), clip(0, 10000)}));
+        AbstractGraphicsWidgetResources *block = track.sequence->resourceAt(0);
+        QSignalSpy changed(block, &AbstractGraphicsWidgetResources::sourceDurationChanged);
+        block->setSourceDuration(Duration(newFrames));
+
+        QCOMPARE(changed.count(), reported ? 1 : 0);
+        if (reported) {
+            QCOMPARE(changed.at(0).at(0).value<Duration>(), Duration(720));
+            QCOMPARE(changed.at(0).at(1).value<Duration>(), Duration(newFrames));
+        }
+        QCOMPARE(block->asset().sourceDuration(), Duration(newFrames));
+        // The track is laid out again at once: the next block starts where this one now ends.
+        QCOMPARE(block->size().width(), width);
+        QCOMPARE(track.sequence->resourceAt(1)->x(), width);
+        QCOMPARE(block->durationIndicator()->pos(), QPointF(width, 0));
+        QCOMPARE(block->durationIndicator()->duration(), Duration(newFrames));
+    }
+
+    void blockBodies_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<int>("bodyY");
+        QTest::addColumn<QColor>("body");
+        QTest::addColumn<bool>("labelled");
+        const QColor track(QStringLiteral("#232324"));
+        QTest::newRow("picture below its band")
+            << Picture << 82 << over(QColor(QStringLiteral("#024a51")), 0.7, track) << true;
+        QTest::newRow("sound") << Sound << 25 << QColor(QStringLiteral("#052c38")) << false;
+        QTest::newRow("timed text in its own colour")
+            << TimedText << 60 << over(QColor(191, 159, 72), 0.7, track) << true;
+    }
+    void blockBodies()
+    {
+        QFETCH(Kind, kind);
+        QFETCH(int, bodyY);
+        QFETCH(QColor, body);
+        QFETCH(bool, labelled);
+
+        AVData lecture = clip(0, 20000, QStringLiteral("Lecture"));
+        Track track(kind, {lecture});
+        QGraphicsView view(&track.scene);
+        view.setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        view.setFrameShape(QFrame::NoFrame);
+        view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view.setSceneRect(0, 0, 600, 100);
+        view.resize(600, 100);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const QImage image = view.grab().toImage();
+
+        // Inside the 480-frame block, away from its rounded corners.
+        for (int x : {20, 240, 460})
+            QVERIFY2(near(image.pixelColor(x, bodyY), body),
+                     qPrintable(QStringLiteral("x %1: %2, expected %3")
+                                    .arg(x)
+                                    .arg(image.pixelColor(x, bodyY).name(), body.name())));
+        // Past the block's end lies the bare track.
+        QVERIFY(near(image.pixelColor(540, bodyY), QColor(QStringLiteral("#232324"))));
+        int white = 0;
+        for (int y = 7; y <= 18; ++y)
+            for (int x = 10; x < 200; ++x)
+                if (image.pixelColor(x, y).lightness() > 200)
+                    ++white;
+        QCOMPARE(white > 20, labelled);
+    }
+
+    void pixelWidthAtAnyZoom_data()
+    {
+        QTest::addColumn<double>("scale");
+        QTest::newRow("minimum") << 0.01;
+        QTest::newRow("half") << 0.5;
+        QTest::newRow("one") << 1.0;
+        QTest::newRow("maximum") << 2.0;
+    }
+    void pixelWidthAtAnyZoom()
+    {
+        QFETCH(double, scale);
+        WidgetComposition w;
+        w.resize(900, 240);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.avDatas = laidOut({clip(0, 30000)});
+        w.refresh();
+        auto *proxy = new GraphicsWidgetHollowProxyWidget;
+        auto *label = new QLabel(QStringLiteral("00:10"));
+        label->setFixedSize(40, 16);
+        proxy->setWidget(label);
+        w.compositionScene()->addItem(proxy);
+        proxy->setPos(300, 0);
+
+        w.setScaleValue(scale);
+        // A block made after the zoom takes the view's scale as well.
+        w.avDatas = laidOut({clip(0, 30000), clip(0, 20000)});
+        w.refresh();
+        AbstractGraphicsWidgetResources *late = w.segment()->sequenceAt(0)->resourceAt(1);
+
+        GraphicsViewScalable *tracks = w.compositionView();
+        GraphicsViewScalable *ruler = w.timelineView();
+        const struct
+        {
+            const char *name;
+            QGraphicsItem *item;
+            QGraphicsView *view;
+            qreal pixels;
+        } items[] = {
+            {"ruler indicator", w.timelineScene()->currentFrameIndicator(), ruler, 16},
+            {"second ruler indicator", w.timelineScene()->secondIndicator(), ruler, 16},
+            {"track time line", w.compositionScene()->currentTimeLine(), tracks, 16},
+            {"left handle of a later block", late->leftHandle(), tracks, TrimHandle::kWidth},
+            {"right handle of a later block", late->rightHandle(), tracks, TrimHandle::kWidth},
+            {"widget holder", proxy, tracks, 40},
+            {"end mark", late->durationIndicator(), tracks, DurationIndicator::kTagWidth + 1},
+        };
+        for (const auto &entry : items) {
+            const QRectF onScreen = entry.item->deviceTransform(entry.view->viewportTransform())
+                                        .mapRect(entry.item->boundingRect());
+            QVERIFY2(qAbs(onScreen.width() - entry.pixels) < 0.01,
+                     qPrintable(QStringLiteral("%1: %2 pixels wide")
+                                    .arg(QLatin1String(entry.name))
+                                    .arg(onScreen.width())));
+        }
+    }
+};
+
+QTEST_MAIN(TestTimelineBlocks)
+#include "tst_timelineblocks.moc"
