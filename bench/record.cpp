@@ -300,6 +300,9 @@ Run runRecorder(const QString &program, const QStringList &args, qint64 startGue
 struct FileFigures
 {
     int frames = 0;
+    double firstFrame = -1;
+    double lastFrame = -1;
+    double largestGap = 0;  // between successive pictures, in seconds
     QList<double> flashes;  // midway between the last dark and the first white picture
     QList<double> clicks;   // where a click begins
 };
@@ -335,6 +338,11 @@ FileFigures measure(const QString &path)
             const double t = frame->best_effort_timestamp * av_q2d(tb);
             if (k == 0) {
                 ++f.frames;
+                if (f.lastFrame >= 0)
+                    f.largestGap = std::max(f.largestGap, t - f.lastFrame);
+                if (f.firstFrame < 0)
+                    f.firstFrame = t;
+                f.lastFrame = t;
                 const uint8_t *y = frame->data[0] + frame->linesize[0] * (frame->height / 2);
                 const bool nowWhite = y[frame->width / 2] > 200 && y[frame->width / 8] > 200;
                 if (nowWhite && !white && lastDark >= 0)
@@ -407,6 +415,8 @@ double medianAbs(QList<double> v)
 
 void printFile(const char *name, const FileFigures &f, const QList<double> &offsets)
 {
+    std::printf("%s: pictures from %.3f to %.3f s, largest gap %.0f ms\n", name, f.firstFrame,
+                f.lastFrame, f.largestGap * 1000);
     std::printf("%s: %d frames, %lld flashes, %lld clicks, offsets (click - flash, ms):", name,
                 f.frames, qint64(f.flashes.size()), qint64(f.clicks.size()));
     for (double o : offsets)
