@@ -1,18 +1,30 @@
 // bench_record: records 30 s of a 1920x1080 screen area showing moving content, where a white
-// flash and a click in the sound happen together every 3 s; once with the recording engine
+// flash and a click in the sound happen together every ~3 s; once with the recording engine
 // and once with the ffmpeg tool doing the same (x11grab + pulse, the same encoder settings).
 // Prints the processor time of both, the frames of both files against 30 per second and the
-// click-to-flash offset in the engine's file; last:
+// click-to-flash offset in each file; last:
 //   cpu_vs_ffmpeg=<ratio> frames_ok=<percent> av_offset_ms=<n>
 // Aims: 1.0 or less, 100, 45 or less. Needs an X display and a PulseAudio server with the
 // sink "lumora_sink" and its microphone "lumora_mic" (source scripts/testenv; lumora_start_xvfb;
 // lumora_start_pulse).
+//
+// Known timing: the click track is one continuous PulseAudio stream whose clicks sit at fixed
+// sample positions; the server's latency report tells on the monotonic clock when each sample
+// is heard. The flashes are scheduled from that same estimate, and the time each flash was
+// really painted is noted. In a file the offset of a click against its flash is measured from
+// the decoded sound and picture alone (the flash taken midway between the last dark and the
+// first white picture, as the grab falls anywhere in that interval); what the stage itself
+// was off (a late repaint) is then taken away, so what remains is the recorder's own error.
 #include "core/media/ffmpeghandles.h"
 #include "core/project/projectdata.h"
 #include "core/record/screenrecord.h"
 
+#include <pulse/error.h>
+#include <pulse/simple.h>
+
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QMutex>
 #include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -24,108 +36,195 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
+#include <limits>
 #include <sys/resource.h>
+#include <vector>
 
 namespace {
 
 constexpr int kSeconds = 30;
-constexpr int kFlashEveryMs = 3000;
-constexpr int kFlashMs = 100;
+constexpr qint64 kFlashEveryUs = 3010000;  // not a whole number of frames: the grab's phase varies
+constexpr qint64 kFlashUs = 100000;
 constexpr int kRate = 44100;
+constexpr qint64 kClickEverySamples = kFlashEveryUs * kRate / 1000000;
+constexpr qint64 kUnknown = std::numeric_limits<qint64>::min();
 
-// The click track: 10 ms of 1 kHz at the start of every flash period, written to a
-// low-latency playback stream into the test sink by a thread of its own, paced by the clock
-// the flashes follow, so that the GUI's work never starves it.
-class ClickFeeder : public QThread
+qint64 monoUs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return qint64(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
+
+qint64 median(std::vector<qint64> v)
+{
+    if (v.empty())
+        return kUnknown;
+    std::nth_element(v.begin(), v.begin() + long(v.size() / 2), v.end());
+    return v[v.size() / 2];
+}
+
+// The click track: 10 ms of 1 kHz at every kClickEverySamples-th sample, written to a
+// playback stream into the test sink (300 ms ahead, so a busy machine does not starve it) by
+// a thread of its own. After every write
+// the server's latency gives the monotonic time of sample 0 ("origin").
+class ClickTrack : public QThread
 {
 public:
-    explicit ClickFeeder(const QElapsedTimer &clock) : m_clock(clock) {}
-    void stopFeeding()
+    ~ClickTrack() override { stopPlaying(); }
+    void stopPlaying()
     {
         m_stop = true;
         wait();
     }
+    // When sample 0 is heard; kUnknown until the stream runs.
+    qint64 origin() const { return m_origin.load(); }
+    // When click k (k >= 1) was heard, from the estimates made around that time.
+    qint64 clickHeardUs(qint64 k) const
+    {
+        const qint64 at = origin() + k * kClickEverySamples * 1000000 / kRate;
+        std::vector<qint64> near;
+        QMutexLocker lock(&m_mutex);
+        for (const auto &[when, estimate] : m_history)
+            if (when >= at - 200000 && when <= at + 300000)
+                near.push_back(estimate + k * kClickEverySamples * 1000000 / kRate);
+        return near.empty() ? at : median(near);
+    }
+    QString error() const { return m_error; }
 
 protected:
     void run() override
     {
-        QProcess sound;
-        sound.start("pacat", {"--playback", "--raw", "--format=s16le", "--channels=1",
-                              "--rate=44100", "--latency-msec=10", "-d", "lumora_sink"});
-        sound.waitForStarted();
-        qint64 written = 0;
-        while (!m_stop) {
-            const qint64 due = m_clock.nsecsElapsed() / 1000 * kRate / 1000000;
-            QByteArray data;
-            for (; written < due; ++written) {
-                const qint64 inCycle = written % (qint64(kRate) * kFlashEveryMs / 1000);
-                qint16 v = 0;
-                if (inCycle < kRate / 100)
-                    v = qint16(12000 * std::sin(2 * M_PI * 1000.0 * inCycle / kRate));
-                data.append(reinterpret_cast<const char *>(&v), sizeof v);
-            }
-            sound.write(data);
-            sound.waitForBytesWritten(5);
-            QThread::usleep(2000);
+        const pa_sample_spec spec{PA_SAMPLE_S16LE, kRate, 1};
+        const uint32_t bytesPer10ms = kRate / 100 * 2;
+        pa_buffer_attr attr{};
+        attr.maxlength = uint32_t(-1);
+        attr.tlength = bytesPer10ms * 30;
+        attr.prebuf = uint32_t(-1);
+        attr.minreq = bytesPer10ms;
+        attr.fragsize = uint32_t(-1);
+        int err = 0;
+        pa_simple *s = pa_simple_new(nullptr, "bench_record", PA_STREAM_PLAYBACK, "lumora_sink",
+                                     "clicks", &spec, nullptr, &attr, &err);
+        if (!s) {
+            m_error = QString::fromUtf8(pa_strerror(err));
+            return;
         }
-        sound.kill();
-        sound.waitForFinished();
+        std::vector<qint16> chunk(kRate / 100);
+        qint64 written = 0;
+        std::vector<qint64> recent;
+        while (!m_stop) {
+            for (qint16 &v : chunk) {
+                const qint64 inCycle = written % kClickEverySamples;
+                v = written >= kClickEverySamples && inCycle < kRate / 100
+                        ? qint16(12000 * std::sin(2 * M_PI * 1000.0 * inCycle / kRate))
+                        : 0;
+                ++written;
+            }
+            if (pa_simple_write(s, chunk.data(), chunk.size() * sizeof(qint16), &err) < 0) {
+                m_error = QString::fromUtf8(pa_strerror(err));
+                break;
+            }
+            const pa_usec_t latency = pa_simple_get_latency(s, &err);
+            const qint64 now = monoUs();
+            const qint64 estimate = now + qint64(latency) - written * 1000000 / kRate;
+            recent.push_back(estimate);
+            if (recent.size() > 31)
+                recent.erase(recent.begin());
+            m_origin = median(recent);
+            QMutexLocker lock(&m_mutex);
+            m_history.emplace_back(now, estimate);
+        }
+        pa_simple_free(s);
     }
 
 private:
-    const QElapsedTimer &m_clock;
     std::atomic<bool> m_stop{false};
+    std::atomic<qint64> m_origin{kUnknown};
+    mutable QMutex m_mutex;
+    std::vector<std::pair<qint64, qint64>> m_history;  // (when, origin estimate)
+    QString m_error;
 };
 
-// Moving bars with a white flash at the start of every flash period.
+// Moving bars, and a white flash whenever a click is heard.
 class Stage : public QWidget
 {
 public:
+    struct Flash
+    {
+        qint64 dueUs;
+        qint64 shownUs;  // when the white picture had been handed to the X server
+        qint64 click;    // the click it goes with
+    };
+
     Stage()
     {
         setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
         setGeometry(0, 0, 1920, 1080);
         show();
-        m_clock.start();
-        m_feeder.start(QThread::TimeCriticalPriority);
-        connect(&m_frameTimer, &QTimer::timeout, this, [this]() {
-            if (flashing() != m_shownFlash) {
-                m_shownFlash = flashing();
-                repaint();
-            } else {
-                update();
-            }
-        });
-        m_frameTimer.setTimerType(Qt::PreciseTimer);
-        m_frameTimer.start(5);
+        m_track.start(QThread::TimeCriticalPriority);
+        connect(&m_motion, &QTimer::timeout, this, [this]() { update(); });
+        m_motion.start(33);
+        connect(&m_flashCheck, &QTimer::timeout, this, [this]() { checkFlash(); });
+        m_flashCheck.setTimerType(Qt::PreciseTimer);
+        m_flashCheck.start(2);
     }
-    ~Stage() override { m_feeder.stopFeeding(); }
+    const ClickTrack &track() const { return m_track; }
+    const QList<Flash> &flashes() const { return m_flashes; }
+    void stop()
+    {
+        m_flashCheck.stop();
+        m_motion.stop();
+        m_track.stopPlaying();
+    }
 
 protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter p(this);
-        if (flashing()) {
+        if (m_white) {
             p.fillRect(rect(), Qt::white);
             return;
         }
         p.fillRect(rect(), QColor(20, 20, 60));
-        const int shift = int(m_clock.elapsed() / 4 % 1920);
+        const int shift = int(monoUs() / 4000 % 1920);
         for (int i = 0; i < 12; ++i)
             p.fillRect((shift + i * 160) % 1920, 200 + (i % 3) * 200, 80, 400,
                        QColor::fromHsv(i * 30, 200, 200));
     }
 
 private:
-    bool flashing() const { return m_clock.elapsed() % kFlashEveryMs < kFlashMs; }
+    void checkFlash()
+    {
+        const qint64 origin = m_track.origin();
+        if (origin == kUnknown)
+            return;
+        const qint64 now = monoUs();
+        if (m_next == 0)
+            m_next = std::max<qint64>(1, (now - origin) / kFlashEveryUs + 2);
+        const qint64 due = origin + m_next * kClickEverySamples * 1000000 / kRate;
+        if (!m_white && now >= due) {
+            m_white = true;
+            repaint();
+            m_flashes.append(Flash{due, monoUs(), m_next});
+        } else if (m_white && now >= due + kFlashUs) {
+            m_white = false;
+            repaint();
+            ++m_next;
+        }
+    }
 
-    QElapsedTimer m_clock;
-    ClickFeeder m_feeder{m_clock};
-    QTimer m_frameTimer;
-    bool m_shownFlash = false;
+    ClickTrack m_track;
+    QTimer m_motion;
+    QTimer m_flashCheck;
+    bool m_white = false;
+    qint64 m_next = 0;
+    QList<Flash> m_flashes;
 };
 
-// The engine recording in a child process (bench_record --engine <file>).
+// The engine recording in a child process (bench_record --engine <file>); prints
+// "started <monotonic us>" when the recording starts.
 int engineChild(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -144,6 +243,8 @@ int engineChild(int argc, char **argv)
             return;
         poll.stop();
         engine.startRecord();
+        std::printf("started %lld\n", monoUs());
+        std::fflush(stdout);
         QTimer::singleShot(kSeconds * 1000, &app, [&]() { engine.stopRecord(); });
     });
     poll.start(10);
@@ -160,27 +261,50 @@ double childCpuSeconds()
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// Runs a recorder to its end while the stage plays; its processor time in seconds.
-double runRecorder(const QString &program, const QStringList &args)
+struct Run
 {
+    double cpuSeconds = 0;
+    qint64 startedUs = 0;  // about when the file's time 0 was captured
+};
+
+// Runs a recorder to its end while the stage plays.
+Run runRecorder(const QString &program, const QStringList &args, qint64 startGuessUs)
+{
+    Run run;
     const double before = childCpuSeconds();
     QProcess p;
     p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QEventLoop loop;
+    QObject::connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&p, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    QObject::connect(&p, &QProcess::readyReadStandardOutput, &loop, [&]() {
+        while (p.canReadLine()) {
+            const QByteArray line = p.readLine().trimmed();
+            if (line.startsWith("started "))
+                run.startedUs = line.mid(8).toLongLong();
+        }
+    });
+    run.startedUs = monoUs() + startGuessUs;
     p.start(program, args);
-    p.waitForStarted();
-    // Keeps the stage running (pictures and sound) while the recorder works.
-    while (p.state() != QProcess::NotRunning) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        p.waitForFinished(2);
+    QTimer::singleShot((kSeconds + 60) * 1000, &loop, &QEventLoop::quit);
+    loop.exec();
+    if (p.state() != QProcess::NotRunning) {
+        std::fprintf(stderr, "%s did not end\n", qPrintable(program));
+        p.kill();
+        p.waitForFinished();
     }
-    return childCpuSeconds() - before;
+    run.cpuSeconds = childCpuSeconds() - before;
+    return run;
 }
 
 struct FileFigures
 {
     int frames = 0;
-    QList<double> flashes;  // times the picture turns white
-    QList<double> clicks;   // times a click begins
+    double firstFrame = -1;
+    double lastFrame = -1;
+    double largestGap = 0;  // between successive pictures, in seconds
+    QList<double> flashes;  // midway between the last dark and the first white picture
+    QList<double> clicks;   // where a click begins
 };
 
 FileFigures measure(const QString &path)
@@ -206,6 +330,7 @@ FileFigures measure(const QString &path)
     ffmpeg::PacketPtr pkt = ffmpeg::makePacket();
     ffmpeg::FramePtr frame = ffmpeg::makeFrame();
     bool white = false;
+    double lastDark = -1;
     bool loud = false;
     double quietSince = -1;
     const auto drain = [&](int k, AVRational tb) {
@@ -213,16 +338,23 @@ FileFigures measure(const QString &path)
             const double t = frame->best_effort_timestamp * av_q2d(tb);
             if (k == 0) {
                 ++f.frames;
+                if (f.lastFrame >= 0)
+                    f.largestGap = std::max(f.largestGap, t - f.lastFrame);
+                if (f.firstFrame < 0)
+                    f.firstFrame = t;
+                f.lastFrame = t;
                 const uint8_t *y = frame->data[0] + frame->linesize[0] * (frame->height / 2);
                 const bool nowWhite = y[frame->width / 2] > 200 && y[frame->width / 8] > 200;
-                if (nowWhite && !white)
-                    f.flashes << t;
+                if (nowWhite && !white && lastDark >= 0)
+                    f.flashes << (lastDark + t) / 2;
+                if (!nowWhite)
+                    lastDark = t;
                 white = nowWhite;
             } else if (frame->format == AV_SAMPLE_FMT_FLTP) {
                 const float *s = reinterpret_cast<const float *>(frame->extended_data[0]);
                 for (int i = 0; i < frame->nb_samples; ++i) {
                     const double ts = t + double(i) / frame->sample_rate;
-                    if (std::fabs(s[i]) > 0.05) {
+                    if (std::fabs(s[i]) > 0.1) {
                         if (!loud && (quietSince < 0 || ts - quietSince > 0.5))
                             f.clicks << ts;
                         loud = true;
@@ -246,6 +378,52 @@ FileFigures measure(const QString &path)
     return f;
 }
 
+// The recorder's own click-to-flash offsets in ms (click minus flash in the file, less what
+// the stage had between them), one per flash that has its click.
+QList<double> recorderOffsets(const FileFigures &file, const Run &run, const Stage &stage)
+{
+    QList<double> offsets;
+    for (double flash : file.flashes) {
+        double best = 1e9;
+        for (double click : file.clicks)
+            if (std::fabs(click - flash) < std::fabs(best))
+                best = click - flash;
+        if (std::fabs(best) >= 1.0)
+            continue;
+        // The stage's flash at about this moment of the recording.
+        const qint64 at = run.startedUs + qint64(flash * 1e6);
+        const Stage::Flash *shown = nullptr;
+        for (const Stage::Flash &s : stage.flashes())
+            if (std::llabs(s.shownUs - at) < kFlashEveryUs / 2)
+                shown = &s;
+        if (!shown)
+            continue;
+        const double stageOffsetMs =
+            (stage.track().clickHeardUs(shown->click) - shown->shownUs) / 1000.0;
+        offsets << best * 1000 - stageOffsetMs;
+    }
+    return offsets;
+}
+
+double medianAbs(QList<double> v)
+{
+    if (v.isEmpty())
+        return -1;
+    std::sort(v.begin(), v.end(), [](double x, double y) { return std::fabs(x) < std::fabs(y); });
+    return std::fabs(v.at(v.size() / 2));
+}
+
+void printFile(const char *name, const FileFigures &f, const QList<double> &offsets)
+{
+    std::printf("%s: pictures from %.3f to %.3f s, largest gap %.0f ms\n", name, f.firstFrame,
+                f.lastFrame, f.largestGap * 1000);
+    std::printf("%s: %d frames, %lld flashes, %lld clicks, offsets (click - flash, ms):", name,
+                f.frames, qint64(f.flashes.size()), qint64(f.clicks.size()));
+    for (double o : offsets)
+        std::printf(" %.0f", o);
+    std::printf("\n");
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -257,14 +435,18 @@ int main(int argc, char **argv)
     const QString ours = dir.filePath("engine.mp4");
     const QString theirs = dir.filePath("ffmpeg.mp4");
     Stage stage;
-    QElapsedTimer settle;
-    settle.start();
-    while (settle.elapsed() < 1000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QEventLoop settle;
+    QTimer::singleShot(1500, &settle, &QEventLoop::quit);
+    settle.exec();
+    if (stage.track().origin() == kUnknown) {
+        std::fprintf(stderr, "the click track does not play: %s\n",
+                     qPrintable(stage.track().error()));
+        return 1;
+    }
 
-    const double ourCpu = runRecorder(QCoreApplication::applicationFilePath(), {"--engine", ours});
+    const Run our = runRecorder(QCoreApplication::applicationFilePath(), {"--engine", ours}, 0);
     const QString display = QString::fromLocal8Bit(qgetenv("DISPLAY"));
-    const double theirCpu = runRecorder(
+    const Run their = runRecorder(
         "ffmpeg",
         {"-nostdin", "-v", "error", "-y", "-f", "x11grab", "-framerate", "30", "-draw_mouse", "1",
          "-video_size", "1920x1080", "-i", display + "+0,0", "-f", "pulse", "-sample_rate",
@@ -272,45 +454,28 @@ int main(int argc, char **argv)
          QString::number(kSeconds), "-c:v", "libx264", "-preset", "veryfast", "-tune",
          "zerolatency", "-profile:v", "main", "-crf", "28", "-g", "50", "-bf", "0", "-threads",
          "12", "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "192k", "-ar", "44100", "-ac", "2",
-         theirs});
+         theirs},
+        300000);
+    stage.stop();
 
+    qint64 lateMax = 0;
+    for (const Stage::Flash &f : stage.flashes())
+        lateMax = std::max(lateMax, f.shownUs - f.dueUs);
     const FileFigures a = measure(ours);
     const FileFigures b = measure(theirs);
+    const QList<double> ourOffsets = recorderOffsets(a, our, stage);
+    const QList<double> theirOffsets = recorderOffsets(b, their, stage);
     const int expected = 30 * kSeconds;
-    QList<double> offsets;
-    for (double flash : a.flashes) {
-        double best = 1e9;
-        for (double click : a.clicks)
-            if (std::fabs(click - flash) < std::fabs(best))
-                best = click - flash;
-        if (std::fabs(best) < 1.0)
-            offsets << best * 1000;
-    }
-    std::sort(offsets.begin(), offsets.end(),
-              [](double x, double y) { return std::fabs(x) < std::fabs(y); });
-    const double median = offsets.isEmpty() ? -1 : std::fabs(offsets.at(offsets.size() / 2));
-    std::printf("engine: cpu %.2f s, frames %d of %d\n", ourCpu, a.frames, expected);
-    std::printf("ffmpeg: cpu %.2f s, frames %d of %d\n", theirCpu, b.frames, expected);
-    std::printf("flashes at:");
-    for (double t : a.flashes)
-        std::printf(" %.3f", t);
-    std::printf("\nclicks at:");
-    for (double t : a.clicks)
-        std::printf(" %.3f", t);
-    std::printf("\nffmpeg tool's file: flashes at:");
-    for (double t : b.flashes)
-        std::printf(" %.3f", t);
-    std::printf("\nffmpeg tool's file: clicks at:");
-    for (double t : b.clicks)
-        std::printf(" %.3f", t);
-    std::printf("\nflashes %lld, clicks %lld, offsets (click - flash, ms):", qint64(a.flashes.size()),
-                qint64(a.clicks.size()));
-    for (double o : offsets)
-        std::printf(" %.0f", o);
-    std::printf("\n");
+    std::printf("stage: %lld flashes, latest repaint %.1f ms after its click\n",
+                qint64(stage.flashes().size()), lateMax / 1000.0);
+    std::printf("engine: cpu %.2f s, frames %d of %d\n", our.cpuSeconds, a.frames, expected);
+    std::printf("ffmpeg: cpu %.2f s, frames %d of %d\n", their.cpuSeconds, b.frames, expected);
+    printFile("engine file", a, ourOffsets);
+    printFile("ffmpeg file", b, theirOffsets);
+    std::printf("ffmpeg tool's click-to-flash offset: %.0f ms\n", medianAbs(theirOffsets));
     std::printf("cpu_vs_ffmpeg=%.2f frames_ok=%d av_offset_ms=%d\n",
-                theirCpu > 0 ? ourCpu / theirCpu : -1.0,
+                their.cpuSeconds > 0 ? our.cpuSeconds / their.cpuSeconds : -1.0,
                 int(std::lround(100.0 * std::min(a.frames, expected) / expected)),
-                int(std::lround(median)));
+                ourOffsets.isEmpty() ? -1 : int(std::lround(medianAbs(ourOffsets))));
     return 0;
 }

@@ -9,8 +9,9 @@
 // - Every public function is called on the engine's thread (the thread that created it,
 //   normally the main thread).
 // - Preparation runs on two short-lived QThreads; the two readers and the two encoder loops run
-//   on m_threadPool. A reader hands packets to its decoder and an encoder loop takes frames from
-//   it, under that decoder's mutex; m_writerMutex serialises every use of the output file.
+//   on m_threadPool. A reader queues packets for its decoder and an encoder loop decodes them
+//   and takes the frames, under that decoder's mutex; m_writerMutex serialises every use of the
+//   output file.
 // - Changes to ProjectData are carried out on the main thread while the worker waits.
 // - sigRecordFinish, sig_Warning, sig_Critical and sig_PrepareComplete may be emitted from
 //   worker threads; the engine's own reactions to them run on its thread.
@@ -28,6 +29,7 @@
 #include <QWaitCondition>
 
 #include <atomic>
+#include <deque>
 #include <functional>
 
 class QThread;
@@ -91,13 +93,18 @@ signals:
     void sig_PrepareComplete();
 
 private:
-    // A decoder shared by a reader (sends packets) and an encoder loop (takes frames).
+    // A decoder shared by a reader (queues packets) and an encoder loop (decodes them and
+    // takes the frames). The queue lets the reader go on reading while the encoder loop is
+    // busy, so that the screen is grabbed at its own pace on a loaded machine.
     struct DecoderChannel
     {
         QMutex mutex;
-        QWaitCondition changed;  // a packet was sent or a frame taken
+        QWaitCondition changed;  // a packet was queued or taken, or a frame taken
         ffmpeg::CodecContextPtr context;
+        std::deque<ffmpeg::PacketPtr> queue;  // an empty pointer: the input has ended
     };
+    // Packets a reader may queue before it waits for the encoder loop.
+    static constexpr size_t kQueuedPackets = 8;
 
     // Preparation (screenrecord.cpp)
     void prepareRecordInThread(const QList<TDeviceInfo> &devices);
@@ -119,7 +126,9 @@ private:
     void decodeVideoDatasInThread();
     void decodeAudioDatasInThread();
     void splitClip(qint64 fileUs);
-    int sendToDecoder(DecoderChannel &channel, const AVPacket *packet, bool retry);
+    // Queues `packet` (its reference is taken over; null: the input has ended); waits while
+    // the queue is full.
+    void queuePacket(DecoderChannel &channel, AVPacket *packet);
     static qint64 toCaptureUs(qint64 pts, AVRational timebase, qint64 &clockShiftUs);
 
     // Encoders and the file (screenrecordencoders.cpp)

@@ -209,6 +209,8 @@ int ScreenRecord::encodeAudioDatasInThread()
     {
         QMutexLocker lock(&m_audioDecoder.mutex);
         m_audioDecoder.context.reset();
+        m_audioDecoder.queue.clear();
+        m_audioDecoder.changed.wakeAll();
     }
     qInfo() << "encodeAudioDatasInThread:结束音频编码4444444444444";
     return ok ? 0 : -1;

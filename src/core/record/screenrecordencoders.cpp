@@ -36,6 +36,16 @@ int ScreenRecord::receiveFrame(DecoderChannel &channel, AVFrame *frame)
         if (!channel.context)
             return AVERROR_EOF;
         const int ret = avcodec_receive_frame(channel.context.get(), frame);
+        if (ret == AVERROR(EAGAIN) && !channel.queue.empty()) {
+            // Decode the next queued packet (null: the input ended, drain the decoder).
+            const ffmpeg::PacketPtr packet = std::move(channel.queue.front());
+            channel.queue.pop_front();
+            channel.changed.wakeAll();
+            const int sent = avcodec_send_packet(channel.context.get(), packet.get());
+            if (sent < 0 && sent != AVERROR_EOF)
+                qWarning() << "receiveFrame: avcodec_send_packet" << ffmpeg::errorText(sent);
+            continue;
+        }
         if (ret == AVERROR(EAGAIN)) {
             // Nothing decoded yet: wait for the reader's next packet.
             channel.changed.wait(&channel.mutex, 100);
@@ -214,6 +224,8 @@ int ScreenRecord::encodeVideoDatasInThread()
     {
         QMutexLocker lock(&m_videoDecoder.mutex);
         m_videoDecoder.context.reset();
+        m_videoDecoder.queue.clear();
+        m_videoDecoder.changed.wakeAll();
     }
     qInfo() << "encodeVideoDatasInThread:结束视频编码7777777777";
     return 0;

@@ -35,19 +35,26 @@ qint64 ScreenRecord::toCaptureUs(qint64 pts, AVRational timebase, qint64 &clockS
     return us + clockShiftUs;
 }
 
-int ScreenRecord::sendToDecoder(DecoderChannel &channel, const AVPacket *packet, bool retry)
+void ScreenRecord::queuePacket(DecoderChannel &channel, AVPacket *packet)
 {
-    QMutexLocker lock(&channel.mutex);
-    for (;;) {
-        const int ret = avcodec_send_packet(channel.context.get(), packet);
-        if (ret == AVERROR(EAGAIN) && retry) {
-            // The encoder loop has not taken the last frame yet; it wakes us when it has.
-            channel.changed.wait(&channel.mutex, 5);
-            continue;
+    ffmpeg::PacketPtr queued;
+    if (packet) {
+        queued = ffmpeg::makePacket();
+        if (!queued) {
+            av_packet_unref(packet);
+            return;
         }
-        channel.changed.wakeAll();
-        return ret;
+        av_packet_move_ref(queued.get(), packet);
     }
+    QMutexLocker lock(&channel.mutex);
+    // The encoder loop wakes us when it takes a packet; once it has ended (no decoder any
+    // more) nothing is queued.
+    while (channel.context && channel.queue.size() >= kQueuedPackets)
+        channel.changed.wait(&channel.mutex, 50);
+    if (!channel.context)
+        return;
+    channel.queue.push_back(std::move(queued));
+    channel.changed.wakeAll();
 }
 
 void ScreenRecord::decodeVideoDatasInThread()
@@ -88,10 +95,9 @@ void ScreenRecord::decodeVideoDatasInThread()
         pkt->duration = frameTicks;
         if (m_newClipRequested.load())
             splitClip(av_rescale_q(pkt->pts, m_videoInputTimebase, kMicroseconds));
-        sendToDecoder(m_videoDecoder, pkt.get(), true);
-        av_packet_unref(pkt.get());
+        queuePacket(m_videoDecoder, pkt.get());
     }
-    sendToDecoder(m_videoDecoder, nullptr, true);
+    queuePacket(m_videoDecoder, nullptr);
     m_pVideoInputContext.reset();
     qInfo() << "decodeVideoDatasInThread:结束视频录制";
 }
@@ -165,11 +171,10 @@ void ScreenRecord::decodeAudioDatasInThread()
             paused = false;
         }
         pkt->pts = pkt->dts = captureUs;
-        sendToDecoder(m_audioDecoder, pkt.get(), true);
-        av_packet_unref(pkt.get());
+        queuePacket(m_audioDecoder, pkt.get());
     }
     qInfo() << "decodeAudioDatasInThread:结束音频录制0000000";
-    sendToDecoder(m_audioDecoder, nullptr, true);
+    queuePacket(m_audioDecoder, nullptr);
     m_pAudioInputContext.reset();
     qInfo() << "decodeAudioDatasInThread:结束音频录制4444444444";
 }

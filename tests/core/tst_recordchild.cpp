@@ -1,0 +1,236 @@
+// The recording engine in a child process (this same program started with --record-child):
+// killed with SIGKILL, its file size limited as on a full disk, or without its display or its
+// sound server. What the child reports and what its file holds.
+#include "core/project/projectdata.h"
+#include "core/record/screenrecord.h"
+#include "support/mediainspect.h"
+#include "support/testtone.h"
+
+#include <QApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTimer>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+constexpr QRect kStageRect(0, 0, 320, 240);
+
+// tst_screenrecord --record-child <file> <ms> [--fsize <bytes>]
+// Records <ms> milliseconds (0: until killed) of kStageRect into <file> and prints one line per
+// event: "prepared", "recording", "warning <text>", "critical <text>", "fail", "finish",
+// "clips <json>".
+int recordChild(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QString file = QString::fromLocal8Bit(argv[2]);
+    const int ms = QString::fromLocal8Bit(argv[3]).toInt();
+    if (argc > 5 && qstrcmp(argv[4], "--fsize") == 0) {
+        // Writes beyond the limit fail with EFBIG, as on a full disk.
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlim_t limit = QString::fromLocal8Bit(argv[5]).toULongLong();
+        rlimit rl{limit, limit};
+        setrlimit(RLIMIT_FSIZE, &rl);
+    }
+    auto say = [](const QString &line) {
+        fprintf(stdout, "%s\n", line.toUtf8().constData());
+        fflush(stdout);
+    };
+    ProjectData *project = ProjectData::instance();
+    project->reset();
+    project->setProjectDir(QFileInfo(file).absolutePath() + "/");
+    AVData clip = project->newClip(QFileInfo(file).fileName());
+    project->insert(0, clip);
+
+    ScreenRecord engine;
+    QObject::connect(&engine, &ScreenRecord::sig_Warning, [&](const QString &t) { say("warning " + t); });
+    QObject::connect(&engine, &ScreenRecord::sig_Critical, [&](const QString &t) { say("critical " + t); });
+    QObject::connect(&engine, &ScreenRecord::sigRecordFail, [&]() {
+        say("fail");
+        app.exit(2);
+    });
+    QObject::connect(&engine, &ScreenRecord::sigRecordFinish, &app, [&]() {
+        QJsonArray clips;
+        for (const AVData &d : project->avDatas())
+            clips.append(d.toJson());
+        say("clips " + QString::fromUtf8(QJsonDocument(clips).toJson(QJsonDocument::Compact)));
+        say("finish");
+        app.exit(0);
+    }, Qt::QueuedConnection);
+    QTimer poll;
+    QObject::connect(&engine, &ScreenRecord::sig_PrepareComplete, [&]() { say("prepared"); });
+    QObject::connect(&poll, &QTimer::timeout, &engine, [&]() {
+        if (!engine.isCapturing())
+            return;
+        poll.stop();
+        QTimer::singleShot(1000, &engine, [&]() {
+            if (engine.state() != ScreenRecord::Prepared)
+                return;
+            engine.startRecord();
+            say("recording");
+            if (ms > 0)
+                QTimer::singleShot(ms, &engine, [&]() { engine.stopRecord(); });
+        });
+    });
+    poll.start(20);
+    engine.setRecordRect(kStageRect);
+    engine.prepareRecord(clip);
+    QTimer::singleShot(120000, &app, [&]() { app.exit(3); });
+    return app.exec();
+}
+
+struct ChildRun
+{
+    QStringList lines;
+    int exitCode = -1;
+    QProcess::ExitStatus status = QProcess::CrashExit;
+    qint64 recordingStartedMs = -1;  // when "recording" was printed, on the parent's timer
+};
+
+// Runs the child; with killAfterMs > 0 kills it that long after it started recording.
+ChildRun runChild(const QStringList &args, const QProcessEnvironment &env, int killAfterMs = 0)
+{
+    ChildRun run;
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QElapsedTimer clock;
+    clock.start();
+    child.start(QCoreApplication::applicationFilePath(), QStringList{"--record-child"} + args);
+    if (!child.waitForStarted(10000))
+        return run;
+    while (child.state() != QProcess::NotRunning && clock.elapsed() < 180000) {
+        child.waitForReadyRead(50);
+        while (child.canReadLine()) {
+            const QString line = QString::fromUtf8(child.readLine()).trimmed();
+            run.lines << line;
+            if (line == "recording")
+                run.recordingStartedMs = clock.elapsed();
+        }
+        if (killAfterMs > 0 && run.recordingStartedMs >= 0 &&
+            clock.elapsed() - run.recordingStartedMs >= killAfterMs) {
+            ::kill(pid_t(child.processId()), SIGKILL);
+            child.waitForFinished(10000);
+            break;
+        }
+    }
+    if (child.state() != QProcess::NotRunning) {
+        child.kill();
+        child.waitForFinished();
+    }
+    for (const QByteArray &line : child.readAllStandardOutput().split('\n'))
+        if (!line.trimmed().isEmpty())
+            run.lines << QString::fromUtf8(line).trimmed();
+    run.exitCode = child.exitCode();
+    run.status = child.exitStatus();
+    return run;
+}
+
+QProcessEnvironment childEnvironment()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    return env;
+}
+
+} // namespace
+
+class TestRecordChild : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "needs the test X server");
+    }
+
+    void childReportsProblems_data();
+    void childReportsProblems();
+    void killedRecordingStillPlays();
+    void writeErrorEndsRecordingWithFailure();
+};
+
+void TestRecordChild::childReportsProblems_data()
+{
+    QTest::addColumn<QString>("variable");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<bool>("silentTrack");
+    QTest::newRow("no sound server") << "PULSE_SERVER" << "unix:/nonexistent/lumora"
+                                     << QStringList{"warning 未发现音频输入设备！", "finish"} << true;
+    QTest::newRow("no display") << "DISPLAY" << ":1999"
+                                << QStringList{"critical 无法录制！", "fail"} << false;
+}
+
+void TestRecordChild::childReportsProblems()
+{
+    QFETCH(QString, variable);
+    QFETCH(QString, value);
+    QFETCH(QStringList, expected);
+    QFETCH(bool, silentTrack);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("rec.mp4");
+    QProcessEnvironment env = childEnvironment();
+    env.insert(variable, value);
+    const ChildRun run = runChild({file, "2000"}, env);
+    for (const QString &line : expected)
+        QVERIFY2(run.lines.contains(line), qPrintable(run.lines.join(" | ")));
+    if (!silentTrack)
+        return;
+    const MediaInspect::Info info = MediaInspect::probe(file);
+    QCOMPARE(info.audio.codec, QString("aac"));
+    QVERIFY(qAbs(info.video.endSec - 2.0) <= 0.3);
+    QVERIFY(qAbs(info.audio.endSec - info.video.endSec) <= 0.045);
+    QCOMPARE(MediaInspect::peak(file), 0.0);
+}
+
+void TestRecordChild::killedRecordingStillPlays()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("killed.mp4");
+    const ChildRun run = runChild({file, "0"}, childEnvironment(), 5000);
+    QCOMPARE(run.status, QProcess::CrashExit);
+    QVERIFY(run.lines.contains("recording"));
+    const MediaInspect::Info info = MediaInspect::probe(file);
+    QVERIFY(info.opened);
+    QVERIFY2(info.video.endSec >= 4.0 && info.video.endSec <= 5.3,
+             qPrintable(QString::number(info.video.endSec)));
+    QVERIFY(info.audio.present);
+    QVERIFY(MediaInspect::pictures(file).size() >= 4 * ScreenRecord::kFrameRate);
+}
+
+void TestRecordChild::writeErrorEndsRecordingWithFailure()
+{
+    // The file may not grow beyond 32 kB, as on a full disk: the recording must end soon with
+    // the failure, not run on for its 20 s writing into nothing.
+    TestTone tone;  // sound makes the file grow quickly
+    QVERIFY(tone.isHeard());
+    QTemporaryDir dir;
+    const QString file = dir.filePath("full.mp4");
+    QElapsedTimer clock;
+    clock.start();
+    const ChildRun run = runChild({file, "20000", "--fsize", "32768"}, childEnvironment());
+    QVERIFY2(run.lines.contains("critical 无法录制！"), qPrintable(run.lines.join(" | ")));
+    QVERIFY(run.lines.contains("fail"));
+    QVERIFY(!run.lines.contains("finish"));
+    QVERIFY2(clock.elapsed() < 18000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(QFileInfo(file).size() <= 32768);
+    // What was written before the disk filled up still plays.
+    QVERIFY(MediaInspect::pictures(file).size() > 0);
+}
+
+int main(int argc, char **argv)
+{
+    if (argc > 3 && qstrcmp(argv[1], "--record-child") == 0)
+        return recordChild(argc, argv);
+    QApplication app(argc, argv);
+    TestRecordChild test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_recordchild.moc"

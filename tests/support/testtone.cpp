@@ -1,0 +1,52 @@
+#include "support/testtone.h"
+
+#include <QElapsedTimer>
+
+#include <cstdlib>
+
+namespace {
+// Listens to the test microphone until a sample is louder than `threshold` (of 32768).
+bool microphoneHears(int threshold, int timeoutMs)
+{
+    QProcess listener;
+    listener.start("parec", {"-d", "lumora_mic", "--raw", "--format=s16le", "--channels=1",
+                             "--rate=44100", "--latency-msec=20"});
+    if (!listener.waitForStarted(5000))
+        return false;
+    QElapsedTimer clock;
+    clock.start();
+    bool heard = false;
+    QByteArray pending;
+    while (!heard && clock.elapsed() < timeoutMs && listener.state() == QProcess::Running) {
+        listener.waitForReadyRead(50);
+        pending += listener.readAllStandardOutput();
+        const int whole = int(pending.size()) / 2 * 2;
+        const auto *samples = reinterpret_cast<const qint16 *>(pending.constData());
+        for (int i = 0; i < whole / 2 && !heard; ++i)
+            heard = std::abs(int(samples[i])) > threshold;
+        pending.remove(0, whole);
+    }
+    listener.kill();
+    listener.waitForFinished();
+    return heard;
+}
+} // namespace
+
+TestTone::TestTone(int frequencyHz)
+{
+    // A short playback buffer (50 ms), so that the tone starts soon after the player.
+    m_player.start("ffmpeg", {"-nostdin", "-v", "error", "-re", "-f", "lavfi", "-i",
+                              QStringLiteral("sine=frequency=%1:sample_rate=44100").arg(frequencyHz),
+                              "-t", "120", "-f", "pulse", "-buffer_duration", "50", "-device",
+                              "lumora_sink", "lumora test tone"});
+    if (!m_player.waitForStarted(10000))
+        return;
+    // The sine's amplitude is 1/8 of full scale (4096).
+    m_heard = microphoneHears(2000, 10000);
+}
+
+TestTone::~TestTone()
+{
+    m_player.kill();
+    m_player.waitForFinished();
+}
