@@ -1,7 +1,8 @@
 // Import and waveform speed against the ffmpeg tool alone.
 //   media
 // (a) Imports a generated 60 s 1280x720 file through AvDatasManager and runs the same ffmpeg
-//     conversion directly (best of three each).
+//     conversion directly, into a new file in the same project folder, started the same way
+//     (best of five each, alternating which goes first).
 // (b) Makes the waveform strips of 50 consecutive clips of a generated one-hour sound file
 //     through AvShowManager, and runs the one showwavespic command for the whole file.
 // Prints the timings and last: import_vs_ffmpeg=<ratio> waveform50_vs_one=<ratio>
@@ -20,11 +21,33 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <sys/resource.h>
+
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <vector>
 
 namespace {
+
+// Processor time (user + system) of the ended child processes so far.
+double childCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Runs `measure` (wall seconds, negative on failure) and gives the tool's processor time too:
+// on a shared machine the wall time wanders with the others' load, the tool's own work not.
+double withCpu(const std::function<double()> &measure, double *cpu)
+{
+    const double before = childCpuSeconds();
+    const double seconds = measure();
+    *cpu = childCpuSeconds() - before;
+    return seconds;
+}
 
 bool tool(const QStringList &args)
 {
@@ -33,20 +56,29 @@ bool tool(const QStringList &args)
     return p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
-// Runs the tool exactly as the program would, without the program around it.
-double timeDirect(const QStringList &args)
+// Runs the tool exactly as the program starts it (output merged and read, nothing typed in),
+// without the program around it. `target`, the file it writes, is removed afterwards, as the
+// import's own file is, so that every run writes a new file.
+double timeDirect(const QStringList &args, const QString &target = QString())
 {
     QElapsedTimer clock;
     clock.start();
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(FfmpegTool::program(), args);
+    QObject::connect(&p, &QProcess::readyReadStandardOutput, &p,
+                     [&p] { p.readAllStandardOutput(); });
+    p.start(FfmpegTool::program(), args, QIODevice::ReadWrite);
+    if (p.waitForStarted(30000))
+        p.closeWriteChannel();
     p.waitForFinished(-1);
+    const double seconds = clock.elapsed() / 1000.0;
+    if (!target.isEmpty())
+        QFile::remove(target);
     if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
         std::fprintf(stderr, "direct ffmpeg failed\n");
         return -1;
     }
-    return clock.elapsed() / 1000.0;
+    return seconds;
 }
 
 double timeImport(const QString &source)
@@ -93,24 +125,31 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "could not make the 60 s file\n");
         return 1;
     }
-    const QStringList directArgs =
-        AvDatasManager::transcodeArguments(video, dir.filePath("direct.mp4"));
+    // Next to where the import writes its file, on the same disk.
+    const QString directTarget = projectDir + "direct.mp4";
+    const QStringList directArgs = AvDatasManager::transcodeArguments(video, directTarget);
     double direct = 1e9, imported = 1e9;
-    // The machine is shared: best of three, alternating which runs first.
-    for (int round = 0; round < 3; ++round) {
-        double d = 0, i = 0;
+    // The machine is shared: best of five, alternating which runs first.
+    for (int round = 0; round < 5; ++round) {
+        double d = 0, i = 0, dCpu = 0, iCpu = 0;
+        const auto runDirect = [&] {
+            d = withCpu([&] { return timeDirect(directArgs, directTarget); }, &dCpu);
+        };
+        const auto runImport = [&] { i = withCpu([&] { return timeImport(video); }, &iCpu); };
         if (round % 2 == 0) {
-            d = timeDirect(directArgs);
-            i = timeImport(video);
+            runDirect();
+            runImport();
         } else {
-            i = timeImport(video);
-            d = timeDirect(directArgs);
+            runImport();
+            runDirect();
         }
         if (d < 0 || i < 0)
             return 1;
         direct = qMin(direct, d);
         imported = qMin(imported, i);
-        std::printf("import round %d: ffmpeg %.2f s, AvDatasManager %.2f s\n", round + 1, d, i);
+        std::printf("import round %d: ffmpeg %.2f s (tool cpu %.2f s), AvDatasManager %.2f s "
+                    "(tool cpu %.2f s)\n",
+                    round + 1, d, dCpu, i, iCpu);
         std::fflush(stdout);
     }
 
