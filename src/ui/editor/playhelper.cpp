@@ -18,6 +18,9 @@ PlayHelper::PlayHelper(QObject *parent) : QObject(parent)
     connect(m_Player, &VlcMediaPlayer::timeChanged, this, &PlayHelper::slot_time_changed);
     connect(m_Player, &VlcMediaPlayer::end, this, &PlayHelper::slot_end);
     connect(m_Player, &VlcMediaPlayer::paused, this, &PlayHelper::slot_paused);
+    m_BoundaryTimer.setSingleShot(true);
+    m_BoundaryTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_BoundaryTimer, &QTimer::timeout, this, &PlayHelper::nextClip);
 }
 
 PlayHelper::~PlayHelper()
@@ -36,6 +39,7 @@ bool PlayHelper::setAvDatas(const QList<AVData> &clips, qint64 startMs)
     // switch compares the new clip with the one the player holds.
     m_OldMediaInfos += m_MediaInfos;
     m_MediaInfos.clear();
+    m_BoundaryTimer.stop();
     if (clips.isEmpty()) {
         m_Player->stop();
         m_CurMediaInfo = nullptr;
@@ -67,11 +71,13 @@ void PlayHelper::play()
         return;
     playing = true;
     m_Player->play();
+    prepareNext();
 }
 
 void PlayHelper::pause()
 {
     playing = false;
+    m_BoundaryTimer.stop();
     if (m_MediaInfos.isEmpty())
         return;
     m_Player->pause();
@@ -121,6 +127,7 @@ qint64 PlayHelper::seekTo(qint64 ms)
 {
     if (m_MediaInfos.isEmpty())
         return lastTime;
+    m_BoundaryTimer.stop();
     MediaInfo *clip = findMediaInfo(ms);
     if (clip == m_CurMediaInfo) {
         qDebug() << "seekTo:m_CurMediaInfo->m_Media->state():" << clip->m_Media->state()
@@ -136,6 +143,7 @@ qint64 PlayHelper::seekTo(qint64 ms)
                    state == Vlc::Idle) {
             // The file has run out or was stopped: open it again; once it plays it is paused
             // and moved to the offset (slot_playing), so the picture shows the new time.
+            m_ResumedPrepared = false;
             m_Player->open(clip->m_Media);
         }
     } else {
@@ -149,21 +157,50 @@ void PlayHelper::switchTo(MediaInfo *clip)
 {
     if (!clip || clip == m_CurMediaInfo)
         return;
+    m_BoundaryTimer.stop();
     MediaInfo *previous = m_CurMediaInfo;
     m_CurMediaInfo = clip;
+    const bool sameFileOpen = previous && previous->sameFile(*clip) && playerIsOpen();
+    if (sameFileOpen && playing && clip->offset <= 1000 && previous->endTime == clip->beginTime)
+        return; // touching spans: the file simply plays on
+    if (playing && m_Player->openPrepared(clip->m_Media, int(clip->offsetSourceTime()))) {
+        // The file was open ahead of time and now plays from the clip's start.
+        m_ResumedPrepared = true;
+        reportTime(clip->timelineTime(clip->offsetSourceTime()));
+        emit sig_VideoSizeChanged(clip->videoWidth, clip->videoHeight);
+        return;
+    }
     // Only a file the player still holds open can play on or be sought in; a file that ran
     // to its end must be opened again.
-    if (previous && previous->sameFile(*clip) && playerIsOpen()) {
+    if (sameFileOpen) {
         if (clip->offset <= 1000 && playing) {
-            if (previous->endTime == clip->beginTime)
-                return; // touching spans: the file simply plays on
             setPlayerTime(clip->offsetSourceTime() + 500);
             return;
         }
         setPlayerTime(clip->offsetSourceTime());
     }
+    m_ResumedPrepared = false;
     m_Player->open(clip->m_Media);
     emit sig_VideoSizeChanged(clip->videoWidth, clip->videoHeight);
+}
+
+MediaInfo *PlayHelper::followingSwitch() const
+{
+    const int index = m_MediaInfos.indexOf(m_CurMediaInfo);
+    if (index < 0 || index + 1 >= m_MediaInfos.size())
+        return nullptr;
+    MediaInfo *next = m_MediaInfos.at(index + 1);
+    if (next->sameFile(*m_CurMediaInfo) && next->beginTime == m_CurMediaInfo->endTime)
+        return nullptr;
+    return next;
+}
+
+void PlayHelper::prepareNext()
+{
+    if (!playing || !m_CurMediaInfo)
+        return;
+    if (MediaInfo *next = followingSwitch())
+        m_Player->prepare(next->m_Media, int(next->beginTime));
 }
 
 void PlayHelper::slot_playing()
@@ -175,6 +212,11 @@ void PlayHelper::slot_playing()
     }
     if (!m_CurMediaInfo)
         return;
+    if (m_ResumedPrepared) {
+        // Resumed where it was opened, at the clip's start: a seek would only cost time.
+        m_ResumedPrepared = false;
+        return;
+    }
     const qint64 target = m_CurMediaInfo->offsetSourceTime();
     const qint64 t = m_Player->time();
     // Already at the target, or just past it: a seek would only flush what is buffered.
@@ -209,8 +251,11 @@ void PlayHelper::slot_time_changed(int timeMs)
         return;
     } else {
         time = m_CurMediaInfo->timelineTime(timeMs);
+        if (playing && followingSwitch())
+            m_BoundaryTimer.start(int(qMax<qint64>(0, m_CurMediaInfo->endTime - timeMs)));
     }
     reportTime(time);
+    prepareNext();
 }
 
 void PlayHelper::reportTime(qint64 time)
@@ -253,6 +298,7 @@ void PlayHelper::slot_end()
 void PlayHelper::finishPlayback()
 {
     playing = false;
+    m_BoundaryTimer.stop();
     seekTo(0);
     reportTime(lastTime);
     emit playFinish();

@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QTimer>
 
 class MediaInfo;
 class VlcInstance;
@@ -54,6 +55,11 @@ private:
     MediaInfo *findMediaInfo(qint64 ms);
     void switchTo(MediaInfo *clip);
     void nextClip();
+    // The clip after the current one when reaching it needs another file or a jump in this
+    // one (not touching spans of one file, which simply play on); null otherwise.
+    MediaInfo *followingSwitch() const;
+    // Has the player open that clip's file ahead of time, while playing.
+    void prepareNext();
     void finishPlayback();
     void reportTime(qint64 time);
     // Sets the player's time, not past the length of its file when that is known; gives the
@@ -72,5 +78,11 @@ private:
     bool playing = false;
     // The pause that follows opening a file is still to come; its seek is repeated then.
     bool m_SeekWhenPaused = false;
+    // The player resumed a file it had open ahead of time; the playing report that follows
+    // needs no seek.
+    bool m_ResumedPrepared = false;
+    // Fires where the current clip ends, from the last time report and the wall clock: the
+    // player's reports come only every few hundred milliseconds, too seldom to switch by.
+    QTimer m_BoundaryTimer;
     qint64 lastTime = 0;
 };

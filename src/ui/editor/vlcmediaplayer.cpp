@@ -21,41 +21,44 @@ VlcMediaPlayer::VlcMediaPlayer(VlcInstance *instance, QObject *parent) : QObject
 {
     if (!instance || !instance->core())
         return;
-    m_vlcMediaPlayer = libvlc_media_player_new(instance->core());
-    if (!m_vlcMediaPlayer) {
-        const char *err = libvlc_errmsg();
-        qWarning() << "libvlc_media_player_new failed:" << (err ? err : "unknown error");
-        return;
-    }
-    // Keys and mouse clicks over the picture belong to the program, not to libvlc.
-    libvlc_video_set_key_input(m_vlcMediaPlayer, 0);
-    libvlc_video_set_mouse_input(m_vlcMediaPlayer, 0);
-    attachEvents();
+    m_instance = instance->core();
+    m_vlcMediaPlayer = newCore();
 }
 
 VlcMediaPlayer::~VlcMediaPlayer()
 {
-    if (!m_vlcMediaPlayer)
-        return;
-    // First detach: afterwards no libvlc thread is inside or will enter our callback.
-    detachEvents();
-    libvlc_media_player_stop(m_vlcMediaPlayer);
-    libvlc_media_player_release(m_vlcMediaPlayer);
+    releaseCore(m_standby);
+    releaseCore(m_vlcMediaPlayer);
 }
 
-void VlcMediaPlayer::attachEvents()
+libvlc_media_player_t *VlcMediaPlayer::newCore()
 {
-    libvlc_event_manager_t *manager = libvlc_media_player_event_manager(m_vlcMediaPlayer);
+    libvlc_media_player_t *core = libvlc_media_player_new(m_instance);
+    if (!core) {
+        const char *err = libvlc_errmsg();
+        qWarning() << "libvlc_media_player_new failed:" << (err ? err : "unknown error");
+        return nullptr;
+    }
+    // Keys and mouse clicks over the picture belong to the program, not to libvlc.
+    libvlc_video_set_key_input(core, 0);
+    libvlc_video_set_mouse_input(core, 0);
+    libvlc_event_manager_t *manager = libvlc_media_player_event_manager(core);
     for (libvlc_event_type_t type : kEvents)
         if (libvlc_event_attach(manager, type, &VlcMediaPlayer::libvlcCallback, this) != 0)
             qWarning() << "libvlc_event_attach failed for event" << type;
+    return core;
 }
 
-void VlcMediaPlayer::detachEvents()
+void VlcMediaPlayer::releaseCore(libvlc_media_player_t *core)
 {
-    libvlc_event_manager_t *manager = libvlc_media_player_event_manager(m_vlcMediaPlayer);
+    if (!core)
+        return;
+    // First detach: afterwards no libvlc thread is inside or will enter our callback.
+    libvlc_event_manager_t *manager = libvlc_media_player_event_manager(core);
     for (libvlc_event_type_t type : kEvents)
         libvlc_event_detach(manager, type, &VlcMediaPlayer::libvlcCallback, this);
+    libvlc_media_player_stop(core);
+    libvlc_media_player_release(core);
 }
 
 void VlcMediaPlayer::libvlcCallback(const libvlc_event_t *event, void *data)
@@ -66,12 +69,14 @@ void VlcMediaPlayer::libvlcCallback(const libvlc_event_t *event, void *data)
 void VlcMediaPlayer::handleEvent(const libvlc_event_t *event)
 {
     const quint64 media = m_mediaGeneration.load();
-    // Posts `emitIt` to the main thread, dropped there when the media changed meanwhile.
-    auto post = [this, media](auto emitIt) {
+    const void *source = event->p_obj; // the libvlc player that sent it
+    // Posts `emitIt` to the main thread, dropped there when the media changed meanwhile or
+    // when the event came from the player beneath.
+    auto post = [this, media, source](auto emitIt) {
         QMetaObject::invokeMethod(
             this,
-            [this, media, emitIt] {
-                if (media == m_mediaGeneration.load())
+            [this, media, source, emitIt] {
+                if (media == m_mediaGeneration.load() && source == m_vlcMediaPlayer)
                     emitIt();
             },
             Qt::QueuedConnection);
@@ -158,6 +163,70 @@ void VlcMediaPlayer::stop()
 {
     if (m_vlcMediaPlayer)
         libvlc_media_player_stop(m_vlcMediaPlayer);
+    if (m_standby)
+        libvlc_media_player_stop(m_standby);
+    m_preparedMedia = nullptr;
+    m_preparedStart = -1;
+}
+
+void VlcMediaPlayer::prepare(VlcMedia *media, int startMs)
+{
+    if (!m_vlcMediaPlayer || !media || !media->core())
+        return;
+    if (m_standby && m_preparedMedia == media && m_preparedStart == startMs) {
+        const libvlc_state_t state = libvlc_media_player_get_state(m_standby);
+        if (state != libvlc_Ended && state != libvlc_Error && state != libvlc_Stopped)
+            return;
+    }
+    if (!m_standby) {
+        m_standby = newCore();
+        if (!m_standby)
+            return;
+    }
+    setWindow(m_standby, 1 - m_frontSurface);
+    // A copy of the media carries the options that open it paused at its start, so the media
+    // itself still opens the ordinary way.
+    libvlc_media_t *copy = libvlc_media_duplicate(media->core());
+    if (!copy) {
+        qWarning() << "libvlc_media_duplicate failed:" << media->currentLocation();
+        return;
+    }
+    libvlc_media_add_option(copy, ":start-paused");
+    const QByteArray start = ":start-time=" + QByteArray::number(startMs / 1000.0, 'f', 3);
+    libvlc_media_add_option(copy, start.constData());
+    // Replacing the media stops what the player beneath held.
+    libvlc_media_player_set_media(m_standby, copy);
+    libvlc_media_release(copy);
+    m_preparedMedia = media;
+    m_preparedStart = startMs;
+    if (libvlc_media_player_play(m_standby) != 0)
+        qWarning() << "libvlc_media_player_play failed for" << media->currentLocation();
+}
+
+bool VlcMediaPlayer::openPrepared(VlcMedia *media, int startMs)
+{
+    if (!m_standby || !media || m_preparedMedia != media || m_preparedStart != startMs)
+        return false;
+    // Paused means opened and holding its first picture.
+    if (libvlc_media_player_get_state(m_standby) != libvlc_Paused)
+        return false;
+    std::swap(m_vlcMediaPlayer, m_standby);
+    m_frontSurface = 1 - m_frontSurface;
+    m_media = media;
+    m_preparedMedia = nullptr;
+    m_preparedStart = -1;
+    // Whatever either player reported before this line belongs to the old order.
+    ++m_mediaGeneration;
+    ++m_seekGeneration;
+    libvlc_media_player_set_pause(m_vlcMediaPlayer, 0);
+    if (m_videoWidget)
+        m_videoWidget->raiseSurface(m_frontSurface);
+    // Pausing answers at once; the file is closed when the next one is prepared in its place.
+    if (libvlc_media_player_can_pause(m_standby))
+        libvlc_media_player_set_pause(m_standby, 1);
+    else
+        libvlc_media_player_stop(m_standby);
+    return true;
 }
 
 int VlcMediaPlayer::time() const
@@ -188,8 +257,17 @@ Vlc::State VlcMediaPlayer::state() const
 void VlcMediaPlayer::setVideoWidget(VlcWidgetVideo *widget)
 {
     m_videoWidget = widget;
-    if (m_vlcMediaPlayer)
-        libvlc_media_player_set_xwindow(m_vlcMediaPlayer, widget ? uint32_t(widget->request()) : 0);
+    if (widget)
+        widget->raiseSurface(m_frontSurface);
+    setWindow(m_vlcMediaPlayer, m_frontSurface);
+    setWindow(m_standby, 1 - m_frontSurface);
+}
+
+void VlcMediaPlayer::setWindow(libvlc_media_player_t *core, int surface)
+{
+    if (core)
+        libvlc_media_player_set_xwindow(
+            core, m_videoWidget ? uint32_t(m_videoWidget->surface(surface)) : 0);
 }
 
 VlcMedia *VlcMediaPlayer::currentMedia() const

@@ -8,6 +8,11 @@
 // can reach a destroyed player. Events that belong to a media the player no longer holds, and
 // time reports from before the last setTime(), are dropped as stale: a late report of the old
 // file would otherwise be read against the new one.
+//
+// Opening a file takes a few hundred milliseconds. prepare() opens the next file ahead of
+// time in a second libvlc player, paused at its start time and drawing into the surface of
+// the video widget that lies beneath; openPrepared() then swaps the two players, so the
+// switch costs a resume instead of an open. Only the player in front reports events.
 #include "ui/editor/vlccommon.h"
 
 #include <QObject>
@@ -18,6 +23,7 @@ class VlcInstance;
 class VlcMedia;
 class VlcWidgetVideo;
 struct libvlc_event_t;
+struct libvlc_instance_t;
 struct libvlc_media_player_t;
 
 class VlcMediaPlayer : public QObject
@@ -35,9 +41,16 @@ public:
     // The media last opened; null when it has been deleted since.
     VlcMedia *currentMedia() const;
 
+    // Opens `media` ahead of time in the player beneath, paused at `startMs`. Does nothing when
+    // that is already prepared.
+    void prepare(VlcMedia *media, int startMs);
+    // Brings the media prepared for `media` at `startMs` to the front and plays it; false,
+    // with nothing changed, when it is not prepared or not ready yet.
+    bool openPrepared(VlcMedia *media, int startMs);
+
     void play();
     void pause(); // pauses; does nothing when already paused
-    void stop();
+    void stop(); // stops the prepared media too
 
     int time() const; // source milliseconds, -1 without a media
     void setTime(int timeMs);
@@ -64,10 +77,18 @@ signals:
 private:
     static void libvlcCallback(const libvlc_event_t *event, void *data);
     void handleEvent(const libvlc_event_t *event); // on a libvlc thread
-    void attachEvents();
-    void detachEvents();
+    libvlc_media_player_t *newCore();
+    void releaseCore(libvlc_media_player_t *core);
+    void setWindow(libvlc_media_player_t *core, int surface);
 
+    libvlc_instance_t *m_instance = nullptr;
+    // The player in front, and the one beneath that holds the prepared media (made on first
+    // use).
     libvlc_media_player_t *m_vlcMediaPlayer = nullptr;
+    libvlc_media_player_t *m_standby = nullptr;
+    int m_frontSurface = 0;
+    QPointer<VlcMedia> m_preparedMedia;
+    int m_preparedStart = -1;
     QPointer<VlcMedia> m_media;
     QPointer<VlcWidgetVideo> m_videoWidget;
     // Bumped on the main thread after the media changed / after a seek was asked for; read

@@ -4,16 +4,32 @@
 
 #include <QPalette>
 
+namespace {
+void paintBlack(QWidget *widget)
+{
+    QPalette pal = widget->palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    widget->setPalette(pal);
+    widget->setAutoFillBackground(true);
+}
+} // namespace
+
 VlcWidgetVideo::VlcWidgetVideo(QWidget *parent) : QFrame(parent)
 {
     setAttribute(Qt::WA_NativeWindow);
     // Siblings and parents stay alien windows; only the picture area is native.
     setAttribute(Qt::WA_DontCreateNativeAncestors);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::black);
-    setPalette(pal);
-    setAutoFillBackground(true);
+    paintBlack(this);
     setMouseTracking(true);
+    for (QWidget *&s : m_surfaces) {
+        s = new QWidget(this);
+        s->setAttribute(Qt::WA_NativeWindow);
+        s->setAttribute(Qt::WA_DontCreateNativeAncestors);
+        // Mouse events go to this widget, as if the picture were drawn into it.
+        s->setAttribute(Qt::WA_TransparentForMouseEvents);
+        paintBlack(s);
+    }
+    m_surfaces[0]->raise();
 }
 
 VlcWidgetVideo::VlcWidgetVideo(VlcMediaPlayer *player, QWidget *parent) : VlcWidgetVideo(parent)
@@ -42,9 +58,22 @@ void VlcWidgetVideo::setMediaPlayer(VlcMediaPlayer *player)
         m_player->setVideoWidget(this);
 }
 
-WId VlcWidgetVideo::request()
+WId VlcWidgetVideo::surface(int index)
 {
-    return winId();
+    return m_surfaces[index & 1]->winId();
+}
+
+void VlcWidgetVideo::raiseSurface(int index)
+{
+    m_front = index & 1;
+    m_surfaces[m_front]->raise();
+}
+
+void VlcWidgetVideo::resizeEvent(QResizeEvent *event)
+{
+    QFrame::resizeEvent(event);
+    for (QWidget *s : m_surfaces)
+        s->setGeometry(contentsRect());
 }
 
 VlcMediaPlayer *VlcWidgetVideo::mediaPlayer() const

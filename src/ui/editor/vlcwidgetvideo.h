@@ -1,7 +1,9 @@
 #pragma once
-// The widget a VlcMediaPlayer draws its picture into: a native X11 window that libvlc's video
-// output fills. Main thread only. Deleting the widget first stops its player, because the
-// video output must not outlive the window it draws into; deleting the player first is fine.
+// The widget a VlcMediaPlayer draws its picture into. Main thread only. It holds two stacked
+// native X11 windows of its own size ("surfaces"): the player draws the file it plays into
+// the front one and opens the next file into the one beneath, then raises that one when it
+// switches. Deleting the widget first stops its player, because the video output must not
+// outlive the window it draws into; deleting the player first is fine.
 #include <QFrame>
 #include <QPointer>
 
@@ -19,9 +21,18 @@ public:
     void setMediaPlayer(VlcMediaPlayer *player);
     VlcMediaPlayer *mediaPlayer() const;
 
-    // The native window libvlc draws into; created on first call.
-    WId request();
+    // The native window of surface 0 or 1; created on first call.
+    WId surface(int index);
+    // Puts surface `index` in front of the other.
+    void raiseSurface(int index);
+    // The surface in front.
+    int frontSurface() const { return m_front; }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     QPointer<VlcMediaPlayer> m_player;
+    QWidget *m_surfaces[2] = {nullptr, nullptr};
+    int m_front = 0;
 };

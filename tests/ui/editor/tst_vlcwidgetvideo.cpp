@@ -38,13 +38,18 @@ private slots:
     void pictureIsTheClips_data()
     {
         QTest::addColumn<qint64>("start");
+        QTest::addColumn<qint64>("playFor");
         QTest::addColumn<QColor>("colour");
-        QTest::newRow("first clip, red") << qint64(200) << QColor(255, 0, 0);
-        QTest::newRow("second clip, blue") << qint64(2200) << QColor(0, 0, 255);
+        QTest::newRow("first clip, red") << qint64(200) << qint64(600) << QColor(255, 0, 0);
+        QTest::newRow("second clip, blue") << qint64(2200) << qint64(600) << QColor(0, 0, 255);
+        // The second file was opened ahead into the window beneath; it must come to the front.
+        QTest::newRow("played into the second clip, blue")
+            << qint64(1000) << qint64(1800) << QColor(0, 0, 255);
     }
     void pictureIsTheClips()
     {
         QFETCH(qint64, start);
+        QFETCH(qint64, playFor);
         QFETCH(QColor, colour);
         QWidget window;
         window.setStyleSheet("background: rgb(0, 255, 0);"); // anything but the clip colours
@@ -59,7 +64,7 @@ private slots:
 
         QVERIFY(helper.setAvDatas(m_clips, start));
         helper.play();
-        QTRY_VERIFY_WITH_TIMEOUT(helper.curTime() >= start + 600, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(helper.curTime() >= start + playFor, 5000);
         const QImage shot = video->screen()->grabWindow(video->winId()).toImage();
         helper.pause();
         QCOMPARE(shot.size(), QSize(320, 240));
