@@ -96,7 +96,7 @@ public:
 protected:
     void run() override
     {
-        const pa_sample_spec spec{PA_SAMPLE_S16LE, kRate, 1};
+        const pa_sample_spec format{PA_SAMPLE_S16LE, kRate, 1};
         const uint32_t bytesPer10ms = kRate / 100 * 2;
         pa_buffer_attr attr{};
         attr.maxlength = uint32_t(-1);
@@ -106,7 +106,7 @@ protected:
         attr.fragsize = uint32_t(-1);
         int err = 0;
         pa_simple *s = pa_simple_new(nullptr, "bench_record", PA_STREAM_PLAYBACK, "lumora_sink",
-                                     "clicks", &spec, nullptr, &attr, &err);
+                                     "clicks", &format, nullptr, &attr, &err);
         if (!s) {
             m_error = QString::fromUtf8(pa_strerror(err));
             return;
