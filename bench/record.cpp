@@ -255,7 +255,9 @@ int engineChild(int argc, char **argv)
         engine.startRecord();
         std::printf("started %lld\n", monoUs());
         std::fflush(stdout);
-        QTimer::singleShot(kSeconds * 1000, &app, [&]() { engine.stopRecord(); });
+        // A precise timer: a coarse one may fire 5 % early or late, a second either way.
+        QTimer::singleShot(kSeconds * 1000, Qt::PreciseTimer, &app,
+                           [&]() { engine.stopRecord(); });
     });
     poll.start(10);
     engine.setRecordRect(QRect(0, 0, 1920, 1080));
@@ -464,6 +466,9 @@ int main(int argc, char **argv)
                                : temporary.path();
     const QString ours = QDir(folder).filePath("engine.mp4");
     const QString theirs = QDir(folder).filePath("ffmpeg.mp4");
+    // A clip is never given the name of a file already there: clear what an earlier run kept.
+    QFile::remove(ours);
+    QFile::remove(theirs);
     Stage stage;
     QEventLoop settle;
     QTimer::singleShot(1500, &settle, &QEventLoop::quit);
@@ -497,7 +502,7 @@ int main(int argc, char **argv)
     const QList<double> theirOffsets = recorderOffsets(b, their, stage);
     // The two files are not of the same length: the tool stops after exactly kSeconds of
     // input, while our child stops on a timer started when its recording starts, so its file
-    // holds a few hundred milliseconds more. Both the processor time and the frame count are
+    // may hold a little more or less. Both the processor time and the frame count are
     // therefore judged per second of what each file holds; the raw figures are shown too.
     const auto perSecond = [](const Run &run, const FileFigures &f) {
         return f.seconds() > 0 ? run.cpuSeconds / f.seconds() : -1.0;

@@ -114,7 +114,7 @@ bool Mp4Rewrite::rewriteAsRegular(const QString &path)
                     std::rename(QFile::encodeName(temporary).constData(),
                                 QFile::encodeName(path).constData()) == 0;
     if (!ok) {
-        qWarning() << "Mp4Rewrite: keeping the fragmented file" << path;
+        qWarning() << "Mp4Rewrite: keeping the file as it was" << path;
         QFile::remove(temporary);
     }
     return ok;
