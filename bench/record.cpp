@@ -1,8 +1,9 @@
 // bench_record: records 30 s of a 1920x1080 screen area showing moving content, where a white
 // flash and a click in the sound happen together every ~3 s; once with the recording engine
 // and once with the ffmpeg tool doing the same (x11grab + pulse, the same encoder settings).
-// Prints the processor time of both, the frames of both files against 30 per second and the
-// click-to-flash offset in each file; last:
+// Prints the processor time of both, raw and per second of recorded picture, the frames of
+// both files against 30 per second of what each holds and the click-to-flash offset in each
+// file; last:
 //   cpu_vs_ffmpeg=<ratio> frames_ok=<percent> av_offset_ms=<n>
 // Aims: 1.0 or less, 100, 45 or less. Needs an X display and a PulseAudio server with the
 // sink "lumora_sink" and its microphone "lumora_mic" (source scripts/testenv; lumora_start_xvfb;
@@ -23,6 +24,7 @@
 #include <pulse/simple.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QMutex>
 #include <QPainter>
@@ -92,6 +94,9 @@ public:
         return near.empty() ? at : median(near);
     }
     QString error() const { return m_error; }
+    // Clicks before `k` stay silent: the stage sets this to its first flash, so that no click
+    // is heard without its flash. Must be a click not yet written (about a second ahead).
+    void setFirstClick(qint64 k) { m_firstClick = k; }
 
 protected:
     void run() override
@@ -117,7 +122,7 @@ protected:
         while (!m_stop) {
             for (qint16 &v : chunk) {
                 const qint64 inCycle = written % kClickEverySamples;
-                v = written >= kClickEverySamples && inCycle < kRate / 100
+                v = written / kClickEverySamples >= m_firstClick.load() && inCycle < kRate / 100
                         ? qint16(12000 * std::sin(2 * M_PI * 1000.0 * inCycle / kRate))
                         : 0;
                 ++written;
@@ -142,6 +147,7 @@ protected:
 private:
     std::atomic<bool> m_stop{false};
     std::atomic<qint64> m_origin{kUnknown};
+    std::atomic<qint64> m_firstClick{std::numeric_limits<qint64>::max()};
     mutable QMutex m_mutex;
     std::vector<std::pair<qint64, qint64>> m_history;  // (when, origin estimate)
     QString m_error;
@@ -201,8 +207,12 @@ private:
         if (origin == kUnknown)
             return;
         const qint64 now = monoUs();
-        if (m_next == 0)
-            m_next = std::max<qint64>(1, (now - origin) / kFlashEveryUs + 2);
+        if (m_next == 0) {
+            // The first click at least a second ahead, well beyond what the track has written;
+            // the ones before it are not sounded, having no flash.
+            m_next = std::max<qint64>(1, (now + 1000000 - origin) / kFlashEveryUs + 1);
+            m_track.setFirstClick(m_next);
+        }
         const qint64 due = origin + m_next * kClickEverySamples * 1000000 / kRate;
         if (!m_white && now >= due) {
             m_white = true;
@@ -245,7 +255,9 @@ int engineChild(int argc, char **argv)
         engine.startRecord();
         std::printf("started %lld\n", monoUs());
         std::fflush(stdout);
-        QTimer::singleShot(kSeconds * 1000, &app, [&]() { engine.stopRecord(); });
+        // A precise timer: a coarse one may fire 5 % early or late, a second either way.
+        QTimer::singleShot(kSeconds * 1000, Qt::PreciseTimer, &app,
+                           [&]() { engine.stopRecord(); });
     });
     poll.start(10);
     engine.setRecordRect(QRect(0, 0, 1920, 1080));
@@ -305,6 +317,8 @@ struct FileFigures
     double largestGap = 0;  // between successive pictures, in seconds
     QList<double> flashes;  // midway between the last dark and the first white picture
     QList<double> clicks;   // where a click begins
+    // Length of the recorded picture: from the first picture to the end of the last.
+    double seconds() const { return frames > 0 ? lastFrame - firstFrame + 1.0 / 30 : 0; }
 };
 
 FileFigures measure(const QString &path)
@@ -413,15 +427,29 @@ double medianAbs(QList<double> v)
     return std::fabs(v.at(v.size() / 2));
 }
 
-void printFile(const char *name, const FileFigures &f, const QList<double> &offsets)
+void printFile(const char *name, const FileFigures &f, const QList<double> &offsets,
+               const Run &run, const Stage &stage)
 {
+    std::printf("%s: stage flashed at", name);
+    for (const Stage::Flash &s : stage.flashes()) {
+        const double at = (s.shownUs - run.startedUs) / 1e6;
+        if (at >= -0.5 && at <= f.seconds() + 0.5)
+            std::printf(" %.2f", at);
+    }
+    std::printf(" s (about)\n");
     std::printf("%s: pictures from %.3f to %.3f s, largest gap %.0f ms\n", name, f.firstFrame,
                 f.lastFrame, f.largestGap * 1000);
     std::printf("%s: %d frames, %lld flashes, %lld clicks, offsets (click - flash, ms):", name,
                 f.frames, qint64(f.flashes.size()), qint64(f.clicks.size()));
     for (double o : offsets)
         std::printf(" %.0f", o);
-    std::printf("\n");
+    std::printf("\n%s: flashes at", name);
+    for (double t : f.flashes)
+        std::printf(" %.2f", t);
+    std::printf(" s, clicks at");
+    for (double t : f.clicks)
+        std::printf(" %.2f", t);
+    std::printf(" s\n");
 }
 
 } // namespace
@@ -431,9 +459,16 @@ int main(int argc, char **argv)
     if (argc > 2 && qstrcmp(argv[1], "--engine") == 0)
         return engineChild(argc, argv);
     QApplication app(argc, argv);
-    QTemporaryDir dir;
-    const QString ours = dir.filePath("engine.mp4");
-    const QString theirs = dir.filePath("ffmpeg.mp4");
+    // --keep DIR leaves both files in DIR for a closer look.
+    QTemporaryDir temporary;
+    const QString folder = argc > 2 && qstrcmp(argv[1], "--keep") == 0
+                               ? QString::fromLocal8Bit(argv[2])
+                               : temporary.path();
+    const QString ours = QDir(folder).filePath("engine.mp4");
+    const QString theirs = QDir(folder).filePath("ffmpeg.mp4");
+    // A clip is never given the name of a file already there: clear what an earlier run kept.
+    QFile::remove(ours);
+    QFile::remove(theirs);
     Stage stage;
     QEventLoop settle;
     QTimer::singleShot(1500, &settle, &QEventLoop::quit);
@@ -465,17 +500,35 @@ int main(int argc, char **argv)
     const FileFigures b = measure(theirs);
     const QList<double> ourOffsets = recorderOffsets(a, our, stage);
     const QList<double> theirOffsets = recorderOffsets(b, their, stage);
-    const int expected = 30 * kSeconds;
+    // The two files are not of the same length: the tool stops after exactly kSeconds of
+    // input, while our child stops on a timer started when its recording starts, so its file
+    // may hold a little more or less. Both the processor time and the frame count are
+    // therefore judged per second of what each file holds; the raw figures are shown too.
+    const auto perSecond = [](const Run &run, const FileFigures &f) {
+        return f.seconds() > 0 ? run.cpuSeconds / f.seconds() : -1.0;
+    };
+    const auto framesDue = [](const FileFigures &f) { return int(std::lround(f.seconds() * 30)); };
     std::printf("stage: %lld flashes, latest repaint %.1f ms after its click\n",
                 qint64(stage.flashes().size()), lateMax / 1000.0);
-    std::printf("engine: cpu %.2f s, frames %d of %d\n", our.cpuSeconds, a.frames, expected);
-    std::printf("ffmpeg: cpu %.2f s, frames %d of %d\n", their.cpuSeconds, b.frames, expected);
-    printFile("engine file", a, ourOffsets);
-    printFile("ffmpeg file", b, theirOffsets);
+    std::printf("engine: cpu %.2f s for %.3f s recorded (%.3f s per second), frames %d of %d "
+                "(%d for %d s)\n",
+                our.cpuSeconds, a.seconds(), perSecond(our, a), a.frames, framesDue(a),
+                30 * kSeconds, kSeconds);
+    std::printf("ffmpeg: cpu %.2f s for %.3f s recorded (%.3f s per second), frames %d of %d "
+                "(%d for %d s)\n",
+                their.cpuSeconds, b.seconds(), perSecond(their, b), b.frames, framesDue(b),
+                30 * kSeconds, kSeconds);
+    printFile("engine file", a, ourOffsets, our, stage);
+    printFile("ffmpeg file", b, theirOffsets, their, stage);
     std::printf("ffmpeg tool's click-to-flash offset: %.0f ms\n", medianAbs(theirOffsets));
-    std::printf("cpu_vs_ffmpeg=%.2f frames_ok=%d av_offset_ms=%d\n",
-                their.cpuSeconds > 0 ? our.cpuSeconds / their.cpuSeconds : -1.0,
-                int(std::lround(100.0 * std::min(a.frames, expected) / expected)),
+    std::printf("raw cpu ratio (whole runs): %.2f\n",
+                their.cpuSeconds > 0 ? our.cpuSeconds / their.cpuSeconds : -1.0);
+    const double ratio = perSecond(our, a) > 0 && perSecond(their, b) > 0
+                             ? perSecond(our, a) / perSecond(their, b)
+                             : -1.0;
+    const int due = framesDue(a);
+    std::printf("cpu_vs_ffmpeg=%.2f frames_ok=%d av_offset_ms=%d\n", ratio,
+                due > 0 ? int(std::lround(100.0 * std::min(a.frames, due) / due)) : 0,
                 ourOffsets.isEmpty() ? -1 : int(std::lround(medianAbs(ourOffsets))));
     return 0;
 }

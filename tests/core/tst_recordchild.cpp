@@ -4,6 +4,7 @@
 #include "core/project/projectdata.h"
 #include "core/record/screenrecord.h"
 #include "support/mediainspect.h"
+#include "support/mp4boxes.h"
 #include "support/testtone.h"
 
 #include <QApplication>
@@ -195,6 +196,9 @@ void TestRecordChild::killedRecordingStillPlays()
     const ChildRun run = runChild({file, "0"}, childEnvironment(), 5000);
     QCOMPARE(run.status, QProcess::CrashExit);
     QVERIFY(run.lines.contains("recording"));
+    // Never finished: the file is still the fragmented one as written.
+    QVERIFY2(Mp4Boxes::topLevel(file).contains("moof"),
+             qPrintable(Mp4Boxes::topLevel(file).join(' ')));
     const MediaInspect::Info info = MediaInspect::probe(file);
     QVERIFY(info.opened);
     QVERIFY2(info.video.endSec >= 4.0 && info.video.endSec <= 5.3,

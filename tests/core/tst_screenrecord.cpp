@@ -4,6 +4,7 @@
 #include "core/project/projectdata.h"
 #include "core/record/screenrecord.h"
 #include "support/mediainspect.h"
+#include "support/mp4boxes.h"
 #include "support/testtone.h"
 
 #include <QApplication>
@@ -207,8 +208,17 @@ void TestScreenRecord::recordsColoursAndSound()
     pause(1000);
     QVERIFY(stopAndWait(engine));
 
+    // A normally stopped file has been rewritten with one index at the end: no fragments,
+    // and nothing left behind in the folder.
+    const QStringList boxes = Mp4Boxes::topLevel(clip.filePath);
+    QVERIFY2(boxes.contains("moov") && boxes.contains("mdat") && !boxes.contains("moof"),
+             qPrintable(boxes.join(' ')));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QFileInfo(clip.filePath).fileName()});
     const MediaInspect::Info info = MediaInspect::probe(clip.filePath);
     QVERIFY(info.opened);
+    QVERIFY2(qAbs(info.durationSec - info.video.endSec) <= 0.05,
+             qPrintable(QString("%1 %2").arg(info.durationSec).arg(info.video.endSec)));
     QCOMPARE(info.video.codec, QString("h264"));
     QCOMPARE(QSize(info.video.width, info.video.height), QSize(1364, 768));
     QCOMPARE(info.audio.codec, QString("aac"));

@@ -1,5 +1,7 @@
 #include "core/record/outfilewriter.h"
 
+#include "core/record/mp4rewrite.h"
+
 extern "C" {
 #include <libavutil/mathematics.h>
 #include <libavutil/opt.h>
@@ -151,12 +153,7 @@ void ScreenRecord::OutFileWriter::writeFinished(OutStreamType type, const Projec
     if (m_outputContext && m_error >= 0)
         writePacket(nullptr);
 
-    const qint64 duration = videoDurationMs();
-    m_avData.duration = duration;
-    m_avData.endTime = duration;
-    if (update)
-        update(m_avData);
-
+    bool complete = false;
     if (m_outputContext) {
         if (m_error >= 0) {
             const int ret = av_write_trailer(m_outputContext.get());
@@ -174,7 +171,22 @@ void ScreenRecord::OutFileWriter::writeFinished(OutStreamType type, const Projec
         }
         m_outputContext.reset();
         qInfo() << "关闭视频输出io";
+        complete = m_error >= 0;
     }
+    // A complete file is rewritten with one index (a stream copy, quick next to the
+    // recording); the fragmented file stays when that fails. Its length is then read from the
+    // file as it finally is, the written pictures' end being the fallback.
+    qint64 duration = videoDurationMs();
+    if (complete) {
+        Mp4Rewrite::rewriteAsRegular(m_avData.filePath);
+        const qint64 measured = Mp4Rewrite::videoDurationMs(m_avData.filePath);
+        if (measured > 0)
+            duration = measured;
+    }
+    m_avData.duration = duration;
+    m_avData.endTime = duration;
+    if (update)
+        update(m_avData);
     m_WriteFinished = true;
     qInfo() << "文件时长:" << duration;
 }

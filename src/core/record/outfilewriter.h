@@ -3,8 +3,8 @@
 // (stream 0 picture, stream 1 sound), rescales them to the file's time bases so that each
 // stream starts at 0, and writes them as a fragmented MP4 whose fragments last at most half a
 // second: everything up to the last fragment survives if the program dies. When both streams
-// have ended it measures the picture's length, reports it for the project's clips and closes
-// the file.
+// have ended it closes the file, rewrites it as a regular MP4 when it was written without
+// error, and reports the picture's length in the final file for the project's clips.
 //
 // Not thread-safe: the engine calls it under its writer mutex, from the encoder threads.
 #include "core/record/screenrecord.h"
@@ -14,8 +14,8 @@
 class ScreenRecord::OutFileWriter
 {
 public:
-    // Called with the finished clip record (duration and endTime set) before the file is
-    // closed; the engine carries the change into the project on the main thread.
+    // Called with the finished clip record (duration and endTime set) once the file is
+    // final; the engine carries the change into the project on the main thread.
     using ProjectUpdate = std::function<void(const AVData &clip)>;
 
     OutFileWriter() = default;

@@ -1,0 +1,92 @@
+// Rewriting a finished fragmented recording as a regular MP4: the streams come through
+// unchanged, and whenever the rewrite cannot be done the original file is left as it was.
+#include "core/record/mp4rewrite.h"
+#include "support/mediainspect.h"
+#include "support/mp4boxes.h"
+#include "support/testmedia.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestMp4Rewrite : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void rewritesOrKeepsTheFile_data()
+    {
+        QTest::addColumn<QString>("input");  // "fragmented", "garbage" or "missing"
+        QTest::addColumn<bool>("blockTemporary");
+        QTest::addColumn<bool>("rewritten");
+        QTest::newRow("fragmented recording") << "fragmented" << false << true;
+        QTest::newRow("temporary name taken") << "fragmented" << true << false;
+        QTest::newRow("not a media file") << "garbage" << false << false;
+        QTest::newRow("file gone") << "missing" << false << false;
+    }
+
+    void rewritesOrKeepsTheFile()
+    {
+        QFETCH(QString, input);
+        QFETCH(bool, blockTemporary);
+        QFETCH(bool, rewritten);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("录课 1.mp4");
+        if (input == "fragmented") {
+            QString error;
+            QVERIFY2(TestMedia::ffmpeg({"-f", "lavfi", "-i", "testsrc=size=320x240:rate=30",
+                                        "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100",
+                                        "-t", "2", "-c:v", "libx264", "-g", "15", "-c:a", "aac",
+                                        "-movflags", "+empty_moov+default_base_moof",
+                                        "-frag_duration", "500000", path},
+                                       &error),
+                     qPrintable(error));
+            QVERIFY(Mp4Boxes::topLevel(path).contains("moof"));
+        } else if (input == "garbage") {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray(4096, 'x'));
+        }
+        const QString temporary = dir.filePath(".录课 1.mp4.rewrite.mp4");
+        if (blockTemporary)
+            QVERIFY(QDir(dir.path()).mkdir(QFileInfo(temporary).fileName()));
+        const QByteArray before = contents(path);
+        const MediaInspect::Info was = MediaInspect::probe(path);
+        const QStringList entries = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden |
+                                                         QDir::NoDotAndDotDot);
+
+        QCOMPARE(Mp4Rewrite::rewriteAsRegular(path), rewritten);
+
+        // Nothing is left behind or lost in the folder.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 entries);
+        if (!rewritten) {
+            QCOMPARE(contents(path), before);
+            QCOMPARE(Mp4Rewrite::videoDurationMs(path) > 0, input == "fragmented");
+            return;
+        }
+        const QStringList boxes = Mp4Boxes::topLevel(path);
+        QVERIFY2(boxes.contains("moov") && !boxes.contains("moof"), qPrintable(boxes.join(' ')));
+        const MediaInspect::Info now = MediaInspect::probe(path);
+        QCOMPARE(now.video.packets, was.video.packets);
+        QCOMPARE(now.audio.packets, was.audio.packets);
+        QVERIFY(qAbs(now.video.endSec - was.video.endSec) < 0.001);
+        QVERIFY(qAbs(now.audio.endSec - was.audio.endSec) < 0.001);
+        QCOMPARE(Mp4Rewrite::videoDurationMs(path), qint64(2000));
+        QCOMPARE(MediaInspect::pictures(path).size(), 60);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMp4Rewrite)
+#include "tst_mp4rewrite.moc"
