@@ -4,6 +4,8 @@
 // command ends; without it the sequence plays to its end. Prints how far the reported
 // timeline time strayed from the wall clock.
 #include "core/project/avdata.h"
+#include "support/cliplist.h"
+#include "support/testmedia.h"
 #include "ui/editor/playhelper.h"
 #include "ui/editor/vlcmediaplayer.h"
 #include "ui/editor/vlcwidgetvideo.h"
@@ -12,7 +14,6 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPixmap>
-#include <QProcess>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -23,34 +24,14 @@ namespace {
 
 bool makeClip(const QString &path, const QString &source, int seconds)
 {
-    QProcess p;
-    p.start("ffmpeg", {"-y",       "-v",
-                       "error",    "-nostdin",
-                       "-f",       "lavfi",
-                       "-i",       QStringLiteral("%1=size=640x360:rate=25").arg(source),
-                       "-f",       "lavfi",
-                       "-i",       "sine=frequency=440:sample_rate=44100",
-                       "-t",       QString::number(seconds),
-                       "-c:v",     "libx264",
-                       "-preset",  "ultrafast",
-                       "-pix_fmt", "yuv420p",
-                       "-c:a",     "aac",
-                       "-ac",      "2",
-                       path});
-    return p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    return TestMedia::makeClip(path, seconds, QSize(640, 360), true, 25, source);
 }
 
 AVData clip(const QString &path, qint64 durationMs, qint64 beginMs, qint64 endMs)
 {
-    AVData d;
-    d.filePath = path;
-    d.fileName = path.section('/', -1);
-    d.title = d.fileName;
-    d.duration = durationMs;
+    AVData d = ClipList::clip(path, durationMs, beginMs, endMs);
     d.videoWidth = 640;
     d.videoHeight = 360;
-    d.beginTime = beginMs;
-    d.endTime = endMs;
     return d;
 }
 
@@ -80,12 +61,8 @@ int main(int argc, char **argv)
         return 1;
     }
     // The second clip uses the span 1 s .. 4 s of its file, so its middle is at 4.5 s.
-    QList<AVData> clips{clip(a, 3000, 0, 3000), clip(b, 4000, 1000, 4000), clip(c, 3000, 0, 3000)};
-    qint64 position = 0;
-    for (AVData &d : clips) {
-        d.position = position;
-        position += d.length();
-    }
+    const QList<AVData> clips = ClipList::laidOut(
+        {clip(a, 3000, 0, 3000), clip(b, 4000, 1000, 4000), clip(c, 3000, 0, 3000)});
     const qint64 middleOfSecond = clips[1].position + clips[1].length() / 2;
 
     QWidget window;
