@@ -137,8 +137,10 @@ Result TestPackage::isolated(const QStringList &arguments, bool readOnlyRoot, bo
 void TestPackage::initTestCase()
 {
     QVERIFY(m_tmp.isValid());
-    m_build = QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../package");
-    const Result built = run(QStringLiteral(LUMORA_SOURCE_DIR "/scripts/package"), {m_build},
+    // The build folder scripts/package uses by default, so that a package made before is
+    // brought up to date rather than built anew.
+    m_build = QStringLiteral(LUMORA_SOURCE_DIR "/build/package");
+    const Result built = run(QStringLiteral(LUMORA_SOURCE_DIR "/scripts/package"), {},
                              QProcessEnvironment::systemEnvironment(), QString(), 40 * 60 * 1000);
     QVERIFY2(built.code == 0, qPrintable(built.out.right(3000) + built.err.right(3000)));
     m_deb = built.out.trimmed().section('\n', -1);
