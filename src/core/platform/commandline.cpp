@@ -145,14 +145,17 @@ QString CommandLine::helpText() const
     text += helpRow(QStringLiteral("2"), tr("命令行有误，或课件无法打开、读取或导出；\n"
                                             "标准错误上有一行说明。"));
     text += helpRow(QStringLiteral("130"), tr("导出被 Ctrl-C 或 SIGTERM 取消，输出文件已删除。"));
-    text += tr("  程序出错崩溃时，先写下错误报告 testcrash.log，再因同一信号结束。\n");
+    text += helpRow(tr("128+信号"), tr("程序出错崩溃：先写下错误报告 testcrash.log，\n"
+                                     "再因同一信号结束。"));
     text += QLatin1Char('\n') + tr("文件：") + QLatin1Char('\n');
-    text += tr("  从可写的程序文件夹（构建目录或便携副本）运行时，conf.ini、data/、cache/、\n"
-               "  testcrash.log 和 dump/ 都在程序文件夹中。安装后的程序使用：\n");
-    text += helpRow(QStringLiteral("~/.config/lumora/"), tr("conf.ini（或 $XDG_CONFIG_HOME/lumora/）"));
-    text += helpRow(QStringLiteral("~/.local/share/lumora/"),
-                    tr("data/、testcrash.log、dump/\n（或 $XDG_DATA_HOME/lumora/）"));
-    text += helpRow(QStringLiteral("~/.cache/lumora/"), tr("cache/（或 $XDG_CACHE_HOME/lumora/）"));
+    text += helpRow(QStringLiteral("conf.ini"), tr("设置。安装后的程序放在 ~/.config/lumora/\n"
+                                                   "（或 $XDG_CONFIG_HOME/lumora/）。"));
+    text += helpRow(tr("data/、testcrash.log、dump/"),
+                    tr("课件的工作文件夹和错误报告。安装后的程序放在\n"
+                       "~/.local/share/lumora/（或 $XDG_DATA_HOME/lumora/）。"));
+    text += helpRow(QStringLiteral("cache/"), tr("课件封面等缓存。安装后的程序放在 ~/.cache/lumora/\n"
+                                                 "（或 $XDG_CACHE_HOME/lumora/）。"));
+    text += tr("从可写的程序文件夹（构建目录或便携副本）运行时，这些都在程序文件夹中。\n");
     return text;
 }
 
