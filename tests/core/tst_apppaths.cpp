@@ -19,17 +19,19 @@ private slots:
     void decide_data()
     {
         QTest::addColumn<bool>("installed");
-        QTest::addColumn<QStringList>("environment");  // NAME=VALUE
-        QTest::addColumn<QStringList>("expected");     // config, data, cache
+        QTest::addColumn<QStringList>("environment"); // NAME=VALUE
+        QTest::addColumn<QStringList>("expected");    // config, data, cache
 
         QTest::newRow("build tree ignores XDG")
             << false << QStringList{"XDG_CONFIG_HOME=/x/c", "XDG_DATA_HOME=/x/d"}
             << QStringList{"/opt/app", "/opt/app", "/opt/app"};
         QTest::newRow("installed, defaults")
             << true << QStringList{}
-            << QStringList{"/home/t/.config/lumora", "/home/t/.local/share/lumora", "/home/t/.cache/lumora"};
+            << QStringList{"/home/t/.config/lumora", "/home/t/.local/share/lumora",
+                           "/home/t/.cache/lumora"};
         QTest::newRow("installed, variables")
-            << true << QStringList{"XDG_CONFIG_HOME=/x/c/", "XDG_DATA_HOME=/x/d", "XDG_CACHE_HOME=/x/k"}
+            << true
+            << QStringList{"XDG_CONFIG_HOME=/x/c/", "XDG_DATA_HOME=/x/d", "XDG_CACHE_HOME=/x/k"}
             << QStringList{"/x/c/lumora", "/x/d/lumora", "/x/k/lumora"};
         QTest::newRow("installed, empty and relative variables are ignored")
             << true << QStringList{"XDG_CONFIG_HOME=", "XDG_DATA_HOME=rel/d", "XDG_CACHE_HOME=/x/k"}
@@ -59,7 +61,8 @@ private slots:
         QVERIFY(!AppPaths::isInstalled(bin));
         QVERIFY(!AppPaths::isInstalled(prefix.path()));
         QVERIFY(QDir(prefix.path()).mkpath("share/applications"));
-        QFile entry(prefix.filePath(QStringLiteral("share/applications/") + AppPaths::kDesktopEntryName));
+        QFile entry(
+            prefix.filePath(QStringLiteral("share/applications/") + AppPaths::kDesktopEntryName));
         QVERIFY(entry.open(QIODevice::WriteOnly));
         entry.close();
         QVERIFY(AppPaths::isInstalled(bin));

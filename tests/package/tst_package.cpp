@@ -83,7 +83,7 @@ QStringList filesBelow(const QString &dir)
     return files;
 }
 
-}  // namespace
+} // namespace
 
 class TestPackage : public QObject
 {
@@ -105,11 +105,11 @@ private:
     QString installed(const QString &relative) const { return m_root + "/usr/" + relative; }
 
     QTemporaryDir m_tmp;
-    QString m_build;  // Release build tree of the package
+    QString m_build; // Release build tree of the package
     QString m_deb;
-    QString m_root;   // the package unpacked
+    QString m_root; // the package unpacked
     QString m_home, m_xdg, m_work, m_scratch;
-    QString m_lesson;  // a packed project with one clip
+    QString m_lesson; // a packed project with one clip
 };
 
 Result TestPackage::isolated(const QStringList &arguments, bool readOnlyRoot, bool display,
@@ -124,7 +124,7 @@ Result TestPackage::isolated(const QStringList &arguments, bool readOnlyRoot, bo
     if (!display) {
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
-        env.insert("QT_QPA_PLATFORM", "no-such-platform");  // any window-system use would abort
+        env.insert("QT_QPA_PLATFORM", "no-such-platform"); // any window-system use would abort
     }
     QStringList all;
     if (readOnlyRoot)
@@ -197,9 +197,9 @@ void TestPackage::shippedFiles()
     // Run-time dependencies: the libraries found by dpkg-shlibdeps and the tools it starts.
     const Result fields = run("dpkg-deb", {"-f", m_deb, "Depends", "Recommends"});
     QCOMPARE(fields.code, 0);
-    for (const QString &needed : QStringList
-         {"Depends: ffmpeg, vlc-plugin-base, ", "libqt6widgets6", "libavformat59", "libvlc5",
-          "Recommends: libreoffice-impress, fonts-noto-cjk"})
+    for (const QString &needed :
+         QStringList{"Depends: ffmpeg, vlc-plugin-base, ", "libqt6widgets6", "libavformat59",
+                     "libvlc5", "Recommends: libreoffice-impress, fonts-noto-cjk"})
         QVERIFY2(fields.out.contains(needed), qPrintable(needed + "\n" + fields.out));
 
     const QString desktop = installed("share/applications/" + kAppId + ".desktop");
@@ -217,12 +217,14 @@ void TestPackage::shippedFiles()
     // The icon at every size the theme is given, made from the logo.
     const QImage logo(QStringLiteral(LUMORA_SOURCE_DIR "/resources/images/logo.png"));
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-        const QImage icon(installed(QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(kAppId)));
+        const QImage icon(installed(
+            QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(kAppId)));
         QCOMPARE(icon.size(), QSize(size, size));
         // The middle of the logo's orange square keeps its colour.
         const QColor middle = icon.pixelColor(size / 8, size / 2);
         const QColor expected = logo.pixelColor(32, 128);
-        QVERIFY2(qAbs(middle.red() - expected.red()) < 24 && qAbs(middle.green() - expected.green()) < 24,
+        QVERIFY2(qAbs(middle.red() - expected.red()) < 24 &&
+                     qAbs(middle.green() - expected.green()) < 24,
                  qPrintable(QString::number(size)));
     }
 
@@ -238,7 +240,8 @@ void TestPackage::shippedFiles()
     QCOMPARE(run("update-desktop-database", {share + "/applications"}).code, 0);
     QFile cache(share + "/applications/mimeinfo.cache");
     QVERIFY(cache.open(QIODevice::ReadOnly));
-    QVERIFY(QString::fromUtf8(cache.readAll()).contains("application/x-lumora-project=" + kAppId + ".desktop;"));
+    QVERIFY(QString::fromUtf8(cache.readAll())
+                .contains("application/x-lumora-project=" + kAppId + ".desktop;"));
     qputenv("XDG_DATA_DIRS", (share + ":/usr/share").toUtf8());
     const QMimeType type = QMimeDatabase().mimeTypeForFile(m_lesson);
     QCOMPARE(type.name(), QString("application/x-lumora-project"));
@@ -250,8 +253,9 @@ void TestPackage::shippedFiles()
     env.insert("MANWIDTH", "100");
     const Result manual = run("man", {"-l", installed("share/man/man1/lumora_record.1.gz")}, env);
     QCOMPARE(manual.code, 0);
-    for (const QString &text : QStringList{"lumora_record - 录制与编辑课程", "--export <课件.lsn> <输出.mp4>",
-                                "退出状态：", "130    导出被 Ctrl-C"})
+    for (const QString &text :
+         QStringList{"lumora_record - 录制与编辑课程", "--export <课件.lsn> <输出.mp4>",
+                     "退出状态：", "130    导出被 Ctrl-C"})
         QVERIFY2(manual.out.contains(text), qPrintable(text + "\n" + manual.out));
 }
 
@@ -300,7 +304,8 @@ void TestPackage::userFolders()
     QFETCH(bool, installedCopy);
     QDir(m_xdg).removeRecursively();
     QVERIFY(QDir().mkpath(m_xdg));
-    const QString program = installedCopy ? installed("bin/lumora_record") : m_build + "/lumora_record";
+    const QString program =
+        installedCopy ? installed("bin/lumora_record") : m_build + "/lumora_record";
     const QString configFolder = installedCopy ? m_xdg + "/config/lumora" : m_build;
     const QString dataFolder = installedCopy ? m_xdg + "/data/lumora" : m_build;
     const QString conf = configFolder + "/conf.ini";
@@ -328,8 +333,9 @@ void TestPackage::userFolders()
     const Result crashed = isolated({"bash", "-c", script, "crash", program, m_lesson, conf},
                                     installedCopy, true, 180000);
     QVERIFY2(crashed.out.contains("status 139\n"), qPrintable(crashed.out + crashed.err));
-    QVERIFY2(crashed.out.contains(QStringLiteral("viewer %1 --crash-report %2 ").arg(program, report)),
-             qPrintable(crashed.out));
+    QVERIFY2(
+        crashed.out.contains(QStringLiteral("viewer %1 --crash-report %2 ").arg(program, report)),
+        qPrintable(crashed.out));
 
     QSettings settings(conf, QSettings::IniFormat);
     QCOMPARE(settings.value("recent_files").toStringList(), QStringList{m_lesson});
@@ -344,7 +350,8 @@ void TestPackage::userFolders()
         QCOMPARE(listing(m_root), rootBefore);
     } else {
         for (const char *kind : {"config", "data", "cache"})
-            QVERIFY(!QFileInfo::exists(QStringLiteral("%1/%2/lumora").arg(m_xdg, QLatin1String(kind))));
+            QVERIFY(
+                !QFileInfo::exists(QStringLiteral("%1/%2/lumora").arg(m_xdg, QLatin1String(kind))));
     }
 }
 
