@@ -23,6 +23,11 @@ bool xdotool(const QStringList &args)
 
 bool moveTo(QPoint p)
 {
+    // "--sync" waits for a movement, and there is none to the point the pointer is at.
+    static QPoint last(-1, -1);
+    if (p == last)
+        return true;
+    last = p;
     return xdotool({"mousemove", "--sync", QString::number(p.x()), QString::number(p.y())});
 }
 

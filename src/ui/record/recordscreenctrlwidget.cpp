@@ -13,7 +13,9 @@ RecordScreenCtrlWidget::RecordScreenCtrlWidget(QWidget *parent) : QWidget(parent
 {
     setObjectName("record_screen_ctrl_widget");
     setFixedSize(706, 80);
-    setAttribute(Qt::WA_TranslucentBackground);
+    // Flat buttons on the dark bar: without a border rule the desktop style draws a bevel
+    // from the transparent button colour, which comes out black.
+    setStyleSheet("QToolButton { border: none; }");
 
     auto *layout = new QHBoxLayout(this);
     layout->setSpacing(0);
