@@ -16,6 +16,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QPainterPath>
 #include <QScreen>
 #include <QUndoGroup>
 
@@ -162,7 +163,10 @@ QRegion RecordScreenWidget::frameRegion() const
 void RecordScreenWidget::updateMask()
 {
     QRegion shape = frameRegion();
-    shape += m_ctrlWidget->geometry();
+    // The bar's rounded corners: without a compositing manager the corners would be black.
+    QPainterPath bar;
+    bar.addRoundedRect(QRectF(m_ctrlWidget->geometry()), 7, 7);
+    shape += QRegion(bar.toFillPolygon().toPolygon());
     if (!m_countDown->isHidden())
         shape += QRegion(m_countDown->geometry(), QRegion::Ellipse);
     if (m_composited && m_canvas->drawEnabled())
