@@ -10,7 +10,9 @@
 #include "ui/record/recordscreenctrlwidget.h"
 #include "ui/record/x11desktop.h"
 
+#include <QCloseEvent>
 #include <QCursor>
+#include <QToolButton>
 #include <QDateTime>
 #include <QDebug>
 #include <QEvent>
@@ -186,6 +188,18 @@ void RecordScreenWidget::paintEvent(QPaintEvent *)
     QPainter painter(this);
     for (const QRect &r : frameRegion())
         painter.fillRect(r, kFrameColour);
+}
+
+void RecordScreenWidget::closeEvent(QCloseEvent *event)
+{
+    if (m_finished) {
+        QWidget::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    const ScreenRecord::RecordState state = m_recorder->state();
+    if (state == ScreenRecord::Recording || state == ScreenRecord::Paused)
+        m_ctrlWidget->stopButton()->click();
 }
 
 void RecordScreenWidget::finish(bool failed)

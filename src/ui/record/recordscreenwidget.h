@@ -60,6 +60,9 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    // A close asked for from outside (the window manager) ends the recording the way the stop
+    // button does; the window closes once the file is finished.
+    void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
