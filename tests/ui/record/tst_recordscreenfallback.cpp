@@ -7,6 +7,7 @@
 #include "core/record/screenrecord.h"
 #include "support/mediareadback.h"
 #include "support/privatedesktop.h"
+#include "support/screenpixels.h"
 #include "support/x11windows.h"
 #include "support/xpointer.h"
 #include "ui/board/boardtoolswidget.h"
@@ -50,22 +51,6 @@ protected:
     void mousePressEvent(QMouseEvent *) override { ++presses; }
 };
 
-bool near(const QColor &c, const QColor &target, int tolerance)
-{
-    return std::abs(c.red() - target.red()) <= tolerance &&
-           std::abs(c.green() - target.green()) <= tolerance &&
-           std::abs(c.blue() - target.blue()) <= tolerance;
-}
-
-template <typename F> bool waitUntil(F ready, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!ready() && clock.elapsed() < ms)
-        QTest::qWait(20);
-    return ready();
-}
-
 // The X server's pixels of a point of the (scaled) desktop.
 QPoint server(const QPoint &logical)
 {
@@ -77,13 +62,9 @@ QPoint centreOf(const QWidget *widget)
     return server(widget->mapToGlobal(widget->rect().center()));
 }
 
-// The whole X screen in its own pixels.
-QImage desktop()
-{
-    return QGuiApplication::primaryScreen()->grabWindow(0).toImage();
-}
-
 } // namespace
+
+using namespace ScreenPixels;
 
 class TestRecordScreenFallback : public QObject
 {
