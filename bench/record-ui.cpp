@@ -1,17 +1,17 @@
 // bench_record-ui: what the screen recording window costs on top of the recording engine.
-// On a private desktop with a window manager and a compositing manager, over a screen of
-// moving bars, records a 1280x720 area for 30 s twice, each in a child process: once through
+// On the test desktop (a window manager and a compositing manager), over a screen of moving
+// bars, records a 1280x720 area for 30 s twice, each in a child process: once through
 // the recording window (count-down, control bar, and a pen stroke drawn all the time with
 // synthetic pointer events on its canvas), once with the engine alone. Prints the processor
 // time of both, raw and per second of recorded picture, and the frames of both against 30 per
 // second; last:
 //   ui_overhead=<cpu ratio, window / engine> frames_ok=<percent of the window's frames>
-// Aims: 1.15 or less and 100. Needs a PulseAudio server with the test microphone (source
-// scripts/testenv; lumora_start_pulse); bench/record-ui does that.
+// Aims: 1.15 or less and 100. Needs the test desktop and sound server (scripts/testenv;
+// lumora_start_env); bench/record-ui starts them.
 #include "core/project/projectdata.h"
 #include "core/record/screenrecord.h"
 #include "support/mediareadback.h"
-#include "support/privatedesktop.h"
+#include "support/testdisplay.h"
 #include "ui/board/boardcanvas.h"
 #include "ui/board/boardtoolswidget.h"
 #include "ui/board/countdownwidget.h"
@@ -253,12 +253,11 @@ int main(int argc, char **argv)
         return engineChild(argc, argv);
     if (argc > 2 && qstrcmp(argv[1], "--window") == 0)
         return windowChild(argc, argv);
-    PrivateDesktop desktop(PrivateDesktop::WithCompositor);
-    if (!desktop.isReady()) {
-        std::fprintf(stderr, "%s\n", qPrintable(desktop.error()));
+    QApplication app(argc, argv);
+    if (!TestDisplay::hasCompositor()) {
+        std::fprintf(stderr, "no compositing manager on the display: run bench/record-ui\n");
         return 1;
     }
-    QApplication app(argc, argv);
     QTemporaryDir temporary;
     const QString engineDir = temporary.filePath("engine");
     const QString windowDir = temporary.filePath("window");

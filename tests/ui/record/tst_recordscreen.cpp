@@ -1,5 +1,5 @@
-// Recording a screen area as a teacher does it, on a private desktop with a window manager and
-// a compositing manager: the area chosen with the real pointer, the recording window's
+// Recording a screen area as a teacher does it, on the test desktop (a window manager and a
+// compositing manager): the area chosen with the real pointer, the recording window's
 // count-down, pen, pause, resume and stop, what ends up in the project and in the file, and a
 // recorder failure. The selection itself is in tst_recordscreenselect, the desktop without a
 // compositing manager in tst_recordscreenfallback.
@@ -7,8 +7,8 @@
 #include "core/record/screenrecord.h"
 #include "support/cliplist.h"
 #include "support/mediareadback.h"
-#include "support/privatedesktop.h"
 #include "support/screenpixels.h"
+#include "support/testdisplay.h"
 #include "support/testmedia.h"
 #include "support/xpointer.h"
 #include "ui/board/boardcanvas.h"
@@ -90,7 +90,7 @@ private slots:
         QFile style(":/style.qss");
         QVERIFY(style.open(QIODevice::ReadOnly));
         qApp->setStyleSheet(QString::fromUtf8(style.readAll()));
-        QVERIFY(DesktopState::hasCompositor());
+        QVERIFY(TestDisplay::hasCompositor());
         QCOMPARE(QGuiApplication::primaryScreen()->geometry(), QRect(0, 0, 1920, 1080));
     }
 
@@ -300,16 +300,5 @@ void TestRecordScreen::failureRestoresClipList()
     box->close();
 }
 
-int main(int argc, char **argv)
-{
-    PrivateDesktop desktop(PrivateDesktop::WithCompositor);
-    if (!desktop.isReady()) {
-        qCritical("%s", qPrintable(desktop.error()));
-        return 1;
-    }
-    QApplication app(argc, argv);
-    TestRecordScreen test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(TestRecordScreen)
 #include "tst_recordscreen.moc"

@@ -6,8 +6,8 @@
 #include "core/project/projectdata.h"
 #include "core/record/screenrecord.h"
 #include "support/mediareadback.h"
-#include "support/privatedesktop.h"
 #include "support/screenpixels.h"
+#include "support/testdisplay.h"
 #include "support/x11windows.h"
 #include "support/xpointer.h"
 #include "ui/board/boardtoolswidget.h"
@@ -69,13 +69,21 @@ using namespace ScreenPixels;
 class TestRecordScreenFallback : public QObject
 {
     Q_OBJECT
+public:
+    // The whole program on the test display without a compositing manager, scaled by 1.5.
+    static void initMain()
+    {
+        TestDisplay::useDisplayWithoutCompositor();
+        qputenv("QT_SCALE_FACTOR", "1.5");
+    }
+
 private slots:
     void initTestCase()
     {
         QFile style(":/style.qss");
         QVERIFY(style.open(QIODevice::ReadOnly));
         qApp->setStyleSheet(QString::fromUtf8(style.readAll()));
-        QVERIFY(!DesktopState::hasCompositor());
+        QVERIFY(!TestDisplay::hasCompositor());
         QCOMPARE(QGuiApplication::primaryScreen()->devicePixelRatio(), 1.5);
         QCOMPARE(QGuiApplication::primaryScreen()->geometry(), QRect(0, 0, 1280, 720));
     }
@@ -180,17 +188,5 @@ void TestRecordScreenFallback::recordWithoutCompositor()
     QCOMPARE(framed, 0);
 }
 
-int main(int argc, char **argv)
-{
-    PrivateDesktop desktop(PrivateDesktop::WithoutCompositor);
-    if (!desktop.isReady()) {
-        qCritical("%s", qPrintable(desktop.error()));
-        return 1;
-    }
-    qputenv("QT_SCALE_FACTOR", "1.5");
-    QApplication app(argc, argv);
-    TestRecordScreenFallback test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(TestRecordScreenFallback)
 #include "tst_recordscreenfallback.moc"

@@ -1,7 +1,5 @@
-// Choosing the area to record, as a teacher does it with the real pointer on a private desktop
-// with a window manager: short drags, the start button's size limit, a handle dragged past the
+// Choosing the area to record, as a teacher does it with the real pointer on the test desktop: short drags, the start button's size limit, a handle dragged past the
 // opposite edge, moves beyond the screen's edges, Escape; and where the recording bar goes.
-#include "support/privatedesktop.h"
 #include "support/screenpixels.h"
 #include "support/xpointer.h"
 #include "ui/record/recordscreenselectwidget.h"
@@ -112,16 +110,5 @@ private slots:
 
 };
 
-int main(int argc, char **argv)
-{
-    PrivateDesktop desktop(PrivateDesktop::WithoutCompositor);
-    if (!desktop.isReady()) {
-        qCritical("%s", qPrintable(desktop.error()));
-        return 1;
-    }
-    QApplication app(argc, argv);
-    TestRecordScreenSelect test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(TestRecordScreenSelect)
 #include "tst_recordscreenselect.moc"
