@@ -143,6 +143,8 @@ void TestRecordScreenFallback::recordWithoutCompositor()
     QVERIFY(window->mask().contains(bar->geometry().center()));
     QTest::qWait(200);
     const QImage seen = desktop();
+    if (!shots.isEmpty())
+        seen.save(shots + "/fallback-desktop.png");
     QVERIFY(near(seen.pixelColor(600, 480), kStageColour, 6));
     QVERIFY(near(seen.pixelColor(300, 480), QColor("#f2733d"), 8));
     QVERIFY(XPointer::click({600, 480}));
