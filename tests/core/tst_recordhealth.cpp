@@ -116,8 +116,9 @@ private slots:
         RecordHealth health(&engine);
         QSignalSpy silent(&health, &RecordHealth::silentMicrophoneChanged);
         QSignalSpy levels(&health, &RecordHealth::levelChanged);
+        QCOMPARE(int(health.prepare(dir.path(), kArea.size())), int(DiskSpaceGuard::Enough));
         engine.startRecord();
-        health.start(dir.path(), kArea.size());
+        health.start();
         QElapsedTimer clock;
         clock.start();
         QTRY_VERIFY_WITH_TIMEOUT(health.silentWarning(), 6500);
@@ -152,8 +153,9 @@ private slots:
         QSignalSpy silent(&health, &RecordHealth::silentMicrophoneChanged);
         QSignalSpy levels(&health, &RecordHealth::levelChanged);
         engine.setMute(true);
+        QCOMPARE(int(health.prepare(dir.path(), kArea.size())), int(DiskSpaceGuard::Enough));
         engine.startRecord();
-        health.start(dir.path(), kArea.size());
+        health.start();
         QTest::qWait(SilenceWatch::kWindowMs + 1000);
         QVERIFY(levels.count() > 40);
         QCOMPARE(loudest(levels), soundlevel::kSilentDb);
@@ -178,6 +180,7 @@ private slots:
         const QString folder = dir.path() + "/project";
         AVData clip = newProjectClip(folder);
         QCOMPARE(int(RecordHealth::checkBeforeStart(folder, kArea.size())), int(DiskSpaceGuard::Enough));
+        QCOMPARE(int(RecordHealth::checkBeforeStart(folder, QSize(100000, 100000))), int(DiskSpaceGuard::Full));
         ScreenRecord engine;
         QVERIFY(prepare(engine, clip));
         RecordHealth health(&engine);
@@ -187,8 +190,9 @@ private slots:
         // What the recording window does with it.
         connect(&health, &RecordHealth::diskFull, &engine, &ScreenRecord::stopRecord);
         QSignalSpy finished(&engine, &ScreenRecord::sigRecordFinish);
+        health.prepare(folder, kArea.size());
         engine.startRecord();
-        health.start(folder, kArea.size());
+        health.start();
         QTest::qWait(2500);
         QCOMPARE(full.count(), 0);
         // Something else fills the disk: a few megabytes stay free.

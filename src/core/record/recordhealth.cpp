@@ -50,11 +50,20 @@ DiskSpaceGuard::State RecordHealth::checkBeforeStart(const QString &folder, cons
     return free < 0 ? DiskSpaceGuard::Enough : DiskSpaceGuard::judge(free, rate);
 }
 
-void RecordHealth::start(const QString &folder, const QSize &picture)
+DiskSpaceGuard::State RecordHealth::prepare(const QString &folder, const QSize &picture)
 {
     m_folder = folder;
     m_estimate = DiskSpaceGuard::estimatedRate(picture);
     m_rate = m_estimate;
+    const qint64 free = m_freeSpace(folder);
+    m_diskState = free < 0 ? DiskSpaceGuard::Enough : DiskSpaceGuard::judge(free, m_rate);
+    if (m_diskState != DiskSpaceGuard::Enough)
+        emit diskSpaceChanged(true, DiskSpaceGuard::secondsLeft(free, m_rate));
+    return m_diskState;
+}
+
+void RecordHealth::start()
+{
     m_silence = SilenceWatch();
     m_lastSilent = false;
     m_fullSent = false;

@@ -37,8 +37,11 @@ public:
                                                   qint64 *secondsLeft = nullptr);
     static qint64 freeBytes(const QString &folder);
 
-    // Starts watching a recording of that picture size into `folder`.
-    void start(const QString &folder, const QSize &picture);
+    // Before the count-down: judges the disk for a recording of that picture size into
+    // `folder` and reports a low disk at once (diskSpaceChanged). Full: do not record.
+    DiskSpaceGuard::State prepare(const QString &folder, const QSize &picture);
+    // Starts watching the recording (after prepare).
+    void start();
     void stop();
     void setFreeSpaceForTesting(const FreeSpace &freeSpace) { m_freeSpace = freeSpace; }
 
