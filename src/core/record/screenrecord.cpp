@@ -303,3 +303,11 @@ void ScreenRecord::startNextClip(const QString &title)
 }
 
 void ScreenRecord::setMute(bool mute) { m_mute = mute; }
+
+std::atomic<int> &ScreenRecord::encodeDelayForTesting()
+{
+    static std::atomic<int> delayMs{0};
+    return delayMs;
+}
+
+void ScreenRecord::setEncodeDelayForTesting(int ms) { encodeDelayForTesting() = std::max(0, ms); }

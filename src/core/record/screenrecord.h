@@ -31,6 +31,7 @@
 #include <atomic>
 #include <deque>
 #include <functional>
+#include <limits>
 
 class QThread;
 class QThreadPool;
@@ -65,6 +66,7 @@ public:
     // written into the same file.
     void startNextClip(const QString &title);
     void setMute(bool mute);
+    bool isMuted() const { return m_mute.load(); }
 
     RecordState state() const { return static_cast<RecordState>(m_state.load()); }
     // True once the inputs are open and being read (until startRecord what they deliver is
@@ -72,6 +74,17 @@ public:
     bool isCapturing() const { return m_capturing.load(); }
     // The PulseAudio source in use; empty when the file gets a silent sound track.
     QString audioDeviceName() const;
+
+    // The loudest microphone level (dBFS) recorded since the last call, or
+    // soundlevel::kSilentDb when no sound was recorded since; any thread.
+    double takeSoundPeak();
+    // Pictures of the file so far, and how many of them the screen could not be grabbed for
+    // in time (the file repeats the picture before); any thread.
+    qint64 pictureCount() const { return m_pictureSlots.load(); }
+    qint64 latePictureCount() const { return m_latePictures.load(); }
+    // Tests only: every picture's encoding takes at least this long, as on a machine too busy
+    // to keep up.
+    static void setEncodeDelayForTesting(int ms);
 
     // The x264 "crf" for a picture of width x height.
     static QString crfFor(int width, int height);
@@ -173,6 +186,12 @@ private:
     qint64 m_silenceWrittenSamples = 0;  // silent track: samples handed to the encoder
     qint64 m_audioEncodedSamples = 0;    // microphone track: samples handed to the encoder
     std::atomic<bool> m_capturing{false};
+    static constexpr int kNoPeak = std::numeric_limits<int>::min();
+    void notePeak(double db);  // sound encoder loop
+    static std::atomic<int> &encodeDelayForTesting();
+    std::atomic<int> m_soundPeakCentiDb{kNoPeak};  // loudest level since takeSoundPeak, 0.01 dB
+    std::atomic<qint64> m_pictureSlots{0};
+    std::atomic<qint64> m_latePictures{0};
     std::atomic<bool> m_writeFailed{false};
     std::atomic<bool> m_destroying{false};
     std::atomic<bool> m_failureReported{false};

@@ -5,6 +5,7 @@
 // so the file can be finished.
 #include "core/record/audioaligner.h"
 #include "core/record/screenrecord.h"
+#include "core/record/soundlevel.h"
 
 extern "C" {
 #include <libavutil/audio_fifo.h>
@@ -122,6 +123,22 @@ private:
 };
 } // namespace
 
+void ScreenRecord::notePeak(double db)
+{
+    if (m_mute.load())
+        return;
+    const int centi = int(db * 100);
+    int seen = m_soundPeakCentiDb.load();
+    while (centi > seen && !m_soundPeakCentiDb.compare_exchange_weak(seen, centi)) {
+    }
+}
+
+double ScreenRecord::takeSoundPeak()
+{
+    const int centi = m_soundPeakCentiDb.exchange(kNoPeak);
+    return centi == kNoPeak ? soundlevel::kSilentDb : centi / 100.0;
+}
+
 int ScreenRecord::encodeAudioDatasInThread()
 {
     const AVCodecContext *decoder = m_audioDecoder.context.get();
@@ -177,6 +194,7 @@ int ScreenRecord::encodeAudioDatasInThread()
             break;
         if (result < 0 || !ok)
             continue;
+        notePeak(soundlevel::peakDbfs(input.get()));
         const qint64 samples = input->nb_samples;
         const qint64 fromUs = input->pts;
         const qint64 toUs = fromUs + samples * 1000000 / std::max(1, input->sample_rate);

@@ -12,6 +12,7 @@ extern "C" {
 }
 
 #include <QDebug>
+#include <QThread>
 
 namespace {
 constexpr AVRational kMicroseconds{1, 1000000};
@@ -112,6 +113,8 @@ void ScreenRecord::encodeAndWrite(AVFrame *frame, OutStreamType type)
         if (!m_failureReported.exchange(true))
             emit sig_Critical(tr("无法录制！"));
     } else {
+        qInfo() << "ScreenRecord: pictures late" << m_latePictures.load() << "of"
+                << m_pictureSlots.load();
         emit sigRecordFinish();
     }
 }
@@ -191,6 +194,8 @@ int ScreenRecord::encodeVideoDatasInThread()
                 }
             }
             encodeAndWrite(filtered.get(), VideoStream);
+            if (const int delay = encodeDelayForTesting().load())
+                QThread::msleep(ulong(delay));
             lastSlot = slot;
             // Without microphone the silent track follows the picture.
             encodeSilenceUntil(av_rescale_q(slot, frameRate, {1, kSampleRate}) - priming);

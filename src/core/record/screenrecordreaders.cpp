@@ -90,6 +90,11 @@ void ScreenRecord::decodeVideoDatasInThread()
             av_packet_unref(pkt.get());
             continue;
         }
+        // A picture further than one place from the one before: the places between repeat
+        // the picture before, the screen was not grabbed for them in time.
+        if (lastSlot >= 0 && slot > lastSlot + 1)
+            m_latePictures += slot - lastSlot - 1;
+        m_pictureSlots = slot + 1;
         lastSlot = slot;
         pkt->pts = pkt->dts = av_rescale_q(slot, AVRational{1, kFrameRate}, m_videoInputTimebase);
         pkt->duration = frameTicks;

@@ -3,6 +3,11 @@
 // not block: the recording window that owns the engine may close right after an error, and
 // the box stays up for the teacher to read. Main thread only.
 class QMessageBox;
+class QString;
 
 // Installs the presenter once; later calls do nothing.
 void installRecordMessagePresenter();
+
+// Tells the teacher something after a recording ("提示"), in a box that does not block and
+// outlives the recording window.
+void showRecordNotice(const QString &text);

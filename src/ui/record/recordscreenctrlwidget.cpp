@@ -1,6 +1,7 @@
 #include "ui/record/recordscreenctrlwidget.h"
 
 #include "ui/board/boardtoolswidget.h"
+#include "ui/record/soundlevelmeter.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -8,6 +9,7 @@
 #include <QPainter>
 #include <QStyleOption>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 RecordScreenCtrlWidget::RecordScreenCtrlWidget(QWidget *parent) : QWidget(parent)
 {
@@ -49,8 +51,21 @@ RecordScreenCtrlWidget::RecordScreenCtrlWidget(QWidget *parent) : QWidget(parent
     m_labelTime = new QLabel(this);
     m_labelTime->setObjectName("label_record_time");
     m_labelTime->setText(tr("录屏中 %1").arg(QStringLiteral("00:00:00")));
-    layout->addWidget(m_labelTime);
-    layout->addStretch();
+    m_meter = new SoundLevelMeter(this);
+    m_labelWarning = new QLabel(this);
+    m_labelWarning->setObjectName("label_record_warning");
+    m_labelWarning->setWordWrap(true);
+    m_labelWarning->setStyleSheet("color: #f2a23d; font-size: 11px;");
+    m_labelWarning->hide();
+    auto *timeColumn = new QVBoxLayout;
+    timeColumn->setContentsMargins(0, 8, 8, 6);
+    timeColumn->setSpacing(4);
+    timeColumn->addStretch();
+    timeColumn->addWidget(m_labelTime);
+    timeColumn->addWidget(m_meter);
+    timeColumn->addWidget(m_labelWarning);
+    timeColumn->addStretch();
+    layout->addLayout(timeColumn, 1);
     // Pausing or stopping before the recording runs would leave the engine behind.
     m_btnPause->setEnabled(false);
     m_btnStop->setEnabled(false);

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class BoardToolsWidget;
+class SoundLevelMeter;
 class QLabel;
 class QToolButton;
 
@@ -20,6 +21,9 @@ public:
     QToolButton *pauseButton() const { return m_btnPause; }
     QToolButton *stopButton() const { return m_btnStop; }
     QLabel *timeLabel() const { return m_labelTime; }
+    // The microphone's level under the time, and the line for a warning under it.
+    SoundLevelMeter *levelMeter() const { return m_meter; }
+    QLabel *warningLabel() const { return m_labelWarning; }
     // The sentence shown in place of the drawing tools when drawing is unavailable.
     QLabel *drawUnavailableLabel() const { return m_drawUnavailable; }
 
@@ -48,6 +52,8 @@ private:
     QToolButton *m_btnPause;
     QToolButton *m_btnStop;
     QLabel *m_labelTime;
+    SoundLevelMeter *m_meter;
+    QLabel *m_labelWarning;
     QTime m_startTime;
     QTime m_pauseTime;
     QTimer m_timer;

@@ -2,10 +2,12 @@
 
 #include "core/media/avdatasmanager.h"
 #include "core/project/projectdata.h"
+#include "core/record/recordhealth.h"
 #include "core/record/screenrecord.h"
 #include "ui/board/boardcanvas.h"
 #include "ui/board/boardtoolswidget.h"
 #include "ui/board/countdownwidget.h"
+#include "ui/record/recordhealthview.h"
 #include "ui/record/recordmessages.h"
 #include "ui/record/recordscreenctrlwidget.h"
 #include "ui/record/x11desktop.h"
@@ -20,6 +22,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+#include <QTimer>
 #include <QUndoGroup>
 
 #include <cmath>
@@ -63,10 +66,19 @@ RecordScreenWidget::RecordScreenWidget(const QRectF &selectArea, const AVData &c
 
     m_recorder = new ScreenRecord(this);
     m_savedAvDatas = ProjectData::instance()->avDatas();
+    m_health = new RecordHealth(m_recorder, this);
+    new RecordHealthView(m_health, m_ctrlWidget->levelMeter(), m_ctrlWidget->warningLabel(), this);
 
     connect(m_countDown, &CountDownWidget::sig_CountDownFinished, this, [this]() {
         m_recorder->startRecord();
         m_ctrlWidget->startTiming();
+        m_health->start();
+    });
+    // The disk is about to fill: the recording ends as the stop button ends it, file kept.
+    connect(m_health, &RecordHealth::diskFull, this, [this]() {
+        m_stoppedForDisk = true;
+        if (m_ctrlWidget->stopButton()->isEnabled())
+            m_ctrlWidget->stopButton()->click();
     });
     connect(m_ctrlWidget, &RecordScreenCtrlWidget::sig_MuteStateChanged, m_recorder,
             &ScreenRecord::setMute);
@@ -84,6 +96,17 @@ RecordScreenWidget::RecordScreenWidget(const QRectF &selectArea, const AVData &c
             Qt::QueuedConnection);
     connectBoard();
 
+    // No room for a recording at all: say so and close without touching the project.
+    if (m_health->prepare(ProjectData::instance()->projectDir(), serverRecordRect().size()) ==
+        DiskSpaceGuard::Full) {
+        showRecordNotice(RecordHealth::diskFullBeforeStartText());
+        m_finished = true;
+        QTimer::singleShot(0, this, [this]() {
+            emit sig_Record_Finish();
+            close();
+        });
+        return;
+    }
     prepareRecord();
     m_countDown->show();
     updateMask();
@@ -211,6 +234,24 @@ void RecordScreenWidget::finish(bool failed)
         qWarning() << "RecordScreenWidget: recording failed, clip list restored";
         ProjectData::instance()->setAvDatas(m_savedAvDatas);
     }
+    m_health->stop();
+    if (!failed)
+        tellAfterStop();
     emit sig_Record_Finish();
     close();
+}
+
+void RecordScreenWidget::tellAfterStop()
+{
+    const qint64 late = m_recorder->latePictureCount();
+    const qint64 total = m_recorder->pictureCount();
+    qInfo() << "RecordScreenWidget: pictures late" << late << "of" << total;
+    QStringList lines;
+    if (m_stoppedForDisk)
+        lines << RecordHealth::diskFullText();
+    const QString lateText = RecordHealth::latePicturesText(late, total);
+    if (!lateText.isEmpty())
+        lines << lateText;
+    if (!lines.isEmpty())
+        showRecordNotice(lines.join('\n'));
 }

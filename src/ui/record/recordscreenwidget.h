@@ -20,6 +20,7 @@
 
 class BoardCanvas;
 class CountDownWidget;
+class RecordHealth;
 class RecordScreenCtrlWidget;
 class ScreenRecord;
 
@@ -50,6 +51,7 @@ public:
     CountDownWidget *countDown() const { return m_countDown; }
     BoardCanvas *canvas() const { return m_canvas; }
     ScreenRecord *recorder() const { return m_recorder; }
+    RecordHealth *health() const { return m_health; }
     // The clip the recording goes into.
     AVData recordClip() const { return m_clip; }
     // The project's clip list before the recording clip was inserted (the editor's undo).
@@ -72,6 +74,8 @@ private:
     void updateMask();
     QRegion frameRegion() const;
     void finish(bool failed);
+    // After a normal end: why the recording stopped by itself, pictures that came late.
+    void tellAfterStop();
 
     QRect m_rect;
     RecordScreenCtrlWidget *m_ctrlWidget = nullptr;
@@ -85,4 +89,6 @@ private:
     QPointer<QScreen> m_screen;
     bool m_composited = false;
     bool m_finished = false;
+    RecordHealth *m_health = nullptr;
+    bool m_stoppedForDisk = false;
 };

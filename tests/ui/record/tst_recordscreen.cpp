@@ -4,12 +4,14 @@
 // recorder failure. The selection itself is in tst_recordscreenselect, the desktop without a
 // compositing manager in tst_recordscreenfallback.
 #include "core/project/projectdata.h"
+#include "core/record/recordhealth.h"
 #include "core/record/screenrecord.h"
 #include "support/cliplist.h"
 #include "support/mediareadback.h"
 #include "support/screenpixels.h"
 #include "support/testdisplay.h"
 #include "support/testmedia.h"
+#include "support/testtone.h"
 #include "support/xpointer.h"
 #include "ui/board/boardcanvas.h"
 #include "ui/board/boardsettingpopup.h"
@@ -23,6 +25,7 @@
 #include "ui/record/screengraphicsitem.h"
 #include "ui/record/screenselectedbuttonwidget.h"
 #include "ui/record/selectbtnitem.h"
+#include "ui/record/soundlevelmeter.h"
 #include "editorstandin.h"
 
 #include <QApplication>
@@ -42,6 +45,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
+
+#include <optional>
 
 namespace {
 
@@ -177,6 +182,19 @@ void TestRecordScreen::recordJourney()
     QVERIFY(waitUntil([&]() { return startedMs >= 0; }, 6000));
     QVERIFY(bar->pauseButton()->isEnabled());
     QVERIFY(countDown->isHidden());
+
+    // Nothing on the microphone: within six seconds the bar says so, and the recording goes
+    // on; a tone: the meter rises and the line goes away.
+    QLabel *warning = bar->warningLabel();
+    QVERIFY(waitUntil([&]() { return warning->isVisible(); }, 6500));
+    QCOMPARE(warning->text(), RecordHealth::silentMicrophoneText());
+    if (!shots.isEmpty())
+        bar->grab().save(shots + "/bar-silent.png");
+    QCOMPARE(bar->levelMeter()->fill(), 0.0);
+    std::optional<TestTone> tone;
+    tone.emplace();
+    QVERIFY(tone->isHeard());
+    QVERIFY(waitUntil([&]() { return !warning->isVisible() && bar->levelMeter()->fill() > 0.3; }, 3000));
 
     // Green pen, a stroke across the area.
     BoardToolsWidget *tools = bar->boardTools();

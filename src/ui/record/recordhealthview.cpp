@@ -1,0 +1,45 @@
+#include "ui/record/recordhealthview.h"
+
+#include "core/record/recordhealth.h"
+#include "ui/record/soundlevelmeter.h"
+
+#include <QLabel>
+
+RecordHealthView::RecordHealthView(RecordHealth *health, SoundLevelMeter *meter, QLabel *warning,
+                                   QObject *parent)
+    : QObject(parent), m_meter(meter), m_warning(warning)
+{
+    connect(health, &RecordHealth::levelChanged, this, [this](double db) {
+        if (m_meter)
+            m_meter->setLevel(db);
+    });
+    connect(health, &RecordHealth::silentMicrophoneChanged, this, [this](bool silent) {
+        m_silent = silent;
+        refresh();
+    });
+    connect(health, &RecordHealth::diskSpaceChanged, this, [this](bool low, qint64 secondsLeft) {
+        m_diskLow = low;
+        m_secondsLeft = secondsLeft;
+        refresh();
+    });
+    refresh();
+}
+
+QString RecordHealthView::warningText() const
+{
+    if (m_diskLow)
+        return RecordHealth::diskLowText(m_secondsLeft);
+    if (m_silent)
+        return RecordHealth::silentMicrophoneText();
+    return QString();
+}
+
+void RecordHealthView::refresh()
+{
+    if (!m_warning)
+        return;
+    const QString text = warningText();
+    m_warning->setText(text);
+    m_warning->setToolTip(text);
+    m_warning->setVisible(!text.isEmpty());
+}

@@ -1,0 +1,235 @@
+// The recording's health as the windows see it, with the real engine, the test X server and
+// the test microphone: the silent-microphone warning and the meter, the stop before a full
+// disk (a small tmpfs), and the count of pictures grabbed too late.
+#include "core/project/projectdata.h"
+#include "core/record/recordhealth.h"
+#include "core/record/screenrecord.h"
+#include "support/mediainspect.h"
+#include "support/testtone.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <unistd.h>
+
+namespace {
+const QRect kArea(0, 0, 320, 240);
+
+AVData newProjectClip(const QString &dir)
+{
+    ProjectData *project = ProjectData::instance();
+    project->reset();
+    project->setProjectDir(dir + "/");
+    AVData clip = project->newClip();
+    clip.title = "a";
+    project->insert(0, clip);
+    return clip;
+}
+
+bool prepare(ScreenRecord &engine, AVData &clip)
+{
+    QSignalSpy prepared(&engine, &ScreenRecord::sig_PrepareComplete);
+    engine.setRecordRect(kArea);
+    engine.prepareRecord(clip);
+    if (!prepared.wait(10000))
+        return false;
+    return QTest::qWaitFor([&] { return engine.isCapturing(); }, 15000) &&
+           engine.state() == ScreenRecord::Prepared;
+}
+
+bool stopAndWait(ScreenRecord &engine)
+{
+    QSignalSpy finished(&engine, &ScreenRecord::sigRecordFinish);
+    engine.stopRecord();
+    return finished.count() > 0 || finished.wait(20000);
+}
+
+double loudest(const QSignalSpy &levels)
+{
+    double db = soundlevel::kSilentDb;
+    for (const QList<QVariant> &args : levels)
+        db = std::max(db, args.at(0).toDouble());
+    return db;
+}
+
+// A tmpfs of `mb` megabytes mounted at `dir` for the life of the object (needs root).
+class SmallDisk
+{
+public:
+    SmallDisk(const QString &dir, int mb) : m_dir(dir)
+    {
+        m_mounted = geteuid() == 0 &&
+                    QProcess::execute("mount", {"-t", "tmpfs", "-o", QString("size=%1m").arg(mb),
+                                                "tmpfs", dir}) == 0;
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            QProcess::execute("umount", {"-l", m_dir});
+    }
+    bool isMounted() const { return m_mounted; }
+
+private:
+    QString m_dir;
+    bool m_mounted = false;
+};
+
+// Fills the file system of `dir` until `leaveBytes` are free.
+bool fillUntil(const QString &dir, qint64 leaveBytes)
+{
+    QFile filler(dir + "/filler.bin");
+    if (!filler.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray block(1024 * 1024, 'x');
+    qint64 free = RecordHealth::freeBytes(dir);
+    while (free - leaveBytes > 0) {
+        const qint64 n = std::min<qint64>(block.size(), free - leaveBytes);
+        if (filler.write(block.constData(), n) != n)
+            return false;
+        filler.flush();
+        free = RecordHealth::freeBytes(dir);
+    }
+    return true;
+}
+} // namespace
+
+class TestRecordHealth : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "needs the test X server");
+    }
+
+    // Nothing on the microphone: the warning within six seconds; a tone: the meter rises and
+    // the warning goes; the recording runs on throughout.
+    void silentMicrophoneIsToldUntilSoundArrives()
+    {
+        QTemporaryDir dir;
+        AVData clip = newProjectClip(dir.path());
+        ScreenRecord engine;
+        QVERIFY(prepare(engine, clip));
+        RecordHealth health(&engine);
+        QSignalSpy silent(&health, &RecordHealth::silentMicrophoneChanged);
+        QSignalSpy levels(&health, &RecordHealth::levelChanged);
+        QCOMPARE(int(health.prepare(dir.path(), kArea.size())), int(DiskSpaceGuard::Enough));
+        engine.startRecord();
+        health.start();
+        QElapsedTimer clock;
+        clock.start();
+        QTRY_VERIFY_WITH_TIMEOUT(health.silentWarning(), 6500);
+        QVERIFY2(clock.elapsed() >= SilenceWatch::kWindowMs - 200, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(silent.count(), 1);
+        QVERIFY(loudest(levels) < SilenceWatch::kThresholdDb);
+        // At least ten readings a second for the meter.
+        QVERIFY2(levels.count() >= 10 * clock.elapsed() / 1000 - 5, qPrintable(QString::number(levels.count())));
+
+        levels.clear();
+        TestTone tone;
+        QVERIFY(tone.isHeard());
+        QTRY_VERIFY_WITH_TIMEOUT(!health.silentWarning(), 3000);
+        QCOMPARE(silent.last().at(0).toBool(), false);
+        QVERIFY2(loudest(levels) > -30, qPrintable(QString::number(loudest(levels))));
+        QCOMPARE(engine.state(), ScreenRecord::Recording);
+        health.stop();
+        QVERIFY(stopAndWait(engine));
+        QVERIFY(MediaInspect::probe(clip.filePath).video.endSec > 5);
+    }
+
+    // Muted: the meter shows nothing and no warning comes, whatever the microphone hears.
+    void mutedShowsNothing()
+    {
+        QTemporaryDir dir;
+        AVData clip = newProjectClip(dir.path());
+        TestTone tone;
+        QVERIFY(tone.isHeard());
+        ScreenRecord engine;
+        QVERIFY(prepare(engine, clip));
+        RecordHealth health(&engine);
+        QSignalSpy silent(&health, &RecordHealth::silentMicrophoneChanged);
+        QSignalSpy levels(&health, &RecordHealth::levelChanged);
+        engine.setMute(true);
+        QCOMPARE(int(health.prepare(dir.path(), kArea.size())), int(DiskSpaceGuard::Enough));
+        engine.startRecord();
+        health.start();
+        QTest::qWait(SilenceWatch::kWindowMs + 1000);
+        QVERIFY(levels.count() > 40);
+        QCOMPARE(loudest(levels), soundlevel::kSilentDb);
+        QCOMPARE(silent.count(), 0);
+        // Unmuted, the meter shows the tone again.
+        engine.setMute(false);
+        levels.clear();
+        QTRY_VERIFY_WITH_TIMEOUT(loudest(levels) > -30, 2000);
+        health.stop();
+        QVERIFY(stopAndWait(engine));
+    }
+
+    // A project folder on a small disk that fills up while recording: the recording is stopped
+    // as a normal stop does, before a write fails, and the file plays to its end.
+    void fullDiskStopsTheRecordingInTime()
+    {
+        QTemporaryDir dir;
+        SmallDisk disk(dir.path(), 48);
+        if (!disk.isMounted())
+            QSKIP("mounting a tmpfs needs root");
+        QDir(dir.path()).mkpath("project");
+        const QString folder = dir.path() + "/project";
+        AVData clip = newProjectClip(folder);
+        QCOMPARE(int(RecordHealth::checkBeforeStart(folder, kArea.size())), int(DiskSpaceGuard::Enough));
+        QCOMPARE(int(RecordHealth::checkBeforeStart(folder, QSize(100000, 100000))), int(DiskSpaceGuard::Full));
+        ScreenRecord engine;
+        QVERIFY(prepare(engine, clip));
+        RecordHealth health(&engine);
+        QSignalSpy full(&health, &RecordHealth::diskFull);
+        QSignalSpy space(&health, &RecordHealth::diskSpaceChanged);
+        QSignalSpy critical(&engine, &ScreenRecord::sig_Critical);
+        // What the recording window does with it.
+        connect(&health, &RecordHealth::diskFull, &engine, &ScreenRecord::stopRecord);
+        QSignalSpy finished(&engine, &ScreenRecord::sigRecordFinish);
+        health.prepare(folder, kArea.size());
+        engine.startRecord();
+        health.start();
+        QTest::qWait(2500);
+        QCOMPARE(full.count(), 0);
+        // Something else fills the disk: a few megabytes stay free.
+        QVERIFY(fillUntil(dir.path(), DiskSpaceGuard::kReserveBytes + 3 * 1024 * 1024));
+        QVERIFY(full.wait(RecordHealth::kDiskIntervalMs + 2000));
+        QVERIFY(space.count() > 0 && space.last().at(0).toBool());
+        QVERIFY(finished.count() > 0 || finished.wait(20000));
+        QCOMPARE(critical.count(), 0);
+        const MediaInspect::Info info = MediaInspect::probe(clip.filePath);
+        QVERIFY(info.opened);
+        QVERIFY2(info.video.endSec > 2.0, qPrintable(QString::number(info.video.endSec)));
+        QVERIFY(qAbs(info.audio.endSec - info.video.endSec) < 0.1);
+        QVERIFY(MediaInspect::pictures(clip.filePath).size() >= int(info.video.endSec * 25));
+        QVERIFY(ProjectData::instance()->at(0).duration > 2000);
+        QVERIFY(!RecordHealth::diskFullText().isEmpty());
+    }
+
+    // An encoder too slow for the screen: the pictures it could not take in time are counted
+    // and, above one percent, told.
+    void latePicturesAreCounted()
+    {
+        QTemporaryDir dir;
+        AVData clip = newProjectClip(dir.path());
+        ScreenRecord engine;
+        QVERIFY(prepare(engine, clip));
+        ScreenRecord::setEncodeDelayForTesting(100);
+        engine.startRecord();
+        QTest::qWait(3000);
+        const bool stopped = stopAndWait(engine);
+        ScreenRecord::setEncodeDelayForTesting(0);
+        QVERIFY(stopped);
+        const qint64 late = engine.latePictureCount();
+        const qint64 total = engine.pictureCount();
+        QVERIFY2(total >= 80 && late * 100 > total, qPrintable(QString("%1 of %2").arg(late).arg(total)));
+        QVERIFY(!RecordHealth::latePicturesText(late, total).isEmpty());
+    }
+};
+
+QTEST_MAIN(TestRecordHealth)
+#include "tst_recordhealth.moc"
