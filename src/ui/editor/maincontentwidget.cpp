@@ -308,8 +308,12 @@ void MainContentWidget::buildFileMenu()
         QKeySequence(QKeySequence::Open), &MainContentWidget::slotMenuOpen);
     add(QStringLiteral(":/images/icon_save.png"), tr("保存"), QKeySequence(QKeySequence::Save),
         &MainContentWidget::slotMenuSave);
-    add(QStringLiteral(":/images/icon_save_as.png"), tr("另存为"),
-        QKeySequence(QKeySequence::SaveAs), &MainContentWidget::slotMenuSaveAs);
+    // Desktops without a binding of their own for "save as" get the usual one.
+    QKeySequence saveAs(QKeySequence::SaveAs);
+    if (saveAs.isEmpty())
+        saveAs = QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
+    add(QStringLiteral(":/images/icon_save_as.png"), tr("另存为"), saveAs,
+        &MainContentWidget::slotMenuSaveAs);
     m_fileMenu->addSeparator();
     add(QStringLiteral(":/images/icon_export.png"), tr("导出"), QKeySequence(),
         &MainContentWidget::slotMenuExport);
