@@ -21,12 +21,17 @@ QString windowTitles(qint64 pid)
     return titles.join(QLatin1Char('|'));
 }
 
-// Closes every window the process shows and waits for it to end.
+// Closes every window the process shows and waits for it to end. Asked again while it runs:
+// a window under a message box does not close until the box has gone.
 bool closeAndWait(QProcess &process)
 {
-    for (const X11Windows::Window &w : X11Windows::ofProcess(process.processId()))
-        X11Windows::requestClose(w.id);
-    return process.waitForFinished(20000);
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        for (const X11Windows::Window &w : X11Windows::ofProcess(process.processId()))
+            X11Windows::requestClose(w.id);
+        if (process.waitForFinished(1000))
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -116,13 +121,15 @@ private slots:
         QVERIFY(!QString::fromUtf8(first.readAllStandardError()).contains(QStringLiteral("请勿重复打开")));
     }
 
-    // A project file on the command line still opens the frame window.
+    // A project file on the command line opens the editor's frame window; one that is not
+    // there is reported over it.
     void projectFileArgument()
     {
         QProcess process;
         process.start(QStringLiteral(LUMORA_RECORD_BIN), {QStringLiteral("/tmp/no-such-lesson.lsn")});
         QVERIFY(process.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(windowTitles(process.processId()) == QStringLiteral("Lumora录课"), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(windowTitles(process.processId()).split('|').contains(QStringLiteral("警告")), 30000);
+        QVERIFY(windowTitles(process.processId()).split('|').contains(QStringLiteral("Lumora录课")));
         QVERIFY(closeAndWait(process));
         QCOMPARE(process.exitCode(), 0);
     }

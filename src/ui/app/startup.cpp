@@ -2,7 +2,10 @@
 
 #include "core/platform/processes.h"
 #include "core/project/recentfiles.h"
+#include "core/record/screenrecord.h"
 #include "ui/base/basewindow.h"
+#include "ui/editor/maincontentwidget.h"
+#include "ui/home/firstwindow.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -52,13 +55,45 @@ int showCrashReport(const QString &reportFile)
     return 0;
 }
 
+void installRecordMessagePresenter()
+{
+    ScreenRecord::setMessagePresenter([](QObject *parent, bool critical, const QString &text) {
+        // The engine belongs to a recording window; the box goes over that window.
+        QWidget *owner = nullptr;
+        for (QObject *o = parent; o && !owner; o = o->parent())
+            owner = qobject_cast<QWidget *>(o);
+        if (owner)
+            owner = owner->window();
+        if (critical)
+            QMessageBox::critical(owner, QApplication::translate("Startup", "错误"), text);
+        else
+            QMessageBox::warning(owner, QApplication::translate("Startup", "警告"), text);
+    });
+}
+
+QWidget *openEditorWindow(const QString &projectFile)
+{
+    auto *window = new BaseWindow;
+    window->setTitle(QApplication::translate("Startup", "Lumora录课"));
+    auto *editor = new MainContentWidget;
+    window->setContentWidget(editor);
+    // The file is unpacked on a worker while the window comes up; its outcome arrives through
+    // the event loop, so a file that cannot be opened is reported over the shown window.
+    if (!projectFile.isEmpty())
+        editor->openProFile(projectFile);
+    window->show();
+    return window;
+}
+
 QWidget *openFirstWindow(const QString &projectFile)
 {
     RecentFiles::instance()->load();
-    auto *window = new BaseWindow;
-    window->setTitle(QApplication::translate("Startup", "Lumora录课"));
-    if (!projectFile.isEmpty())
+    installRecordMessagePresenter();
+    if (!projectFile.isEmpty()) {
         qDebug().noquote() << "project file:" << projectFile;
-    window->show();
-    return window;
+        return openEditorWindow(projectFile);
+    }
+    auto *home = new FirstWindow;
+    home->show();
+    return home;
 }

@@ -26,6 +26,15 @@ bool installQtChineseTranslations(QApplication &app);
 // the last run crashed and returns the exit code.
 int showCrashReport(const QString &reportFile);
 
-// Loads the recent-project list and opens the first window, shown; it deletes itself when
-// closed. projectFile is the packed project file named on the command line, if any.
+// Loads the recent-project list, installs the recording engine's message boxes and opens the
+// first window, shown; it deletes itself when closed. Without a projectFile (the packed
+// project file named on the command line) that is the home page, otherwise the editor on
+// that file.
 QWidget *openFirstWindow(const QString &projectFile);
+
+// Opens the editor in its frame window, shown, and opens projectFile in it when one is given.
+// Returns the frame, which deletes itself when closed.
+QWidget *openEditorWindow(const QString &projectFile);
+
+// Makes the recording engine's warnings and errors appear as message boxes ("警告" / "错误").
+void installRecordMessagePresenter();

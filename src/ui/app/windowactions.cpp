@@ -1,0 +1,59 @@
+// The actions that open the program's other windows: screen recording, slide-show recording,
+// export and settings, from the editor and from the home page. Kept together because they
+// join the editor and the home page to those windows.
+#include "core/project/projectdata.h"
+#include "ui/editor/maincontentwidget.h"
+#include "ui/home/firstwidget.h"
+
+#include <QDebug>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QTimer>
+
+#include "core/platform/settings.h"
+
+void MainContentWidget::slotMenuExport()
+{
+    if (ProjectData::instance()->count() == 0) {
+        QMessageBox::warning(this, tr("提示"), tr("录制类容为空！"));
+        return;
+    }
+    recreateCover([] {
+        qWarning() << "slotMenuExport: the export dialog is not part of this build yet";
+    });
+}
+
+void MainContentWidget::slotMenuSetting()
+{
+    qWarning() << "slotMenuSetting: the settings page is not part of this build yet";
+}
+
+void MainContentWidget::on_btn_record_screen_clicked()
+{
+    qWarning() << "on_btn_record_screen_clicked: screen recording is not part of this build yet";
+}
+
+void MainContentWidget::on_btn_record_ppt_clicked()
+{
+    const QString dir = readSetting(QStringLiteral("pptFilePath")).toString();
+    const QString path =
+        QFileDialog::getOpenFileName(this, tr("打开PPT文件"), dir, tr("PPT文件 (*.ppt *.pptx)"));
+    if (path.isEmpty())
+        return;
+    writeSetting(QStringLiteral("pptFilePath"), QFileInfo(path).absolutePath());
+    qWarning() << "on_btn_record_ppt_clicked: slide-show recording is not part of this build yet";
+}
+
+void MainContentWidget::onRecordFinished(int delayMs)
+{
+    QWidget *top = window();
+    top->showNormal();
+    top->activateWindow();
+    QTimer::singleShot(delayMs, this, [this] { updateView(false); });
+}
+
+void FirstWidget::openSettings()
+{
+    qWarning() << "FirstWidget: the settings page is not part of this build yet";
+}

@@ -1,0 +1,251 @@
+// The editor's file actions: new, open, save, save as, and the close query.
+#include "ui/editor/maincontentwidget.h"
+
+#include "core/media/avshowmanager.h"
+#include "core/media/ffmpegtool.h"
+#include "core/platform/settings.h"
+#include "core/project/projectdata.h"
+#include "core/storage/saveopenmanager.h"
+#include "ui/base/commonpromptwindow.h"
+#include "ui/base/commonsuccesswindow.h"
+#include "ui/base/loaddingview.h"
+#include "ui/editor/playhelper.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFutureWatcher>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QtConcurrent>
+
+namespace {
+constexpr int kCoverWaitMs = 30000;
+
+void warn(QWidget *parent, const QString &text, const QString &reason)
+{
+    QMessageBox box(QMessageBox::Warning, MainContentWidget::tr("警告"), text, QMessageBox::Ok,
+                    parent);
+    if (!reason.isEmpty())
+        box.setInformativeText(reason);
+    box.exec();
+}
+enum class SaveAnswer { Yes, No, Cancel };
+
+// "当前项目尚未保存，是否保存?" with "是", "否" and "取消"; closing the box is "取消".
+SaveAnswer askToSave(QWidget *parent)
+{
+    QMessageBox box(QMessageBox::Question, MainContentWidget::tr("提示"),
+                    MainContentWidget::tr("当前项目尚未保存，是否保存?"), QMessageBox::NoButton,
+                    parent);
+    QPushButton *yes = box.addButton(MainContentWidget::tr("是"), QMessageBox::YesRole);
+    QPushButton *no = box.addButton(MainContentWidget::tr("否"), QMessageBox::NoRole);
+    box.addButton(MainContentWidget::tr("取消"), QMessageBox::RejectRole);
+    box.setDefaultButton(yes);
+    box.exec();
+    if (box.clickedButton() == yes)
+        return SaveAnswer::Yes;
+    return box.clickedButton() == no ? SaveAnswer::No : SaveAnswer::Cancel;
+}
+}  // namespace
+
+bool MainContentWidget::askSaveThen(const std::function<void()> &afterSave)
+{
+    if (!ProjectData::instance()->isModified())
+        return true;
+    const SaveAnswer answer = askToSave(this);
+    if (answer == SaveAnswer::No)
+        return true;
+    if (answer == SaveAnswer::Cancel)
+        return false;
+    if (afterSave) {
+        dropPendingAfterSave();
+        m_afterSave = connect(this, &MainContentWidget::sig_SaveProFinished, this,
+                              [this, afterSave](bool) {
+                                  dropPendingAfterSave();
+                                  afterSave();
+                              });
+    }
+    slotMenuSave();
+    return false;
+}
+
+void MainContentWidget::dropPendingAfterSave()
+{
+    if (m_afterSave)
+        disconnect(m_afterSave);
+    m_afterSave = QMetaObject::Connection();
+}
+
+void MainContentWidget::newProject()
+{
+    ProjectData *project = ProjectData::instance();
+    project->reset();
+    project->markSaved();
+    QDir().mkpath(project->projectDir());
+    updateView(true);
+}
+
+void MainContentWidget::slotMenuNew()
+{
+    // Whatever the play button shows: a playing preview must not go on into the new project.
+    stopPlayback();
+    if (!askSaveThen([this] { newProject(); }))
+        return;
+    newProject();
+}
+
+void MainContentWidget::slotMenuOpen()
+{
+    stopPlayback();
+    if (!askSaveThen([this] { chooseAndOpenFile(); }))
+        return;
+    chooseAndOpenFile();
+}
+
+void MainContentWidget::chooseAndOpenFile()
+{
+    const QString dir = readSetting(QStringLiteral("openFileDir")).toString();
+    const QString path =
+        QFileDialog::getOpenFileName(this, tr("打开课件"), dir, tr("课件文件(*.lsn)"));
+    if (!path.isEmpty())
+        openProFile(path);
+}
+
+void MainContentWidget::openProFile(const QString &path)
+{
+    ProjectData *project = ProjectData::instance();
+    stopPlayback();
+    project->reset();
+    project->markSaved();
+    updateView(true);
+    m_ui.view_blank_prompt->hide();
+    const QFileInfo info(path);
+    m_loaddingView->setFileName(info.completeBaseName());
+    m_loaddingView->setGeometry(QRect(QPoint(0, 0), m_ui.view_content->size()));
+    m_loaddingView->show();
+    m_loaddingView->raise();
+    writeSetting(QStringLiteral("openFileDir"), info.absolutePath());
+
+    auto *manager = new SaveOpenManager(this);
+    connect(manager, &SaveOpenManager::sig_OpenSuccess, this, [this, manager] {
+        manager->deleteLater();
+        ProjectData::instance()->markSaved();
+        updateView(true);
+        m_loaddingView->hide();
+        recreateCover();
+    });
+    connect(manager, &SaveOpenManager::sig_OpenFailed, this, [this, manager] {
+        manager->deleteLater();
+        m_loaddingView->hide();
+        warn(this, tr("打开失败！"), manager->errorText());
+        // The project was never touched by the failed open; start a new one all the same, so
+        // the editor shows an empty project and the blank prompt.
+        slotMenuNew();
+    });
+    connect(manager, &SaveOpenManager::sig_UpdateMaxProgress, this,
+            [](qlonglong max) { qDebug() << "openProFile:sig_UpdateMaxProgress:" << max; });
+    connect(manager, &SaveOpenManager::sig_UpdateProgress, this,
+            [](qlonglong value) { qDebug() << "openProFile:sig_UpdateProgress:" << value; });
+    manager->openProject(path);
+}
+
+void MainContentWidget::recreateCover(const std::function<void()> &then)
+{
+    ProjectData *project = ProjectData::instance();
+    if (project->count() == 0) {
+        if (then)
+            then();
+        return;
+    }
+    // The tool runs on a worker: the window stays responsive while it reads the first frame.
+    const QStringList args = AvShowManager::coverArguments(project->at(0), project->coverPath());
+    auto *watcher = new QFutureWatcher<bool>(this);
+    connect(watcher, &QFutureWatcher<bool>::finished, this, [watcher, then] {
+        if (!watcher->result())
+            qWarning() << "createCover failed";
+        watcher->deleteLater();
+        if (then)
+            then();
+    });
+    watcher->setFuture(QtConcurrent::run(
+        [args] { return FfmpegTool::run(args, kCoverWaitMs).succeeded(); }));
+}
+
+void MainContentWidget::slotMenuSave()
+{
+    const QString path = ProjectData::instance()->filePath();
+    if (path.isEmpty()) {
+        slotMenuSaveAs();
+        return;
+    }
+    showPrompt(tr("正在保存..."), 0);
+    recreateCover([this, path] { saveProject(path, false); });
+}
+
+void MainContentWidget::slotMenuSaveAs()
+{
+    ProjectData *project = ProjectData::instance();
+    QString proposed = project->filePath();
+    if (proposed.isEmpty())
+        proposed = QDir(readSetting(QStringLiteral("SaveLsnFileDir")).toString())
+                       .filePath(tr("未命名.lsn"));
+    const QString name =
+        QFileDialog::getSaveFileName(this, tr("保存课件"), proposed, tr("课件文件(*.lsn)"));
+    if (name.isEmpty()) {
+        // No save follows: a close, new or open waiting for it does not happen either.
+        closeAfterSave = false;
+        dropPendingAfterSave();
+        return;
+    }
+    qDebug() << "另存课件文件：" << name;
+    writeSetting(QStringLiteral("SaveLsnFileDir"), QFileInfo(name).absolutePath());
+    showPrompt(tr("正在保存..."), 0);
+    recreateCover([this, name] { saveProject(name, true); });
+}
+
+void MainContentWidget::saveProject(const QString &path, bool saveAs)
+{
+    auto *manager = new SaveOpenManager(this);
+    connect(manager, &SaveOpenManager::sig_UpdateMaxProgress, this, [this](qlonglong max) {
+        qDebug() << "slotMenuSaveAs:sig_UpdateMaxProgress:" << max;
+        showPrompt(tr("正在保存..."), max);
+    });
+    connect(manager, &SaveOpenManager::sig_UpdateProgress, this, [this](qlonglong value) {
+        qDebug() << "slotMenuSaveAs:sig_UpdateProgress:" << value;
+        m_promptWindow->setValue(value);
+    });
+    connect(manager, &SaveOpenManager::sig_SaveFinished, this, [this, manager](bool success) {
+        manager->deleteLater();
+        m_promptWindow->hide();
+        if (success) {
+            m_successWindow->showMessage(tr("保存成功"), 2000);
+            ProjectData::instance()->markSaved();
+            if (closeAfterSave) {
+                closeAfterSave = false;
+                window()->close();
+            }
+            emit sig_SaveProFinished(true);
+        } else {
+            closeAfterSave = false;
+            warn(this, tr("保存失败！"), manager->errorText());
+            emit sig_SaveProFinished(false);
+        }
+    });
+    manager->saveProject(path, saveAs);
+}
+
+bool MainContentWidget::preCloseWindow()
+{
+    if (!ProjectData::instance()->isModified())
+        return true;
+    const SaveAnswer answer = askToSave(this);
+    if (answer == SaveAnswer::No)
+        return true;
+    if (answer == SaveAnswer::Cancel)
+        return false;
+    closeAfterSave = true;
+    slotMenuSave();
+    return false;
+}
