@@ -4,6 +4,7 @@
 #include "core/project/recentfiles.h"
 #include "core/record/screenrecord.h"
 #include "ui/base/basewindow.h"
+#include "ui/record/recordmessages.h"
 #include "ui/editor/maincontentwidget.h"
 #include "ui/home/firstwindow.h"
 
@@ -53,22 +54,6 @@ int showCrashReport(const QString &reportFile)
     box.setText(QApplication::translate("Startup", "亲， 出错了，重新启动下吧！"));
     box.exec();
     return 0;
-}
-
-void installRecordMessagePresenter()
-{
-    ScreenRecord::setMessagePresenter([](QObject *parent, bool critical, const QString &text) {
-        // The engine belongs to a recording window; the box goes over that window.
-        QWidget *owner = nullptr;
-        for (QObject *o = parent; o && !owner; o = o->parent())
-            owner = qobject_cast<QWidget *>(o);
-        if (owner)
-            owner = owner->window();
-        if (critical)
-            QMessageBox::critical(owner, QApplication::translate("Startup", "错误"), text);
-        else
-            QMessageBox::warning(owner, QApplication::translate("Startup", "警告"), text);
-    });
 }
 
 QWidget *openEditorWindow(const QString &projectFile)

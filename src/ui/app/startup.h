@@ -36,5 +36,3 @@ QWidget *openFirstWindow(const QString &projectFile);
 // Returns the frame, which deletes itself when closed.
 QWidget *openEditorWindow(const QString &projectFile);
 
-// Makes the recording engine's warnings and errors appear as message boxes ("警告" / "错误").
-void installRecordMessagePresenter();

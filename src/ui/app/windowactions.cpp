@@ -4,6 +4,9 @@
 #include "core/project/projectdata.h"
 #include "ui/editor/maincontentwidget.h"
 #include "ui/home/firstwidget.h"
+#include "ui/record/recordscreenselectwidget.h"
+#include "ui/record/recordscreenwidget.h"
+#include "ui/timeline/widgetcomposition.h"
 
 #include <QDebug>
 #include <QFileDialog>
@@ -31,7 +34,27 @@ void MainContentWidget::slotMenuSetting()
 
 void MainContentWidget::on_btn_record_screen_clicked()
 {
-    qWarning() << "on_btn_record_screen_clicked: screen recording is not part of this build yet";
+    window()->showMinimized();
+    // The selection shows the frozen screen: the editor must be gone from it first.
+    QTimer::singleShot(300, this, [this] {
+        // Without a parent: the window manager would hide children of the minimised editor.
+        auto *select = new RecordScreenSelectWidget;
+        connect(select, &RecordScreenSelectWidget::sig_Cancel, this, [this] {
+            window()->showNormal();
+            window()->activateWindow();
+        });
+        connect(select, &RecordScreenSelectWidget::sig_StartRecord, this,
+                [this, select](const QRectF &area) {
+                    const ClipAtResult at =
+                        ProjectData::instance()->clipAt(m_ui.composition->curTimeMs());
+                    auto *record = new RecordScreenWidget(area, at.clip, at.offset, nullptr,
+                                                          select->grabbedScreen());
+                    connect(record, &RecordScreenWidget::sig_Record_Finish, this,
+                            [this] { onRecordFinished(5); });
+                    record->show();
+                });
+        select->show();
+    });
 }
 
 void MainContentWidget::on_btn_record_ppt_clicked()

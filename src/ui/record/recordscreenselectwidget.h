@@ -5,6 +5,7 @@
 // and the window closes 100 ms later. Deleted on close. Main thread only.
 #include <QPixmap>
 #include <QPointer>
+#include <QScreen>
 #include <QWidget>
 
 class QGraphicsScene;

@@ -24,6 +24,7 @@
 #include "ui/home/firstwindow.h"
 #include "ui/home/qitemwidget.h"
 #include "ui/home/qrecentwidget.h"
+#include "ui/record/recordscreenselectwidget.h"
 #include "ui/timeline/changeavdatascommand.h"
 #include "ui/timeline/graphicsviewscalable.h"
 #include "ui/timeline/graphicswidgetresources.h"
@@ -170,6 +171,15 @@ bool previewShowsFrame(MainContentWidget *editor)
     return colours.size() > 12;
 }
 }  // namespace
+
+template <typename T>
+T *topLevel()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *t = qobject_cast<T *>(w); t && t->isVisible())
+            return t;
+    return nullptr;
+}
 
 class TestEditorJourney : public QObject
 {
@@ -566,6 +576,16 @@ private slots:
                      QStringList({QStringLiteral("警告|未发现音频输入设备！"),
                                   QStringLiteral("错误|无法录制！")}));
         }
+
+        // "录屏": the editor steps aside for the frozen screen; Escape brings it back.
+        QTest::mouseClick(editor->ui().btn_record_screen, Qt::LeftButton);
+        QTRY_VERIFY(frame->isMinimized());
+        QPointer<RecordScreenSelectWidget> select;
+        QTRY_VERIFY_WITH_TIMEOUT(select = topLevel<RecordScreenSelectWidget>(), 3000);
+        QVERIFY(QTest::qWaitForWindowExposed(select));
+        QTest::keyClick(select, Qt::Key_Escape);
+        QTRY_VERIFY(!select);
+        QTRY_VERIFY(!frame->isMinimized());
         closeFrame(frame);
         QTRY_VERIFY(!frame);
     }
