@@ -147,8 +147,12 @@ void ExportProgressDialog::slot_cancel_or_close()
 
 void ExportProgressDialog::reject()
 {
-    // Escape cancels like the cancel button.
-    slot_cancel_or_close();
+    // Escape (and closing) cancels a running export like the cancel button.
+    if (m_manager && !m_done) {
+        slot_cancel_or_close();
+        return;
+    }
+    QDialog::reject();
 }
 
 void ExportProgressDialog::closeEvent(QCloseEvent *event)
