@@ -119,24 +119,19 @@ void SettingWidget::paintEvent(QPaintEvent *)
 
 bool SettingWidget::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_titleView) {
-        auto *mouse = static_cast<QMouseEvent *>(event);
-        switch (event->type()) {
-        case QEvent::MouseButtonPress:
-            if (mouse->button() == Qt::LeftButton)
-                m_dragAnchor = mouse->globalPosition().toPoint() - pos();
-            break;
-        case QEvent::MouseMove:
-            if (mouse->buttons() == Qt::LeftButton && m_dragAnchor.x() > 0)
-                move(mouse->globalPosition().toPoint() - m_dragAnchor);
-            break;
-        case QEvent::MouseButtonRelease:
-            if (mouse->button() == Qt::LeftButton)
-                m_dragAnchor = QPoint(-1, -1);
-            break;
-        default:
-            break;
-        }
+    const QEvent::Type type = event->type();
+    if (watched == m_titleView &&
+        (type == QEvent::MouseButtonPress || type == QEvent::MouseMove ||
+         type == QEvent::MouseButtonRelease)) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        const QPoint global = mouse->globalPosition().toPoint();
+        if (type == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton)
+            m_dragAnchor = global - pos();
+        else if (type == QEvent::MouseMove && mouse->buttons() == Qt::LeftButton &&
+                 m_dragAnchor.x() > 0)
+            move(global - m_dragAnchor);
+        else if (type == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton)
+            m_dragAnchor = QPoint(-1, -1);
     }
     return QWidget::eventFilter(watched, event);
 }
