@@ -277,14 +277,22 @@ void ExportManager::slot_write_finished(int steamIndex)
         m_VideoWriting = false;
     else
         m_AudioWriting = false;
-    if (m_VideoWriting || m_AudioWriting)
+    if (m_VideoWriting || m_AudioWriting || m_FinishThread)
         return;
-    finishFile();
-    if (m_Canceled) {
-        emit sig_ExportCanceled();
-    } else {
-        emit sig_ExportFinished(!m_Failed);
-    }
+    // Finishing rewrites the whole file to put its index first, which takes a while for a
+    // long lecture: it runs on a thread of its own and the result comes back to this thread.
+    m_FinishThread.reset(QThread::create([this] { finishFile(); }));
+    connect(
+        m_FinishThread.get(), &QThread::finished, this,
+        [this] {
+            if (m_Canceled) {
+                emit sig_ExportCanceled();
+            } else {
+                emit sig_ExportFinished(!m_Failed);
+            }
+        },
+        Qt::QueuedConnection);
+    m_FinishThread->start();
 }
 
 void ExportManager::waitForThreads()
@@ -295,6 +303,8 @@ void ExportManager::waitForThreads()
         m_VideoWriterThread->wait();
     if (m_AudioWriterThread)
         m_AudioWriterThread->wait();
+    if (m_FinishThread && QThread::currentThread() != m_FinishThread.get())
+        m_FinishThread->wait();
 }
 
 void ExportManager::finishFile()
