@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -65,11 +66,14 @@ T *topLevel()
     return nullptr;
 }
 
+// With LUMORA_SCREENSHOTS set, pictures of the dialogs (and of the whole screen) go there.
 void saveScreenshot(QWidget *widget, const QString &name)
 {
     const QString dir = qEnvironmentVariable("LUMORA_SCREENSHOTS");
-    if (!dir.isEmpty())
-        widget->grab().save(QDir(dir).filePath(name));
+    if (dir.isEmpty())
+        return;
+    widget->grab().save(QDir(dir).filePath(name));
+    QGuiApplication::primaryScreen()->grabWindow(0).save(QDir(dir).filePath("screen-" + name));
 }
 
 }  // namespace
