@@ -16,6 +16,8 @@ void runExportFlow(QWidget *window)
         return;
     }
     MaskForm mask(window);
+    // A window of the editor's, so the window manager keeps it above the editor.
+    mask.setParent(window->window(), mask.windowFlags());
     mask.setMaskColor(Qt::black, 0.8);
 
     ExportDialog dialog(window);

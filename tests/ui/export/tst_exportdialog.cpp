@@ -10,6 +10,7 @@
 #include "support/mp4chapters.h"
 #include "support/testmedia.h"
 #include "ui/app/startup.h"
+#include "ui/base/maskform.h"
 #include "ui/export/exportdialog.h"
 #include "ui/export/exportflow.h"
 #include "ui/export/exportprogressdialog.h"
@@ -339,6 +340,8 @@ void TestExportDialog::exportsThroughTheEditorAction()
     QStringList percents;
     bool cancelPressed = false;
     bool sawProgressDialog = false;
+    bool maskOverEditor = true;
+    bool dimmedSeen = false;
     bool boxWhileCancelling = false;
     QTimer watch;
     watch.setInterval(20);
@@ -347,6 +350,14 @@ void TestExportDialog::exportsThroughTheEditorAction()
         if (!progress)
             return;
         sawProgressDialog = true;
+        // The editor stays dimmed under the progress dialog: the mask covers it, above it.
+        const MaskForm *mask = topLevel<MaskForm>();
+        maskOverEditor = maskOverEditor && mask && mask->geometry() == m_editor.geometry();
+        if (!dimmedSeen && mask) {
+            const QPoint corner = m_editor.mapToGlobal(QPoint(20, 20));
+            const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+            dimmedSeen = QColor(screen.pixel(corner)).lightness() < 100;
+        }
         const QString percent = progress->findChild<QLabel *>("label_progress")->text();
         if (percents.isEmpty() || percents.last() != percent) {
             percents << percent;
@@ -378,6 +389,9 @@ void TestExportDialog::exportsThroughTheEditorAction()
 
     QVERIFY(filled);
     QVERIFY(sawProgressDialog);
+    QVERIFY(maskOverEditor);
+    QVERIFY(dimmedSeen);
+    QVERIFY(!topLevel<MaskForm>());
     QVERIFY(!topLevel<ExportProgressDialog>() && !topLevel<ExportDialog>());
     QCOMPARE(answerer.summary(), boxes);
     QVERIFY(!QFile::exists(target + ".part"));
