@@ -61,6 +61,7 @@ void ExportProgressDialog::buildForm()
     running->setStyleSheet(QStringLiteral("color:#f3f3f3; font-size: 12px;"));
     m_progress = new QLabel(QStringLiteral("0%"), this);
     m_progress->setObjectName(QStringLiteral("label_progress"));
+    m_progress->setMinimumWidth(48);  // "100%" without the row moving
     state->addWidget(running);
     state->addWidget(m_progress);
     state->addStretch();
@@ -194,14 +195,16 @@ void ExportProgressDialog::slot_export_finished(bool sucess)
     m_done = true;
     m_refreshTimer->stop();
     m_cancel->setEnabled(false);
-    m_progress->setText(QStringLiteral("100%"));
     m_remainingTime->setText(QStringLiteral("00:00"));
-    if (m_bar->maximum() <= 0)
-        m_bar->setRange(0, 1);  // a full bar also for a project shorter than one second
-    m_bar->setValue(m_bar->maximum());
-
-    // The export's own result decides; a file at the path is not proof of success.
+    // The export's own result decides; a file at the path is not proof of success. A failed
+    // export keeps the progress it had reached.
     const bool written = sucess && QFileInfo(m_path).isFile();
+    if (written) {
+        m_progress->setText(QStringLiteral("100%"));
+        if (m_bar->maximum() <= 0)
+            m_bar->setRange(0, 1);  // a full bar also for a project shorter than one second
+        m_bar->setValue(m_bar->maximum());
+    }
     if (written) {
         QMessageBox::information(this, tr("提示"), tr("导出成功"), QMessageBox::Ok);
     } else {
