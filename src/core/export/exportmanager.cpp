@@ -3,6 +3,7 @@
 #include "core/export/exportmanager.h"
 
 #include "core/export/exportframes.h"
+#include "core/export/exportmp4layout.h"
 #include "core/project/projectdata.h"
 
 #include <QDebug>
@@ -138,7 +139,11 @@ bool ExportManager::copyWholeFile(const QString &source, const QString &path)
 {
     // Copied beside the target first, so a failed copy leaves what was there before.
     QFile::remove(m_PartialPath);
-    if (!QFile::copy(source, m_PartialPath)) {
+    QString reason;
+    if (!exportlayout::copyIndexFirst(
+            source, m_PartialPath,
+            exportlayout::chaptersFor(m_ClipList.clips, m_ClipList.totalMs), &reason)) {
+        qWarning() << "copyWholeFile:" << reason;
         QFile::remove(m_PartialPath);
         fail(tr("无法复制片段文件：%1").arg(source));
         return false;

@@ -2,16 +2,17 @@
 // Exports the open project as one video file: every clip's used span is read in timeline
 // order, its picture decoded, centred on a white canvas of the largest clip size when smaller,
 // and encoded as H.264; AAC sound at 44100 Hz stereo is copied, any other sound (and silence
-// for a clip without sound) is encoded as AAC. A project of one untrimmed clip is copied.
+// for a clip without sound) is encoded as AAC. A project of one untrimmed clip is copied
+// (stream by stream into a new file when its index is not first or it needs chapters).
 //
 // Threads: construct, exportToFile(), cancelExport() and destroy on one thread that runs an
-// event loop (the GUI thread or the command line's main thread); the file is finished and the
-// result signals are emitted there. Inside: an export thread (driver, clip reading, sound),
-// one decode thread per clip (started after the previous clip's decoder has been drained), a
-// video writer thread (H.264 encoder and file) and an audio writer thread (AAC encoders and
-// file). The output is written to a temporary file beside the target and renamed onto it only
-// when complete, so a failed or cancelled export leaves no partial file and keeps what was
-// there before.
+// event loop (the GUI thread or the command line's main thread); the result signals are
+// emitted there. Inside: an export thread (driver, clip reading, sound), one decode thread per
+// clip (started after the previous clip's decoder has been drained), a video writer thread
+// (H.264 encoder and file), an audio writer thread (AAC encoders and file) and a thread that
+// finishes the file (trailer with the index moved to the front, rename). The output is
+// written to a temporary file beside the target and renamed onto it only when complete, so a
+// failed or cancelled export leaves no partial file and keeps what was there before.
 #include "core/export/blockingqueue.h"
 #include "core/export/exportcliplist.h"
 #include "core/media/ffmpeghandles.h"
@@ -111,6 +112,7 @@ private:
     std::unique_ptr<QThread> m_ExportThread;
     std::unique_ptr<QThread> m_VideoWriterThread;
     std::unique_ptr<QThread> m_AudioWriterThread;
+    std::unique_ptr<QThread> m_FinishThread;  // trailer, index moved first, rename
 
     // Frames for the H.264 encoder, in output order (pts in 1/30 s); null ends the stream.
     BlockingQueue<ffmpeg::FramePtr> m_VideoQueue{8};

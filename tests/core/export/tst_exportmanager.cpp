@@ -1,10 +1,13 @@
 // Exports of generated projects, read back with the FFmpeg libraries: picture sizes and
 // placement, clip order, trimming, sound copied, transcoded or made silent, timestamps and a
-// clean decode; failures, cancel and the byte copy of a single untrimmed clip.
+// clean decode; failures, cancel and the copy of a single untrimmed clip (index first, with
+// its chapter).
 #include "core/export/exportmanager.h"
 #include "core/media/avrecord.h"
 #include "core/project/projectdata.h"
 #include "support/mediareadback.h"
+#include "support/mp4boxes.h"
+#include "support/mp4chapters.h"
 #include "support/testmedia.h"
 
 #include <QColor>
@@ -323,13 +326,27 @@ void TestExportManager::exportsProject()
 void TestExportManager::copiesWholeSingleClip_data()
 {
     QTest::addColumn<bool>("targetExists");
-    QTest::newRow("new file") << false;
-    QTest::newRow("replaces an existing file") << true;
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<bool>("byteCopy");  // the file is copied as it is
+
+    // red720.mp4 has its index at the end, red720_fast.mp4 at the front.
+    QTest::newRow("index first, no title: copied") << false << "red720_fast.mp4" << "" << true;
+    QTest::newRow("replaces an existing file") << true << "red720_fast.mp4" << "" << true;
+    QTest::newRow("index last: rewritten") << false << "red720.mp4" << "" << false;
+    QTest::newRow("titled: rewritten with its chapter")
+        << false << "red720_fast.mp4" << "第1页" << false;
 }
 
 void TestExportManager::copiesWholeSingleClip()
 {
     QFETCH(bool, targetExists);
+    QFETCH(QString, source);
+    QFETCH(QString, title);
+    QFETCH(bool, byteCopy);
+    if (!QFile::exists(media("red720_fast.mp4")))
+        QVERIFY(TestMedia::ffmpeg({"-i", media("red720.mp4"), "-c", "copy", "-movflags",
+                                   "+faststart", media("red720_fast.mp4")}));
     const QString out = m_dir.filePath("copy.mp4");
     QFile::remove(out);
     if (targetExists) {
@@ -339,12 +356,26 @@ void TestExportManager::copiesWholeSingleClip()
     }
     ExportManager manager;
     QSignalSpy finished(&manager, &ExportManager::sig_ExportFinished);
-    QVERIFY(runExport(manager, clipsFor({{"red720.mp4", 0, -1}}), out));
+    QList<AVData> clips = clipsFor({{source, 0, -1}});
+    clips[0].title = title;
+    QVERIFY(runExport(manager, clips, out));
     QCOMPARE(finished.count(), 1);
     QCOMPARE(finished.at(0).at(0).toBool(), true);
-    QFile source(media("red720.mp4")), copy(out);
-    QVERIFY(source.open(QIODevice::ReadOnly) && copy.open(QIODevice::ReadOnly));
-    QVERIFY(source.readAll() == copy.readAll());
+    const QStringList boxes = Mp4Boxes::topLevel(out);
+    QVERIFY2(boxes.indexOf("moov") >= 0 && boxes.indexOf("moov") < boxes.indexOf("mdat"),
+             qPrintable(boxes.join(' ')));
+    QFile sourceFile(media(source)), copy(out);
+    QVERIFY(sourceFile.open(QIODevice::ReadOnly) && copy.open(QIODevice::ReadOnly));
+    QCOMPARE(sourceFile.readAll() == copy.readAll(), byteCopy);
+    // Rewritten or not, the same pictures and sound.
+    const MediaReadback::StreamsInfo in = MediaReadback::streams(media(source));
+    const MediaReadback::StreamsInfo written = MediaReadback::streams(out);
+    QCOMPARE(written.videoCodec, in.videoCodec);
+    QCOMPARE(written.audioCodec, in.audioCodec);
+    QVERIFY(std::abs(written.durationSeconds - in.durationSeconds) < 0.05);
+    QVERIFY(Mp4Chapters::decodesCleanly(out));
+    QCOMPARE(Mp4Chapters::summary(out),
+             title.isEmpty() ? QStringList() : QStringList{title + "@0.0"});
 }
 
 void TestExportManager::failsCleanly_data()
