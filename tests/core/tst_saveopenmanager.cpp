@@ -5,9 +5,12 @@
 #include "support/lsnbytes.h"
 
 #include <QDirIterator>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
 
 namespace {
 
@@ -88,6 +91,40 @@ AVData clip(const QString &fileName, const QString &title)
     d.duration = 4000;
     d.endTime = 4000;
     return d;
+}
+
+// tst_saveopenmanager --save-child <project folder> <file> <step>
+// Saves the project made of every *.mp4 of the folder over <file> and kills itself with
+// SIGKILL at <step>: "packing" (after the first progress), "packed", "synced" or "replaced".
+int saveChild(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QString step = QString::fromLocal8Bit(argv[4]);
+    ProjectData *p = ProjectData::instance();
+    p->reset();
+    p->setProjectDir(QString::fromLocal8Bit(argv[2]));
+    for (const QString &name : QDir(p->projectDir()).entryList({"*.mp4"}, QDir::Files, QDir::Name))
+        p->insert(-1, clip(name, name));
+    const QMap<QString, SaveOpenManager::SaveStep> steps{
+        {"packed", SaveOpenManager::SaveStep::Packed},
+        {"synced", SaveOpenManager::SaveStep::Synced},
+        {"replaced", SaveOpenManager::SaveStep::Replaced}};
+    SaveOpenManager::setStepHook([&](SaveOpenManager::SaveStep reached) {
+        if (steps.value(step) == reached && steps.contains(step))
+            std::raise(SIGKILL);
+    });
+    SaveOpenManager manager(nullptr);
+    QObject::connect(
+        &manager, &LsnPacker::sig_UpdateProgress, &manager,
+        [&] {
+            if (step == QLatin1String("packing"))
+                std::raise(SIGKILL);
+        },
+        Qt::DirectConnection);
+    QObject::connect(&manager, &SaveOpenManager::sig_SaveFinished, &app,
+                     [&](bool ok) { app.exit(ok ? 0 : 1); });
+    manager.saveProject(QString::fromLocal8Bit(argv[3]), false);
+    return app.exec();
 }
 
 }  // namespace
@@ -188,6 +225,51 @@ private slots:
         QCOMPARE(names(m_tmp->filePath("check")),
                  (QStringList{"Cover.png", "pro.lsnc", "x.mp4", "x.mp4_1.jpg", "讲座 2.mp4"}));
         QCOMPARE(RecentFiles::instance()->files().first().filePath, m_path);
+    }
+
+    // A save stopped at any moment leaves the whole earlier or the whole new file; what an
+    // interrupted save left behind goes at the next save, also one that fails.
+    void killedSaveLeavesWholeFile_data()
+    {
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<bool>("newFile");
+        QTest::newRow("while packing") << "packing" << false;
+        QTest::newRow("packed, not yet synced") << "packed" << false;
+        QTest::newRow("synced, not yet renamed") << "synced" << false;
+        QTest::newRow("renamed, folder not yet synced") << "replaced" << true;
+    }
+    void killedSaveLeavesWholeFile()
+    {
+        QFETCH(QString, step);
+        QFETCH(bool, newFile);
+        const QStringList earlier{"Cover.png", "pro.lsnc", "x.mp4", "x.mp4_1.jpg", "讲座 2.mp4"};
+        QVERIFY(save(m_path, false).saved);
+        const QString projectDir = ProjectData::instance()->projectDir();
+        QVERIFY(LsnBytes::writeFile(QDir(projectDir).filePath("z.mp4"), noise(5000, 5)));
+
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {"--save-child", projectDir, m_path, step});
+        QVERIFY(child.waitForFinished(60000));
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+        LsnPacker check;
+        QVERIFY2(check.uncompressFile(m_path, m_tmp->filePath("check")),
+                 qPrintable(check.errorText()));
+        QStringList expected = earlier;
+        if (newFile)
+            expected.insert(4, "z.mp4");
+        QCOMPARE(names(m_tmp->filePath("check")), expected);
+        QCOMPARE(QFileInfo::exists(m_path + "_tmp"), !newFile);
+
+        // The next save fails (its index cannot be written) but still clears the leftover.
+        const QString index = QDir(projectDir).filePath("pro.lsnc");
+        QVERIFY(QFile::remove(index) && QDir().mkdir(index));
+        const QByteArray before = LsnBytes::readFile(m_path);
+        QVERIFY(!save(m_path, false).saved);
+        QVERIFY(!QFileInfo::exists(m_path + "_tmp"));
+        QCOMPARE(LsnBytes::readFile(m_path), before);
     }
 
     void saveAsMakesFreshCopy_data()
@@ -366,5 +448,13 @@ private:
     QString m_path;
 };
 
-QTEST_GUILESS_MAIN(TestSaveOpenManager)
+int main(int argc, char **argv)
+{
+    if (argc > 4 && qstrcmp(argv[1], "--save-child") == 0)
+        return saveChild(argc, argv);
+    QCoreApplication app(argc, argv);
+    TestSaveOpenManager test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_saveopenmanager.moc"
