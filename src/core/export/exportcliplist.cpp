@@ -1,5 +1,7 @@
 #include "core/export/exportcliplist.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 
 bool ExportClipList::isWholeSingleFile() const
@@ -43,6 +45,26 @@ ExportClipList buildExportClipList(const QList<AVData> &timeline)
     }
     list.totalMs = position;
     return list;
+}
+
+bool clampSpanToMedia(AVData &clip, qint64 mediaMs)
+{
+    // Compared, never subtracted, before they are inside [0, mediaMs].
+    const bool wasEmpty = clip.endTime <= clip.beginTime;
+    mediaMs = std::max<qint64>(0, mediaMs);
+    clip.duration = mediaMs;
+    clip.beginTime = std::clamp<qint64>(clip.beginTime, 0, mediaMs);
+    clip.endTime = std::clamp<qint64>(clip.endTime, 0, mediaMs);
+    return wasEmpty || clip.endTime > clip.beginTime;
+}
+
+QString exportClipName(const AVData &clip)
+{
+    if (!clip.title.trimmed().isEmpty())
+        return clip.title;
+    if (!clip.fileName.isEmpty())
+        return clip.fileName;
+    return QFileInfo(clip.filePath).fileName();
 }
 
 QString crfForOutputSize(int width, int height)

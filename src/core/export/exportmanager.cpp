@@ -3,6 +3,7 @@
 #include "core/export/exportmanager.h"
 
 #include "core/export/exportframes.h"
+#include "core/media/avrecord.h"
 #include "core/project/projectdata.h"
 
 #include <QDebug>
@@ -42,7 +43,7 @@ void ExportManager::exportClipsToFile(const QList<AVData> &clips, const QString 
         return;
     }
     m_Started = true;
-    m_ClipList = buildExportClipList(clips);
+    m_Timeline = clips;
     m_TargetPath = path;
     m_PartialPath = partialPath(path);
     m_ExportThread.reset(QThread::create([this, path] { exportToFileInThread(path); }));
@@ -71,9 +72,35 @@ void ExportManager::fail(const QString &message)
         qWarning() << "export failed:" << message;
 }
 
+bool ExportManager::clampSpans()
+{
+    for (AVData &clip : m_Timeline) {
+        if (m_Canceled)
+            return false;
+        if (clip.endTime <= clip.beginTime)
+            continue;  // an empty span is left out of the export anyway
+        AVData probe = clip;
+        probe.duration = -1;
+        AVRecord::updateMediaInfo(probe);
+        if (probe.duration < 0) {
+            fail(tr("无法读取片段“%1”的文件").arg(exportClipName(clip)));
+            return false;
+        }
+        if (!clampSpanToMedia(clip, probe.duration)) {
+            fail(tr("片段“%1”所用的时段不在它的文件之内（文件长 %2 秒）")
+                     .arg(exportClipName(clip))
+                     .arg(probe.duration / 1000.0, 0, 'f', 1));
+            return false;
+        }
+    }
+    return true;
+}
+
 void ExportManager::exportToFileInThread(QString path)
 {
-    m_ClipCount = m_ClipList.clips.size();
+    // The clips' times come from the project file: each span is kept inside its media before
+    // any time is computed from it.
+    const bool spansOk = clampSpans();
     // Results that come before the writers exist are delivered on the manager's thread too.
     auto finishEarly = [this] {
         QMetaObject::invokeMethod(
@@ -87,6 +114,12 @@ void ExportManager::exportToFileInThread(QString path)
             },
             Qt::QueuedConnection);
     };
+    if (!spansOk) {
+        finishEarly();
+        return;
+    }
+    m_ClipList = buildExportClipList(m_Timeline);
+    m_ClipCount = m_ClipList.clips.size();
     if (m_ClipCount == 0) {
         fail(tr("项目中没有可导出的内容"));
         finishEarly();

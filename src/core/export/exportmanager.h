@@ -64,6 +64,7 @@ private:
     };
 
     void exportToFileInThread(QString path);
+    bool clampSpans();
     bool copyWholeFile(const QString &source, const QString &path);
     int openOutput(const QString &path);
     int openInput(const AVData &clip, int index, qint64 position);
@@ -100,6 +101,7 @@ private:
     std::atomic<bool> m_Canceled{false};
     std::atomic<bool> m_Failed{false};
 
+    QList<AVData> m_Timeline;  // the clips as given; read and clamped on the export thread
     ExportClipList m_ClipList;
     QString m_TargetPath;
     QString m_PartialPath;

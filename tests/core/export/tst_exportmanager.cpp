@@ -52,6 +52,8 @@ private slots:
     void initTestCase();
     void exportsProject_data();
     void exportsProject();
+    void clampsSpansToMedia_data();
+    void clampsSpansToMedia();
     void copiesWholeSingleClip_data();
     void copiesWholeSingleClip();
     void failsCleanly_data();
@@ -318,6 +320,64 @@ void TestExportManager::exportsProject()
         QVERIFY2(std::abs(firstFlash - flashAt) <= 0.045 && std::abs(beep - firstFlash) <= 0.045,
                  qPrintable(QStringLiteral("flash %1, beep %2").arg(firstFlash).arg(beep)));
     }
+}
+
+void TestExportManager::clampsSpansToMedia_data()
+{
+    // The span of a 2000 ms clip as a project file may give it, after 1000 ms of another clip.
+    QTest::addColumn<qint64>("beginMs");
+    QTest::addColumn<qint64>("endMs");
+    QTest::addColumn<qint64>("usedMs");  // -1: refused
+    QTest::newRow("two seconds past the end") << qint64(500) << qint64(4000) << qint64(1500);
+    QTest::newRow("10^12") << qint64(0) << qint64(1000000000000) << qint64(2000);
+    QTest::newRow("2^62 either way") << -(qint64(1) << 62) << (qint64(1) << 62) << qint64(2000);
+    QTest::newRow("64-bit limits") << std::numeric_limits<qint64>::min()
+                                   << std::numeric_limits<qint64>::max() << qint64(2000);
+    QTest::newRow("starts after the end") << qint64(3000) << qint64(5000) << qint64(-1);
+}
+
+void TestExportManager::clampsSpansToMedia()
+{
+    QFETCH(qint64, beginMs);
+    QFETCH(qint64, endMs);
+    QFETCH(qint64, usedMs);
+    QList<AVData> clips = clipsFor({{"red720.mp4", 0, 1000}, {"blue1080.mp4", 0, -1}});
+    clips[1].title = QStringLiteral("蓝色片段");
+    clips[1].beginTime = beginMs;
+    clips[1].endTime = endMs;
+    const QString out = m_dir.filePath("spans.mp4");
+    QFile::remove(out);
+
+    // Straight to the manager, as `--export` gives it the clips of a project file.
+    ExportManager manager;
+    QSignalSpy finished(&manager, &ExportManager::sig_ExportFinished);
+    QSignalSpy maximum(&manager, &ExportManager::sig_ExportMaxProgress);
+    manager.exportClipsToFile(clips, out);
+    QVERIFY(QTest::qWaitFor([&] { return finished.count() > 0; }, 240000));
+    QCOMPARE(finished.count(), 1);
+    if (usedMs < 0) {
+        QCOMPARE(finished.at(0).at(0).toBool(), false);
+        QVERIFY2(manager.errorText().contains(QStringLiteral("蓝色片段")),
+                 qPrintable(manager.errorText()));
+        QVERIFY(!QFile::exists(out));
+        return;
+    }
+    QCOMPARE(finished.at(0).at(0).toBool(), true);
+    const double total = (1000 + usedMs) / 1000.0;
+    QCOMPARE(maximum.at(0).at(0).toInt(), int(total));
+    const MediaReadback::StreamsInfo info = MediaReadback::streams(out);
+    QVERIFY2(std::abs(info.durationSeconds - total) <= 0.04,
+             qPrintable(QStringLiteral("length %1, expected %2").arg(info.durationSeconds).arg(total)));
+    QCOMPARE(MediaReadback::decodeErrors(out), QString());
+    // No hole: pictures follow each other at the output rate up to the end.
+    double last = -1, widestGap = 0;
+    QVERIFY(MediaReadback::forEachPicture(out, [&](double t, const QImage &) {
+        if (last >= 0)
+            widestGap = std::max(widestGap, t - last);
+        last = t;
+    }));
+    QVERIFY2(widestGap < 0.1 && std::abs(last + 1.0 / 30 - total) <= 0.04,
+             qPrintable(QStringLiteral("gap %1, last %2").arg(widestGap).arg(last)));
 }
 
 void TestExportManager::copiesWholeSingleClip_data()
