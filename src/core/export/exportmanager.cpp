@@ -2,6 +2,7 @@
 // clips in turn, cancel and failure.
 #include "core/export/exportmanager.h"
 
+#include "core/export/exportaudio.h"
 #include "core/export/exportframes.h"
 #include "core/media/avrecord.h"
 #include "core/project/projectdata.h"
@@ -9,6 +10,7 @@
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QThread>
 
 ExportManager::ExportManager(QObject *parent) : QObject(parent)
@@ -125,7 +127,7 @@ void ExportManager::exportToFileInThread(QString path)
         finishEarly();
         return;
     }
-    if (m_ClipList.isWholeSingleFile()) {
+    if (m_ClipList.isWholeSingleFile() && isAlreadyExportFormat(m_ClipList.clips.first().filePath)) {
         if (!m_Canceled)
             copyWholeFile(m_ClipList.clips.first().filePath, path);
         finishEarly();
@@ -165,6 +167,33 @@ void ExportManager::finishInput()
     m_InputFinished = true;
     m_VideoQueue.push(ffmpeg::FramePtr());
     m_AudioQueue.push(AudioItem());
+}
+
+bool ExportManager::isAlreadyExportFormat(const QString &file)
+{
+    // What the export writes: an MP4 file of one H.264 picture track in 8-bit YUV 4:2:0 and
+    // one AAC-LC track at 44100 Hz stereo, nothing else.
+    ffmpeg::InputFormatContextPtr input = ffmpeg::openInput(file);
+    if (!input || avformat_find_stream_info(input.get(), nullptr) < 0)
+        return false;
+    static const QSet<QByteArray> mp4Brands{"isom", "iso2", "iso4", "iso5", "iso6",
+                                            "mp41", "mp42", "avc1", "M4V "};
+    const AVDictionaryEntry *brand = av_dict_get(input->metadata, "major_brand", nullptr, 0);
+    if (qstrcmp(input->iformat->name, "mov,mp4,m4a,3gp,3g2,mj2") != 0 || !brand ||
+        !mp4Brands.contains(QByteArray(brand->value)))
+        return false;
+    int pictures = 0, sounds = 0;
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        const AVCodecParameters *par = input->streams[i]->codecpar;
+        if (par->codec_type == AVMEDIA_TYPE_VIDEO && par->codec_id == AV_CODEC_ID_H264 &&
+            (par->format == AV_PIX_FMT_YUV420P || par->format == AV_PIX_FMT_YUVJ420P))
+            ++pictures;
+        else if (par->codec_type == AVMEDIA_TYPE_AUDIO && exportaudio::isCopyableAac(par))
+            ++sounds;
+        else
+            return false;
+    }
+    return pictures == 1 && sounds == 1;
 }
 
 bool ExportManager::copyWholeFile(const QString &source, const QString &path)

@@ -2,7 +2,8 @@
 // Exports the open project as one video file: every clip's used span is read in timeline
 // order, its picture decoded, centred on a white canvas of the largest clip size when smaller,
 // and encoded as H.264; AAC sound at 44100 Hz stereo is copied, any other sound (and silence
-// for a clip without sound) is encoded as AAC. A project of one untrimmed clip is copied.
+// for a clip without sound) is encoded as AAC. A project of one untrimmed clip that already is
+// such an MP4 (H.264 in 4:2:0, AAC-LC 44100 Hz stereo) is copied.
 //
 // Threads: construct, exportToFile(), cancelExport() and destroy on one thread that runs an
 // event loop (the GUI thread or the command line's main thread); the file is finished and the
@@ -65,6 +66,7 @@ private:
 
     void exportToFileInThread(QString path);
     bool clampSpans();
+    static bool isAlreadyExportFormat(const QString &file);
     bool copyWholeFile(const QString &source, const QString &path);
     int openOutput(const QString &path);
     int openInput(const AVData &clip, int index, qint64 position);

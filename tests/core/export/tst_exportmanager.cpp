@@ -5,6 +5,7 @@
 #include "core/media/avrecord.h"
 #include "core/project/projectdata.h"
 #include "support/mediareadback.h"
+#include "support/mp4boxes.h"
 #include "support/testmedia.h"
 
 #include <QColor>
@@ -119,6 +120,14 @@ void TestExportManager::initTestCase()
                       {"-c:a", "ac3", "-ar", "48000", "-ac", "2"}));
     QVERIFY(makeVideo(media("pcm22k.mkv"), 2, "color=c=cyan:size=1280x720:rate=25", tone,
                       {"-c:a", "pcm_s16le", "-ar", "22050", "-ac", "1"}));
+    // Whole files that are no MP4 of H.264 and AAC as the export writes it.
+    QVERIFY(makeVideo(media("old.mpg"), 2, "color=c=cyan:size=720x576:rate=25", tone,
+                      {"-c:v", "mpeg2video", "-c:a", "mp2", "-f", "mpeg"}));
+    QVERIFY(TestMedia::ffmpeg({"-f", "lavfi", "-i", "color=c=cyan:size=640x360:rate=25", "-f",
+                               "lavfi", "-i", "sine=frequency=440:sample_rate=44100", "-t", "2",
+                               "-c:v", "libx265", "-preset", "ultrafast", "-x265-params",
+                               "log-level=error", "-pix_fmt", "yuv420p", "-c:a", "aac", "-ac",
+                               "2", "-tag:v", "hvc1", media("hevc.mp4")}));
     QFile text(media("notvideo.mp4"));
     QVERIFY(text.open(QIODevice::WriteOnly));
     text.write("this is not a video\n");
@@ -382,14 +391,21 @@ void TestExportManager::clampsSpansToMedia()
 
 void TestExportManager::copiesWholeSingleClip_data()
 {
+    QTest::addColumn<QString>("file");
     QTest::addColumn<bool>("targetExists");
-    QTest::newRow("new file") << false;
-    QTest::newRow("replaces an existing file") << true;
+    QTest::addColumn<bool>("copied");  // else re-encoded into an MP4 of H.264 and AAC
+    QTest::newRow("new file") << "red720.mp4" << false << true;
+    QTest::newRow("replaces an existing file") << "red720.mp4" << true << true;
+    QTest::newRow("MPEG program stream") << "old.mpg" << false << false;
+    QTest::newRow("HEVC") << "hevc.mp4" << false << false;
+    QTest::newRow("AAC at 48000 Hz mono") << "aac48k_mono.mp4" << true << false;
 }
 
 void TestExportManager::copiesWholeSingleClip()
 {
+    QFETCH(QString, file);
     QFETCH(bool, targetExists);
+    QFETCH(bool, copied);
     const QString out = m_dir.filePath("copy.mp4");
     QFile::remove(out);
     if (targetExists) {
@@ -399,12 +415,23 @@ void TestExportManager::copiesWholeSingleClip()
     }
     ExportManager manager;
     QSignalSpy finished(&manager, &ExportManager::sig_ExportFinished);
-    QVERIFY(runExport(manager, clipsFor({{"red720.mp4", 0, -1}}), out));
+    const QList<AVData> clips = clipsFor({{file, 0, -1}});
+    QVERIFY(runExport(manager, clips, out));
     QCOMPARE(finished.count(), 1);
     QCOMPARE(finished.at(0).at(0).toBool(), true);
-    QFile source(media("red720.mp4")), copy(out);
+    QFile source(media(file)), copy(out);
     QVERIFY(source.open(QIODevice::ReadOnly) && copy.open(QIODevice::ReadOnly));
-    QVERIFY(source.readAll() == copy.readAll());
+    QCOMPARE(source.readAll() == copy.readAll(), copied);
+
+    const MediaReadback::StreamsInfo info = MediaReadback::streams(out);
+    QCOMPARE(Mp4Boxes::topLevel(out).value(0), QStringLiteral("ftyp"));
+    QCOMPARE(info.videoCodec, QStringLiteral("h264"));
+    QCOMPARE(info.audioCodec, QStringLiteral("aac"));
+    QCOMPARE(info.sampleRate, 44100);
+    QCOMPARE(info.channels, 2);
+    QVERIFY2(std::abs(info.durationSeconds - clips.first().duration / 1000.0) <= 0.1,
+             qPrintable(QString::number(info.durationSeconds)));
+    QCOMPARE(MediaReadback::decodeErrors(out), QString());
 }
 
 void TestExportManager::failsCleanly_data()
