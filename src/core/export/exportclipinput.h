@@ -20,6 +20,7 @@ struct ExportClipInput
     int videoStream = -1;
     int audioStream = -1;
     AVRational videoTimebase{0, 1};
+    int rotation = 0;  // clockwise degrees players turn the pictures by
     AVRational audioTimebase{0, 1};
     // The used span in each stream's time base: [in, out).
     int64_t videoIn = 0;

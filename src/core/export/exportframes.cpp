@@ -61,6 +61,45 @@ ffmpeg::FramePtr pasteCentred(const AVFrame *background, const AVFrame *picture)
     return canvas;
 }
 
+ffmpeg::FramePtr rotateClockwise(const AVFrame *picture, int degrees)
+{
+    const bool quarter = degrees == 90 || degrees == 270;
+    ffmpeg::FramePtr turned = ffmpeg::makeFrame();
+    if (!turned)
+        return {};
+    turned->format = AV_PIX_FMT_YUV420P;
+    turned->width = quarter ? picture->height : picture->width;
+    turned->height = quarter ? picture->width : picture->height;
+    if (av_frame_get_buffer(turned.get(), 32) < 0)
+        return {};
+    for (int plane = 0; plane < 3; ++plane) {
+        // Source plane size; chroma planes are half of it, rounded up.
+        const int w = plane == 0 ? picture->width : (picture->width + 1) / 2;
+        const int h = plane == 0 ? picture->height : (picture->height + 1) / 2;
+        const uint8_t *src = picture->data[plane];
+        const int srcStride = picture->linesize[plane];
+        uint8_t *dst = turned->data[plane];
+        const int dstStride = turned->linesize[plane];
+        const int dstWidth = quarter ? h : w;
+        const int dstHeight = quarter ? w : h;
+        for (int y = 0; y < dstHeight; ++y) {
+            uint8_t *row = dst + size_t(y) * dstStride;
+            for (int x = 0; x < dstWidth; ++x) {
+                int sx, sy;
+                switch (degrees) {
+                case 90:  sx = y;         sy = h - 1 - x; break;
+                case 180: sx = w - 1 - x; sy = h - 1 - y; break;
+                case 270: sx = w - 1 - y; sy = x;         break;
+                default:  sx = x;         sy = y;         break;
+                }
+                row[x] = src[size_t(sy) * srcStride + sx];
+            }
+        }
+    }
+    av_frame_copy_props(turned.get(), picture);
+    return turned;
+}
+
 } // namespace exportframes
 
 ffmpeg::FramePtr Yuv420Converter::convert(const AVFrame *frame)

@@ -2,6 +2,7 @@
 // clip's decode thread, sound copied or handed to its encoded section.
 #include "core/export/exportclipinput.h"
 #include "core/export/exportmanager.h"
+#include "core/media/avrecord.h"
 
 #include <QDebug>
 #include <QThread>
@@ -28,7 +29,7 @@ int ExportManager::openInput(const AVData &clip, int index, qint64 position)
     input->clip = clip;
     input->index = index;
     input->positionMs = position;
-    const QString unreadable = tr("无法读取片段文件：%1").arg(clip.filePath);
+    const QString unreadable = tr("无法读取片段“%1”的文件").arg(exportClipName(clip));
 
     int ret = 0;
     input->format = ffmpeg::openInput(clip.filePath, &ret);
@@ -51,7 +52,7 @@ int ExportManager::openInput(const AVData &clip, int index, qint64 position)
     input->audioStream = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (input->videoStream < 0) {
         qWarning() << "openInput: no picture in" << clip.filePath;
-        fail(tr("片段文件没有画面：%1").arg(clip.filePath));
+        fail(tr("片段“%1”的文件没有画面").arg(exportClipName(clip)));
         return -1;
     }
     const AVStream *video = format->streams[input->videoStream];
@@ -79,6 +80,7 @@ int ExportManager::openInput(const AVData &clip, int index, qint64 position)
     }
     decodeContext->time_base = video->time_base;
     input->videoTimebase = video->time_base;
+    input->rotation = AVRecord::streamRotation(video);
 
     // The used span, per stream, in the stream's own time base.
     input->videoIn = streamStart(video) + msToStream(clip.beginTime, video->time_base);

@@ -88,6 +88,15 @@ bool ExportManager::clampSpans()
             fail(tr("无法读取片段“%1”的文件").arg(exportClipName(clip)));
             return false;
         }
+        // A size the project does not know is taken from the file, turned as players show it.
+        if (clip.videoWidth <= 0 || clip.videoHeight <= 0) {
+            clip.videoWidth = probe.videoWidth;
+            clip.videoHeight = probe.videoHeight;
+        }
+        if (clip.videoWidth <= 0 || clip.videoHeight <= 0) {
+            fail(tr("片段“%1”的文件没有画面").arg(exportClipName(clip)));
+            return false;
+        }
         if (!clampSpanToMedia(clip, probe.duration)) {
             fail(tr("片段“%1”所用的时段不在它的文件之内（文件长 %2 秒）")
                      .arg(exportClipName(clip))
@@ -134,8 +143,9 @@ void ExportManager::exportToFileInThread(QString path)
         return;
     }
 
-    m_OutWidth = m_ClipList.outputSize.width();
-    m_OutHeight = m_ClipList.outputSize.height();
+    // H.264 in 4:2:0 needs even sizes: an odd one gets a white line.
+    m_OutWidth = (m_ClipList.outputSize.width() + 1) & ~1;
+    m_OutHeight = (m_ClipList.outputSize.height() + 1) & ~1;
     if (openOutput(path) < 0) {
         fail(tr("无法创建导出文件：%1").arg(path));
         m_VideoEncodeContext.reset();
@@ -145,7 +155,8 @@ void ExportManager::exportToFileInThread(QString path)
         finishEarly();
         return;
     }
-    if (m_ClipList.needsBackground())
+    if (m_ClipList.needsBackground() || m_OutWidth != m_ClipList.outputSize.width() ||
+        m_OutHeight != m_ClipList.outputSize.height())
         m_BackgroundFrame = exportframes::makeWhiteFrame(m_OutWidth, m_OutHeight);
 
     const int maxProgress = int(m_ClipList.totalMs / 1000);
@@ -202,7 +213,7 @@ bool ExportManager::copyWholeFile(const QString &source, const QString &path)
     QFile::remove(m_PartialPath);
     if (!QFile::copy(source, m_PartialPath)) {
         QFile::remove(m_PartialPath);
-        fail(tr("无法复制片段文件：%1").arg(source));
+        fail(tr("无法复制片段“%1”的文件").arg(exportClipName(m_ClipList.clips.first())));
         return false;
     }
     if ((QFile::exists(path) && !QFile::remove(path)) || !QFile::rename(m_PartialPath, path)) {

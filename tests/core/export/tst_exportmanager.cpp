@@ -39,6 +39,12 @@ struct SoundSpan
     bool audible;
 };
 
+bool near(const QColor &a, const QColor &b)
+{
+    return std::abs(a.red() - b.red()) < 48 && std::abs(a.green() - b.green()) < 48 &&
+           std::abs(a.blue() - b.blue()) < 48;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(QList<ClipSpan>)
@@ -53,6 +59,8 @@ private slots:
     void initTestCase();
     void exportsProject_data();
     void exportsProject();
+    void exportsTurnedPicturesUpright_data();
+    void exportsTurnedPicturesUpright();
     void clampsSpansToMedia_data();
     void clampsSpansToMedia();
     void copiesWholeSingleClip_data();
@@ -158,11 +166,6 @@ bool TestExportManager::runExport(ExportManager &manager, const QList<AVData> &c
     return QTest::qWaitFor([&] { return finished.count() + canceled.count() > 0; }, 240000);
 }
 
-static bool near(const QColor &a, const QColor &b)
-{
-    return std::abs(a.red() - b.red()) < 48 && std::abs(a.green() - b.green()) < 48 &&
-           std::abs(a.blue() - b.blue()) < 48;
-}
 
 void TestExportManager::exportsProject_data()
 {
@@ -329,6 +332,64 @@ void TestExportManager::exportsProject()
         QVERIFY2(std::abs(firstFlash - flashAt) <= 0.045 && std::abs(beep - firstFlash) <= 0.045,
                  qPrintable(QStringLiteral("flash %1, beep %2").arg(firstFlash).arg(beep)));
     }
+}
+
+void TestExportManager::exportsTurnedPicturesUpright_data()
+{
+    // The "rotate" tag written, and the filter that stores the upright picture so that a
+    // player, turning it as the tag says, shows it upright again.
+    QTest::addColumn<int>("degrees");
+    QTest::addColumn<QString>("storing");
+    QTest::newRow("rotate=0") << 0 << "null";
+    QTest::newRow("rotate=90") << 90 << "transpose=clock";
+    QTest::newRow("rotate=180") << 180 << "hflip,vflip";
+    QTest::newRow("rotate=270") << 270 << "transpose=cclock";
+}
+
+void TestExportManager::exportsTurnedPicturesUpright()
+{
+    QFETCH(int, degrees);
+    QFETCH(QString, storing);
+    // Upright: 320×240 blue with a red top-left corner. Stored turned back and marked with the
+    // turn, as a phone stores a video shot on its side.
+    const QString plain = media(QStringLiteral("plain%1.mkv").arg(degrees));
+    const QString turned = media(QStringLiteral("turned%1.mp4").arg(degrees));
+    QVERIFY(TestMedia::ffmpeg({"-f", "lavfi", "-i",
+                               "color=c=blue:size=320x240:rate=25,"
+                               "drawbox=x=0:y=0:w=80:h=60:c=red:t=fill," + storing,
+                               "-t", "1", "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt",
+                               "yuv420p", plain}));
+    QVERIFY(TestMedia::ffmpeg({"-i", plain, "-c", "copy", "-metadata:s:v:0",
+                               QStringLiteral("rotate=%1").arg(degrees), turned}));
+    auto upright = [](const QImage &image) {
+        return image.size() == QSize(320, 240) && near(image.pixelColor(20, 15), Qt::red) &&
+               near(image.pixelColor(300, 15), Qt::blue) &&
+               near(image.pixelColor(20, 225), Qt::blue);
+    };
+    // The ffmpeg tool shows it upright, as players do.
+    const QString shown = media(QStringLiteral("shown%1.png").arg(degrees));
+    QVERIFY(TestMedia::ffmpeg({"-i", turned, "-frames:v", "1", shown}));
+    QVERIFY(upright(QImage(shown)));
+
+    // Trimmed and alone, so the picture is decoded and placed on a canvas of the clip's size.
+    QList<AVData> clips = clipsFor({{QFileInfo(turned).fileName(), 0, 800}});
+    QCOMPARE(QSize(clips[0].videoWidth, clips[0].videoHeight), QSize(320, 240));
+    const QString out = m_dir.filePath("upright.mp4");
+    QFile::remove(out);
+    ExportManager manager;
+    QSignalSpy finished(&manager, &ExportManager::sig_ExportFinished);
+    QVERIFY(runExport(manager, clips, out));
+    QCOMPARE(finished.count(), 1);
+    QVERIFY2(finished.at(0).at(0).toBool(), qPrintable(manager.errorText()));
+    const MediaReadback::StreamsInfo info = MediaReadback::streams(out);
+    QCOMPARE(QSize(info.width, info.height), QSize(320, 240));
+    int pictures = 0, wrong = 0;
+    QVERIFY(MediaReadback::forEachPicture(out, [&](double, const QImage &image) {
+        ++pictures;
+        wrong += upright(image) ? 0 : 1;
+    }));
+    QVERIFY(pictures > 10);
+    QCOMPARE(wrong, 0);
 }
 
 void TestExportManager::clampsSpansToMedia_data()
