@@ -42,6 +42,16 @@ bool isCopyableAac(const AVCodecParameters *parameters)
            parameters->profile == FF_PROFILE_AAC_LOW;
 }
 
+bool packetDecodes(AVCodecContext *decoder, AVFrame *scratch, const AVPacket *packet)
+{
+    int ret = avcodec_send_packet(decoder, packet);
+    if (ret < 0)
+        return false;
+    while ((ret = avcodec_receive_frame(decoder, scratch)) >= 0)
+        av_frame_unref(scratch);
+    return ret == AVERROR(EAGAIN) || ret == AVERROR_EOF;
+}
+
 } // namespace exportaudio
 
 using exportaudio::kSampleRate;
@@ -126,11 +136,16 @@ void ExportAudioSection::addResampled(const AVFrame *decoded)
             return;
         }
     }
+    const int64_t pts = decoded->best_effort_timestamp;
     if (m_NextSample == AV_NOPTS_VALUE) {
-        int64_t pts = decoded->best_effort_timestamp;
-        if (pts == AV_NOPTS_VALUE)
-            pts = m_InPts;
-        m_NextSample = av_rescale_q(pts - m_InPts, m_InputTimebase, kSampleTimebase);
+        m_NextSample = av_rescale_q((pts == AV_NOPTS_VALUE ? m_InPts : pts) - m_InPts,
+                                    m_InputTimebase, kSampleTimebase);
+    } else if (pts != AV_NOPTS_VALUE) {
+        // Packets that did not decode leave a gap: the sound after it keeps its time and the
+        // gap becomes silence.
+        const int64_t at = av_rescale_q(pts - m_InPts, m_InputTimebase, kSampleTimebase);
+        if (at - m_NextSample > kSampleRate / 100)
+            m_NextSample = at;
     }
     const int capacity = swr_get_out_samples(m_Resampler.get(), decoded->nb_samples);
     if (capacity <= 0)

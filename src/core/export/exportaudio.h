@@ -27,6 +27,11 @@ ffmpeg::CodecContextPtr openAacEncoder(bool globalHeader, QString *error);
 // two channels, like the output stream's own encoder makes.
 bool isCopyableAac(const AVCodecParameters *parameters);
 
+// Decodes `packet` with `decoder` (frames go to `scratch` and are dropped); false when the
+// decoder refuses it. Used to check sound packets before they are copied: one that does not
+// decode here would not decode in the output either.
+bool packetDecodes(AVCodecContext *decoder, AVFrame *scratch, const AVPacket *packet);
+
 } // namespace exportaudio
 
 class ExportAudioSection

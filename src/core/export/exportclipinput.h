@@ -39,4 +39,7 @@ struct ExportClipInput
     int64_t startSample = 0;
     int64_t endSample = 0;
     std::unique_ptr<ExportAudioSection> section;
+    // While copying: a decoder that checks each packet before it is copied.
+    ffmpeg::CodecContextPtr soundCheck;
+    ffmpeg::FramePtr soundCheckFrame;
 };

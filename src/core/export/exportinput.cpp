@@ -97,25 +97,17 @@ int ExportManager::openInput(const AVData &clip, int index, qint64 position)
                            ? ExportClipInput::Sound::Copy
                            : ExportClipInput::Sound::Encode;
     }
-    if (input->sound != ExportClipInput::Sound::Copy) {
-        input->section = std::make_unique<ExportAudioSection>(
-            input->startSample, input->endSample - input->startSample,
-            m_AudioEncodeContext->frame_size, [this](ffmpeg::FramePtr frame) {
-                AudioItem item;
-                item.kind = AudioItem::Frame;
-                item.frame = std::move(frame);
-                m_AudioQueue.push(std::move(item));
-            });
-        QString error;
-        if (input->sound == ExportClipInput::Sound::Encode &&
-            !input->section->openDecoder(format->streams[input->audioStream], input->audioIn,
-                                         &error)) {
-            // The picture is still worth exporting; the clip's sound becomes silence.
-            qWarning() << "openInput: sound not decodable, silence instead:" << error;
-            input->sound = ExportClipInput::Sound::Silence;
+    if (input->sound == ExportClipInput::Sound::Copy) {
+        input->soundCheck = ffmpeg::openDecoder(format->streams[input->audioStream], 1);
+        input->soundCheckFrame = ffmpeg::makeFrame();
+        if (!input->soundCheck || !input->soundCheckFrame) {
+            // Unchecked sound is not copied: it is decoded and encoded again.
+            qWarning() << "openInput: no decoder to check the sound, encoding it instead";
+            input->sound = ExportClipInput::Sound::Encode;
         }
     }
-
+    if (input->sound != ExportClipInput::Sound::Copy)
+        startSoundSection(input.get(), input->startSample, input->audioIn);
     if (clip.beginTime > 0) {
         ret = av_seek_frame(format, input->videoStream, input->videoIn, AVSEEK_FLAG_BACKWARD);
         if (ret < 0)
@@ -138,6 +130,29 @@ int ExportManager::openInput(const AVData &clip, int index, qint64 position)
     if (input->droppedFrames > 0)
         qInfo() << "openInput: pictures dropped at the output rate:" << input->droppedFrames;
     return m_Failed ? -1 : 1;
+}
+
+void ExportManager::startSoundSection(ExportClipInput *input, int64_t fromSample, int64_t fromPts)
+{
+    input->section = std::make_unique<ExportAudioSection>(
+        fromSample, input->endSample - fromSample, m_AudioEncodeContext->frame_size,
+        [this](ffmpeg::FramePtr frame) {
+            AudioItem item;
+            item.kind = AudioItem::Frame;
+            item.frame = std::move(frame);
+            m_AudioQueue.push(std::move(item));
+        });
+    QString error;
+    if (input->audioStream >= 0 && input->sound != ExportClipInput::Sound::Silence &&
+        !input->section->openDecoder(input->format->streams[input->audioStream], fromPts,
+                                     &error)) {
+        // The picture is still worth exporting; the clip's sound becomes silence.
+        qWarning() << "openInput: sound not decodable, silence instead:" << error;
+        input->sound = ExportClipInput::Sound::Silence;
+        return;
+    }
+    if (input->audioStream >= 0 && input->sound != ExportClipInput::Sound::Silence)
+        input->sound = ExportClipInput::Sound::Encode;
 }
 
 void ExportManager::readClipPackets(ExportClipInput *input)
@@ -171,12 +186,29 @@ void ExportManager::readClipPackets(ExportClipInput *input)
                 }
             }
         } else if (packet->stream_index == input->audioStream && !audioDone) {
-            if (packet->pts != AV_NOPTS_VALUE && packet->pts >= input->audioOut)
+            const bool inSpan = packet->pts != AV_NOPTS_VALUE && packet->pts >= input->audioIn;
+            if (packet->pts != AV_NOPTS_VALUE && packet->pts >= input->audioOut) {
                 audioDone = true;
-            else if (input->sound == ExportClipInput::Sound::Encode)
+            } else if (input->sound == ExportClipInput::Sound::Copy && inSpan &&
+                       !exportaudio::packetDecodes(input->soundCheck.get(),
+                                                   input->soundCheckFrame.get(), packet.get())) {
+                // Damaged sound is not copied: from here on the clip's sound is decoded and
+                // encoded again, with silence where it does not decode.
+                qWarning() << "openInput: damaged sound packet at" << packet->pts
+                           << ", encoding the rest of the clip's sound";
+                input->soundCheck.reset();
+                const int64_t sample = input->startSample +
+                                       av_rescale_q(packet->pts - input->audioIn,
+                                                    input->audioTimebase,
+                                                    exportaudio::kSampleTimebase);
+                startSoundSection(input, std::min(sample, input->endSample), packet->pts);
+                if (input->section)
+                    input->section->decodePacket(packet.get());
+            } else if (input->sound == ExportClipInput::Sound::Encode) {
                 input->section->decodePacket(packet.get());
-            else if (packet->pts != AV_NOPTS_VALUE && packet->pts >= input->audioIn)
+            } else if (input->sound == ExportClipInput::Sound::Copy && inSpan) {
                 copyAudioPacket(input, packet.get());
+            }
         }
         av_packet_unref(packet.get());
     }

@@ -142,6 +142,10 @@ void ExportManager::exportToFileInThread(QString path)
         finishEarly();
         return;
     }
+    if (m_Canceled) {
+        finishEarly();
+        return;
+    }
 
     // H.264 in 4:2:0 needs even sizes: an odd one gets a white line.
     m_OutWidth = (m_ClipList.outputSize.width() + 1) & ~1;
@@ -180,7 +184,7 @@ void ExportManager::finishInput()
     m_AudioQueue.push(AudioItem());
 }
 
-bool ExportManager::isAlreadyExportFormat(const QString &file)
+bool ExportManager::isAlreadyExportFormat(const QString &file) const
 {
     // What the export writes: an MP4 file of one H.264 picture track in 8-bit YUV 4:2:0 and
     // one AAC-LC track at 44100 Hz stereo, nothing else.
@@ -204,7 +208,22 @@ bool ExportManager::isAlreadyExportFormat(const QString &file)
         else
             return false;
     }
-    return pictures == 1 && sounds == 1;
+    if (pictures != 1 || sounds != 1)
+        return false;
+    // And its sound decodes cleanly throughout; damaged sound is encoded again.
+    const int audio = av_find_best_stream(input.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    ffmpeg::CodecContextPtr check = ffmpeg::openDecoder(input->streams[audio], 1);
+    ffmpeg::FramePtr scratch = ffmpeg::makeFrame();
+    ffmpeg::PacketPtr packet = ffmpeg::makePacket();
+    if (!check || !scratch || !packet)
+        return false;
+    bool clean = true;
+    while (clean && !m_Canceled && av_read_frame(input.get(), packet.get()) >= 0) {
+        if (packet->stream_index == audio)
+            clean = exportaudio::packetDecodes(check.get(), scratch.get(), packet.get());
+        av_packet_unref(packet.get());
+    }
+    return clean && !m_Canceled;
 }
 
 bool ExportManager::copyWholeFile(const QString &source, const QString &path)

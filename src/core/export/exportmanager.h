@@ -66,13 +66,14 @@ private:
 
     void exportToFileInThread(QString path);
     bool clampSpans();
-    static bool isAlreadyExportFormat(const QString &file);
+    bool isAlreadyExportFormat(const QString &file) const;
     bool copyWholeFile(const QString &source, const QString &path);
     int openOutput(const QString &path);
     int openInput(const AVData &clip, int index, qint64 position);
     int decodeVideoDatasInThread(ExportClipInput *input);
     void handleDecodedFrame(ExportClipInput *input, AVFrame *frame);
     ffmpeg::FramePtr pictureForOutput(ExportClipInput *input, AVFrame *frame);
+    void startSoundSection(ExportClipInput *input, int64_t fromSample, int64_t fromPts);
     void readClipPackets(ExportClipInput *input);
     void copyAudioPacket(ExportClipInput *input, AVPacket *packet);
     void finishClipAudio(ExportClipInput *input);

@@ -114,6 +114,30 @@ inline InputFormatContextPtr openInput(const QString &url, int *error = nullptr,
     return InputFormatContextPtr(ctx);
 }
 
+// Opens a decoder for `stream`: its parameters, packet time base and `threads` (0: FFmpeg's
+// choice). On failure returns an empty handle and, when `error` is given, the FFmpeg error
+// code there (AVERROR_DECODER_NOT_FOUND when there is no decoder for the codec).
+inline CodecContextPtr openDecoder(const AVStream *stream, int threads = 0, int *error = nullptr)
+{
+    int ret = AVERROR_DECODER_NOT_FOUND;
+    CodecContextPtr decoder;
+    if (const AVCodec *codec = avcodec_find_decoder(stream->codecpar->codec_id)) {
+        decoder = makeCodecContext(codec);
+        ret = decoder ? avcodec_parameters_to_context(decoder.get(), stream->codecpar)
+                      : AVERROR(ENOMEM);
+        if (ret >= 0) {
+            decoder->pkt_timebase = stream->time_base;
+            decoder->thread_count = threads;
+            ret = avcodec_open2(decoder.get(), codec, nullptr);
+        }
+    }
+    if (error)
+        *error = ret;
+    if (ret < 0)
+        return CodecContextPtr();
+    return decoder;
+}
+
 // Allocates an output context for `url` (UTF-8), its format guessed from the name unless
 // `formatName` is given. The AVIOContext is not opened here.
 inline OutputFormatContextPtr allocOutput(const QString &url, int *error = nullptr,

@@ -128,6 +128,11 @@ void TestExportManager::initTestCase()
                       {"-c:a", "ac3", "-ar", "48000", "-ac", "2"}));
     QVERIFY(makeVideo(media("pcm22k.mkv"), 2, "color=c=cyan:size=1280x720:rate=25", tone,
                       {"-c:a", "pcm_s16le", "-ar", "22050", "-ac", "1"}));
+    // AAC packets that do not all decode (about one in eight damaged).
+    QVERIFY(makeVideo(media("tone.mp4"), 2, "color=c=cyan:size=1280x720:rate=25", tone, aac));
+    QVERIFY(TestMedia::ffmpeg({"-i", media("tone.mp4"), "-c", "copy", "-bsf:a",
+                               "noise=amount=3000", media("damaged_sound.mp4")}));
+    QVERIFY(!MediaReadback::decodeErrors(media("damaged_sound.mp4")).isEmpty());
     // Whole files that are no MP4 of H.264 and AAC as the export writes it.
     QVERIFY(makeVideo(media("old.mpg"), 2, "color=c=cyan:size=720x576:rate=25", tone,
                       {"-c:v", "mpeg2video", "-c:a", "mp2", "-f", "mpeg"}));
@@ -214,6 +219,10 @@ void TestExportManager::exportsProject_data()
         << QSize(1280, 720)
         << QList<Probe>{{0.5, {640, 360}, yellow}, {1.5, {640, 360}, red}}
         << QList<SoundSpan>{{0.05, 1.95, true}} << -1.0;
+    QTest::newRow("damaged sound")
+        << QList<ClipSpan>{{"blue1080.mp4", 0, 1000}, {"damaged_sound.mp4", 0, 2000}}
+        << QSize(1920, 1080) << QList<Probe>{{1.5, {960, 540}, cyan}}
+        << QList<SoundSpan>{{0.1, 0.9, true}} << -1.0;
     const QList<SoundSpan> toneAfterTone{{0.1, 0.9, true}, {1.1, 2.4, true}};
     for (const char *file : {"aac48k_mono.mp4", "ac3.mp4", "pcm22k.mkv"}) {
         QTest::newRow(qPrintable(QStringLiteral("sound transcoded from %1").arg(file)))
@@ -460,6 +469,7 @@ void TestExportManager::copiesWholeSingleClip_data()
     QTest::newRow("MPEG program stream") << "old.mpg" << false << false;
     QTest::newRow("HEVC") << "hevc.mp4" << false << false;
     QTest::newRow("AAC at 48000 Hz mono") << "aac48k_mono.mp4" << true << false;
+    QTest::newRow("damaged sound") << "damaged_sound.mp4" << false << false;
 }
 
 void TestExportManager::copiesWholeSingleClip()
