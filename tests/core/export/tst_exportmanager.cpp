@@ -511,21 +511,23 @@ void TestExportManager::failsCleanly_data()
     QTest::addColumn<int>("claimFrom");   // clip whose size claim is overridden, or -1
     QTest::addColumn<QSize>("claimSize");
     QTest::addColumn<bool>("outputInMissingFolder");
+    QTest::addColumn<QStringList>("named");  // what the message must name
 
     QTest::newRow("a clip that is no video")
         << QList<ClipSpan>{{"red720.mp4", 0, 1000}, {"notvideo.mp4", 0, 1000}} << 1
-        << QSize(1280, 720) << false;
+        << QSize(1280, 720) << false << QStringList{"notvideo.mp4"};
     QTest::newRow("a clip file that is missing")
         << QList<ClipSpan>{{"red720.mp4", 0, 1000}, {"gone.mp4", 0, 1000}} << 1
-        << QSize(1280, 720) << false;
+        << QSize(1280, 720) << false << QStringList{"gone.mp4"};
     QTest::newRow("a picture larger than its clip claims")
         << QList<ClipSpan>{{"red720.mp4", 0, 1000}, {"blue1080.mp4", 0, 1000}} << 1
-        << QSize(1280, 720) << false;
+        << QSize(1280, 720) << false << QStringList{"第2段", "1920×1080", "1280×720"};
     QTest::newRow("an output that cannot be written")
         << QList<ClipSpan>{{"red720.mp4", 0, 1000}, {"blue1080.mp4", 0, 1000}} << -1 << QSize()
-        << true;
+        << true << QStringList{"missing/folder/out.mp4"};
     QTest::newRow("a single whole clip that is missing")
-        << QList<ClipSpan>{{"gone.mp4", 0, 1000}} << 0 << QSize(1280, 720) << false;
+        << QList<ClipSpan>{{"gone.mp4", 0, 1000}} << 0 << QSize(1280, 720) << false
+        << QStringList{"第1段"};
 }
 
 void TestExportManager::failsCleanly()
@@ -534,6 +536,7 @@ void TestExportManager::failsCleanly()
     QFETCH(int, claimFrom);
     QFETCH(QSize, claimSize);
     QFETCH(bool, outputInMissingFolder);
+    QFETCH(QStringList, named);
 
     QList<AVData> clips = clipsFor(spans);
     if (claimFrom >= 0) {
@@ -541,6 +544,9 @@ void TestExportManager::failsCleanly()
         clips[claimFrom].videoHeight = claimSize.height();
         if (clips[claimFrom].duration <= 0)
             clips[claimFrom].duration = clips[claimFrom].endTime;
+        // Named by its title where it has one, else by its file name.
+        if (named.first().startsWith(QStringLiteral("第")))
+            clips[claimFrom].title = named.first();
     }
     const QString out = outputInMissingFolder ? m_dir.filePath("missing/folder/out.mp4")
                                               : m_dir.filePath("failed.mp4");
@@ -558,7 +564,11 @@ void TestExportManager::failsCleanly()
     QCOMPARE(finished.count(), 1);
     QCOMPARE(finished.at(0).at(0).toBool(), false);
     QCOMPARE(canceled.count(), 0);
-    QVERIFY(!manager.errorText().isEmpty());
+    for (const QString &name : named)
+        QVERIFY2(manager.errorText().contains(name), qPrintable(manager.errorText()));
+    // A clip is named as the teacher knows it, not by the folder the export reads it from.
+    QVERIFY2(outputInMissingFolder || !manager.errorText().contains(m_dir.path()),
+             qPrintable(manager.errorText()));
     QVERIFY(!QFile::exists(ExportManager::partialPath(out)));
     if (outputInMissingFolder) {
         QVERIFY(!QFile::exists(out));
