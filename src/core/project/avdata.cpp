@@ -32,11 +32,11 @@ QJsonObject AVData::toJson() const
 }
 
 // Times are read as 64-bit numbers so that clips longer than 2^31 ms survive a reopen. They
-// come from a file, so they are kept within ±2^53 ms (285,000 years, longer than any media):
-// sums and differences of a few of them can then never overflow.
+// come from a file, so they are kept within ±2^42 ms (139 years, longer than any media): an
+// index (at most 16 MiB, so fewer than 2^19 clips) then cannot make a sum of spans overflow.
 static qint64 readTime(const QJsonObject &json, const char *key)
 {
-    constexpr qint64 kLimit = qint64(1) << 53;
+    constexpr qint64 kLimit = qint64(1) << 42;
     const QJsonValue v = json.value(QLatin1String(key));
     qint64 n = 0;
     if (v.isDouble()) {
