@@ -335,11 +335,7 @@ FileFigures measure(const QString &path)
         const int index = k == 0 ? vi : ai;
         if (index < 0)
             continue;
-        const AVCodec *codec = avcodec_find_decoder(in->streams[index]->codecpar->codec_id);
-        dec[k] = ffmpeg::makeCodecContext(codec);
-        avcodec_parameters_to_context(dec[k].get(), in->streams[index]->codecpar);
-        dec[k]->pkt_timebase = in->streams[index]->time_base;
-        avcodec_open2(dec[k].get(), codec, nullptr);
+        dec[k] = ffmpeg::openDecoder(in->streams[index]);
     }
     ffmpeg::PacketPtr pkt = ffmpeg::makePacket();
     ffmpeg::FramePtr frame = ffmpeg::makeFrame();

@@ -66,15 +66,3 @@ QString exportClipName(const AVData &clip)
         return clip.fileName;
     return QFileInfo(clip.filePath).fileName();
 }
-
-QString crfForOutputSize(int width, int height)
-{
-    const qint64 area = qint64(width) * height;
-    if (area <= 480000)
-        return QStringLiteral("24");
-    if (area <= 756000)
-        return QStringLiteral("26");
-    if (area <= 1612800)
-        return QStringLiteral("27");
-    return QStringLiteral("28");
-}

@@ -30,6 +30,3 @@ bool clampSpanToMedia(AVData &clip, qint64 mediaMs);
 
 // The clip as messages name it: its title, else its file name.
 QString exportClipName(const AVData &clip);
-
-// The x264 constant rate factor for an output picture of `width` × `height`.
-QString crfForOutputSize(int width, int height);

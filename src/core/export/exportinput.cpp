@@ -25,6 +25,17 @@ int64_t streamStart(const AVStream *stream)
 int ExportManager::openInput(const AVData &clip, int index, qint64 position)
 {
     qInfo() << "openInput,文件输入：" << index;
+    std::unique_ptr<ExportClipInput> input = openClip(clip, index, position);
+    if (!input)
+        return -1;
+    qInfo() << " openInput success";
+    readClip(input.get());
+    return m_Failed ? -1 : 1;
+}
+
+std::unique_ptr<ExportClipInput> ExportManager::openClip(const AVData &clip, int index,
+                                                         qint64 position)
+{
     auto input = std::make_unique<ExportClipInput>();
     input->clip = clip;
     input->index = index;
@@ -36,49 +47,31 @@ int ExportManager::openInput(const AVData &clip, int index, qint64 position)
     if (!input->format) {
         qWarning() << " avformat_open_input failed" << ret << ffmpeg::errorText(ret);
         fail(unreadable);
-        return -1;
+        return {};
     }
-    qInfo() << "avformat_open_input success";
     AVFormatContext *format = input->format.get();
     ret = avformat_find_stream_info(format, nullptr);
     if (ret < 0) {
         qWarning() << " avformat_find_stream_info failed" << ffmpeg::errorText(ret);
         fail(unreadable);
-        return -1;
+        return {};
     }
-    qInfo() << " avformat_find_stream_info success";
 
     input->videoStream = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     input->audioStream = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (input->videoStream < 0) {
         qWarning() << "openInput: no picture in" << clip.filePath;
         fail(tr("片段“%1”的文件没有画面").arg(exportClipName(clip)));
-        return -1;
+        return {};
     }
     const AVStream *video = format->streams[input->videoStream];
-    const AVCodec *decoder = avcodec_find_decoder(video->codecpar->codec_id);
-    if (!decoder) {
-        qWarning() << " avcodec_find_decoder failed";
+    input->videoDecoder = ffmpeg::openDecoder(video, 5, &ret);
+    if (!input->videoDecoder) {
+        qWarning() << " opening the picture decoder failed" << ffmpeg::errorText(ret);
         fail(unreadable);
-        return -1;
+        return {};
     }
-    qInfo() << " avcodec_find_decoder success";
-    input->videoDecoder = ffmpeg::makeCodecContext(decoder);
-    AVCodecContext *decodeContext = input->videoDecoder.get();
-    ret = decodeContext ? avcodec_parameters_to_context(decodeContext, video->codecpar)
-                        : AVERROR(ENOMEM);
-    if (ret >= 0) {
-        qInfo() << "videoInputTimebase:" << video->time_base.num << video->time_base.den;
-        decodeContext->thread_count = 5;
-        decodeContext->pkt_timebase = video->time_base;
-        ret = avcodec_open2(decodeContext, decoder, nullptr);
-    }
-    if (ret < 0) {
-        qWarning() << " avcodec_open2 failed" << ffmpeg::errorText(ret);
-        fail(unreadable);
-        return -1;
-    }
-    decodeContext->time_base = video->time_base;
+    input->videoDecoder->time_base = video->time_base;
     input->videoTimebase = video->time_base;
     input->rotation = AVRecord::streamRotation(video);
 
@@ -114,22 +107,22 @@ int ExportManager::openInput(const AVData &clip, int index, qint64 position)
             qWarning() << "openInput: seek failed, reading from the start:"
                        << ffmpeg::errorText(ret);
     }
+    return input;
+}
 
-    ExportClipInput *raw = input.get();
+void ExportManager::readClip(ExportClipInput *input)
+{
     std::unique_ptr<QThread> decodeThread(
-        QThread::create([this, raw] { decodeVideoDatasInThread(raw); }));
+        QThread::create([this, input] { decodeVideoDatasInThread(input); }));
     decodeThread->start();
-    qInfo() << " openInput success";
-
-    readClipPackets(raw);
+    readClipPackets(input);
     // The clip's decoder is drained before the next clip is opened, so pictures reach the
     // encoder in timeline order.
     input->packets.push(ffmpeg::PacketPtr());
-    finishClipAudio(raw);
+    finishClipAudio(input);
     decodeThread->wait();
     if (input->droppedFrames > 0)
         qInfo() << "openInput: pictures dropped at the output rate:" << input->droppedFrames;
-    return m_Failed ? -1 : 1;
 }
 
 void ExportManager::startSoundSection(ExportClipInput *input, int64_t fromSample, int64_t fromPts)
@@ -180,10 +173,12 @@ void ExportManager::readClipPackets(ExportClipInput *input)
                 videoDone = true;
             } else {
                 ffmpeg::PacketPtr copy = ffmpeg::makePacket();
-                if (copy) {
-                    av_packet_move_ref(copy.get(), packet.get());
-                    input->packets.push(std::move(copy));
+                if (!copy) {
+                    fail(tr("内存不足"));
+                    break;
                 }
+                av_packet_move_ref(copy.get(), packet.get());
+                input->packets.push(std::move(copy));
             }
         } else if (packet->stream_index == input->audioStream && !audioDone) {
             const bool inSpan = packet->pts != AV_NOPTS_VALUE && packet->pts >= input->audioIn;
@@ -222,8 +217,10 @@ void ExportManager::copyAudioPacket(ExportClipInput *input, AVPacket *packet)
     if (sample >= input->endSample)
         return;
     ffmpeg::PacketPtr copy = ffmpeg::makePacket();
-    if (!copy)
+    if (!copy) {
+        fail(tr("内存不足"));
         return;
+    }
     av_packet_move_ref(copy.get(), packet);
     copy->pts = copy->dts = sample;
     copy->duration =

@@ -69,7 +69,11 @@ private:
     bool isAlreadyExportFormat(const QString &file) const;
     bool copyWholeFile(const QString &source, const QString &path);
     int openOutput(const QString &path);
+    // One export clip: openClip opens its file, decoders and span; readClip runs its decode
+    // thread and reads its packets to the end of its span.
     int openInput(const AVData &clip, int index, qint64 position);
+    std::unique_ptr<ExportClipInput> openClip(const AVData &clip, int index, qint64 position);
+    void readClip(ExportClipInput *input);
     int decodeVideoDatasInThread(ExportClipInput *input);
     void handleDecodedFrame(ExportClipInput *input, AVFrame *frame);
     ffmpeg::FramePtr pictureForOutput(ExportClipInput *input, AVFrame *frame);

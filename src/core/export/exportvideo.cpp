@@ -14,6 +14,8 @@ int ExportManager::decodeVideoDatasInThread(ExportClipInput *input)
 {
     AVCodecContext *decoder = input->videoDecoder.get();
     ffmpeg::FramePtr frame = ffmpeg::makeFrame();
+    if (!frame)
+        fail(tr("内存不足"));
     for (;;) {
         ffmpeg::PacketPtr packet = input->packets.pop();
         const bool end = !packet;

@@ -4,6 +4,8 @@
 // matching *_free call. The deleters accept null and may run on any thread.
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/audio_fifo.h>
+#include <libavutil/dict.h>
 #include <libavfilter/avfilter.h>
 #include <libavformat/avformat.h>
 #include <libavutil/error.h>
@@ -14,6 +16,7 @@ extern "C" {
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace ffmpeg {
@@ -72,6 +75,15 @@ struct SwsContextDeleter
     void operator()(SwsContext *ctx) const { sws_freeContext(ctx); }
 };
 
+struct AudioFifoDeleter
+{
+    void operator()(AVAudioFifo *fifo) const
+    {
+        if (fifo)
+            av_audio_fifo_free(fifo);
+    }
+};
+
 using InputFormatContextPtr = std::unique_ptr<AVFormatContext, InputFormatContextDeleter>;
 using OutputFormatContextPtr = std::unique_ptr<AVFormatContext, OutputFormatContextDeleter>;
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
@@ -80,6 +92,25 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
 using FilterGraphPtr = std::unique_ptr<AVFilterGraph, FilterGraphDeleter>;
 using SwrContextPtr = std::unique_ptr<SwrContext, SwrContextDeleter>;
 using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextDeleter>;
+using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoDeleter>;
+
+// Options for FFmpeg calls that take an AVDictionary **: owned here, handed over by ref().
+class Dictionary
+{
+public:
+    Dictionary() = default;
+    Dictionary(const Dictionary &) = delete;
+    Dictionary &operator=(const Dictionary &) = delete;
+    ~Dictionary() { av_dict_free(&m_dict); }
+
+    // False when FFmpeg is out of memory.
+    bool set(const char *key, const char *value) { return av_dict_set(&m_dict, key, value, 0) >= 0; }
+    bool set(const char *key, int64_t value) { return av_dict_set_int(&m_dict, key, value, 0) >= 0; }
+    AVDictionary **ref() { return &m_dict; }
+
+private:
+    AVDictionary *m_dict = nullptr;
+};
 
 // Allocating helpers: each returns an empty handle when FFmpeg is out of memory.
 inline FramePtr makeFrame()
@@ -98,6 +129,10 @@ inline CodecContextPtr makeCodecContext(const AVCodec *codec)
 {
     return CodecContextPtr(avcodec_alloc_context3(codec));
 }
+inline AudioFifoPtr makeAudioFifo(AVSampleFormat format, int channels, int samples)
+{
+    return AudioFifoPtr(av_audio_fifo_alloc(format, channels, samples));
+}
 
 // Opens `url` (UTF-8) for reading. On failure returns an empty handle and, when `error` is
 // given, the FFmpeg error code there.
@@ -115,9 +150,11 @@ inline InputFormatContextPtr openInput(const QString &url, int *error = nullptr,
 }
 
 // Opens a decoder for `stream`: its parameters, packet time base and `threads` (0: FFmpeg's
-// choice). On failure returns an empty handle and, when `error` is given, the FFmpeg error
-// code there (AVERROR_DECODER_NOT_FOUND when there is no decoder for the codec).
-inline CodecContextPtr openDecoder(const AVStream *stream, int threads = 0, int *error = nullptr)
+// choice); `configure`, when given, may change the context before it is opened. On failure
+// returns an empty handle and, when `error` is given, the FFmpeg error code there
+// (AVERROR_DECODER_NOT_FOUND when there is no decoder for the codec).
+inline CodecContextPtr openDecoder(const AVStream *stream, int threads = 0, int *error = nullptr,
+                                   const std::function<void(AVCodecContext *)> &configure = {})
 {
     int ret = AVERROR_DECODER_NOT_FOUND;
     CodecContextPtr decoder;
@@ -128,6 +165,8 @@ inline CodecContextPtr openDecoder(const AVStream *stream, int threads = 0, int 
         if (ret >= 0) {
             decoder->pkt_timebase = stream->time_base;
             decoder->thread_count = threads;
+            if (configure)
+                configure(decoder.get());
             ret = avcodec_open2(decoder.get(), codec, nullptr);
         }
     }

@@ -2,6 +2,8 @@
 // graph. openVideoInput runs on the engine's thread, the rest on the preparation thread.
 #include "core/record/screenrecord.h"
 
+#include "core/media/h264settings.h"
+
 extern "C" {
 #include <libavdevice/avdevice.h>
 #include <libavfilter/buffersink.h>
@@ -32,17 +34,15 @@ int ScreenRecord::openVideoInput()
         qWarning() << " no display or no rectangle to record:" << display << m_recordRect;
         return -1;
     }
-    AVDictionary *options = nullptr;
-    av_dict_set_int(&options, "framerate", kFrameRate, 0);
-    av_dict_set_int(&options, "draw_mouse", 1, 0);
-    av_dict_set_int(&options, "grab_x", m_grabOrigin.x(), 0);
-    av_dict_set_int(&options, "grab_y", m_grabOrigin.y(), 0);
+    ffmpeg::Dictionary options;
     const QByteArray size =
         QStringLiteral("%1x%2").arg(m_recordRect.width()).arg(m_recordRect.height()).toLatin1();
-    av_dict_set(&options, "video_size", size.constData(), 0);
+    if (!options.set("framerate", kFrameRate) || !options.set("draw_mouse", 1) ||
+        !options.set("grab_x", m_grabOrigin.x()) || !options.set("grab_y", m_grabOrigin.y()) ||
+        !options.set("video_size", size.constData()))
+        return -1;
     int ret = 0;
-    m_pVideoInputContext = ffmpeg::openInput(display, &ret, format, &options);
-    av_dict_free(&options);
+    m_pVideoInputContext = ffmpeg::openInput(display, &ret, format, options.ref());
     if (!m_pVideoInputContext) {
         qWarning() << " avformat_open_input failed" << ret << ffmpeg::errorText(ret);
         return -1;
@@ -62,26 +62,17 @@ int ScreenRecord::openVideoInput()
         return -1;
     }
     AVStream *stream = ctx->streams[m_videoStreamIndex];
-    const AVCodec *decoder = avcodec_find_decoder(stream->codecpar->codec_id);
-    m_videoDecoder.context = ffmpeg::makeCodecContext(decoder);
-    if (!decoder || !m_videoDecoder.context) {
-        qWarning() << " avcodec_find_decoder failed";
-        return -1;
-    }
-    qInfo() << " avcodec_find_decoder success";
-    AVCodecContext *dec = m_videoDecoder.context.get();
-    avcodec_parameters_to_context(dec, stream->codecpar);
     m_videoInputTimebase = stream->time_base;
-    dec->time_base = m_videoInputTimebase;
-    dec->pkt_timebase = m_videoInputTimebase;
-    dec->framerate = av_guess_frame_rate(ctx, stream, nullptr);
-    dec->thread_count = 12;
-    ret = avcodec_open2(dec, decoder, nullptr);
-    if (ret != 0) {
-        qWarning() << " avcodec_open2 failed" << ffmpeg::errorText(ret);
+    m_videoDecoder.context = ffmpeg::openDecoder(stream, 12, &ret, [&](AVCodecContext *dec) {
+        dec->time_base = m_videoInputTimebase;
+        dec->framerate = av_guess_frame_rate(ctx, stream, nullptr);
+    });
+    if (!m_videoDecoder.context) {
+        qWarning() << " opening the picture decoder failed" << ffmpeg::errorText(ret);
         return -1;
     }
     qInfo() << " avcodec_open2 success";
+    AVCodecContext *dec = m_videoDecoder.context.get();
 
     if (openVideoEncoder() != 0)
         return -1;
@@ -107,7 +98,7 @@ int ScreenRecord::openVideoEncoder()
     if (!pVideoEncodeContext)
         return -1;
     AVCodecContext *enc = pVideoEncodeContext.get();
-    const QByteArray crf = crfFor(m_recordRect.width(), m_recordRect.height()).toLatin1();
+    const QByteArray crf = h264::crfFor(m_recordRect.width(), m_recordRect.height()).toLatin1();
     qInfo() << "use crf:" << crf;
     av_opt_set(enc->priv_data, "crf", crf.constData(), 0);
     av_opt_set(enc->priv_data, "preset", "veryfast", 0);
@@ -142,14 +133,13 @@ int ScreenRecord::openAudioInput()
         return -1;
     }
     // Ask the sound server for the file's rate, so that only the sample format is converted.
-    AVDictionary *options = nullptr;
-    av_dict_set_int(&options, "sample_rate", kSampleRate, 0);
-    av_dict_set_int(&options, "channels", 2, 0);
+    ffmpeg::Dictionary options;
     // Small fragments (20 ms) arrive soon after they are captured, which times them well.
-    av_dict_set_int(&options, "fragment_size", kSampleRate * 2 * 2 / 50, 0);
+    if (!options.set("sample_rate", kSampleRate) || !options.set("channels", 2) ||
+        !options.set("fragment_size", kSampleRate * 2 * 2 / 50))
+        return -1;
     int ret = 0;
-    m_pAudioInputContext = ffmpeg::openInput(device, &ret, format, &options);
-    av_dict_free(&options);
+    m_pAudioInputContext = ffmpeg::openInput(device, &ret, format, options.ref());
     if (!m_pAudioInputContext) {
         qWarning() << " avformat_open_input failed:" << ret << ffmpeg::errorText(ret);
         return -1;
@@ -167,28 +157,20 @@ int ScreenRecord::openAudioInput()
         return -1;
     }
     AVStream *stream = ctx->streams[m_audioStreamIndex];
-    const AVCodec *decoder = avcodec_find_decoder(stream->codecpar->codec_id);
-    m_audioDecoder.context = ffmpeg::makeCodecContext(decoder);
-    if (!decoder || !m_audioDecoder.context) {
-        qWarning() << " avcodec_find_decoder failed";
-        return -1;
-    }
-    AVCodecContext *dec = m_audioDecoder.context.get();
-    dec->thread_count = 2;
-    avcodec_parameters_to_context(dec, stream->codecpar);
-    if (dec->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
-        const int channels = dec->ch_layout.nb_channels;
-        av_channel_layout_uninit(&dec->ch_layout);
-        av_channel_layout_default(&dec->ch_layout, channels);
-    }
     m_audioInputTimebase = stream->time_base;
-    dec->time_base = m_audioInputTimebase;
-    // The reader rewrites packet times to capture microseconds.
-    dec->pkt_timebase = AVRational{1, 1000000};
     qInfo() << "m_audioInputTimebase:" << rational(m_audioInputTimebase);
-    ret = avcodec_open2(dec, decoder, nullptr);
-    if (ret != 0) {
-        qWarning() << " avcodec_open2 failed" << ffmpeg::errorText(ret);
+    m_audioDecoder.context = ffmpeg::openDecoder(stream, 2, &ret, [&](AVCodecContext *dec) {
+        if (dec->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+            const int channels = dec->ch_layout.nb_channels;
+            av_channel_layout_uninit(&dec->ch_layout);
+            av_channel_layout_default(&dec->ch_layout, channels);
+        }
+        dec->time_base = m_audioInputTimebase;
+        // The reader rewrites packet times to capture microseconds.
+        dec->pkt_timebase = AVRational{1, 1000000};
+    });
+    if (!m_audioDecoder.context) {
+        qWarning() << " opening the sound decoder failed" << ffmpeg::errorText(ret);
         return -1;
     }
     qInfo() << " avcodec_open2 success";

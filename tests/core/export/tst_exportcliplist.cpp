@@ -1,6 +1,7 @@
 // The export clip list (folding of continuing spans, sizes, length, the whole-file copy case)
 // and the crf chosen for an output size.
 #include "core/export/exportcliplist.h"
+#include "core/media/h264settings.h"
 
 #include <QtTest>
 
@@ -133,7 +134,7 @@ void TestExportClipList::crf()
 {
     QFETCH(QSize, size);
     QFETCH(QString, crf);
-    QCOMPARE(crfForOutputSize(size.width(), size.height()), crf);
+    QCOMPARE(h264::crfFor(size.width(), size.height()), crf);
 }
 
 QTEST_GUILESS_MAIN(TestExportClipList)
