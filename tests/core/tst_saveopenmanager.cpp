@@ -52,10 +52,10 @@ struct Run
     QString error;
 };
 
-Run save(const QString &path, bool saveAs)
+Run save(ProjectData *project, const QString &path, bool saveAs)
 {
     Run run;
-    SaveOpenManager manager(nullptr);
+    SaveOpenManager manager(nullptr, project);
     QObject receiver;
     QObject::connect(&manager, &LsnPacker::sig_UpdateMaxProgress, &receiver,
                      [&](int m) { run.maxima << m; }, Qt::QueuedConnection);
@@ -73,10 +73,10 @@ Run save(const QString &path, bool saveAs)
 }
 
 // 1: opened, 0: failed, -1: no final signal.
-int open(const QString &path)
+int open(ProjectData *project, const QString &path)
 {
     int result = -1;
-    SaveOpenManager manager(nullptr);
+    SaveOpenManager manager(nullptr, project);
     QObject::connect(&manager, &SaveOpenManager::sig_OpenSuccess, [&] { result = 1; });
     QObject::connect(&manager, &SaveOpenManager::sig_OpenFailed, [&] { result = 0; });
     manager.openProject(path);
@@ -100,8 +100,8 @@ int saveChild(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QString step = QString::fromLocal8Bit(argv[4]);
-    ProjectData *p = ProjectData::instance();
-    p->reset();
+    ProjectData project;
+    ProjectData *p = &project;
     p->setProjectDir(QString::fromLocal8Bit(argv[2]));
     for (const QString &name : QDir(p->projectDir()).entryList({"*.mp4"}, QDir::Files, QDir::Name))
         p->insert(-1, clip(name, name));
@@ -113,7 +113,7 @@ int saveChild(int argc, char **argv)
         if (steps.value(step) == reached && steps.contains(step))
             std::raise(SIGKILL);
     });
-    SaveOpenManager manager(nullptr);
+    SaveOpenManager manager(nullptr, p);
     QObject::connect(
         &manager, &LsnPacker::sig_UpdateProgress, &manager,
         [&] {
@@ -139,8 +139,8 @@ private slots:
         m_path = m_tmp->filePath("课程 一.lsn");
         removeFolders();
         RecentFiles::instance()->clear();
-        ProjectData *p = ProjectData::instance();
-        p->reset();
+        m_project.reset(new ProjectData);
+        ProjectData *p = m_project.get();
         p->setProjectDir(m_tmp->filePath("project") + "/");
         QVERIFY(QDir().mkpath(p->projectDir()));
         const QDir dir(p->projectDir());
@@ -156,9 +156,9 @@ private slots:
 
     void saveAsThenOpen()
     {
-        ProjectData *p = ProjectData::instance();
+        ProjectData *p = m_project.get();
         const QString uuid0 = p->at(0).uuid;
-        const Run run = save(m_path, true);
+        const Run run = save(m_project.get(), m_path, true);
         QVERIFY2(run.saved, qPrintable(run.error));
         QCOMPARE(run.finals, 1);
         QVERIFY(QFileInfo(m_path).isFile());
@@ -184,7 +184,7 @@ private slots:
         QVERIFY(LsnBytes::writeFile(dataDir(m_path) + "stale.mp4", "old"));
         RecentFiles::instance()->add(RecentFile(m_tmp->filePath("other.lsn")));
         p->reset();
-        QCOMPARE(open(m_path), 1);
+        QCOMPARE(open(m_project.get(), m_path), 1);
         QCOMPARE(p->count(), 2);
         QCOMPARE(p->at(0).uuid, uuid0);
         QCOMPARE(p->at(1).title, QString("第二节"));
@@ -214,12 +214,12 @@ private slots:
             QVERIFY(LsnBytes::writeFile(m_path, "earlier"));
         if (staleBackup)
             QVERIFY(LsnBytes::writeFile(m_path + "_tmp2", "stale backup"));
-        const QString dirBefore = ProjectData::instance()->projectDir();
-        const Run run = save(m_path, false);
+        const QString dirBefore = m_project.get()->projectDir();
+        const Run run = save(m_project.get(), m_path, false);
         QVERIFY2(run.saved, qPrintable(run.error));
         QVERIFY(!QFileInfo::exists(m_path + "_tmp"));
         QVERIFY(!QFileInfo::exists(m_path + "_tmp2"));
-        QCOMPARE(ProjectData::instance()->projectDir(), dirBefore);
+        QCOMPARE(m_project.get()->projectDir(), dirBefore);
         LsnPacker check;
         QVERIFY(check.uncompressFile(m_path, m_tmp->filePath("check")));
         QCOMPARE(names(m_tmp->filePath("check")),
@@ -243,8 +243,8 @@ private slots:
         QFETCH(QString, step);
         QFETCH(bool, newFile);
         const QStringList earlier{"Cover.png", "pro.lsnc", "x.mp4", "x.mp4_1.jpg", "讲座 2.mp4"};
-        QVERIFY(save(m_path, false).saved);
-        const QString projectDir = ProjectData::instance()->projectDir();
+        QVERIFY(save(m_project.get(), m_path, false).saved);
+        const QString projectDir = m_project.get()->projectDir();
         QVERIFY(LsnBytes::writeFile(QDir(projectDir).filePath("z.mp4"), noise(5000, 5)));
 
         QProcess child;
@@ -267,7 +267,7 @@ private slots:
         const QString index = QDir(projectDir).filePath("pro.lsnc");
         QVERIFY(QFile::remove(index) && QDir().mkdir(index));
         const QByteArray before = LsnBytes::readFile(m_path);
-        QVERIFY(!save(m_path, false).saved);
+        QVERIFY(!save(m_project.get(), m_path, false).saved);
         QVERIFY(!QFileInfo::exists(m_path + "_tmp"));
         QCOMPARE(LsnBytes::readFile(m_path), before);
     }
@@ -285,13 +285,13 @@ private slots:
         QVERIFY(LsnBytes::writeFile(dataDir(m_path) + "stale.mp4", "an earlier project"));
         QVERIFY(LsnBytes::writeFile(dataDir(m_path) + "x.mp4", "an earlier x"));
         for (int i = 0; i < saves; ++i) {
-            const Run run = save(m_path, true);
+            const Run run = save(m_project.get(), m_path, true);
             QVERIFY2(run.saved, qPrintable(run.error));
         }
         QCOMPARE(names(dataDir(m_path)),
                  (QStringList{"Cover.png", "pro.lsnc", "x.mp4", "x.mp4_1.jpg", "y.txt", "讲座 2.mp4"}));
         QCOMPARE(LsnBytes::readFile(dataDir(m_path) + "x.mp4"), noise(20480 * 30 + 9, 1));
-        QCOMPARE(ProjectData::instance()->projectDir(), dataDir(m_path));
+        QCOMPARE(m_project.get()->projectDir(), dataDir(m_path));
         // Nothing but the working folder is left in the data folder for this name.
         const QString md5 = QDir(dataDir(m_path)).dirName();
         const QStringList siblings = QDir(dataDir(m_path) + "..").entryList({md5 + "*"},
@@ -302,14 +302,14 @@ private slots:
     void saveAsFailedCopyKeepsProject()
     {
         // A link to nothing cannot be copied (not even by root).
-        ProjectData *p = ProjectData::instance();
+        ProjectData *p = m_project.get();
         QVERIFY(QFile::link(m_tmp->filePath("nowhere"), QDir(p->projectDir()).filePath("dangling")));
         QVERIFY(QDir().mkpath(dataDir(m_path)));
         QVERIFY(LsnBytes::writeFile(dataDir(m_path) + "earlier.mp4", "earlier work"));
         const auto before = snapshot(dataDir(m_path));
         const QString dirBefore = p->projectDir();
 
-        const Run run = save(m_path, true);
+        const Run run = save(m_project.get(), m_path, true);
         QVERIFY(!run.saved);
         QCOMPARE(run.finals, 1);
         QVERIFY(!run.error.isEmpty());
@@ -339,15 +339,15 @@ private slots:
     void failedOpenKeepsEverything()
     {
         QFETCH(QByteArray, bytes);
-        QVERIFY(save(m_path, true).saved);
-        ProjectData *p = ProjectData::instance();
+        QVERIFY(save(m_project.get(), m_path, true).saved);
+        ProjectData *p = m_project.get();
         QVERIFY(LsnBytes::writeFile(dataDir(m_path) + "unsaved.mp4", "recorded since"));
         const auto before = snapshot(dataDir(m_path));
         const auto recentBefore = RecentFiles::instance()->files();
         const QString uuid = p->at(0).uuid;
         QVERIFY(LsnBytes::writeFile(m_path, bytes));
 
-        QCOMPARE(open(m_path), 0);
+        QCOMPARE(open(m_project.get(), m_path), 0);
         QCOMPARE(snapshot(dataDir(m_path)), before);
         QVERIFY(!QFileInfo::exists(m_tmp->filePath("escaped.mp4")));
         QVERIFY(!QFileInfo::exists(QFileInfo(dataDir(m_path) + "..").absoluteFilePath() + "/escaped.mp4"));
@@ -445,6 +445,7 @@ private:
     }
 
     QScopedPointer<QTemporaryDir> m_tmp;
+    QScopedPointer<ProjectData> m_project;  // each test saves and opens a project of its own
     QString m_path;
 };
 

@@ -5,7 +5,6 @@
 #include "core/export/exportaudio.h"
 #include "core/export/exportframes.h"
 #include "core/media/avrecord.h"
-#include "core/project/projectdata.h"
 
 #include <QDebug>
 #include <QFile>
@@ -13,7 +12,8 @@
 #include <QSet>
 #include <QThread>
 
-ExportManager::ExportManager(QObject *parent) : QObject(parent)
+ExportManager::ExportManager(QObject *parent, ProjectData *project)
+    : QObject(parent), m_Project(project)
 {
     connect(this, &ExportManager::sig_WriteFinished, this, &ExportManager::slot_write_finished,
             Qt::QueuedConnection);
@@ -35,7 +35,7 @@ QString ExportManager::partialPath(const QString &path)
 
 void ExportManager::exportToFile(const QString &path)
 {
-    exportClipsToFile(ProjectData::instance()->avDatas(), path);
+    exportClipsToFile(m_Project->avDatas(), path);
 }
 
 void ExportManager::exportClipsToFile(const QList<AVData> &clips, const QString &path)

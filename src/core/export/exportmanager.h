@@ -16,6 +16,7 @@
 #include "core/export/blockingqueue.h"
 #include "core/export/exportcliplist.h"
 #include "core/media/ffmpeghandles.h"
+#include "core/project/projectdata.h"
 
 #include <QMutex>
 #include <QObject>
@@ -31,7 +32,9 @@ class ExportManager : public QObject
 {
     Q_OBJECT
 public:
-    explicit ExportManager(QObject *parent = nullptr);
+    // Exports `project` (the program's open project unless told otherwise).
+    explicit ExportManager(QObject *parent = nullptr,
+                           ProjectData *project = ProjectData::instance());
     ~ExportManager() override;
 
     // Reads the project's clip list (so call it on the main thread) and exports it to `path`
@@ -108,6 +111,7 @@ private:
     std::atomic<bool> m_Canceled{false};
     std::atomic<bool> m_Failed{false};
 
+    ProjectData *m_Project;
     QList<AVData> m_Timeline;  // the clips as given; read and clamped on the export thread
     ExportClipList m_ClipList;
     QString m_TargetPath;

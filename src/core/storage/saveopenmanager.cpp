@@ -57,7 +57,10 @@ void SaveOpenManager::setStepHook(std::function<void(SaveStep)> hook)
     stepHook() = std::move(hook);
 }
 
-SaveOpenManager::SaveOpenManager(QObject *parent) : LsnPacker(parent) {}
+SaveOpenManager::SaveOpenManager(QObject *parent, ProjectData *project)
+    : LsnPacker(parent), m_project(project)
+{
+}
 
 SaveOpenManager::~SaveOpenManager()
 {
@@ -123,7 +126,7 @@ void SaveOpenManager::saveProject(const QString &path, bool saveAs)
     // What an interrupted earlier save of this file left behind; removed first, also when this
     // save fails early, and so that its room on the disk is free for the new one.
     QFile::remove(tempPath(absolute));
-    ProjectData *project = ProjectData::instance();
+    ProjectData *project = m_project;
     if (!project->writeIndex()) {
         failLater(tr("无法写入项目索引：%1").arg(project->indexFilePath()));
         return;
@@ -227,7 +230,7 @@ void SaveOpenManager::finishSave(const SaveResult &result, const QString &path, 
         emit sig_SaveFinished(false);
         return;
     }
-    ProjectData *project = ProjectData::instance();
+    ProjectData *project = m_project;
     if (saveAs) {
         project->setFilePath(path);
         project->setProjectDir(dataDir(path));
@@ -276,7 +279,7 @@ void SaveOpenManager::finishOpen(const OpenResult &result, const QString &path,
         emit sig_OpenFailed();
         return;
     }
-    ProjectData *project = ProjectData::instance();
+    ProjectData *project = m_project;
     project->clear();
     project->setFilePath(path);
     project->setProjectDir(workDir);

@@ -19,6 +19,7 @@
 //
 // Threads: construct, call saveProject/openProject and destroy on the main thread;
 // copyDirectory may run on any thread.
+#include "core/project/projectdata.h"
 #include "core/storage/lsnpacker.h"
 
 #include <QFileInfoList>
@@ -34,7 +35,8 @@ class SaveOpenManager : public LsnPacker
 {
     Q_OBJECT
 public:
-    explicit SaveOpenManager(QObject *parent);
+    // Saves and opens `project` (the program's open project unless told otherwise).
+    explicit SaveOpenManager(QObject *parent, ProjectData *project = ProjectData::instance());
     ~SaveOpenManager() override;
 
     void saveProject(const QString &path, bool saveAs);
@@ -89,5 +91,6 @@ private:
     void addRecent(const QString &path, const QString &projectDir);
     void failLater(const QString &reason);
 
+    ProjectData *m_project;
     QFuture<void> m_future;  // the running worker, waited for on destruction
 };

@@ -77,6 +77,7 @@ private:
     bool runExport(ExportManager &manager, const QList<AVData> &clips, const QString &out);
 
     QTemporaryDir m_dir;
+    ProjectData m_project;  // the project the exports read, not the program's own
 };
 
 static bool makeVideo(const QString &path, double seconds, const QString &video,
@@ -164,7 +165,7 @@ QList<AVData> TestExportManager::clipsFor(const QList<ClipSpan> &spans) const
 bool TestExportManager::runExport(ExportManager &manager, const QList<AVData> &clips,
                                   const QString &out)
 {
-    ProjectData::instance()->setAvDatas(clips);
+    m_project.setAvDatas(clips);
     QSignalSpy finished(&manager, &ExportManager::sig_ExportFinished);
     QSignalSpy canceled(&manager, &ExportManager::sig_ExportCanceled);
     manager.exportToFile(out);
@@ -247,7 +248,7 @@ void TestExportManager::exportsProject()
     const QString out = m_dir.filePath("export.mp4");
     QFile::remove(out);
 
-    ExportManager manager;
+    ExportManager manager(nullptr, &m_project);
     QSignalSpy finished(&manager, &ExportManager::sig_ExportFinished);
     QSignalSpy maximum(&manager, &ExportManager::sig_ExportMaxProgress);
     QVERIFY(runExport(manager, clips, out));
@@ -385,7 +386,7 @@ void TestExportManager::exportsTurnedPicturesUpright()
     QCOMPARE(QSize(clips[0].videoWidth, clips[0].videoHeight), QSize(320, 240));
     const QString out = m_dir.filePath("upright.mp4");
     QFile::remove(out);
-    ExportManager manager;
+    ExportManager manager(nullptr, &m_project);
     QSignalSpy finished(&manager, &ExportManager::sig_ExportFinished);
     QVERIFY(runExport(manager, clips, out));
     QCOMPARE(finished.count(), 1);
@@ -428,7 +429,7 @@ void TestExportManager::clampsSpansToMedia()
     QFile::remove(out);
 
     // Straight to the manager, as `--export` gives it the clips of a project file.
-    ExportManager manager;
+    ExportManager manager(nullptr, &m_project);
     QSignalSpy finished(&manager, &ExportManager::sig_ExportFinished);
     QSignalSpy maximum(&manager, &ExportManager::sig_ExportMaxProgress);
     manager.exportClipsToFile(clips, out);
@@ -484,7 +485,7 @@ void TestExportManager::copiesWholeSingleClip()
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.write("old export");
     }
-    ExportManager manager;
+    ExportManager manager(nullptr, &m_project);
     QSignalSpy finished(&manager, &ExportManager::sig_ExportFinished);
     const QList<AVData> clips = clipsFor({{file, 0, -1}});
     QVERIFY(runExport(manager, clips, out));
@@ -556,7 +557,7 @@ void TestExportManager::failsCleanly()
         old.write("earlier export");
     }
 
-    ExportManager manager;
+    ExportManager manager(nullptr, &m_project);
     QSignalSpy finished(&manager, &ExportManager::sig_ExportFinished);
     QSignalSpy canceled(&manager, &ExportManager::sig_ExportCanceled);
     QVERIFY(runExport(manager, clips, out));
@@ -593,9 +594,9 @@ void TestExportManager::cancels()
     QFile::remove(out);
     const QList<AVData> clips = clipsFor(
         {{"blue1080.mp4", 0, -1}, {"red720.mp4", 0, -1}, {"blue1080.mp4", 0, -1}});
-    ProjectData::instance()->setAvDatas(clips);
+    m_project.setAvDatas(clips);
 
-    ExportManager manager;
+    ExportManager manager(nullptr, &m_project);
     QSignalSpy finished(&manager, &ExportManager::sig_ExportFinished);
     QSignalSpy canceled(&manager, &ExportManager::sig_ExportCanceled);
     connect(&manager, &ExportManager::sig_ExportProgress, &manager, [&](int seconds) {
