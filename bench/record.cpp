@@ -325,8 +325,8 @@ FileFigures measure(const QString &path)
 {
     FileFigures f;
     int err = 0;
-    ffmpeg::InputFormatContextPtr in = ffmpeg::openInput(path, &err);
-    if (!in || avformat_find_stream_info(in.get(), nullptr) < 0)
+    ffmpeg::InputFormatContextPtr in = ffmpeg::openMedia(path, &err);
+    if (!in)
         return f;
     const int vi = av_find_best_stream(in.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     const int ai = av_find_best_stream(in.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);

@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -93,27 +94,24 @@ AVData clip(const QString &fileName, const QString &title)
     return d;
 }
 
-// tst_saveopenmanager --save-child <project folder> <file> <step>
-// Saves the project made of every *.mp4 of the folder over <file> and kills itself with
-// SIGKILL at <step>: "packing" (after the first progress), "packed", "synced" or "replaced".
-int saveChild(int argc, char **argv)
+// The child of killedSaveLeavesWholeFile: saves the project made of every *.mp4 of `dir` over
+// `file` and kills itself with SIGKILL at `step`: "packing" (after the first progress),
+// "packed", "synced" or "replaced".
+int saveChild(const QString &dir, const QString &file, const QString &step)
 {
-    QCoreApplication app(argc, argv);
-    const QString step = QString::fromLocal8Bit(argv[4]);
     ProjectData project;
-    ProjectData *p = &project;
-    p->setProjectDir(QString::fromLocal8Bit(argv[2]));
-    for (const QString &name : QDir(p->projectDir()).entryList({"*.mp4"}, QDir::Files, QDir::Name))
-        p->insert(-1, clip(name, name));
+    project.setProjectDir(dir);
+    for (const QString &name : QDir(dir).entryList({"*.mp4"}, QDir::Files, QDir::Name))
+        project.insert(-1, clip(name, name));
     const QMap<QString, SaveOpenManager::SaveStep> steps{
         {"packed", SaveOpenManager::SaveStep::Packed},
         {"synced", SaveOpenManager::SaveStep::Synced},
         {"replaced", SaveOpenManager::SaveStep::Replaced}};
     SaveOpenManager::setStepHook([&](SaveOpenManager::SaveStep reached) {
-        if (steps.value(step) == reached && steps.contains(step))
+        if (steps.contains(step) && steps.value(step) == reached)
             std::raise(SIGKILL);
     });
-    SaveOpenManager manager(nullptr, p);
+    SaveOpenManager manager(nullptr, &project);
     QObject::connect(
         &manager, &LsnPacker::sig_UpdateProgress, &manager,
         [&] {
@@ -121,10 +119,11 @@ int saveChild(int argc, char **argv)
                 std::raise(SIGKILL);
         },
         Qt::DirectConnection);
-    QObject::connect(&manager, &SaveOpenManager::sig_SaveFinished, &app,
-                     [&](bool ok) { app.exit(ok ? 0 : 1); });
-    manager.saveProject(QString::fromLocal8Bit(argv[3]), false);
-    return app.exec();
+    QEventLoop loop;
+    QObject::connect(&manager, &SaveOpenManager::sig_SaveFinished, &loop,
+                     [&](bool ok) { loop.exit(ok ? 0 : 1); });
+    manager.saveProject(file, false);
+    return loop.exec();
 }
 
 }  // namespace
@@ -133,6 +132,14 @@ class TestSaveOpenManager : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase()
+    {
+        // This program started again as the child of killedSaveLeavesWholeFile.
+        const QStringList child = qEnvironmentVariable("LUMORA_SAVE_CHILD").split('\n');
+        if (child.size() == 3)
+            ::_exit(saveChild(child.at(0), child.at(1), child.at(2)));
+    }
+
     void init()
     {
         m_tmp.reset(new QTemporaryDir);
@@ -248,9 +255,11 @@ private slots:
         QVERIFY(LsnBytes::writeFile(QDir(projectDir).filePath("z.mp4"), noise(5000, 5)));
 
         QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedChannels);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {"--save-child", projectDir, m_path, step});
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LUMORA_SAVE_CHILD", QStringList{projectDir, m_path, step}.join('\n'));
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {});
         QVERIFY(child.waitForFinished(60000));
         QCOMPARE(child.exitStatus(), QProcess::CrashExit);
 
@@ -449,13 +458,5 @@ private:
     QString m_path;
 };
 
-int main(int argc, char **argv)
-{
-    if (argc > 4 && qstrcmp(argv[1], "--save-child") == 0)
-        return saveChild(argc, argv);
-    QCoreApplication app(argc, argv);
-    TestSaveOpenManager test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_GUILESS_MAIN(TestSaveOpenManager)
 #include "tst_saveopenmanager.moc"

@@ -34,8 +34,8 @@ Info probe(const QString &path)
 {
     Info info;
     int err = 0;
-    ffmpeg::InputFormatContextPtr input = ffmpeg::openInput(path, &err);
-    if (!input || avformat_find_stream_info(input.get(), nullptr) < 0)
+    ffmpeg::InputFormatContextPtr input = ffmpeg::openMedia(path, &err);
+    if (!input)
         return info;
     info.opened = true;
     info.durationSec = input->duration > 0 ? input->duration / double(AV_TIME_BASE) : 0;

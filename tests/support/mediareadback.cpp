@@ -22,8 +22,8 @@ struct Decoder
 Decoder openDecoder(const QString &path, AVMediaType type)
 {
     Decoder d;
-    d.format = ffmpeg::openInput(path);
-    if (!d.format || avformat_find_stream_info(d.format.get(), nullptr) < 0)
+    d.format = ffmpeg::openMedia(path);
+    if (!d.format)
         return {};
     d.stream = av_find_best_stream(d.format.get(), type, -1, -1, nullptr, 0);
     if (d.stream < 0)
@@ -65,8 +65,8 @@ bool decodeStream(const QString &path, int type,
 StreamsInfo streams(const QString &path)
 {
     StreamsInfo info;
-    ffmpeg::InputFormatContextPtr format = ffmpeg::openInput(path);
-    if (!format || avformat_find_stream_info(format.get(), nullptr) < 0)
+    ffmpeg::InputFormatContextPtr format = ffmpeg::openMedia(path);
+    if (!format)
         return info;
     info.opened = true;
     info.durationSeconds = format->duration / double(AV_TIME_BASE);
@@ -90,8 +90,8 @@ StreamsInfo streams(const QString &path)
 PacketTimes videoPacketTimes(const QString &path)
 {
     PacketTimes times;
-    ffmpeg::InputFormatContextPtr format = ffmpeg::openInput(path);
-    if (!format || avformat_find_stream_info(format.get(), nullptr) < 0)
+    ffmpeg::InputFormatContextPtr format = ffmpeg::openMedia(path);
+    if (!format)
         return times;
     const int v = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (v < 0)

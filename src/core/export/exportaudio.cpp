@@ -85,17 +85,8 @@ bool ExportAudioSection::openDecoder(const AVStream *stream, int64_t inPts, QStr
 
 ffmpeg::FramePtr ExportAudioSection::makeStereoFrame(int samples)
 {
-    ffmpeg::FramePtr frame = ffmpeg::makeFrame();
-    if (!frame)
-        return {};
-    frame->format = AV_SAMPLE_FMT_FLTP;
-    frame->nb_samples = samples;
-    frame->sample_rate = kSampleRate;
     const AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-    if (av_channel_layout_copy(&frame->ch_layout, &stereo) < 0 ||
-        av_frame_get_buffer(frame.get(), 0) < 0)
-        return {};
-    return frame;
+    return ffmpeg::makeSamples(AV_SAMPLE_FMT_FLTP, stereo, kSampleRate, samples);
 }
 
 void ExportAudioSection::decodePacket(const AVPacket *packet)

@@ -43,19 +43,13 @@ std::unique_ptr<ExportClipInput> ExportManager::openClip(const AVData &clip, int
     const QString unreadable = tr("无法读取片段“%1”的文件").arg(exportClipName(clip));
 
     int ret = 0;
-    input->format = ffmpeg::openInput(clip.filePath, &ret);
+    input->format = ffmpeg::openMedia(clip.filePath, &ret);
     if (!input->format) {
         qWarning() << " avformat_open_input failed" << ret << ffmpeg::errorText(ret);
         fail(unreadable);
         return {};
     }
     AVFormatContext *format = input->format.get();
-    ret = avformat_find_stream_info(format, nullptr);
-    if (ret < 0) {
-        qWarning() << " avformat_find_stream_info failed" << ffmpeg::errorText(ret);
-        fail(unreadable);
-        return {};
-    }
 
     input->videoStream = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     input->audioStream = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);

@@ -188,8 +188,8 @@ bool ExportManager::isAlreadyExportFormat(const QString &file) const
 {
     // What the export writes: an MP4 file of one H.264 picture track in 8-bit YUV 4:2:0 and
     // one AAC-LC track at 44100 Hz stereo, nothing else.
-    ffmpeg::InputFormatContextPtr input = ffmpeg::openInput(file);
-    if (!input || avformat_find_stream_info(input.get(), nullptr) < 0)
+    ffmpeg::InputFormatContextPtr input = ffmpeg::openMedia(file);
+    if (!input)
         return false;
     static const QSet<QByteArray> mp4Brands{"isom", "iso2", "iso4", "iso5", "iso6",
                                             "mp41", "mp42", "avc1", "M4V "};

@@ -129,6 +129,32 @@ inline CodecContextPtr makeCodecContext(const AVCodec *codec)
 {
     return CodecContextPtr(avcodec_alloc_context3(codec));
 }
+// A picture or a piece of sound with its buffers allocated; empty when out of memory.
+inline FramePtr makePicture(AVPixelFormat format, int width, int height, int align = 32)
+{
+    FramePtr frame = makeFrame();
+    if (!frame)
+        return {};
+    frame->format = format;
+    frame->width = width;
+    frame->height = height;
+    if (av_frame_get_buffer(frame.get(), align) < 0)
+        return {};
+    return frame;
+}
+inline FramePtr makeSamples(AVSampleFormat format, const AVChannelLayout &layout, int rate,
+                            int samples)
+{
+    FramePtr frame = makeFrame();
+    if (!frame || av_channel_layout_copy(&frame->ch_layout, &layout) < 0)
+        return {};
+    frame->format = format;
+    frame->sample_rate = rate;
+    frame->nb_samples = samples;
+    if (av_frame_get_buffer(frame.get(), 0) < 0)
+        return {};
+    return frame;
+}
 inline AudioFifoPtr makeAudioFifo(AVSampleFormat format, int channels, int samples)
 {
     return AudioFifoPtr(av_audio_fifo_alloc(format, channels, samples));
@@ -175,6 +201,23 @@ inline CodecContextPtr openDecoder(const AVStream *stream, int threads = 0, int 
     if (ret < 0)
         return CodecContextPtr();
     return decoder;
+}
+
+// openInput followed by avformat_find_stream_info: a file whose streams are known. Empty
+// handle (and the error code in `error`) when either fails.
+inline InputFormatContextPtr openMedia(const QString &url, int *error = nullptr,
+                                       const AVInputFormat *format = nullptr,
+                                       AVDictionary **options = nullptr)
+{
+    InputFormatContextPtr input = openInput(url, error, format, options);
+    if (!input)
+        return input;
+    const int ret = avformat_find_stream_info(input.get(), nullptr);
+    if (error)
+        *error = ret;
+    if (ret < 0)
+        return InputFormatContextPtr();
+    return input;
 }
 
 // Allocates an output context for `url` (UTF-8), its format guessed from the name unless

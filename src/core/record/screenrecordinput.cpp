@@ -42,19 +42,13 @@ int ScreenRecord::openVideoInput()
         !options.set("video_size", size.constData()))
         return -1;
     int ret = 0;
-    m_pVideoInputContext = ffmpeg::openInput(display, &ret, format, options.ref());
+    m_pVideoInputContext = ffmpeg::openMedia(display, &ret, format, options.ref());
     if (!m_pVideoInputContext) {
-        qWarning() << " avformat_open_input failed" << ret << ffmpeg::errorText(ret);
+        qWarning() << " opening the screen failed" << ret << ffmpeg::errorText(ret);
         return -1;
     }
     qInfo() << "avformat_open_input success";
     AVFormatContext *ctx = m_pVideoInputContext.get();
-    ret = avformat_find_stream_info(ctx, nullptr);
-    if (ret < 0) {
-        qWarning() << " avformat_find_stream_info failed" << ffmpeg::errorText(ret);
-        return -1;
-    }
-    qInfo() << " avformat_find_stream_info success";
 
     m_videoStreamIndex = av_find_best_stream(ctx, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (m_videoStreamIndex < 0) {
@@ -139,18 +133,13 @@ int ScreenRecord::openAudioInput()
         !options.set("fragment_size", kSampleRate * 2 * 2 / 50))
         return -1;
     int ret = 0;
-    m_pAudioInputContext = ffmpeg::openInput(device, &ret, format, options.ref());
+    m_pAudioInputContext = ffmpeg::openMedia(device, &ret, format, options.ref());
     if (!m_pAudioInputContext) {
-        qWarning() << " avformat_open_input failed:" << ret << ffmpeg::errorText(ret);
+        qWarning() << " opening the sound input failed:" << ret << ffmpeg::errorText(ret);
         return -1;
     }
     qInfo() << " avformat_open_input success";
     AVFormatContext *ctx = m_pAudioInputContext.get();
-    ret = avformat_find_stream_info(ctx, nullptr);
-    if (ret < 0) {
-        qWarning() << " avformat_find_stream_info failed" << ffmpeg::errorText(ret);
-        return -1;
-    }
     m_audioStreamIndex = av_find_best_stream(ctx, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (m_audioStreamIndex < 0) {
         qWarning() << " av_find_best_stream failed" << ffmpeg::errorText(m_audioStreamIndex);
