@@ -136,7 +136,8 @@ void ExportManager::exportToFileInThread(QString path)
         finishEarly();
         return;
     }
-    if (m_ClipList.isWholeSingleFile() && isAlreadyExportFormat(m_ClipList.clips.first().filePath)) {
+    if (m_ClipList.isWholeSingleFile() &&
+        isAlreadyExportFormat(m_ClipList.clips.first().filePath)) {
         if (!m_Canceled)
             copyWholeFile(m_ClipList.clips.first().filePath, path);
         finishEarly();

@@ -104,8 +104,14 @@ public:
     ~Dictionary() { av_dict_free(&m_dict); }
 
     // False when FFmpeg is out of memory.
-    bool set(const char *key, const char *value) { return av_dict_set(&m_dict, key, value, 0) >= 0; }
-    bool set(const char *key, int64_t value) { return av_dict_set_int(&m_dict, key, value, 0) >= 0; }
+    bool set(const char *key, const char *value)
+    {
+        return av_dict_set(&m_dict, key, value, 0) >= 0;
+    }
+    bool set(const char *key, int64_t value)
+    {
+        return av_dict_set_int(&m_dict, key, value, 0) >= 0;
+    }
     AVDictionary **ref() { return &m_dict; }
 
 private:

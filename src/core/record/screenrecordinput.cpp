@@ -20,15 +20,48 @@ QString rational(AVRational r)
 {
     return QStringLiteral("%1 %2").arg(r.den).arg(r.num);
 }
+
+// Opens the capture device `url` of the input format `formatName` with `options`, finds its
+// stream of `type` and opens that stream's decoder with `threads` threads; `configure` may set
+// up the decoder before it is opened. False (logged) when any step fails.
+using ConfigureDecoder = std::function<void(AVCodecContext *, AVFormatContext *, AVStream *)>;
+bool openCapture(const QString &url, const char *formatName, ffmpeg::Dictionary &options,
+                 AVMediaType type, int threads, const ConfigureDecoder &configure,
+                 ffmpeg::InputFormatContextPtr &context, int &streamIndex,
+                 ffmpeg::CodecContextPtr &decoder)
+{
+    const AVInputFormat *format = av_find_input_format(formatName);
+    if (!format) {
+        qWarning() << " av_find_input_format failed:" << formatName;
+        return false;
+    }
+    int ret = 0;
+    context = ffmpeg::openMedia(url, &ret, format, options.ref());
+    if (!context) {
+        qWarning() << " avformat_open_input failed" << url << ret << ffmpeg::errorText(ret);
+        return false;
+    }
+    qInfo() << "avformat_open_input success";
+    streamIndex = av_find_best_stream(context.get(), type, -1, -1, nullptr, 0);
+    if (streamIndex < 0) {
+        qWarning() << " av_find_best_stream failed" << ffmpeg::errorText(streamIndex);
+        return false;
+    }
+    AVStream *stream = context->streams[streamIndex];
+    decoder = ffmpeg::openDecoder(stream, threads, &ret, [&](AVCodecContext *dec) {
+        configure(dec, context.get(), stream);
+    });
+    if (!decoder) {
+        qWarning() << " opening the decoder failed" << ffmpeg::errorText(ret);
+        return false;
+    }
+    qInfo() << " avcodec_open2 success";
+    return true;
+}
 } // namespace
 
 int ScreenRecord::openVideoInput()
 {
-    const AVInputFormat *format = av_find_input_format("x11grab");
-    if (!format) {
-        qWarning() << " av_find_input_format x11grab failed";
-        return -1;
-    }
     const QString display = QString::fromLocal8Bit(qgetenv("DISPLAY"));
     if (display.isEmpty() || m_recordRect.width() <= 0 || m_recordRect.height() <= 0) {
         qWarning() << " no display or no rectangle to record:" << display << m_recordRect;
@@ -41,32 +74,15 @@ int ScreenRecord::openVideoInput()
         !options.set("grab_x", m_grabOrigin.x()) || !options.set("grab_y", m_grabOrigin.y()) ||
         !options.set("video_size", size.constData()))
         return -1;
-    int ret = 0;
-    m_pVideoInputContext = ffmpeg::openMedia(display, &ret, format, options.ref());
-    if (!m_pVideoInputContext) {
-        qWarning() << " opening the screen failed" << ret << ffmpeg::errorText(ret);
-        return -1;
-    }
-    qInfo() << "avformat_open_input success";
-    AVFormatContext *ctx = m_pVideoInputContext.get();
-
-    m_videoStreamIndex = av_find_best_stream(ctx, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    if (m_videoStreamIndex < 0) {
-        qWarning() << " av_find_best_stream failed" << ffmpeg::errorText(m_videoStreamIndex);
-        return -1;
-    }
-    AVStream *stream = ctx->streams[m_videoStreamIndex];
-    m_videoInputTimebase = stream->time_base;
-    m_videoDecoder.context = ffmpeg::openDecoder(stream, 12, &ret, [&](AVCodecContext *dec) {
-        dec->time_base = m_videoInputTimebase;
+    const auto configure = [](AVCodecContext *dec, AVFormatContext *ctx, AVStream *stream) {
+        dec->time_base = stream->time_base;
         dec->framerate = av_guess_frame_rate(ctx, stream, nullptr);
-    });
-    if (!m_videoDecoder.context) {
-        qWarning() << " opening the picture decoder failed" << ffmpeg::errorText(ret);
+    };
+    if (!openCapture(display, "x11grab", options, AVMEDIA_TYPE_VIDEO, 12, configure,
+                     m_pVideoInputContext, m_videoStreamIndex, m_videoDecoder.context))
         return -1;
-    }
-    qInfo() << " avcodec_open2 success";
     AVCodecContext *dec = m_videoDecoder.context.get();
+    m_videoInputTimebase = m_pVideoInputContext->streams[m_videoStreamIndex]->time_base;
 
     if (openVideoEncoder() != 0)
         return -1;
@@ -121,48 +137,27 @@ int ScreenRecord::openAudioInput()
 {
     const QString device = audioDeviceName();
     qInfo() << "使用音频输入设备：" << device;
-    const AVInputFormat *format = av_find_input_format("pulse");
-    if (!format) {
-        qWarning() << " av_find_input_format pulse failed";
-        return -1;
-    }
     // Ask the sound server for the file's rate, so that only the sample format is converted.
-    ffmpeg::Dictionary options;
     // Small fragments (20 ms) arrive soon after they are captured, which times them well.
+    ffmpeg::Dictionary options;
     if (!options.set("sample_rate", kSampleRate) || !options.set("channels", 2) ||
         !options.set("fragment_size", kSampleRate * 2 * 2 / 50))
         return -1;
-    int ret = 0;
-    m_pAudioInputContext = ffmpeg::openMedia(device, &ret, format, options.ref());
-    if (!m_pAudioInputContext) {
-        qWarning() << " opening the sound input failed:" << ret << ffmpeg::errorText(ret);
-        return -1;
-    }
-    qInfo() << " avformat_open_input success";
-    AVFormatContext *ctx = m_pAudioInputContext.get();
-    m_audioStreamIndex = av_find_best_stream(ctx, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-    if (m_audioStreamIndex < 0) {
-        qWarning() << " av_find_best_stream failed" << ffmpeg::errorText(m_audioStreamIndex);
-        return -1;
-    }
-    AVStream *stream = ctx->streams[m_audioStreamIndex];
-    m_audioInputTimebase = stream->time_base;
-    qInfo() << "m_audioInputTimebase:" << rational(m_audioInputTimebase);
-    m_audioDecoder.context = ffmpeg::openDecoder(stream, 2, &ret, [&](AVCodecContext *dec) {
+    const auto configure = [](AVCodecContext *dec, AVFormatContext *, AVStream *stream) {
         if (dec->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
             const int channels = dec->ch_layout.nb_channels;
             av_channel_layout_uninit(&dec->ch_layout);
             av_channel_layout_default(&dec->ch_layout, channels);
         }
-        dec->time_base = m_audioInputTimebase;
+        dec->time_base = stream->time_base;
         // The reader rewrites packet times to capture microseconds.
         dec->pkt_timebase = AVRational{1, 1000000};
-    });
-    if (!m_audioDecoder.context) {
-        qWarning() << " opening the sound decoder failed" << ffmpeg::errorText(ret);
+    };
+    if (!openCapture(device, "pulse", options, AVMEDIA_TYPE_AUDIO, 2, configure,
+                     m_pAudioInputContext, m_audioStreamIndex, m_audioDecoder.context))
         return -1;
-    }
-    qInfo() << " avcodec_open2 success";
+    m_audioInputTimebase = m_pAudioInputContext->streams[m_audioStreamIndex]->time_base;
+    qInfo() << "m_audioInputTimebase:" << rational(m_audioInputTimebase);
     return openAudioEncoder();
 }
 

@@ -447,7 +447,9 @@ void TestExportManager::clampsSpansToMedia()
     QCOMPARE(maximum.at(0).at(0).toInt(), int(total));
     const MediaReadback::StreamsInfo info = MediaReadback::streams(out);
     QVERIFY2(std::abs(info.durationSeconds - total) <= 0.04,
-             qPrintable(QStringLiteral("length %1, expected %2").arg(info.durationSeconds).arg(total)));
+             qPrintable(QStringLiteral("length %1, expected %2")
+                            .arg(info.durationSeconds)
+                            .arg(total)));
     QCOMPARE(MediaReadback::decodeErrors(out), QString());
     // No hole: pictures follow each other at the output rate up to the end.
     double last = -1, widestGap = 0;
