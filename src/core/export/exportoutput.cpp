@@ -4,6 +4,7 @@
 #include "core/export/exportcliplist.h"
 #include "core/export/exportmanager.h"
 #include "core/export/exportmp4layout.h"
+#include "core/media/h264settings.h"
 
 #include <QDebug>
 #include <QFile>
@@ -28,7 +29,7 @@ int ExportManager::openOutput(const QString &path)
     if (!m_VideoEncodeContext)
         return -1;
     AVCodecContext *video = m_VideoEncodeContext.get();
-    const QString crf = crfForOutputSize(m_OutWidth, m_OutHeight);
+    const QString crf = h264::crfFor(m_OutWidth, m_OutHeight);
     av_opt_set(video->priv_data, "preset", "veryfast", 0);
     av_opt_set(video->priv_data, "crf", crf.toUtf8().constData(), 0);
     av_opt_set(video->priv_data, "tune", "zerolatency", 0);
@@ -129,6 +130,8 @@ int ExportManager::writeVideoDataInThread()
     AVCodecContext *encoder = m_VideoEncodeContext.get();
     ffmpeg::PacketPtr packet = ffmpeg::makePacket();
     bool working = bool(packet);
+    if (!working)
+        fail(tr("内存不足"));
     int counter = 0;
     for (;;) {
         // Every frame is taken off the queue, also after a failure, so the decode thread
@@ -179,6 +182,8 @@ int ExportManager::writeAudioDataInThread()
     int64_t sectionStart = 0;
     ffmpeg::PacketPtr packet = ffmpeg::makePacket();
     bool working = bool(packet);
+    if (!working)
+        fail(tr("内存不足"));
 
     // Encoder output of a section; the first packet carries the encoder's start-up delay
     // before the section and is left out.
@@ -187,6 +192,10 @@ int ExportManager::writeAudioDataInThread()
         while ((ret = avcodec_receive_packet(encoder.get(), packet.get())) >= 0) {
             if (packet->pts >= sectionStart) {
                 ffmpeg::PacketPtr copy = ffmpeg::makePacket();
+                if (!copy) {
+                    working = false;
+                    break;
+                }
                 av_packet_move_ref(copy.get(), packet.get());
                 working = writeAudioPacket(std::move(copy)) && working;
             }

@@ -1,5 +1,6 @@
 #include "core/record/screenrecord.h"
 
+#include "core/media/h264settings.h"
 #include "core/project/projectdata.h"
 #include "core/record/outfilewriter.h"
 
@@ -94,14 +95,7 @@ void ScreenRecord::setRecordRect(const QRect &rect)
 
 QString ScreenRecord::crfFor(int width, int height)
 {
-    const qint64 pixels = qint64(width) * height;
-    if (pixels <= 480000)
-        return QStringLiteral("24");
-    if (pixels <= 756000)
-        return QStringLiteral("26");
-    if (pixels <= 1612800)
-        return QStringLiteral("27");
-    return QStringLiteral("28");
+    return h264::crfFor(width, height);
 }
 
 QString ScreenRecord::cropDescription() const

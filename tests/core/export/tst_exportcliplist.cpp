@@ -2,6 +2,7 @@
 // the crf chosen for an output size, and the chapters of an export.
 #include "core/export/exportcliplist.h"
 #include "core/export/exportmp4layout.h"
+#include "core/media/h264settings.h"
 
 #include <QtTest>
 
@@ -136,7 +137,7 @@ void TestExportClipList::crf()
 {
     QFETCH(QSize, size);
     QFETCH(QString, crf);
-    QCOMPARE(crfForOutputSize(size.width(), size.height()), crf);
+    QCOMPARE(h264::crfFor(size.width(), size.height()), crf);
 }
 
 void TestExportClipList::chapters_data()
