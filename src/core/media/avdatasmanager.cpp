@@ -29,10 +29,7 @@ AvDatasManager::~AvDatasManager()
 {
     // Ends a running import: the tool is killed, a pending hand-over gives up.
     m_Stopping = true;
-    {
-        QMutexLocker lock(&m_HandOverMutex);
-        m_HandOverDone.wakeAll();
-    }
+    m_HandOver.cancel();
     FfmpegTool::wakeWaiters();
     m_ThreadPool->waitForDone();
 }
@@ -193,24 +190,6 @@ int AvDatasManager::addVideoFile(const QString &path, const AVData &clip, qint64
     return 1;
 }
 
-bool AvDatasManager::runOnOwnerThread(const std::function<void()> &work)
-{
-    bool done = false;
-    QMetaObject::invokeMethod(
-        this,
-        [this, &work, &done] {
-            work();
-            QMutexLocker lock(&m_HandOverMutex);
-            done = true;
-            m_HandOverDone.wakeAll();
-        },
-        Qt::QueuedConnection);
-    QMutexLocker lock(&m_HandOverMutex);
-    while (!done && !m_Stopping)
-        m_HandOverDone.wait(&m_HandOverMutex);
-    return done;
-}
-
 bool AvDatasManager::importInThread(const QString &path, AVData newClip, const AVData &clip,
                                     qint64 offset)
 {
@@ -223,7 +202,7 @@ bool AvDatasManager::importInThread(const QString &path, AVData newClip, const A
         QFile::remove(newClip.filePath);
         return false;
     }
-    const bool inserted = runOnOwnerThread([this, &newClip, &clip, offset] {
+    const bool inserted = m_HandOver.run(this, [this, &newClip, &clip, offset] {
         const int index = splitAvData(clip, offset);
         ProjectData::instance()->insert(index, newClip);
     });

@@ -9,13 +9,12 @@
 // sig_ExecMaxProgress are emitted from there, the clip insertion is handed to the manager's
 // thread and awaited, and sig_ExecFinished is emitted on the manager's thread.
 // transcodingVideoFile and readProgress run on whatever thread calls them.
+#include "core/platform/handover.h"
 #include "core/project/avdata.h"
 
 #include <QFutureWatcher>
-#include <QMutex>
 #include <QObject>
 #include <QStringList>
-#include <QWaitCondition>
 
 #include <atomic>
 #include <functional>
@@ -73,15 +72,10 @@ signals:
 
 private:
     bool importInThread(const QString &path, AVData newClip, const AVData &clip, qint64 offset);
-    // Runs `work` on the manager's thread and waits for it; false when the manager is being
-    // destroyed and `work` did not run.
-    bool runOnOwnerThread(const std::function<void()> &work);
-
     std::atomic<qint64> m_Duration{0};
     QThreadPool *m_ThreadPool = nullptr;
     QFutureWatcher<bool> *m_Watcher = nullptr;
     std::atomic_bool m_Busy{false};
     std::atomic_bool m_Stopping{false};
-    QMutex m_HandOverMutex;
-    QWaitCondition m_HandOverDone;
+    HandOver m_HandOver;  // the clip insertion; cancelled when the manager is destroyed
 };

@@ -41,6 +41,8 @@ ScreenRecord::ScreenRecord(QObject *parent) : QObject(parent)
 ScreenRecord::~ScreenRecord()
 {
     m_destroying = true;
+    // The destructor waits for the workers below; a worker waiting for the main thread gives up.
+    m_handOver.cancel();
     const int s = m_state.load();
     if (s == Prepared || s == Recording || s == Paused) {
         m_timeline.stop(captureClockNow());
@@ -219,40 +221,7 @@ void ScreenRecord::openRestInThread(AVData clip)
 
 bool ScreenRecord::runOnMainThread(const std::function<void()> &job)
 {
-    QObject *owner = ProjectData::instance();
-    if (QThread::currentThread() == owner->thread()) {
-        job();
-        return true;
-    }
-    // Like a blocking queued call, but the wait ends when the engine is being destroyed (its
-    // destructor on the main thread waits for this worker).
-    struct Handover
-    {
-        QMutex mutex;
-        QWaitCondition done;
-        bool finished = false;
-        bool cancelled = false;
-    };
-    auto handover = std::make_shared<Handover>();
-    QMetaObject::invokeMethod(
-        owner,
-        [handover, job]() {
-            QMutexLocker lock(&handover->mutex);
-            if (!handover->cancelled)
-                job();
-            handover->finished = true;
-            handover->done.wakeAll();
-        },
-        Qt::QueuedConnection);
-    QMutexLocker lock(&handover->mutex);
-    while (!handover->finished) {
-        if (m_destroying) {
-            handover->cancelled = true;
-            return false;
-        }
-        handover->done.wait(&handover->mutex, 50);
-    }
-    return true;
+    return m_handOver.run(ProjectData::instance(), job);
 }
 
 void ScreenRecord::startRecord()

@@ -18,6 +18,7 @@
 // An engine records once. Destroying it stops a recording that is still running and waits for
 // its threads; the file is finished, the project is then left as it is.
 #include "core/media/ffmpeghandles.h"
+#include "core/platform/handover.h"
 #include "core/project/avdata.h"
 #include "core/record/deviceutil.h"
 #include "core/record/recordtimeline.h"
@@ -110,6 +111,8 @@ private:
     void prepareRecordInThread(const QList<TDeviceInfo> &devices);
     void onPrepareComplete(const AVData &clip);
     void openRestInThread(AVData clip);
+    // Runs `job` on the main thread (ProjectData's) and waits; false when the engine is being
+    // destroyed and `job` did not run.
     bool runOnMainThread(const std::function<void()> &job);
     void presentMessage(bool critical, const QString &text);
     static qint64 captureClockNow();
@@ -175,6 +178,7 @@ private:
     std::atomic<bool> m_capturing{false};
     std::atomic<bool> m_writeFailed{false};
     std::atomic<bool> m_destroying{false};
+    HandOver m_handOver;  // cancelled when the engine is destroyed
     std::atomic<bool> m_failureReported{false};
     QThread *m_prepareThread = nullptr;
     QThread *m_openThread = nullptr;
