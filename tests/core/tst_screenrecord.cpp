@@ -49,11 +49,9 @@ void pause(int ms)
     QTest::qWait(ms);
 }
 
-// A new project in `dir` with one empty clip to record into; returns that clip.
-AVData newProjectClip(const QString &dir)
+// Places the new `project` in `dir` with one empty clip to record into; returns that clip.
+AVData newProjectClip(ProjectData *project, const QString &dir)
 {
-    ProjectData *project = ProjectData::instance();
-    project->reset();
     project->setProjectDir(dir + "/");
     AVData clip = project->newClip();
     clip.title = "a";
@@ -210,8 +208,9 @@ void TestScreenRecord::recordsColoursAndSound()
     stage.setColour(Qt::red);
     TestTone tone;
     QVERIFY(tone.isHeard());
-    AVData clip = newProjectClip(dir.path());
-    ScreenRecord engine;
+    ProjectData project;
+    AVData clip = newProjectClip(&project, dir.path());
+    ScreenRecord engine(&project);
     QVERIFY(prepare(engine, clip, QRect(0, 0, 1366, 768)));
     QCOMPARE(engine.cropDescription(), QString("crop=1364:768:0:0"));
     QVERIFY(!engine.audioDeviceName().isEmpty());
@@ -253,7 +252,7 @@ void TestScreenRecord::recordsColoursAndSound()
         QVERIFY2(levels.at(i).rms > 0.05, qPrintable(QString("window %1 rms %2").arg(i).arg(levels.at(i).rms)));
 
     // The project's clip was measured and sized.
-    const AVData stored = ProjectData::instance()->at(0);
+    const AVData stored = project.at(0);
     QCOMPARE(stored.uuid, clip.uuid);
     QCOMPARE(stored.videoWidth, 1364);
     QCOMPARE(stored.videoHeight, 768);
@@ -268,8 +267,9 @@ void TestScreenRecord::pausesAreLeftOut()
     stage.setColour(Qt::red);
     TestTone tone;
     QVERIFY(tone.isHeard());
-    AVData clip = newProjectClip(dir.path());
-    ScreenRecord engine;
+    ProjectData project;
+    AVData clip = newProjectClip(&project, dir.path());
+    ScreenRecord engine(&project);
     QVERIFY(prepare(engine, clip));
     engine.startRecord();
     pause(1000);
@@ -303,8 +303,9 @@ void TestScreenRecord::muteKeepsLengthWithSilence()
     QTemporaryDir dir;
     TestTone tone;
     QVERIFY(tone.isHeard());
-    AVData clip = newProjectClip(dir.path());
-    ScreenRecord engine;
+    ProjectData project;
+    AVData clip = newProjectClip(&project, dir.path());
+    ScreenRecord engine(&project);
     QVERIFY(prepare(engine, clip));
     engine.setMute(true);
     engine.startRecord();
@@ -320,8 +321,9 @@ void TestScreenRecord::muteKeepsLengthWithSilence()
 void TestScreenRecord::nextClipSplitsOneFile()
 {
     QTemporaryDir dir;
-    AVData clip = newProjectClip(dir.path());
-    ScreenRecord engine;
+    ProjectData project;
+    AVData clip = newProjectClip(&project, dir.path());
+    ScreenRecord engine(&project);
     QVERIFY(prepare(engine, clip));
     engine.startNextClip("too early");  // only while recording
     engine.startRecord();
@@ -334,7 +336,7 @@ void TestScreenRecord::nextClipSplitsOneFile()
 
     const MediaInspect::Info info = MediaInspect::probe(clip.filePath);
     const qint64 fileMs = qint64(info.video.endSec * 1000);
-    const QList<AVData> clips = ProjectData::instance()->avDatas();
+    const QList<AVData> clips = project.avDatas();
     QCOMPARE(clips.size(), 3);
     QStringList titles;
     for (const AVData &d : clips)

@@ -13,8 +13,12 @@
 #include <QUuid>
 #include <QtConcurrent/QtConcurrentRun>
 
-AvDatasManager::AvDatasManager(QObject *parent)
-    : QObject(parent), m_ThreadPool(new QThreadPool(this)),
+AvDatasManager::AvDatasManager(QObject *parent) : AvDatasManager(ProjectData::instance(), parent)
+{
+}
+
+AvDatasManager::AvDatasManager(ProjectData *project, QObject *parent)
+    : QObject(parent), m_Project(project), m_ThreadPool(new QThreadPool(this)),
       m_Watcher(new QFutureWatcher<bool>(this))
 {
     m_ThreadPool->setMaxThreadCount(1);
@@ -128,7 +132,7 @@ AVData AvDatasManager::subClip(const AVData &clip, qint64 from, qint64 to)
 
 int AvDatasManager::splitAvData(const AVData &clip, qint64 offset)
 {
-    ProjectData *project = ProjectData::instance();
+    ProjectData *project = m_Project;
     const qint64 length = clip.endTime - clip.beginTime;
     const int index = project->indexOf(clip);
     if (offset < kMinPartMs)
@@ -153,7 +157,7 @@ int AvDatasManager::removeAvDataRange(const AVData &clip, qint64 from, qint64 to
     const qint64 length = clip.endTime - clip.beginTime;
     if (to - from <= kMinPartMs && length > kMinPartMs)
         return 0;
-    ProjectData *project = ProjectData::instance();
+    ProjectData *project = m_Project;
     if (from <= kMinPartMs && to >= length - kMinPartMs) {
         project->remove(clip);
         emit sig_ExecFinished(true, tr("操作成功"));
@@ -177,7 +181,7 @@ int AvDatasManager::addVideoFile(const QString &path, const AVData &clip, qint64
 {
     if (isBusy())
         return 0;
-    ProjectData *project = ProjectData::instance();
+    ProjectData *project = m_Project;
     if (offset >= 0 && project->indexOf(clip) == -1)
         return 0;
     const QString baseName = QFileInfo(path).completeBaseName();
@@ -204,7 +208,7 @@ bool AvDatasManager::importInThread(const QString &path, AVData newClip, const A
     }
     const bool inserted = m_HandOver.run(this, [this, &newClip, &clip, offset] {
         const int index = splitAvData(clip, offset);
-        ProjectData::instance()->insert(index, newClip);
+        m_Project->insert(index, newClip);
     });
     if (!inserted)
         QFile::remove(newClip.filePath);

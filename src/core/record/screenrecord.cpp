@@ -23,7 +23,10 @@ ScreenRecord::MessagePresenter &presenter()
 }
 } // namespace
 
-ScreenRecord::ScreenRecord(QObject *parent) : QObject(parent)
+ScreenRecord::ScreenRecord(QObject *parent) : ScreenRecord(ProjectData::instance(), parent) {}
+
+ScreenRecord::ScreenRecord(ProjectData *project, QObject *parent)
+    : QObject(parent), m_project(project)
 {
     m_avData.uuid = QUuid::createUuid().toString();
     m_recordRect = QRect(QPoint(0, 0), QPoint(-1, -1));
@@ -195,7 +198,7 @@ void ScreenRecord::openRestInThread(AVData clip)
         m_avData.videoHeight = m_recordRect.height();
         placed = m_avData;
     }
-    runOnMainThread([placed]() { ProjectData::instance()->replace(placed); });
+    runOnMainThread([this, placed]() { m_project->replace(placed); });
 
     auto *writer = new OutFileWriter;
     const bool withSound = !audioDeviceName().isEmpty() || m_silenceFrame;
@@ -221,7 +224,7 @@ void ScreenRecord::openRestInThread(AVData clip)
 
 bool ScreenRecord::runOnMainThread(const std::function<void()> &job)
 {
-    return m_handOver.run(ProjectData::instance(), job);
+    return m_handOver.run(m_project, job);
 }
 
 void ScreenRecord::startRecord()

@@ -12,7 +12,8 @@
 //   on m_threadPool. A reader queues packets for its decoder and an encoder loop decodes them
 //   and takes the frames, under that decoder's mutex; m_writerMutex serialises every use of the
 //   output file.
-// - Changes to ProjectData are carried out on the main thread while the worker waits.
+// - Changes to the project are carried out on its thread (the main thread) while the worker
+//   waits (HandOver).
 // - sigRecordFinish, sig_Warning, sig_Critical and sig_PrepareComplete may be emitted from
 //   worker threads; the engine's own reactions to them run on its thread.
 // An engine records once. Destroying it stops a recording that is still running and waits for
@@ -33,6 +34,7 @@
 #include <deque>
 #include <functional>
 
+class ProjectData;
 class QThread;
 class QThreadPool;
 
@@ -49,7 +51,10 @@ public:
     // Sound written to the file.
     static constexpr int kSampleRate = 44100;
 
+    // Records into ProjectData::instance().
     explicit ScreenRecord(QObject *parent = nullptr);
+    // Records into `project`, which must outlive the engine.
+    explicit ScreenRecord(ProjectData *project, QObject *parent = nullptr);
     ~ScreenRecord() override;
 
     // Keeps the top-left corner; width and height are rounded down to multiples of 4.
@@ -111,8 +116,8 @@ private:
     void prepareRecordInThread(const QList<TDeviceInfo> &devices);
     void onPrepareComplete(const AVData &clip);
     void openRestInThread(AVData clip);
-    // Runs `job` on the main thread (ProjectData's) and waits; false when the engine is being
-    // destroyed and `job` did not run.
+    // Runs `job` on the project's thread and waits; false when the engine is being destroyed
+    // and `job` did not run.
     bool runOnMainThread(const std::function<void()> &job);
     void presentMessage(bool critical, const QString &text);
     static qint64 captureClockNow();
@@ -144,6 +149,7 @@ private:
     OutFileWriter *currentWriter(OutStreamType type) const;
     void onWriteError(int error);
 
+    ProjectData *m_project = nullptr;
     AVData m_avData;
     QRect m_recordRect;
     QString m_audioDeviceName;

@@ -122,10 +122,9 @@ int ScreenRecord::writeFinished(OutFileWriter *writer, OutStreamType type)
     if (!writer)
         return 1;
     writer->writeFinished(type, [this](const AVData &clip) {
-        runOnMainThread([clip]() {
-            ProjectData *project = ProjectData::instance();
-            project->setDuration(clip.filePath, clip.duration);
-            project->replace(clip);
+        runOnMainThread([this, clip]() {
+            m_project->setDuration(clip.filePath, clip.duration);
+            m_project->replace(clip);
         });
     });
     qInfo() << "ScreenRecord::writeFinished:" << type;
