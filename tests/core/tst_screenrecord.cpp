@@ -16,6 +16,8 @@
 #include <QWidget>
 #include <QtTest>
 
+#include <memory>
+
 namespace {
 
 constexpr QRect kStageRect(0, 0, 320, 240);
@@ -49,7 +51,7 @@ void pause(int ms)
     QTest::qWait(ms);
 }
 
-// Places the new `project` in `dir` with one empty clip to record into; returns that clip.
+// Places `project` in `dir` with one empty clip to record into; returns that clip.
 AVData newProjectClip(ProjectData *project, const QString &dir)
 {
     project->setProjectDir(dir + "/");
@@ -119,7 +121,12 @@ double largestGap(const QList<MediaInspect::Picture> &pictures)
 class TestScreenRecord : public QObject
 {
     Q_OBJECT
+    std::unique_ptr<ProjectData> m_project;  // each test's own
+
 private slots:
+    void init() { m_project = std::make_unique<ProjectData>(); }
+    void cleanup() { m_project.reset(); }
+
     void initTestCase()
     {
         QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "needs the test X server");
@@ -208,9 +215,8 @@ void TestScreenRecord::recordsColoursAndSound()
     stage.setColour(Qt::red);
     TestTone tone;
     QVERIFY(tone.isHeard());
-    ProjectData project;
-    AVData clip = newProjectClip(&project, dir.path());
-    ScreenRecord engine(&project);
+    AVData clip = newProjectClip(m_project.get(), dir.path());
+    ScreenRecord engine(m_project.get());
     QVERIFY(prepare(engine, clip, QRect(0, 0, 1366, 768)));
     QCOMPARE(engine.cropDescription(), QString("crop=1364:768:0:0"));
     QVERIFY(!engine.audioDeviceName().isEmpty());
@@ -252,7 +258,7 @@ void TestScreenRecord::recordsColoursAndSound()
         QVERIFY2(levels.at(i).rms > 0.05, qPrintable(QString("window %1 rms %2").arg(i).arg(levels.at(i).rms)));
 
     // The project's clip was measured and sized.
-    const AVData stored = project.at(0);
+    const AVData stored = m_project->at(0);
     QCOMPARE(stored.uuid, clip.uuid);
     QCOMPARE(stored.videoWidth, 1364);
     QCOMPARE(stored.videoHeight, 768);
@@ -267,9 +273,8 @@ void TestScreenRecord::pausesAreLeftOut()
     stage.setColour(Qt::red);
     TestTone tone;
     QVERIFY(tone.isHeard());
-    ProjectData project;
-    AVData clip = newProjectClip(&project, dir.path());
-    ScreenRecord engine(&project);
+    AVData clip = newProjectClip(m_project.get(), dir.path());
+    ScreenRecord engine(m_project.get());
     QVERIFY(prepare(engine, clip));
     engine.startRecord();
     pause(1000);
@@ -303,9 +308,8 @@ void TestScreenRecord::muteKeepsLengthWithSilence()
     QTemporaryDir dir;
     TestTone tone;
     QVERIFY(tone.isHeard());
-    ProjectData project;
-    AVData clip = newProjectClip(&project, dir.path());
-    ScreenRecord engine(&project);
+    AVData clip = newProjectClip(m_project.get(), dir.path());
+    ScreenRecord engine(m_project.get());
     QVERIFY(prepare(engine, clip));
     engine.setMute(true);
     engine.startRecord();
@@ -321,9 +325,8 @@ void TestScreenRecord::muteKeepsLengthWithSilence()
 void TestScreenRecord::nextClipSplitsOneFile()
 {
     QTemporaryDir dir;
-    ProjectData project;
-    AVData clip = newProjectClip(&project, dir.path());
-    ScreenRecord engine(&project);
+    AVData clip = newProjectClip(m_project.get(), dir.path());
+    ScreenRecord engine(m_project.get());
     QVERIFY(prepare(engine, clip));
     engine.startNextClip("too early");  // only while recording
     engine.startRecord();
@@ -336,7 +339,7 @@ void TestScreenRecord::nextClipSplitsOneFile()
 
     const MediaInspect::Info info = MediaInspect::probe(clip.filePath);
     const qint64 fileMs = qint64(info.video.endSec * 1000);
-    const QList<AVData> clips = project.avDatas();
+    const QList<AVData> clips = m_project->avDatas();
     QCOMPARE(clips.size(), 3);
     QStringList titles;
     for (const AVData &d : clips)

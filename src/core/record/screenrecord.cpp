@@ -51,14 +51,11 @@ ScreenRecord::~ScreenRecord()
         m_timeline.stop(captureClockNow());
         m_state = Stopped;
     }
-    for (QThread *thread : {m_prepareThread, m_openThread}) {
-        if (thread) {
+    for (QThread *thread : {m_prepareThread.get(), m_openThread.get()}) {
+        if (thread)
             thread->wait();
-            delete thread;
-        }
     }
     m_threadPool->waitForDone();
-    qDeleteAll(m_writers);
     m_writers.clear();
 }
 
@@ -130,7 +127,7 @@ void ScreenRecord::prepareRecord(AVData &clip)
         Qt::ConnectionType(Qt::AutoConnection | Qt::SingleShotConnection));
     // Qt Multimedia's device list belongs to this thread; the choice is made on the worker.
     const QList<TDeviceInfo> devices = DeviceUtil::getAudioDeviceInfo();
-    m_prepareThread = QThread::create([this, devices]() { prepareRecordInThread(devices); });
+    m_prepareThread.reset(QThread::create([this, devices]() { prepareRecordInThread(devices); }));
     m_prepareThread->start();
 }
 
@@ -163,7 +160,7 @@ void ScreenRecord::onPrepareComplete(const AVData &clip)
     }
     qInfo() << "打开视频输入用时：" << timer.elapsed();
     qInfo() << "打开输入共用时：" << timer.elapsed();
-    m_openThread = QThread::create([this, clip]() { openRestInThread(clip); });
+    m_openThread.reset(QThread::create([this, clip]() { openRestInThread(clip); }));
     m_openThread->start();
 }
 
@@ -200,18 +197,17 @@ void ScreenRecord::openRestInThread(AVData clip)
     }
     runOnMainThread([this, placed]() { m_project->replace(placed); });
 
-    auto *writer = new OutFileWriter;
+    auto writer = std::make_unique<OutFileWriter>();
     const bool withSound = !audioDeviceName().isEmpty() || m_silenceFrame;
     if (writer->openOutput(placed, pVideoEncodeContext.get(),
                            withSound ? pAudioEncodeContext.get() : nullptr) != 0) {
-        delete writer;
         qWarning() << "打开输出文件失败！";
         emit sig_Critical(tr("无法录制！"));
         return;
     }
     {
         QMutexLocker lock(&m_writerMutex);
-        m_writers.append(writer);
+        m_writers.push_back(std::move(writer));
     }
     if (m_destroying)
         m_state = Stopped;

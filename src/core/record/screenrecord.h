@@ -33,6 +33,8 @@
 #include <atomic>
 #include <deque>
 #include <functional>
+#include <memory>
+#include <vector>
 
 class ProjectData;
 class QThread;
@@ -170,7 +172,7 @@ private:
     AVFilterContext *m_bufferSinkContext = nullptr;
     AVFilterContext *m_bufferSrcContext = nullptr;
     ffmpeg::FilterGraphPtr m_filterGraph;
-    QList<OutFileWriter *> m_writers;
+    std::vector<std::unique_ptr<OutFileWriter>> m_writers;  // oldest first
     std::atomic<bool> m_newClipRequested{false};
     AVData m_nextAvData;
     QMutex m_clipMutex;  // m_avData and m_nextAvData between the engine's thread and the readers
@@ -186,7 +188,7 @@ private:
     std::atomic<bool> m_destroying{false};
     HandOver m_handOver;  // cancelled when the engine is destroyed
     std::atomic<bool> m_failureReported{false};
-    QThread *m_prepareThread = nullptr;
-    QThread *m_openThread = nullptr;
+    std::unique_ptr<QThread> m_prepareThread;
+    std::unique_ptr<QThread> m_openThread;
     mutable QMutex m_deviceMutex;  // m_audioDeviceName
 };

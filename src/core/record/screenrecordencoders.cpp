@@ -13,6 +13,8 @@ extern "C" {
 
 #include <QDebug>
 
+#include <algorithm>
+
 namespace {
 constexpr AVRational kMicroseconds{1, 1000000};
 } // namespace
@@ -20,13 +22,13 @@ constexpr AVRational kMicroseconds{1, 1000000};
 ScreenRecord::OutFileWriter *ScreenRecord::currentWriter(OutStreamType type) const
 {
     // Called under m_writerMutex.
-    if (m_writers.isEmpty())
+    if (m_writers.empty())
         return nullptr;
     if (type != VideoStream && type != AudioStream)
-        return m_writers.first();
-    if (!m_writers.first()->streamFinished(type))
-        return m_writers.first();
-    return m_writers.size() > 1 ? m_writers.at(1) : nullptr;
+        return m_writers.front().get();
+    if (!m_writers.front()->streamFinished(type))
+        return m_writers.front().get();
+    return m_writers.size() > 1 ? m_writers[1].get() : nullptr;
 }
 
 int ScreenRecord::receiveFrame(DecoderChannel &channel, AVFrame *frame)
@@ -104,7 +106,7 @@ void ScreenRecord::encodeAndWrite(AVFrame *frame, OutStreamType type)
     bool last = false;
     {
         QMutexLocker lock(&m_writerMutex);
-        last = m_writers.isEmpty();
+        last = m_writers.empty();
     }
     if (!last)
         return;
@@ -132,8 +134,9 @@ int ScreenRecord::writeFinished(OutFileWriter *writer, OutStreamType type)
     if (writer->isWriteFinished()) {
         if (writer->error() < 0)
             m_writeFailed = true;
-        m_writers.removeOne(writer);
-        delete writer;
+        m_writers.erase(std::remove_if(m_writers.begin(), m_writers.end(),
+                                       [writer](const auto &w) { return w.get() == writer; }),
+                        m_writers.end());
     }
     return 1;
 }
