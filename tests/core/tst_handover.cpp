@@ -12,6 +12,18 @@ class TestHandOver : public QObject
 {
     Q_OBJECT
 private slots:
+    void ownThreadRunsAtOnceUnlessCancelled()
+    {
+        QObject owner;
+        HandOver handOver;
+        int runs = 0;
+        QVERIFY(handOver.run(&owner, [&] { ++runs; }));
+        QCOMPARE(runs, 1);
+        handOver.cancel();
+        QVERIFY(!handOver.run(&owner, [&] { ++runs; }));
+        QCOMPARE(runs, 1);
+    }
+
     void handOver_data()
     {
         QTest::addColumn<QString>("whileWaiting");
@@ -65,18 +77,6 @@ private slots:
         if (ran)
             QCOMPARE(workThread.load(), QThread::currentThread());
         delete owner;
-    }
-
-    void ownThreadRunsAtOnceUnlessCancelled()
-    {
-        QObject owner;
-        HandOver handOver;
-        int runs = 0;
-        QVERIFY(handOver.run(&owner, [&] { ++runs; }));
-        QCOMPARE(runs, 1);
-        handOver.cancel();
-        QVERIFY(!handOver.run(&owner, [&] { ++runs; }));
-        QCOMPARE(runs, 1);
     }
 };
 
