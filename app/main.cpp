@@ -57,6 +57,7 @@ int runConsole(int argc, char *argv[], const CommandLine &commandLine)
 int runWindowed(int argc, char *argv[], const CommandLine &commandLine)
 {
     QApplication app(argc, argv);
+    installQtChineseTranslations(app);
     // The crashed copy may still be there while its report is shown.
     if (!commandLine.crashReportFile().isEmpty())
         return showCrashReport(commandLine.crashReportFile());

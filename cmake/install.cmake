@@ -82,6 +82,6 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${LUMORA_MAINTAINER})
 # that play the preview; the slide show needs LibreOffice and Chinese fonts.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "ffmpeg, vlc-plugin-base")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libreoffice-impress, fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libreoffice-impress, fonts-noto-cjk, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

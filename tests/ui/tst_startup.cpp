@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -123,6 +125,16 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(windowTitles(process.processId()) == QStringLiteral("Lumora录课"), 30000);
         QVERIFY(closeAndWait(process));
         QCOMPARE(process.exitCode(), 0);
+    }
+
+    // Qt's own buttons speak the program's language too.
+    void qtWordsAreChinese()
+    {
+        QVERIFY(installQtChineseTranslations(*qApp));
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        QCOMPARE(box.button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
+        QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("取消"));
     }
 
     // The copy started by a crashed one tells the user even while the crashed one is still
