@@ -68,7 +68,8 @@ bool prepare(ScreenRecord &engine, AVData &clip, const QRect &rect = kStageRect)
     QSignalSpy prepared(&engine, &ScreenRecord::sig_PrepareComplete);
     engine.setRecordRect(rect);
     engine.prepareRecord(clip);
-    if (!prepared.wait(10000))
+    // The preparation thread may have reported before the wait begins.
+    if (prepared.isEmpty() && !prepared.wait(10000))
         return false;
     QElapsedTimer clock;
     clock.start();
