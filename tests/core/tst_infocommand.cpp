@@ -1,9 +1,9 @@
 #include "core/project/projectdata.h"
 #include "core/storage/lsnpacker.h"
 #include "core/storage/projectindex.h"
+#include "support/foldersnapshot.h"
 #include "support/lsnbytes.h"
 
-#include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
@@ -18,20 +18,6 @@
 extern char **environ;
 
 namespace {
-
-QMap<QString, QString> snapshot(const QString &root)
-{
-    QMap<QString, QString> result;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QFileInfo info = it.fileInfo();
-        result.insert(path, QStringLiteral("%1 %2").arg(info.size()).arg(
-                                info.lastModified().toMSecsSinceEpoch()));
-    }
-    return result;
-}
 
 // The index QSettings writes for these clips, and the objects QSettings reads back from it.
 QByteArray writtenIndex(const QStringList &titles, QList<QJsonObject> *readBack)
@@ -175,8 +161,9 @@ private slots:
         env.insert("XDG_CONFIG_HOME", m_dir->filePath("home/.config"));
         env.insert("XDG_CACHE_HOME", m_dir->filePath("home/.cache"));
         const QString appDir = QFileInfo(LUMORA_RECORD_BIN).absolutePath();
-        const auto before = snapshot(m_dir->path());
-        const auto appBefore = snapshot(appDir + "/data").keys() + snapshot(appDir + "/cache").keys();
+        const auto before = FolderSnapshot::contents(m_dir->path());
+        const QStringList appBefore =
+            FolderSnapshot::paths(appDir + "/data") + FolderSnapshot::paths(appDir + "/cache");
         const bool confBefore = QFileInfo::exists(appDir + "/conf.ini");
 
         QProcess p;
@@ -189,8 +176,9 @@ private slots:
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QVERIFY2(p.exitCode() == exitCode, err.constData());
 
-        QCOMPARE(snapshot(m_dir->path()), before);
-        QCOMPARE(snapshot(appDir + "/data").keys() + snapshot(appDir + "/cache").keys(), appBefore);
+        QCOMPARE(FolderSnapshot::contents(m_dir->path()), before);
+        QCOMPARE(FolderSnapshot::paths(appDir + "/data") + FolderSnapshot::paths(appDir + "/cache"),
+                 appBefore);
         QCOMPARE(QFileInfo::exists(appDir + "/conf.ini"), confBefore);
         if (exitCode != 0) {
             QVERIFY(out.isEmpty());

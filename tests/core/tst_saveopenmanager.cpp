@@ -2,9 +2,9 @@
 #include "core/project/recentfiles.h"
 #include "core/storage/lsnpacker.h"
 #include "core/storage/saveopenmanager.h"
+#include "support/foldersnapshot.h"
 #include "support/lsnbytes.h"
 
-#include <QDirIterator>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -14,25 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-QMap<QString, QByteArray> snapshot(const QString &root)
-{
-    QMap<QString, QByteArray> result;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        result.insert(QDir(root).relativeFilePath(path),
-                      it.fileInfo().isDir() ? QByteArray("<dir>") : LsnBytes::readFile(path));
-    }
-    return result;
-}
-
-QStringList names(const QString &dir)
-{
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                               QDir::Name);
-}
 
 QByteArray noise(int size, quint32 seed)
 {
@@ -175,7 +156,7 @@ private slots:
         QCOMPARE(p->projectDir(), dataDir(m_path));
         QCOMPARE(QFileInfo(p->at(0).filePath).canonicalFilePath(),
                  QFileInfo(dataDir(m_path) + "x.mp4").canonicalFilePath());
-        QCOMPARE(names(dataDir(m_path)), names(m_tmp->filePath("project")));
+        QCOMPARE(FolderSnapshot::names(dataDir(m_path)), FolderSnapshot::names(m_tmp->filePath("project")));
         QCOMPARE(RecentFiles::instance()->files().first().filePath, m_path);
         QCOMPARE(LsnBytes::readFile(RecentFile(m_path).coverPath()), noise(300, 4));
 
@@ -197,7 +178,7 @@ private slots:
         QCOMPARE(p->at(1).title, QString("第二节"));
         QCOMPARE(p->filePath(), m_path);
         QCOMPARE(p->projectDir(), dataDir(m_path));
-        QCOMPARE(names(dataDir(m_path)),
+        QCOMPARE(FolderSnapshot::names(dataDir(m_path)),
                  (QStringList{"Cover.png", "pro.lsnc", "x.mp4", "x.mp4_1.jpg", "讲座 2.mp4"}));
         QCOMPARE(LsnBytes::readFile(p->at(0).filePath), noise(20480 * 30 + 9, 1));
         QCOMPARE(RecentFiles::instance()->files().first().filePath, m_path);
@@ -229,7 +210,7 @@ private slots:
         QCOMPARE(m_project.get()->projectDir(), dirBefore);
         LsnPacker check;
         QVERIFY(check.uncompressFile(m_path, m_tmp->filePath("check")));
-        QCOMPARE(names(m_tmp->filePath("check")),
+        QCOMPARE(FolderSnapshot::names(m_tmp->filePath("check")),
                  (QStringList{"Cover.png", "pro.lsnc", "x.mp4", "x.mp4_1.jpg", "讲座 2.mp4"}));
         QCOMPARE(RecentFiles::instance()->files().first().filePath, m_path);
     }
@@ -269,7 +250,7 @@ private slots:
         QStringList expected = earlier;
         if (newFile)
             expected.insert(4, "z.mp4");
-        QCOMPARE(names(m_tmp->filePath("check")), expected);
+        QCOMPARE(FolderSnapshot::names(m_tmp->filePath("check")), expected);
         QCOMPARE(QFileInfo::exists(m_path + "_tmp"), !newFile);
 
         // The next save fails (its index cannot be written) but still clears the leftover.
@@ -297,7 +278,7 @@ private slots:
             const Run run = save(m_project.get(), m_path, true);
             QVERIFY2(run.saved, qPrintable(run.error));
         }
-        QCOMPARE(names(dataDir(m_path)),
+        QCOMPARE(FolderSnapshot::names(dataDir(m_path)),
                  (QStringList{"Cover.png", "pro.lsnc", "x.mp4", "x.mp4_1.jpg", "y.txt", "讲座 2.mp4"}));
         QCOMPARE(LsnBytes::readFile(dataDir(m_path) + "x.mp4"), noise(20480 * 30 + 9, 1));
         QCOMPARE(m_project.get()->projectDir(), dataDir(m_path));
@@ -315,7 +296,7 @@ private slots:
         QVERIFY(QFile::link(m_tmp->filePath("nowhere"), QDir(p->projectDir()).filePath("dangling")));
         QVERIFY(QDir().mkpath(dataDir(m_path)));
         QVERIFY(LsnBytes::writeFile(dataDir(m_path) + "earlier.mp4", "earlier work"));
-        const auto before = snapshot(dataDir(m_path));
+        const auto before = FolderSnapshot::contents(dataDir(m_path));
         const QString dirBefore = p->projectDir();
 
         const Run run = save(m_project.get(), m_path, true);
@@ -326,7 +307,7 @@ private slots:
         QVERIFY(p->filePath().isEmpty());
         QVERIFY(!QFileInfo::exists(m_path));
         QVERIFY(!QFileInfo::exists(m_path + "_tmp"));
-        QCOMPARE(snapshot(dataDir(m_path)), before);
+        QCOMPARE(FolderSnapshot::contents(dataDir(m_path)), before);
         QVERIFY(RecentFiles::instance()->files().isEmpty());
     }
 
@@ -351,13 +332,13 @@ private slots:
         QVERIFY(save(m_project.get(), m_path, true).saved);
         ProjectData *p = m_project.get();
         QVERIFY(LsnBytes::writeFile(dataDir(m_path) + "unsaved.mp4", "recorded since"));
-        const auto before = snapshot(dataDir(m_path));
+        const auto before = FolderSnapshot::contents(dataDir(m_path));
         const auto recentBefore = RecentFiles::instance()->files();
         const QString uuid = p->at(0).uuid;
         QVERIFY(LsnBytes::writeFile(m_path, bytes));
 
         QCOMPARE(open(m_project.get(), m_path), 0);
-        QCOMPARE(snapshot(dataDir(m_path)), before);
+        QCOMPARE(FolderSnapshot::contents(dataDir(m_path)), before);
         QVERIFY(!QFileInfo::exists(m_tmp->filePath("escaped.mp4")));
         QVERIFY(!QFileInfo::exists(QFileInfo(dataDir(m_path) + "..").absoluteFilePath() + "/escaped.mp4"));
         QCOMPARE(p->count(), 2);
@@ -436,7 +417,7 @@ private slots:
             QVERIFY(LsnBytes::writeFile(to + "/a.txt", "kept"));
         }
         QCOMPARE(SaveOpenManager::copyDirectory(src, to, intoSubFolder), expectedResult);
-        QCOMPARE(snapshot(to).keys(), expectedFiles);
+        QCOMPARE(FolderSnapshot::contents(to).keys(), expectedFiles);
         if (targetHasFile)
             QCOMPARE(LsnBytes::readFile(to + "/a.txt"), QByteArray("kept"));
         else if (expectedResult)

@@ -11,13 +11,13 @@
 
 PlayHelper::PlayHelper(QObject *parent) : QObject(parent)
 {
-    // Not children: the player goes before the media entries and the instance goes last.
-    m_Instance = new VlcInstance(VlcCommon::args());
-    m_Player = new VlcMediaPlayer(m_Instance);
-    connect(m_Player, &VlcMediaPlayer::playing, this, &PlayHelper::slot_playing);
-    connect(m_Player, &VlcMediaPlayer::timeChanged, this, &PlayHelper::slot_time_changed);
-    connect(m_Player, &VlcMediaPlayer::end, this, &PlayHelper::slot_end);
-    connect(m_Player, &VlcMediaPlayer::paused, this, &PlayHelper::slot_paused);
+    m_Instance = std::make_unique<VlcInstance>(VlcCommon::args());
+    m_Player = std::make_unique<VlcMediaPlayer>(m_Instance.get());
+    VlcMediaPlayer *player = m_Player.get();
+    connect(player, &VlcMediaPlayer::playing, this, &PlayHelper::slot_playing);
+    connect(player, &VlcMediaPlayer::timeChanged, this, &PlayHelper::slot_time_changed);
+    connect(player, &VlcMediaPlayer::end, this, &PlayHelper::slot_end);
+    connect(player, &VlcMediaPlayer::paused, this, &PlayHelper::slot_paused);
     m_BoundaryTimer.setSingleShot(true);
     m_BoundaryTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_BoundaryTimer, &QTimer::timeout, this, &PlayHelper::nextClip);
@@ -25,12 +25,11 @@ PlayHelper::PlayHelper(QObject *parent) : QObject(parent)
 
 PlayHelper::~PlayHelper()
 {
-    delete m_Player;
-    m_Player = nullptr;
+    m_Player.reset();
     m_CurMediaInfo = nullptr;
     qDeleteAll(m_MediaInfos);
     qDeleteAll(m_OldMediaInfos);
-    delete m_Instance;
+    m_Instance.reset();
 }
 
 bool PlayHelper::setAvDatas(const QList<AVData> &clips, qint64 startMs)
@@ -47,7 +46,7 @@ bool PlayHelper::setAvDatas(const QList<AVData> &clips, qint64 startMs)
         return false;
     }
     for (int i = 0; i < clips.size(); ++i)
-        m_MediaInfos << new MediaInfo(clips.at(i), i, m_Instance, this);
+        m_MediaInfos << new MediaInfo(clips.at(i), i, m_Instance.get(), this);
     seekTo(startMs);
     releaseOldMediaInfos();
     return true;
