@@ -1,16 +1,21 @@
 #include "ui/app/startup.h"
 
 #include "core/platform/processes.h"
+#include "core/project/projectdata.h"
 #include "core/project/recentfiles.h"
 #include "core/record/screenrecord.h"
+#include "core/recovery/projectrecovery.h"
 #include "ui/base/basewindow.h"
 #include "ui/editor/maincontentwidget.h"
 #include "ui/home/firstwindow.h"
 
 #include <QApplication>
 #include <QDebug>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 
 bool refuseSecondInstance()
 {
@@ -18,7 +23,8 @@ bool refuseSecondInstance()
         return false;
     const QString text = QApplication::translate("Startup", "程序正在运行中,请勿重复打开");
     qWarning().noquote() << text;
-    QMessageBox::warning(nullptr, QApplication::translate("Startup", "警告"), text, QMessageBox::Ok);
+    QMessageBox::warning(nullptr, QApplication::translate("Startup", "警告"), text,
+                         QMessageBox::Ok);
     return true;
 }
 
@@ -70,10 +76,80 @@ QWidget *openEditorWindow(const QString &projectFile)
     return window;
 }
 
+namespace {
+
+enum class RecoveryAnswer { Recover, Discard };
+
+// "恢复" or "丢弃"; the box has no other way out, so nothing is decided by a stray key.
+RecoveryAnswer askToRecover(const InterruptedProject &found)
+{
+    const QString name = found.mark.filePath.isEmpty()
+                             ? QApplication::translate("Startup", "未命名")
+                             : QFileInfo(found.mark.filePath).completeBaseName();
+    QMessageBox box(
+        QMessageBox::Question, QApplication::translate("Startup", "提示"),
+        QApplication::translate("Startup", "上次未保存的项目“%1”（%2 个片段）可以恢复，是否恢复？")
+            .arg(name)
+            .arg(found.clips.size()),
+        QMessageBox::NoButton);
+    QPushButton *recover =
+        box.addButton(QApplication::translate("Startup", "恢复"), QMessageBox::AcceptRole);
+    box.addButton(QApplication::translate("Startup", "丢弃"), QMessageBox::DestructiveRole);
+    box.setDefaultButton(recover);
+    box.exec();
+    return box.clickedButton() == recover ? RecoveryAnswer::Recover : RecoveryAnswer::Discard;
+}
+
+} // namespace
+
+QWidget *offerInterruptedProjects()
+{
+    for (const InterruptedProject &found : ProjectRecovery::findInterrupted()) {
+        if (!found.indexReadable) {
+            qWarning().noquote() << "interrupted project with an unreadable index:" << found.folder
+                                 << found.indexError;
+            QMessageBox::warning(
+                nullptr, QApplication::translate("Startup", "警告"),
+                QApplication::translate("Startup",
+                                        "上次未保存的项目无法读取（%1），文件夹原样保留：%2")
+                    .arg(found.indexError,
+                         QDir::toNativeSeparators(QFileInfo(found.folder).absoluteFilePath())));
+            continue;
+        }
+        if (askToRecover(found) == RecoveryAnswer::Discard) {
+            qInfo().noquote() << "interrupted project discarded:" << found.folder;
+            if (!ProjectRecovery::discard(found.folder))
+                qWarning().noquote() << "cannot remove" << found.folder;
+            continue;
+        }
+        const ProjectRecovery::Repair repair = ProjectRecovery::repair(found);
+        if (repair.clips.isEmpty()) {
+            QMessageBox::warning(
+                nullptr, QApplication::translate("Startup", "警告"),
+                QApplication::translate("Startup", "项目中的录制文件都无法播放，无法恢复。"));
+            continue;
+        }
+        qInfo().noquote() << "interrupted project recovered:" << found.folder << repair.clips.size()
+                          << "clips," << repair.dropped.size() << "dropped";
+        ProjectRecovery::load(ProjectData::instance(), found, repair.clips);
+        QWidget *frame = openEditorWindow(QString());
+        // The editor takes the project as it finds it and marks it saved; it is not.
+        ProjectData::instance()->markUnsaved();
+        return frame;
+    }
+    return nullptr;
+}
+
 QWidget *openFirstWindow(const QString &projectFile)
 {
     RecentFiles::instance()->load();
     installRecordMessagePresenter();
+    if (QWidget *recovered = offerInterruptedProjects()) {
+        if (!projectFile.isEmpty())
+            qInfo().noquote() << "project file not opened, a recovered project is open:"
+                              << projectFile;
+        return recovered;
+    }
     if (!projectFile.isEmpty()) {
         qDebug().noquote() << "project file:" << projectFile;
         return openEditorWindow(projectFile);
