@@ -8,12 +8,14 @@
 #include "ui/base/commonsuccesswindow.h"
 #include "ui/base/loaddingview.h"
 #include "ui/base/maskform.h"
+#include "ui/editor/mediainfo.h"
 #include "ui/editor/menuitemaction.h"
 #include "ui/editor/playhelper.h"
 #include "ui/editor/vlcwidgetvideo.h"
 #include "ui/timeline/changeavdatascommand.h"
 #include "ui/timeline/widgetcomposition.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QDebug>
 #include <QDir>
@@ -69,8 +71,17 @@ MainContentWidget::MainContentWidget(QWidget *parent) : QWidget(parent)
     m_undoDisableIcon = QIcon(QStringLiteral(":/images/icon_undo_disable.png"));
     m_redoIcon = QIcon(QStringLiteral(":/images/icon_redo.png"));
     m_redoDisableIcon = QIcon(QStringLiteral(":/images/icon_redo_disable.png"));
-    m_ui.btn_undo->setShortcut(QKeySequence::Undo);
-    m_ui.btn_redo->setShortcut(QKeySequence::Redo);
+    // Every binding of the standard keys (Ctrl+Y and Ctrl+Shift+Z both redo); a button takes
+    // only one.
+    for (QToolButton *button : {m_ui.btn_undo, m_ui.btn_redo}) {
+        auto *keys = new QAction(button);
+        keys->setShortcuts(button == m_ui.btn_undo ? QKeySequence::Undo : QKeySequence::Redo);
+        connect(keys, &QAction::triggered, button, [button] {
+            if (button->isEnabled())
+                button->click();
+        });
+        addAction(keys);
+    }
     m_ui.btn_undo->setEnabled(false);
     m_ui.btn_redo->setEnabled(false);
 
@@ -102,6 +113,13 @@ MainContentWidget::~MainContentWidget()
     // The player goes first: its picture must not outlive the widget it draws into.
     delete m_playHelper;
     m_playHelper = nullptr;
+    // The parts that report to this widget go before it is only a QWidget any more.
+    m_undoStack->disconnect(this);
+    delete m_undoStack;
+    m_undoStack = nullptr;
+    m_avDatasManager->disconnect(this);
+    delete m_avDatasManager;
+    m_avDatasManager = nullptr;
     // The mark goes before the folder: a close cut short must not leave a half-removed folder
     // that looks like an interrupted project.
     delete m_folderKeeper;
@@ -403,6 +421,11 @@ void MainContentWidget::refreshFromProject()
     const QList<AVData> clips = project->avDatas();
     if (m_playHelper->setAvDatas(clips, curTime))
         m_ui.btn_play_stop->show();
+    // A playing file that simply plays on reports no new size; it keeps the one it had.
+    if (m_videoSize.width() < 0 && m_playHelper->currentMediaInfo()) {
+        const MediaInfo *current = m_playHelper->currentMediaInfo();
+        m_videoSize = QSize(current->videoWidth, current->videoHeight);
+    }
     m_ui.composition->avDatas = clips;
     m_ui.composition->refresh();
 

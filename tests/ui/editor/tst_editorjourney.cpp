@@ -1,0 +1,643 @@
+// A teacher's way through the program on the test display: the home page, a new project, two
+// imported videos, a span deleted and undone, save as, a restart through the recent grid, the
+// questions about unsaved work, a project file on the command line (good and broken), and the
+// recording engine's messages. Driven through the real windows with mouse and keys; Qt's own
+// file dialogs are typed into.
+#include "core/media/avdatasmanager.h"
+#include "core/platform/settings.h"
+#include "core/project/projectdata.h"
+#include "core/project/recentfiles.h"
+#include "core/record/screenrecord.h"
+#include "support/modaldriver.h"
+#include "support/testmedia.h"
+#include "support/timelineinput.h"
+#include "ui/app/startup.h"
+#include "ui/base/basemainwidget.h"
+#include "ui/base/basewindow.h"
+#include "ui/base/commonpromptwindow.h"
+#include "ui/base/commonsuccesswindow.h"
+#include "ui/base/loaddingview.h"
+#include "ui/editor/maincontentwidget.h"
+#include "ui/editor/playhelper.h"
+#include "ui/editor/vlcwidgetvideo.h"
+#include "ui/home/firstwidget.h"
+#include "ui/home/firstwindow.h"
+#include "ui/home/qitemwidget.h"
+#include "ui/home/qrecentwidget.h"
+#include "ui/timeline/changeavdatascommand.h"
+#include "ui/timeline/graphicsviewscalable.h"
+#include "ui/timeline/graphicswidgetresources.h"
+#include "ui/timeline/graphicswidgetsequence.h"
+#include "ui/timeline/trimhandle.h"
+#include "ui/timeline/widgetcomposition.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QUndoStack>
+#include <QtTest>
+
+namespace {
+constexpr int kLongWaitMs = 120000;
+
+// Counts how often a widget was shown.
+class ShowCounter : public QObject
+{
+public:
+    explicit ShowCounter(QWidget *w) { w->installEventFilter(this); }
+    int shown = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show)
+            ++shown;
+        return false;
+    }
+};
+
+BaseWindow *editorFrame()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *frame = qobject_cast<BaseWindow *>(w))
+            if (frame->isVisible() &&
+                qobject_cast<MainContentWidget *>(frame->mainWidget()->contentWidget()))
+                return frame;
+    return nullptr;
+}
+
+MainContentWidget *editorOf(BaseWindow *frame)
+{
+    return frame ? qobject_cast<MainContentWidget *>(frame->mainWidget()->contentWidget())
+                 : nullptr;
+}
+
+FirstWindow *homeWindow()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *home = qobject_cast<FirstWindow *>(w))
+            if (home->isVisible())
+                return home;
+    return nullptr;
+}
+
+QList<AVData> projectClips() { return ProjectData::instance()->avDatas(); }
+
+qint64 totalMs(const QList<AVData> &clips)
+{
+    qint64 total = 0;
+    for (const AVData &c : clips)
+        total += c.length();
+    return total;
+}
+
+// "uuid begin-end" of each clip, for comparing what was saved with what was opened.
+QStringList spans(const QList<AVData> &clips)
+{
+    QStringList out;
+    for (const AVData &c : clips)
+        out << QStringLiteral("%1 %2-%3").arg(c.uuid).arg(c.beginTime).arg(c.endTime);
+    return out;
+}
+
+AbstractGraphicsWidgetResources *pictureBlock(MainContentWidget *editor, int index)
+{
+    GraphicsWidgetSequence *track = editor->ui().composition->segment()->sequenceAt(0);
+    return index < track->resourceCount() ? track->resourceAt(index) : nullptr;
+}
+
+int longestBlock(MainContentWidget *editor)
+{
+    GraphicsWidgetSequence *track = editor->ui().composition->segment()->sequenceAt(0);
+    int longest = 0;
+    for (int i = 1; i < track->resourceCount(); ++i)
+        if (track->resourceAt(i)->avData().length() > track->resourceAt(longest)->avData().length())
+            longest = i;
+    return longest;
+}
+
+int blockCount(MainContentWidget *editor)
+{
+    return editor->ui().composition->segment()->sequenceAt(0)->resourceCount();
+}
+
+// Selects picture block `index` with a click and drags each of its handles inwards by a fifth
+// of the block; gives the marked span in ms.
+bool markSpan(MainContentWidget *editor, int index, qint64 &startMs, qint64 &endMs)
+{
+    AbstractGraphicsWidgetResources *block = pictureBlock(editor, index);
+    if (!block)
+        return false;
+    GraphicsViewScalable *view = editor->ui().composition->compositionView();
+    const int inset = view->mapFromScene(block->sceneBoundingRect().topRight()).x() / 5 -
+                      view->mapFromScene(block->sceneBoundingRect().topLeft()).x() / 5;
+    QWidget *viewport = view->viewport();
+    const QPoint middle = view->mapFromScene(block->sceneBoundingRect().center());
+    TimelineInput::press(viewport, middle);
+    TimelineInput::release(viewport, middle);
+    if (!block->isSelected())
+        return false;
+    const QPoint right = view->mapFromScene(block->rightHandle()->sceneBoundingRect().center());
+    TimelineInput::drag(viewport, right, right - QPoint(inset, 0));
+    const QPoint left = view->mapFromScene(block->leftHandle()->sceneBoundingRect().center());
+    TimelineInput::drag(viewport, left, left + QPoint(inset, 0));
+    AVData clip;
+    return editor->ui().composition->findSelectedClip(clip, startMs, endMs) &&
+           clip.uuid == block->avData().uuid;
+}
+
+// True when the preview window shows a picture: many colours, not one flat fill.
+bool previewShowsFrame(MainContentWidget *editor)
+{
+    VlcWidgetVideo *video = editor->ui().view_vlc;
+    if (!video->isVisible() || video->width() < 16 || video->height() < 16)
+        return false;
+    const QImage shot = video->screen()->grabWindow(video->winId()).toImage();
+    QSet<QRgb> colours;
+    for (int y = 0; y < shot.height(); y += 7)
+        for (int x = 0; x < shot.width(); x += 7)
+            colours.insert(shot.pixel(x, y) & 0xF0F0F0);
+    return colours.size() > 12;
+}
+}  // namespace
+
+class TestEditorJourney : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_clipA, m_clipB, m_lesson;
+    QByteArray m_confBackup;
+    bool m_hadConf = false;
+
+    QString confPath() const { return settingsFilePath(QStringLiteral("conf.ini")); }
+
+    // Waits for every step of the driver, then fails the test with any step not served.
+    static bool finished(ModalDriver &driver)
+    {
+        if (!QTest::qWaitFor([&] { return driver.idle(); }, kLongWaitMs))
+            return false;
+        return driver.failures().isEmpty();
+    }
+
+    // Chooses an entry of the editor's file menu, as a person would: press "文件", click;
+    // `then` queues the answers to what the entry opens.
+    static void fileMenu(MainContentWidget *editor, ModalDriver &driver, const QString &entry,
+                         const std::function<void()> &then)
+    {
+        driver.chooseMenuEntry(entry);
+        then();
+        QTest::mouseClick(editor->ui().btn_file, Qt::LeftButton);
+    }
+
+    static void importFile(MainContentWidget *editor, ModalDriver &driver, const QString &path)
+    {
+        driver.fillFileDialog(path);
+        QTest::mouseClick(editor->ui().btn_import, Qt::LeftButton);
+    }
+
+    static bool closeFrame(BaseWindow *frame)
+    {
+        QTest::mouseClick(frame->mainWidget()->closeButton(), Qt::LeftButton);
+        return true;
+    }
+
+private slots:
+    // A journey that failed half-way leaves no window for the next one.
+    void cleanup()
+    {
+        ProjectData::instance()->markSaved();
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (qobject_cast<BaseWindow *>(w) || qobject_cast<FirstWindow *>(w))
+                if (w->isVisible() && QTest::currentTestFailed())
+                    w->close();
+        QTest::qWait(50);
+    }
+
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+        applyApplicationStyleSheet(*qApp);
+        // The working folder "./data/temp/" of a new project goes into the temporary folder.
+        QVERIFY(QDir::setCurrent(m_dir.path()));
+        // conf.ini lives beside the test program: keep whatever another test left there.
+        QFile conf(confPath());
+        m_hadConf = conf.exists();
+        if (m_hadConf) {
+            QVERIFY(conf.open(QIODevice::ReadOnly));
+            m_confBackup = conf.readAll();
+            conf.close();
+            QVERIFY(conf.remove());
+        }
+        RecentFiles::instance()->clear();
+        m_clipA = m_dir.filePath(QStringLiteral("第一课.mp4"));
+        m_clipB = m_dir.filePath(QStringLiteral("second.mkv"));
+        m_lesson = m_dir.filePath(QStringLiteral("lessons/第一课.lsn"));
+        QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("lessons"))));
+        QVERIFY(TestMedia::makeClip(m_clipA, 10, QSize(320, 240)));
+        QVERIFY(TestMedia::ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x180:rate=25", "-f",
+                                   "lavfi", "-i", "sine=frequency=660:sample_rate=44100", "-t",
+                                   "12", "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt",
+                                   "yuv420p", "-c:a", "aac", m_clipB}));
+    }
+
+    void cleanupTestCase()
+    {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            w->close();
+        QTest::qWait(200);
+        // What opening and saving left beside the test program.
+        for (const QString &name : {QStringLiteral("lessons/第一课.lsn"), QStringLiteral("broken.lsn")}) {
+            const QString path = QFileInfo(m_dir.filePath(name)).absoluteFilePath();
+            QDir(cacheDir(path)).removeRecursively();
+            QDir(dataDir(path)).removeRecursively();
+        }
+        QDir app(QCoreApplication::applicationDirPath());
+        app.rmdir(QStringLiteral("data"));  // only when nothing else is in them
+        app.rmdir(QStringLiteral("cache"));
+        QFile::remove(confPath());
+        if (m_hadConf) {
+            QFile conf(confPath());
+            if (conf.open(QIODevice::WriteOnly))
+                conf.write(m_confBackup);
+        }
+    }
+
+    // Home page, new project, imports, a deleted span with undo and redo, save as, restart
+    // through the recent grid.
+    void makeEditSaveReopen()
+    {
+        ModalDriver driver;
+        RecentFiles::instance()->load();
+        openFirstWindow(QString());
+        QPointer<FirstWindow> home = homeWindow();
+        QVERIFY(home);
+        QVERIFY(QTest::qWaitForWindowExposed(home));
+        QRecentWidget *recent = home->firstWidget()->recentWidget();
+        QCOMPARE(recent->stackedWidget()->currentIndex(), 1);
+        QVERIFY(recent->emptyLabel()->isVisible());
+        QCOMPARE(recent->emptyLabel()->text(), QStringLiteral("暂无最近使用"));
+
+        // "新建": the home page goes, the editor comes with the blank prompt.
+        QTest::mouseClick(home->firstWidget()->newButton(), Qt::LeftButton);
+        QTRY_VERIFY(!home);
+        QTRY_VERIFY(editorFrame());
+        QPointer<BaseWindow> frame = editorFrame();
+        MainContentWidget *editor = editorOf(frame);
+        QVERIFY(QTest::qWaitForWindowExposed(frame));
+        QVERIFY(editor->ui().view_blank_prompt->isVisible());
+        QVERIFY(!editor->ui().btn_play_stop->isVisible());
+        QVERIFY(QFileInfo(QDir::current().filePath("data/temp")).isDir());
+
+        // Two imports. The first leaves nothing to undo; the dialog offers the other video
+        // types and all files.
+        ShowCounter prompts(editor->promptWindow());
+        importFile(editor, driver, m_clipA);
+        QVERIFY2(finished(driver), qPrintable(driver.failures().join('\n')));
+        QCOMPARE(driver.seen().last(),
+                 QStringLiteral("选择视频文件|video files(*.avi *.mpg *.mp4 *.mov *.mkv *.webm "
+                                "*.m4v *.wmv *.flv);;所有文件 (*)"));
+        QTRY_COMPARE_WITH_TIMEOUT(ProjectData::instance()->count(), 1, kLongWaitMs);
+        QTRY_VERIFY(!editor->avDatasManager()->isBusy());
+        QCOMPARE(editor->undoStack()->count(), 0);
+        QVERIFY(!editor->ui().btn_undo->isEnabled());
+        QVERIFY(prompts.shown > 0);
+
+        importFile(editor, driver, m_clipB);
+        QVERIFY2(finished(driver), qPrintable(driver.failures().join('\n')));
+        QTRY_COMPARE_WITH_TIMEOUT(ProjectData::instance()->count(), 2, kLongWaitMs);
+        QTRY_VERIFY(!editor->avDatasManager()->isBusy());
+        QCOMPARE(editor->undoStack()->count(), 1);
+        QCOMPARE(blockCount(editor), 2);
+        QVERIFY(editor->ui().btn_play_stop->isVisible());
+        QVERIFY(!editor->ui().view_blank_prompt->isVisible());
+        QCOMPARE(editor->maxVideoSize(), QSize(320, 240));
+        QTRY_VERIFY_WITH_TIMEOUT(previewShowsFrame(editor), 30000);
+
+        // Mark a span in the middle of the longer clip and delete it.
+        const QList<AVData> before = projectClips();
+        const int longer = before.at(0).length() > before.at(1).length() ? 0 : 1;
+        qint64 startMs = 0, endMs = 0;
+        QVERIFY(markSpan(editor, longer, startMs, endMs));
+        QVERIFY2(startMs >= 1000 && endMs <= before.at(longer).length() - 1000 &&
+                     endMs - startMs > 1000,
+                 qPrintable(QStringLiteral("%1-%2").arg(startMs).arg(endMs)));
+        QTest::mouseClick(editor->ui().btn_delete, Qt::LeftButton);
+        QTRY_COMPARE(totalMs(projectClips()), totalMs(before) - (endMs - startMs));
+        QCOMPARE(ProjectData::instance()->count(), 3);
+        QTRY_COMPARE(blockCount(editor), 3);
+        const QList<AVData> after = projectClips();
+        QCOMPARE(editor->undoStack()->count(), 2);
+        QVERIFY(editor->ui().btn_undo->isEnabled());
+
+        QTest::mouseClick(editor->ui().btn_undo, Qt::LeftButton);
+        QVERIFY(ChangeAvDatasCommand::sameClips(projectClips(), before));
+        QVERIFY(ChangeAvDatasCommand::sameClips(editor->ui().composition->avDatas, before));
+        QCOMPARE(blockCount(editor), 2);
+        QVERIFY(editor->ui().btn_redo->isEnabled());
+        QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(ChangeAvDatasCommand::sameClips(projectClips(), after));
+        QCOMPARE(blockCount(editor), 3);
+        QVERIFY(ProjectData::instance()->isModified());
+
+        // Save as, through the file menu.
+        prompts.shown = 0;
+        QSignalSpy saved(editor, &MainContentWidget::sig_SaveProFinished);
+        fileMenu(editor, driver, QStringLiteral("另存为"), [&] { driver.fillFileDialog(m_lesson); });
+        QVERIFY2(finished(driver), qPrintable(driver.failures().join('\n')));
+        QVERIFY(driver.seen().contains(QStringLiteral("保存课件|课件文件(*.lsn)")));
+        QTRY_COMPARE_WITH_TIMEOUT(saved.count(), 1, kLongWaitMs);
+        QCOMPARE(saved.first().first().toBool(), true);
+        QVERIFY(prompts.shown > 0);
+        QVERIFY(editor->successWindow()->isVisible());
+        QCOMPARE(editor->successWindow()->text(), QStringLiteral("保存成功"));
+        QVERIFY(!ProjectData::instance()->isModified());
+        QVERIFY(QFileInfo(m_lesson).isFile());
+        QCOMPARE(ProjectData::instance()->filePath(), QFileInfo(m_lesson).absoluteFilePath());
+        const QStringList savedSpans = spans(projectClips());
+
+        // Close: nothing to ask. The working copy goes with the window.
+        const QString workDir = ProjectData::instance()->projectDir();
+        closeFrame(frame);
+        QTRY_VERIFY(!frame);
+        QVERIFY(!QFileInfo::exists(workDir));
+
+        // Start again: the recent grid shows the project with its cover.
+        RecentFiles::instance()->clear();
+        RecentFiles::instance()->load();
+        openFirstWindow(QString());
+        home = homeWindow();
+        QVERIFY(home);
+        QVERIFY(QTest::qWaitForWindowExposed(home));
+        recent = home->firstWidget()->recentWidget();
+        QCOMPARE(recent->stackedWidget()->currentIndex(), 0);
+        QCOMPARE(recent->listWidget()->count(), 1);
+        QListWidgetItem *item = recent->listWidget()->item(0);
+        auto *itemWidget = qobject_cast<QItemWidget *>(recent->listWidget()->itemWidget(item));
+        QVERIFY(itemWidget);
+        QCOMPARE(itemWidget->titleLabel()->text(), QStringLiteral("第一课"));
+        QVERIFY(QFileInfo(recent->recentFiles().first().coverPath()).isFile());
+        const QImage defaultCover =
+            QItemWidget::roundedCover(QStringLiteral(":/images/default_recent_cover.png")).toImage();
+        QVERIFY(itemWidget->coverLabel()->pixmap().toImage() != defaultCover);
+        // Hovering shows "打开" and the orange border.
+        QTest::mouseMove(home->firstWidget()->topBar(), QPoint(300, 25));
+        QTRY_VERIFY(!itemWidget->openButton()->isVisible());
+        QTest::mouseMove(itemWidget, QPoint(80, 40));
+        QTRY_VERIFY(itemWidget->openButton()->isVisible());
+        QVERIFY(itemWidget->coverLabel()->styleSheet().startsWith("border: 1px solid #f2733d"));
+
+        QTest::mouseClick(itemWidget, Qt::LeftButton, {}, QPoint(80, 40));
+        QTRY_VERIFY(!home);
+        QTRY_VERIFY(editorFrame());
+        frame = editorFrame();
+        editor = editorOf(frame);
+        QTRY_VERIFY_WITH_TIMEOUT(ProjectData::instance()->count() == 3 &&
+                                     !editor->loaddingView()->isVisible(),
+                                 kLongWaitMs);
+        QCOMPARE(spans(projectClips()), savedSpans);
+        QCOMPARE(blockCount(editor), 3);
+        QVERIFY(!ProjectData::instance()->isModified());
+        QCOMPARE(editor->undoStack()->count(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(previewShowsFrame(editor), 30000);
+    }
+
+    // A modified project: the close and open questions, and what each answer does.
+    void unsavedWorkQuestions()
+    {
+        ModalDriver driver;
+        QPointer<BaseWindow> frame = editorFrame();
+        MainContentWidget *editor = editorOf(frame);
+        QVERIFY2(editor, "the editor of the journey before");
+        QVERIFY(QTest::qWaitForWindowExposed(frame));
+        const QString question = QStringLiteral("提示|当前项目尚未保存，是否保存?");
+
+        qint64 startMs = 0, endMs = 0;
+        QVERIFY(markSpan(editor, longestBlock(editor), startMs, endMs));
+        QTest::mouseClick(editor->ui().btn_delete, Qt::LeftButton);
+        QTRY_VERIFY(ProjectData::instance()->isModified());
+        const QStringList modified = spans(projectClips());
+
+        // "取消" keeps the window.
+        driver.answerMessageBox(QStringLiteral("取消"));
+        closeFrame(frame);
+        QVERIFY(finished(driver));
+        QCOMPARE(driver.seen().last(), question);
+        QTest::qWait(200);
+        QVERIFY(frame && frame->isVisible());
+
+        // "是": the window closes only once the save has finished.
+        QSignalSpy saved(editor, &MainContentWidget::sig_SaveProFinished);
+        driver.answerMessageBox(QStringLiteral("是"));
+        closeFrame(frame);
+        QVERIFY(finished(driver));
+        QVERIFY(frame && frame->isVisible() && saved.isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!frame, kLongWaitMs);
+        QCOMPARE(saved.count(), 1);
+
+        // The project file on the command line opens straight into the editor, with the
+        // span deleted before the close.
+        openFirstWindow(m_lesson);
+        QVERIFY(!homeWindow());
+        frame = editorFrame();
+        editor = editorOf(frame);
+        QVERIFY(editor);
+        QTRY_VERIFY_WITH_TIMEOUT(ProjectData::instance()->count() > 0 &&
+                                     !editor->loaddingView()->isVisible(),
+                                 kLongWaitMs);
+        QCOMPARE(spans(projectClips()), modified);
+
+        // "打开" while modified asks first; the open dialog comes only after the save.
+        QVERIFY(QTest::qWaitForWindowExposed(frame));
+        QVERIFY(markSpan(editor, longestBlock(editor), startMs, endMs));
+        QTest::mouseClick(editor->ui().btn_delete, Qt::LeftButton);
+        QTRY_VERIFY2(ProjectData::instance()->isModified(),
+                     qPrintable(QStringLiteral("%1-%2 of %3").arg(startMs).arg(endMs).arg(
+                         pictureBlock(editor, longestBlock(editor))->avData().length())));
+        const QStringList modifiedAgain = spans(projectClips());
+        QSignalSpy savedBeforeOpen(editor, &MainContentWidget::sig_SaveProFinished);
+        int savesWhenDialogShown = -1;
+        driver.answerMessageBox(QStringLiteral("是"));
+        driver.fillFileDialog(m_lesson,
+                              [&](QFileDialog *) { savesWhenDialogShown = savedBeforeOpen.count(); });
+        QTest::keyClick(editor, Qt::Key_O, Qt::ControlModifier);
+        QVERIFY2(finished(driver), qPrintable(driver.failures().join('\n')));
+        QCOMPARE(savesWhenDialogShown, 1);
+        QTRY_VERIFY_WITH_TIMEOUT(ProjectData::instance()->count() > 0 &&
+                                     !editor->loaddingView()->isVisible() &&
+                                     !ProjectData::instance()->isModified(),
+                                 kLongWaitMs);
+        QCOMPARE(spans(projectClips()), modifiedAgain);
+
+        // "新建" while the preview plays: playback stops and the button says "播放" again.
+        QPushButton *play = editor->ui().btn_play_stop;
+        QTRY_VERIFY(play->isVisible());
+        QTest::mouseClick(play, Qt::LeftButton);
+        QVERIFY(play->isChecked());
+        QCOMPARE(play->text(), QStringLiteral("停止"));
+        QTRY_VERIFY_WITH_TIMEOUT(editor->playHelper()->isPlaying(), 30000);
+        QTest::keyClick(editor, Qt::Key_N, Qt::ControlModifier);
+        QVERIFY(!play->isChecked());
+        QCOMPARE(play->text(), QStringLiteral("播放"));
+        QVERIFY(!play->isVisible());
+        QTRY_VERIFY(!editor->playHelper()->isPlaying());
+        QCOMPARE(ProjectData::instance()->count(), 0);
+        QVERIFY(editor->ui().view_blank_prompt->isVisible());
+        QCOMPARE(blockCount(editor), 0);
+
+        // "否" closes without saving: the file stays as it was.
+        closeFrame(frame);
+        QTRY_VERIFY(!frame);
+        openFirstWindow(m_lesson);
+        QPointer<BaseWindow> second = editorFrame();
+        editor = editorOf(second);
+        QVERIFY(editor);
+        QTRY_VERIFY_WITH_TIMEOUT(ProjectData::instance()->count() > 0 &&
+                                     !editor->loaddingView()->isVisible(),
+                                 kLongWaitMs);
+        const QByteArray fileBefore = [&] {
+            QFile f(m_lesson);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        QVERIFY(markSpan(editor, longestBlock(editor), startMs, endMs));
+        QTest::mouseClick(editor->ui().btn_delete, Qt::LeftButton);
+        QTRY_VERIFY(ProjectData::instance()->isModified());
+        driver.answerMessageBox(QStringLiteral("否"));
+        closeFrame(second);
+        QVERIFY(finished(driver));
+        QTRY_VERIFY(!second);
+        QFile f(m_lesson);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(f.readAll() == fileBefore);
+    }
+
+    // A broken project file on the command line: "打开失败！" and an empty project.
+    void brokenProjectFile()
+    {
+        const QString broken = m_dir.filePath(QStringLiteral("broken.lsn"));
+        QFile file(broken);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("LSN\0not a packed project", 25).repeated(40));
+        file.close();
+
+        ModalDriver driver;
+        driver.answerMessageBox(QStringLiteral("OK"));
+        openFirstWindow(broken);
+        QVERIFY2(finished(driver), qPrintable(driver.failures().join('\n')));
+        QCOMPARE(driver.seen().value(0), QStringLiteral("警告|打开失败！"));
+        QPointer<BaseWindow> frame = editorFrame();
+        MainContentWidget *editor = editorOf(frame);
+        QVERIFY(editor);
+        QTRY_VERIFY(!editor->loaddingView()->isVisible());
+        QCOMPARE(ProjectData::instance()->count(), 0);
+        QVERIFY(ProjectData::instance()->filePath().isEmpty());
+        QVERIFY(editor->ui().view_blank_prompt->isVisible());
+        QVERIFY(!editor->ui().btn_play_stop->isVisible());
+        QCOMPARE(blockCount(editor), 0);
+        QVERIFY(!ProjectData::instance()->isModified());
+
+        // The recording engine's warnings and errors reach the teacher as message boxes.
+        {
+            ScreenRecord record(editor);
+            driver.answerMessageBox(QStringLiteral("OK"));
+            driver.answerMessageBox(QStringLiteral("OK"));
+            emit record.sig_Warning(QStringLiteral("未发现音频输入设备！"));
+            emit record.sig_Critical(QStringLiteral("无法录制！"));
+            QVERIFY(finished(driver));
+            QCOMPARE(driver.seen().mid(1),
+                     QStringList({QStringLiteral("警告|未发现音频输入设备！"),
+                                  QStringLiteral("错误|无法录制！")}));
+        }
+        closeFrame(frame);
+        QTRY_VERIFY(!frame);
+    }
+
+    void zoomSlider_data()
+    {
+        QTest::addColumn<int>("sliderValue");
+        QTest::addColumn<double>("scale");
+        QTest::newRow("least") << 100 << 0.01;
+        QTest::newRow("half") << 5000 << 0.5;
+        QTest::newRow("one") << 10000 << 1.0;
+        QTest::newRow("most") << 20000 << 2.0;
+    }
+    // The slider is the timeline's scale times 10000, both ways, on a two-hour project.
+    void zoomSlider()
+    {
+        QFETCH(int, sliderValue);
+        QFETCH(double, scale);
+        ProjectData *project = ProjectData::instance();
+        project->reset();
+        AVData lecture = project->newClip(QStringLiteral("two-hours.mp4"));
+        lecture.duration = 7200000;
+        lecture.beginTime = 0;
+        lecture.endTime = 7200000;
+        lecture.videoWidth = 1280;
+        lecture.videoHeight = 720;
+        project->setAvDatas({lecture});
+        project->markSaved();
+        MainContentWidget editor;
+        editor.resize(1280, 720);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        editor.updateView(true);
+        QSlider *slider = editor.ui().slider_zoom;
+        QTRY_VERIFY(slider->minimum() <= 100);
+        QCOMPARE(slider->maximum(), 20000);
+        slider->setValue(sliderValue);
+        GraphicsViewScalable *view = editor.ui().composition->compositionView();
+        QCOMPARE(view->horizontalScale(), scale);
+        QCOMPARE(slider->value(), sliderValue);
+        if (sliderValue < 20000) {
+            QTest::mouseClick(editor.ui().btn_zoom_in, Qt::LeftButton);
+            QVERIFY(view->horizontalScale() > scale);
+            QCOMPARE(slider->value(), qRound(view->horizontalScale() * 10000));
+        }
+        project->reset();
+        project->markSaved();
+    }
+
+    void videoRect_data()
+    {
+        QTest::addColumn<QSize>("video");
+        QTest::addColumn<QSize>("largest");
+        QTest::addColumn<QSize>("area");
+        QTest::addColumn<QRect>("rect");
+        QTest::newRow("smaller clip centred") << QSize(1280, 720) << QSize(1920, 1080)
+                                              << QSize(960, 600) << QRect(160, 120, 640, 360);
+        QTest::newRow("largest clip, wide area") << QSize(1920, 1080) << QSize(1920, 1080)
+                                                 << QSize(1000, 400) << QRect(144, 0, 711, 400);
+        QTest::newRow("larger than the largest") << QSize(2000, 1200) << QSize(640, 480)
+                                                 << QSize(640, 480) << QRect(0, 0, 640, 480);
+        QTest::newRow("unknown height") << QSize(1280, -1) << QSize(1280, 720) << QSize(960, 600)
+                                        << QRect();
+        QTest::newRow("no largest height") << QSize(1280, 720) << QSize(1280, 0)
+                                           << QSize(960, 600) << QRect();
+        QTest::newRow("nothing playing") << QSize(-1, -1) << QSize(1280, 720) << QSize(960, 600)
+                                         << QRect();
+        QTest::newRow("no area") << QSize(1280, 720) << QSize(1280, 720) << QSize(0, 600)
+                                 << QRect();
+    }
+    void videoRect()
+    {
+        QFETCH(QSize, video);
+        QFETCH(QSize, largest);
+        QFETCH(QSize, area);
+        QFETCH(QRect, rect);
+        QCOMPARE(MainContentWidget::videoRect(video, largest, area), rect);
+    }
+};
+
+QTEST_MAIN(TestEditorJourney)
+#include "tst_editorjourney.moc"
