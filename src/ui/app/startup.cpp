@@ -12,10 +12,14 @@
 #include <QApplication>
 #include <QDebug>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QtConcurrent>
 
 bool refuseSecondInstance()
 {
@@ -100,6 +104,24 @@ RecoveryAnswer askToRecover(const InterruptedProject &found)
     return box.clickedButton() == recover ? RecoveryAnswer::Recover : RecoveryAnswer::Discard;
 }
 
+// Rewriting a long recording takes a while: it runs on a worker under a busy indicator.
+ProjectRecovery::Repair repairShowingProgress(const InterruptedProject &found)
+{
+    QProgressDialog progress(QApplication::translate("Startup", "正在恢复项目..."), QString(), 0,
+                             0);
+    progress.setWindowTitle(QApplication::translate("Startup", "Lumora录课"));
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setMinimumDuration(500);
+    QFutureWatcher<ProjectRecovery::Repair> watcher;
+    QEventLoop loop;
+    QObject::connect(&watcher, &QFutureWatcher<ProjectRecovery::Repair>::finished, &loop,
+                     &QEventLoop::quit);
+    watcher.setFuture(QtConcurrent::run([found] { return ProjectRecovery::repair(found); }));
+    if (!watcher.isFinished())
+        loop.exec();
+    return watcher.result();
+}
+
 } // namespace
 
 QWidget *offerInterruptedProjects()
@@ -122,7 +144,7 @@ QWidget *offerInterruptedProjects()
                 qWarning().noquote() << "cannot remove" << found.folder;
             continue;
         }
-        const ProjectRecovery::Repair repair = ProjectRecovery::repair(found);
+        const ProjectRecovery::Repair repair = repairShowingProgress(found);
         if (repair.clips.isEmpty()) {
             QMessageBox::warning(
                 nullptr, QApplication::translate("Startup", "警告"),
