@@ -51,9 +51,12 @@ bool ProjectRecovery::inspect(const QString &folder, InterruptedProject *found)
     WorkingFolderMark::read(folder, &project.mark);
     if (project.mark.processIsRunning())
         return false;
+    // No index yet: the folder was taken and the program ended before its first clip.
+    const QString index = QDir(folder).filePath(QStringLiteral("pro.lsnc"));
+    if (!QFileInfo::exists(index))
+        return false;
     QList<QJsonObject> objects;
-    project.indexReadable = readProjectIndexFile(QDir(folder).filePath(QStringLiteral("pro.lsnc")),
-                                                 &objects, &project.indexError);
+    project.indexReadable = readProjectIndexFile(index, &objects, &project.indexError);
     if (project.indexReadable) {
         if (objects.isEmpty())
             return false;

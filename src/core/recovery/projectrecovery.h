@@ -3,7 +3,8 @@
 //
 // A working folder is interrupted when it carries an "in use" mark (WorkingFolderMark) whose
 // process is no longer running and its index "pro.lsnc" names clips. A folder whose mark names
-// a running process (another copy working on it) is never touched; a folder whose index cannot
+// a running process (another copy working on it) is never touched, nor one without an index
+// (taken, and ended before its first clip); a folder whose index cannot
 // be read is reported and left exactly as it is.
 //
 // Repair makes the recordings that were cut off usable, as the end of a normal recording
