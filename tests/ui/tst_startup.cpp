@@ -19,12 +19,17 @@ QString windowTitles(qint64 pid)
     return titles.join(QLatin1Char('|'));
 }
 
-// Closes every window the process shows and waits for it to end.
+// Closes every window the process shows and waits for it to end. Asked again while it runs:
+// a window under a message box does not close until the box has gone.
 bool closeAndWait(QProcess &process)
 {
-    for (const X11Windows::Window &w : X11Windows::ofProcess(process.processId()))
-        X11Windows::requestClose(w.id);
-    return process.waitForFinished(20000);
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        for (const X11Windows::Window &w : X11Windows::ofProcess(process.processId()))
+            X11Windows::requestClose(w.id);
+        if (process.waitForFinished(1000))
+            return true;
+    }
+    return false;
 }
 
 }  // namespace

@@ -73,10 +73,11 @@ QWidget *openEditorWindow(const QString &projectFile)
     window->setTitle(QApplication::translate("Startup", "Lumora录课"));
     auto *editor = new MainContentWidget;
     window->setContentWidget(editor);
-    window->show();
-    // Opened once the window is up: a file that cannot be opened is reported over it.
+    // The file is unpacked on a worker while the window comes up; its outcome arrives through
+    // the event loop, so a file that cannot be opened is reported over the shown window.
     if (!projectFile.isEmpty())
         editor->openProFile(projectFile);
+    window->show();
     return window;
 }
 

@@ -1,5 +1,6 @@
 #include "ui/editor/menuitemaction.h"
 
+#include <QEnterEvent>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -19,7 +20,23 @@ public:
         setAttribute(Qt::WA_Hover);
     }
 
+    QLabel *keys = nullptr;
+
 protected:
+    // The grey key text would fade into the highlighted row: white while the pointer is on it.
+    void enterEvent(QEnterEvent *event) override
+    {
+        QWidget::enterEvent(event);
+        if (keys)
+            keys->setStyleSheet(QStringLiteral("color: #ffffff;"));
+    }
+    void leaveEvent(QEvent *event) override
+    {
+        QWidget::leaveEvent(event);
+        if (keys)
+            keys->setStyleSheet(QString());
+    }
+
     void mouseReleaseEvent(QMouseEvent *event) override
     {
         if (event->button() != Qt::LeftButton || !rect().contains(event->position().toPoint()))
@@ -75,5 +92,6 @@ QWidget *MenuItemAction::createWidget(QWidget *parent)
     auto *keys = new QLabel(m_keys.toString(QKeySequence::PortableText), row);
     keys->setObjectName(QStringLiteral("short_cut"));
     layout->addWidget(keys);
+    row->keys = keys;
     return row;
 }

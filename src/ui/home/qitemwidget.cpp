@@ -22,6 +22,7 @@ QItemWidget::QItemWidget(const QString &coverPath, const QString &title, QWidget
     m_title = new QLabel(this);
     m_title->setObjectName(QStringLiteral("labTitle"));
     m_title->setGeometry(0, 100, 160, 18);
+    m_title->setStyleSheet(QStringLiteral("color: #131B26; font-size: 12px;"));
     // A long name is shortened with "…" rather than cut; the whole name is in the tool tip.
     m_title->setText(m_title->fontMetrics().elidedText(title, Qt::ElideRight, 160));
     m_title->setToolTip(title);

@@ -11,6 +11,8 @@
 
 QRecentWidget::QRecentWidget(QWidget *parent) : QWidget(parent)
 {
+    // Named before its labels are made: the style sheet's "#recent_widget QLabel" applies.
+    setObjectName(QStringLiteral("recent_widget"));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(10);

@@ -120,8 +120,12 @@ void GraphicsWidgetTimeline::TimelinePainter::paint(QPainter *painter,
             painter->setPen(tickPen);
             painter->drawLine(QLineF(px, kTickHeight, px, kLabelTickHeight));
             painter->setPen(labelColor);
-            painter->drawText(QRectF(px - kLabelWidth / 2, kLabelTickHeight, kLabelWidth, kLabelHeight),
-                              Qt::AlignCenter, Timecode(m_rate, x).toMinutesSecondsString());
+            // The label of the start begins at the start instead of half outside the ruler.
+            const bool atStart = px - kLabelWidth / 2 < 0;
+            painter->drawText(QRectF(atStart ? 0 : px - kLabelWidth / 2, kLabelTickHeight,
+                                     kLabelWidth, kLabelHeight),
+                              atStart ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter,
+                              Timecode(m_rate, x).toMinutesSecondsString());
         }
         painter->restore();
     }

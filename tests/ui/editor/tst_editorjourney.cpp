@@ -346,6 +346,9 @@ private slots:
         QVERIFY(ChangeAvDatasCommand::sameClips(editor->ui().composition->avDatas, before));
         QCOMPARE(blockCount(editor), 2);
         QVERIFY(editor->ui().btn_redo->isEnabled());
+        // Keys reach the active window.
+        frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame));
         QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         QVERIFY(ChangeAvDatasCommand::sameClips(projectClips(), after));
         QCOMPARE(blockCount(editor), 3);
@@ -471,6 +474,8 @@ private slots:
         driver.answerMessageBox(QStringLiteral("是"));
         driver.fillFileDialog(m_lesson,
                               [&](QFileDialog *) { savesWhenDialogShown = savedBeforeOpen.count(); });
+        frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame));
         QTest::keyClick(editor, Qt::Key_O, Qt::ControlModifier);
         QVERIFY2(finished(driver), qPrintable(driver.failures().join('\n')));
         QCOMPARE(savesWhenDialogShown, 1);
@@ -487,6 +492,8 @@ private slots:
         QVERIFY(play->isChecked());
         QCOMPARE(play->text(), QStringLiteral("停止"));
         QTRY_VERIFY_WITH_TIMEOUT(editor->playHelper()->isPlaying(), 30000);
+        frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame));
         QTest::keyClick(editor, Qt::Key_N, Qt::ControlModifier);
         QVERIFY(!play->isChecked());
         QCOMPARE(play->text(), QStringLiteral("播放"));
