@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QTextStream>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -27,7 +28,8 @@ int main(int argc, char *argv[])
     }
     // The window that started the agent is its parent process.
     SlideAgent agent(args.at(1), static_cast<qint64>(::getppid()), containerWinId);
-    agent.start();
+    // Started from the event loop, so that an answer known at once can end it.
+    QTimer::singleShot(0, &agent, &SlideAgent::start);
     const int code = app.exec();
     return code;
 }

@@ -1,0 +1,434 @@
+#include "ui/slides/pptcontainer.h"
+
+#include "core/slides/slideprotocol.h"
+#include "ui/base/loaddingview.h"
+#include "ui/board/boardcanvas.h"
+#include "ui/slides/pptmainwidget.h"
+#include "ui/slides/pptshowwidget.h"
+#include "ui/slides/x11windowsearch.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDebug>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QMessageBox>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QUndoGroup>
+#include <QWindow>
+
+namespace {
+
+// The slide-show window found by the last search (0 when none).
+quint32 g_SlideShowHwnd = 0;
+
+QString &agentProgramOverride()
+{
+    static QString path;
+    return path;
+}
+
+// How long an agent told to close may take before it is ended.
+constexpr int kAgentCloseGraceMs = 3000;
+
+}  // namespace
+
+PptContainer::PptContainer(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("view_ppt_container"));
+    m_PptMainWidget = new PptMainWidget(this);
+    m_PptMainWidget->resize(size());
+    m_PptShowWidget = new PptShowWidget(this);
+    m_PptShowWidget->resize(size());
+    m_LoaddingView = new LoaddingView(this);
+    m_LoaddingView->resize(size());
+    m_LoaddingView->show();
+    if (window() != this)
+        window()->installEventFilter(this);
+
+    m_FindWindowTimer = new QTimer(this);
+    connect(m_FindWindowTimer, &QTimer::timeout, this, &PptContainer::findWindowTick);
+    m_heartbeatTimer = new QTimer(this);
+    connect(m_heartbeatTimer, &QTimer::timeout, this,
+            [this]() { sendMsg(QString::fromLatin1(SlideProtocol::kHeartbeat)); });
+    m_heartbeatTimer->start(1000);
+
+    // Presenter remotes send Page Down / Page Up (some the arrow keys).
+    auto *next = new QAction(this);
+    next->setShortcuts({QKeySequence(Qt::Key_PageDown), QKeySequence(Qt::Key_Right),
+                        QKeySequence(Qt::Key_Down)});
+    connect(next, &QAction::triggered, this,
+            [this]() { sendMsg(QString::fromLatin1(SlideProtocol::kNextPage)); });
+    auto *previous = new QAction(this);
+    previous->setShortcuts({QKeySequence(Qt::Key_PageUp), QKeySequence(Qt::Key_Left),
+                            QKeySequence(Qt::Key_Up)});
+    connect(previous, &QAction::triggered, this,
+            [this]() { sendMsg(QString::fromLatin1(SlideProtocol::kPreviousPage)); });
+    m_pageActions = {next, previous};
+    addPageActions(this);
+}
+
+PptContainer::~PptContainer()
+{
+    endAgent();
+    if (m_Canvas) {
+        m_Canvas->close();
+        m_Canvas->deleteLater();
+        m_Canvas = nullptr;
+    }
+    if (m_slideWindow) {
+        // Given back to the desktop hidden rather than destroyed with the container's window;
+        // the agent closes it.
+        m_slideWindow->hide();
+        m_slideWindow->setParent(nullptr);
+        m_slideWindow->close();
+    }
+    g_SlideShowHwnd = 0;
+}
+
+QString PptContainer::agentProgram()
+{
+    if (!agentProgramOverride().isEmpty())
+        return agentProgramOverride();
+    const QString local =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/lumora_slide_agent");
+    if (QFileInfo(local).isExecutable())
+        return local;
+    const QString onPath = QStandardPaths::findExecutable(QStringLiteral("lumora_slide_agent"));
+    return onPath.isEmpty() ? local : onPath;
+}
+
+void PptContainer::setAgentProgram(const QString &path)
+{
+    agentProgramOverride() = path;
+}
+
+void PptContainer::addPageActions(QWidget *target)
+{
+    for (QAction *action : std::as_const(m_pageActions)) {
+        action->setShortcutContext(Qt::WindowShortcut);
+        target->addAction(action);
+    }
+}
+
+int PptContainer::openPptFile(const QString &path)
+{
+    m_LoaddingView->setFileName(QFileInfo(path).fileName());
+    m_LoaddingView->setPptIconVisible(true);
+
+    const QString containerId = QString::number(winId());
+    const QString mainId = QString::number(m_PptMainWidget->winId());
+    if (!m_server) {
+        m_server = new QLocalServer(this);
+        // Only the user's own processes may connect.
+        m_server->setSocketOptions(QLocalServer::UserAccessOption);
+        connect(m_server, &QLocalServer::newConnection, this, &PptContainer::onNewConnection);
+        const QString name =
+            SlideProtocol::serverName(QCoreApplication::applicationPid(), winId());
+        QLocalServer::removeServer(name);
+        if (!m_server->listen(name))
+            qWarning() << "cmd error:" << m_server->errorString();
+    }
+
+    auto *process = new QProcess(qApp);
+    connect(process, &QProcess::readyReadStandardOutput, process, [process]() {
+        QByteArray bytes = process->readAllStandardOutput();
+        const int zero = bytes.indexOf('\0');
+        if (zero >= 0)
+            bytes.truncate(zero);
+        qInfo().noquote() << "cmd输出：" << QString::fromUtf8(bytes).trimmed();
+    });
+    connect(process, &QProcess::errorOccurred, process,
+            [](QProcess::ProcessError error) { qWarning() << "cmd error:" << error; });
+    connect(process, &QProcess::finished, this, &PptContainer::onAgentFinished);
+    connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    const QStringList arguments = {path, containerId, mainId};
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    qInfo() << "openPptFile:" << arguments;
+    m_agentProcess = process;
+    process->start(agentProgram(), arguments, QIODevice::ReadWrite);
+
+    m_FindCount = 0;
+    m_FindWindowTimer->start(20);
+    return 1;
+}
+
+void PptContainer::onNewConnection()
+{
+    while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+        if (m_agentSocket) {
+            // One agent per container.
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        m_agentSocket = socket;
+        connect(socket, &QLocalSocket::readyRead, this, &PptContainer::onReadyRead);
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    }
+}
+
+void PptContainer::onReadyRead()
+{
+    if (!m_agentSocket)
+        return;
+    m_readBuffer += m_agentSocket->readAll();
+    for (;;) {
+        const int end = m_readBuffer.indexOf('\n');
+        if (end < 0) {
+            if (m_readBuffer.size() > SlideProtocol::kMaxLineBytes) {
+                m_readBuffer.clear();
+                m_discardingLine = true;
+            }
+            return;
+        }
+        const QByteArray line = m_readBuffer.left(end);
+        m_readBuffer.remove(0, end + 1);
+        if (m_discardingLine) {
+            m_discardingLine = false;
+            continue;
+        }
+        handleMsg(QString::fromUtf8(line));
+    }
+}
+
+void PptContainer::handleMsg(const QString &text)
+{
+    qInfo().noquote() << QStringLiteral("收到WM_COPYDATA客户端消息:%1").arg(text);
+    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8());
+    if (!document.isObject())
+        return;
+    const QJsonObject message = document.object();
+    const QString type = message.value(QStringLiteral("cmd_type")).toString();
+    const QJsonValue value = message.value(QStringLiteral("value"));
+    if (type == QLatin1String(SlideProtocol::kWindowHwnd)) {
+        const double id = value.toDouble();
+        if (id > 0 && id <= 0xffffffffu)
+            m_AgentHwnd = static_cast<quint32>(id);
+    } else if (type == QLatin1String(SlideProtocol::kPptPage)) {
+        const int page = value.toInt();
+        // Slides count from 1; the same slide again changes nothing.
+        if (page < 1 || page == m_CurPage)
+            return;
+        m_CurPage = page;
+        if (m_Canvas)
+            m_Canvas->setPage(page);
+        emit sig_PageChanged(page);
+    } else if (type == QLatin1String(SlideProtocol::kPptSize)) {
+        const QStringList parts = value.toString().split(QLatin1Char('_'));
+        if (parts.size() < 2)
+            return;
+        const int width = parts.at(0).toInt();
+        const int height = parts.at(1).toInt();
+        // A size that cannot be fitted is ignored.
+        if (width <= 0 || height <= 0 || width > 100000 || height > 100000)
+            return;
+        m_PptWidth = width;
+        m_PptHeight = height;
+        adjustPptWindow();
+    } else if (type == QLatin1String(SlideProtocol::kPptConverting)) {
+        // LibreOffice is still at work: the search waits as long as it is.
+        if (!m_FindWindowTimer->isActive())
+            return;
+        m_FindCount = 0;
+        m_LoaddingView->label_opening->setText(
+            tr("正在准备幻灯片... %1秒").arg(value.toInteger() / 1000));
+    }
+}
+
+void PptContainer::sendMsg(const QString &text)
+{
+    if (m_AgentHwnd == 0 || !m_agentSocket ||
+        m_agentSocket->state() != QLocalSocket::ConnectedState)
+        return;
+    QByteArray line = text.toUtf8();
+    line.replace('\n', ' ');
+    m_agentSocket->write(line + '\n');
+    m_agentSocket->flush();
+}
+
+void PptContainer::findWindowTick()
+{
+    ++m_FindCount;
+    if (m_FindCount > kMaxFindCount) {
+        searchFailed();
+        return;
+    }
+    const qint64 agentPid = m_agentProcess ? m_agentProcess->processId() : 0;
+    const QString mark = SlideProtocol::windowTitleMark();
+    for (const X11WindowSearch::TopLevel &window : X11WindowSearch::topLevels()) {
+        if (window.title.isEmpty() || !window.viewable || !window.title.contains(mark))
+            continue;
+        // Only the window of the agent this container started.
+        if (window.id != m_AgentHwnd && (agentPid <= 0 || window.pid != agentPid))
+            continue;
+        qInfo().noquote() << "找到ppt放映窗口:" << window.title << ",str_class:";
+        g_SlideShowHwnd = window.id;
+        embedWindow(window.id);
+        return;
+    }
+}
+
+void PptContainer::embedWindow(quint32 id)
+{
+    m_FindWindowTimer->stop();
+    m_slideWindow = QWindow::fromWinId(id);
+    m_slideWindowContainer = QWidget::createWindowContainer(m_slideWindow, m_PptShowWidget);
+    m_slideWindowContainer->setObjectName(QStringLiteral("ppt_slide_window"));
+    adjustPptWindow();
+    m_slideWindowContainer->show();
+    m_PptShowWidget->show();
+    window()->show();
+    addPptCanvas();
+    m_LoaddingView->hide();
+}
+
+void PptContainer::searchFailed()
+{
+    m_FindWindowTimer->stop();
+    endAgent();
+    QMessageBox::warning(this, tr("警告"), tr("打开ppt文件失败！"), QMessageBox::Ok);
+}
+
+void PptContainer::onAgentFinished(int exitCode, QProcess::ExitStatus status)
+{
+    qInfo() << "slide agent ended:" << exitCode << status;
+    // An agent that ends before its window was found has failed (it said why on its output).
+    if (m_FindWindowTimer->isActive())
+        searchFailed();
+}
+
+void PptContainer::endAgent()
+{
+    if (m_agentSocket && m_agentSocket->state() == QLocalSocket::ConnectedState) {
+        m_agentSocket->write(QByteArray(SlideProtocol::kClose) + '\n');
+        m_agentSocket->flush();
+        m_agentSocket->disconnectFromServer();
+    }
+    m_AgentHwnd = 0;
+    if (QProcess *process = m_agentProcess) {
+        disconnect(process, &QProcess::finished, this, &PptContainer::onAgentFinished);
+        if (process->state() != QProcess::NotRunning) {
+            // The process object belongs to the application; it ends the agent if the word
+            // was not enough.
+            QTimer::singleShot(kAgentCloseGraceMs, process, [process]() {
+                if (process->state() != QProcess::NotRunning)
+                    process->kill();
+            });
+        }
+        m_agentProcess = nullptr;
+    }
+}
+
+QRect PptContainer::canvasGeometry() const
+{
+    return QRect(mapToGlobal(QPoint(0, 0)), size());
+}
+
+void PptContainer::addPptCanvas()
+{
+    if (m_Canvas)
+        return;
+    m_Canvas = new BoardCanvas;
+    m_Canvas->setParent(window(), Qt::Dialog | Qt::FramelessWindowHint);
+    m_Canvas->setGeometry(canvasGeometry());
+    m_Canvas->setAttribute(Qt::WA_TranslucentBackground);
+    m_Canvas->setAttribute(Qt::WA_NoSystemBackground);
+    qInfo() << "addPptCanvas()" << size();
+    m_Canvas->initUndoShortcuts();
+    m_Canvas->setPage(m_CurPage > 0 ? m_CurPage : 1);
+    addPageActions(m_Canvas);
+    connect(m_Canvas->undoGroup(), &QUndoGroup::canUndoChanged, this, &PptContainer::sig_CanUndo);
+    connect(m_Canvas->undoGroup(), &QUndoGroup::canRedoChanged, this, &PptContainer::sig_CanRedo);
+}
+
+void PptContainer::setAllowDraw(bool allow)
+{
+    if (!m_Canvas)
+        return;
+    qInfo() << "允许白板绘画：" << (allow ? "true" : "false");
+    m_Canvas->setDrawEnabled(allow);
+}
+
+void PptContainer::setCanvasVisible(bool visible)
+{
+    if (!m_Canvas)
+        return;
+    if (!visible) {
+        m_Canvas->hide();
+        return;
+    }
+    m_Canvas->setGeometry(canvasGeometry());
+    m_Canvas->show();
+}
+
+QRect PptContainer::slideRect() const
+{
+    return QRect(mapToGlobal(m_PptShowWidget->geometry().topLeft()), m_PptShowWidget->size());
+}
+
+void PptContainer::setBoardSettings(BoardSettings *settings)
+{
+    if (m_Canvas)
+        m_Canvas->setBoardSettings(settings);
+}
+
+void PptContainer::clearCanvas()
+{
+    if (m_Canvas)
+        m_Canvas->clearBoard();
+}
+
+void PptContainer::undo()
+{
+    if (m_Canvas)
+        m_Canvas->undoGroup()->undo();
+}
+
+void PptContainer::redo()
+{
+    if (m_Canvas)
+        m_Canvas->undoGroup()->redo();
+}
+
+void PptContainer::adjustPptWindow()
+{
+    const int w = width();
+    const int h = height();
+    QSize fitted(w, h);
+    if (m_PptWidth > 0 && m_PptHeight > 0) {
+        if (qint64(m_PptWidth) * h < qint64(w) * m_PptHeight)
+            fitted = QSize(int(qint64(m_PptWidth) * h / m_PptHeight), h);
+        else
+            fitted = QSize(w, int(qint64(w) * m_PptHeight / m_PptWidth));
+    }
+    m_PptShowWidget->resize(fitted);
+    m_PptShowWidget->move((w - fitted.width()) / 2, (h - fitted.height()) / 2);
+    if (m_slideWindowContainer)
+        m_slideWindowContainer->setGeometry(0, 0, fitted.width(), fitted.height());
+}
+
+bool PptContainer::event(QEvent *event)
+{
+    return QWidget::event(event);
+}
+
+bool PptContainer::eventFilter(QObject *watched, QEvent *event)
+{
+    return QWidget::eventFilter(watched, event);
+}
+
+void PptContainer::resizeEvent(QResizeEvent *event)
+{
+    adjustPptWindow();
+    m_PptMainWidget->resize(size());
+    m_LoaddingView->resize(size());
+    if (m_Canvas)
+        m_Canvas->setGeometry(canvasGeometry());
+    QWidget::resizeEvent(event);
+}
