@@ -335,13 +335,17 @@ void PptContainer::addPptCanvas()
     if (m_Canvas)
         return;
     m_Canvas = new BoardCanvas;
-    m_Canvas->setParent(window(), Qt::Dialog | Qt::FramelessWindowHint);
+    // The canvas never takes the keyboard: keys (a presenter remote's Page Down, Ctrl+Z) stay
+    // with the recording window, which holds the page and undo actions too.
+    m_Canvas->setParent(window(),
+                        Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
     m_Canvas->setGeometry(canvasGeometry());
     m_Canvas->setAttribute(Qt::WA_TranslucentBackground);
     m_Canvas->setAttribute(Qt::WA_NoSystemBackground);
     qInfo() << "addPptCanvas()" << size();
     m_Canvas->initUndoShortcuts();
     m_Canvas->setPage(m_CurPage > 0 ? m_CurPage : 1);
+    addActions(m_Canvas->actions());
     addPageActions(m_Canvas);
     connect(m_Canvas->undoGroup(), &QUndoGroup::canUndoChanged, this, &PptContainer::sig_CanUndo);
     connect(m_Canvas->undoGroup(), &QUndoGroup::canRedoChanged, this, &PptContainer::sig_CanRedo);
