@@ -41,6 +41,8 @@ constexpr int kAgentCloseGraceMs = 3000;
 PptContainer::PptContainer(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("view_ppt_container"));
+    // Black around the slides, from the style sheet.
+    setAttribute(Qt::WA_StyledBackground);
     m_PptMainWidget = new PptMainWidget(this);
     m_PptMainWidget->resize(size());
     m_PptShowWidget = new PptShowWidget(this);

@@ -117,6 +117,7 @@ void RecordPptWidget::setupUi()
 
     ui.view_record_controls = new QWidget(this);
     ui.view_record_controls->setObjectName(QStringLiteral("view_record_controls"));
+    ui.view_record_controls->setAttribute(Qt::WA_StyledBackground);
     ui.horizontalLayout = new QHBoxLayout(ui.view_record_controls);
     ui.horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
     ui.horizontalLayout->setContentsMargins(16, 4, 16, 4);

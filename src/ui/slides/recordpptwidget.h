@@ -7,6 +7,7 @@
 // Lives in a BaseWindow; main thread only.
 #include "core/project/avdata.h"
 #include "ui/base/basewindowinterface.h"
+#include "ui/board/countdownwidget.h"
 
 #include <QList>
 #include <QPointer>
@@ -14,7 +15,6 @@
 #include <QWidget>
 
 class BoardToolsWidget;
-class CountDownWidget;
 class PptContainer;
 class QFrame;
 class QHBoxLayout;
