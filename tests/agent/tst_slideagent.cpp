@@ -76,7 +76,7 @@ public:
     void send(const QByteArray &word)
     {
         socket->write(word + '\n');
-        socket->flush();
+        socket->waitForBytesWritten(1000);
     }
     bool ended(int ms) { return process.state() == QProcess::NotRunning || process.waitForFinished(ms); }
     QString output() { return QString::fromUtf8(process.readAll()); }

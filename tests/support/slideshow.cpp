@@ -2,7 +2,9 @@
 
 #include "ui/slides/x11windowsearch.h"
 
-#include <QCoreApplication>
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -95,12 +97,23 @@ bool near(const QColor &a, const QColor &b, int tolerance)
 
 QString copyAgent(const QString &dir)
 {
-    const QString target = QDir(dir).filePath(QStringLiteral("lumora_slide_agent"));
+    const QString target = QDir(dir).filePath(QStringLiteral("agent_under_test"));
     QFile::remove(target);
     if (!QFile::copy(QStringLiteral(LUMORA_SLIDE_AGENT_BIN), target))
         return QString();
     QFile::setPermissions(target, QFile::permissions(target) | QFile::ExeOwner);
     return target;
+}
+
+MessageBoxAnswerer::MessageBoxAnswerer()
+{
+    connect(&m_timer, &QTimer::timeout, this, [this]() {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            shown.append(box->windowTitle() + QLatin1Char('/') + box->text());
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    m_timer.start(50);
 }
 
 bool ensureDesktop()

@@ -1,7 +1,10 @@
 #pragma once
 // Presentations, the slide-show agent and the desktop around them, for tests and benchmarks.
 #include <QColor>
+#include <QObject>
 #include <QString>
+#include <QStringList>
+#include <QTimer>
 
 namespace SlideShow {
 
@@ -16,8 +19,22 @@ QColor slideColour(int page);
 bool near(const QColor &a, const QColor &b, int tolerance = 40);
 
 // Copies the agent into `dir` and returns the copy's path: its cache (the "cache" folder
-// beside the program) is then `dir`/cache/slides, apart from every other run.
+// beside the program) is then `dir`/cache/slides, apart from every other run. The copy has a
+// name of its own, so that a program that ends every "lumora_slide_agent" of the machine (a
+// home page starting in another test run) leaves it alone.
 QString copyAgent(const QString &dir);
+
+// Answers every modal message box with OK while it lives, keeping "title/text" of each: a
+// failure shown to the user ends a test instead of blocking it.
+class MessageBoxAnswerer : public QObject
+{
+public:
+    MessageBoxAnswerer();
+    QStringList shown;
+
+private:
+    QTimer m_timer;
+};
 
 // Starts openbox and xcompmgr on the display when no window manager or compositing manager
 // runs there; what it started ends with the test program. Needs a QGuiApplication.

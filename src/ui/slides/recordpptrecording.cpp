@@ -86,6 +86,10 @@ void RecordPptWidget::startRecording()
     countDown->moveCenter(centre.x() - overlay->x(), centre.y() - overlay->y());
     connect(countDown, &CountDownWidget::sig_CountDownFinished, this,
             &RecordPptWidget::onCountDownFinished);
+    // Without a compositing manager a translucent window shows black: the overlay is cut to
+    // the count-down.
+    if (!X11WindowSearch::hasCompositor())
+        overlay->setMask(QRegion(countDown->geometry(), QRegion::Ellipse));
     m_countDownOverlay = overlay;
     m_countDown = countDown;
     setAttribute(Qt::WA_DeleteOnClose);
@@ -108,6 +112,14 @@ void RecordPptWidget::onCountDownFinished()
         m_countDownOverlay->close();
     m_countDown = nullptr;
     PptContainer *container = ui.view_ppt_container;
+    if (!X11WindowSearch::hasCompositor()) {
+        // The transparent canvas would cover the slides with black, in the recording too: the
+        // slides are recorded without drawing.
+        ui.view_draw_tools->setEnabled(false);
+        ui.view_draw_tools->setToolTip(tr("桌面没有窗口合成器，无法在幻灯片上绘画"));
+        qWarning() << "no compositing manager: drawing on the slides is off";
+        return;
+    }
     container->setCanvasVisible(true);
     // The canvas appears after the tools announced their settings; it takes them now.
     container->setBoardSettings(ui.view_draw_tools->boardSettings());

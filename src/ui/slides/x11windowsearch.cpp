@@ -166,4 +166,13 @@ bool setStaysOnTop(quint32 id, bool on)
     return true;
 }
 
+bool staysOnTop(quint32 id)
+{
+    xcb_connection_t *conn = connection();
+    if (!conn)
+        return false;
+    const xcb_atom_t above = atom(conn, "_NET_WM_STATE_ABOVE");
+    return windowList(property(conn, id, atom(conn, "_NET_WM_STATE"), XCB_ATOM_ATOM)).contains(above);
+}
+
 }  // namespace X11WindowSearch

@@ -34,5 +34,7 @@ namespace X11WindowSearch {
 // its normal place again (_NET_WM_STATE_ABOVE); the window stays as it is, native children
 // included. False without an X display or window manager.
 bool setStaysOnTop(quint32 id, bool on);
+// Whether the window manager keeps the window `id` above the others now.
+bool staysOnTop(quint32 id);
 
 }  // namespace X11WindowSearch

@@ -19,26 +19,6 @@ QString sizeMessage(const QString &value)
     return QStringLiteral("{\"cmd_type\":\"ppt_size\",\"value\":\"%1\"}").arg(value);
 }
 
-// Answers every modal message box with OK, keeping its title and text, while it lives.
-class MessageBoxAnswerer : public QObject
-{
-public:
-    MessageBoxAnswerer()
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this]() {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                shown.append(box->windowTitle() + "/" + box->text());
-                box->button(QMessageBox::Ok)->click();
-            }
-        });
-        m_timer.start(50);
-    }
-    QStringList shown;
-
-private:
-    QTimer m_timer;
-};
-
 }  // namespace
 
 class TestPptContainer : public QObject
@@ -51,6 +31,7 @@ private slots:
     void ignoresMalformedMessages();
     void agentEndsWithTheContainer();
     void failedAgentIsReported();
+    void searchGivesUpAndEndsTheAgent();
 
 private:
     QTemporaryDir m_dir;
@@ -150,7 +131,7 @@ void TestPptContainer::failedAgentIsReported()
     PptContainer c;
     c.resize(800, 450);
     c.show();
-    MessageBoxAnswerer answerer;
+    SlideShow::MessageBoxAnswerer answerer;
     c.openPptFile(m_dir.filePath("broken.pptx"));
     QPointer<QProcess> agent = c.agentProcess();
     // The agent cannot convert the file and says so; the container reports it instead of
@@ -159,6 +140,35 @@ void TestPptContainer::failedAgentIsReported()
                               60000);
     QVERIFY(!agent || agent->state() == QProcess::NotRunning);
     QVERIFY(!c.isEmbedded());
+}
+
+void TestPptContainer::searchGivesUpAndEndsTheAgent()
+{
+    // An agent that hangs: it never connects and never shows a window.
+    const QString hanging = m_dir.filePath("hanging-agent");
+    QFile script(hanging);
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\nexec sleep 120\n");
+    script.close();
+    script.setPermissions(script.permissions() | QFile::ExeOwner);
+    const QString agentProgram = PptContainer::agentProgram();
+    PptContainer::setAgentProgram(hanging);
+
+    PptContainer c;
+    c.resize(800, 450);
+    c.show();
+    SlideShow::MessageBoxAnswerer answerer;
+    QElapsedTimer clock;
+    clock.start();
+    c.openPptFile(m_dir.filePath("single.odp"));
+    QPointer<QProcess> agent = c.agentProcess();
+    QVERIFY(agent);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.shown, QStringList{QStringLiteral("警告/打开ppt文件失败！")},
+                              60000);
+    // About 20 seconds of searching (1000 ticks of 20 ms), then the agent is ended too.
+    QVERIFY(clock.elapsed() >= 19000);
+    QTRY_VERIFY_WITH_TIMEOUT(!agent || agent->state() == QProcess::NotRunning, 10000);
+    PptContainer::setAgentProgram(agentProgram);
 }
 
 QTEST_MAIN(TestPptContainer)
