@@ -31,6 +31,8 @@ SlideAgent::SlideAgent(const QString &presentationPath, qint64 containerPid,
     m_connectRetry.setInterval(100);
     connect(&m_connectRetry, &QTimer::timeout, this, &SlideAgent::tryConnect);
     m_heartbeat.setSingleShot(true);
+    // A coarse timer may fire up to 5 % early; the agent waits the full 10 seconds.
+    m_heartbeat.setTimerType(Qt::PreciseTimer);
     m_heartbeat.setInterval(kHeartbeatTimeoutMs);
     connect(&m_heartbeat, &QTimer::timeout, this,
             [this]() { finish(0, QStringLiteral("no heartbeat for 10 s, ending")); });
