@@ -4,12 +4,13 @@
 //                                "open_vs_soffice=<ratio> reopen_vs_open=<ratio>"
 // open: a 20-slide .pptx opened for the first time (the agent converts it); soffice: the same
 // file converted by `soffice --headless --convert-to pdf` alone, in the same run; reopen: the
-// same file opened again (from the agent's cache). Both LibreOffice profiles are made by a
+// same file opened again (from the agent's cache); medians of three rounds. Both LibreOffice profiles are made by a
 // warm-up conversion first, so neither pays for creating its profile. Aims: 1.3 and 0.2 or
 // less. --screenshot FILE saves the presentation recording window with a slide and a stroke.
 #include "support/mousedrag.h"
 #include "support/slideshow.h"
 #include "ui/base/basewindow.h"
+#include "ui/base/loaddingview.h"
 #include "ui/board/boardcanvas.h"
 #include "ui/board/boardtoolswidget.h"
 #include "ui/slides/pptcontainer.h"
@@ -17,6 +18,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QProcess>
@@ -25,6 +27,8 @@
 #include <QTextStream>
 #include <QToolButton>
 #include <QUrl>
+
+#include <algorithm>
 #include <QtTest>
 
 namespace {
@@ -104,6 +108,17 @@ bool screenshot(const QString &file, const QString &target)
     frame->show();
     content->openPptFile(file, AVData(), -1);
     PptContainer *container = content->container();
+    // The file is new to the agent: first the loading view while LibreOffice converts it.
+    QString loadingShot = target;
+    loadingShot.replace(QStringLiteral(".png"), QStringLiteral("-loading.png"));
+    if (waitFor([&]() {
+            return container->loaddingView()->label_opening->text().startsWith(
+                QStringLiteral("正在准备幻灯片"));
+        }, 20000)) {
+        QTest::qWait(100);
+        const QRect area = frame->frameGeometry();
+        frame->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).save(loadingShot);
+    }
     if (!waitFor([&]() { return container->isEmbedded(); }, 120000))
         return false;
     container->setCanvasVisible(true);
@@ -156,10 +171,27 @@ int main(int argc, char *argv[])
     out << "warm-up (profiles made): agent " << qRound(warmAgent) << " ms, soffice "
         << qRound(warmSoffice) << " ms" << Qt::endl;
 
-    const double soffice = sofficeMs(deck, dir.filePath("soffice-profile"), dir.filePath("out"));
-    const double open = openMs(deck);
-    const double reopen = openMs(deck);
-    out << "20 slides: soffice alone " << qRound(soffice) << " ms, first opening to slide 1 shown "
+    // Three alternating rounds (the machine may be busy with other work); medians are judged.
+    // Each round empties the agent's cache of PDFs, keeping its LibreOffice profile.
+    QList<double> soffices, opens, reopens;
+    for (int round = 0; round < 3; ++round) {
+        for (const QString &pdf : QDir(dir.filePath("cache/slides")).entryList({"*.pdf"}))
+            QFile::remove(dir.filePath("cache/slides/" + pdf));
+        soffices << sofficeMs(deck, dir.filePath("soffice-profile"), dir.filePath("out"));
+        opens << openMs(deck);
+        reopens << openMs(deck);
+        out << "round " << round + 1 << ": soffice alone " << qRound(soffices.last())
+            << " ms, first opening to slide 1 shown " << qRound(opens.last())
+            << " ms, second opening " << qRound(reopens.last()) << " ms" << Qt::endl;
+    }
+    auto median = [](QList<double> v) {
+        std::sort(v.begin(), v.end());
+        return v.at(v.size() / 2);
+    };
+    const double soffice = std::min({soffices[0], soffices[1], soffices[2]}) <= 0 ? -1 : median(soffices);
+    const double open = std::min({opens[0], opens[1], opens[2]}) <= 0 ? -1 : median(opens);
+    const double reopen = std::min({reopens[0], reopens[1], reopens[2]}) <= 0 ? -1 : median(reopens);
+    out << "20 slides, medians: soffice alone " << qRound(soffice) << " ms, first opening "
         << qRound(open) << " ms, second opening " << qRound(reopen) << " ms" << Qt::endl;
     if (soffice <= 0 || open <= 0 || reopen <= 0) {
         out << "a run failed" << Qt::endl;
