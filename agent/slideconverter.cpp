@@ -1,5 +1,7 @@
 #include "slideconverter.h"
 
+#include "core/platform/apppaths.h"
+
 #include <poppler-qt6.h>
 
 #include <QCoreApplication>
@@ -62,13 +64,7 @@ SlideConverter::~SlideConverter()
 
 QString SlideConverter::cacheDir()
 {
-    const QString local = QCoreApplication::applicationDirPath() + QStringLiteral("/cache");
-    const QFileInfo localInfo(QFileInfo(local).exists() ? local
-                                                        : QCoreApplication::applicationDirPath());
-    if (localInfo.isDir() && localInfo.isWritable())
-        return local + QStringLiteral("/slides");
-    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
-           QStringLiteral("/lumora/slides");
+    return AppPaths::filePath(AppPaths::Kind::Cache, QStringLiteral("cache/slides"));
 }
 
 QString SlideConverter::sofficeProgram()

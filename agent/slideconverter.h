@@ -20,8 +20,8 @@ public:
     explicit SlideConverter(QObject *parent = nullptr);
     ~SlideConverter() override;
 
-    // The cache: "cache/slides" in the program's folder when that can be written, else the
-    // user's cache folder.
+    // The cache: "cache/slides" in the program's cache folder (AppPaths): beside the program
+    // in a build tree or portable copy, ~/.cache/lumora/ for an installed one.
     static QString cacheDir();
     // The LibreOffice program, empty when none is installed.
     static QString sofficeProgram();

@@ -24,20 +24,28 @@ QStringList argumentList(int argc, char *argv[])
 void addConsoleCommands(CommandLine &commandLine)
 {
     commandLine.addConsoleCommand(
-        QCommandLineOption("info", "Print the clips of a packed project as JSON.", "FILE.lsn"),
+        QCommandLineOption("info",
+                           QCoreApplication::translate("CommandLine",
+                                                       "以一个 JSON 数组输出课件中的片段。\n"
+                                                       "不需要显示器，不写任何文件。"),
+                           QCoreApplication::translate("CommandLine", "课件.lsn")),
         [](const CommandLine &cl) {
             QTextStream out(stdout), err(stderr);
             return runInfoCommandLine(
                 {QCoreApplication::arguments().value(0), "--info", cl.value("info")}, out, err);
         });
     commandLine.addConsoleCommand(
-        QCommandLineOption("export", "Export a packed project as one MP4 file: --export FILE.lsn OUT.mp4.",
-                           "FILE.lsn"),
+        QCommandLineOption("export",
+                           QCoreApplication::translate("CommandLine",
+                                                       "把课件导出为一个 MP4 文件。不需要显示器；\n"
+                                                       "在终端上显示进度，按 Ctrl-C 取消。"),
+                           QCoreApplication::translate("CommandLine", "课件.lsn")),
         [](const CommandLine &cl) {
             return runExportCommandLine(QStringList{QCoreApplication::arguments().value(0), "--export",
                                                     cl.value("export")} +
                                         cl.positionalArguments());
-        });
+        },
+        QCoreApplication::translate("CommandLine", "<输出.mp4>"));
 }
 
 int runConsole(int argc, char *argv[], const CommandLine &commandLine)
@@ -49,6 +57,7 @@ int runConsole(int argc, char *argv[], const CommandLine &commandLine)
 int runWindowed(int argc, char *argv[], const CommandLine &commandLine)
 {
     QApplication app(argc, argv);
+    installQtChineseTranslations(app);
     // The crashed copy may still be there while its report is shown.
     if (!commandLine.crashReportFile().isEmpty())
         return showCrashReport(commandLine.crashReportFile());

@@ -6,8 +6,8 @@
 // file; last:
 //   cpu_vs_ffmpeg=<ratio> frames_ok=<percent> av_offset_ms=<n>
 // Aims: 1.0 or less, 100, 45 or less. Needs an X display and a PulseAudio server with the
-// sink "lumora_sink" and its microphone "lumora_mic" (source scripts/testenv; lumora_start_xvfb;
-// lumora_start_pulse).
+// sink "lumora_sink" and its microphone "lumora_mic" (bench/record starts them: scripts/testenv,
+// lumora_start_env).
 //
 // Known timing: the click track is one continuous PulseAudio stream whose clicks sit at fixed
 // sample positions; the server's latency report tells on the monotonic clock when each sample

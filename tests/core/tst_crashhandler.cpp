@@ -60,7 +60,7 @@ int crashChild(int argc, char **argv)
     QCoreApplication::setApplicationVersion(QStringLiteral("0.2.5.0"));
     CrashHandlerOptions options;
     options.reportViewer = QString::fromLocal8Bit(argv[3]);
-    options.dumpParent = QString::fromLocal8Bit(argv[4]);
+    options.reportFolder = QString::fromLocal8Bit(argv[4]);
     if (!installCrashHandler(options))
         return 2;
     crash(argv[2]);

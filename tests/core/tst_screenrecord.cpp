@@ -2,6 +2,7 @@
 // file and in the project. The cases that run the engine in a child process are in
 // tst_recordchild.
 #include "core/project/projectdata.h"
+#include "core/record/deviceutil.h"
 #include "core/record/screenrecord.h"
 #include "support/mediainspect.h"
 #include "support/mp4boxes.h"
@@ -180,6 +181,20 @@ private slots:
         engine.stopRecord();
         engine.startNextClip("x");
         QCOMPARE(engine.state(), ScreenRecord::Idle);
+    }
+
+    // The sound server's list, as the recording window offers it: the test microphone is there
+    // under its source name, and a device is chosen.
+    void systemListsTheTestMicrophone()
+    {
+        const QList<TDeviceInfo> devices = DeviceUtil::getAudioDeviceInfo();
+        QStringList names;
+        for (const TDeviceInfo &d : devices)
+            names << d.devName;
+        QVERIFY2(names.contains("lumora_mic"), qPrintable(names.join(", ")));
+        for (const QString &n : names)
+            QVERIFY(!n.isEmpty() && !n.startsWith(QChar(0xFFFD)));
+        QCOMPARE(DeviceUtil::chooseAudioDevice(devices).isEmpty(), false);
     }
 
     void recordsColoursAndSound();

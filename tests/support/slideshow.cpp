@@ -1,18 +1,13 @@
 #include "support/slideshow.h"
 
-#include "ui/slides/x11windowsearch.h"
+#include "support/testdisplay.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QThread>
-
-#include <memory>
-#include <vector>
 
 namespace SlideShow {
 namespace {
@@ -32,42 +27,6 @@ bool runScript(const QStringList &arguments, QString *error)
     if (!ok && error)
         *error = output.isEmpty() ? p.errorString() : output;
     return ok;
-}
-
-std::vector<std::unique_ptr<QProcess>> &helpers()
-{
-    static std::vector<std::unique_ptr<QProcess>> list;
-    return list;
-}
-
-void endHelpers()
-{
-    for (auto &process : helpers()) {
-        process->terminate();
-        if (!process->waitForFinished(3000))
-            process->kill();
-        process->waitForFinished(1000);
-    }
-    helpers().clear();
-}
-
-bool startHelper(const QString &program, const QStringList &arguments,
-                 bool (*ready)())
-{
-    auto process = std::make_unique<QProcess>();
-    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process->setStandardOutputFile(QProcess::nullDevice());
-    process->start(program, arguments);
-    if (!process->waitForStarted(5000))
-        return false;
-    if (helpers().empty())
-        qAddPostRoutine(endHelpers);
-    helpers().push_back(std::move(process));
-    QElapsedTimer clock;
-    clock.start();
-    while (!ready() && clock.elapsed() < 10000)
-        QThread::msleep(50);
-    return ready();
 }
 
 }  // namespace
@@ -118,14 +77,7 @@ MessageBoxAnswerer::MessageBoxAnswerer()
 
 bool ensureDesktop()
 {
-    if (!X11WindowSearch::hasWindowManager() &&
-        !startHelper(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")},
-                     &X11WindowSearch::hasWindowManager))
-        return false;
-    if (!X11WindowSearch::hasCompositor() &&
-        !startHelper(QStringLiteral("xcompmgr"), {}, &X11WindowSearch::hasCompositor))
-        return false;
-    return true;
+    return TestDisplay::hasWindowManager() && TestDisplay::hasCompositor();
 }
 
 }  // namespace SlideShow

@@ -36,8 +36,8 @@ private:
     QTimer m_timer;
 };
 
-// Starts openbox and xcompmgr on the display when no window manager or compositing manager
-// runs there; what it started ends with the test program. Needs a QGuiApplication.
+// True when the display has the window manager and the compositing manager the slide show is
+// embedded and drawn over with (scripts/test starts both).
 bool ensureDesktop();
 
 }  // namespace SlideShow

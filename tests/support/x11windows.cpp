@@ -52,13 +52,26 @@ QList<Window> ofProcess(qint64 pid)
     const xcb_atom_t nameAtom = atom(c.conn, "_NET_WM_NAME");
     const xcb_atom_t utf8Atom = atom(c.conn, "UTF8_STRING");
 
-    Reply<xcb_query_tree_reply_t> tree(
-        xcb_query_tree_reply(c.conn, xcb_query_tree(c.conn, screen->root), nullptr), &std::free);
-    if (!tree)
-        return found;
-    const xcb_window_t *children = xcb_query_tree_children(tree.get());
-    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
-        const xcb_window_t w = children[i];
+    // Under a window manager the root's children are its frames; the windows themselves are
+    // in its client list. Without one they are the root's children.
+    QList<xcb_window_t> candidates;
+    const QByteArray clients =
+        property(c.conn, screen->root, atom(c.conn, "_NET_CLIENT_LIST"), XCB_ATOM_WINDOW);
+    for (int i = 0; i + 4 <= clients.size(); i += 4) {
+        xcb_window_t w = 0;
+        std::memcpy(&w, clients.constData() + i, 4);
+        candidates << w;
+    }
+    if (candidates.isEmpty()) {
+        Reply<xcb_query_tree_reply_t> tree(
+            xcb_query_tree_reply(c.conn, xcb_query_tree(c.conn, screen->root), nullptr), &std::free);
+        if (!tree)
+            return found;
+        const xcb_window_t *children = xcb_query_tree_children(tree.get());
+        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i)
+            candidates << children[i];
+    }
+    for (const xcb_window_t w : candidates) {
         Reply<xcb_get_window_attributes_reply_t> attrs(
             xcb_get_window_attributes_reply(c.conn, xcb_get_window_attributes(c.conn, w), nullptr), &std::free);
         if (!attrs || attrs->map_state != XCB_MAP_STATE_VIEWABLE)

@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -39,12 +41,22 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("output");  // expected standard output, a pattern
+        QTest::addColumn<QString>("error");   // expected standard error, a pattern
 
-        QTest::newRow("version") << QStringList{"--version"} << 0 << "^lumora_record 0\\.2\\.5\\.0\\n$";
-        QTest::newRow("short version") << QStringList{"-v"} << 0 << "^lumora_record 0\\.2\\.5\\.0\\n$";
-        QTest::newRow("help") << QStringList{"--help"} << 0 << "FILE\\.lsn[\\s\\S]*--crash-report <FILE>";
-        QTest::newRow("unknown option") << QStringList{"--no-such-option"} << 2 << "^$";
-        QTest::newRow("report option without its file") << QStringList{"--crash-report"} << 2 << "^$";
+        QTest::newRow("version") << QStringList{"--version"} << 0 << "^lumora_record 0\\.2\\.5\\.0\\n$" << "^$";
+        QTest::newRow("short version") << QStringList{"-v"} << 0 << "^lumora_record 0\\.2\\.5\\.0\\n$" << "^$";
+        // Every option and every exit status is explained, in Chinese.
+        QTest::newRow("help") << QStringList{"--help"} << 0
+                              << "^用法：lumora_record \\[选项\\] \\[课件\\.lsn\\]\\n[\\s\\S]*"
+                                 "\\n  --info <课件\\.lsn> +以[\\s\\S]*"
+                                 "\\n  --export <课件\\.lsn> <输出\\.mp4>\\n +把课件[\\s\\S]*"
+                                 "\\n  --crash-report <报告文件> +由[\\s\\S]*退出状态：\\n"
+                                 "  0 +成功[\\s\\S]*\\n  2 +命令行有误[\\s\\S]*\\n  130 +导出被"
+                              << "^$";
+        QTest::newRow("unknown option") << QStringList{"--no-such-option"} << 2 << "^$"
+                                        << "^未知选项：no-such-option。运行 lumora_record --help 查看用法。\\n$";
+        QTest::newRow("report option without its file")
+            << QStringList{"--crash-report"} << 2 << "^$" << "^选项 --crash-report 缺少参数。";
     }
 
     // These run without any display.
@@ -53,6 +65,7 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(int, exitCode);
         QFETCH(QString, output);
+        QFETCH(QString, error);
 
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -67,8 +80,16 @@ private slots:
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QVERIFY2(process.exitCode() == exitCode, qPrintable(err));
         QVERIFY2(QRegularExpression(output).match(out).hasMatch(), qPrintable(out));
-        if (exitCode != 0)
-            QVERIFY2(!err.isEmpty(), "a bad command line is explained");
+        QVERIFY2(QRegularExpression(error).match(err).hasMatch(), qPrintable(err));
+        // One language: no English words besides the program's own names.
+        const QRegularExpression english(QStringLiteral("\\b(?!lumora|lsn|mp4|help|version|info|export|crash|report|"
+                                                        "JSON|MP4|Ctrl|SIGTERM|testcrash|log|conf|ini|data|cache|"
+                                                        "dump|config|local|share|XDG_\\w+)[A-Za-z]{3,}\\b"),
+                                         QRegularExpression::CaseInsensitiveOption);
+        QString said = out + err;
+        for (const QString &argument : arguments)
+            said.remove(argument.mid(2));
+        QVERIFY2(!english.match(said).hasMatch(), qPrintable(english.match(said).captured()));
     }
 
     void secondCopyIsRefused()
@@ -104,6 +125,16 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(windowTitles(process.processId()) == QStringLiteral("Lumora录课"), 30000);
         QVERIFY(closeAndWait(process));
         QCOMPARE(process.exitCode(), 0);
+    }
+
+    // Qt's own buttons speak the program's language too.
+    void qtWordsAreChinese()
+    {
+        QVERIFY(installQtChineseTranslations(*qApp));
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        QCOMPARE(box.button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
+        QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("取消"));
     }
 
     // The copy started by a crashed one tells the user even while the crashed one is still

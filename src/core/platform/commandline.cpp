@@ -1,10 +1,13 @@
 #include "core/platform/commandline.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 
 #include <cstdio>
 
 namespace {
+
+QString tr(const char *text) { return QCoreApplication::translate("CommandLine", text); }
 
 void print(FILE *stream, const QString &text)
 {
@@ -13,30 +16,75 @@ void print(FILE *stream, const QString &text)
     std::fflush(stream);
 }
 
+// Columns a terminal gives the text: wide (CJK, full-width) characters take two.
+int displayWidth(const QString &text)
+{
+    int width = 0;
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        const bool wide = (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF) ||
+                          (u >= 0xAC00 && u <= 0xD7A3) || (u >= 0xF900 && u <= 0xFAFF) ||
+                          (u >= 0xFE30 && u <= 0xFE4F) || (u >= 0xFF00 && u <= 0xFF60) ||
+                          (u >= 0xFFE0 && u <= 0xFFE6);
+        width += wide ? 2 : 1;
+    }
+    return width;
+}
+
+// One help row: the syntax in the left column, the description (lines separated by '\n')
+// beside it; a syntax too wide for the column puts the description on the next line.
+QString helpRow(const QString &syntax, const QString &description)
+{
+    constexpr int kIndent = 2;
+    constexpr int kColumn = 32;
+    const QString pad(kColumn, QLatin1Char(' '));
+    QString row = QString(kIndent, QLatin1Char(' ')) + syntax;
+    const int used = kIndent + displayWidth(syntax);
+    const QStringList lines = description.split(QLatin1Char('\n'));
+    if (used + 2 <= kColumn)
+        row += QString(kColumn - used, QLatin1Char(' '));
+    else
+        row += QLatin1Char('\n') + pad;
+    row += lines.join(QLatin1Char('\n') + pad);
+    return row + QLatin1Char('\n');
+}
+
+QString optionSyntax(const QCommandLineOption &option, const QString &moreArguments)
+{
+    QStringList names;
+    for (const QString &name : option.names())
+        names.append((name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name);
+    QString syntax = names.join(QStringLiteral(", "));
+    if (!option.valueName().isEmpty())
+        syntax += QStringLiteral(" <%1>").arg(option.valueName());
+    if (!moreArguments.isEmpty())
+        syntax += QLatin1Char(' ') + moreArguments;
+    return syntax;
+}
+
 }  // namespace
 
 CommandLine::CommandLine()
-    : m_helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")},
-                   QCoreApplication::translate("CommandLine", "显示帮助。"))
+    : m_helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}, tr("显示本帮助并退出。"))
     , m_versionOption(QStringList{QStringLiteral("v"), QStringLiteral("version")},
-                      QCoreApplication::translate("CommandLine", "显示版本。"))
+                      tr("显示版本并退出。"))
     , m_crashReportOption(QStringLiteral("crash-report"),
-                          QCoreApplication::translate("CommandLine", "告知上次运行出错，FILE 为错误报告。"),
-                          QStringLiteral("FILE"))
+                          tr("由出错的程序启动：告知用户程序出错了，\n<报告文件> 为它写下的错误报告。"),
+                          tr("报告文件"))
 {
-    m_parser.setApplicationDescription(QCoreApplication::translate("CommandLine", "Lumora录课：录制与编辑课程。"));
+    m_parser.setApplicationDescription(tr("Lumora录课：录制与编辑课程。"));
     m_parser.addOption(m_helpOption);
     m_parser.addOption(m_versionOption);
     m_parser.addOption(m_crashReportOption);
-    m_parser.addPositionalArgument(QStringLiteral("file"),
-                                   QCoreApplication::translate("CommandLine", "要打开的课件 (*.lsn)。"),
-                                   QStringLiteral("[FILE.lsn]"));
+    m_parser.addPositionalArgument(QStringLiteral("file"), tr("要打开的课件 (*.lsn)。"),
+                                   tr("[课件.lsn]"));
 }
 
-void CommandLine::addConsoleCommand(const QCommandLineOption &option, ConsoleRun run)
+void CommandLine::addConsoleCommand(const QCommandLineOption &option, ConsoleRun run,
+                                    const QString &moreArguments)
 {
     m_parser.addOption(option);
-    m_consoleCommands.append({option, std::move(run)});
+    m_consoleCommands.append({option, std::move(run), moreArguments});
 }
 
 bool CommandLine::parse(const QStringList &arguments)
@@ -50,7 +98,7 @@ bool CommandLine::isConsoleCommand() const
     if (!m_parsed || m_parser.isSet(m_helpOption) || m_parser.isSet(m_versionOption))
         return true;
     for (const auto &command : m_consoleCommands) {
-        if (m_parser.isSet(command.first))
+        if (m_parser.isSet(command.option))
             return true;
     }
     return false;
@@ -59,11 +107,11 @@ bool CommandLine::isConsoleCommand() const
 int CommandLine::runConsoleCommand() const
 {
     if (!m_parsed) {
-        print(stderr, m_parser.errorText() + QLatin1Char('\n'));
+        print(stderr, errorText() + QLatin1Char('\n'));
         return 2;
     }
     if (m_parser.isSet(m_helpOption)) {
-        print(stdout, m_parser.helpText());
+        print(stdout, helpText());
         return 0;
     }
     if (m_parser.isSet(m_versionOption)) {
@@ -71,10 +119,64 @@ int CommandLine::runConsoleCommand() const
         return 0;
     }
     for (const auto &command : m_consoleCommands) {
-        if (m_parser.isSet(command.first))
-            return command.second(*this);
+        if (m_parser.isSet(command.option))
+            return command.run(*this);
     }
     return 1;
+}
+
+QString CommandLine::helpText() const
+{
+    QString text = tr("用法：%1 [选项] [课件.lsn]\n").arg(QStringLiteral("lumora_record"));
+    text += m_parser.applicationDescription() + QLatin1Char('\n');
+    text += tr("不带选项时打开程序窗口；给出课件时在编辑器中打开它。\n"
+               "同一时间只运行一个程序窗口。\n");
+    text += QLatin1Char('\n') + tr("选项：") + QLatin1Char('\n');
+    text += helpRow(optionSyntax(m_helpOption, {}), m_helpOption.description());
+    text += helpRow(optionSyntax(m_versionOption, {}), m_versionOption.description());
+    for (const auto &command : m_consoleCommands)
+        text += helpRow(optionSyntax(command.option, command.moreArguments),
+                        command.option.description());
+    text += helpRow(optionSyntax(m_crashReportOption, {}), m_crashReportOption.description());
+    text += QLatin1Char('\n') + tr("参数：") + QLatin1Char('\n');
+    text += helpRow(tr("课件.lsn"), tr("要打开的课件文件。"));
+    text += QLatin1Char('\n') + tr("退出状态：") + QLatin1Char('\n');
+    text += helpRow(QStringLiteral("0"), tr("成功；窗口正常关闭；另一个程序已在运行时，提示后退出。"));
+    text += helpRow(QStringLiteral("2"), tr("命令行有误，或课件无法打开、读取或导出；\n"
+                                            "标准错误上有一行说明。"));
+    text += helpRow(QStringLiteral("130"), tr("导出被 Ctrl-C 或 SIGTERM 取消，输出文件已删除。"));
+    text += helpRow(tr("128+信号"), tr("程序出错崩溃：先写下错误报告 testcrash.log，\n"
+                                     "再因同一信号结束。"));
+    text += QLatin1Char('\n') + tr("文件：") + QLatin1Char('\n');
+    text += helpRow(QStringLiteral("conf.ini"), tr("设置。安装后的程序放在 ~/.config/lumora/\n"
+                                                   "（或 $XDG_CONFIG_HOME/lumora/）。"));
+    text += helpRow(tr("data/、testcrash.log、dump/"),
+                    tr("课件的工作文件夹和错误报告。安装后的程序放在\n"
+                       "~/.local/share/lumora/（或 $XDG_DATA_HOME/lumora/）。"));
+    text += helpRow(QStringLiteral("cache/"), tr("课件封面等缓存。安装后的程序放在 ~/.cache/lumora/\n"
+                                                 "（或 $XDG_CACHE_HOME/lumora/）。"));
+    text += tr("从可写的程序文件夹（构建目录或便携副本）运行时，这些都在程序文件夹中。\n");
+    return text;
+}
+
+QString CommandLine::errorText() const
+{
+    const QStringList unknown = m_parser.unknownOptionNames();
+    QString reason;
+    if (!unknown.isEmpty()) {
+        reason = tr("未知选项：%1").arg(unknown.join(QStringLiteral("、")));
+    } else {
+        // QCommandLineParser words its other errors in English; name the option it quotes.
+        const QString error = m_parser.errorText();
+        const QString name = QRegularExpression(QStringLiteral("'([^']*)'")).match(error).captured(1);
+        if (error.startsWith(QLatin1String("Missing value")))
+            reason = tr("选项 %1 缺少参数").arg(name);
+        else if (error.startsWith(QLatin1String("Unexpected value")))
+            reason = tr("选项 %1 不带参数").arg(name);
+        else
+            reason = tr("命令行有误");
+    }
+    return tr("%1。运行 lumora_record --help 查看用法。").arg(reason);
 }
 
 QString CommandLine::projectFile() const

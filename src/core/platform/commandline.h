@@ -1,7 +1,8 @@
 #pragma once
 // The program's command line: an optional packed project file, --help, --version,
 // --crash-report FILE, and commands that run without a display (added with
-// addConsoleCommand). Main thread only.
+// addConsoleCommand). The help and the errors are Chinese throughout, and the help says what
+// each exit status means (the manual page is made from it). Main thread only.
 //
 // main() parses first, before any application object exists; a console command (and
 // --help, --version, a bad command line) then runs under a QCoreApplication, everything else
@@ -22,7 +23,10 @@ public:
     CommandLine();
 
     // Registers an option that, when given, runs `run` instead of opening a window.
-    void addConsoleCommand(const QCommandLineOption &option, ConsoleRun run);
+    // `moreArguments` names the positional arguments it takes after its value, for the help
+    // ("<输出.mp4>").
+    void addConsoleCommand(const QCommandLineOption &option, ConsoleRun run,
+                           const QString &moreArguments = QString());
 
     // Parses the whole argument list (program name first). False when it is not valid;
     // runConsoleCommand() then reports the error.
@@ -41,7 +45,9 @@ public:
     QString value(const QString &name) const { return m_parser.value(name); }
     QStringList positionalArguments() const { return m_parser.positionalArguments(); }
 
-    QString helpText() const { return m_parser.helpText(); }
+    QString helpText() const;
+    // The reason the command line was refused, one line.
+    QString errorText() const;
     static QString versionText();
 
 private:
@@ -49,6 +55,12 @@ private:
     QCommandLineOption m_helpOption;
     QCommandLineOption m_versionOption;
     QCommandLineOption m_crashReportOption;
-    QList<QPair<QCommandLineOption, ConsoleRun>> m_consoleCommands;
+    struct ConsoleCommand
+    {
+        QCommandLineOption option;
+        ConsoleRun run;
+        QString moreArguments;
+    };
+    QList<ConsoleCommand> m_consoleCommands;
     bool m_parsed = false;
 };

@@ -1,5 +1,7 @@
 #include "core/platform/crashhandler.h"
 
+#include "core/platform/apppaths.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -32,6 +34,7 @@ struct Prepared
     char executable[kPathMax] = {};
     char viewer[kPathMax] = {};
     char dumpDir[kPathMax] = {};
+    char reportFile[kPathMax] = {};
     const void *executableBase = nullptr;
     int probe[2] = {-1, -1};  // pipe used to test whether memory is readable
 };
@@ -304,20 +307,6 @@ bool dumpFolderReady()
     return errno == EEXIST && ::stat(g_prepared.dumpDir, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// Absolute path of the report in the current working directory; false when it does not fit.
-bool reportPath(char *out, size_t size)
-{
-    if (::getcwd(out, size) == nullptr)
-        return false;
-    const size_t used = std::strlen(out);
-    const size_t name = std::strlen(kCrashReportFileName);
-    if (used + 1 + name + 1 > size)
-        return false;
-    out[used] = '/';
-    std::memcpy(out + used + 1, kCrashReportFileName, name + 1);
-    return true;
-}
-
 void startViewer(const char *report)
 {
     if (g_prepared.viewer[0] == '\0')
@@ -358,9 +347,7 @@ void exceptionCallback(int sig, siginfo_t *info, void *context)
     }
     if (dumpFolderReady()) {
         const auto *uc = static_cast<const ucontext_t *>(context);
-        char path[kPathMax];
-        const bool havePath = reportPath(path, sizeof path);
-        const int fd = ::open(kCrashReportFileName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        const int fd = ::open(g_prepared.reportFile, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         writeAll(STDERR_FILENO, "Error:\n", 7);
         size_t size = buildReport(sig, info, uc);
         if (fd >= 0)
@@ -372,8 +359,8 @@ void exceptionCallback(int sig, siginfo_t *info, void *context)
             ::close(fd);
         }
         writeAll(STDERR_FILENO, g_report, size);
-        if (fd >= 0 && havePath)
-            startViewer(path);
+        if (fd >= 0)
+            startViewer(g_prepared.reportFile);
     }
     errno = savedErrno;
     endProcess(sig);
@@ -383,7 +370,7 @@ CrashHandlerOptions defaultCrashHandlerOptions()
 {
     CrashHandlerOptions options;
     options.reportViewer = QCoreApplication::applicationFilePath();
-    options.dumpParent = QCoreApplication::applicationDirPath();
+    options.reportFolder = AppPaths::folder(AppPaths::Kind::Data);
     return options;
 }
 
@@ -396,8 +383,11 @@ bool installCrashHandler(const CrashHandlerOptions &options)
     copyString(g_prepared.viewer, sizeof g_prepared.viewer,
                options.reportViewer.isEmpty() ? QByteArray()
                                               : QFile::encodeName(QFileInfo(options.reportViewer).absoluteFilePath()));
+    const QDir reportFolder(options.reportFolder);
     copyString(g_prepared.dumpDir, sizeof g_prepared.dumpDir,
-               QFile::encodeName(QDir(options.dumpParent).absoluteFilePath(QStringLiteral("dump"))));
+               QFile::encodeName(reportFolder.absoluteFilePath(QStringLiteral("dump"))));
+    copyString(g_prepared.reportFile, sizeof g_prepared.reportFile,
+               QFile::encodeName(reportFolder.absoluteFilePath(QLatin1String(kCrashReportFileName))));
 
     Dl_info self;
     if (::dladdr(reinterpret_cast<void *>(&exceptionCallback), &self) != 0)

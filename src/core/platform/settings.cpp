@@ -1,12 +1,12 @@
 #include "core/platform/settings.h"
 
-#include <QCoreApplication>
-#include <QDir>
+#include "core/platform/apppaths.h"
+
 #include <QSettings>
 
 QString settingsFilePath(const QString &fileName)
 {
-    return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(fileName);
+    return AppPaths::filePath(AppPaths::Kind::Config, fileName);
 }
 
 QVariant readSetting(const QString &key, const QString &fileName)

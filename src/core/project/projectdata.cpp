@@ -1,5 +1,7 @@
 #include "core/project/projectdata.h"
 
+#include "core/platform/apppaths.h"
+
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFileInfo>
@@ -200,12 +202,17 @@ static QString md5Hex(const QString &path)
         QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Md5).toHex());
 }
 
+QString ProjectData::defaultProjectDir()
+{
+    return AppPaths::filePath(AppPaths::Kind::Data, QStringLiteral("data/temp/"));
+}
+
 QString dataDir(const QString &path)
 {
-    return QStringLiteral("%1/data/%2/").arg(QCoreApplication::applicationDirPath(), md5Hex(path));
+    return AppPaths::filePath(AppPaths::Kind::Data, QStringLiteral("data/%1/").arg(md5Hex(path)));
 }
 
 QString cacheDir(const QString &path)
 {
-    return QStringLiteral("%1/cache/%2/").arg(QCoreApplication::applicationDirPath(), md5Hex(path));
+    return AppPaths::filePath(AppPaths::Kind::Cache, QStringLiteral("cache/%1/").arg(md5Hex(path)));
 }

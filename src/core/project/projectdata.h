@@ -62,7 +62,8 @@ public:
     // Reads the clips' JSON objects stored under "avDatas" in an index file.
     static QList<QJsonObject> readIndexObjects(const QString &indexFile);
 
-    static QString defaultProjectDir() { return QStringLiteral("./data/temp/"); }
+    // The working folder of a new project: "data/temp/" in the data folder (AppPaths).
+    static QString defaultProjectDir();
 
 private:
     ProjectData();
@@ -74,6 +75,7 @@ private:
     QList<AVData> m_savedAvDatas;
 };
 
-// Working folder and cover cache of a packed project file, keyed by the MD5 of its path.
+// Working folder and cover cache of a packed project file, keyed by the MD5 of its path:
+// "data/<md5>/" in the data folder and "cache/<md5>/" in the cache folder (AppPaths).
 QString dataDir(const QString &path);
 QString cacheDir(const QString &path);

@@ -7,6 +7,9 @@
 #include <QApplication>
 #include <QDebug>
 #include <QFile>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QMessageBox>
 
 bool refuseSecondInstance()
@@ -27,6 +30,17 @@ bool applyApplicationStyleSheet(QApplication &app, const QString &path)
     app.setStyleSheet(QString::fromUtf8(file.readAll()));
     file.close();
     return true;
+}
+
+bool installQtChineseTranslations(QApplication &app)
+{
+    auto *translator = new QTranslator(&app);
+    if (!translator->load(QLocale(QLocale::Chinese, QLocale::China), "qtbase", "_",
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QApplication::installTranslator(translator);
 }
 
 int showCrashReport(const QString &reportFile)

@@ -8,6 +8,7 @@
 #include "ui/board/countdownwidget.h"
 #include "ui/slides/pptcontainer.h"
 #include "ui/slides/recordpptwidget.h"
+#include "ui/record/x11desktop.h"
 #include "ui/slides/x11windowsearch.h"
 
 #include <QDebug>
@@ -55,10 +56,9 @@ void RecordPptWidget::startRecording()
     }
 
     // The grabber works in the X server's pixels.
-    const qreal ratio = devicePixelRatioF();
     const QRect area = ui.view_ppt_container->slideRect().adjusted(1, 1, -1, -1);
-    m_recorder->setRecordRect(QRect((QPointF(area.topLeft()) * ratio).toPoint(),
-                                    (QSizeF(area.size()) * ratio).toSize()));
+    m_recorder->setRecordRect(X11Desktop::toServerPixels(
+        QRectF(area.translated(-screen()->geometry().topLeft())), screen()));
 
     ProjectData *project = ProjectData::instance();
     AVData clip = project->newClip(QStringLiteral("%1_%2.mp4").arg(m_pptName).arg(m_pageNo));
@@ -88,7 +88,7 @@ void RecordPptWidget::startRecording()
             &RecordPptWidget::onCountDownFinished);
     // Without a compositing manager a translucent window shows black: the overlay is cut to
     // the count-down.
-    if (!X11WindowSearch::hasCompositor())
+    if (!X11Desktop::hasCompositor())
         overlay->setMask(QRegion(countDown->geometry(), QRegion::Ellipse));
     m_countDownOverlay = overlay;
     m_countDown = countDown;
@@ -112,11 +112,11 @@ void RecordPptWidget::onCountDownFinished()
         m_countDownOverlay->close();
     m_countDown = nullptr;
     PptContainer *container = ui.view_ppt_container;
-    if (!X11WindowSearch::hasCompositor()) {
+    if (!X11Desktop::hasCompositor()) {
         // The transparent canvas would cover the slides with black, in the recording too: the
         // slides are recorded without drawing.
         ui.view_draw_tools->setEnabled(false);
-        ui.view_draw_tools->setToolTip(tr("桌面没有窗口合成器，无法在幻灯片上绘画"));
+        ui.view_draw_tools->setToolTip(tr("桌面没有开启窗口合成，录课时无法画笔标注。"));
         qWarning() << "no compositing manager: drawing on the slides is off";
         return;
     }

@@ -126,19 +126,6 @@ bool hasWindowManager()
     return attrs != nullptr;
 }
 
-bool hasCompositor()
-{
-    xcb_connection_t *conn = connection();
-    if (!conn)
-        return false;
-    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(0);
-    Reply<xcb_get_selection_owner_reply_t> reply(
-        xcb_get_selection_owner_reply(conn, xcb_get_selection_owner(conn, atom(conn, name)),
-                                      nullptr),
-        &std::free);
-    return reply && reply->owner != XCB_WINDOW_NONE;
-}
-
 }  // namespace X11WindowSearch
 
 namespace X11WindowSearch {

@@ -1,7 +1,8 @@
 #pragma once
 // The X11 desktop as the slide-show container needs it: the top-level windows with their
 // titles (_NET_WM_NAME, else WM_NAME), whether they are shown and which process made them
-// (_NET_WM_PID); and whether a window manager and a compositing manager run. Uses the
+// (_NET_WM_PID); whether a window manager runs; keeping a window above the others.
+// (Whether a compositing manager runs: X11Desktop.) Uses the
 // application's own X connection; main thread only. Without an X display (another platform
 // plug-in) every answer is empty or false.
 #include <QList>
@@ -23,8 +24,6 @@ QList<TopLevel> topLevels();
 
 // A window manager that follows the EWMH conventions runs (_NET_SUPPORTING_WM_CHECK).
 bool hasWindowManager();
-// A compositing manager owns the _NET_WM_CM_S<screen> selection.
-bool hasCompositor();
 
 }  // namespace X11WindowSearch
 

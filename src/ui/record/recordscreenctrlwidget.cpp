@@ -1,0 +1,132 @@
+#include "ui/record/recordscreenctrlwidget.h"
+
+#include "ui/board/boardtoolswidget.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QStyleOption>
+#include <QToolButton>
+
+RecordScreenCtrlWidget::RecordScreenCtrlWidget(QWidget *parent) : QWidget(parent)
+{
+    setObjectName("record_screen_ctrl_widget");
+    setFixedSize(706, 80);
+    // Flat buttons on the dark bar: without a border rule the desktop style draws a bevel
+    // from the transparent button colour, which comes out black.
+    setStyleSheet("QToolButton { border: none; }");
+
+    auto *layout = new QHBoxLayout(this);
+    layout->setSpacing(0);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addSpacing(10);
+    m_boardTools = new BoardToolsWidget(this);
+    m_boardTools->setFixedSize(360, 64);
+    layout->addWidget(m_boardTools);
+    m_drawUnavailable = new QLabel(this);
+    m_drawUnavailable->setObjectName("label_draw_unavailable");
+    m_drawUnavailable->setFixedSize(360, 64);
+    m_drawUnavailable->setAlignment(Qt::AlignCenter);
+    m_drawUnavailable->setWordWrap(true);
+    m_drawUnavailable->hide();
+    layout->addWidget(m_drawUnavailable);
+    layout->addSpacing(10);
+    auto *line = new QFrame(this);
+    line->setObjectName("line");
+    line->setFrameShape(QFrame::VLine);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setFixedSize(1, 40);
+    layout->addWidget(line);
+    layout->addSpacing(10);
+    m_btnMute = makeButton("btn_mute", tr("静音"), ":/images/icon_unmute.png", true);
+    m_btnPause = makeButton("btn_pause", tr("暂停"), ":/images/icon_pause.png", true);
+    m_btnStop = makeButton("btn_stop", tr("结束"), ":/images/icon_stop.png", false);
+    layout->addWidget(m_btnMute);
+    layout->addWidget(m_btnPause);
+    layout->addWidget(m_btnStop);
+    layout->addSpacing(10);
+    m_labelTime = new QLabel(this);
+    m_labelTime->setObjectName("label_record_time");
+    m_labelTime->setText(tr("录屏中 %1").arg(QStringLiteral("00:00:00")));
+    layout->addWidget(m_labelTime);
+    layout->addStretch();
+    // Pausing or stopping before the recording runs would leave the engine behind.
+    m_btnPause->setEnabled(false);
+    m_btnStop->setEnabled(false);
+
+    connect(m_btnMute, &QToolButton::clicked, this, [this](bool checked) {
+        m_btnMute->setIcon(QIcon(checked ? ":/images/icon_mute.png" : ":/images/icon_unmute.png"));
+        m_btnMute->setText(checked ? tr("解除静音") : tr("静音"));
+        emit sig_MuteStateChanged(checked);
+    });
+    connect(m_btnPause, &QToolButton::clicked, this, [this](bool checked) {
+        if (checked) {
+            m_btnPause->setIcon(QIcon(":/images/icon_play.png"));
+            m_btnPause->setText(tr("继续"));
+            emit sig_PauseRecord();
+            m_timer.stop();
+            m_pauseTime = QTime::currentTime();
+        } else {
+            m_btnPause->setIcon(QIcon(":/images/icon_pause.png"));
+            m_btnPause->setText(tr("暂停"));
+            emit sig_ResumeRecord();
+            m_startTime = m_startTime.addMSecs(m_pauseTime.msecsTo(QTime::currentTime()));
+            m_timer.start(200);
+        }
+    });
+    connect(m_btnStop, &QToolButton::clicked, this, [this]() {
+        emit sig_StopRecord();
+        m_timer.stop();
+        m_btnPause->setEnabled(false);
+        m_btnStop->setEnabled(false);
+    });
+    connect(&m_timer, &QTimer::timeout, this, &RecordScreenCtrlWidget::showElapsed);
+}
+
+QToolButton *RecordScreenCtrlWidget::makeButton(const QString &name, const QString &text,
+                                                const QString &icon, bool checkable)
+{
+    auto *button = new QToolButton(this);
+    button->setObjectName(name);
+    button->setFixedSize(60, 60);
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setIconSize(QSize(40, 40));
+    button->setIcon(QIcon(icon));
+    button->setText(text);
+    button->setCheckable(checkable);
+    button->setCursor(Qt::PointingHandCursor);
+    return button;
+}
+
+void RecordScreenCtrlWidget::startTiming()
+{
+    m_startTime = QTime::currentTime();
+    m_timer.start(200);
+    m_btnPause->setEnabled(true);
+    m_btnStop->setEnabled(true);
+}
+
+void RecordScreenCtrlWidget::setDrawUnavailable()
+{
+    m_boardTools->hide();
+    m_drawUnavailable->setText(tr("桌面没有开启窗口合成，录屏时无法画笔标注。"));
+    m_drawUnavailable->show();
+}
+
+void RecordScreenCtrlWidget::showElapsed()
+{
+    const int elapsed = m_startTime.msecsTo(QTime::currentTime());
+    m_labelTime->setText(
+        tr("录屏中 %1").arg(QTime(0, 0, 0, 0).addMSecs(elapsed).toString("hh:mm:ss")));
+}
+
+void RecordScreenCtrlWidget::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor("#464648"), 1));
+    painter.setBrush(QColor("#28282a"));
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 7, 7);
+    QWidget::paintEvent(event);
+}

@@ -1,0 +1,54 @@
+#pragma once
+// The control bar of the screen recording: the drawing tools, mute, pause/resume, stop and
+// the elapsed recording time, which leaves out the paused stretches. Main thread only.
+#include <QTime>
+#include <QTimer>
+#include <QWidget>
+
+class BoardToolsWidget;
+class QLabel;
+class QToolButton;
+
+class RecordScreenCtrlWidget : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit RecordScreenCtrlWidget(QWidget *parent = nullptr);
+
+    BoardToolsWidget *boardTools() const { return m_boardTools; }
+    QToolButton *muteButton() const { return m_btnMute; }
+    QToolButton *pauseButton() const { return m_btnPause; }
+    QToolButton *stopButton() const { return m_btnStop; }
+    QLabel *timeLabel() const { return m_labelTime; }
+    // The sentence shown in place of the drawing tools when drawing is unavailable.
+    QLabel *drawUnavailableLabel() const { return m_drawUnavailable; }
+
+    // Starts the elapsed time; pause and stop can be used from now on.
+    void startTiming();
+    // Replaces the drawing tools by one sentence saying that drawing is unavailable.
+    void setDrawUnavailable();
+
+signals:
+    void sig_MuteStateChanged(bool mute);
+    void sig_PauseRecord();
+    void sig_ResumeRecord();
+    void sig_StopRecord();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QToolButton *makeButton(const QString &name, const QString &text, const QString &icon,
+                            bool checkable);
+    void showElapsed();
+
+    BoardToolsWidget *m_boardTools;
+    QLabel *m_drawUnavailable;
+    QToolButton *m_btnMute;
+    QToolButton *m_btnPause;
+    QToolButton *m_btnStop;
+    QLabel *m_labelTime;
+    QTime m_startTime;
+    QTime m_pauseTime;
+    QTimer m_timer;
+};

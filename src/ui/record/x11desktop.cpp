@@ -1,0 +1,62 @@
+#include "ui/record/x11desktop.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <xcb/xcb.h>
+
+#include <cmath>
+
+namespace X11Desktop {
+
+namespace {
+
+// The default screen number from $DISPLAY (":0.1" -> 1).
+int defaultScreenNumber()
+{
+    const QByteArray display = qgetenv("DISPLAY");
+    const int colon = display.lastIndexOf(':');
+    const int dot = display.indexOf('.', colon < 0 ? 0 : colon);
+    return dot < 0 ? 0 : display.mid(dot + 1).toInt();
+}
+
+} // namespace
+
+bool hasCompositor()
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
+                        : nullptr;
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return false;
+    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(defaultScreenNumber());
+    xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 1, uint16_t(name.size()), name.constData()),
+        nullptr);
+    if (!atom)
+        return false;
+    const xcb_atom_t selection = atom->atom;
+    free(atom);
+    if (selection == XCB_ATOM_NONE)
+        return false;  // nobody ever made the atom: no compositor has run
+    xcb_get_selection_owner_reply_t *owner = xcb_get_selection_owner_reply(
+        connection, xcb_get_selection_owner(connection, selection), nullptr);
+    const bool owned = owner && owner->owner != XCB_WINDOW_NONE;
+    free(owner);
+    return owned;
+}
+
+QRect toServerPixels(const QRectF &area, const QScreen *screen)
+{
+    const qreal ratio = screen ? screen->devicePixelRatio() : 1.0;
+    // Qt keeps a screen's top-left corner in the server's pixels and scales from there.
+    const QPointF origin = screen ? QPointF(screen->geometry().topLeft()) : QPointF();
+    const qreal left = std::ceil(area.left() * ratio - 1e-6);
+    const qreal top = std::ceil(area.top() * ratio - 1e-6);
+    const qreal right = std::floor(area.right() * ratio + 1e-6);    // exclusive
+    const qreal bottom = std::floor(area.bottom() * ratio + 1e-6);  // exclusive
+    return QRect(int(origin.x() + left), int(origin.y() + top), int(right - left),
+                 int(bottom - top));
+}
+
+} // namespace X11Desktop
