@@ -144,6 +144,12 @@ void PptContainer::embedWindow(quint32 id)
     adjustPptWindow();
     m_slideWindowContainer->show();
     m_PptShowWidget->show();
+    m_keepShownTimer = new QTimer(this);
+    connect(m_keepShownTimer, &QTimer::timeout, this, [this, id]() {
+        if (isVisible() && X11WindowSearch::mapIfUnmapped(id))
+            qInfo() << "slide-show window shown again:" << id;
+    });
+    m_keepShownTimer->start(100);
     window()->show();
     addPptCanvas();
     m_LoaddingView->hide();

@@ -111,4 +111,7 @@ private:
     QWindow *m_slideWindow = nullptr;
     QWidget *m_slideWindowContainer = nullptr;
     QList<QAction *> m_pageActions;
+    // Keeps the embedded window shown: the window manager lets go of it asynchronously and
+    // may unmap it after it was embedded.
+    QTimer *m_keepShownTimer = nullptr;
 };

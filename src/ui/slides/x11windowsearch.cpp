@@ -162,4 +162,19 @@ bool staysOnTop(quint32 id)
     return windowList(property(conn, id, atom(conn, "_NET_WM_STATE"), XCB_ATOM_ATOM)).contains(above);
 }
 
+bool mapIfUnmapped(quint32 id)
+{
+    xcb_connection_t *conn = connection();
+    if (!conn)
+        return false;
+    Reply<xcb_get_window_attributes_reply_t> attrs(
+        xcb_get_window_attributes_reply(conn, xcb_get_window_attributes(conn, id), nullptr),
+        &std::free);
+    if (!attrs || attrs->map_state != XCB_MAP_STATE_UNMAPPED)
+        return false;
+    xcb_map_window(conn, id);
+    xcb_flush(conn);
+    return true;
+}
+
 }  // namespace X11WindowSearch

@@ -36,4 +36,8 @@ bool setStaysOnTop(quint32 id, bool on);
 // Whether the window manager keeps the window `id` above the others now.
 bool staysOnTop(quint32 id);
 
+// Maps the window `id` when it is unmapped (a window manager that let go of an embedded
+// window may have unmapped it); true when it had to.
+bool mapIfUnmapped(quint32 id);
+
 }  // namespace X11WindowSearch
