@@ -187,6 +187,7 @@ private slots:
         QTest::newRow("progress chunk") << "QWidget#ExportProgressDialog QProgressBar::chunk"
                                         << "border-radius:8px; background:#f2733d;";
         QTest::newRow("menu item hover") << "QMenu QWidget#menu_item:hover" << "background:#f2733d;";
+        QTest::newRow("around the slides") << "QWidget#view_ppt_container" << "background:#000000;";
     }
 
     void styleSheetRules()
@@ -206,8 +207,8 @@ private slots:
             rules.insert(m.captured(1).trimmed(), m.captured(2).trimmed());
             ++count;
         }
-        QCOMPARE(count, 66);
-        QCOMPARE(rules.size(), 66);
+        QCOMPARE(count, 70);
+        QCOMPARE(rules.size(), 70);
         QCOMPARE(rules.value(selector), declarations);
         // Every picture the style sheet names exists.
         for (auto it = QRegularExpression(QStringLiteral("url\\((:/images/[^)]+)\\)")).globalMatch(sheet); it.hasNext();)

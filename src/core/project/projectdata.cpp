@@ -4,10 +4,29 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QDebug>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QSettings>
 #include <QUuid>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+// fsync of a file or a folder; false when it cannot be opened or synced.
+bool syncToDisk(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+}  // namespace
 
 ProjectData *ProjectData::instance()
 {
@@ -22,6 +41,15 @@ void ProjectData::setProjectDir(const QString &dir)
     m_projectDir = dir;
     for (AVData &d : m_avDatas)
         d.filePath = QStringLiteral("%1/%2").arg(m_projectDir, d.fileName);
+    emit sig_FolderChanged();
+}
+
+void ProjectData::setFilePath(const QString &path)
+{
+    if (m_filePath == path)
+        return;
+    m_filePath = path;
+    emit sig_FolderChanged();
 }
 
 QString ProjectData::indexFilePath() const { return QStringLiteral("%1/pro.lsnc").arg(m_projectDir); }
@@ -57,6 +85,7 @@ void ProjectData::insert(int index, const AVData &clip)
         index = m_avDatas.size();
     m_avDatas.insert(index, clip);
     recomputePositions(index);
+    emit sig_ClipsChanged();
 }
 
 void ProjectData::replace(const AVData &clip)
@@ -74,12 +103,14 @@ void ProjectData::removeAt(int index)
         return;
     m_avDatas.removeAt(index);
     recomputePositions(index);
+    emit sig_ClipsChanged();
 }
 
 void ProjectData::setAvDatas(const QList<AVData> &clips)
 {
     m_avDatas = clips;
     recomputePositions(0);
+    emit sig_ClipsChanged();
 }
 
 void ProjectData::setDuration(const QString &path, qint64 durationMs)
@@ -88,6 +119,7 @@ void ProjectData::setDuration(const QString &path, qint64 durationMs)
     for (AVData &d : m_avDatas)
         if (QFileInfo(d.filePath) == target)
             d.duration = durationMs;
+    emit sig_ClipsChanged();
 }
 
 ClipAtResult ProjectData::clipAt(qint64 timeMs) const
@@ -129,6 +161,8 @@ AVData ProjectData::newClip(const QString &fileName) const
 
 void ProjectData::markSaved() { m_savedAvDatas = m_avDatas; }
 
+void ProjectData::markUnsaved() { m_savedAvDatas.clear(); }
+
 bool ProjectData::isModified() const
 {
     if (m_avDatas.size() != m_savedAvDatas.size())
@@ -145,6 +179,8 @@ void ProjectData::clear()
     m_savedAvDatas.clear();
     m_projectDir.clear();
     m_filePath.clear();
+    emit sig_ClipsChanged();
+    emit sig_FolderChanged();
 }
 
 void ProjectData::reset()
@@ -176,14 +212,35 @@ void ProjectData::fromVariant(const QVariant &variant)
         d.filePath = QStringLiteral("%1/%2").arg(m_projectDir, d.fileName);
         m_avDatas.append(d);
     }
+    emit sig_ClipsChanged();
 }
 
 bool ProjectData::writeIndex() const
 {
-    QSettings index(indexFilePath(), QSettings::IniFormat);
-    index.setValue("avDatas", toVariant());
-    index.sync();
-    return index.status() == QSettings::NoError;
+    // QSettings writes the temporary file (it merges with what a file holds, so it starts
+    // from none); the rename is ours, after the bytes are on disk.
+    const QString target = indexFilePath();
+    const QString temporary = target + QStringLiteral(".tmp");
+    QFile::remove(temporary);
+    {
+        QSettings index(temporary, QSettings::IniFormat);
+        index.setValue("avDatas", toVariant());
+        index.sync();
+        if (index.status() != QSettings::NoError) {
+            qWarning() << "writeIndex: cannot write" << temporary;
+            QFile::remove(temporary);
+            return false;
+        }
+    }
+    if (!syncToDisk(temporary) ||
+        std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData()) != 0) {
+        qWarning() << "writeIndex: cannot replace" << target;
+        QFile::remove(temporary);
+        return false;
+    }
+    // The rename itself reaches the disk with the folder.
+    syncToDisk(QFileInfo(target).absolutePath());
+    return true;
 }
 
 QList<QJsonObject> ProjectData::readIndexObjects(const QString &indexFile)

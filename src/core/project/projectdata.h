@@ -2,6 +2,10 @@
 // The one open project: its folder, the packed file it came from, and the clips laid end to
 // end on the timeline. Not locked: use it on the main thread only; workers hand their changes
 // to the main thread and wait there.
+//
+// Every change of the clip list emits sig_ClipsChanged and every change of the folder or the
+// packed file path sig_FolderChanged, so that the working folder's index can follow the
+// project (ProjectFolderKeeper) whoever made the change: an edit, an import or a recording.
 #include "core/project/avdata.h"
 
 #include <QList>
@@ -25,7 +29,7 @@ public:
     QString projectDir() const { return m_projectDir; }
     void setProjectDir(const QString &dir);
     QString filePath() const { return m_filePath; }
-    void setFilePath(const QString &path) { m_filePath = path; }
+    void setFilePath(const QString &path);
     QString indexFilePath() const;
     QString coverPath() const;
 
@@ -53,6 +57,9 @@ public:
     AVData newClip(const QString &fileName = QString()) const;
 
     void markSaved();
+    // Forgets the saved snapshot: a project brought back after the program ended without
+    // saving counts as modified until it is saved.
+    void markUnsaved();
     bool isModified() const;
 
     void clear();
@@ -60,12 +67,18 @@ public:
 
     QVariant toVariant() const;
     void fromVariant(const QVariant &variant);
+    // Writes the index under a temporary name in the project folder, puts it on disk and
+    // renames it over "pro.lsnc": a kill at any moment leaves either the old or the new index.
     bool writeIndex() const;
     // Reads the clips' JSON objects stored under "avDatas" in an index file.
     static QList<QJsonObject> readIndexObjects(const QString &indexFile);
 
     // The working folder of a new project: "data/temp/" in the data folder (AppPaths).
     static QString defaultProjectDir();
+
+signals:
+    void sig_ClipsChanged();
+    void sig_FolderChanged();
 
 private:
     void recomputePositions(int from);

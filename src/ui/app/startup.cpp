@@ -1,8 +1,10 @@
 #include "ui/app/startup.h"
 
 #include "core/platform/processes.h"
+#include "core/project/projectdata.h"
 #include "core/project/recentfiles.h"
 #include "core/record/screenrecord.h"
+#include "core/recovery/projectrecovery.h"
 #include "ui/base/basewindow.h"
 #include "ui/record/recordmessages.h"
 #include "ui/editor/maincontentwidget.h"
@@ -10,11 +12,18 @@
 
 #include <QApplication>
 #include <QDebug>
+#include <QDir>
+#include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
+#include <QFutureWatcher>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 #include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QtConcurrent>
 
 bool refuseSecondInstance()
 {
@@ -22,7 +31,8 @@ bool refuseSecondInstance()
         return false;
     const QString text = QApplication::translate("Startup", "程序正在运行中,请勿重复打开");
     qWarning().noquote() << text;
-    QMessageBox::warning(nullptr, QApplication::translate("Startup", "警告"), text, QMessageBox::Ok);
+    QMessageBox::warning(nullptr, QApplication::translate("Startup", "警告"), text,
+                         QMessageBox::Ok);
     return true;
 }
 
@@ -70,10 +80,98 @@ QWidget *openEditorWindow(const QString &projectFile)
     return window;
 }
 
+namespace {
+
+enum class RecoveryAnswer { Recover, Discard };
+
+// "恢复" or "丢弃"; the box has no other way out, so nothing is decided by a stray key.
+RecoveryAnswer askToRecover(const InterruptedProject &found)
+{
+    const QString name = found.mark.filePath.isEmpty()
+                             ? QApplication::translate("Startup", "未命名")
+                             : QFileInfo(found.mark.filePath).completeBaseName();
+    QMessageBox box(
+        QMessageBox::Question, QApplication::translate("Startup", "提示"),
+        QApplication::translate("Startup", "上次未保存的项目“%1”（%2 个片段）可以恢复，是否恢复？")
+            .arg(name)
+            .arg(found.clips.size()),
+        QMessageBox::NoButton);
+    QPushButton *recover =
+        box.addButton(QApplication::translate("Startup", "恢复"), QMessageBox::AcceptRole);
+    box.addButton(QApplication::translate("Startup", "丢弃"), QMessageBox::DestructiveRole);
+    box.setDefaultButton(recover);
+    box.exec();
+    return box.clickedButton() == recover ? RecoveryAnswer::Recover : RecoveryAnswer::Discard;
+}
+
+// Rewriting a long recording takes a while: it runs on a worker under a busy indicator.
+ProjectRecovery::Repair repairShowingProgress(const InterruptedProject &found)
+{
+    QProgressDialog progress(QApplication::translate("Startup", "正在恢复项目..."), QString(), 0,
+                             0);
+    progress.setWindowTitle(QApplication::translate("Startup", "Lumora录课"));
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setMinimumDuration(500);
+    QFutureWatcher<ProjectRecovery::Repair> watcher;
+    QEventLoop loop;
+    QObject::connect(&watcher, &QFutureWatcher<ProjectRecovery::Repair>::finished, &loop,
+                     &QEventLoop::quit);
+    watcher.setFuture(QtConcurrent::run([found] { return ProjectRecovery::repair(found); }));
+    if (!watcher.isFinished())
+        loop.exec();
+    return watcher.result();
+}
+
+} // namespace
+
+QWidget *offerInterruptedProjects()
+{
+    for (const InterruptedProject &found : ProjectRecovery::findInterrupted()) {
+        if (!found.indexReadable) {
+            qWarning().noquote() << "interrupted project with an unreadable index:" << found.folder
+                                 << found.indexError;
+            QMessageBox::warning(
+                nullptr, QApplication::translate("Startup", "警告"),
+                QApplication::translate("Startup",
+                                        "上次未保存的项目无法读取（%1），文件夹原样保留：%2")
+                    .arg(found.indexError,
+                         QDir::toNativeSeparators(QFileInfo(found.folder).absoluteFilePath())));
+            continue;
+        }
+        if (askToRecover(found) == RecoveryAnswer::Discard) {
+            qInfo().noquote() << "interrupted project discarded:" << found.folder;
+            if (!ProjectRecovery::discard(found.folder))
+                qWarning().noquote() << "cannot remove" << found.folder;
+            continue;
+        }
+        const ProjectRecovery::Repair repair = repairShowingProgress(found);
+        if (repair.clips.isEmpty()) {
+            QMessageBox::warning(
+                nullptr, QApplication::translate("Startup", "警告"),
+                QApplication::translate("Startup", "项目中的录制文件都无法播放，无法恢复。"));
+            continue;
+        }
+        qInfo().noquote() << "interrupted project recovered:" << found.folder << repair.clips.size()
+                          << "clips," << repair.dropped.size() << "dropped";
+        ProjectRecovery::load(ProjectData::instance(), found, repair.clips);
+        QWidget *frame = openEditorWindow(QString());
+        // The editor takes the project as it finds it and marks it saved; it is not.
+        ProjectData::instance()->markUnsaved();
+        return frame;
+    }
+    return nullptr;
+}
+
 QWidget *openFirstWindow(const QString &projectFile)
 {
     RecentFiles::instance()->load();
     installRecordMessagePresenter();
+    if (QWidget *recovered = offerInterruptedProjects()) {
+        if (!projectFile.isEmpty())
+            qInfo().noquote() << "project file not opened, a recovered project is open:"
+                              << projectFile;
+        return recovered;
+    }
     if (!projectFile.isEmpty()) {
         qDebug().noquote() << "project file:" << projectFile;
         return openEditorWindow(projectFile);

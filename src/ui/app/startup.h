@@ -26,11 +26,18 @@ bool installQtChineseTranslations(QApplication &app);
 // the last run crashed and returns the exit code.
 int showCrashReport(const QString &reportFile);
 
-// Loads the recent-project list, installs the recording engine's message boxes and opens the
-// first window, shown; it deletes itself when closed. Without a projectFile (the packed
-// project file named on the command line) that is the home page, otherwise the editor on
-// that file.
+// Loads the recent-project list, installs the recording engine's message boxes, offers back an
+// interrupted project (offerInterruptedProjects) and opens the first window, shown; it
+// deletes itself when closed. Without a projectFile (the packed project file named on the
+// command line) that is the home page, otherwise the editor on that file.
 QWidget *openFirstWindow(const QString &projectFile);
+
+// Before the first window: offers back, one short question each, the projects an earlier run
+// left unsaved (ProjectRecovery). "恢复" repairs the project's recordings and opens the editor
+// on it, unsaved, and returns its frame; "丢弃" removes the folder and goes on to the next.
+// A folder whose index cannot be read is left as it is, with a warning saying where it is.
+// Null when no project was recovered.
+QWidget *offerInterruptedProjects();
 
 // Opens the editor in its frame window, shown, and opens projectFile in it when one is given.
 // Returns the frame, which deletes itself when closed.

@@ -2,12 +2,14 @@
 // export and settings, from the editor and from the home page. Kept together because they
 // join the editor and the home page to those windows.
 #include "core/project/projectdata.h"
+#include "ui/base/basewindow.h"
 #include "ui/editor/maincontentwidget.h"
 #include "ui/export/exportflow.h"
 #include "ui/home/firstwidget.h"
 #include "ui/record/recordscreenselectwidget.h"
 #include "ui/record/recordscreenwidget.h"
 #include "ui/settings/settingwidget.h"
+#include "ui/slides/recordpptwidget.h"
 #include "ui/timeline/widgetcomposition.h"
 
 #include <QDebug>
@@ -61,12 +63,29 @@ void MainContentWidget::on_btn_record_screen_clicked()
 void MainContentWidget::on_btn_record_ppt_clicked()
 {
     const QString dir = readSetting(QStringLiteral("pptFilePath")).toString();
-    const QString path =
-        QFileDialog::getOpenFileName(this, tr("打开PPT文件"), dir, tr("PPT文件 (*.ppt *.pptx)"));
+    // The presentation types the slide show also opens come after the usual ones.
+    const QString path = QFileDialog::getOpenFileName(
+        this, tr("打开PPT文件"), dir,
+        tr("PPT文件 (*.ppt *.pptx)") + ";;" +
+            tr("演示文稿 (*.ppt *.pptx *.pps *.ppsx *.odp *.pdf)"));
     if (path.isEmpty())
         return;
     writeSetting(QStringLiteral("pptFilePath"), QFileInfo(path).absolutePath());
-    qWarning() << "on_btn_record_ppt_clicked: slide-show recording is not part of this build yet";
+    if (m_pptWindow) {  // one slide show at a time
+        m_pptWindow->raise();
+        m_pptWindow->activateWindow();
+        return;
+    }
+    auto *frame = new BaseWindow;
+    auto *record = new RecordPptWidget;
+    frame->setContentWidget(record);
+    frame->setTitle(path.mid(path.lastIndexOf('/') + 1));
+    m_pptWindow = frame;
+    connect(frame, &QObject::destroyed, this, [this] { onRecordFinished(15); });
+    frame->showMaximized();
+    const ClipAtResult at = ProjectData::instance()->clipAt(m_ui.composition->curTimeMs());
+    record->openPptFile(path, at.clip, at.offset);
+    window()->showMinimized();
 }
 
 void MainContentWidget::onRecordFinished(int delayMs)

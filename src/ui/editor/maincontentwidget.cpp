@@ -2,6 +2,7 @@
 
 #include "core/media/avdatasmanager.h"
 #include "core/project/projectdata.h"
+#include "core/recovery/projectfolderkeeper.h"
 #include "ui/base/basewindow.h"
 #include "ui/base/commonpromptwindow.h"
 #include "ui/base/commonsuccesswindow.h"
@@ -68,6 +69,8 @@ MainContentWidget::MainContentWidget(QWidget *parent) : QWidget(parent)
 
     ProjectData::instance()->markSaved();
     QDir().mkpath(ProjectData::instance()->projectDir());
+    // From here on the folder is marked as in use and its index follows every change.
+    m_folderKeeper = new ProjectFolderKeeper(ProjectData::instance(), this);
 
     m_mask = new MaskForm(this);
     m_mask->setParent(this, m_mask->windowFlags());
@@ -98,6 +101,10 @@ MainContentWidget::~MainContentWidget()
     m_avDatasManager->disconnect(this);
     delete m_avDatasManager;
     m_avDatasManager = nullptr;
+    // The mark goes before the folder: a close cut short must not leave a half-removed folder
+    // that looks like an interrupted project.
+    delete m_folderKeeper;
+    m_folderKeeper = nullptr;
     // The working copy of the project: what is worth keeping is in the packed file.
     const QString dir = ProjectData::instance()->projectDir();
     if (!dir.isEmpty())

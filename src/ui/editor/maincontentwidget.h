@@ -26,6 +26,7 @@ class CommonSuccessWindow;
 class LoaddingView;
 class MaskForm;
 class PlayHelper;
+class ProjectFolderKeeper;
 class QFrame;
 class QLabel;
 class QMenu;
@@ -149,6 +150,7 @@ private:
     QUndoStack *m_undoStack = nullptr;
     AvDatasManager *m_avDatasManager = nullptr;
     PlayHelper *m_playHelper = nullptr;
+    ProjectFolderKeeper *m_folderKeeper = nullptr;
     QIcon m_undoIcon, m_undoDisableIcon, m_redoIcon, m_redoDisableIcon;
     QPointer<BaseWindow> m_pptWindow;
     MaskForm *m_mask = nullptr;

@@ -1,0 +1,168 @@
+#include "slideagent.h"
+
+#include "core/slides/slideprotocol.h"
+#include "slideconverter.h"
+#include "slidewindow.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+namespace {
+
+void report(const QString &text)
+{
+    // The recording window reads the agent's standard output into its log.
+    QTextStream out(stdout);
+    out << text << Qt::endl;
+}
+
+}  // namespace
+
+SlideAgent::SlideAgent(const QString &presentationPath, qint64 containerPid,
+                       quint64 containerWinId, QObject *parent)
+    : QObject(parent),
+      m_path(presentationPath),
+      m_serverName(SlideProtocol::serverName(containerPid, containerWinId))
+{
+    m_connectRetry.setSingleShot(true);
+    m_connectRetry.setInterval(100);
+    connect(&m_connectRetry, &QTimer::timeout, this, &SlideAgent::tryConnect);
+    m_heartbeat.setSingleShot(true);
+    // A coarse timer may fire up to 5 % early; the agent waits the full 10 seconds.
+    m_heartbeat.setTimerType(Qt::PreciseTimer);
+    m_heartbeat.setInterval(kHeartbeatTimeoutMs);
+    connect(&m_heartbeat, &QTimer::timeout, this,
+            [this]() { finish(0, QStringLiteral("no heartbeat for 10 s, ending")); });
+    connect(&m_socket, &QLocalSocket::connected, this, &SlideAgent::onConnected);
+    connect(&m_socket, &QLocalSocket::readyRead, this, &SlideAgent::onReadyRead);
+    connect(&m_socket, &QLocalSocket::disconnected, this,
+            [this]() { finish(0, QStringLiteral("connection closed, ending")); });
+    connect(&m_socket, &QLocalSocket::errorOccurred, this, [this](QLocalSocket::LocalSocketError) {
+        if (m_socket.state() == QLocalSocket::UnconnectedState && !m_finished &&
+            m_connectTries > 0 && !m_converter)
+            m_connectRetry.start();
+    });
+}
+
+SlideAgent::~SlideAgent()
+{
+    delete m_window;
+}
+
+void SlideAgent::start()
+{
+    tryConnect();
+}
+
+void SlideAgent::tryConnect()
+{
+    if (m_finished)
+        return;
+    if (++m_connectTries * m_connectRetry.interval() > kConnectTimeoutMs) {
+        finish(3, tr("无法连接到录课窗口：%1").arg(m_serverName));
+        return;
+    }
+    m_socket.connectToServer(m_serverName);
+}
+
+void SlideAgent::onConnected()
+{
+    m_converter = new SlideConverter(this);
+    connect(m_converter, &SlideConverter::progress, this,
+            [this](qint64 ms) { send(SlideProtocol::kPptConverting, ms); });
+    connect(m_converter, &SlideConverter::finished, this, &SlideAgent::onConverted);
+    connect(m_converter, &SlideConverter::failed, this,
+            [this](const QString &message) { finish(1, message); });
+    m_converter->start(m_path);
+}
+
+void SlideAgent::onConverted(const QString &pdfPath)
+{
+    report(m_converter->usedCache() ? QStringLiteral("slides from the cache: %1").arg(pdfPath)
+                                    : QStringLiteral("slides converted: %1").arg(pdfPath));
+    m_window = new SlideWindow(QFileInfo(m_path).fileName());
+    if (!m_window->load(pdfPath)) {
+        finish(1, tr("无法打开演示文稿：%1").arg(m_path));
+        return;
+    }
+    connect(m_window, &SlideWindow::pageChanged, this,
+            [this](int page) { send(SlideProtocol::kPptPage, page); });
+    m_window->show();
+    const QSize size = m_window->slideSize();
+    send(SlideProtocol::kWindowHwnd, static_cast<qint64>(m_window->winId()));
+    send(SlideProtocol::kPptSize,
+         QStringLiteral("%1_%2").arg(size.width()).arg(size.height()));
+    send(SlideProtocol::kPptPage, m_window->currentPage());
+    m_heartbeat.start();
+}
+
+void SlideAgent::onReadyRead()
+{
+    m_buffer += m_socket.readAll();
+    for (;;) {
+        const int end = m_buffer.indexOf('\n');
+        if (end < 0) {
+            if (m_buffer.size() > SlideProtocol::kMaxLineBytes) {
+                m_buffer.clear();
+                m_discarding = true;
+            }
+            return;
+        }
+        const QByteArray line = m_buffer.left(end).trimmed();
+        m_buffer.remove(0, end + 1);
+        if (m_discarding) {
+            m_discarding = false;
+            continue;
+        }
+        handleWord(line);
+        if (m_finished)
+            return;
+    }
+}
+
+void SlideAgent::handleWord(const QByteArray &word)
+{
+    if (word == SlideProtocol::kHeartbeat) {
+        if (m_heartbeat.isActive())
+            m_heartbeat.start();
+    } else if (word == SlideProtocol::kNextPage) {
+        if (m_window)
+            m_window->nextPage();
+    } else if (word == SlideProtocol::kPreviousPage) {
+        if (m_window)
+            m_window->previousPage();
+    } else if (word == SlideProtocol::kClose) {
+        finish(0, QStringLiteral("asked to close"));
+    }
+    // Anything else is ignored.
+}
+
+void SlideAgent::send(const char *type, const QJsonValue &value)
+{
+    if (m_socket.state() != QLocalSocket::ConnectedState)
+        return;
+    QJsonObject message;
+    message.insert(QStringLiteral("cmd_type"), QString::fromLatin1(type));
+    message.insert(QStringLiteral("value"), value);
+    m_socket.write(QJsonDocument(message).toJson(QJsonDocument::Compact) + '\n');
+    m_socket.flush();
+}
+
+void SlideAgent::finish(int code, const QString &reason)
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    m_exitCode = code;
+    report(reason);
+    m_heartbeat.stop();
+    m_connectRetry.stop();
+    if (m_converter)
+        m_converter->cancel();
+    if (m_window)
+        m_window->hide();
+    QCoreApplication::exit(code);
+}

@@ -1,0 +1,51 @@
+#pragma once
+// The slide-show agent: connects to the recording window's local server, has the
+// presentation converted (reporting progress meanwhile), shows it in its own window and
+// reports the window, the slide size and every page change; turns pages on "next_page" and
+// "previous_page". It ends on "close", when the connection drops, or when no "heartbeat" came
+// for 10 seconds once the slides are shown. Main thread only.
+#include <QLocalSocket>
+#include <QObject>
+#include <QTimer>
+
+class SlideConverter;
+class SlideWindow;
+
+class SlideAgent : public QObject
+{
+    Q_OBJECT
+public:
+    SlideAgent(const QString &presentationPath, qint64 containerPid, quint64 containerWinId,
+               QObject *parent = nullptr);
+    ~SlideAgent() override;
+
+    // Starts connecting; the program's event loop ends with the code exitCode() when done.
+    void start();
+    int exitCode() const { return m_exitCode; }
+
+    // How long the agent waits for the window's server, and for a heartbeat.
+    static constexpr int kConnectTimeoutMs = 5000;
+    static constexpr int kHeartbeatTimeoutMs = 10000;
+
+private:
+    void tryConnect();
+    void onConnected();
+    void onConverted(const QString &pdfPath);
+    void onReadyRead();
+    void handleWord(const QByteArray &word);
+    void send(const char *type, const QJsonValue &value);
+    void finish(int code, const QString &reason);
+
+    QString m_path;
+    QString m_serverName;
+    QLocalSocket m_socket;
+    QTimer m_connectRetry;
+    int m_connectTries = 0;
+    QTimer m_heartbeat;
+    SlideConverter *m_converter = nullptr;
+    SlideWindow *m_window = nullptr;
+    QByteArray m_buffer;
+    bool m_discarding = false;  // inside a line longer than the protocol allows
+    bool m_finished = false;
+    int m_exitCode = 0;
+};

@@ -1,0 +1,42 @@
+#pragma once
+// Keeps the working folder of the open project describing itself while the editor works in it:
+// the "in use" mark (WorkingFolderMark) follows the project's folder and packed file path, and
+// the index "pro.lsnc" is rewritten (atomically, ProjectData::writeIndex) at most
+// kWriteDelayMs after every change of the clip list, whoever made it: an edit, an import, a
+// recording window inserting its clip at the playhead, the engine finishing or splitting it.
+// So a program killed at any moment leaves a folder whose index names its clips, and the next
+// start can offer it back (ProjectRecovery).
+//
+// Created by the editor when it takes its folder; destroying it removes the mark (the editor
+// then removes the folder). Main thread only, like ProjectData.
+#include <QObject>
+#include <QString>
+
+class ProjectData;
+class QTimer;
+
+class ProjectFolderKeeper : public QObject
+{
+    Q_OBJECT
+public:
+    // Longest time between a change of the clip list and the index on disk.
+    static constexpr int kWriteDelayMs = 200;
+
+    explicit ProjectFolderKeeper(ProjectData *project, QObject *parent = nullptr);
+    ~ProjectFolderKeeper() override;
+
+    // The folder currently marked, empty when none.
+    QString folder() const { return m_folder; }
+    // Writes a pending index now.
+    void flush();
+
+private:
+    void onFolderChanged();
+    void scheduleWrite();
+    void takeFolder(const QString &folder);
+
+    ProjectData *m_project;
+    QTimer *m_timer;
+    QString m_folder;
+    QString m_filePath;
+};

@@ -1,0 +1,38 @@
+#pragma once
+// What the presentation recording window and the slide-show agent (lumora_slide_agent) agree
+// on: where the agent finds the window's local server, and the words and message types they
+// exchange. One message is one line of UTF-8 text; the agent sends JSON objects
+// {"cmd_type": ..., "value": ...}, the window sends plain words. Header only, so that the
+// agent uses it without linking the program's libraries. Any thread.
+#include <QString>
+
+namespace SlideProtocol {
+
+// The local server of the container whose native window is `containerWinId`, in the process
+// `containerPid`. The process id keeps two copies of the program (or two test displays whose
+// window ids happen to agree) apart.
+inline QString serverName(qint64 containerPid, quint64 containerWinId)
+{
+    return QStringLiteral("lumora-slides-%1-%2").arg(containerPid).arg(containerWinId);
+}
+
+// The title of the agent's slide-show window contains this text.
+inline QString windowTitleMark() { return QStringLiteral("幻灯片放映"); }
+
+// Words to the agent.
+inline constexpr char kHeartbeat[] = "heartbeat";
+inline constexpr char kPreviousPage[] = "previous_page";
+inline constexpr char kNextPage[] = "next_page";
+inline constexpr char kClose[] = "close";
+
+// Message types from the agent.
+inline constexpr char kWindowHwnd[] = "window_hwnd";  // value: its window id (number)
+inline constexpr char kPptPage[] = "ppt_page";        // value: current slide, from 1
+inline constexpr char kPptSize[] = "ppt_size";        // value: "W_H" of the slides
+// While LibreOffice converts the presentation: value = milliseconds since it began.
+inline constexpr char kPptConverting[] = "ppt_converting";
+
+// The longest line either side accepts; a longer one is thrown away unread.
+inline constexpr int kMaxLineBytes = 4096;
+
+}  // namespace SlideProtocol

@@ -1,0 +1,180 @@
+#include "ui/slides/x11windowsearch.h"
+
+#include <QGuiApplication>
+#include <QSet>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace X11WindowSearch {
+namespace {
+
+template <typename T>
+using Reply = std::unique_ptr<T, decltype(&std::free)>;
+
+xcb_connection_t *connection()
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+xcb_window_t rootWindow(xcb_connection_t *conn)
+{
+    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(conn)).data;
+    return screen ? screen->root : xcb_window_t(XCB_WINDOW_NONE);
+}
+
+xcb_atom_t atom(xcb_connection_t *conn, const QByteArray &name)
+{
+    Reply<xcb_intern_atom_reply_t> reply(
+        xcb_intern_atom_reply(conn, xcb_intern_atom(conn, 0, uint16_t(name.size()), name.constData()),
+                              nullptr),
+        &std::free);
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+QByteArray property(xcb_connection_t *conn, xcb_window_t window, xcb_atom_t prop,
+                    xcb_atom_t type, uint32_t longs = 1024)
+{
+    Reply<xcb_get_property_reply_t> reply(
+        xcb_get_property_reply(conn, xcb_get_property(conn, 0, window, prop, type, 0, longs),
+                               nullptr),
+        &std::free);
+    if (!reply || reply->type == XCB_ATOM_NONE)
+        return {};
+    return QByteArray(static_cast<const char *>(xcb_get_property_value(reply.get())),
+                      xcb_get_property_value_length(reply.get()));
+}
+
+QList<quint32> windowList(const QByteArray &value)
+{
+    QList<quint32> ids;
+    for (int i = 0; i + 4 <= value.size(); i += 4) {
+        quint32 id = 0;
+        std::memcpy(&id, value.constData() + i, 4);
+        ids.append(id);
+    }
+    return ids;
+}
+
+}  // namespace
+
+QList<TopLevel> topLevels()
+{
+    QList<TopLevel> found;
+    xcb_connection_t *conn = connection();
+    if (!conn)
+        return found;
+    const xcb_window_t root = rootWindow(conn);
+    QList<quint32> ids =
+        windowList(property(conn, root, atom(conn, "_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 65536));
+    Reply<xcb_query_tree_reply_t> tree(
+        xcb_query_tree_reply(conn, xcb_query_tree(conn, root), nullptr), &std::free);
+    if (tree) {
+        const xcb_window_t *children = xcb_query_tree_children(tree.get());
+        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i)
+            ids.append(children[i]);
+    }
+    const xcb_atom_t netName = atom(conn, "_NET_WM_NAME");
+    const xcb_atom_t utf8 = atom(conn, "UTF8_STRING");
+    const xcb_atom_t netPid = atom(conn, "_NET_WM_PID");
+    QSet<quint32> seen;
+    for (quint32 id : ids) {
+        if (seen.contains(id))
+            continue;
+        seen.insert(id);
+        TopLevel window;
+        window.id = id;
+        Reply<xcb_get_window_attributes_reply_t> attrs(
+            xcb_get_window_attributes_reply(conn, xcb_get_window_attributes(conn, id), nullptr),
+            &std::free);
+        if (!attrs)
+            continue;  // gone meanwhile
+        window.viewable = attrs->map_state == XCB_MAP_STATE_VIEWABLE;
+        QByteArray title = property(conn, id, netName, utf8);
+        window.title = title.isEmpty()
+                           ? QString::fromLocal8Bit(property(conn, id, XCB_ATOM_WM_NAME, XCB_ATOM_STRING))
+                           : QString::fromUtf8(title);
+        const QByteArray pid = property(conn, id, netPid, XCB_ATOM_CARDINAL);
+        if (pid.size() >= 4) {
+            quint32 value = 0;
+            std::memcpy(&value, pid.constData(), 4);
+            window.pid = value;
+        }
+        found.append(window);
+    }
+    return found;
+}
+
+bool hasWindowManager()
+{
+    xcb_connection_t *conn = connection();
+    if (!conn)
+        return false;
+    const QList<quint32> check = windowList(
+        property(conn, rootWindow(conn), atom(conn, "_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW));
+    if (check.isEmpty())
+        return false;
+    // A window manager that ended leaves the property behind; its check window is then gone.
+    Reply<xcb_get_window_attributes_reply_t> attrs(
+        xcb_get_window_attributes_reply(conn, xcb_get_window_attributes(conn, check.first()),
+                                        nullptr),
+        &std::free);
+    return attrs != nullptr;
+}
+
+}  // namespace X11WindowSearch
+
+namespace X11WindowSearch {
+
+bool setStaysOnTop(quint32 id, bool on)
+{
+    xcb_connection_t *conn = connection();
+    if (!conn || !hasWindowManager())
+        return false;
+    const xcb_window_t root = rootWindow(conn);
+    xcb_client_message_event_t message;
+    std::memset(&message, 0, sizeof(message));
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = id;
+    message.type = atom(conn, "_NET_WM_STATE");
+    message.data.data32[0] = on ? 1 : 0;  // _NET_WM_STATE_ADD / _NET_WM_STATE_REMOVE
+    message.data.data32[1] = atom(conn, "_NET_WM_STATE_ABOVE");
+    message.data.data32[2] = 0;
+    message.data.data32[3] = 1;  // from a normal application
+    xcb_send_event(conn, 0, root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char *>(&message));
+    xcb_flush(conn);
+    return true;
+}
+
+bool staysOnTop(quint32 id)
+{
+    xcb_connection_t *conn = connection();
+    if (!conn)
+        return false;
+    const xcb_atom_t above = atom(conn, "_NET_WM_STATE_ABOVE");
+    return windowList(property(conn, id, atom(conn, "_NET_WM_STATE"), XCB_ATOM_ATOM)).contains(above);
+}
+
+bool mapIfUnmapped(quint32 id)
+{
+    xcb_connection_t *conn = connection();
+    if (!conn)
+        return false;
+    Reply<xcb_get_window_attributes_reply_t> attrs(
+        xcb_get_window_attributes_reply(conn, xcb_get_window_attributes(conn, id), nullptr),
+        &std::free);
+    if (!attrs || attrs->map_state != XCB_MAP_STATE_UNMAPPED)
+        return false;
+    xcb_map_window(conn, id);
+    xcb_flush(conn);
+    return true;
+}
+
+}  // namespace X11WindowSearch

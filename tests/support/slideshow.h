@@ -1,0 +1,43 @@
+#pragma once
+// Presentations, the slide-show agent and the desktop around them, for tests and benchmarks.
+#include <QColor>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+namespace SlideShow {
+
+// Makes lesson.pptx (three slides), single.odp (one slide) and broken.pptx in `dir` with
+// tests/support/make-presentations (LibreOffice). False, with the reason, when that failed.
+bool makePresentations(const QString &dir, QString *error = nullptr);
+// Makes `name`.pptx with `slides` slides in `dir`.
+bool makeDeck(const QString &dir, int slides, const QString &name, QString *error = nullptr);
+// The fill colour of slide `page` (from 1) of those presentations.
+QColor slideColour(int page);
+// True when `a` and `b` differ by at most `tolerance` in each of red, green and blue.
+bool near(const QColor &a, const QColor &b, int tolerance = 40);
+
+// Copies the agent into `dir` and returns the copy's path: its cache (the "cache" folder
+// beside the program) is then `dir`/cache/slides, apart from every other run. The copy has a
+// name of its own, so that a program that ends every "lumora_slide_agent" of the machine (a
+// home page starting in another test run) leaves it alone.
+QString copyAgent(const QString &dir);
+
+// Answers every modal message box with OK while it lives, keeping "title/text" of each: a
+// failure shown to the user ends a test instead of blocking it.
+class MessageBoxAnswerer : public QObject
+{
+public:
+    MessageBoxAnswerer();
+    QStringList shown;
+
+private:
+    QTimer m_timer;
+};
+
+// True when the display has the window manager and the compositing manager the slide show is
+// embedded and drawn over with (scripts/test starts both).
+bool ensureDesktop();
+
+}  // namespace SlideShow

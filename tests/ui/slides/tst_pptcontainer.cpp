@@ -1,0 +1,175 @@
+// The slide-show container: fitting the slides into it, what the agent's messages may and may
+// not change, and that the agent it started never outlives it.
+#include "support/slideshow.h"
+#include "ui/slides/pptcontainer.h"
+#include "ui/slides/pptshowwidget.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+QString sizeMessage(const QString &value)
+{
+    return QStringLiteral("{\"cmd_type\":\"ppt_size\",\"value\":\"%1\"}").arg(value);
+}
+
+}  // namespace
+
+class TestPptContainer : public QObject
+{
+    Q_OBJECT
+private slots:
+    void fitsTheSlides_data();
+    void fitsTheSlides();
+    void ignoresMalformedMessages_data();
+    void ignoresMalformedMessages();
+    void agentEndsWithTheContainer();
+    void failedAgentIsReported();
+    void searchGivesUpAndEndsTheAgent();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestPptContainer::fitsTheSlides_data()
+{
+    QTest::addColumn<QString>("pptSize");
+    QTest::addColumn<QSize>("container");
+    QTest::addColumn<QRect>("slides");
+    QTest::newRow("4:3 into 16:9") << "1024_768" << QSize(1280, 720) << QRect(160, 0, 960, 720);
+    QTest::newRow("16:9 into 16:10") << "1920_1080" << QSize(1280, 800) << QRect(0, 40, 1280, 720);
+    QTest::newRow("same shape") << "794_447" << QSize(794, 447) << QRect(0, 0, 794, 447);
+}
+
+void TestPptContainer::fitsTheSlides()
+{
+    QFETCH(QString, pptSize);
+    QFETCH(QSize, container);
+    QFETCH(QRect, slides);
+    PptContainer c;
+    c.resize(container);
+    c.handleMsg(sizeMessage(pptSize));
+    QCOMPARE(c.pptShowWidget()->geometry(), slides);
+    // The container keeps the fit when it is resized back and forth.
+    c.resize(container / 2);
+    c.show();
+    c.resize(container);
+    QTRY_COMPARE(c.pptShowWidget()->geometry(), slides);
+}
+
+void TestPptContainer::ignoresMalformedMessages_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::newRow("size with one part") << sizeMessage("1024");
+    QTest::newRow("height 0") << sizeMessage("1024_0");
+    QTest::newRow("width 0") << sizeMessage("0_768");
+    QTest::newRow("size not numbers") << sizeMessage("wide_tall");
+    QTest::newRow("negative size") << sizeMessage("-1024_-768");
+    QTest::newRow("huge size") << sizeMessage("99999999_1");
+    QTest::newRow("not json") << "ppt_page 5";
+    QTest::newRow("json array") << "[\"ppt_page\", 5]";
+    QTest::newRow("json number") << "5";
+    QTest::newRow("cut off") << "{\"cmd_type\":\"ppt_page\",\"value\":5";
+    QTest::newRow("page 0") << "{\"cmd_type\":\"ppt_page\",\"value\":0}";
+    QTest::newRow("negative page") << "{\"cmd_type\":\"ppt_page\",\"value\":-4}";
+    QTest::newRow("page as a path") << "{\"cmd_type\":\"ppt_page\",\"value\":\"/etc/passwd\"}";
+    QTest::newRow("same page again") << "{\"cmd_type\":\"ppt_page\",\"value\":2}";
+    QTest::newRow("unknown type") << "{\"cmd_type\":\"run\",\"value\":\"rm -rf /\"}";
+    QTest::newRow("window id negative") << "{\"cmd_type\":\"window_hwnd\",\"value\":-1}";
+    QTest::newRow("window id text") << "{\"cmd_type\":\"window_hwnd\",\"value\":\"x\"}";
+}
+
+void TestPptContainer::ignoresMalformedMessages()
+{
+    QFETCH(QString, message);
+    PptContainer c;
+    c.resize(1280, 720);
+    c.handleMsg(sizeMessage("1024_768"));
+    QSignalSpy pages(&c, &PptContainer::sig_PageChanged);
+    c.handleMsg("{\"cmd_type\":\"ppt_page\",\"value\":2}");
+    c.handleMsg("{\"cmd_type\":\"window_hwnd\",\"value\":77}");
+    QCOMPARE(pages.size(), 1);
+
+    c.handleMsg(message);
+    QCOMPARE(c.pptSize(), QSize(1024, 768));
+    QCOMPARE(c.pptShowWidget()->geometry(), QRect(160, 0, 960, 720));
+    QCOMPARE(c.curPage(), 2);
+    QCOMPARE(c.agentWindow(), 77u);
+    QCOMPARE(pages.size(), 1);
+}
+
+void TestPptContainer::agentEndsWithTheContainer()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY(SlideShow::ensureDesktop());
+    QString error;
+    QVERIFY2(SlideShow::makePresentations(m_dir.path(), &error), qPrintable(error));
+    PptContainer::setAgentProgram(SlideShow::copyAgent(m_dir.path()));
+
+    auto *c = new PptContainer;
+    c->resize(800, 450);
+    c->show();
+    c->openPptFile(m_dir.filePath("single.odp"));
+    QPointer<QProcess> agent = c->agentProcess();
+    QVERIFY(agent);
+    QTRY_VERIFY_WITH_TIMEOUT(c->isEmbedded(), 120000);
+    QVERIFY(c->canvas());
+    QCOMPARE(agent->state(), QProcess::Running);
+    delete c;
+    // Told to close, it ends at once (its process object goes with it).
+    QTRY_VERIFY_WITH_TIMEOUT(!agent || agent->state() == QProcess::NotRunning, 5000);
+}
+
+void TestPptContainer::failedAgentIsReported()
+{
+    PptContainer c;
+    c.resize(800, 450);
+    c.show();
+    SlideShow::MessageBoxAnswerer answerer;
+    c.openPptFile(m_dir.filePath("broken.pptx"));
+    QPointer<QProcess> agent = c.agentProcess();
+    // The agent cannot convert the file and says so; the container reports it instead of
+    // searching on for 20 seconds.
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.shown, QStringList{QStringLiteral("警告/打开ppt文件失败！")},
+                              60000);
+    QVERIFY(!agent || agent->state() == QProcess::NotRunning);
+    QVERIFY(!c.isEmbedded());
+}
+
+void TestPptContainer::searchGivesUpAndEndsTheAgent()
+{
+    // An agent that hangs: it never connects and never shows a window.
+    const QString hanging = m_dir.filePath("hanging-agent");
+    QFile script(hanging);
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\nexec sleep 120\n");
+    script.close();
+    script.setPermissions(script.permissions() | QFile::ExeOwner);
+    const QString agentProgram = PptContainer::agentProgram();
+    PptContainer::setAgentProgram(hanging);
+
+    PptContainer c;
+    c.resize(800, 450);
+    c.show();
+    SlideShow::MessageBoxAnswerer answerer;
+    QElapsedTimer clock;
+    clock.start();
+    c.openPptFile(m_dir.filePath("single.odp"));
+    QPointer<QProcess> agent = c.agentProcess();
+    QVERIFY(agent);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.shown, QStringList{QStringLiteral("警告/打开ppt文件失败！")},
+                              60000);
+    // About 20 seconds of searching (1000 ticks of 20 ms), then the agent is ended too.
+    QVERIFY(clock.elapsed() >= 19000);
+    QTRY_VERIFY_WITH_TIMEOUT(!agent || agent->state() == QProcess::NotRunning, 10000);
+    PptContainer::setAgentProgram(agentProgram);
+}
+
+QTEST_MAIN(TestPptContainer)
+#include "tst_pptcontainer.moc"

@@ -1,0 +1,281 @@
+// Recording a lecture over a slide show, as the editor opens it: the real agent and
+// LibreOffice, the real window on the test display with its window manager, the real
+// recording engine; then the clips in the project and the pictures in their file.
+#include "core/project/projectdata.h"
+#include "core/record/screenrecord.h"
+#include "support/mediareadback.h"
+#include "support/mousedrag.h"
+#include "support/slideshow.h"
+#include "support/testmedia.h"
+#include "ui/base/basemainwidget.h"
+#include "ui/base/basewindow.h"
+#include "ui/board/boardcanvas.h"
+#include "ui/board/boardtoolswidget.h"
+#include "ui/board/countdownwidget.h"
+#include "ui/slides/pptcontainer.h"
+#include "ui/slides/recordpptwidget.h"
+#include "ui/slides/x11windowsearch.h"
+
+#include <QLabel>
+#include <QPointer>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+struct Window
+{
+    QPointer<BaseWindow> frame;
+    QPointer<RecordPptWidget> content;
+};
+
+// What the editor does for the "录课" button: the window at the playhead, the file opened.
+Window openRecordWindow(const QString &file, qint64 playheadMs)
+{
+    Window w;
+    w.frame = new BaseWindow;
+    w.frame->setTitle(QStringLiteral("录课"));
+    w.content = new RecordPptWidget;
+    w.frame->setContentWidget(w.content);
+    w.frame->resize(1280, 800);
+    w.frame->move(100, 60);
+    w.frame->show();
+    const ClipAtResult at = ProjectData::instance()->clipAt(playheadMs);
+    w.content->openPptFile(file, at.clip, at.offset);
+    return w;
+}
+
+QToolButton *button(QWidget *parent, const char *name)
+{
+    return parent->findChild<QToolButton *>(QString::fromLatin1(name));
+}
+
+QStringList titlesOf(const QList<AVData> &clips)
+{
+    QStringList titles;
+    for (const AVData &clip : clips)
+        titles << (clip.title.isEmpty() ? clip.fileName : clip.title);
+    return titles;
+}
+
+// Elapsed seconds shown in "正在录课 hh:mm:ss".
+int labelSeconds(const RecordPptWidget *w)
+{
+    const QString text = w->form().label_record_time->text();
+    const QTime time = QTime::fromString(text.section(' ', 1), QStringLiteral("hh:mm:ss"));
+    return time.isValid() ? QTime(0, 0).secsTo(time) : -1;
+}
+
+}  // namespace
+
+class TestRecordPpt : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void recordsOneClipPerSlide();
+    void closingWithoutRecordingInsertsNothing_data();
+    void closingWithoutRecordingInsertsNothing();
+    void recorderFailureRestoresTheClips();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_project;
+    QList<AVData> m_before;
+    int m_runs = 0;
+};
+
+void TestRecordPpt::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY(SlideShow::ensureDesktop());
+    QString error;
+    QVERIFY2(SlideShow::makePresentations(m_dir.path(), &error), qPrintable(error));
+    PptContainer::setAgentProgram(SlideShow::copyAgent(m_dir.path()));
+    QVERIFY(QDir().mkpath(m_dir.filePath("media")));
+    QVERIFY(TestMedia::makeClip(m_dir.filePath("media/a.mp4"), 4, QSize(320, 240), true, 25, "color=c=red"));
+    QVERIFY(TestMedia::makeClip(m_dir.filePath("media/b.mp4"), 4, QSize(320, 240), true, 25, "color=c=white"));
+}
+
+void TestRecordPpt::init()
+{
+    // A project of two clips of 4 s; the playhead will be 2 s into the second.
+    m_project = m_dir.filePath(QStringLiteral("project-%1/").arg(++m_runs));
+    QVERIFY(QDir().mkpath(m_project));
+    ProjectData *project = ProjectData::instance();
+    project->reset();
+    project->setProjectDir(m_project);
+    for (const char *name : {"a", "b"}) {
+        AVData clip = project->newClip(QStringLiteral("%1.mp4").arg(name));
+        QVERIFY(QFile::copy(m_dir.filePath(QStringLiteral("media/%1.mp4").arg(name)), clip.filePath));
+        clip.title = QString::fromLatin1(name);
+        clip.duration = 4000;
+        clip.endTime = 4000;
+        clip.videoWidth = 320;
+        clip.videoHeight = 240;
+        project->insert(-1, clip);
+    }
+    m_before = project->avDatas();
+}
+
+void TestRecordPpt::recordsOneClipPerSlide()
+{
+    SlideShow::MessageBoxAnswerer answerer;
+    Window w = openRecordWindow(m_dir.filePath("lesson.pptx"), 6000);
+    PptContainer *container = w.content->container();
+    QTRY_VERIFY_WITH_TIMEOUT(container->isEmbedded() || !answerer.shown.isEmpty(), 120000);
+    QCOMPARE(answerer.shown, QStringList());
+    QCOMPARE(w.content->pageNo(), 1);
+
+    // Start: three seconds of count-down, then the recording.
+    button(w.content, "btn_play")->click();
+    QVERIFY(w.content->countDown());
+    QVERIFY(w.content->countDown()->isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(w.content->recorder()->state(), ScreenRecord::Recording, 20000);
+    QVERIFY(!button(w.content, "btn_play")->isVisible());
+    QVERIFY(button(w.content, "btn_pause")->isVisible());
+    QVERIFY(container->canvas()->isVisible());
+    // The window stays above the others while it records, and only then.
+    const quint32 frameId = quint32(w.frame->winId());
+    QTRY_VERIFY(X11WindowSearch::staysOnTop(frameId));
+    const QRect recorded = w.content->recorder()->recordRect();
+    QVERIFY(container->slideRect().adjusted(1, 1, -1, -1).contains(recorded));
+
+    // A stroke with the pen across the first slide.
+    button(w.content->drawTools(), "btn_pen")->click();
+    BoardCanvas *canvas = container->canvas();
+    QTRY_VERIFY(canvas->drawEnabled());
+    const QPoint from(canvas->width() * 3 / 10, canvas->height() * 3 / 10);
+    const QPoint to(canvas->width() * 6 / 10, canvas->height() * 3 / 10);
+    MouseDrag::drag(canvas, MouseDrag::line(from, to, 8));
+    const QPoint strokeInFrame =
+        canvas->mapToGlobal((from + to) / 2) - recorded.topLeft();
+    QTest::qWait(2500);
+
+    // Slide 2 with the next button, slide 3 with Page Down as a presenter remote sends it.
+    button(w.content, "btn_next")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(w.content->pageNo(), 2, 5000);
+    QTest::qWait(2500);
+    QCOMPARE(QProcess::execute("xdotool", {"key", "Next"}), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(w.content->pageNo(), 3, 5000);
+    QTest::qWait(1500);
+
+    // A pause leaves the elapsed time where it stopped.
+    button(w.content, "btn_pause")->click();
+    QCOMPARE(w.content->recorder()->state(), ScreenRecord::Paused);
+    QCOMPARE(button(w.content, "btn_play")->text(), QStringLiteral("继续"));
+    QTRY_VERIFY(!X11WindowSearch::staysOnTop(frameId));
+    const int pausedAt = labelSeconds(w.content);
+    QVERIFY2(pausedAt >= 5, qPrintable(w.content->form().label_record_time->text()));
+    QTest::qWait(3000);
+    button(w.content, "btn_play")->click();
+    QCOMPARE(w.content->recorder()->state(), ScreenRecord::Recording);
+    QTest::qWait(600);
+    QVERIFY2(qAbs(labelSeconds(w.content) - pausedAt) <= 1,
+             qPrintable(w.content->form().label_record_time->text()));
+    QTest::qWait(1000);
+
+    button(w.content, "btn_stop")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(w.frame.isNull(), 60000);
+
+    // At the playhead, 2 s into b: the three slides' clips, in order, in one file.
+    const QList<AVData> clips = ProjectData::instance()->avDatas();
+    QCOMPARE(titlesOf(clips), (QStringList{"a", "b", "lesson_1.mp4", "第2页", "第3页", "b"}));
+    QCOMPARE(clips.at(1).endTime, 2000);
+    QCOMPARE(clips.at(5).beginTime, 2000);
+    const QString file = m_project + "lesson_1.mp4";
+    for (int i = 2; i <= 4; ++i) {
+        QCOMPARE(clips.at(i).fileName, QStringLiteral("lesson_1.mp4"));
+        QVERIFY2(clips.at(i).length() >= 1000, qPrintable(QString::number(clips.at(i).length())));
+        if (i > 2)
+            QCOMPARE(clips.at(i).beginTime, clips.at(i - 1).endTime);
+    }
+    QCOMPARE(clips.at(2).beginTime, 0);
+
+    // Each slide's span shows that slide; the first shows the stroke too.
+    QList<QPair<double, QImage>> frames;
+    QVERIFY(MediaReadback::forEachPicture(file, [&](double sec, const QImage &picture) {
+        frames.append({sec, picture});
+    }));
+    QVERIFY(!frames.isEmpty());
+    for (int slide = 1; slide <= 3; ++slide) {
+        const AVData &clip = clips.at(1 + slide);
+        const double middle = (clip.beginTime + clip.length() / 2) / 1000.0;
+        const double nearEnd = (clip.endTime - 300) / 1000.0;
+        const QImage *atMiddle = nullptr;
+        const QImage *atEnd = nullptr;
+        for (const auto &frame : frames) {
+            if (!atMiddle && frame.first >= middle)
+                atMiddle = &frame.second;
+            if (!atEnd && frame.first >= nearEnd)
+                atEnd = &frame.second;
+        }
+        QVERIFY(atMiddle && atEnd);
+        const QColor shown = atMiddle->pixelColor(atMiddle->width() / 10, atMiddle->height() / 2);
+        QVERIFY2(SlideShow::near(shown, SlideShow::slideColour(slide)),
+                 qPrintable(QStringLiteral("slide %1 shows %2").arg(slide).arg(shown.name())));
+        const QColor stroke = atEnd->pixelColor(strokeInFrame);
+        const bool red = SlideShow::near(stroke, QColor("#fa5151"), 50);
+        QVERIFY2(red == (slide == 1),
+                 qPrintable(QStringLiteral("slide %1 at the stroke: %2").arg(slide).arg(stroke.name())));
+    }
+}
+
+void TestRecordPpt::closingWithoutRecordingInsertsNothing_data()
+{
+    QTest::addColumn<bool>("duringCountDown");
+    QTest::newRow("before start") << false;
+    QTest::newRow("during count-down") << true;
+}
+
+void TestRecordPpt::closingWithoutRecordingInsertsNothing()
+{
+    QFETCH(bool, duringCountDown);
+    SlideShow::MessageBoxAnswerer answerer;
+    Window w = openRecordWindow(m_dir.filePath("single.odp"), 6000);
+    QTRY_VERIFY_WITH_TIMEOUT(w.content->container()->isEmbedded() || !answerer.shown.isEmpty(),
+                             120000);
+    QCOMPARE(answerer.shown, QStringList());
+    QPointer<QProcess> agent = w.content->container()->agentProcess();
+    if (duringCountDown) {
+        button(w.content, "btn_play")->click();
+        QVERIFY(w.content->countDown());
+        QCOMPARE(ProjectData::instance()->count(), 4);  // b split, the new clip between
+        QTest::qWait(1000);
+    }
+    w.frame->mainWidget()->closeButton()->click();
+    QTRY_VERIFY_WITH_TIMEOUT(w.frame.isNull(), 10000);
+    QCOMPARE(ProjectData::instance()->avDatas(), m_before);
+    QCOMPARE(titlesOf(ProjectData::instance()->avDatas()), (QStringList{"a", "b"}));
+    QCOMPARE(ProjectData::instance()->avDatas().at(1).endTime, 4000);
+    QCOMPARE(QDir(m_project).entryList({"single*"}), QStringList());
+    // No count-down is left on the screen, and the agent ended with the window.
+    for (QWidget *top : QApplication::topLevelWidgets())
+        QVERIFY(!top->isVisible() || top->objectName() != "count_down_overlay");
+    QTRY_VERIFY_WITH_TIMEOUT(!agent || agent->state() == QProcess::NotRunning, 5000);
+}
+
+void TestRecordPpt::recorderFailureRestoresTheClips()
+{
+    SlideShow::MessageBoxAnswerer answerer;
+    // A project folder that cannot hold files: the engine cannot write the recording.
+    QFile blocker(m_dir.filePath("not-a-folder"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Window w = openRecordWindow(m_dir.filePath("single.odp"), 6000);
+    QTRY_VERIFY_WITH_TIMEOUT(w.content->container()->isEmbedded() || !answerer.shown.isEmpty(),
+                             120000);
+    QCOMPARE(answerer.shown, QStringList());
+    ProjectData::instance()->setProjectDir(blocker.fileName() + "/project/");
+    button(w.content, "btn_play")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(w.frame.isNull(), 30000);
+    QCOMPARE(ProjectData::instance()->avDatas(), m_before);
+    QCOMPARE(ProjectData::instance()->avDatas().at(1).endTime, 4000);
+}
+
+QTEST_MAIN(TestRecordPpt)
+#include "tst_recordppt.moc"
