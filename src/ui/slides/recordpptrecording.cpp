@@ -50,12 +50,9 @@ void RecordPptWidget::on_btn_play_clicked()
 
 void RecordPptWidget::startRecording()
 {
-    // The grabber works in the X server's pixels.
-    const QRect area = ui.view_ppt_container->slideRect().adjusted(1, 1, -1, -1);
-    const QRect serverArea = X11Desktop::toServerPixels(
-        QRectF(area.translated(-screen()->geometry().topLeft())), screen());
     // No room for a recording at all: say so before anything changes.
-    if (m_health->prepare(ProjectData::instance()->projectDir(), serverArea.size()) ==
+    if (m_health->prepare(ProjectData::instance()->projectDir(),
+                          ui.view_ppt_container->slideRect().size() * devicePixelRatioF()) ==
         DiskSpaceGuard::Full) {
         QMessageBox::warning(this, tr("警告"), RecordHealth::diskFullBeforeStartText());
         return;
@@ -68,7 +65,10 @@ void RecordPptWidget::startRecording()
         frame->mainWidget()->restoreButton()->hide();
     }
 
-    m_recorder->setRecordRect(serverArea);
+    // The grabber works in the X server's pixels.
+    const QRect area = ui.view_ppt_container->slideRect().adjusted(1, 1, -1, -1);
+    m_recorder->setRecordRect(X11Desktop::toServerPixels(
+        QRectF(area.translated(-screen()->geometry().topLeft())), screen()));
 
     ProjectData *project = ProjectData::instance();
     AVData clip = project->newClip(QStringLiteral("%1_%2.mp4").arg(m_pptName).arg(m_pageNo));

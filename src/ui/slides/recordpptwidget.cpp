@@ -172,6 +172,11 @@ void RecordPptWidget::setupUi()
     m_labelWarning = new QLabel(bar);
     m_labelWarning->setObjectName(QStringLiteral("label_record_warning"));
     m_labelWarning->setStyleSheet(QStringLiteral("color: #f2a23d; font-size: 12px;"));
+    // Its room is kept while hidden: the slides, and so the recorded area, never move when
+    // a warning comes or goes.
+    QSizePolicy keepRoom = m_labelWarning->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    m_labelWarning->setSizePolicy(keepRoom);
     m_labelWarning->hide();
     auto *timeColumn = new QVBoxLayout;
     timeColumn->setSpacing(4);
