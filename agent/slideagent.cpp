@@ -21,10 +21,9 @@ void report(const QString &text)
 
 }  // namespace
 
-SlideAgent::SlideAgent(const QString &presentationPath, qint64 containerPid,
-                       quint64 containerWinId, QObject *parent)
-    : QObject(parent),
-      m_path(presentationPath),
+SlideAgent::SlideAgent(const QString &presentationPath, qint64 containerPid, quint64 containerWinId,
+                       QObject *parent)
+    : QObject(parent), m_path(presentationPath),
       m_serverName(SlideProtocol::serverName(containerPid, containerWinId))
 {
     m_connectRetry.setSingleShot(true);
@@ -93,8 +92,7 @@ void SlideAgent::onConverted(const QString &pdfPath)
     m_window->show();
     const QSize size = m_window->slideSize();
     send(SlideProtocol::kWindowHwnd, static_cast<qint64>(m_window->winId()));
-    send(SlideProtocol::kPptSize,
-         QStringLiteral("%1_%2").arg(size.width()).arg(size.height()));
+    send(SlideProtocol::kPptSize, QStringLiteral("%1_%2").arg(size.width()).arg(size.height()));
     send(SlideProtocol::kPptPage, m_window->currentPage());
     m_heartbeat.start();
 }

@@ -52,9 +52,8 @@ SlideConverter::SlideConverter(QObject *parent) : QObject(parent)
     connect(&m_progressTimer, &QTimer::timeout, this,
             [this]() { emit progress(m_clock.elapsed()); });
     m_timeout.setSingleShot(true);
-    connect(&m_timeout, &QTimer::timeout, this, [this]() {
-        fail(tr("转换演示文稿超时：%1").arg(QDir::toNativeSeparators(m_source)));
-    });
+    connect(&m_timeout, &QTimer::timeout, this,
+            [this]() { fail(tr("转换演示文稿超时：%1").arg(QDir::toNativeSeparators(m_source))); });
 }
 
 SlideConverter::~SlideConverter()
@@ -70,7 +69,8 @@ QString SlideConverter::cacheDir()
 QString SlideConverter::sofficeProgram()
 {
     QString program = QStandardPaths::findExecutable(QStringLiteral("soffice"));
-    if (program.isEmpty() && QFileInfo::exists(QStringLiteral("/usr/lib/libreoffice/program/soffice")))
+    if (program.isEmpty() &&
+        QFileInfo::exists(QStringLiteral("/usr/lib/libreoffice/program/soffice")))
         program = QStringLiteral("/usr/lib/libreoffice/program/soffice");
     return program;
 }
@@ -93,8 +93,8 @@ void SlideConverter::start(const QString &sourcePath)
     if (kind == Kind::Pdf) {
         m_usedCache = true;
         const QString pdf = m_source;
-        QMetaObject::invokeMethod(this, [this, pdf]() { emit finished(pdf); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, pdf]() { emit finished(pdf); }, Qt::QueuedConnection);
         return;
     }
     QCryptographicHash hash(QCryptographicHash::Sha256);
@@ -114,8 +114,8 @@ void SlideConverter::start(const QString &sourcePath)
             m_usedCache = true;
             qInfo().noquote() << "使用缓存：" << m_cachedPdf;
             const QString pdf = m_cachedPdf;
-            QMetaObject::invokeMethod(this, [this, pdf]() { emit finished(pdf); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, pdf]() { emit finished(pdf); }, Qt::QueuedConnection);
             return;
         }
         QFile::remove(m_cachedPdf);

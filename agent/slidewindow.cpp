@@ -92,24 +92,14 @@ void SlideWindow::keyPressEvent(QKeyEvent *event)
     case Qt::Key_PageDown:
     case Qt::Key_Space:
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        nextPage();
-        break;
+    case Qt::Key_Enter: nextPage(); break;
     case Qt::Key_Left:
     case Qt::Key_Up:
     case Qt::Key_PageUp:
-    case Qt::Key_Backspace:
-        previousPage();
-        break;
-    case Qt::Key_Home:
-        showPage(1);
-        break;
-    case Qt::Key_End:
-        showPage(pageCount());
-        break;
-    default:
-        QWidget::keyPressEvent(event);
-        return;
+    case Qt::Key_Backspace: previousPage(); break;
+    case Qt::Key_Home: showPage(1); break;
+    case Qt::Key_End: showPage(pageCount()); break;
+    default: QWidget::keyPressEvent(event); return;
     }
     event->accept();
 }

@@ -41,8 +41,8 @@ void addConsoleCommands(CommandLine &commandLine)
                                                        "在终端上显示进度，按 Ctrl-C 取消。"),
                            QCoreApplication::translate("CommandLine", "课件.lsn")),
         [](const CommandLine &cl) {
-            return runExportCommandLine(QStringList{QCoreApplication::arguments().value(0), "--export",
-                                                    cl.value("export")} +
+            return runExportCommandLine(QStringList{QCoreApplication::arguments().value(0),
+                                                    "--export", cl.value("export")} +
                                         cl.positionalArguments());
         },
         QCoreApplication::translate("CommandLine", "<输出.mp4>"));

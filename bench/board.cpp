@@ -87,7 +87,7 @@ void drawStrokes(PathRecord *record, BoardSettings &settings)
         record->commitPath();
     }
 }
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

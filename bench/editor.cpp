@@ -76,9 +76,9 @@ bool makeMedia(const QString &path, int seconds, const QString &picture, double 
 {
     const QString d = QString::number(seconds);
     return TestMedia::ffmpeg(
-        {"-f", "lavfi", "-i", QString("%1=size=640x360:rate=25").arg(picture), "-f", "lavfi",
-         "-i",
-         QString("aevalsrc=0.9*sin(2*PI*%1*t)*abs(sin(0.9*t))*(0.4+0.6*abs(sin(3.1*t))):s=44100:d=%2")
+        {"-f", "lavfi", "-i", QString("%1=size=640x360:rate=25").arg(picture), "-f", "lavfi", "-i",
+         QString(
+             "aevalsrc=0.9*sin(2*PI*%1*t)*abs(sin(0.9*t))*(0.4+0.6*abs(sin(3.1*t))):s=44100:d=%2")
              .arg(pitch)
              .arg(d),
          "-t", d, "-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac",
@@ -134,8 +134,7 @@ qint64 unpackMs(const QString &lsn)
 MainContentWidget *editorOf(QWidget *frame)
 {
     auto *base = qobject_cast<BaseWindow *>(frame);
-    return base ? qobject_cast<MainContentWidget *>(base->mainWidget()->contentWidget())
-                : nullptr;
+    return base ? qobject_cast<MainContentWidget *>(base->mainWidget()->contentWidget()) : nullptr;
 }
 
 int blockCount(MainContentWidget *editor)
@@ -178,7 +177,10 @@ qint64 percentile(QList<qint64> values, double p)
     return values.at(index);
 }
 
-qint64 median(QList<qint64> values) { return percentile(values, 0.5); }
+qint64 median(QList<qint64> values)
+{
+    return percentile(values, 0.5);
+}
 
 // Keeps conf.ini beside the program as it was.
 class ConfGuard
@@ -275,12 +277,14 @@ int benchmark()
         const qint64 windowMs = t.elapsed();
         MainContentWidget *editor = editorOf(frame);
         qint64 blocksMs = -1;
-        if (!waitFor([&] {
-                if (blocksMs < 0 && blockCount(editor) == 300)
-                    blocksMs = t.elapsed();
-                return project->count() == 300 && blockCount(editor) == 300 &&
-                       !editor->loaddingView()->isVisible() && previewShowsFrame(editor);
-            }, 120000)) {
+        if (!waitFor(
+                [&] {
+                    if (blocksMs < 0 && blockCount(editor) == 300)
+                        blocksMs = t.elapsed();
+                    return project->count() == 300 && blockCount(editor) == 300 &&
+                           !editor->loaddingView()->isVisible() && previewShowsFrame(editor);
+                },
+                120000)) {
             std::fprintf(stderr, "the editor did not show the project\n");
             return 1;
         }
@@ -436,12 +440,14 @@ int screenshots(const QString &out)
     QWidget *item = list->itemWidget(list->item(0));
     QTest::mouseClick(item, Qt::LeftButton, {}, QPoint(80, 40));
     QPointer<QWidget> frame;
-    waitFor([&] {
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (editorOf(w) && w->isVisible())
-                frame = w;
-        return !frame.isNull();
-    }, 10000);
+    waitFor(
+        [&] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (editorOf(w) && w->isVisible())
+                    frame = w;
+            return !frame.isNull();
+        },
+        10000);
     if (!frame) {
         std::fprintf(stderr, "the editor did not open\n");
         return 1;

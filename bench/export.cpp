@@ -41,11 +41,18 @@ bool runFfmpeg(const QStringList &args, QString *errors = nullptr)
 
 bool makeClip(const QString &path, int seconds, const QString &size)
 {
-    return runFfmpeg({"-f", "lavfi", "-i",
-                      QStringLiteral("testsrc2=size=%1:rate=25").arg(size), "-f", "lavfi",
-                      "-i", "sine=frequency=440:sample_rate=44100", "-t",
-                      QString::number(seconds), "-c:v", "libx264", "-preset", "veryfast",
-                      "-pix_fmt", "yuv420p", "-c:a", "aac", "-ar", "44100", "-ac", "2", path});
+    return runFfmpeg({"-f",       "lavfi",
+                      "-i",       QStringLiteral("testsrc2=size=%1:rate=25").arg(size),
+                      "-f",       "lavfi",
+                      "-i",       "sine=frequency=440:sample_rate=44100",
+                      "-t",       QString::number(seconds),
+                      "-c:v",     "libx264",
+                      "-preset",  "veryfast",
+                      "-pix_fmt", "yuv420p",
+                      "-c:a",     "aac",
+                      "-ar",      "44100",
+                      "-ac",      "2",
+                      path});
 }
 
 bool decodesCleanly(const QString &path)
@@ -54,7 +61,7 @@ bool decodesCleanly(const QString &path)
     return runFfmpeg({"-i", path, "-f", "null", "-"}, &errors) && errors.isEmpty();
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char *argv[])
 {
@@ -105,16 +112,52 @@ int main(int argc, char *argv[])
 
     const QString crf = h264::crfFor(1920, 1080);
     const QString reference = dir.filePath("ffmpeg.mp4");
-    const QString graph =
-        "[0:v]pad=1920:1080:(ow-iw)/2:(oh-ih)/2:color=white,setsar=1[v0];"
-        "[1:v]setsar=1[v1];[v0][0:a][v1][1:a]concat=n=2:v=1:a=1[v][a]";
+    const QString graph = "[0:v]pad=1920:1080:(ow-iw)/2:(oh-ih)/2:color=white,setsar=1[v0];"
+                          "[1:v]setsar=1[v1];[v0][0:a][v1][1:a]concat=n=2:v=1:a=1[v][a]";
     timer.restart();
-    const bool refOk = runFfmpeg(
-        {"-ss", QString::number(skip), "-t", QString::number(half), "-i", small, "-ss",
-         QString::number(skip), "-t", QString::number(half), "-i", large, "-filter_complex",
-         graph, "-map", "[v]", "-map", "[a]", "-c:v", "libx264", "-preset", "veryfast", "-tune",
-         "zerolatency", "-crf", crf, "-profile:v", "main", "-g", "50", "-bf", "0", "-pix_fmt",
-         "yuv420p", "-c:a", "aac", "-b:a", "192k", "-ar", "44100", "-ac", "2", reference});
+    const bool refOk = runFfmpeg({"-ss",
+                                  QString::number(skip),
+                                  "-t",
+                                  QString::number(half),
+                                  "-i",
+                                  small,
+                                  "-ss",
+                                  QString::number(skip),
+                                  "-t",
+                                  QString::number(half),
+                                  "-i",
+                                  large,
+                                  "-filter_complex",
+                                  graph,
+                                  "-map",
+                                  "[v]",
+                                  "-map",
+                                  "[a]",
+                                  "-c:v",
+                                  "libx264",
+                                  "-preset",
+                                  "veryfast",
+                                  "-tune",
+                                  "zerolatency",
+                                  "-crf",
+                                  crf,
+                                  "-profile:v",
+                                  "main",
+                                  "-g",
+                                  "50",
+                                  "-bf",
+                                  "0",
+                                  "-pix_fmt",
+                                  "yuv420p",
+                                  "-c:a",
+                                  "aac",
+                                  "-b:a",
+                                  "192k",
+                                  "-ar",
+                                  "44100",
+                                  "-ac",
+                                  "2",
+                                  reference});
     const double ffmpegSeconds = timer.elapsed() / 1000.0;
     if (!refOk) {
         std::fprintf(stderr, "the ffmpeg command failed\n");

@@ -166,7 +166,7 @@ double median(std::vector<double> values)
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

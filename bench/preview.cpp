@@ -35,7 +35,7 @@ AVData clip(const QString &path, qint64 durationMs, qint64 beginMs, qint64 endMs
     return d;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

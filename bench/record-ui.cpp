@@ -87,14 +87,14 @@ int engineChild(int argc, char **argv)
     AVData clip = projectClip(QString::fromLocal8Bit(argv[2]));
     ProjectData::instance()->insert(0, clip);
     ScreenRecord engine;
-    QObject::connect(&engine, &ScreenRecord::sigRecordFinish, &app, [&]() { app.exit(0); },
-                     Qt::QueuedConnection);
+    QObject::connect(
+        &engine, &ScreenRecord::sigRecordFinish, &app, [&]() { app.exit(0); },
+        Qt::QueuedConnection);
     QObject::connect(&engine, &ScreenRecord::sigRecordFail, &app, [&]() { app.exit(1); });
     // Started after the same 3.1 s a count-down takes.
     QTimer::singleShot(3100, &app, [&]() {
         engine.startRecord();
-        QTimer::singleShot(kSeconds * 1000, Qt::PreciseTimer, &app,
-                           [&]() { engine.stopRecord(); });
+        QTimer::singleShot(kSeconds * 1000, Qt::PreciseTimer, &app, [&]() { engine.stopRecord(); });
     });
     engine.setRecordRect(kEngineRect);
     engine.prepareRecord(clip);
@@ -123,8 +123,7 @@ public:
 private:
     void send(QEvent::Type type, QPointF pos, Qt::MouseButton button, Qt::MouseButtons buttons)
     {
-        QMouseEvent event(type, pos, m_canvas->mapToGlobal(pos), button, buttons,
-                          Qt::NoModifier);
+        QMouseEvent event(type, pos, m_canvas->mapToGlobal(pos), button, buttons, Qt::NoModifier);
         QCoreApplication::sendEvent(m_canvas, &event);
     }
     void step()
@@ -163,8 +162,9 @@ int windowChild(int argc, char **argv)
     projectClip(QString::fromLocal8Bit(argv[2]));
     // The window names its clip by the time; the parent finds the file by the folder.
     auto *window = new RecordScreenWidget(kSelectArea, AVData(), -1);
-    QObject::connect(window, &RecordScreenWidget::sig_Record_Finish, &app,
-                     [&]() { app.exit(0); }, Qt::QueuedConnection);
+    QObject::connect(
+        window, &RecordScreenWidget::sig_Record_Finish, &app, [&]() { app.exit(0); },
+        Qt::QueuedConnection);
     window->show();
     if (window->recorder()->recordRect() != kEngineRect || !window->drawingAvailable()) {
         std::fprintf(stderr, "window: unexpected record area or no drawing\n");
@@ -241,11 +241,10 @@ void print(const char *name, double cpu, const Figures &f)
     std::printf("%s: %dx%d, cpu %.2f s for %.3f s recorded (%.3f s per second), frames %d of "
                 "%d (%d for %d s)\n",
                 name, f.size.width(), f.size.height(), cpu, f.seconds,
-                f.seconds > 0 ? cpu / f.seconds : -1.0, f.frames, f.due(), 30 * kSeconds,
-                kSeconds);
+                f.seconds > 0 ? cpu / f.seconds : -1.0, f.frames, f.due(), 30 * kSeconds, kSeconds);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

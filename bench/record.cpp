@@ -244,8 +244,9 @@ int engineChild(int argc, char **argv)
     AVData clip = project->newClip(QFileInfo(file).fileName());
     project->insert(0, clip);
     ScreenRecord engine;
-    QObject::connect(&engine, &ScreenRecord::sigRecordFinish, &app, [&]() { app.exit(0); },
-                     Qt::QueuedConnection);
+    QObject::connect(
+        &engine, &ScreenRecord::sigRecordFinish, &app, [&]() { app.exit(0); },
+        Qt::QueuedConnection);
     QObject::connect(&engine, &ScreenRecord::sigRecordFail, &app, [&]() { app.exit(1); });
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &app, [&]() {
@@ -256,8 +257,7 @@ int engineChild(int argc, char **argv)
         std::printf("started %lld\n", monoUs());
         std::fflush(stdout);
         // A precise timer: a coarse one may fire 5 % early or late, a second either way.
-        QTimer::singleShot(kSeconds * 1000, Qt::PreciseTimer, &app,
-                           [&]() { engine.stopRecord(); });
+        QTimer::singleShot(kSeconds * 1000, Qt::PreciseTimer, &app, [&]() { engine.stopRecord(); });
     });
     poll.start(10);
     engine.setRecordRect(QRect(0, 0, 1920, 1080));
@@ -423,8 +423,8 @@ double medianAbs(QList<double> v)
     return std::fabs(v.at(v.size() / 2));
 }
 
-void printFile(const char *name, const FileFigures &f, const QList<double> &offsets,
-               const Run &run, const Stage &stage)
+void printFile(const char *name, const FileFigures &f, const QList<double> &offsets, const Run &run,
+               const Stage &stage)
 {
     std::printf("%s: stage flashed at", name);
     for (const Stage::Flash &s : stage.flashes()) {
@@ -448,7 +448,7 @@ void printFile(const char *name, const FileFigures &f, const QList<double> &offs
     std::printf(" s\n");
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {
@@ -477,16 +477,61 @@ int main(int argc, char **argv)
 
     const Run our = runRecorder(QCoreApplication::applicationFilePath(), {"--engine", ours}, 0);
     const QString display = QString::fromLocal8Bit(qgetenv("DISPLAY"));
-    const Run their = runRecorder(
-        "ffmpeg",
-        {"-nostdin", "-v", "error", "-y", "-f", "x11grab", "-framerate", "30", "-draw_mouse", "1",
-         "-video_size", "1920x1080", "-i", display + "+0,0", "-f", "pulse", "-sample_rate",
-         "44100", "-channels", "2", "-fragment_size", "3528", "-i", "lumora_mic", "-t",
-         QString::number(kSeconds), "-c:v", "libx264", "-preset", "veryfast", "-tune",
-         "zerolatency", "-profile:v", "main", "-crf", "28", "-g", "50", "-bf", "0", "-threads",
-         "12", "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "192k", "-ar", "44100", "-ac", "2",
-         theirs},
-        300000);
+    const Run their = runRecorder("ffmpeg",
+                                  {"-nostdin",
+                                   "-v",
+                                   "error",
+                                   "-y",
+                                   "-f",
+                                   "x11grab",
+                                   "-framerate",
+                                   "30",
+                                   "-draw_mouse",
+                                   "1",
+                                   "-video_size",
+                                   "1920x1080",
+                                   "-i",
+                                   display + "+0,0",
+                                   "-f",
+                                   "pulse",
+                                   "-sample_rate",
+                                   "44100",
+                                   "-channels",
+                                   "2",
+                                   "-fragment_size",
+                                   "3528",
+                                   "-i",
+                                   "lumora_mic",
+                                   "-t",
+                                   QString::number(kSeconds),
+                                   "-c:v",
+                                   "libx264",
+                                   "-preset",
+                                   "veryfast",
+                                   "-tune",
+                                   "zerolatency",
+                                   "-profile:v",
+                                   "main",
+                                   "-crf",
+                                   "28",
+                                   "-g",
+                                   "50",
+                                   "-bf",
+                                   "0",
+                                   "-threads",
+                                   "12",
+                                   "-pix_fmt",
+                                   "yuv420p",
+                                   "-c:a",
+                                   "aac",
+                                   "-b:a",
+                                   "192k",
+                                   "-ar",
+                                   "44100",
+                                   "-ac",
+                                   "2",
+                                   theirs},
+                                  300000);
     stage.stop();
 
     qint64 lateMax = 0;

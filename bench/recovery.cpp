@@ -119,7 +119,7 @@ Trial runTrial(int killAfterMs)
     return trial;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

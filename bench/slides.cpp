@@ -4,9 +4,10 @@
 //                                "open_vs_soffice=<ratio> reopen_vs_open=<ratio>"
 // open: a 20-slide .pptx opened for the first time (the agent converts it); soffice: the same
 // file converted by `soffice --headless --convert-to pdf` alone, in the same run; reopen: the
-// same file opened again (from the agent's cache); medians of three rounds. Both LibreOffice profiles are made by a
-// warm-up conversion first, so neither pays for creating its profile. Aims: 1.3 and 0.2 or
-// less. --screenshot FILE saves the presentation recording window with a slide and a stroke.
+// same file opened again (from the agent's cache); medians of three rounds. Both LibreOffice
+// profiles are made by a warm-up conversion first, so neither pays for creating its profile.
+// Aims: 1.3 and 0.2 or less. --screenshot FILE saves the presentation recording window with a slide
+// and a stroke.
 #include "support/mousedrag.h"
 #include "support/slideshow.h"
 #include "ui/base/basewindow.h"
@@ -18,8 +19,8 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QLabel>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QPointer>
 #include <QProcess>
 #include <QScreen>
@@ -28,8 +29,8 @@
 #include <QToolButton>
 #include <QUrl>
 
-#include <algorithm>
 #include <QtTest>
+#include <algorithm>
 
 namespace {
 
@@ -111,13 +112,17 @@ bool screenshot(const QString &file, const QString &target)
     // The file is new to the agent: first the loading view while LibreOffice converts it.
     QString loadingShot = target;
     loadingShot.replace(QStringLiteral(".png"), QStringLiteral("-loading.png"));
-    if (waitFor([&]() {
-            return container->loaddingView()->label_opening->text().startsWith(
-                QStringLiteral("正在准备幻灯片"));
-        }, 20000)) {
+    if (waitFor(
+            [&]() {
+                return container->loaddingView()->label_opening->text().startsWith(
+                    QStringLiteral("正在准备幻灯片"));
+            },
+            20000)) {
         QTest::qWait(100);
         const QRect area = frame->frameGeometry();
-        frame->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).save(loadingShot);
+        frame->screen()
+            ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+            .save(loadingShot);
     }
     if (!waitFor([&]() { return container->isEmbedded(); }, 120000))
         return false;
@@ -152,7 +157,8 @@ int main(int argc, char *argv[])
         app.setStyleSheet(QString::fromUtf8(style.readAll()));
     const QStringList args = app.arguments();
     const int shotAt = args.indexOf("--screenshot");
-    const QString shotFile = shotAt > 0 && shotAt + 1 < args.size() ? args.at(shotAt + 1) : QString();
+    const QString shotFile =
+        shotAt > 0 && shotAt + 1 < args.size() ? args.at(shotAt + 1) : QString();
 
     QTemporaryDir dir;
     QString error;
@@ -188,9 +194,11 @@ int main(int argc, char *argv[])
         std::sort(v.begin(), v.end());
         return v.at(v.size() / 2);
     };
-    const double soffice = std::min({soffices[0], soffices[1], soffices[2]}) <= 0 ? -1 : median(soffices);
+    const double soffice =
+        std::min({soffices[0], soffices[1], soffices[2]}) <= 0 ? -1 : median(soffices);
     const double open = std::min({opens[0], opens[1], opens[2]}) <= 0 ? -1 : median(opens);
-    const double reopen = std::min({reopens[0], reopens[1], reopens[2]}) <= 0 ? -1 : median(reopens);
+    const double reopen =
+        std::min({reopens[0], reopens[1], reopens[2]}) <= 0 ? -1 : median(reopens);
     out << "20 slides, medians: soffice alone " << qRound(soffice) << " ms, first opening "
         << qRound(open) << " ms, second opening " << qRound(reopen) << " ms" << Qt::endl;
     if (soffice <= 0 || open <= 0 || reopen <= 0) {
@@ -198,7 +206,8 @@ int main(int argc, char *argv[])
         return 1;
     }
     if (!shotFile.isEmpty())
-        out << (screenshot(dir.filePath("lesson.pptx"), shotFile) ? "screenshot: " : "no screenshot: ")
+        out << (screenshot(dir.filePath("lesson.pptx"), shotFile) ? "screenshot: "
+                                                                  : "no screenshot: ")
             << shotFile << Qt::endl;
     out << QString::asprintf("open_vs_soffice=%.2f reopen_vs_open=%.2f", open / soffice,
                              reopen / open)

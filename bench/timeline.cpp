@@ -39,13 +39,13 @@ bool makeMedia(const QString &path, int seconds, const QString &picture, double 
 {
     const QString d = QString::number(seconds);
     return TestMedia::ffmpeg(
-        {"-f", "lavfi", "-i", QString("%1=size=640x360:rate=25").arg(picture),
-         "-f", "lavfi", "-i",
-         QString("aevalsrc=0.9*sin(2*PI*%1*t)*abs(sin(0.9*t))*(0.4+0.6*abs(sin(3.1*t))):s=44100:d=%2")
+        {"-f", "lavfi", "-i", QString("%1=size=640x360:rate=25").arg(picture), "-f", "lavfi", "-i",
+         QString(
+             "aevalsrc=0.9*sin(2*PI*%1*t)*abs(sin(0.9*t))*(0.4+0.6*abs(sin(3.1*t))):s=44100:d=%2")
              .arg(pitch)
              .arg(d),
-         "-t", d, "-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a",
-         "aac", path});
+         "-t", d, "-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac",
+         path});
 }
 
 AVData mediaClip(const QString &path, qint64 durationMs, qint64 beginMs, qint64 endMs,
@@ -135,8 +135,13 @@ int screenshots(const QString &dirPath)
     w.slot_change_cur_time(25000);
     waitForPictures(w, 10000);
 
-    struct Shot { const char *name; double scale; };
-    const Shot shots[] = {{"timeline_scale1.png", 1.0}, {"timeline_scale2.png", 2.0},
+    struct Shot
+    {
+        const char *name;
+        double scale;
+    };
+    const Shot shots[] = {{"timeline_scale1.png", 1.0},
+                          {"timeline_scale2.png", 2.0},
                           {"timeline_minscale.png", minScale}};
     for (const Shot &shot : shots) {
         w.setScaleValue(shot.scale);
@@ -158,7 +163,10 @@ double median(QList<double> v)
     return v.at(v.size() / 2);
 }
 
-struct Figures { double refresh, drop, paint1, paintMin; };
+struct Figures
+{
+    double refresh, drop, paint1, paintMin;
+};
 
 Figures measure(WidgetComposition &w, const QList<AVData> &clips)
 {

@@ -45,8 +45,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (info == 0 && !unpacked)
         std::abort();
     // Nothing may appear beside the working folder.
-    if (QDir(dir + "/inside").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
-            .size() > (unpacked ? 1 : QDir(dir + "/inside/work").exists() ? 1 : 0))
+    if (QDir(dir + "/inside")
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
+            .size() > (unpacked                              ? 1
+                       : QDir(dir + "/inside/work").exists() ? 1
+                                                             : 0))
         std::abort();
     if (QFileInfo::exists(dir + "/x") || QFileInfo::exists(dir + "/inside/x"))
         std::abort();

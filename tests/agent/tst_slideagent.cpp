@@ -78,7 +78,10 @@ public:
         socket->write(word + '\n');
         socket->waitForBytesWritten(1000);
     }
-    bool ended(int ms) { return process.state() == QProcess::NotRunning || process.waitForFinished(ms); }
+    bool ended(int ms)
+    {
+        return process.state() == QProcess::NotRunning || process.waitForFinished(ms);
+    }
     QString output() { return QString::fromUtf8(process.readAll()); }
 
     QLocalServer server;
@@ -153,11 +156,13 @@ void TestSlideAgent::showsTurnsAndCloses()
         10000);
     QCOMPARE(shown.title, QStringLiteral("lesson.pptx - 幻灯片放映"));
     QCOMPARE(shown.pid, run.process.processId());
-    QTRY_VERIFY_WITH_TIMEOUT(SlideShow::near(slideColourShown(id), SlideShow::slideColour(1)), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(SlideShow::near(slideColourShown(id), SlideShow::slideColour(1)),
+                             5000);
 
     run.send("next_page");
     QCOMPARE(run.waitFor("ppt_page", 5000).value("value").toInt(), 2);
-    QTRY_VERIFY_WITH_TIMEOUT(SlideShow::near(slideColourShown(id), SlideShow::slideColour(2)), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(SlideShow::near(slideColourShown(id), SlideShow::slideColour(2)),
+                             5000);
     // Unknown words and over-long lines are ignored.
     run.send("rm -rf /");
     run.send(QByteArray(10000, 'x'));
@@ -216,9 +221,12 @@ void TestSlideAgent::refusesBadFiles_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("message");
-    QTest::newRow("cut-off pptx") << "broken.pptx" << "无法转换演示文稿";
-    QTest::newRow("text named pptx") << "notes.pptx" << "文件不是演示文稿";
-    QTest::newRow("missing") << "missing.pptx" << "无法打开文件";
+    QTest::newRow("cut-off pptx") << "broken.pptx"
+                                  << "无法转换演示文稿";
+    QTest::newRow("text named pptx") << "notes.pptx"
+                                     << "文件不是演示文稿";
+    QTest::newRow("missing") << "missing.pptx"
+                             << "无法打开文件";
 }
 
 void TestSlideAgent::refusesBadFiles()

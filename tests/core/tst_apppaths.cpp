@@ -19,8 +19,8 @@ private slots:
     void decide_data()
     {
         QTest::addColumn<bool>("installed");
-        QTest::addColumn<QStringList>("environment"); // NAME=VALUE
-        QTest::addColumn<QStringList>("expected");    // config, data, cache
+        QTest::addColumn<QStringList>("environment");  // NAME=VALUE
+        QTest::addColumn<QStringList>("expected");     // config, data, cache
 
         QTest::newRow("build tree ignores XDG")
             << false << QStringList{"XDG_CONFIG_HOME=/x/c", "XDG_DATA_HOME=/x/d"}

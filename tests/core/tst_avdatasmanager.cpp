@@ -65,7 +65,7 @@ QStringList layout(const ProjectData &project)
     return out;
 }
 
-} // namespace
+}  // namespace
 
 class TestAvDatasManager : public QObject
 {
@@ -147,7 +147,7 @@ void TestAvDatasManager::readProgress_data()
 {
     QTest::addColumn<QList<QByteArray>>("chunks");
     QTest::addColumn<qint64>("duration");
-    QTest::addColumn<QString>("emitted"); // in order: "p<n>" progress, "m<n>" maximum
+    QTest::addColumn<QString>("emitted");  // in order: "p<n>" progress, "m<n>" maximum
 
     QTest::newRow("length then position")
         << QList<QByteArray>{"  Duration: 00:01:05.48, start: 0.000000, bitrate: 1 kb/s",
@@ -287,9 +287,9 @@ void TestAvDatasManager::removeRange()
 void TestAvDatasManager::import_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::addColumn<qint64>("playhead"); // -1: empty project
+    QTest::addColumn<qint64>("playhead");  // -1: empty project
     QTest::addColumn<bool>("ok");
-    QTest::addColumn<QStringList>("after"); // "new" stands for the imported clip
+    QTest::addColumn<QStringList>("after");  // "new" stands for the imported clip
     QTest::addColumn<QSize>("size");
     QTest::addColumn<bool>("sound");
 
@@ -431,8 +431,9 @@ void TestAvDatasManager::refusals()
     QCOMPARE(finished.size(), 0);
     QVERIFY(finished.wait(120000));
     QCOMPARE(finished.size(), 1);
-    QCOMPARE(layout(*m_projectData), (QStringList{"A:0-2000", "talk:0-" + QString::number(project->at(1).endTime),
-                                    "A:2000-4000"}));
+    QCOMPARE(layout(*m_projectData),
+             (QStringList{"A:0-2000", "talk:0-" + QString::number(project->at(1).endTime),
+                          "A:2000-4000"}));
     QVERIFY(!manager.isBusy());
 }
 

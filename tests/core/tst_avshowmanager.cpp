@@ -39,7 +39,7 @@ struct ToolBlocker
     void release() { held.clear(); }
 };
 
-} // namespace
+}  // namespace
 
 class TestAvShowManager : public QObject
 {
@@ -66,8 +66,8 @@ private slots:
 private:
     AVData clipOf(const QString &path, qint64 begin, qint64 end, qint64 duration);
     QTemporaryDir m_dir;
-    QString m_colours; // red for 2.5 s, then blue for 2.5 s
-    QString m_tone;    // 10 s of sound, loud in its first half only
+    QString m_colours;  // red for 2.5 s, then blue for 2.5 s
+    QString m_tone;     // 10 s of sound, loud in its first half only
 };
 
 void TestAvShowManager::initTestCase()
@@ -264,7 +264,7 @@ void TestAvShowManager::destroyWhileQueued()
         QVERIFY(!manager.getImageOnTime(1, pixmap));
         QVERIFY(!manager.getSpectrum(pixmap));
         QTRY_VERIFY(manager.isImageLoading());
-    } // must not wait for the held tool places
+    }  // must not wait for the held tool places
     blocker.release();
     QCOMPARE(FfmpegTool::startedCount(), before);
     QVERIFY(!QFileInfo::exists(media + "_1.jpg"));
@@ -275,7 +275,7 @@ void TestAvShowManager::waveformStrips_data()
     QTest::addColumn<qint64>("begin");
     QTest::addColumn<qint64>("end");
     QTest::addColumn<int>("width");
-    QTest::addColumn<double>("minDrawn"); // share of the middle band painted
+    QTest::addColumn<double>("minDrawn");  // share of the middle band painted
     QTest::addColumn<double>("maxDrawn");
     QTest::newRow("whole file, half loud") << 0LL << 10000LL << 240 << 0.4 << 0.6;
     QTest::newRow("loud part") << 1000LL << 4000LL << 72 << 0.9 << 1.0;
@@ -352,7 +352,7 @@ void TestAvShowManager::waveformMadeOncePerFile()
 
 void TestAvShowManager::cover_data()
 {
-    QTest::addColumn<QString>("first"); // "" for no clips
+    QTest::addColumn<QString>("first");  // "" for no clips
     QTest::addColumn<qint64>("beginTime");
     QTest::addColumn<bool>("result");
     QTest::newRow("empty project") << "" << 0LL << false;

@@ -33,7 +33,8 @@ volatile uintptr_t g_badAddress = 0x10;
         readBadAddress();
     } else if (kind == "write") {
         void *page = ::mmap(nullptr, 4096, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        std::printf("address %016llX\n", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(page)));
+        std::printf("address %016llX\n",
+                    static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(page)));
         std::fflush(stdout);
         *static_cast<volatile char *>(page) = 1;
     } else if (kind == "illegal") {
@@ -67,7 +68,10 @@ int crashChild(int argc, char **argv)
     return 3;
 }
 
-QString hex16() { return QStringLiteral("([0-9A-F]{16})"); }
+QString hex16()
+{
+    return QStringLiteral("([0-9A-F]{16})");
+}
 
 }  // namespace
 
@@ -80,18 +84,34 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<int>("signal");
-        QTest::addColumn<QString>("access");   // "Read", "Write" or "" for no access line
-        QTest::addColumn<QString>("module");   // "exe", a library name part, or "" for none
+        QTest::addColumn<QString>("access");       // "Read", "Write" or "" for no access line
+        QTest::addColumn<QString>("module");       // "exe", a library name part, or "" for none
         QTest::addColumn<QString>("instruction");  // expected first bytes, "" not checked
 
-        QTest::newRow("read of a bad address") << "read" << SIGSEGV << "Read" << "exe" << "";
-        QTest::newRow("write to a read-only page") << "write" << SIGSEGV << "Write" << "exe" << "";
-        QTest::newRow("illegal instruction") << "illegal" << SIGILL << "" << "exe" << " 0F 0B";
-        QTest::newRow("division by zero") << "divide" << SIGFPE << "" << "exe" << " F7 F1";
-        QTest::newRow("abort") << "abort" << SIGABRT << "" << "libc.so" << "";
-        QTest::newRow("fault inside a library") << "library" << SIGSEGV << "Read" << "libQt6Core" << "";
-        QTest::newRow("jump outside every module") << "jump" << SIGSEGV << "Read" << "" << " ?? ?? ??";
-        QTest::newRow("fault on another thread") << "thread" << SIGSEGV << "Read" << "exe" << "";
+        QTest::newRow("read of a bad address") << "read" << SIGSEGV << "Read"
+                                               << "exe"
+                                               << "";
+        QTest::newRow("write to a read-only page") << "write" << SIGSEGV << "Write"
+                                                   << "exe"
+                                                   << "";
+        QTest::newRow("illegal instruction") << "illegal" << SIGILL << ""
+                                             << "exe"
+                                             << " 0F 0B";
+        QTest::newRow("division by zero") << "divide" << SIGFPE << ""
+                                          << "exe"
+                                          << " F7 F1";
+        QTest::newRow("abort") << "abort" << SIGABRT << ""
+                               << "libc.so"
+                               << "";
+        QTest::newRow("fault inside a library") << "library" << SIGSEGV << "Read"
+                                                << "libQt6Core"
+                                                << "";
+        QTest::newRow("jump outside every module") << "jump" << SIGSEGV << "Read"
+                                                   << ""
+                                                   << " ?? ?? ??";
+        QTest::newRow("fault on another thread") << "thread" << SIGSEGV << "Read"
+                                                 << "exe"
+                                                 << "";
     }
 
     void report()
@@ -118,7 +138,8 @@ private slots:
         QFile file(QDir(work.path()).filePath(QStringLiteral("testcrash.log")));
         QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(errors));
         const QString text = QString::fromUtf8(file.readAll());
-        QVERIFY2(errors.contains(QStringLiteral("Error:\n") + text), "the report also goes to standard error");
+        QVERIFY2(errors.contains(QStringLiteral("Error:\n") + text),
+                 "the report also goes to standard error");
         const QStringList lines = text.split(QLatin1Char('\n'));
         int at = 0;
         auto next = [&] { return at < lines.size() ? lines.at(at++) : QString(); };
@@ -133,7 +154,9 @@ private slots:
         QCOMPARE(next(), QStringLiteral("GraphicsCard: SoundDevice: Process:  ") + self);
 
         const QRegularExpressionMatch addr =
-            QRegularExpression(QStringLiteral("^Exception Addr:  %1  (?: Module: (.+))?$").arg(hex16())).match(next());
+            QRegularExpression(
+                QStringLiteral("^Exception Addr:  %1  (?: Module: (.+))?$").arg(hex16()))
+                .match(next());
         QVERIFY2(addr.hasMatch(), qPrintable(text));
         const QString faultAddress = addr.captured(1);
         const QString faultModule = addr.captured(2);
@@ -142,39 +165,50 @@ private slots:
         else if (module == QLatin1String("exe"))
             QCOMPARE(faultModule, self);
         else
-            QVERIFY2(QFileInfo(faultModule).isAbsolute() && faultModule.contains(module), qPrintable(faultModule));
+            QVERIFY2(QFileInfo(faultModule).isAbsolute() && faultModule.contains(module),
+                     qPrintable(faultModule));
 
-        const QString names[] = {QString(), QString(), QString(), QString(), "SIGILL", QString(), "SIGABRT",
-                                 QString(), "SIGFPE", QString(), QString(), "SIGSEGV"};
-        QVERIFY(QRegularExpression(QStringLiteral("^Exception Code:  %1  %2 si_code -?\\d+$")
-                                       .arg(QStringLiteral("%1").arg(signal, 8, 16, QLatin1Char('0')).toUpper())
-                                       .arg(names[signal]))
+        const QString names[] = {QString(), QString(), QString(), QString(), "SIGILL",  QString(),
+                                 "SIGABRT", QString(), "SIGFPE",  QString(), QString(), "SIGSEGV"};
+        QVERIFY(QRegularExpression(
+                    QStringLiteral("^Exception Code:  %1  %2 si_code -?\\d+$")
+                        .arg(QStringLiteral("%1").arg(signal, 8, 16, QLatin1Char('0')).toUpper())
+                        .arg(names[signal]))
                     .match(next())
                     .hasMatch());
         if (!access.isEmpty()) {
             const QRegularExpressionMatch data =
-                QRegularExpression(QStringLiteral("^(Read|Write) Address:  %1$").arg(hex16())).match(next());
+                QRegularExpression(QStringLiteral("^(Read|Write) Address:  %1$").arg(hex16()))
+                    .match(next());
             QVERIFY2(data.hasMatch(), qPrintable(text));
             QCOMPARE(data.captured(1), access);
             if (kind == QLatin1String("write"))
-                QVERIFY2(output.contains(QStringLiteral("address ") + data.captured(2)), qPrintable(output));
+                QVERIFY2(output.contains(QStringLiteral("address ") + data.captured(2)),
+                         qPrintable(output));
             else if (kind == QLatin1String("jump"))
                 QCOMPARE(data.captured(2), QStringLiteral("0000000000001000"));
             else if (kind != QLatin1String("library"))
                 QCOMPARE(data.captured(2), QStringLiteral("0000000000000010"));
         }
         const QString bytes = next();
-        QVERIFY2(QRegularExpression(QStringLiteral("^Instruction: ( ([0-9A-F]{2}|\\?\\?)){16}$")).match(bytes).hasMatch(),
+        QVERIFY2(QRegularExpression(QStringLiteral("^Instruction: ( ([0-9A-F]{2}|\\?\\?)){16}$"))
+                     .match(bytes)
+                     .hasMatch(),
                  qPrintable(bytes));
         if (!instruction.isEmpty())
-            QVERIFY2(bytes.startsWith(QStringLiteral("Instruction: ") + instruction), qPrintable(bytes));
+            QVERIFY2(bytes.startsWith(QStringLiteral("Instruction: ") + instruction),
+                     qPrintable(bytes));
 
         QCOMPARE(next(), QStringLiteral("Registers: "));
-        const char *rows[] = {"RAX.*RBX.*RCX.*RDX", "RSI.*RDI.*RSP.*RBP", "R8 .*R9 .*R10.*R11", "R12.*R13.*R14.*R15"};
+        const char *rows[] = {"RAX.*RBX.*RCX.*RDX", "RSI.*RDI.*RSP.*RBP", "R8 .*R9 .*R10.*R11",
+                              "R12.*R13.*R14.*R15"};
         for (const char *row : rows)
-            QVERIFY(QRegularExpression(QLatin1String("^") + QLatin1String(row)).match(next()).hasMatch());
+            QVERIFY(QRegularExpression(QLatin1String("^") + QLatin1String(row))
+                        .match(next())
+                        .hasMatch());
         const QRegularExpressionMatch rip =
-            QRegularExpression(QStringLiteral("^RIP: %1  EFlags: [0-9A-F]{8}$").arg(hex16())).match(next());
+            QRegularExpression(QStringLiteral("^RIP: %1  EFlags: [0-9A-F]{8}$").arg(hex16()))
+                .match(next());
         QVERIFY(rip.hasMatch());
         QCOMPARE(rip.captured(1), faultAddress);
 
@@ -185,9 +219,12 @@ private slots:
         QVERIFY(!stack.isEmpty());
         QVERIFY2(stack.first().startsWith(faultAddress), qPrintable(stack.join('\n')));
         // The test's own code is on the stack of every crash, named by its full path.
-        QVERIFY2(stack.filter(QStringLiteral("  ") + self).size() >= 1, qPrintable(stack.join('\n')));
+        QVERIFY2(stack.filter(QStringLiteral("  ") + self).size() >= 1,
+                 qPrintable(stack.join('\n')));
         for (const QString &entry : std::as_const(stack))
-            QVERIFY2(QRegularExpression(QStringLiteral("^%1  (/.*)?$").arg(hex16())).match(entry).hasMatch(),
+            QVERIFY2(QRegularExpression(QStringLiteral("^%1  (/.*)?$").arg(hex16()))
+                         .match(entry)
+                         .hasMatch(),
                      qPrintable(entry));
 
         // The viewer is started with the report's full path.
@@ -196,7 +233,8 @@ private slots:
         QFile args(argsFile);
         QVERIFY(args.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(args.readAll()),
-                 QStringLiteral("--crash-report\n%1\n").arg(QDir(work.path()).filePath(QStringLiteral("testcrash.log"))));
+                 QStringLiteral("--crash-report\n%1\n")
+                     .arg(QDir(work.path()).filePath(QStringLiteral("testcrash.log"))));
     }
 
     // When the "dump" folder cannot be made, nothing is written and nobody is told.
@@ -210,8 +248,9 @@ private slots:
         const QString viewer = writeViewer(work.path());
         QProcess child;
         child.setWorkingDirectory(work.path());
-        child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--crash-child"), QStringLiteral("dump-blocked"), viewer, work.path()});
+        child.start(
+            QCoreApplication::applicationFilePath(),
+            {QStringLiteral("--crash-child"), QStringLiteral("dump-blocked"), viewer, work.path()});
         QVERIFY(child.waitForFinished(60000));
         QCOMPARE(child.exitStatus(), QProcess::CrashExit);
         QCOMPARE(child.exitCode(), int(SIGSEGV));
@@ -227,8 +266,9 @@ private slots:
         QVERIFY(work.isValid());
         QProcess child;
         child.setWorkingDirectory(work.path());
-        child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--crash-child"), QStringLiteral("read"), QString(), work.path()});
+        child.start(
+            QCoreApplication::applicationFilePath(),
+            {QStringLiteral("--crash-child"), QStringLiteral("read"), QString(), work.path()});
         QVERIFY(child.waitForFinished(60000));
         QCOMPARE(child.exitCode(), int(SIGSEGV));
         QVERIFY(QFileInfo(QDir(work.path()).filePath(QStringLiteral("dump"))).isDir());

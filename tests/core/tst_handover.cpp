@@ -49,15 +49,17 @@ private slots:
             thread->wait();
             delete thread;
         };
-        std::unique_ptr<QThread, decltype(end)> worker(QThread::create([&] {
-            calling = true;
-            result = handOver.run(owner, [&] {
-                workThread = QThread::currentThread();
-                if (whileWaiting == "cancel from the work")
-                    handOver.cancel();
-                workDone = true;
-            });
-        }), end);
+        std::unique_ptr<QThread, decltype(end)> worker(
+            QThread::create([&] {
+                calling = true;
+                result = handOver.run(owner, [&] {
+                    workThread = QThread::currentThread();
+                    if (whileWaiting == "cancel from the work")
+                        handOver.cancel();
+                    workDone = true;
+                });
+            }),
+            end);
         worker->start();
         // Without handling events, so that the work stays queued while the worker waits.
         while (!calling)

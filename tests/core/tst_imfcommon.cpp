@@ -13,16 +13,22 @@ private slots:
         QTest::addColumn<qint64>("frames");
         QTest::addColumn<QString>("minutesSeconds");
         QTest::addColumn<QString>("framesText");
-        QTest::newRow("1500 frames at 24") << "24" << qint64(1500) << "01:02" << "1500";
-        QTest::newRow("one hour at 24 folds into minutes")
-            << "24" << qint64(24 * 3600) << "60:00" << "86400";
-        QTest::newRow("29.97 counts as 30") << "29.97" << qint64(1800) << "01:00" << "1800";
-        QTest::newRow("23.976 counts as 24") << "23.976" << qint64(24 * 61) << "01:01" << "1464";
-        QTest::newRow("negative") << "24" << qint64(-5) << "-00:00" << "-0";
-        QTest::newRow("zero") << "24" << qint64(0) << "00:00" << "0";
-        QTest::newRow("hours wrap after 60") << "24" << qint64(24LL * 3600 * 61 + 24 * 5)
-                                             << "60:05" << "5270520";
-        QTest::newRow("invalid rate") << "nope" << qint64(5000) << "00:00" << "5000";
+        QTest::newRow("1500 frames at 24") << "24" << qint64(1500) << "01:02"
+                                           << "1500";
+        QTest::newRow("one hour at 24 folds into minutes") << "24" << qint64(24 * 3600) << "60:00"
+                                                           << "86400";
+        QTest::newRow("29.97 counts as 30") << "29.97" << qint64(1800) << "01:00"
+                                            << "1800";
+        QTest::newRow("23.976 counts as 24") << "23.976" << qint64(24 * 61) << "01:01"
+                                             << "1464";
+        QTest::newRow("negative") << "24" << qint64(-5) << "-00:00"
+                                  << "-0";
+        QTest::newRow("zero") << "24" << qint64(0) << "00:00"
+                              << "0";
+        QTest::newRow("hours wrap after 60") << "24" << qint64(24LL * 3600 * 61 + 24 * 5) << "60:05"
+                                             << "5270520";
+        QTest::newRow("invalid rate") << "nope" << qint64(5000) << "00:00"
+                                      << "5000";
     }
     void minutesSecondsText()
     {
@@ -41,11 +47,16 @@ private slots:
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QString>("expected");
         const qint64 f = (1 * 3600 + 2 * 60 + 3) * 25 + 4;  // 01:02:03 and frame 4 at 25
-        QTest::newRow("all four fields") << f << "%1:%2:%3:%4" << "01:02:03:04";
-        QTest::newRow("text after a field kept") << f << "%3s%4f" << "03s04f";
-        QTest::newRow("unknown field dropped") << f << "%9x%2" << "02";
-        QTest::newRow("leading text dropped") << f << "T%1" << "01";
-        QTest::newRow("negative gives zero fields") << qint64(-3) << "%2:%3" << "-00:00";
+        QTest::newRow("all four fields") << f << "%1:%2:%3:%4"
+                                         << "01:02:03:04";
+        QTest::newRow("text after a field kept") << f << "%3s%4f"
+                                                 << "03s04f";
+        QTest::newRow("unknown field dropped") << f << "%9x%2"
+                                               << "02";
+        QTest::newRow("leading text dropped") << f << "T%1"
+                                              << "01";
+        QTest::newRow("negative gives zero fields") << qint64(-3) << "%2:%3"
+                                                    << "-00:00";
     }
     void formattedText()
     {
@@ -88,8 +99,8 @@ private slots:
     void frameRateNames()
     {
         const QStringList names = EditRate::frameRateNames();
-        QCOMPARE(names, QStringList({"23.976", "24", "25", "29.97", "30", "48", "50", "59.94",
-                                     "60", "96", "100", "119.88", "120"}));
+        QCOMPARE(names, QStringList({"23.976", "24", "25", "29.97", "30", "48", "50", "59.94", "60",
+                                     "96", "100", "119.88", "120"}));
         QCOMPARE(EditRate::registry().size(), 15);
         QCOMPARE(EditRate::byName("48000"), EditRate(48000, 1));
         QVERIFY(!EditRate::byName("24 ").isValid());

@@ -89,9 +89,12 @@ private slots:
             << head + "@Variant(\\0\\0\\0\\t\\0\\0\\0\\x1\\0\\0\\0\\n\\0\\0\\0\\x2{})";
         QTest::newRow("nested list")
             << head + "@Variant(\\0\\0\\0\\t\\0\\0\\0\\x1\\0\\0\\0\\t\\xff\\xff\\xff\\xff)";
-        QTest::newRow("json length past the end") << head + "@Variant(\\0\\0\\0\\x8f\\0\\0\\x10\\0{})";
-        QTest::newRow("json that is not an object") << head + "@Variant(\\0\\0\\0\\x8f\\0\\0\\0\\x2[])";
-        QTest::newRow("bytes after the value") << head + "@Variant(\\0\\0\\0\\x8f\\0\\0\\0\\x2{}xyz)";
+        QTest::newRow("json length past the end")
+            << head + "@Variant(\\0\\0\\0\\x8f\\0\\0\\x10\\0{})";
+        QTest::newRow("json that is not an object")
+            << head + "@Variant(\\0\\0\\0\\x8f\\0\\0\\0\\x2[])";
+        QTest::newRow("bytes after the value")
+            << head + "@Variant(\\0\\0\\0\\x8f\\0\\0\\0\\x2{}xyz)";
         QTest::newRow("escape at the end") << head + "@Variant(\\";
         QTest::newRow("unknown escape") << head + "@Variant(\\q)";
         QTest::newRow("hex escape too long") << head + "@Variant(\\x123456)";
@@ -112,9 +115,9 @@ private slots:
     void infoCommand_data()
     {
         QTest::addColumn<QStringList>("arguments");  // "%f" is the packed file
-        QTest::addColumn<QByteArray>("bytes");        // empty: no file is made
+        QTest::addColumn<QByteArray>("bytes");       // empty: no file is made
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QStringList>("titles");      // expected clips on success
+        QTest::addColumn<QStringList>("titles");  // expected clips on success
 
         m_dir.reset(new QTemporaryDir);
         QList<QJsonObject> ignored;
@@ -127,14 +130,14 @@ private slots:
             << QStringList{"--info", "%f"}
             << LsnBytes::pack({{"pro.lsnc", "[General]\navDatas=@Invalid()\n"}}) << 0
             << QStringList{};
-        QTest::newRow("no index")
-            << QStringList{"--info", "%f"} << LsnBytes::pack({{"a.mp4", media}}) << 2
-            << QStringList{};
-        QTest::newRow("missing file") << QStringList{"--info", "/nonexistent/x.lsn"} << QByteArray()
-                                      << 2 << QStringList{};
+        QTest::newRow("no index") << QStringList{"--info", "%f"}
+                                  << LsnBytes::pack({{"a.mp4", media}}) << 2 << QStringList{};
+        QTest::newRow("missing file")
+            << QStringList{"--info", "/nonexistent/x.lsn"} << QByteArray() << 2 << QStringList{};
         QTest::newRow("a folder") << QStringList{"--info", m_dir->path()} << QByteArray() << 2
                                   << QStringList{};
-        QTest::newRow("no file named") << QStringList{"--info"} << QByteArray() << 2 << QStringList{};
+        QTest::newRow("no file named")
+            << QStringList{"--info"} << QByteArray() << 2 << QStringList{};
         QTest::newRow("cut inside the media")
             << QStringList{"--info", "%f"} << good.left(good.size() / 2) << 2 << QStringList{};
         for (const LsnBytes::HostileFile &h : LsnBytes::hostileFiles(m_dir->path()))
@@ -212,7 +215,8 @@ private slots:
         QVERIFY(LsnBytes::writeFile(dir.filePath("pro.lsnc"), writtenIndex({"第一节"}, &ignored)));
         const QString pack = dir.filePath("big.lsn");
         LsnPacker packer;
-        QVERIFY(packer.compressFiles({QFileInfo(media), QFileInfo(dir.filePath("pro.lsnc"))}, pack));
+        QVERIFY(
+            packer.compressFiles({QFileInfo(media), QFileInfo(dir.filePath("pro.lsnc"))}, pack));
         QFile::remove(media);
         const qint64 size = QFileInfo(pack).size();
 

@@ -39,9 +39,8 @@ private slots:
         QTest::newRow("exactly one piece and one over")
             << QList<FileSpec>{{"pro.lsnc", 40}, {"a.mp4", 20480}, {"b.mp4", 20481}};
         QTest::newRow("empty member") << QList<FileSpec>{{"pro.lsnc", 40}, {"empty.jpg", 0}};
-        QTest::newRow("chinese name, many pieces")
-            << QList<FileSpec>{{"Cover.png", 700}, {"讲座 第一节.mp4", 20480 * 23 + 5},
-                               {"pro.lsnc", 90}};
+        QTest::newRow("chinese name, many pieces") << QList<FileSpec>{
+            {"Cover.png", 700}, {"讲座 第一节.mp4", 20480 * 23 + 5}, {"pro.lsnc", 90}};
     }
     void packMatchesIndependentWriterAndUnpacks()
     {
@@ -62,7 +61,8 @@ private slots:
             QVERIFY(LsnBytes::writeFile(path, contents.last()));
             QFile f(path);
             QVERIFY(f.open(QIODevice::ReadWrite));
-            const QDateTime mtime = QDateTime::fromMSecsSinceEpoch(1500000000000LL + i * 86400000LL);
+            const QDateTime mtime =
+                QDateTime::fromMSecsSinceEpoch(1500000000000LL + i * 86400000LL);
             QVERIFY(f.setFileTime(mtime, QFileDevice::FileModificationTime));
             f.close();
             const QFileInfo info(path);
@@ -104,10 +104,10 @@ private slots:
             << QStringList{"pro.lsnc", "x.mp4", "空.txt"};
         // Readers look keys up by name; another writer may order them differently.
         QTest::newRow("keys in another order")
-            << id + LsnBytes::compressed("{\"allFileSize\":3,\"fileCount\":1}")
-                   + LsnBytes::compressed("{\"type\":\"file\",\"lastModified\":5000,\"fileSize\":3,"
-                                          "\"fileName\":\"k.bin\",\"birthTime\":5000}")
-                   + LsnBytes::plain("abc") + LsnBytes::compressed("file write end")
+            << id + LsnBytes::compressed("{\"allFileSize\":3,\"fileCount\":1}") +
+                   LsnBytes::compressed("{\"type\":\"file\",\"lastModified\":5000,\"fileSize\":3,"
+                                        "\"fileName\":\"k.bin\",\"birthTime\":5000}") +
+                   LsnBytes::plain("abc") + LsnBytes::compressed("file write end")
             << QStringList{"k.bin"};
     }
     void independentPackOpens()
@@ -161,16 +161,18 @@ private slots:
     void truncatedAtEveryOffsetFails()
     {
         QTemporaryDir tmp;
-        const QByteArray whole = LsnBytes::pack(
-            {{"pro.lsnc", "[General]\navDatas=@Invalid()\n"}, {"a.mp4", randomBytes(300, 3)},
-             {"e.jpg", ""}, {"b.mp4", randomBytes(40, 4)}});
+        const QByteArray whole = LsnBytes::pack({{"pro.lsnc", "[General]\navDatas=@Invalid()\n"},
+                                                 {"a.mp4", randomBytes(300, 3)},
+                                                 {"e.jpg", ""},
+                                                 {"b.mp4", randomBytes(40, 4)}});
         QVERIFY(LsnBytes::writeFile(tmp.filePath("whole.lsn"), whole));
         LsnPacker packer;
         QVERIFY(packer.uncompressFile(tmp.filePath("whole.lsn"), tmp.filePath("work")));
         const auto before = FolderSnapshot::contents(tmp.path());
         for (qsizetype cut = 0; cut < whole.size(); ++cut) {
             QVERIFY(LsnBytes::writeFile(tmp.filePath("cut.lsn"), whole.left(cut)));
-            const bool opened = packer.uncompressFile(tmp.filePath("cut.lsn"), tmp.filePath("work"));
+            const bool opened =
+                packer.uncompressFile(tmp.filePath("cut.lsn"), tmp.filePath("work"));
             if (opened)
                 QFAIL(qPrintable(QString("a file cut at byte %1 opened").arg(cut)));
         }
@@ -212,8 +214,8 @@ private slots:
         const QByteArray content = randomBytes(20480 * 45, 5);
         // The stated total may be larger than the members (another writer's rounding, or a
         // lie); progress still only rises and ends at the maximum.
-        const QByteArray bytes = LsnBytes::identifier() + LsnBytes::packHeader(1, allFileSize)
-                                 + LsnBytes::member("m.mp4", content);
+        const QByteArray bytes = LsnBytes::identifier() + LsnBytes::packHeader(1, allFileSize) +
+                                 LsnBytes::member("m.mp4", content);
         QVERIFY(LsnBytes::writeFile(tmp.filePath("p.lsn"), bytes));
         LsnPacker packer;
         QList<int> maxima;

@@ -18,7 +18,7 @@ QByteArray contents(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-} // namespace
+}  // namespace
 
 class TestMp4Rewrite : public QObject
 {
@@ -45,11 +45,27 @@ private slots:
         const QString path = dir.filePath("录课 1.mp4");
         if (input == "fragmented") {
             QString error;
-            QVERIFY2(TestMedia::ffmpeg({"-f", "lavfi", "-i", "testsrc=size=320x240:rate=30",
-                                        "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100",
-                                        "-t", "2", "-c:v", "libx264", "-g", "15", "-c:a", "aac",
-                                        "-movflags", "+empty_moov+default_base_moof",
-                                        "-frag_duration", "500000", path},
+            QVERIFY2(TestMedia::ffmpeg({"-f",
+                                        "lavfi",
+                                        "-i",
+                                        "testsrc=size=320x240:rate=30",
+                                        "-f",
+                                        "lavfi",
+                                        "-i",
+                                        "sine=frequency=440:sample_rate=44100",
+                                        "-t",
+                                        "2",
+                                        "-c:v",
+                                        "libx264",
+                                        "-g",
+                                        "15",
+                                        "-c:a",
+                                        "aac",
+                                        "-movflags",
+                                        "+empty_moov+default_base_moof",
+                                        "-frag_duration",
+                                        "500000",
+                                        path},
                                        &error),
                      qPrintable(error));
             QVERIFY(Mp4Boxes::topLevel(path).contains("moof"));
@@ -63,8 +79,8 @@ private slots:
             QVERIFY(QDir(dir.path()).mkdir(QFileInfo(temporary).fileName()));
         const QByteArray before = contents(path);
         const MediaInspect::Info was = MediaInspect::probe(path);
-        const QStringList entries = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden |
-                                                         QDir::NoDotAndDotDot);
+        const QStringList entries =
+            QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 
         QCOMPARE(Mp4Rewrite::rewriteAsRegular(path), rewritten);
 

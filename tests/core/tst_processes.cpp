@@ -54,8 +54,10 @@ private slots:
 
     void ownName()
     {
-        QCOMPARE(processExecutableName(QCoreApplication::applicationPid()), QStringLiteral("tst_processes"));
-        QVERIFY(processIds(QStringLiteral("tst_processes")).contains(QCoreApplication::applicationPid()));
+        QCOMPARE(processExecutableName(QCoreApplication::applicationPid()),
+                 QStringLiteral("tst_processes"));
+        QVERIFY(processIds(QStringLiteral("tst_processes"))
+                    .contains(QCoreApplication::applicationPid()));
         QVERIFY(processExecutableName(-5).isEmpty());
     }
 
@@ -70,8 +72,10 @@ private slots:
         QTest::newRow("part of the name counts") << "lmr_part_tool" << 1 << "lmr_part" << 1;
         QTest::newRow("case matters") << "lmr_case" << 1 << "LMR_CASE" << 0;
         // comm holds only 15 characters; the rest is found through the executable's path.
-        QTest::newRow("name beyond 15 characters") << "lmr_a_very_long_name_tail" << 1 << "name_tail" << 1;
-        QTest::newRow("whole long name") << "lmr_a_very_long_name_full" << 2 << "lmr_a_very_long_name_full" << 2;
+        QTest::newRow("name beyond 15 characters")
+            << "lmr_a_very_long_name_tail" << 1 << "name_tail" << 1;
+        QTest::newRow("whole long name")
+            << "lmr_a_very_long_name_full" << 2 << "lmr_a_very_long_name_full" << 2;
         QTest::newRow("no such program") << "lmr_present" << 1 << "lmr_absent" << 0;
         QTest::newRow("empty name") << "lmr_empty" << 1 << "" << 0;
     }

@@ -59,7 +59,7 @@ private slots:
         p->insert(0, clip(1000));
         p->insert(-1, clip(500));  // appends
         p->insert(1, clip(2000));
-        p->insert(99, clip(0));    // appends, length 0
+        p->insert(99, clip(0));  // appends, length 0
         p->removeLast();
         QCOMPARE(positions(), (QList<qint64>{0, 1000, 3000}));
         p->removeAt(removeIndex);
@@ -163,7 +163,8 @@ private slots:
         QVERIFY(p->writeIndex());
 
         // Read back through the index file, as an opened project would be.
-        const QVariant stored = QSettings(p->indexFilePath(), QSettings::IniFormat).value("avDatas");
+        const QVariant stored =
+            QSettings(p->indexFilePath(), QSettings::IniFormat).value("avDatas");
         p->clear();
         p->setProjectDir(dir.path());
         p->fromVariant(stored);

@@ -48,20 +48,25 @@ int recordChild(int argc, char **argv)
     project->insert(0, clip);
 
     ScreenRecord engine(project);
-    QObject::connect(&engine, &ScreenRecord::sig_Warning, [&](const QString &t) { say("warning " + t); });
-    QObject::connect(&engine, &ScreenRecord::sig_Critical, [&](const QString &t) { say("critical " + t); });
+    QObject::connect(&engine, &ScreenRecord::sig_Warning,
+                     [&](const QString &t) { say("warning " + t); });
+    QObject::connect(&engine, &ScreenRecord::sig_Critical,
+                     [&](const QString &t) { say("critical " + t); });
     QObject::connect(&engine, &ScreenRecord::sigRecordFail, [&]() {
         say("fail");
         app.exit(2);
     });
-    QObject::connect(&engine, &ScreenRecord::sigRecordFinish, &app, [&]() {
-        QJsonArray clips;
-        for (const AVData &d : project->avDatas())
-            clips.append(d.toJson());
-        say("clips " + QString::fromUtf8(QJsonDocument(clips).toJson(QJsonDocument::Compact)));
-        say("finish");
-        app.exit(0);
-    }, Qt::QueuedConnection);
+    QObject::connect(
+        &engine, &ScreenRecord::sigRecordFinish, &app,
+        [&]() {
+            QJsonArray clips;
+            for (const AVData &d : project->avDatas())
+                clips.append(d.toJson());
+            say("clips " + QString::fromUtf8(QJsonDocument(clips).toJson(QJsonDocument::Compact)));
+            say("finish");
+            app.exit(0);
+        },
+        Qt::QueuedConnection);
     QTimer poll;
     QObject::connect(&engine, &ScreenRecord::sig_PrepareComplete, [&]() { say("prepared"); });
     QObject::connect(&poll, &QTimer::timeout, &engine, [&]() {
@@ -138,7 +143,7 @@ QProcessEnvironment childEnvironment()
     return env;
 }
 
-} // namespace
+}  // namespace
 
 class TestRecordChild : public QObject
 {
@@ -161,10 +166,12 @@ void TestRecordChild::childReportsProblems_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<QStringList>("expected");
     QTest::addColumn<bool>("silentTrack");
-    QTest::newRow("no sound server") << "PULSE_SERVER" << "unix:/nonexistent/lumora"
-                                     << QStringList{"warning 未发现音频输入设备！", "finish"} << true;
-    QTest::newRow("no display") << "DISPLAY" << ":1999"
-                                << QStringList{"critical 无法录制！", "fail"} << false;
+    QTest::newRow("no sound server")
+        << "PULSE_SERVER"
+        << "unix:/nonexistent/lumora" << QStringList{"warning 未发现音频输入设备！", "finish"}
+        << true;
+    QTest::newRow("no display") << "DISPLAY"
+                                << ":1999" << QStringList{"critical 无法录制！", "fail"} << false;
 }
 
 void TestRecordChild::childReportsProblems()

@@ -94,7 +94,7 @@ bool fillUntil(const QString &dir, qint64 leaveBytes)
     }
     return true;
 }
-} // namespace
+}  // namespace
 
 class TestRecordHealth : public QObject
 {
@@ -122,11 +122,13 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QTRY_VERIFY_WITH_TIMEOUT(health.silentWarning(), 6500);
-        QVERIFY2(clock.elapsed() >= SilenceWatch::kWindowMs - 200, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(clock.elapsed() >= SilenceWatch::kWindowMs - 200,
+                 qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(silent.count(), 1);
         QVERIFY(loudest(levels) < SilenceWatch::kThresholdDb);
         // At least ten readings a second for the meter.
-        QVERIFY2(levels.count() >= 10 * clock.elapsed() / 1000 - 5, qPrintable(QString::number(levels.count())));
+        QVERIFY2(levels.count() >= 10 * clock.elapsed() / 1000 - 5,
+                 qPrintable(QString::number(levels.count())));
 
         levels.clear();
         TestTone tone;
@@ -179,8 +181,10 @@ private slots:
         QDir(dir.path()).mkpath("project");
         const QString folder = dir.path() + "/project";
         AVData clip = newProjectClip(folder);
-        QCOMPARE(int(RecordHealth::checkBeforeStart(folder, kArea.size())), int(DiskSpaceGuard::Enough));
-        QCOMPARE(int(RecordHealth::checkBeforeStart(folder, QSize(100000, 100000))), int(DiskSpaceGuard::Full));
+        QCOMPARE(int(RecordHealth::checkBeforeStart(folder, kArea.size())),
+                 int(DiskSpaceGuard::Enough));
+        QCOMPARE(int(RecordHealth::checkBeforeStart(folder, QSize(100000, 100000))),
+                 int(DiskSpaceGuard::Full));
         ScreenRecord engine;
         QVERIFY(prepare(engine, clip));
         RecordHealth health(&engine);
@@ -226,7 +230,8 @@ private slots:
         QVERIFY(stopped);
         const qint64 late = engine.latePictureCount();
         const qint64 total = engine.pictureCount();
-        QVERIFY2(total >= 80 && late * 100 > total, qPrintable(QString("%1 of %2").arg(late).arg(total)));
+        QVERIFY2(total >= 80 && late * 100 > total,
+                 qPrintable(QString("%1 of %2").arg(late).arg(total)));
         QVERIFY(!RecordHealth::latePicturesText(late, total).isEmpty());
     }
 };

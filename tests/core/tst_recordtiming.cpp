@@ -39,7 +39,7 @@ void apply(RecordTimeline &line, const QStringList &script)
             line.stop(t);
     }
 }
-} // namespace
+}  // namespace
 
 class TestRecordTiming : public QObject
 {
@@ -94,7 +94,7 @@ private slots:
         QTest::addColumn<Times>("frames");  // video frames mapped first
         QTest::addColumn<qint64>("from");
         QTest::addColumn<qint64>("to");
-        QTest::addColumn<Times>("parts");   // captureUs, durationUs, fileUs for each part
+        QTest::addColumn<Times>("parts");  // captureUs, durationUs, fileUs for each part
         QTest::newRow("before any picture: measured from the start")
             << QStringList{"start@1000"} << Times{} << qint64(1500) << qint64(2500)
             << Times{1500, 1000, 500};
@@ -240,7 +240,7 @@ private slots:
         // A sound card slower than the system clock: the bound of long ago must not hold the
         // clock back for ever.
         SoundClock clock(1000, 3);
-        clock.packetArrived(1020000, 20);                         // base 1000000
+        clock.packetArrived(1020000, 20);  // base 1000000
         for (int i = 1; i < 5; ++i)
             clock.packetArrived(1020000 + i * 20000 + 5000, 20);  // base 1005000
         QCOMPARE(clock.packetArrived(1125000, 20), qint64(1105000));

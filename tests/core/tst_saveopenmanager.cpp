@@ -39,10 +39,12 @@ Run save(ProjectData *project, const QString &path, bool saveAs)
     Run run;
     SaveOpenManager manager(nullptr, project);
     QObject receiver;
-    QObject::connect(&manager, &LsnPacker::sig_UpdateMaxProgress, &receiver,
-                     [&](int m) { run.maxima << m; }, Qt::QueuedConnection);
-    QObject::connect(&manager, &LsnPacker::sig_UpdateProgress, &receiver,
-                     [&](int v) { run.progress << v; }, Qt::QueuedConnection);
+    QObject::connect(
+        &manager, &LsnPacker::sig_UpdateMaxProgress, &receiver, [&](int m) { run.maxima << m; },
+        Qt::QueuedConnection);
+    QObject::connect(
+        &manager, &LsnPacker::sig_UpdateProgress, &receiver, [&](int v) { run.progress << v; },
+        Qt::QueuedConnection);
     QObject::connect(&manager, &SaveOpenManager::sig_SaveFinished, &receiver, [&](bool ok) {
         run.saved = ok;
         ++run.finals;
@@ -156,13 +158,14 @@ private slots:
         QCOMPARE(p->projectDir(), dataDir(m_path));
         QCOMPARE(QFileInfo(p->at(0).filePath).canonicalFilePath(),
                  QFileInfo(dataDir(m_path) + "x.mp4").canonicalFilePath());
-        QCOMPARE(FolderSnapshot::names(dataDir(m_path)), FolderSnapshot::names(m_tmp->filePath("project")));
+        QCOMPARE(FolderSnapshot::names(dataDir(m_path)),
+                 FolderSnapshot::names(m_tmp->filePath("project")));
         QCOMPARE(RecentFiles::instance()->files().first().filePath, m_path);
         QCOMPARE(LsnBytes::readFile(RecentFile(m_path).coverPath()), noise(300, 4));
 
         // Progress counts the bytes of the packed files, rises, and ends at its maximum.
-        const qint64 total = 20480 * 30 + 9 + 700 + 20481 + 300
-                             + QFileInfo(dataDir(m_path) + "pro.lsnc").size();
+        const qint64 total =
+            20480 * 30 + 9 + 700 + 20481 + 300 + QFileInfo(dataDir(m_path) + "pro.lsnc").size();
         QCOMPARE(run.maxima, QList<int>{int(total)});
         QVERIFY(run.progress.size() >= 2);
         QVERIFY(std::is_sorted(run.progress.begin(), run.progress.end()));
@@ -278,14 +281,15 @@ private slots:
             const Run run = save(m_project.get(), m_path, true);
             QVERIFY2(run.saved, qPrintable(run.error));
         }
-        QCOMPARE(FolderSnapshot::names(dataDir(m_path)),
-                 (QStringList{"Cover.png", "pro.lsnc", "x.mp4", "x.mp4_1.jpg", "y.txt", "讲座 2.mp4"}));
+        QCOMPARE(
+            FolderSnapshot::names(dataDir(m_path)),
+            (QStringList{"Cover.png", "pro.lsnc", "x.mp4", "x.mp4_1.jpg", "y.txt", "讲座 2.mp4"}));
         QCOMPARE(LsnBytes::readFile(dataDir(m_path) + "x.mp4"), noise(20480 * 30 + 9, 1));
         QCOMPARE(m_project.get()->projectDir(), dataDir(m_path));
         // Nothing but the working folder is left in the data folder for this name.
         const QString md5 = QDir(dataDir(m_path)).dirName();
-        const QStringList siblings = QDir(dataDir(m_path) + "..").entryList({md5 + "*"},
-                                                                            QDir::AllEntries);
+        const QStringList siblings =
+            QDir(dataDir(m_path) + "..").entryList({md5 + "*"}, QDir::AllEntries);
         QCOMPARE(siblings, QStringList{md5});
     }
 
@@ -293,7 +297,8 @@ private slots:
     {
         // A link to nothing cannot be copied (not even by root).
         ProjectData *p = m_project.get();
-        QVERIFY(QFile::link(m_tmp->filePath("nowhere"), QDir(p->projectDir()).filePath("dangling")));
+        QVERIFY(
+            QFile::link(m_tmp->filePath("nowhere"), QDir(p->projectDir()).filePath("dangling")));
         QVERIFY(QDir().mkpath(dataDir(m_path)));
         QVERIFY(LsnBytes::writeFile(dataDir(m_path) + "earlier.mp4", "earlier work"));
         const auto before = FolderSnapshot::contents(dataDir(m_path));
@@ -320,9 +325,9 @@ private slots:
             << LsnBytes::pack({{"pro.lsnc", index}, {"../escaped.mp4", "x"}});
         QTest::newRow("no pro.lsnc") << LsnBytes::pack({{"x.mp4", "x"}});
         // QSettings would reserve room for four billion values and abort.
-        QTest::newRow("index with a hostile list count")
-            << LsnBytes::pack({{"pro.lsnc", "[General]\navDatas=@Variant(\\0\\0\\0\\t\\xff\\xff\\xff"
-                                            "\\xf0\\0\\0\\0\\x8f\\0\\0\\0\\x2{})\n"}});
+        QTest::newRow("index with a hostile list count") << LsnBytes::pack(
+            {{"pro.lsnc", "[General]\navDatas=@Variant(\\0\\0\\0\\t\\xff\\xff\\xff"
+                          "\\xf0\\0\\0\\0\\x8f\\0\\0\\0\\x2{})\n"}});
         QTest::newRow("index that is not an index")
             << LsnBytes::pack({{"pro.lsnc", "[General]\navDatas=\"@Variant(\\0\n"}});
     }
@@ -340,7 +345,8 @@ private slots:
         QCOMPARE(open(m_project.get(), m_path), 0);
         QCOMPARE(FolderSnapshot::contents(dataDir(m_path)), before);
         QVERIFY(!QFileInfo::exists(m_tmp->filePath("escaped.mp4")));
-        QVERIFY(!QFileInfo::exists(QFileInfo(dataDir(m_path) + "..").absoluteFilePath() + "/escaped.mp4"));
+        QVERIFY(!QFileInfo::exists(QFileInfo(dataDir(m_path) + "..").absoluteFilePath() +
+                                   "/escaped.mp4"));
         QCOMPARE(p->count(), 2);
         QCOMPARE(p->at(0).uuid, uuid);
         QCOMPARE(p->projectDir(), dataDir(m_path));
@@ -353,7 +359,8 @@ private slots:
         QTest::addColumn<QStringList>("clipNames");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("derived files go with their clip")
-            << QStringList{"x.mp4", "x.mp4_1.jpg", "x.mp4_wave.png", "y.txt", "Cover.png", "pro.lsnc"}
+            << QStringList{"x.mp4", "x.mp4_1.jpg", "x.mp4_wave.png",
+                           "y.txt", "Cover.png",   "pro.lsnc"}
             << QStringList{"x.mp4"}
             << QStringList{"Cover.png", "pro.lsnc", "x.mp4", "x.mp4_1.jpg", "x.mp4_wave.png"};
         QTest::newRow("a clip without a file name selects nothing")
@@ -389,10 +396,11 @@ private slots:
         QTest::addColumn<bool>("targetHasFile");
         QTest::addColumn<bool>("expectedResult");
         QTest::addColumn<QStringList>("expectedFiles");  // under the target
-        QTest::newRow("flat copy") << false << true << false << true
-                                   << QStringList{"a.txt", "sub", "sub/b.txt"};
-        QTest::newRow("into a sub-folder") << true << true << false << true
-                                           << QStringList{"src", "src/a.txt", "src/sub", "src/sub/b.txt"};
+        QTest::newRow("flat copy")
+            << false << true << false << true << QStringList{"a.txt", "sub", "sub/b.txt"};
+        QTest::newRow("into a sub-folder")
+            << true << true << false << true
+            << QStringList{"src", "src/a.txt", "src/sub", "src/sub/b.txt"};
         QTest::newRow("missing source") << false << false << false << false << QStringList{};
         QTest::newRow("existing target file is a failure")
             << false << true << true << false << QStringList{"a.txt", "sub", "sub/b.txt"};

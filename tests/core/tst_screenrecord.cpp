@@ -117,7 +117,7 @@ double largestGap(const QList<MediaInspect::Picture> &pictures)
     return gap;
 }
 
-} // namespace
+}  // namespace
 
 class TestScreenRecord : public QObject
 {
@@ -138,12 +138,12 @@ private slots:
         QTest::addColumn<QRect>("given");
         QTest::addColumn<QRect>("stored");
         QTest::addColumn<QString>("crop");
-        QTest::newRow("1366x768 at 0,0") << QRect(0, 0, 1366, 768) << QRect(0, 0, 1364, 768)
-                                         << "crop=1364:768:0:0";
-        QTest::newRow("odd corner") << QRect(11, 7, 803, 601) << QRect(11, 7, 800, 600)
-                                    << "crop=800:600:0:0";
-        QTest::newRow("already whole") << QRect(100, 50, 1280, 720)
-                                       << QRect(100, 50, 1280, 720) << "crop=1280:720:0:0";
+        QTest::newRow("1366x768 at 0,0")
+            << QRect(0, 0, 1366, 768) << QRect(0, 0, 1364, 768) << "crop=1364:768:0:0";
+        QTest::newRow("odd corner")
+            << QRect(11, 7, 803, 601) << QRect(11, 7, 800, 600) << "crop=800:600:0:0";
+        QTest::newRow("already whole")
+            << QRect(100, 50, 1280, 720) << QRect(100, 50, 1280, 720) << "crop=1280:720:0:0";
         QTest::newRow("too small") << QRect(5, 5, 3, 3) << QRect(5, 5, 0, 0) << "crop=0:0:0:0";
     }
     void recordRectIsRoundedToMultiplesOfFour()
@@ -256,7 +256,8 @@ void TestScreenRecord::recordsColoursAndSound()
     const QList<MediaInspect::Loudness> levels = MediaInspect::loudness(clip.filePath, 0.25);
     QVERIFY(levels.size() >= 10);
     for (int i = 1; i < levels.size() - 1; ++i)
-        QVERIFY2(levels.at(i).rms > 0.05, qPrintable(QString("window %1 rms %2").arg(i).arg(levels.at(i).rms)));
+        QVERIFY2(levels.at(i).rms > 0.05,
+                 qPrintable(QString("window %1 rms %2").arg(i).arg(levels.at(i).rms)));
 
     // The project's clip was measured and sized.
     const AVData stored = m_project->at(0);
@@ -301,7 +302,8 @@ void TestScreenRecord::pausesAreLeftOut()
     // was heard before the recording began).
     const QList<MediaInspect::Loudness> levels = MediaInspect::loudness(clip.filePath, 0.1);
     for (int i = 0; i < levels.size() - 1; ++i)
-        QVERIFY2(levels.at(i).rms > 0.05, qPrintable(QString("at %1 s rms %2").arg(levels.at(i).sec).arg(levels.at(i).rms)));
+        QVERIFY2(levels.at(i).rms > 0.05,
+                 qPrintable(QString("at %1 s rms %2").arg(levels.at(i).sec).arg(levels.at(i).rms)));
 }
 
 void TestScreenRecord::muteKeepsLengthWithSilence()

@@ -46,8 +46,7 @@ std::unique_ptr<AVFrame, FrameFree> frameWithPeak(AVSampleFormat format, double 
             case AV_SAMPLE_FMT_S32:
                 reinterpret_cast<int32_t *>(frame->extended_data[p])[i] = int32_t(v * 2147483647.0);
                 break;
-            default:
-                return nullptr;
+            default: return nullptr;
             }
         }
     }
@@ -60,7 +59,7 @@ struct Feed
     double db;
     bool muted;
 };
-} // namespace
+}  // namespace
 Q_DECLARE_METATYPE(QList<Feed>)
 
 class TestSoundLevel : public QObject
@@ -74,12 +73,14 @@ private slots:
         QTest::addColumn<double>("db");
         QTest::newRow("s16 full scale") << int(AV_SAMPLE_FMT_S16) << 1.0 << 0.0;
         QTest::newRow("s16 half, negative peak") << int(AV_SAMPLE_FMT_S16) << 0.5 << -6.02;
-        QTest::newRow("s16 planar, peak in the second channel") << int(AV_SAMPLE_FMT_S16P) << 0.1 << -20.0;
+        QTest::newRow("s16 planar, peak in the second channel")
+            << int(AV_SAMPLE_FMT_S16P) << 0.1 << -20.0;
         QTest::newRow("float interleaved") << int(AV_SAMPLE_FMT_FLT) << 0.01 << -40.0;
         QTest::newRow("float planar") << int(AV_SAMPLE_FMT_FLTP) << 0.001 << -60.0;
         QTest::newRow("s32") << int(AV_SAMPLE_FMT_S32) << 0.5 << -6.02;
         QTest::newRow("digital silence") << int(AV_SAMPLE_FMT_S16) << 0.0 << soundlevel::kSilentDb;
-        QTest::newRow("float above full scale is full scale") << int(AV_SAMPLE_FMT_FLT) << 2.0 << 0.0;
+        QTest::newRow("float above full scale is full scale")
+            << int(AV_SAMPLE_FMT_FLT) << 2.0 << 0.0;
     }
     void peakOfEachSampleFormat()
     {
@@ -97,7 +98,8 @@ private slots:
         QTest::addColumn<QList<Feed>>("feeds");
         QTest::addColumn<bool>("warning");
         const double quiet = -70, loud = -20;
-        QTest::newRow("five silent seconds warn") << QList<Feed>{{2500, quiet, false}, {2500, quiet, false}} << true;
+        QTest::newRow("five silent seconds warn")
+            << QList<Feed>{{2500, quiet, false}, {2500, quiet, false}} << true;
         QTest::newRow("four and a half silent seconds do not yet")
             << QList<Feed>{{4500, soundlevel::kSilentDb, false}} << false;
         QTest::newRow("sound ends the warning")
@@ -105,7 +107,8 @@ private slots:
         QTest::newRow("sound first: later silence does not warn")
             << QList<Feed>{{100, loud, false}, {60000, quiet, false}} << false;
         QTest::newRow("muted time does not count")
-            << QList<Feed>{{3000, quiet, false}, {10000, quiet, true}, {1000, quiet, false}} << false;
+            << QList<Feed>{{3000, quiet, false}, {10000, quiet, true}, {1000, quiet, false}}
+            << false;
         QTest::newRow("muted hides the warning")
             << QList<Feed>{{6000, quiet, false}, {100, quiet, true}} << false;
         QTest::newRow("just under the threshold is silence")
@@ -131,7 +134,8 @@ private slots:
         QTest::addColumn<qint64>("secondsLeft");
         const qint64 reserve = DiskSpaceGuard::kReserveBytes;
         const qint64 mb = 1024 * 1024;
-        QTest::newRow("plenty") << 100000 * mb << mb << int(DiskSpaceGuard::Enough) << 100000 * mb / mb - 8;
+        QTest::newRow("plenty") << 100000 * mb << mb << int(DiskSpaceGuard::Enough)
+                                << 100000 * mb / mb - 8;
         QTest::newRow("just five minutes is enough")
             << reserve + 300 * mb << mb << int(DiskSpaceGuard::Enough) << qint64(300);
         QTest::newRow("under five minutes warns")
@@ -140,7 +144,8 @@ private slots:
             << reserve + 15 * mb << mb << int(DiskSpaceGuard::Low) << qint64(15);
         QTest::newRow("under fifteen seconds stops")
             << reserve + 14 * mb << mb << int(DiskSpaceGuard::Full) << qint64(14);
-        QTest::newRow("only the reserve left") << reserve << mb << int(DiskSpaceGuard::Full) << qint64(0);
+        QTest::newRow("only the reserve left")
+            << reserve << mb << int(DiskSpaceGuard::Full) << qint64(0);
         QTest::newRow("nothing free") << qint64(0) << mb << int(DiskSpaceGuard::Full) << qint64(0);
         QTest::newRow("no rate known yet counts as one byte a second")
             << reserve + 1000 << qint64(0) << int(DiskSpaceGuard::Enough) << qint64(1000);
@@ -165,8 +170,10 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::newRow("none") << qint64(0) << qint64(9000) << QString();
         QTest::newRow("exactly one percent") << qint64(90) << qint64(9000) << QString();
-        QTest::newRow("just over") << qint64(91) << qint64(9000) << QString("电脑过于繁忙，有1.1%的画面未能及时录下");
-        QTest::newRow("a third") << qint64(30) << qint64(90) << QString("电脑过于繁忙，有33%的画面未能及时录下");
+        QTest::newRow("just over")
+            << qint64(91) << qint64(9000) << QString("电脑过于繁忙，有1.1%的画面未能及时录下");
+        QTest::newRow("a third") << qint64(30) << qint64(90)
+                                 << QString("电脑过于繁忙，有33%的画面未能及时录下");
         QTest::newRow("empty recording") << qint64(5) << qint64(0) << QString();
         QTest::newRow("counts at the limit") << std::numeric_limits<qint64>::max() / 1000
                                              << std::numeric_limits<qint64>::max() / 1000

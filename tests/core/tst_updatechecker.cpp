@@ -16,17 +16,28 @@ private slots:
         QTest::addColumn<QString>("remote");
         QTest::addColumn<QString>("installed");
         QTest::addColumn<bool>("newer");
-        QTest::newRow("equal is not newer") << "0.2.5.0" << "0.2.5.0" << false;
-        QTest::newRow("parts are numbers, not text") << "0.2.10.0" << "0.2.9.0" << true;
-        QTest::newRow("an earlier part decides") << "0.2.9.9" << "0.3.0.0" << false;
-        QTest::newRow("last part") << "0.2.5.1" << "0.2.5.0" << true;
-        QTest::newRow("older") << "0.2.4.9" << "0.2.5.0" << false;
-        QTest::newRow("missing parts count as 0") << "0.3" << "0.2.9.9" << true;
-        QTest::newRow("missing parts, equal") << "0.2.5" << "0.2.5.0" << false;
-        QTest::newRow("a fifth part is not looked at") << "0.2.5.0.9" << "0.2.5.0" << false;
-        QTest::newRow("non-numeric part counts as 0") << "0.2.x.1" << "0.2.0.0" << true;
-        QTest::newRow("empty remote") << "" << "0.2.5.0" << false;
-        QTest::newRow("major version") << "1.0.0.0" << "0.99.99.99" << true;
+        QTest::newRow("equal is not newer") << "0.2.5.0"
+                                            << "0.2.5.0" << false;
+        QTest::newRow("parts are numbers, not text") << "0.2.10.0"
+                                                     << "0.2.9.0" << true;
+        QTest::newRow("an earlier part decides") << "0.2.9.9"
+                                                 << "0.3.0.0" << false;
+        QTest::newRow("last part") << "0.2.5.1"
+                                   << "0.2.5.0" << true;
+        QTest::newRow("older") << "0.2.4.9"
+                               << "0.2.5.0" << false;
+        QTest::newRow("missing parts count as 0") << "0.3"
+                                                  << "0.2.9.9" << true;
+        QTest::newRow("missing parts, equal") << "0.2.5"
+                                              << "0.2.5.0" << false;
+        QTest::newRow("a fifth part is not looked at") << "0.2.5.0.9"
+                                                       << "0.2.5.0" << false;
+        QTest::newRow("non-numeric part counts as 0") << "0.2.x.1"
+                                                      << "0.2.0.0" << true;
+        QTest::newRow("empty remote") << ""
+                                      << "0.2.5.0" << false;
+        QTest::newRow("major version") << "1.0.0.0"
+                                       << "0.99.99.99" << true;
     }
     void newer()
     {
@@ -41,13 +52,18 @@ private slots:
         QTest::addColumn<QString>("server");
         QTest::addColumn<QString>("url");  // empty: no request is made
         const QString tail = "/apis/apk/apkInfos.jspx?apkid=com.lumora.lmrecordwindows";
-        QTest::newRow("host and port") << "http://127.0.0.1:8080" << "http://127.0.0.1:8080" + tail;
-        QTest::newRow("https with a base path")
-            << "https://updates.example.edu/lumora/" << "https://updates.example.edu/lumora" + tail;
-        QTest::newRow("none") << "" << "";
-        QTest::newRow("ftp") << "ftp://updates.example.edu" << "";
-        QTest::newRow("file") << "file:///etc" << "";
-        QTest::newRow("no scheme") << "updates.example.edu" << "";
+        QTest::newRow("host and port") << "http://127.0.0.1:8080"
+                                       << "http://127.0.0.1:8080" + tail;
+        QTest::newRow("https with a base path") << "https://updates.example.edu/lumora/"
+                                                << "https://updates.example.edu/lumora" + tail;
+        QTest::newRow("none") << ""
+                              << "";
+        QTest::newRow("ftp") << "ftp://updates.example.edu"
+                             << "";
+        QTest::newRow("file") << "file:///etc"
+                              << "";
+        QTest::newRow("no scheme") << "updates.example.edu"
+                                   << "";
     }
     void requestUrl()
     {

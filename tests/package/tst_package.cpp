@@ -83,7 +83,7 @@ QStringList filesBelow(const QString &dir)
     return files;
 }
 
-} // namespace
+}  // namespace
 
 class TestPackage : public QObject
 {
@@ -105,11 +105,11 @@ private:
     QString installed(const QString &relative) const { return m_root + "/usr/" + relative; }
 
     QTemporaryDir m_tmp;
-    QString m_build; // Release build tree of the package
+    QString m_build;  // Release build tree of the package
     QString m_deb;
-    QString m_root; // the package unpacked
+    QString m_root;  // the package unpacked
     QString m_home, m_xdg, m_work, m_scratch;
-    QString m_lesson; // a packed project with one clip
+    QString m_lesson;  // a packed project with one clip
 };
 
 Result TestPackage::isolated(const QStringList &arguments, bool readOnlyRoot, bool display,
@@ -124,7 +124,7 @@ Result TestPackage::isolated(const QStringList &arguments, bool readOnlyRoot, bo
     if (!display) {
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
-        env.insert("QT_QPA_PLATFORM", "no-such-platform"); // any window-system use would abort
+        env.insert("QT_QPA_PLATFORM", "no-such-platform");  // any window-system use would abort
     }
     QStringList all;
     if (readOnlyRoot)

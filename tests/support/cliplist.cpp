@@ -54,4 +54,4 @@ QList<AVData> parse(const QString &text, const QHash<QString, QString> &files,
     return laidOut(clips);
 }
 
-} // namespace ClipList
+}  // namespace ClipList

@@ -22,4 +22,4 @@ QList<AVData> laidOut(QList<AVData> clips);
 QList<AVData> parse(const QString &text, const QHash<QString, QString> &files,
                     const QHash<QString, qint64> &durations);
 
-} // namespace ClipList
+}  // namespace ClipList

@@ -15,7 +15,10 @@ QByteArray plainWithCount(qint32 count, const QByteArray &bytes)
     return out + bytes;
 }
 
-QByteArray plain(const QByteArray &bytes) { return plainWithCount(qint32(bytes.size()), bytes); }
+QByteArray plain(const QByteArray &bytes)
+{
+    return plainWithCount(qint32(bytes.size()), bytes);
+}
 
 QByteArray zlibForm(const QByteArray &text)
 {
@@ -28,14 +31,20 @@ QByteArray zlibForm(const QByteArray &text)
     return out;
 }
 
-QByteArray compressed(const QByteArray &text) { return plain(zlibForm(text)); }
+QByteArray compressed(const QByteArray &text)
+{
+    return plain(zlibForm(text));
+}
 
 QByteArray compressedJson(const QJsonObject &json)
 {
     return compressed(QJsonDocument(json).toJson(QJsonDocument::Compact));
 }
 
-QByteArray identifier() { return compressed("lumora_record"); }
+QByteArray identifier()
+{
+    return compressed("lumora_record");
+}
 
 QByteArray packHeader(qint64 fileCount, qint64 allFileSize)
 {
@@ -51,8 +60,8 @@ QJsonObject memberJson(const QString &name, qint64 size, qint64 birthMs, qint64 
             {"lastModified", modifiedMs}};
 }
 
-QByteArray member(const QString &name, const QByteArray &content, qint64 birthMs,
-                  qint64 modifiedMs, int pieceSize)
+QByteArray member(const QString &name, const QByteArray &content, qint64 birthMs, qint64 modifiedMs,
+                  int pieceSize)
 {
     QByteArray out = compressedJson(memberJson(name, content.size(), birthMs, modifiedMs));
     for (qsizetype at = 0; at < content.size(); at += pieceSize)
@@ -99,8 +108,8 @@ QList<HostileFile> hostileFiles(const QString &dir)
     QByteArray lyingLength = zlibForm(QByteArray(60000, '\0'));
     qToBigEndian<quint32>(100, lyingLength.data());
     const QByteArray bigContent(40000, 'c');
-    const QByteArray cutInside = id + packHeader(1, bigContent.size())
-                                 + member("a.mp4", bigContent).left(25000);
+    const QByteArray cutInside =
+        id + packHeader(1, bigContent.size()) + member("a.mp4", bigContent).left(25000);
 
     return {
         {"empty file", QByteArray()},
@@ -133,22 +142,22 @@ QList<HostileFile> hostileFiles(const QString &dir)
         {"name repeated", withName("pro.lsnc")},
         {"name of 5000 characters", withName(QString(5000, QLatin1Char('a')))},
         {"name of 256 bytes", withName(QString(85, QChar(0x8bfe)) + QStringLiteral("a"))},
-        {"name not text", withSecond(compressedJson({{"fileName", 5}, {"fileSize", 0}}) + endMarker)},
+        {"name not text",
+         withSecond(compressedJson({{"fileName", 5}, {"fileSize", 0}}) + endMarker)},
         {"member header empty", withSecond(compressedJson({}) + endMarker)},
-        {"fileSize beyond file",
-         withSecond(compressedJson(memberJson("big", 1000000000, 0, 0)) + plain("abc") + endMarker)},
+        {"fileSize beyond file", withSecond(compressedJson(memberJson("big", 1000000000, 0, 0)) +
+                                            plain("abc") + endMarker)},
         {"fileSize negative",
          withSecond(compressedJson(memberJson("neg", -3, 0, 0)) + plain("abc") + endMarker)},
-        {"fileSize fraction",
-         withSecond(compressed("{\"fileName\":\"f\",\"fileSize\":2.5}") + plain("abc") + endMarker)},
+        {"fileSize fraction", withSecond(compressed("{\"fileName\":\"f\",\"fileSize\":2.5}") +
+                                         plain("abc") + endMarker)},
         {"piece over 20480", withSecond(member("wide", QByteArray(30000, 'w'), 0, 0, 30000))},
         {"piece past fileSize",
          withSecond(compressedJson(memberJson("over", 3, 0, 0)) + plain("abcdef") + endMarker)},
-        {"empty piece inside member",
-         withSecond(compressedJson(memberJson("gap", 3, 0, 0)) + plainWithCount(0, "") + plain("abc")
-                    + endMarker)},
-        {"wrong end marker",
-         withSecond(compressedJson(memberJson("m", 3, 0, 0)) + plain("abc") + compressed("file write enx"))},
+        {"empty piece inside member", withSecond(compressedJson(memberJson("gap", 3, 0, 0)) +
+                                                 plainWithCount(0, "") + plain("abc") + endMarker)},
+        {"wrong end marker", withSecond(compressedJson(memberJson("m", 3, 0, 0)) + plain("abc") +
+                                        compressed("file write enx"))},
         {"file ends inside member", cutInside},
         {"bytes after last member", id + packHeader(1, 10) + index + QByteArray("tail")},
     };

@@ -28,7 +28,7 @@ bool decodeAll(const QString &path, AVMediaType type,
     return MediaReadback::decodeStream(path, type, onFrame);
 }
 
-} // namespace
+}  // namespace
 
 Info probe(const QString &path)
 {
@@ -120,8 +120,8 @@ QList<Loudness> loudness(const QString &path, double windowSec)
                 sum += double(v) * v;
             }
             if (++count == windowSamples) {
-                list.append(Loudness{windowStart,
-                                     std::sqrt(sum / (count * frame->ch_layout.nb_channels))});
+                list.append(
+                    Loudness{windowStart, std::sqrt(sum / (count * frame->ch_layout.nb_channels))});
                 sum = 0;
                 count = 0;
                 windowStart = -1;
@@ -141,7 +141,8 @@ double peak(const QString &path)
         for (int c = 0; c < frame->ch_layout.nb_channels; ++c)
             for (int i = 0; i < frame->nb_samples; ++i)
                 best = std::max(
-                    best, double(std::fabs(reinterpret_cast<const float *>(frame->extended_data[c])[i])));
+                    best,
+                    double(std::fabs(reinterpret_cast<const float *>(frame->extended_data[c])[i])));
     });
     return best;
 }

@@ -32,7 +32,7 @@ Decoder openDecoder(const QString &path, AVMediaType type)
     return d;
 }
 
-} // namespace
+}  // namespace
 
 bool decodeStream(const QString &path, int type,
                   const std::function<void(const AVFrame *, double)> &visit)
@@ -173,4 +173,4 @@ QString decodeErrors(const QString &path)
            (p.exitCode() != 0 ? QStringLiteral("exit code %1").arg(p.exitCode()) : QString());
 }
 
-} // namespace MediaReadback
+}  // namespace MediaReadback

@@ -58,4 +58,4 @@ bool decodeStream(const QString &path, int type,
 // stderr of `ffmpeg -v error -i path -f null -` (empty for a file that decodes cleanly).
 QString decodeErrors(const QString &path);
 
-} // namespace MediaReadback
+}  // namespace MediaReadback

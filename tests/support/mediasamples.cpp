@@ -45,4 +45,4 @@ bool writeText(const QString &path, const QByteArray &text)
     return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
 }
 
-} // namespace MediaSamples
+}  // namespace MediaSamples

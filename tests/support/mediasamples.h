@@ -20,4 +20,4 @@ bool writeFirstHalf(const QString &source, const QString &target);
 // A text file with the given name (any extension), to stand for a file that is no media.
 bool writeText(const QString &path, const QByteArray &text = "this is not a video\n");
 
-} // namespace MediaSamples
+}  // namespace MediaSamples

@@ -1,20 +1,20 @@
 #include "support/modaldriver.h"
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCompleter>
 #include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QPushButton>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QTest>
 
-#include <memory>
 #include <QLabel>
+#include <memory>
 
 namespace {
 constexpr int kTickMs = 40;
@@ -26,8 +26,7 @@ void typeText(QWidget *widget, const QString &text)
         if (ch.unicode() < 128)
             QTest::keyClick(widget, char(ch.unicode()));
         else
-            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(ch),
-                                Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
     }
 }
 

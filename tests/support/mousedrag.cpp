@@ -70,4 +70,4 @@ QImage grab(QWidget *widget)
     return widget->grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
-} // namespace MouseDrag
+}  // namespace MouseDrag

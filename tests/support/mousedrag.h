@@ -22,4 +22,4 @@ QList<QPoint> line(QPoint from, QPoint to, int step);
 // The widget as it paints itself, in premultiplied ARGB.
 QImage grab(QWidget *widget);
 
-} // namespace MouseDrag
+}  // namespace MouseDrag

@@ -8,4 +8,4 @@ namespace Mp4Boxes {
 
 QStringList topLevel(const QString &path);
 
-} // namespace Mp4Boxes
+}  // namespace Mp4Boxes

@@ -45,4 +45,4 @@ bool decodesCleanly(const QString &path, QString *errors)
     return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0 && text.isEmpty();
 }
 
-} // namespace Mp4Chapters
+}  // namespace Mp4Chapters

@@ -22,4 +22,4 @@ QStringList summary(const QString &path);
 // True when `ffmpeg -i path -f null -` reports no error.
 bool decodesCleanly(const QString &path, QString *errors = nullptr);
 
-} // namespace Mp4Chapters
+}  // namespace Mp4Chapters

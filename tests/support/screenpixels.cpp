@@ -40,4 +40,4 @@ bool waitUntil(const std::function<bool()> &ready, int ms)
     return ready();
 }
 
-} // namespace ScreenPixels
+}  // namespace ScreenPixels

@@ -17,4 +17,4 @@ QImage desktop();
 // Runs the event loop until `ready` holds or `ms` passed; returns `ready()`.
 bool waitUntil(const std::function<bool()> &ready, int ms);
 
-} // namespace ScreenPixels
+}  // namespace ScreenPixels

@@ -13,8 +13,7 @@ namespace {
 
 const char kVariable[] = "LUMORA_DISPLAY_WITHOUT_COMPOSITOR";
 
-template <typename T>
-using Reply = std::unique_ptr<T, decltype(&std::free)>;
+template <typename T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
 
 struct Connection
 {
@@ -50,7 +49,8 @@ void useDisplayWithoutCompositor()
 {
     const QByteArray display = qgetenv(kVariable);
     if (display.isEmpty())
-        qFatal("%s is not set: run the test with scripts/test, which starts that display", kVariable);
+        qFatal("%s is not set: run the test with scripts/test, which starts that display",
+               kVariable);
     qputenv("DISPLAY", display);
 }
 
@@ -67,8 +67,8 @@ bool hasCompositor(const QString &display)
     if (!c.ok())
         return false;
     Reply<xcb_get_selection_owner_reply_t> owner(
-        xcb_get_selection_owner_reply(c.conn, xcb_get_selection_owner(c.conn, c.atom("_NET_WM_CM_S0")),
-                                      nullptr),
+        xcb_get_selection_owner_reply(
+            c.conn, xcb_get_selection_owner(c.conn, c.atom("_NET_WM_CM_S0")), nullptr),
         &std::free);
     return owner && owner->owner != XCB_WINDOW_NONE;
 }
@@ -80,11 +80,13 @@ bool hasWindowManager(const QString &display)
         return false;
     Reply<xcb_get_property_reply_t> reply(
         xcb_get_property_reply(c.conn,
-                               xcb_get_property(c.conn, 0, c.root(), c.atom("_NET_SUPPORTING_WM_CHECK"),
-                                                XCB_ATOM_WINDOW, 0, 1),
+                               xcb_get_property(c.conn, 0, c.root(),
+                                                c.atom("_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW,
+                                                0, 1),
                                nullptr),
         &std::free);
-    return reply && reply->type == XCB_ATOM_WINDOW && xcb_get_property_value_length(reply.get()) == 4;
+    return reply && reply->type == XCB_ATOM_WINDOW &&
+           xcb_get_property_value_length(reply.get()) == 4;
 }
 
 }  // namespace TestDisplay

@@ -30,15 +30,16 @@ bool microphoneHears(int threshold, int timeoutMs)
     listener.waitForFinished();
     return heard;
 }
-} // namespace
+}  // namespace
 
 TestTone::TestTone(int frequencyHz)
 {
     // A short playback buffer (50 ms), so that the tone starts soon after the player.
-    m_player.start("ffmpeg", {"-nostdin", "-v", "error", "-re", "-f", "lavfi", "-i",
-                              QStringLiteral("sine=frequency=%1:sample_rate=44100").arg(frequencyHz),
-                              "-t", "120", "-f", "pulse", "-buffer_duration", "50", "-device",
-                              "lumora_sink", "lumora test tone"});
+    m_player.start("ffmpeg",
+                   {"-nostdin", "-v", "error", "-re", "-f", "lavfi", "-i",
+                    QStringLiteral("sine=frequency=%1:sample_rate=44100").arg(frequencyHz), "-t",
+                    "120", "-f", "pulse", "-buffer_duration", "50", "-device", "lumora_sink",
+                    "lumora test tone"});
     if (!m_player.waitForStarted(10000))
         return;
     // The sine's amplitude is 1/8 of full scale (4096).

@@ -17,13 +17,13 @@ struct Connection
     xcb_connection_t *conn = nullptr;
 };
 
-template <typename T>
-using Reply = std::unique_ptr<T, decltype(&std::free)>;
+template <typename T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
 
 xcb_atom_t atom(xcb_connection_t *conn, const char *name)
 {
     Reply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(conn, xcb_intern_atom(conn, 0, uint16_t(std::strlen(name)), name), nullptr),
+        xcb_intern_atom_reply(conn, xcb_intern_atom(conn, 0, uint16_t(std::strlen(name)), name),
+                              nullptr),
         &std::free);
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
@@ -31,7 +31,8 @@ xcb_atom_t atom(xcb_connection_t *conn, const char *name)
 QByteArray property(xcb_connection_t *conn, xcb_window_t window, xcb_atom_t prop, xcb_atom_t type)
 {
     Reply<xcb_get_property_reply_t> reply(
-        xcb_get_property_reply(conn, xcb_get_property(conn, 0, window, prop, type, 0, 4096), nullptr),
+        xcb_get_property_reply(conn, xcb_get_property(conn, 0, window, prop, type, 0, 4096),
+                               nullptr),
         &std::free);
     if (!reply || reply->type == XCB_ATOM_NONE)
         return {};
@@ -64,7 +65,8 @@ QList<Window> ofProcess(qint64 pid)
     }
     if (candidates.isEmpty()) {
         Reply<xcb_query_tree_reply_t> tree(
-            xcb_query_tree_reply(c.conn, xcb_query_tree(c.conn, screen->root), nullptr), &std::free);
+            xcb_query_tree_reply(c.conn, xcb_query_tree(c.conn, screen->root), nullptr),
+            &std::free);
         if (!tree)
             return found;
         const xcb_window_t *children = xcb_query_tree_children(tree.get());
@@ -73,7 +75,8 @@ QList<Window> ofProcess(qint64 pid)
     }
     for (const xcb_window_t w : candidates) {
         Reply<xcb_get_window_attributes_reply_t> attrs(
-            xcb_get_window_attributes_reply(c.conn, xcb_get_window_attributes(c.conn, w), nullptr), &std::free);
+            xcb_get_window_attributes_reply(c.conn, xcb_get_window_attributes(c.conn, w), nullptr),
+            &std::free);
         if (!attrs || attrs->map_state != XCB_MAP_STATE_VIEWABLE)
             continue;
         const QByteArray pidValue = property(c.conn, w, pidAtom, XCB_ATOM_CARDINAL);

@@ -13,13 +13,13 @@ bool xdotool(const QStringList &args)
 {
     QProcess p;
     p.start("xdotool", args);
-    const bool ok = p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit &&
-                    p.exitCode() == 0;
+    const bool ok =
+        p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     QTest::qWait(30);
     return ok;
 }
 
-} // namespace
+}  // namespace
 
 bool moveTo(QPoint p)
 {
@@ -66,4 +66,4 @@ bool key(const QString &name)
     return xdotool({"key", name});
 }
 
-} // namespace XPointer
+}  // namespace XPointer

@@ -19,4 +19,4 @@ bool drag(const QList<QPoint> &points, int step = 8);
 // A key by its X name ("Escape").
 bool key(const QString &name);
 
-} // namespace XPointer
+}  // namespace XPointer

@@ -59,7 +59,8 @@ void sendMouse(QWidget *bar, QEvent::Type type, const QPoint &global, Qt::MouseB
                Qt::MouseButtons buttons)
 {
     // Where a real pointer event would be inside the bar: the window has moved already.
-    const QPointF local = QPointF(global - bar->window()->pos() - bar->mapTo(bar->window(), QPoint(0, 0)));
+    const QPointF local =
+        QPointF(global - bar->window()->pos() - bar->mapTo(bar->window(), QPoint(0, 0)));
     QMouseEvent event(type, local, local, QPointF(global), button, buttons, Qt::NoModifier);
     QCoreApplication::sendEvent(bar, &event);
 }
@@ -121,35 +122,37 @@ private slots:
 
     void drag_data()
     {
-        QTest::addColumn<QPoint>("press");          // inside the title bar
-        QTest::addColumn<QList<QPoint>>("path");    // pointer positions on the screen
-        QTest::addColumn<QPoint>("expected");       // window position at the end
+        QTest::addColumn<QPoint>("press");        // inside the title bar
+        QTest::addColumn<QList<QPoint>>("path");  // pointer positions on the screen
+        QTest::addColumn<QPoint>("expected");     // window position at the end
 
         const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
         const int right = area.x() + area.width();
         const int bottom = area.y() + area.height();
         // The window starts at (200, 150) and is 1024 x 800; the press is at (100, 20).
-        QTest::newRow("within the screen") << QPoint(100, 20) << QList<QPoint>{{500, 250}} << QPoint(400, 230);
-        QTest::newRow("past the left edge") << QPoint(100, 20) << QList<QPoint>{{40, 250}}
-                                            << QPoint(area.left(), 230);
-        QTest::newRow("past the top edge") << QPoint(100, 20) << QList<QPoint>{{500, 5}} << QPoint(400, area.top());
-        QTest::newRow("past the right edge") << QPoint(100, 20) << QList<QPoint>{{right + 200, 250}}
-                                             << QPoint(right - 1024, 230);
-        QTest::newRow("past the bottom edge") << QPoint(100, 20) << QList<QPoint>{{500, bottom + 100}}
-                                              << QPoint(400, bottom - 800);
-        QTest::newRow("into the top-left corner") << QPoint(100, 20) << QList<QPoint>{{-300, -300}}
-                                                  << QPoint(area.left(), area.top());
+        QTest::newRow("within the screen")
+            << QPoint(100, 20) << QList<QPoint>{{500, 250}} << QPoint(400, 230);
+        QTest::newRow("past the left edge")
+            << QPoint(100, 20) << QList<QPoint>{{40, 250}} << QPoint(area.left(), 230);
+        QTest::newRow("past the top edge")
+            << QPoint(100, 20) << QList<QPoint>{{500, 5}} << QPoint(400, area.top());
+        QTest::newRow("past the right edge")
+            << QPoint(100, 20) << QList<QPoint>{{right + 200, 250}} << QPoint(right - 1024, 230);
+        QTest::newRow("past the bottom edge")
+            << QPoint(100, 20) << QList<QPoint>{{500, bottom + 100}} << QPoint(400, bottom - 800);
+        QTest::newRow("into the top-left corner")
+            << QPoint(100, 20) << QList<QPoint>{{-300, -300}} << QPoint(area.left(), area.top());
         // Along the top edge with the pointer on the screen's first row the window keeps
         // following sideways.
-        QTest::newRow("along the top edge") << QPoint(100, 20) << QList<QPoint>{{300, 0}, {700, 0}}
-                                            << QPoint(600, area.top());
+        QTest::newRow("along the top edge")
+            << QPoint(100, 20) << QList<QPoint>{{300, 0}, {700, 0}} << QPoint(600, area.top());
         // After a stop at the edge the window follows the pointer from where it now is.
-        QTest::newRow("back from the left edge") << QPoint(100, 20) << QList<QPoint>{{40, 170}, {340, 170}}
-                                                 << QPoint(300, 150);
-        QTest::newRow("press on the first column") << QPoint(0, 20) << QList<QPoint>{{500, 400}}
-                                                   << QPoint(200, 150);
-        QTest::newRow("press on the first row") << QPoint(100, 0) << QList<QPoint>{{500, 400}}
-                                                << QPoint(200, 150);
+        QTest::newRow("back from the left edge")
+            << QPoint(100, 20) << QList<QPoint>{{40, 170}, {340, 170}} << QPoint(300, 150);
+        QTest::newRow("press on the first column")
+            << QPoint(0, 20) << QList<QPoint>{{500, 400}} << QPoint(200, 150);
+        QTest::newRow("press on the first row")
+            << QPoint(100, 0) << QList<QPoint>{{500, 400}} << QPoint(200, 150);
     }
 
     void drag()
@@ -279,7 +282,8 @@ private slots:
         QTest::newRow("start") << true << qint64(200) << qint64(0) << "0%";
         QTest::newRow("rounds down") << true << qint64(3) << qint64(2) << "66%";
         QTest::newRow("done") << true << qint64(200) << qint64(200) << "100%";
-        QTest::newRow("beyond 32 bits") << true << qint64(8'000'000'000'000) << qint64(4'000'000'000'000) << "50%";
+        QTest::newRow("beyond 32 bits")
+            << true << qint64(8'000'000'000'000) << qint64(4'000'000'000'000) << "50%";
         QTest::newRow("beyond 64 bits times 100") << true << huge << huge / 4 << "24%";
     }
 

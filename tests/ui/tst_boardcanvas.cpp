@@ -55,7 +55,7 @@ bool painted(const QImage &image, QPoint p)
 {
     return qAlpha(image.pixel(p)) > 8;
 }
-} // namespace
+}  // namespace
 
 class TestBoardCanvas : public QObject
 {
@@ -205,7 +205,7 @@ private slots:
         QVERIFY(!painted(image, {200, 100}));
         QVERIFY(painted(image, {100, 100}));
         QVERIFY(painted(image, {300, 100}));
-        QCOMPARE(record->undoStack()->count(), 2); // the stroke and the whole rubbing
+        QCOMPARE(record->undoStack()->count(), 2);  // the stroke and the whole rubbing
 
         m_canvas->undoGroup()->undo();
         QCOMPARE(record->paths().size(), 1);
@@ -270,7 +270,7 @@ private slots:
         const QImage image = grab(m_canvas);
         QVERIFY(painted(image, {150, 150}));
         QVERIFY(painted(image, {150, 200}));
-        m_canvas->setPage(2); // the same page again changes nothing
+        m_canvas->setPage(2);  // the same page again changes nothing
         QCOMPARE(m_canvas->curRecord(), page2);
     }
 
@@ -402,7 +402,7 @@ private slots:
                 m_canvas->clearBoard();
             else if (step.startsWith("page"))
                 m_canvas->setPage(step.mid(4).toInt());
-            grab(m_canvas); // brings the picture up to date after every step
+            grab(m_canvas);  // brings the picture up to date after every step
         }
         const QImage updated = grab(m_canvas);
 

@@ -36,7 +36,7 @@ protected:
         return QObject::eventFilter(watched, event);
     }
 };
-} // namespace
+}  // namespace
 
 class TestBoardTools : public QObject
 {
@@ -64,7 +64,7 @@ private slots:
         QCOMPARE(spy.first().first().value<BoardSettings *>(), tools.boardSettings());
         QCOMPARE(canvas.boardSettings(), tools.boardSettings());
         QCOMPARE(canvas.curRecord()->pen().color(), QColor("#fa5151"));
-        QVERIFY(!spy.wait(400)); // only once
+        QVERIFY(!spy.wait(400));  // only once
     }
 
     void penAndEraserUncheckEachOther_data()

@@ -3,8 +3,8 @@
 #include "core/project/projectdata.h"
 #include "support/timelineinput.h"
 #include "ui/timeline/changeavdatascommand.h"
-#include "ui/timeline/graphicswidgetsequence.h"
 #include "ui/timeline/graphicswidgetresources.h"
+#include "ui/timeline/graphicswidgetsequence.h"
 #include "ui/timeline/widgetcomposition.h"
 
 #include <QUndoStack>
@@ -68,7 +68,8 @@ private slots:
         // An edit changes the project, then the editor records it.
         project->setAvDatas(after);
         QUndoStack stack;
-        stack.push(new ChangeAvDatasCommand(project, timeline.avDatas, project->avDatas(), refresh));
+        stack.push(
+            new ChangeAvDatasCommand(project, timeline.avDatas, project->avDatas(), refresh));
         QCOMPARE(refreshes, 1);
         QVERIFY(ChangeAvDatasCommand::sameClips(project->avDatas(), after));
         QCOMPARE(uuids(timeline.avDatas), uuids(after));
@@ -81,8 +82,9 @@ private slots:
         QVERIFY(ChangeAvDatasCommand::sameClips(project->avDatas(), before));
         QCOMPARE(timeline.segment()->sequenceAt(1)->resourceCount(), before.size());
         if (!before.isEmpty())
-            QCOMPARE(timeline.segment()->sequenceAt(0)->resourceAt(before.size() - 1)->avData().endTime,
-                     before.last().endTime);
+            QCOMPARE(
+                timeline.segment()->sequenceAt(0)->resourceAt(before.size() - 1)->avData().endTime,
+                before.last().endTime);
 
         stack.redo();
         QCOMPARE(refreshes, 3);
@@ -125,12 +127,18 @@ private slots:
         const QList<AVData> a = laidOut({clip(0, 3000), clip(500, 4000)});
         QList<AVData> b = a;
         AVData &d = b[1];
-        if (field == "beginTime") d.beginTime += 1;
-        if (field == "endTime") d.endTime -= 1;
-        if (field == "title") d.title += "x";
-        if (field == "fileName") d.fileName += "x";
-        if (field == "duration") d.duration += 1;
-        if (field == "videoWidth") d.videoWidth = 640;
+        if (field == "beginTime")
+            d.beginTime += 1;
+        if (field == "endTime")
+            d.endTime -= 1;
+        if (field == "title")
+            d.title += "x";
+        if (field == "fileName")
+            d.fileName += "x";
+        if (field == "duration")
+            d.duration += 1;
+        if (field == "videoWidth")
+            d.videoWidth = 640;
         QVERIFY(a == b);  // clips alone compare by uuid
         QCOMPARE(ChangeAvDatasCommand::sameClips(a, b), same);
     }

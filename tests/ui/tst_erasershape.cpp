@@ -67,7 +67,7 @@ private slots:
         QCOMPARE(out.size(), pieces);
         QCOMPARE(changed, eraser.y() < 21);
         if (!changed) {
-            QCOMPARE(out.first().id, item.id); // the very same stroke, not a copy
+            QCOMPARE(out.first().id, item.id);  // the very same stroke, not a copy
             return;
         }
         for (const PathItem &piece : out) {

@@ -267,7 +267,7 @@ QMap<QString, QByteArray> folderContents(const QString &dir)
     return contents;
 }
 
-} // namespace
+}  // namespace
 
 class TestRecovery : public QObject
 {
@@ -320,9 +320,9 @@ void TestRecovery::init()
 // Which folders count as interrupted: the mark's process, the index.
 void TestRecovery::interruptedIsTold_data()
 {
-    QTest::addColumn<QString>("mark");  // "none", "this process", "reused pid", "other boot",
-                                        // "killed process", "running process"
-    QTest::addColumn<QString>("index"); // "clips", "empty", "garbage"
+    QTest::addColumn<QString>("mark");   // "none", "this process", "reused pid", "other boot",
+                                         // "killed process", "running process"
+    QTest::addColumn<QString>("index");  // "clips", "empty", "garbage"
     QTest::addColumn<bool>("found");
     QTest::addColumn<bool>("readable");
     QTest::newRow("no mark") << "none"
@@ -364,7 +364,7 @@ void TestRecovery::interruptedIsTold()
         QVERIFY(project->writeIndex());
         project->reset();
     }
-    QProcess child; // a process that runs while the folder is looked at, or was killed
+    QProcess child;  // a process that runs while the folder is looked at, or was killed
     if (mark.endsWith("process") && mark != "this process") {
         child.setWorkingDirectory(folder);
         child.start(program(), {"--mark-child"});
@@ -401,7 +401,7 @@ void TestRecovery::killedEditRecoversAndSaves()
         runChild(program(), dir(), {"--edit-child", m_clipA, m_clipB}, "edited", 600);
     QCOMPARE(edit.status, QProcess::CrashExit);
     const QJsonArray before = QJsonDocument::fromJson(edit.value("edited").toUtf8()).array();
-    QCOMPARE(before.size(), 3); // a.mp4 0-1.0 s, a.mp4 2.5-4.0 s, then b
+    QCOMPARE(before.size(), 3);  // a.mp4 0-1.0 s, a.mp4 2.5-4.0 s, then b
     const QString lsn = dir() + "/lecture.lsn";
     const QByteArray packedBefore = folderContents(dir()).value(lsn);
 

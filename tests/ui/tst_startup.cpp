@@ -5,8 +5,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -48,8 +48,12 @@ private slots:
         QTest::addColumn<QString>("output");  // expected standard output, a pattern
         QTest::addColumn<QString>("error");   // expected standard error, a pattern
 
-        QTest::newRow("version") << QStringList{"--version"} << 0 << "^lumora_record 0\\.2\\.5\\.0\\n$" << "^$";
-        QTest::newRow("short version") << QStringList{"-v"} << 0 << "^lumora_record 0\\.2\\.5\\.0\\n$" << "^$";
+        QTest::newRow("version") << QStringList{"--version"} << 0
+                                 << "^lumora_record 0\\.2\\.5\\.0\\n$"
+                                 << "^$";
+        QTest::newRow("short version")
+            << QStringList{"-v"} << 0 << "^lumora_record 0\\.2\\.5\\.0\\n$"
+            << "^$";
         // Every option and every exit status is explained, in Chinese.
         QTest::newRow("help") << QStringList{"--help"} << 0
                               << "^用法：lumora_record \\[选项\\] \\[课件\\.lsn\\]\\n[\\s\\S]*"
@@ -58,10 +62,12 @@ private slots:
                                  "\\n  --crash-report <报告文件> +由[\\s\\S]*退出状态：\\n"
                                  "  0 +成功[\\s\\S]*\\n  2 +命令行有误[\\s\\S]*\\n  130 +导出被"
                               << "^$";
-        QTest::newRow("unknown option") << QStringList{"--no-such-option"} << 2 << "^$"
-                                        << "^未知选项：no-such-option。运行 lumora_record --help 查看用法。\\n$";
+        QTest::newRow("unknown option")
+            << QStringList{"--no-such-option"} << 2 << "^$"
+            << "^未知选项：no-such-option。运行 lumora_record --help 查看用法。\\n$";
         QTest::newRow("report option without its file")
-            << QStringList{"--crash-report"} << 2 << "^$" << "^选项 --crash-report 缺少参数。";
+            << QStringList{"--crash-report"} << 2 << "^$"
+            << "^选项 --crash-report 缺少参数。";
     }
 
     // These run without any display.
@@ -87,10 +93,11 @@ private slots:
         QVERIFY2(QRegularExpression(output).match(out).hasMatch(), qPrintable(out));
         QVERIFY2(QRegularExpression(error).match(err).hasMatch(), qPrintable(err));
         // One language: no English words besides the program's own names.
-        const QRegularExpression english(QStringLiteral("\\b(?!lumora|lsn|mp4|help|version|info|export|crash|report|"
-                                                        "JSON|MP4|Ctrl|SIGTERM|testcrash|log|conf|ini|data|cache|"
-                                                        "dump|config|local|share|XDG_\\w+)[A-Za-z]{3,}\\b"),
-                                         QRegularExpression::CaseInsensitiveOption);
+        const QRegularExpression english(
+            QStringLiteral("\\b(?!lumora|lsn|mp4|help|version|info|export|crash|report|"
+                           "JSON|MP4|Ctrl|SIGTERM|testcrash|log|conf|ini|data|cache|"
+                           "dump|config|local|share|XDG_\\w+)[A-Za-z]{3,}\\b"),
+            QRegularExpression::CaseInsensitiveOption);
         QString said = out + err;
         for (const QString &argument : arguments)
             said.remove(argument.mid(2));
@@ -102,7 +109,8 @@ private slots:
         QProcess first;
         first.start(QStringLiteral(LUMORA_RECORD_BIN), {});
         QVERIFY(first.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(windowTitles(first.processId()) == QStringLiteral("Lumora录课"), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(windowTitles(first.processId()) == QStringLiteral("Lumora录课"),
+                                 30000);
 
         QProcess second;
         second.start(QStringLiteral(LUMORA_RECORD_BIN), {});
@@ -111,14 +119,16 @@ private slots:
         QVERIFY(closeAndWait(second));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 0);
-        QVERIFY(QString::fromUtf8(second.readAllStandardError()).contains(QStringLiteral("程序正在运行中,请勿重复打开")));
+        QVERIFY(QString::fromUtf8(second.readAllStandardError())
+                    .contains(QStringLiteral("程序正在运行中,请勿重复打开")));
 
         // The first copy goes on, and ends normally when its window is closed.
         QCOMPARE(first.state(), QProcess::Running);
         QVERIFY(closeAndWait(first));
         QCOMPARE(first.exitStatus(), QProcess::NormalExit);
         QCOMPARE(first.exitCode(), 0);
-        QVERIFY(!QString::fromUtf8(first.readAllStandardError()).contains(QStringLiteral("请勿重复打开")));
+        QVERIFY(!QString::fromUtf8(first.readAllStandardError())
+                     .contains(QStringLiteral("请勿重复打开")));
     }
 
     // A project file on the command line opens the editor's frame window; one that is not
@@ -126,10 +136,13 @@ private slots:
     void projectFileArgument()
     {
         QProcess process;
-        process.start(QStringLiteral(LUMORA_RECORD_BIN), {QStringLiteral("/tmp/no-such-lesson.lsn")});
+        process.start(QStringLiteral(LUMORA_RECORD_BIN),
+                      {QStringLiteral("/tmp/no-such-lesson.lsn")});
         QVERIFY(process.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(windowTitles(process.processId()).split('|').contains(QStringLiteral("警告")), 30000);
-        QVERIFY(windowTitles(process.processId()).split('|').contains(QStringLiteral("Lumora录课")));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            windowTitles(process.processId()).split('|').contains(QStringLiteral("警告")), 30000);
+        QVERIFY(
+            windowTitles(process.processId()).split('|').contains(QStringLiteral("Lumora录课")));
         QVERIFY(closeAndWait(process));
         QCOMPARE(process.exitCode(), 0);
     }
@@ -172,22 +185,27 @@ private slots:
         QTest::addColumn<QString>("selector");
         QTest::addColumn<QString>("declarations");
 
-        QTest::newRow("frame") << "QWidget#base_window" << "background:#28282a;";
-        QTest::newRow("tool buttons") << "QToolButton" << "color:#F3F3F3; background:transparent; font-size:12px;";
-        QTest::newRow("slider handle")
-            << "QSlider::handle:Horizontal"
-            << "height: 16px; width:16px; border-image: url(:/images/slider_handle.png); margin: -8 0px;";
-        QTest::newRow("count-down")
-            << "QLabel#count_down_widget"
-            << "background-color: rgba(0, 0, 0, 30%); border-radius: 100; color: #ffffff; font-size: 120px;";
-        QTest::newRow("export dialog")
-            << "QDialog#ExportDialog"
-            << "background: #1b1b1c; border: 1px solid #464648; border-radius: 9px; color:#f3f3f3; font-size: 12px;";
-        QTest::newRow("prompt labels") << "QWidget#SavePromptWindow QLabel" << "background:transparent; font-size: 14px;";
+        QTest::newRow("frame") << "QWidget#base_window"
+                               << "background:#28282a;";
+        QTest::newRow("tool buttons") << "QToolButton"
+                                      << "color:#F3F3F3; background:transparent; font-size:12px;";
+        QTest::newRow("slider handle") << "QSlider::handle:Horizontal"
+                                       << "height: 16px; width:16px; border-image: "
+                                          "url(:/images/slider_handle.png); margin: -8 0px;";
+        QTest::newRow("count-down") << "QLabel#count_down_widget"
+                                    << "background-color: rgba(0, 0, 0, 30%); border-radius: 100; "
+                                       "color: #ffffff; font-size: 120px;";
+        QTest::newRow("export dialog") << "QDialog#ExportDialog"
+                                       << "background: #1b1b1c; border: 1px solid #464648; "
+                                          "border-radius: 9px; color:#f3f3f3; font-size: 12px;";
+        QTest::newRow("prompt labels") << "QWidget#SavePromptWindow QLabel"
+                                       << "background:transparent; font-size: 14px;";
         QTest::newRow("progress chunk") << "QWidget#ExportProgressDialog QProgressBar::chunk"
                                         << "border-radius:8px; background:#f2733d;";
-        QTest::newRow("menu item hover") << "QMenu QWidget#menu_item:hover" << "background:#f2733d;";
-        QTest::newRow("around the slides") << "QWidget#view_ppt_container" << "background:#000000;";
+        QTest::newRow("menu item hover") << "QMenu QWidget#menu_item:hover"
+                                         << "background:#f2733d;";
+        QTest::newRow("around the slides") << "QWidget#view_ppt_container"
+                                           << "background:#000000;";
     }
 
     void styleSheetRules()
@@ -211,7 +229,9 @@ private slots:
         QCOMPARE(rules.size(), 70);
         QCOMPARE(rules.value(selector), declarations);
         // Every picture the style sheet names exists.
-        for (auto it = QRegularExpression(QStringLiteral("url\\((:/images/[^)]+)\\)")).globalMatch(sheet); it.hasNext();)
+        for (auto it =
+                 QRegularExpression(QStringLiteral("url\\((:/images/[^)]+)\\)")).globalMatch(sheet);
+             it.hasNext();)
             QVERIFY2(QFile::exists(it.next().captured(1)), "picture named by the style sheet");
     }
 

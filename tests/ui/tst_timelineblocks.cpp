@@ -31,9 +31,9 @@ struct Track
 
     Track(Kind kind, const QList<AVData> &clips)
     {
-        sequence = new GraphicsWidgetSequence(QUuid::createUuid(), QUuid::createUuid(),
-                                              kind == Sound ? SequenceTypeSound
-                                                            : SequenceTypePicture);
+        sequence =
+            new GraphicsWidgetSequence(QUuid::createUuid(), QUuid::createUuid(),
+                                       kind == Sound ? SequenceTypeSound : SequenceTypePicture);
         sequence->setHeight(kind == Sound ? 50 : 90);
         scene.addItem(sequence);
         for (int i = 0; i < clips.size(); ++i) {
@@ -58,8 +58,8 @@ struct Track
 
 bool near(const QColor &a, const QColor &b, int tolerance = 6)
 {
-    return qAbs(a.red() - b.red()) <= tolerance && qAbs(a.green() - b.green()) <= tolerance
-        && qAbs(a.blue() - b.blue()) <= tolerance;
+    return qAbs(a.red() - b.red()) <= tolerance && qAbs(a.green() - b.green()) <= tolerance &&
+           qAbs(a.blue() - b.blue()) <= tolerance;
 }
 
 // `colour` at `opacity` over `under`.

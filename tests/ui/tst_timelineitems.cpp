@@ -93,8 +93,8 @@ private slots:
         QTest::addColumn<QList<qreal>>("blockWidths");
         QTest::newRow("no clips") << QList<qint64>{} << 1200 << QList<qreal>{};
         QTest::newRow("one clip of 30 s") << QList<qint64>{30000} << 1200 << QList<qreal>{720};
-        QTest::newRow("ends at 60 s") << QList<qint64>{20000, 40000} << 1640
-                                      << QList<qreal>{480, 960};
+        QTest::newRow("ends at 60 s")
+            << QList<qint64>{20000, 40000} << 1640 << QList<qreal>{480, 960};
         QTest::newRow("ends at 50 s") << QList<qint64>{50000} << 1400 << QList<qreal>{1200};
         QTest::newRow("half a second") << QList<qint64>{500} << 1200 << QList<qreal>{12};
     }
@@ -115,15 +115,15 @@ private slots:
             qreal x = 0;
             for (int i = 0; i < blockWidths.size(); ++i) {
                 AbstractGraphicsWidgetResources *block = sequence->resourceAt(i);
-                QCOMPARE(block->geometry(),
-                         QRectF(x, 0, blockWidths.at(i), track == 0 ? 90 : 50));
+                QCOMPARE(block->geometry(), QRectF(x, 0, blockWidths.at(i), track == 0 ? 90 : 50));
                 QCOMPARE(block->avData().uuid, w->avDatas.at(i).uuid);
                 QCOMPARE(block->cutStart(), 0);
                 QCOMPARE(block->cutEnd(), int(blockWidths.at(i)));
                 x += blockWidths.at(i);
             }
         }
-        QCOMPARE(qobject_cast<GraphicsWidgetVideoResource *>(segment->sequenceAt(0)->resourceAt(0)) != nullptr,
+        QCOMPARE(qobject_cast<GraphicsWidgetVideoResource *>(
+                     segment->sequenceAt(0)->resourceAt(0)) != nullptr,
                  !lengthsMs.isEmpty());
     }
 
@@ -154,8 +154,8 @@ private slots:
         QVERIFY(w);
         w->setScaleValue(scale);
         QWidget *viewport = w->compositionView()->viewport();
-        auto *block = static_cast<GraphicsWidgetVideoResource *>(
-            w->segment()->sequenceAt(0)->resourceAt(0));
+        auto *block =
+            static_cast<GraphicsWidgetVideoResource *>(w->segment()->sequenceAt(0)->resourceAt(0));
         QVERIFY(!block->leftHandle()->isVisible());
 
         press(viewport, pixelOf(w.get(), 360, 45));
@@ -188,10 +188,10 @@ private slots:
         QTest::addColumn<qint64>("startMs");
         QTest::addColumn<qint64>("endMs");
         QTest::newRow("nothing selected") << int(SelectNone) << -1.0 << false << 0LL << 0LL;
-        QTest::newRow("picture block untouched") << int(SelectPicture) << -1.0 << true << 0LL
-                                                 << 30000LL;
-        QTest::newRow("left handle at frame 240") << int(SelectPicture) << 240.0 << true
-                                                  << 10000LL << 30000LL;
+        QTest::newRow("picture block untouched")
+            << int(SelectPicture) << -1.0 << true << 0LL << 30000LL;
+        QTest::newRow("left handle at frame 240")
+            << int(SelectPicture) << 240.0 << true << 10000LL << 30000LL;
         QTest::newRow("sound block") << int(SelectSound) << -1.0 << true << 0LL << 30000LL;
     }
     void findSelectedClip()
@@ -257,7 +257,8 @@ private slots:
             QList<QPointer<QObject>> old;
             for (int t = 0; t < 2; ++t)
                 for (int i = 0; i < 3; ++i) {
-                    AbstractGraphicsWidgetResources *block = w->segment()->sequenceAt(t)->resourceAt(i);
+                    AbstractGraphicsWidgetResources *block =
+                        w->segment()->sequenceAt(t)->resourceAt(i);
                     old << block << block->showManager();
                 }
             w->avDatas = spans({3000, 4000, 5000});
@@ -312,8 +313,8 @@ private slots:
         auto waveform = [](QColor c) { return c.blue() > 80 && c.blue() > c.red() + 30; };
 
         // Wait for the pictures without painting anything (a grab would paint).
-        auto *picture = static_cast<GraphicsWidgetVideoResource *>(
-            w->segment()->sequenceAt(0)->resourceAt(0));
+        auto *picture =
+            static_cast<GraphicsWidgetVideoResource *>(w->segment()->sequenceAt(0)->resourceAt(0));
         AvShowManager *sound = w->segment()->sequenceAt(1)->resourceAt(0)->showManager();
         QPixmap pixmap;
         QTRY_VERIFY_WITH_TIMEOUT(

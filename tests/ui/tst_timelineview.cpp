@@ -375,10 +375,10 @@ private slots:
                                   << QList<int>{1};
         QTest::newRow("scale 3") << 3.0 << QList<int>{24, 240, 720, 1440, 21600, 43200, 86400}
                                  << QList<int>{24};
-        QTest::newRow("scale 0.1") << 0.1 << QList<int>{240, 720, 1440, 21600, 43200, 86400}
-                                   << QList<int>{720};
-        QTest::newRow("scale 0.01") << 0.01 << QList<int>{720, 1440, 21600, 43200, 86400}
-                                    << QList<int>{21600};
+        QTest::newRow("scale 0.1")
+            << 0.1 << QList<int>{240, 720, 1440, 21600, 43200, 86400} << QList<int>{720};
+        QTest::newRow("scale 0.01")
+            << 0.01 << QList<int>{720, 1440, 21600, 43200, 86400} << QList<int>{21600};
     }
     void tickLevels()
     {
@@ -401,10 +401,10 @@ private slots:
         QTest::addColumn<double>("scale");
         QTest::addColumn<QList<int>>("labelAt");  // pixel x of label centres
         QTest::addColumn<QList<int>>("blankAt");  // pixel x between labels
-        QTest::newRow("scale 1: every 10 seconds") << 1.0 << QList<int>{240, 480, 720}
-                                                   << QList<int>{120, 360, 600};
-        QTest::newRow("scale 12: every 5th frame") << 12.0 << QList<int>{60, 120, 180}
-                                                   << QList<int>{90, 150, 210};
+        QTest::newRow("scale 1: every 10 seconds")
+            << 1.0 << QList<int>{240, 480, 720} << QList<int>{120, 360, 600};
+        QTest::newRow("scale 12: every 5th frame")
+            << 12.0 << QList<int>{60, 120, 180} << QList<int>{90, 150, 210};
     }
     void rulerLabelsOnScreen()
     {

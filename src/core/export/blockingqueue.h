@@ -10,8 +10,7 @@
 #include <deque>
 #include <utility>
 
-template <typename T>
-class BlockingQueue
+template <typename T> class BlockingQueue
 {
 public:
     explicit BlockingQueue(int capacity) : m_capacity(capacity > 0 ? capacity : 1) {}

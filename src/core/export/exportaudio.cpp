@@ -38,8 +38,7 @@ ffmpeg::CodecContextPtr openAacEncoder(bool globalHeader, QString *error)
 bool isCopyableAac(const AVCodecParameters *parameters)
 {
     return parameters->codec_id == AV_CODEC_ID_AAC && parameters->sample_rate == kSampleRate &&
-           parameters->ch_layout.nb_channels == 2 &&
-           parameters->profile == FF_PROFILE_AAC_LOW;
+           parameters->ch_layout.nb_channels == 2 && parameters->profile == FF_PROFILE_AAC_LOW;
 }
 
 bool packetDecodes(AVCodecContext *decoder, AVFrame *scratch, const AVPacket *packet)
@@ -52,7 +51,7 @@ bool packetDecodes(AVCodecContext *decoder, AVFrame *scratch, const AVPacket *pa
     return ret == AVERROR(EAGAIN) || ret == AVERROR_EOF;
 }
 
-} // namespace exportaudio
+}  // namespace exportaudio
 
 using exportaudio::kSampleRate;
 using exportaudio::kSampleTimebase;
@@ -117,9 +116,9 @@ void ExportAudioSection::addResampled(const AVFrame *decoded)
             av_channel_layout_copy(&inLayout, &decoded->ch_layout);
         AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
         SwrContext *swr = nullptr;
-        int ret = swr_alloc_set_opts2(&swr, &stereo, AV_SAMPLE_FMT_FLTP, kSampleRate, &inLayout,
-                                      AVSampleFormat(decoded->format), decoded->sample_rate, 0,
-                                      nullptr);
+        int ret =
+            swr_alloc_set_opts2(&swr, &stereo, AV_SAMPLE_FMT_FLTP, kSampleRate, &inLayout,
+                                AVSampleFormat(decoded->format), decoded->sample_rate, 0, nullptr);
         av_channel_layout_uninit(&inLayout);
         m_Resampler.reset(swr);
         if (ret >= 0)
@@ -149,8 +148,7 @@ void ExportAudioSection::addResampled(const AVFrame *decoded)
         return;
     const int count =
         swr_convert(m_Resampler.get(), out->data, capacity,
-                    const_cast<const uint8_t **>(decoded->extended_data),
-                    decoded->nb_samples);
+                    const_cast<const uint8_t **>(decoded->extended_data), decoded->nb_samples);
     if (count > 0) {
         addSamples(out->data, count, m_NextSample);
         m_NextSample += count;
@@ -202,8 +200,7 @@ void ExportAudioSection::emitFrames(bool includeShort)
         ffmpeg::FramePtr frame = makeStereoFrame(std::min(queued, m_FrameSize));
         if (!frame)
             return;
-        av_audio_fifo_read(m_Fifo.get(), reinterpret_cast<void **>(frame->data),
-                           frame->nb_samples);
+        av_audio_fifo_read(m_Fifo.get(), reinterpret_cast<void **>(frame->data), frame->nb_samples);
         frame->pts = m_StartSample + m_Emitted;
         m_Emitted += frame->nb_samples;
         m_Sink(std::move(frame));
@@ -218,8 +215,8 @@ void ExportAudioSection::finish()
             // What the resampler still holds.
             if (ffmpeg::FramePtr out = makeStereoFrame(4096)) {
                 int count;
-                while ((count = swr_convert(m_Resampler.get(), out->data, out->nb_samples,
-                                            nullptr, 0)) > 0) {
+                while ((count = swr_convert(m_Resampler.get(), out->data, out->nb_samples, nullptr,
+                                            0)) > 0) {
                     addSamples(out->data, count, m_NextSample);
                     m_NextSample += count;
                 }

@@ -28,7 +28,7 @@ bool isCopyableAac(const AVCodecParameters *parameters);
 // decode here would not decode in the output either.
 bool packetDecodes(AVCodecContext *decoder, AVFrame *scratch, const AVPacket *packet);
 
-} // namespace exportaudio
+}  // namespace exportaudio
 
 class ExportAudioSection
 {
@@ -62,7 +62,7 @@ private:
     const int m_FrameSize;
     Sink m_Sink;
     ffmpeg::AudioFifoPtr m_Fifo;  // empty when out of memory: the section then gives nothing
-    int64_t m_Emitted = 0;  // samples handed out so far
+    int64_t m_Emitted = 0;        // samples handed out so far
     ffmpeg::CodecContextPtr m_Decoder;
     ffmpeg::SwrContextPtr m_Resampler;
     ffmpeg::FramePtr m_Decoded;

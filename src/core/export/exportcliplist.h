@@ -10,10 +10,10 @@
 
 struct ExportClipList
 {
-    QList<AVData> clips;      // folded, empty spans left out, positions laid end to end
-    QSize outputSize;         // the largest videoWidth and the largest videoHeight
-    QSize smallestSize;       // the smallest videoWidth and the smallest videoHeight
-    qint64 totalMs = 0;       // length of the whole export
+    QList<AVData> clips;  // folded, empty spans left out, positions laid end to end
+    QSize outputSize;     // the largest videoWidth and the largest videoHeight
+    QSize smallestSize;   // the smallest videoWidth and the smallest videoHeight
+    qint64 totalMs = 0;   // length of the whole export
     // True when the export is one clip used from its first to its last millisecond, which is
     // exported by copying its file.
     bool isWholeSingleFile() const;

@@ -25,7 +25,10 @@ extern "C" {
 
 namespace {
 
-QString tr(const char *text) { return QCoreApplication::translate("ExportCommand", text); }
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("ExportCommand", text);
+}
 
 QString clock(qint64 seconds)
 {
@@ -105,7 +108,7 @@ bool readClips(const QString &dir, QList<AVData> *clips, QString *error)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int runExportCommand(const QString &file, const QString &out, QTextStream &progress,
                      QTextStream &err, bool progressIsTerminal)
@@ -146,9 +149,8 @@ int runExportCommand(const QString &file, const QString &out, QTextStream &progr
         const qint64 spent = elapsed.elapsed() / 1000;
         const qint64 left =
             seconds > 0 ? qint64(double(spent) * (maxSeconds - seconds) / seconds) : -1;
-        const QString line = tr("导出 %1%  已用 %2  剩余 %3")
-                                 .arg(percent, 3)
-                                 .arg(clock(spent), clock(left));
+        const QString line =
+            tr("导出 %1%  已用 %2  剩余 %3").arg(percent, 3).arg(clock(spent), clock(left));
         if (progressIsTerminal)
             progress << '\r' << line << "\x1b[K" << Qt::flush;
         else

@@ -75,10 +75,22 @@ ffmpeg::FramePtr rotateClockwise(const AVFrame *picture, int degrees)
             for (int x = 0; x < dstWidth; ++x) {
                 int sx, sy;
                 switch (degrees) {
-                case 90:  sx = y;         sy = h - 1 - x; break;
-                case 180: sx = w - 1 - x; sy = h - 1 - y; break;
-                case 270: sx = w - 1 - y; sy = x;         break;
-                default:  sx = x;         sy = y;         break;
+                case 90:
+                    sx = y;
+                    sy = h - 1 - x;
+                    break;
+                case 180:
+                    sx = w - 1 - x;
+                    sy = h - 1 - y;
+                    break;
+                case 270:
+                    sx = w - 1 - y;
+                    sy = x;
+                    break;
+                default:
+                    sx = x;
+                    sy = y;
+                    break;
                 }
                 row[x] = src[size_t(sy) * srcStride + sx];
             }
@@ -88,7 +100,7 @@ ffmpeg::FramePtr rotateClockwise(const AVFrame *picture, int degrees)
     return turned;
 }
 
-} // namespace exportframes
+}  // namespace exportframes
 
 ffmpeg::FramePtr Yuv420Converter::convert(const AVFrame *frame)
 {

@@ -18,7 +18,7 @@ ffmpeg::FramePtr pasteCentred(const AVFrame *background, const AVFrame *picture)
 // players show a file whose stream says it is turned. Empty when out of memory.
 ffmpeg::FramePtr rotateClockwise(const AVFrame *picture, int degrees);
 
-} // namespace exportframes
+}  // namespace exportframes
 
 // Converts decoded pictures of any format to YUV 4:2:0 of the same size.
 class Yuv420Converter

@@ -20,7 +20,7 @@ int64_t streamStart(const AVStream *stream)
     return stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
 }
 
-} // namespace
+}  // namespace
 
 int ExportManager::openInput(const AVData &clip, int index, qint64 position)
 {
@@ -80,9 +80,8 @@ std::unique_ptr<ExportClipInput> ExportManager::openClip(const AVData &clip, int
         input->audioTimebase = audio->time_base;
         input->audioIn = streamStart(audio) + msToStream(clip.beginTime, audio->time_base);
         input->audioOut = streamStart(audio) + msToStream(clip.endTime, audio->time_base);
-        input->sound = exportaudio::isCopyableAac(audio->codecpar)
-                           ? ExportClipInput::Sound::Copy
-                           : ExportClipInput::Sound::Encode;
+        input->sound = exportaudio::isCopyableAac(audio->codecpar) ? ExportClipInput::Sound::Copy
+                                                                   : ExportClipInput::Sound::Encode;
     }
     if (input->sound == ExportClipInput::Sound::Copy) {
         input->soundCheck = ffmpeg::openDecoder(format->streams[input->audioStream], 1);
@@ -121,18 +120,17 @@ void ExportManager::readClip(ExportClipInput *input)
 
 void ExportManager::startSoundSection(ExportClipInput *input, int64_t fromSample, int64_t fromPts)
 {
-    input->section = std::make_unique<ExportAudioSection>(
-        fromSample, input->endSample - fromSample, m_AudioEncodeContext->frame_size,
-        [this](ffmpeg::FramePtr frame) {
-            AudioItem item;
-            item.kind = AudioItem::Frame;
-            item.frame = std::move(frame);
-            m_AudioQueue.push(std::move(item));
-        });
+    input->section = std::make_unique<ExportAudioSection>(fromSample, input->endSample - fromSample,
+                                                          m_AudioEncodeContext->frame_size,
+                                                          [this](ffmpeg::FramePtr frame) {
+                                                              AudioItem item;
+                                                              item.kind = AudioItem::Frame;
+                                                              item.frame = std::move(frame);
+                                                              m_AudioQueue.push(std::move(item));
+                                                          });
     QString error;
     if (input->audioStream >= 0 && input->sound != ExportClipInput::Sound::Silence &&
-        !input->section->openDecoder(input->format->streams[input->audioStream], fromPts,
-                                     &error)) {
+        !input->section->openDecoder(input->format->streams[input->audioStream], fromPts, &error)) {
         // The picture is still worth exporting; the clip's sound becomes silence.
         qWarning() << "openInput: sound not decodable, silence instead:" << error;
         input->sound = ExportClipInput::Sound::Silence;
@@ -186,10 +184,10 @@ void ExportManager::readClipPackets(ExportClipInput *input)
                 qWarning() << "openInput: damaged sound packet at" << packet->pts
                            << ", encoding the rest of the clip's sound";
                 input->soundCheck.reset();
-                const int64_t sample = input->startSample +
-                                       av_rescale_q(packet->pts - input->audioIn,
-                                                    input->audioTimebase,
-                                                    exportaudio::kSampleTimebase);
+                const int64_t sample =
+                    input->startSample + av_rescale_q(packet->pts - input->audioIn,
+                                                      input->audioTimebase,
+                                                      exportaudio::kSampleTimebase);
                 startSoundSection(input, std::min(sample, input->endSample), packet->pts);
                 if (input->section)
                     input->section->decodePacket(packet.get());
@@ -205,9 +203,9 @@ void ExportManager::readClipPackets(ExportClipInput *input)
 
 void ExportManager::copyAudioPacket(ExportClipInput *input, AVPacket *packet)
 {
-    const int64_t sample = input->startSample + av_rescale_q(packet->pts - input->audioIn,
-                                                             input->audioTimebase,
-                                                             exportaudio::kSampleTimebase);
+    const int64_t sample =
+        input->startSample + av_rescale_q(packet->pts - input->audioIn, input->audioTimebase,
+                                          exportaudio::kSampleTimebase);
     if (sample >= input->endSample)
         return;
     ffmpeg::PacketPtr copy = ffmpeg::makePacket();

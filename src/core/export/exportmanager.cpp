@@ -235,8 +235,8 @@ bool ExportManager::copyWholeFile(const QString &source, const QString &path)
     QFile::remove(m_PartialPath);
     QString reason;
     if (!exportlayout::copyIndexFirst(
-            source, m_PartialPath,
-            exportlayout::chaptersFor(m_ClipList.clips, m_ClipList.totalMs), &reason)) {
+            source, m_PartialPath, exportlayout::chaptersFor(m_ClipList.clips, m_ClipList.totalMs),
+            &reason)) {
         qWarning() << "copyWholeFile:" << reason;
         QFile::remove(m_PartialPath);
         fail(tr("无法复制片段“%1”的文件").arg(exportClipName(m_ClipList.clips.first())));

@@ -132,8 +132,8 @@ private:
     BlockingQueue<AudioItem> m_AudioQueue{256};
     // Written only by the one decode thread running at a time (clips are decoded in turn).
     int64_t m_LastVideoPts = AV_NOPTS_VALUE;
-    int64_t m_VideoEndPts = 0;   // end of the last written video packet, stream time base
-    int64_t m_AudioEndPts = 0;   // end of the last written audio packet, stream time base
+    int64_t m_VideoEndPts = 0;  // end of the last written video packet, stream time base
+    int64_t m_AudioEndPts = 0;  // end of the last written audio packet, stream time base
     int64_t m_LastAudioDts = AV_NOPTS_VALUE;  // in samples
-    ffmpeg::PacketPtr m_PendingAudio;  // held back one packet so the last one can be trimmed
+    ffmpeg::PacketPtr m_PendingAudio;         // held back one packet so the last one can be trimmed
 };

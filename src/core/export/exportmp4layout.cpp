@@ -111,8 +111,8 @@ bool remux(const QString &source, const QString &target, const QList<Chapter> &c
     QList<int> streamMap;
     for (unsigned i = 0; i < input->nb_streams; ++i) {
         const AVCodecParameters *par = input->streams[i]->codecpar;
-        const bool wanted = par->codec_type == AVMEDIA_TYPE_VIDEO ||
-            par->codec_type == AVMEDIA_TYPE_AUDIO;
+        const bool wanted =
+            par->codec_type == AVMEDIA_TYPE_VIDEO || par->codec_type == AVMEDIA_TYPE_AUDIO;
         if (!wanted ||
             avformat_query_codec(out->oformat, par->codec_id, FF_COMPLIANCE_NORMAL) != 1) {
             streamMap.append(-1);
@@ -180,7 +180,7 @@ bool remux(const QString &source, const QString &target, const QList<Chapter> &c
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool copyIndexFirst(const QString &source, const QString &target, const QList<Chapter> &chapters,
                     QString *reason)
@@ -194,4 +194,4 @@ bool copyIndexFirst(const QString &source, const QString &target, const QList<Ch
     return remux(source, target, chapters, reason);
 }
 
-} // namespace exportlayout
+}  // namespace exportlayout

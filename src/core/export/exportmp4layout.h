@@ -43,4 +43,4 @@ bool indexComesFirst(const QString &path);
 bool copyIndexFirst(const QString &source, const QString &target, const QList<Chapter> &chapters,
                     QString *reason);
 
-} // namespace exportlayout
+}  // namespace exportlayout

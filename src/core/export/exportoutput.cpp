@@ -214,9 +214,7 @@ int ExportManager::writeAudioDataInThread()
         if (!working || stopping())
             continue;
         switch (item.kind) {
-        case AudioItem::Packet:
-            working = writeAudioPacket(std::move(item.packet));
-            break;
+        case AudioItem::Packet: working = writeAudioPacket(std::move(item.packet)); break;
         case AudioItem::Frame: {
             if (!encoder) {
                 QString error;
@@ -244,8 +242,7 @@ int ExportManager::writeAudioDataInThread()
                 encoder.reset();
             }
             break;
-        case AudioItem::End:
-            break;
+        case AudioItem::End: break;
         }
         if (!working)
             fail(tr("音频编码失败"));

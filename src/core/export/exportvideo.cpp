@@ -50,8 +50,8 @@ void ExportManager::handleDecodedFrame(ExportClipInput *input, AVFrame *frame)
     const int64_t outMicroseconds =
         input->positionMs * 1000 +
         av_rescale_q(pts - input->videoIn, input->videoTimebase, AV_TIME_BASE_Q);
-    const int64_t outPts = av_rescale_q_rnd(outMicroseconds, AV_TIME_BASE_Q,
-                                            kVideoEncoderTimebase, AV_ROUND_NEAR_INF);
+    const int64_t outPts =
+        av_rescale_q_rnd(outMicroseconds, AV_TIME_BASE_Q, kVideoEncoderTimebase, AV_ROUND_NEAR_INF);
     // A picture that falls on the same output tick as the previous one is left out, so the
     // output's timestamps strictly increase.
     if (m_LastVideoPts != AV_NOPTS_VALUE && outPts <= m_LastVideoPts) {
@@ -95,10 +95,9 @@ ffmpeg::FramePtr ExportManager::pictureForOutput(ExportClipInput *input, AVFrame
     // claimed the output size but this one decodes smaller.
     if (!m_BackgroundFrame)
         m_BackgroundFrame = exportframes::makeWhiteFrame(m_OutWidth, m_OutHeight);
-    ffmpeg::FramePtr canvas = m_BackgroundFrame
-                                  ? exportframes::pasteCentred(m_BackgroundFrame.get(),
-                                                               picture.get())
-                                  : ffmpeg::FramePtr();
+    ffmpeg::FramePtr canvas =
+        m_BackgroundFrame ? exportframes::pasteCentred(m_BackgroundFrame.get(), picture.get())
+                          : ffmpeg::FramePtr();
     if (!canvas)
         fail(tr("内存不足，无法导出片段“%1”").arg(exportClipName(input->clip)));
     return canvas;

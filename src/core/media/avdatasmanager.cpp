@@ -13,9 +13,7 @@
 #include <QUuid>
 #include <QtConcurrent/QtConcurrentRun>
 
-AvDatasManager::AvDatasManager(QObject *parent) : AvDatasManager(ProjectData::instance(), parent)
-{
-}
+AvDatasManager::AvDatasManager(QObject *parent) : AvDatasManager(ProjectData::instance(), parent) {}
 
 AvDatasManager::AvDatasManager(ProjectData *project, QObject *parent)
     : QObject(parent), m_Project(project), m_ThreadPool(new QThreadPool(this)),

@@ -20,7 +20,7 @@ int normalisedQuarterTurns(double degrees)
     return static_cast<int>(turns) * 90;
 }
 
-} // namespace
+}  // namespace
 
 int AVRecord::streamRotation(const AVStream *stream)
 {

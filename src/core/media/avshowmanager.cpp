@@ -45,7 +45,7 @@ QImage readImage(const QString &path)
     return reader.read();
 }
 
-} // namespace
+}  // namespace
 
 AvShowManager::AvShowManager(const AVData &clip, QObject *parent)
     : QObject(parent), m_AvData(clip), m_ThreadPool(new QThreadPool(this))
@@ -264,7 +264,7 @@ QImage AvShowManager::loadWholeSpectrum()
     if (result.succeeded())
         image = readImage(wholePath);
     else
-        QFile::remove(wholePath); // a killed run may leave half a picture
+        QFile::remove(wholePath);  // a killed run may leave half a picture
 
     lock.relock();
     registry.making.remove(wholePath);

@@ -31,8 +31,8 @@ class AvShowManager : public QObject
 public:
     struct ImageTask
     {
-        QString path;   // the image file to produce
-        int second = 0; // second of the media file it shows
+        QString path;    // the image file to produce
+        int second = 0;  // second of the media file it shows
     };
 
     static constexpr int kCacheLimitKb = 20480;

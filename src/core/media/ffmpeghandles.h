@@ -4,10 +4,10 @@
 // matching *_free call. The deleters accept null and may run on any thread.
 extern "C" {
 #include <libavcodec/avcodec.h>
-#include <libavutil/audio_fifo.h>
-#include <libavutil/dict.h>
 #include <libavfilter/avfilter.h>
 #include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
+#include <libavutil/dict.h>
 #include <libavutil/error.h>
 #include <libavutil/frame.h>
 #include <libswresample/swresample.h>
@@ -250,4 +250,4 @@ inline QString errorText(int errnum)
     return QString::fromUtf8(buffer);
 }
 
-} // namespace ffmpeg
+}  // namespace ffmpeg

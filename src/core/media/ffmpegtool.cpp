@@ -75,7 +75,7 @@ ToolGate &gate()
     return g;
 }
 
-} // namespace
+}  // namespace
 
 QString FfmpegTool::program()
 {

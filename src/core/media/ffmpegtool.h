@@ -20,11 +20,11 @@ class FfmpegTool
 public:
     struct Result
     {
-        bool started = false;  // the program could be started
-        bool finished = false; // it ended within the wait (otherwise it was killed)
+        bool started = false;   // the program could be started
+        bool finished = false;  // it ended within the wait (otherwise it was killed)
         QProcess::ExitStatus exitStatus = QProcess::CrashExit;
         int exitCode = -1;
-        QString errorString; // QProcess' description when it failed to start or timed out
+        QString errorString;  // QProcess' description when it failed to start or timed out
 
         bool succeeded() const
         {

@@ -19,4 +19,4 @@ QString crfFor(int width, int height)
     return QStringLiteral("28");
 }
 
-} // namespace h264
+}  // namespace h264

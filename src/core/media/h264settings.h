@@ -8,4 +8,4 @@ namespace h264 {
 // higher factor (fewer bits per pixel).
 QString crfFor(int width, int height);
 
-} // namespace h264
+}  // namespace h264

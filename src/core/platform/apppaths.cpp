@@ -30,7 +30,7 @@ const AppPaths::Folders &folders()
     return decided;
 }
 
-} // namespace
+}  // namespace
 
 bool AppPaths::isInstalled(const QString &applicationFolder)
 {

@@ -7,7 +7,10 @@
 
 namespace {
 
-QString tr(const char *text) { return QCoreApplication::translate("CommandLine", text); }
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("CommandLine", text);
+}
 
 void print(FILE *stream, const QString &text)
 {
@@ -65,12 +68,14 @@ QString optionSyntax(const QCommandLineOption &option, const QString &moreArgume
 }  // namespace
 
 CommandLine::CommandLine()
-    : m_helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}, tr("显示本帮助并退出。"))
-    , m_versionOption(QStringList{QStringLiteral("v"), QStringLiteral("version")},
-                      tr("显示版本并退出。"))
-    , m_crashReportOption(QStringLiteral("crash-report"),
-                          tr("由出错的程序启动：告知用户程序出错了，\n<报告文件> 为它写下的错误报告。"),
-                          tr("报告文件"))
+    : m_helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                   tr("显示本帮助并退出。")),
+      m_versionOption(QStringList{QStringLiteral("v"), QStringLiteral("version")},
+                      tr("显示版本并退出。")),
+      m_crashReportOption(
+          QStringLiteral("crash-report"),
+          tr("由出错的程序启动：告知用户程序出错了，\n<报告文件> 为它写下的错误报告。"),
+          tr("报告文件"))
 {
     m_parser.setApplicationDescription(tr("Lumora录课：录制与编辑课程。"));
     m_parser.addOption(m_helpOption);
@@ -141,20 +146,22 @@ QString CommandLine::helpText() const
     text += QLatin1Char('\n') + tr("参数：") + QLatin1Char('\n');
     text += helpRow(tr("课件.lsn"), tr("要打开的课件文件。"));
     text += QLatin1Char('\n') + tr("退出状态：") + QLatin1Char('\n');
-    text += helpRow(QStringLiteral("0"), tr("成功；窗口正常关闭；另一个程序已在运行时，提示后退出。"));
+    text +=
+        helpRow(QStringLiteral("0"), tr("成功；窗口正常关闭；另一个程序已在运行时，提示后退出。"));
     text += helpRow(QStringLiteral("2"), tr("命令行有误，或课件无法打开、读取或导出；\n"
                                             "标准错误上有一行说明。"));
     text += helpRow(QStringLiteral("130"), tr("导出被 Ctrl-C 或 SIGTERM 取消，输出文件已删除。"));
     text += helpRow(tr("128+信号"), tr("程序出错崩溃：先写下错误报告 testcrash.log，\n"
-                                     "再因同一信号结束。"));
+                                       "再因同一信号结束。"));
     text += QLatin1Char('\n') + tr("文件：") + QLatin1Char('\n');
     text += helpRow(QStringLiteral("conf.ini"), tr("设置。安装后的程序放在 ~/.config/lumora/\n"
                                                    "（或 $XDG_CONFIG_HOME/lumora/）。"));
     text += helpRow(tr("data/、testcrash.log、dump/"),
                     tr("课件的工作文件夹和错误报告。安装后的程序放在\n"
                        "~/.local/share/lumora/（或 $XDG_DATA_HOME/lumora/）。"));
-    text += helpRow(QStringLiteral("cache/"), tr("课件封面等缓存。安装后的程序放在 ~/.cache/lumora/\n"
-                                                 "（或 $XDG_CACHE_HOME/lumora/）。"));
+    text +=
+        helpRow(QStringLiteral("cache/"), tr("课件封面等缓存。安装后的程序放在 ~/.cache/lumora/\n"
+                                             "（或 $XDG_CACHE_HOME/lumora/）。"));
     text += tr("从可写的程序文件夹（构建目录或便携副本）运行时，这些都在程序文件夹中。\n");
     return text;
 }
@@ -168,7 +175,8 @@ QString CommandLine::errorText() const
     } else {
         // QCommandLineParser words its other errors in English; name the option it quotes.
         const QString error = m_parser.errorText();
-        const QString name = QRegularExpression(QStringLiteral("'([^']*)'")).match(error).captured(1);
+        const QString name =
+            QRegularExpression(QStringLiteral("'([^']*)'")).match(error).captured(1);
         if (error.startsWith(QLatin1String("Missing value")))
             reason = tr("选项 %1 缺少参数").arg(name);
         else if (error.startsWith(QLatin1String("Unexpected value")))

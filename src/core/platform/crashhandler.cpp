@@ -120,7 +120,8 @@ public:
         char buf[24];
         int i = sizeof buf;
         const bool negative = value < 0;
-        unsigned long v = negative ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+        unsigned long v =
+            negative ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
         do {
             buf[--i] = char('0' + v % 10);
             v /= 10;
@@ -139,7 +140,8 @@ private:
 bool moduleOf(uintptr_t address, const char **path)
 {
     Dl_info info;
-    if (address == 0 || ::dladdr(reinterpret_cast<void *>(address), &info) == 0 || info.dli_fname == nullptr)
+    if (address == 0 || ::dladdr(reinterpret_cast<void *>(address), &info) == 0 ||
+        info.dli_fname == nullptr)
         return false;
     // The loader names the program itself by argv[0], which may be relative.
     if (info.dli_fbase == g_prepared.executableBase || info.dli_fname[0] == '\0')
@@ -199,7 +201,11 @@ void addCallStack(ReportText &text, const ucontext_t *uc)
 
 void addRegisters(ReportText &text, const ucontext_t *uc)
 {
-    static const struct { const char *label; int reg; } rows[][4] = {
+    static const struct
+    {
+        const char *label;
+        int reg;
+    } rows[][4] = {
         {{"RAX", REG_RAX}, {"RBX", REG_RBX}, {"RCX", REG_RCX}, {"RDX", REG_RDX}},
         {{"RSI", REG_RSI}, {"RDI", REG_RDI}, {"RSP", REG_RSP}, {"RBP", REG_RBP}},
         {{"R8 ", REG_R8}, {"R9 ", REG_R9}, {"R10", REG_R10}, {"R11", REG_R11}},
@@ -347,7 +353,8 @@ void exceptionCallback(int sig, siginfo_t *info, void *context)
     }
     if (dumpFolderReady()) {
         const auto *uc = static_cast<const ucontext_t *>(context);
-        const int fd = ::open(g_prepared.reportFile, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        const int fd =
+            ::open(g_prepared.reportFile, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         writeAll(STDERR_FILENO, "Error:\n", 7);
         size_t size = buildReport(sig, info, uc);
         if (fd >= 0)
@@ -381,13 +388,15 @@ bool installCrashHandler(const CrashHandlerOptions &options)
     copyString(g_prepared.executable, sizeof g_prepared.executable,
                QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget().toUtf8());
     copyString(g_prepared.viewer, sizeof g_prepared.viewer,
-               options.reportViewer.isEmpty() ? QByteArray()
-                                              : QFile::encodeName(QFileInfo(options.reportViewer).absoluteFilePath()));
+               options.reportViewer.isEmpty()
+                   ? QByteArray()
+                   : QFile::encodeName(QFileInfo(options.reportViewer).absoluteFilePath()));
     const QDir reportFolder(options.reportFolder);
     copyString(g_prepared.dumpDir, sizeof g_prepared.dumpDir,
                QFile::encodeName(reportFolder.absoluteFilePath(QStringLiteral("dump"))));
-    copyString(g_prepared.reportFile, sizeof g_prepared.reportFile,
-               QFile::encodeName(reportFolder.absoluteFilePath(QLatin1String(kCrashReportFileName))));
+    copyString(
+        g_prepared.reportFile, sizeof g_prepared.reportFile,
+        QFile::encodeName(reportFolder.absoluteFilePath(QLatin1String(kCrashReportFileName))));
 
     Dl_info self;
     if (::dladdr(reinterpret_cast<void *>(&exceptionCallback), &self) != 0)

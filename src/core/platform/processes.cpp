@@ -63,7 +63,8 @@ QList<qint64> processIds(const QString &exeName)
     QList<qint64> ids;
     if (exeName.isEmpty())
         return ids;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    const QStringList entries =
+        QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &entry : entries) {
         bool ok = false;
         const qint64 pid = entry.toLongLong(&ok);

@@ -34,7 +34,10 @@ ProjectData *ProjectData::instance()
     return project;
 }
 
-ProjectData::ProjectData() { reset(); }
+ProjectData::ProjectData()
+{
+    reset();
+}
 
 void ProjectData::setProjectDir(const QString &dir)
 {
@@ -52,9 +55,15 @@ void ProjectData::setFilePath(const QString &path)
     emit sig_FolderChanged();
 }
 
-QString ProjectData::indexFilePath() const { return QStringLiteral("%1/pro.lsnc").arg(m_projectDir); }
+QString ProjectData::indexFilePath() const
+{
+    return QStringLiteral("%1/pro.lsnc").arg(m_projectDir);
+}
 
-QString ProjectData::coverPath() const { return QStringLiteral("%1/Cover.png").arg(m_projectDir); }
+QString ProjectData::coverPath() const
+{
+    return QStringLiteral("%1/Cover.png").arg(m_projectDir);
+}
 
 int ProjectData::indexOf(const AVData &clip) const
 {
@@ -159,9 +168,15 @@ AVData ProjectData::newClip(const QString &fileName) const
     return d;
 }
 
-void ProjectData::markSaved() { m_savedAvDatas = m_avDatas; }
+void ProjectData::markSaved()
+{
+    m_savedAvDatas = m_avDatas;
+}
 
-void ProjectData::markUnsaved() { m_savedAvDatas.clear(); }
+void ProjectData::markUnsaved()
+{
+    m_savedAvDatas.clear();
+}
 
 bool ProjectData::isModified() const
 {
@@ -232,8 +247,8 @@ bool ProjectData::writeIndex() const
             return false;
         }
     }
-    if (!syncToDisk(temporary) ||
-        std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData()) != 0) {
+    if (!syncToDisk(temporary) || std::rename(QFile::encodeName(temporary).constData(),
+                                              QFile::encodeName(target).constData()) != 0) {
         qWarning() << "writeIndex: cannot replace" << target;
         QFile::remove(temporary);
         return false;

@@ -103,7 +103,7 @@ bool copyStreams(const QString &from, const QString &to)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool Mp4Rewrite::rewriteAsRegular(const QString &path)
 {

@@ -16,4 +16,4 @@ bool rewriteAsRegular(const QString &path);
 // the file does not open or has no picture with a known length.
 qint64 videoDurationMs(const QString &path);
 
-} // namespace Mp4Rewrite
+}  // namespace Mp4Rewrite

@@ -16,7 +16,7 @@ QString rational(AVRational r)
 {
     return QStringLiteral("%1 %2").arg(r.den).arg(r.num);
 }
-} // namespace
+}  // namespace
 
 ScreenRecord::OutFileWriter::~OutFileWriter() = default;
 

@@ -59,7 +59,7 @@ private:
     AVRational m_AudioOutputTimebase{0, 0};
     qint64 m_videoStartPts = -1;
     qint64 m_audioStartPts = -1;
-    qint64 m_videoEndPts = 0;      // end of the last picture, in the file's time base
+    qint64 m_videoEndPts = 0;  // end of the last picture, in the file's time base
     qint64 m_audioEndPts = 0;
     int m_error = 0;
 };

@@ -21,7 +21,7 @@ QString existingFolder(QString folder)
     }
     return dir.absolutePath();
 }
-} // namespace
+}  // namespace
 
 RecordHealth::RecordHealth(ScreenRecord *engine, QObject *parent)
     : QObject(parent), m_engine(engine), m_freeSpace(&RecordHealth::freeBytes)
@@ -129,7 +129,8 @@ void RecordHealth::checkDisk()
         emit diskSpaceChanged(state != DiskSpaceGuard::Enough, left);
     }
     if (state == DiskSpaceGuard::Full && !m_fullSent && m_engine &&
-        (m_engine->state() == ScreenRecord::Recording || m_engine->state() == ScreenRecord::Paused)) {
+        (m_engine->state() == ScreenRecord::Recording ||
+         m_engine->state() == ScreenRecord::Paused)) {
         m_fullSent = true;
         qWarning() << "RecordHealth: disk almost full, free bytes" << free << "rate" << m_rate;
         emit diskFull();
@@ -149,7 +150,8 @@ QString RecordHealth::diskLowText(qint64 secondsLeft)
 
 QString RecordHealth::diskFullText()
 {
-    return QCoreApplication::translate("RecordHealth", "磁盘空间即将用尽，录制已自动停止，已录内容已保存");
+    return QCoreApplication::translate("RecordHealth",
+                                       "磁盘空间即将用尽，录制已自动停止，已录内容已保存");
 }
 
 QString RecordHealth::diskFullBeforeStartText()

@@ -69,7 +69,8 @@ qint64 RecordTimeline::offsetOf(int index) const
     int k = index;
     while (k > 0 && !m_segments.at(k).fixed)
         --k;
-    qint64 offset = m_segments.at(k).fixed ? m_segments.at(k).fixedOffsetUs : m_segments.at(0).beginUs;
+    qint64 offset =
+        m_segments.at(k).fixed ? m_segments.at(k).fixedOffsetUs : m_segments.at(0).beginUs;
     for (int j = k + 1; j <= index; ++j)
         offset += m_segments.at(j).beginUs - m_segments.at(j - 1).endUs;
     return offset;

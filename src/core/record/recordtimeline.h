@@ -55,9 +55,9 @@ private:
     struct Segment
     {
         qint64 beginUs = 0;
-        qint64 endUs = 0;        // INT64_MAX while the stretch is still being recorded
+        qint64 endUs = 0;  // INT64_MAX while the stretch is still being recorded
         qint64 fixedOffsetUs = 0;
-        bool fixed = false;      // the picture has placed this stretch
+        bool fixed = false;  // the picture has placed this stretch
     };
     qint64 offsetOf(int index) const;
     int segmentAt(qint64 captureUs) const;

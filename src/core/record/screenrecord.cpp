@@ -22,7 +22,7 @@ ScreenRecord::MessagePresenter &presenter()
     static ScreenRecord::MessagePresenter instance;
     return instance;
 }
-} // namespace
+}  // namespace
 
 ScreenRecord::ScreenRecord(QObject *parent) : ScreenRecord(ProjectData::instance(), parent) {}
 
@@ -60,7 +60,10 @@ ScreenRecord::~ScreenRecord()
     m_writers.clear();
 }
 
-void ScreenRecord::setMessagePresenter(const MessagePresenter &p) { presenter() = p; }
+void ScreenRecord::setMessagePresenter(const MessagePresenter &p)
+{
+    presenter() = p;
+}
 
 void ScreenRecord::presentMessage(bool critical, const QString &text)
 {
@@ -116,8 +119,7 @@ void ScreenRecord::prepareRecord(AVData &clip)
     m_state = Prepared;
     const AVData copy = clip;
     connect(
-        this, &ScreenRecord::sig_PrepareComplete, this,
-        [this, copy]() { onPrepareComplete(copy); },
+        this, &ScreenRecord::sig_PrepareComplete, this, [this, copy]() { onPrepareComplete(copy); },
         Qt::ConnectionType(Qt::AutoConnection | Qt::SingleShotConnection));
     // Qt Multimedia's device list belongs to this thread; the choice is made on the worker.
     const QList<TDeviceInfo> devices = DeviceUtil::getAudioDeviceInfo();
@@ -264,7 +266,10 @@ void ScreenRecord::startNextClip(const QString &title)
     m_newClipRequested = true;
 }
 
-void ScreenRecord::setMute(bool mute) { m_mute = mute; }
+void ScreenRecord::setMute(bool mute)
+{
+    m_mute = mute;
+}
 
 std::atomic<int> &ScreenRecord::encodeDelayForTesting()
 {
@@ -272,4 +277,7 @@ std::atomic<int> &ScreenRecord::encodeDelayForTesting()
     return delayMs;
 }
 
-void ScreenRecord::setEncodeDelayForTesting(int ms) { encodeDelayForTesting() = std::max(0, ms); }
+void ScreenRecord::setEncodeDelayForTesting(int ms)
+{
+    encodeDelayForTesting() = std::max(0, ms);
+}

@@ -45,12 +45,12 @@ public:
         if (m_swr && swr_init(m_swr.get()) < 0)
             m_swr.reset();
         m_fifo.reset(av_audio_fifo_alloc(m_outFormat, m_outChannels, encoder->frame_size * 4));
-        m_silence.resize(size_t(av_samples_get_buffer_size(nullptr, m_inChannels, kSilenceChunk,
-                                                           m_inFormat, 1)));
+        m_silence.resize(size_t(
+            av_samples_get_buffer_size(nullptr, m_inChannels, kSilenceChunk, m_inFormat, 1)));
         if (!m_silence.empty()) {
             uint8_t *planes[AV_NUM_DATA_POINTERS] = {};
-            av_samples_fill_arrays(planes, nullptr, m_silence.data(), m_inChannels,
-                                   kSilenceChunk, m_inFormat, 1);
+            av_samples_fill_arrays(planes, nullptr, m_silence.data(), m_inChannels, kSilenceChunk,
+                                   m_inFormat, 1);
             av_samples_set_silence(planes, 0, kSilenceChunk, m_inChannels, m_inFormat);
         }
     }
@@ -98,16 +98,15 @@ private:
         if (room <= 0)
             return room == 0;
         uint8_t **out = nullptr;
-        if (av_samples_alloc_array_and_samples(&out, nullptr, m_outChannels, room, m_outFormat,
-                                               0) < 0)
+        if (av_samples_alloc_array_and_samples(&out, nullptr, m_outChannels, room, m_outFormat, 0) <
+            0)
             return false;
         const int got = swr_convert(m_swr.get(), out, room, planes, count);
         if (got < 0)
             av_log(nullptr, AV_LOG_WARNING, "[%s.%d %s() Could not swr_convert\n", __FILE__,
                    __LINE__, "encodeAudioDatasInThread");
-        const bool ok =
-            got >= 0 && av_audio_fifo_write(m_fifo.get(), reinterpret_cast<void **>(out), got) ==
-                            got;
+        const bool ok = got >= 0 && av_audio_fifo_write(m_fifo.get(),
+                                                        reinterpret_cast<void **>(out), got) == got;
         av_freep(&out[0]);
         av_freep(&out);
         return ok;
@@ -121,7 +120,7 @@ private:
     AudioFifoPtr m_fifo;
     std::vector<uint8_t> m_silence;
 };
-} // namespace
+}  // namespace
 
 void ScreenRecord::notePeak(double db)
 {
@@ -162,8 +161,8 @@ int ScreenRecord::encodeAudioDatasInThread()
         ok = converter->isValid() && av_frame_get_buffer(output.get(), 0) >= 0;
     }
     if (!ok)
-        av_log(nullptr, AV_LOG_WARNING, "[%s.%d %s() Could not allocate samples Buffer\n",
-               __FILE__, __LINE__, "encodeAudioDatasInThread");
+        av_log(nullptr, AV_LOG_WARNING, "[%s.%d %s() Could not allocate samples Buffer\n", __FILE__,
+               __LINE__, "encodeAudioDatasInThread");
 
     // Encodes whole frames from the FIFO; with `limit`, also the last, shorter one up to it.
     const auto drain = [&](qint64 limit, bool final) {
@@ -218,9 +217,8 @@ int ScreenRecord::encodeAudioDatasInThread()
         }
         converter->flush();
         const qint64 limit =
-            videoEndUs >= 0
-                ? av_rescale_q(videoEndUs - primingUs, kMicroseconds, {1, kSampleRate})
-                : std::numeric_limits<qint64>::max();
+            videoEndUs >= 0 ? av_rescale_q(videoEndUs - primingUs, kMicroseconds, {1, kSampleRate})
+                            : std::numeric_limits<qint64>::max();
         drain(limit, true);
     }
     encodeAndWrite(nullptr, AudioStream);

@@ -18,7 +18,7 @@ extern "C" {
 
 namespace {
 constexpr AVRational kMicroseconds{1, 1000000};
-} // namespace
+}  // namespace
 
 ScreenRecord::OutFileWriter *ScreenRecord::currentWriter(OutStreamType type) const
 {
@@ -206,7 +206,8 @@ int ScreenRecord::encodeVideoDatasInThread()
         }
     }
     // The picture ends one frame after its last frame; the sound is brought to the same end.
-    const qint64 videoEndUs = lastSlot >= 0 ? av_rescale_q(lastSlot + 1, frameRate, kMicroseconds) : -1;
+    const qint64 videoEndUs =
+        lastSlot >= 0 ? av_rescale_q(lastSlot + 1, frameRate, kMicroseconds) : -1;
     m_timeline.finishVideo(videoEndUs);
     encodeAndWrite(nullptr, VideoStream);
     if (m_silenceFrame) {

@@ -48,9 +48,8 @@ bool openCapture(const QString &url, const char *formatName, ffmpeg::Dictionary 
         return false;
     }
     AVStream *stream = context->streams[streamIndex];
-    decoder = ffmpeg::openDecoder(stream, threads, &ret, [&](AVCodecContext *dec) {
-        configure(dec, context.get(), stream);
-    });
+    decoder = ffmpeg::openDecoder(
+        stream, threads, &ret, [&](AVCodecContext *dec) { configure(dec, context.get(), stream); });
     if (!decoder) {
         qWarning() << " opening the decoder failed" << ffmpeg::errorText(ret);
         return false;
@@ -58,7 +57,7 @@ bool openCapture(const QString &url, const char *formatName, ffmpeg::Dictionary 
     qInfo() << " avcodec_open2 success";
     return true;
 }
-} // namespace
+}  // namespace
 
 int ScreenRecord::openVideoInput()
 {
@@ -233,8 +232,8 @@ int ScreenRecord::initFilter(const char *description)
         if (ret < 0)
             av_log(nullptr, AV_LOG_ERROR, "Cannot create buffer source\n");
         if (ret >= 0) {
-            ret = avfilter_graph_create_filter(&m_bufferSinkContext, sink, "out", nullptr,
-                                               nullptr, m_filterGraph.get());
+            ret = avfilter_graph_create_filter(&m_bufferSinkContext, sink, "out", nullptr, nullptr,
+                                               m_filterGraph.get());
             if (ret < 0)
                 av_log(nullptr, AV_LOG_ERROR, "Cannot create buffer sink\n");
         }

@@ -21,7 +21,7 @@ extern "C" {
 namespace {
 constexpr AVRational kMicroseconds{1, 1000000};
 constexpr qint64 kUnknownShift = std::numeric_limits<qint64>::min();
-} // namespace
+}  // namespace
 
 qint64 ScreenRecord::toCaptureUs(qint64 pts, AVRational timebase, qint64 &clockShiftUs)
 {
@@ -152,8 +152,8 @@ void ScreenRecord::decodeAudioDatasInThread()
             continue;
         }
         // Also while prepared, so that the clock has settled when recording starts.
-        const qint64 samples = av_get_audio_frame_duration2(
-            const_cast<AVCodecParameters *>(parameters), pkt->size);
+        const qint64 samples =
+            av_get_audio_frame_duration2(const_cast<AVCodecParameters *>(parameters), pkt->size);
         const qint64 captureUs = clock.packetArrived(captureClockNow(), samples);
         const int state = m_state.load();
         if (state == Prepared) {

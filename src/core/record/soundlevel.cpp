@@ -18,8 +18,7 @@ double toDb(double peak)
     return std::max(soundlevel::kSilentDb, 20.0 * std::log10(std::min(peak, 1.0)));
 }
 
-template <typename T>
-double peakOf(const T *samples, qint64 count, double fullScale)
+template <typename T> double peakOf(const T *samples, qint64 count, double fullScale)
 {
     double peak = 0;
     for (qint64 i = 0; i < count; ++i)
@@ -36,22 +35,18 @@ double peakOfPlane(const uint8_t *data, qint64 count, AVSampleFormat format)
             peak = std::max(peak, std::fabs(double(data[i]) - 128.0));
         return peak / 128.0;
     }
-    case AV_SAMPLE_FMT_S16:
-        return peakOf(reinterpret_cast<const int16_t *>(data), count, 32768.0);
+    case AV_SAMPLE_FMT_S16: return peakOf(reinterpret_cast<const int16_t *>(data), count, 32768.0);
     case AV_SAMPLE_FMT_S32:
         return peakOf(reinterpret_cast<const int32_t *>(data), count, 2147483648.0);
     case AV_SAMPLE_FMT_S64:
         return peakOf(reinterpret_cast<const int64_t *>(data), count, 9223372036854775808.0);
-    case AV_SAMPLE_FMT_FLT:
-        return peakOf(reinterpret_cast<const float *>(data), count, 1.0);
-    case AV_SAMPLE_FMT_DBL:
-        return peakOf(reinterpret_cast<const double *>(data), count, 1.0);
-    default:
-        return 0;
+    case AV_SAMPLE_FMT_FLT: return peakOf(reinterpret_cast<const float *>(data), count, 1.0);
+    case AV_SAMPLE_FMT_DBL: return peakOf(reinterpret_cast<const double *>(data), count, 1.0);
+    default: return 0;
     }
 }
 
-} // namespace
+}  // namespace
 
 double soundlevel::peakDbfs(const qint16 *samples, qint64 count)
 {
@@ -68,7 +63,8 @@ double soundlevel::peakDbfs(const AVFrame *frame)
     if (av_sample_fmt_is_planar(format)) {
         for (int c = 0; c < channels; ++c) {
             if (frame->extended_data[c])
-                peak = std::max(peak, peakOfPlane(frame->extended_data[c], frame->nb_samples, format));
+                peak =
+                    std::max(peak, peakOfPlane(frame->extended_data[c], frame->nb_samples, format));
         }
     } else if (frame->extended_data[0]) {
         peak = peakOfPlane(frame->extended_data[0], qint64(frame->nb_samples) * channels, format);

@@ -15,7 +15,7 @@ inline constexpr double kSilentDb = -120.0;
 double peakDbfs(const AVFrame *frame);
 // Peak of interleaved 16-bit samples.
 double peakDbfs(const qint16 *samples, qint64 count);
-} // namespace soundlevel
+}  // namespace soundlevel
 
 // Decides whether the window says that the microphone is silent. Fed every tenth of a second
 // or so with the loudest level heard since the last feed while recording (not while paused).

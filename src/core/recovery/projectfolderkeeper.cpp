@@ -12,7 +12,7 @@ QString normalFolder(const QString &dir)
 {
     return dir.isEmpty() ? QString() : QDir::cleanPath(QDir(dir).absolutePath());
 }
-} // namespace
+}  // namespace
 
 ProjectFolderKeeper::ProjectFolderKeeper(ProjectData *project, QObject *parent)
     : QObject(parent), m_project(project), m_timer(new QTimer(this))

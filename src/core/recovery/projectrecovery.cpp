@@ -24,7 +24,7 @@ QString withSlash(const QString &folder)
 {
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
-} // namespace
+}  // namespace
 
 QStringList ProjectRecovery::candidateFolders()
 {
@@ -107,7 +107,7 @@ bool ProjectRecovery::isFragmentedMp4(const QString &path)
                 return false;
             boxSize = qFromBigEndian<quint64>(header.constData() + 8);
         } else if (boxSize == 0) {
-            return false; // the last box runs to the end of the file
+            return false;  // the last box runs to the end of the file
         }
         if (boxSize < 8)
             return false;

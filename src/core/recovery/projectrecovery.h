@@ -24,11 +24,11 @@ class ProjectData;
 
 struct InterruptedProject
 {
-    QString folder; // the working folder, ending with "/"
+    QString folder;  // the working folder, ending with "/"
     WorkingFolderMark mark;
     bool indexReadable = false;
-    QString indexError;  // why the index could not be read
-    QList<AVData> clips; // as the index holds them, file paths in `folder`
+    QString indexError;   // why the index could not be read
+    QList<AVData> clips;  // as the index holds them, file paths in `folder`
 };
 
 class ProjectRecovery
@@ -46,9 +46,9 @@ public:
 
     struct Repair
     {
-        QList<AVData> clips;   // what is kept, in timeline order
-        QStringList dropped;   // titles or file names of the clips dropped
-        QStringList rewritten; // files turned from fragmented into regular MP4
+        QList<AVData> clips;    // what is kept, in timeline order
+        QStringList dropped;    // titles or file names of the clips dropped
+        QStringList rewritten;  // files turned from fragmented into regular MP4
     };
     // Probes and repairs the clip files of `project` (see above). Slow for long recordings:
     // every packet of each file is read once.

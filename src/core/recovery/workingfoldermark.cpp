@@ -21,7 +21,7 @@ bool syncToDisk(const QString &path)
     ::close(fd);
     return ok;
 }
-} // namespace
+}  // namespace
 
 QString WorkingFolderMark::pathIn(const QString &folder)
 {

@@ -16,8 +16,8 @@ struct WorkingFolderMark
     qint64 pid = -1;
     qint64 startTicks = -1;
     QString bootId;
-    QString filePath;     // the packed project file, empty for a project never saved
-    qint64 writtenMs = 0; // when the mark was written, ms since the epoch
+    QString filePath;      // the packed project file, empty for a project never saved
+    qint64 writtenMs = 0;  // when the mark was written, ms since the epoch
 
     static QString fileName() { return QStringLiteral("inuse.mark"); }
     static QString pathIn(const QString &folder);

@@ -17,7 +17,10 @@ inline QString serverName(qint64 containerPid, quint64 containerWinId)
 }
 
 // The title of the agent's slide-show window contains this text.
-inline QString windowTitleMark() { return QStringLiteral("幻灯片放映"); }
+inline QString windowTitleMark()
+{
+    return QStringLiteral("幻灯片放映");
+}
 
 // Words to the agent.
 inline constexpr char kHeartbeat[] = "heartbeat";

@@ -13,7 +13,10 @@
 
 namespace {
 
-QString tr(const char *text) { return QCoreApplication::translate("InfoCommand", text); }
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("InfoCommand", text);
+}
 
 // Walks the members the way the unpacker does, with the same checks, keeping only the bytes
 // of "pro.lsnc".

@@ -12,7 +12,10 @@
 
 namespace {
 
-QString tr(const char *text) { return QCoreApplication::translate("LsnFileIo", text); }
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("LsnFileIo", text);
+}
 
 // Inflates a qCompress() record: 4 bytes of big-endian length, then a zlib stream that must
 // end exactly at that length and at the end of the record. Unlike qUncompress, which keeps
@@ -46,9 +49,9 @@ bool inflateRecord(const QByteArray &record, qint64 maxLength, QByteArray *out)
 
 bool isPlainMemberName(const QString &name)
 {
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
-           && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'))
-           && !name.contains(QChar(0)) && QFile::encodeName(name).size() <= kMaxMemberNameBytes;
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
+           !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\')) &&
+           !name.contains(QChar(0)) && QFile::encodeName(name).size() <= kMaxMemberNameBytes;
 }
 
 LsnFileIo::LsnFileIo(const QString &name) : QFile(name) {}
@@ -59,7 +62,10 @@ void LsnFileIo::setRecordError(const QString &text)
         m_error = text;
 }
 
-qint64 LsnFileIo::bytesLeft() const { return qMax<qint64>(0, size() - pos()); }
+qint64 LsnFileIo::bytesLeft() const
+{
+    return qMax<qint64>(0, size() - pos());
+}
 
 bool LsnFileIo::writeByteArray(const QByteArray &bytes)
 {
@@ -194,8 +200,8 @@ bool LsnFileIo::readPackHeader(int *fileCount, qint64 *allFileSize)
         return false;
     qint64 count = 0;
     qint64 total = 0;
-    if (!readInteger(header, "fileCount", &count) || count <= 0
-        || count > std::numeric_limits<int>::max()) {
+    if (!readInteger(header, "fileCount", &count) || count <= 0 ||
+        count > std::numeric_limits<int>::max()) {
         setRecordError(tr("文件头中的文件数不合法"));
         return false;
     }

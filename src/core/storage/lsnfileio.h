@@ -6,7 +6,8 @@
 //
 //   identifier  compressed  "lumora_record"
 //   pack header compressed  {"allFileSize":N,"fileCount":N}
-//   per member: compressed  {"birthTime":ms,"fileName":"x","fileSize":N,"lastModified":ms,"type":"file"}
+//   per member: compressed
+//   {"birthTime":ms,"fileName":"x","fileSize":N,"lastModified":ms,"type":"file"}
 //               plain...    the contents, in pieces of 20480 bytes (an empty file has none)
 //               compressed  "file write end"
 //

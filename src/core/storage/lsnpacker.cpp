@@ -19,8 +19,8 @@ constexpr int kPiecesPerProgress = 20;
 
 bool isPackable(const QFileInfo &info)
 {
-    return info.fileName() != QLatin1String(".") && info.fileName() != QLatin1String("..")
-           && !info.isDir();
+    return info.fileName() != QLatin1String(".") && info.fileName() != QLatin1String("..") &&
+           !info.isDir();
 }
 
 qint64 msecs(const QDateTime &time, const QDateTime &fallback)
@@ -106,8 +106,8 @@ bool LsnPacker::compressFiles(const QFileInfoList &files, const QString &outPath
         QJsonObject header;
         header.insert("fileCount", kept.size());
         header.insert("allFileSize", total);
-        ok = out.writeCompressByteArray(QJsonDocument(header).toJson(QJsonDocument::Compact))
-             && out.flush();
+        ok = out.writeCompressByteArray(QJsonDocument(header).toJson(QJsonDocument::Compact)) &&
+             out.flush();
     }
     for (int i = 0; ok && i < kept.size(); ++i)
         ok = compressForFile(kept.at(i), out);

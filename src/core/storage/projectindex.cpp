@@ -9,7 +9,10 @@
 
 namespace {
 
-QString tr(const char *text) { return QCoreApplication::translate("ProjectIndex", text); }
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("ProjectIndex", text);
+}
 
 // QDataStream type ids as QSettings writes them (QDataStream::Qt_4_0 numbering).
 constexpr quint32 kVariantListTypeId = 9;
@@ -60,7 +63,10 @@ bool unescapeValue(const QByteArray &value, QStringList *items)
             case 'r': current += QChar(13); break;
             case 't': current += QChar(9); break;
             case 'v': current += QChar(11); break;
-            case '"': case '\'': case '?': case '\\': current += QLatin1Char(e); break;
+            case '"':
+            case '\'':
+            case '?':
+            case '\\': current += QLatin1Char(e); break;
             case 'x': {
                 uint code = 0;
                 int digits = 0;
@@ -78,8 +84,8 @@ bool unescapeValue(const QByteArray &value, QStringList *items)
                 if (e < '0' || e > '7')
                     return false;
                 uint code = uint(e - '0');
-                for (int digits = 1; digits < 3 && i < n && value.at(i) >= '0' && value.at(i) <= '7';
-                     ++digits, ++i)
+                for (int digits = 1;
+                     digits < 3 && i < n && value.at(i) >= '0' && value.at(i) <= '7'; ++digits, ++i)
                     code = code * 8 + uint(value.at(i) - '0');
                 current += QChar(char16_t(code));
             }
@@ -163,8 +169,8 @@ bool readVariant(const QByteArray &bytes, QList<QJsonObject> *clips)
             return false;
         for (quint32 k = 0; k < count; ++k) {
             quint32 elementType = 0;
-            if (!in.readU32(&elementType) || elementType != kJsonObjectTypeId
-                || !readJsonObjectBody(in, clips))
+            if (!in.readU32(&elementType) || elementType != kJsonObjectTypeId ||
+                !readJsonObjectBody(in, clips))
                 return false;
         }
     } else {

@@ -18,7 +18,10 @@
 
 namespace {
 
-QString withoutTrailingSlash(const QString &dir) { return QDir::cleanPath(QDir(dir).absolutePath()); }
+QString withoutTrailingSlash(const QString &dir)
+{
+    return QDir::cleanPath(QDir(dir).absolutePath());
+}
 
 bool sameFolder(const QString &a, const QString &b)
 {
@@ -117,7 +120,8 @@ bool SaveOpenManager::copyDirectory(const QString &from, const QString &to, bool
 void SaveOpenManager::failLater(const QString &reason)
 {
     setErrorText(reason);
-    QMetaObject::invokeMethod(this, [this] { emit sig_SaveFinished(false); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { emit sig_SaveFinished(false); }, Qt::QueuedConnection);
 }
 
 void SaveOpenManager::saveProject(const QString &path, bool saveAs)
@@ -198,8 +202,7 @@ bool SaveOpenManager::replacePackedFile(const QString &tmp, const QString &path)
 {
     // One rename over the old file: at every moment `path` holds the whole old file or the
     // whole new one, whenever the program is stopped.
-    if (std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData())
-        != 0) {
+    if (std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) != 0) {
         setErrorText(tr("无法替换文件：%1").arg(path));
         return false;
     }
@@ -249,9 +252,9 @@ void SaveOpenManager::openProject(const QString &path)
                 finishOpen(watcher->result(), absolute, workDir);
                 watcher->deleteLater();
             });
-    const QFuture<OpenResult> future = QtConcurrent::run(
-        QThreadPool::globalInstance(),
-        [this, absolute, workDir] { return openInThread(absolute, workDir); });
+    const QFuture<OpenResult> future =
+        QtConcurrent::run(QThreadPool::globalInstance(),
+                          [this, absolute, workDir] { return openInThread(absolute, workDir); });
     m_future = future;
     watcher->setFuture(future);
 }
@@ -262,8 +265,8 @@ SaveOpenManager::OpenResult SaveOpenManager::openInThread(const QString &path,
     OpenResult result;
     result.ok = unpackAndReplace(path, workDir, [this, &result](const QString &unpacked) {
         QString error;
-        if (readProjectIndexFile(QDir(unpacked).filePath(QStringLiteral("pro.lsnc")),
-                                 &result.clips, &error))
+        if (readProjectIndexFile(QDir(unpacked).filePath(QStringLiteral("pro.lsnc")), &result.clips,
+                                 &error))
             return true;
         setErrorText(error);
         return false;

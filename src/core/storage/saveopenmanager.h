@@ -81,8 +81,8 @@ private:
         QList<QJsonObject> clips;
     };
 
-    SaveResult saveInThread(const QFileInfoList &files, const QString &tmp,
-                            const QString &copyFrom, const QString &copyTo);
+    SaveResult saveInThread(const QFileInfoList &files, const QString &tmp, const QString &copyFrom,
+                            const QString &copyTo);
     OpenResult openInThread(const QString &path, const QString &workDir);
     void finishSave(const SaveResult &result, const QString &path, bool saveAs,
                     const QString &copyTo);

@@ -108,9 +108,18 @@ qint64 Timecode::fieldOrZero(qint64 divisorSeconds, qint64 modulo) const
     return (m_frames / (fps * divisorSeconds)) % modulo;
 }
 
-qint64 Timecode::hours() const { return fieldOrZero(3600, 60); }
-qint64 Timecode::minutes() const { return fieldOrZero(60, 60); }
-qint64 Timecode::seconds() const { return fieldOrZero(1, 60); }
+qint64 Timecode::hours() const
+{
+    return fieldOrZero(3600, 60);
+}
+qint64 Timecode::minutes() const
+{
+    return fieldOrZero(60, 60);
+}
+qint64 Timecode::seconds() const
+{
+    return fieldOrZero(1, 60);
+}
 
 qint64 Timecode::frameInSecond() const
 {
@@ -171,8 +180,14 @@ Timecode Timecode::operator-(const Timecode &o) const
     return Timecode(m_rate, m_frames - o.m_frames);
 }
 
-Timecode Timecode::operator+(const Duration &d) const { return Timecode(m_rate, m_frames + d.frames()); }
-Timecode Timecode::operator-(const Duration &d) const { return Timecode(m_rate, m_frames - d.frames()); }
+Timecode Timecode::operator+(const Duration &d) const
+{
+    return Timecode(m_rate, m_frames + d.frames());
+}
+Timecode Timecode::operator-(const Duration &d) const
+{
+    return Timecode(m_rate, m_frames - d.frames());
+}
 
 Timecode Timecode::operator++(int)
 {
@@ -181,9 +196,14 @@ Timecode Timecode::operator++(int)
     return old;
 }
 
-Duration::Duration(const Timecode &a, const Timecode &b) : m_frames(qAbs(a.frames() - b.frames())) {}
+Duration::Duration(const Timecode &a, const Timecode &b) : m_frames(qAbs(a.frames() - b.frames()))
+{
+}
 
-Duration Duration::absolute(const Timecode &tc) { return Duration(qAbs(tc.frames())); }
+Duration Duration::absolute(const Timecode &tc)
+{
+    return Duration(qAbs(tc.frames()));
+}
 
 Duration Duration::signedDifference(const Timecode &a, const Timecode &b)
 {

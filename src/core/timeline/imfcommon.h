@@ -89,7 +89,10 @@ public:
     Timecode operator-(const Duration &d) const;
     Timecode operator++(int);
 
-    bool operator==(const Timecode &o) const { return m_rate == o.m_rate && m_frames == o.m_frames; }
+    bool operator==(const Timecode &o) const
+    {
+        return m_rate == o.m_rate && m_frames == o.m_frames;
+    }
     bool operator!=(const Timecode &o) const { return !(*this == o); }
 
 private:
@@ -134,8 +137,14 @@ private:
 
 // Timeline frames (24 per second) and project milliseconds, truncated toward zero.
 constexpr int kTimelineFps = 24;
-inline qint64 msToFrames(qint64 ms) { return ms * kTimelineFps / 1000; }
-inline qint64 framesToMs(qint64 frames) { return frames * 1000 / kTimelineFps; }
+inline qint64 msToFrames(qint64 ms)
+{
+    return ms * kTimelineFps / 1000;
+}
+inline qint64 framesToMs(qint64 frames)
+{
+    return frames * 1000 / kTimelineFps;
+}
 // Whole seconds as "MM:SS" with unwrapped minutes.
 QString secondsToText(qint64 seconds);
 

@@ -22,7 +22,7 @@ bool isHttpScheme(const QString &scheme)
 {
     return scheme == QLatin1String("http") || scheme == QLatin1String("https");
 }
-} // namespace
+}  // namespace
 
 UpdateChecker::UpdateChecker(QObject *parent)
     : QObject(parent), m_network(new QNetworkAccessManager(this))
@@ -115,13 +115,14 @@ void UpdateChecker::check(const QString &installedVersion)
             reply->abort();
         }
     });
-    connect(reply, &QNetworkReply::downloadProgress, this, [this, reply](qint64 received, qint64 total) {
-        if (received > kMaxReplyBytes || total > kMaxReplyBytes) {
-            qWarning() << "checkNewVersion: reply larger than" << kMaxReplyBytes << "bytes";
-            m_tooLarge = true;
-            reply->abort();
-        }
-    });
+    connect(reply, &QNetworkReply::downloadProgress, this,
+            [this, reply](qint64 received, qint64 total) {
+                if (received > kMaxReplyBytes || total > kMaxReplyBytes) {
+                    qWarning() << "checkNewVersion: reply larger than" << kMaxReplyBytes << "bytes";
+                    m_tooLarge = true;
+                    reply->abort();
+                }
+            });
     // TLS errors are never ignored: the reply ends with an error.
     connect(reply, &QNetworkReply::finished, this, [this, reply] { onReplyFinished(reply); });
 }
@@ -155,10 +156,8 @@ void UpdateChecker::onReplyFinished(QNetworkReply *reply)
         finish(Failed);
         return;
     }
-    const QJsonObject info = root.value(QStringLiteral("msg"))
-                                 .toObject()
-                                 .value(QStringLiteral("apkInfo"))
-                                 .toObject();
+    const QJsonObject info =
+        root.value(QStringLiteral("msg")).toObject().value(QStringLiteral("apkInfo")).toObject();
     const QString downloadUrl = info.value(QStringLiteral("downloadurl")).toString().trimmed();
     const QString version = info.value(QStringLiteral("version")).toString();
     if (!isNewerVersion(version, m_installedVersion)) {

@@ -6,9 +6,9 @@
 #include "core/record/screenrecord.h"
 #include "core/recovery/projectrecovery.h"
 #include "ui/base/basewindow.h"
-#include "ui/record/recordmessages.h"
 #include "ui/editor/maincontentwidget.h"
 #include "ui/home/firstwindow.h"
+#include "ui/record/recordmessages.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -19,10 +19,10 @@
 #include <QFutureWatcher>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QTranslator>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QTranslator>
 #include <QtConcurrent>
 
 bool refuseSecondInstance()
@@ -122,7 +122,7 @@ ProjectRecovery::Repair repairShowingProgress(const InterruptedProject &found)
     return watcher.result();
 }
 
-} // namespace
+}  // namespace
 
 QWidget *offerInterruptedProjects()
 {

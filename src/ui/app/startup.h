@@ -42,4 +42,3 @@ QWidget *offerInterruptedProjects();
 // Opens the editor in its frame window, shown, and opens projectFile in it when one is given.
 // Returns the frame, which deletes itself when closed.
 QWidget *openEditorWindow(const QString &projectFile);
-

@@ -64,10 +64,10 @@ void MainContentWidget::on_btn_record_ppt_clicked()
 {
     const QString dir = readSetting(QStringLiteral("pptFilePath")).toString();
     // The presentation types the slide show also opens come after the usual ones.
-    const QString path = QFileDialog::getOpenFileName(
-        this, tr("打开PPT文件"), dir,
-        tr("PPT文件 (*.ppt *.pptx)") + ";;" +
-            tr("演示文稿 (*.ppt *.pptx *.pps *.ppsx *.odp *.pdf)"));
+    const QString path =
+        QFileDialog::getOpenFileName(this, tr("打开PPT文件"), dir,
+                                     tr("PPT文件 (*.ppt *.pptx)") + ";;" +
+                                         tr("演示文稿 (*.ppt *.pptx *.pps *.ppsx *.odp *.pdf)"));
     if (path.isEmpty())
         return;
     writeSetting(QStringLiteral("pptFilePath"), QFileInfo(path).absolutePath());

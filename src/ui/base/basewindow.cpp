@@ -141,7 +141,6 @@ bool BaseWindow::dragEvent(QEvent *event)
         m_pressX = -1;
         m_pressY = -1;
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }

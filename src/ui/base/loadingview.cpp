@@ -3,7 +3,8 @@
 #include <QPainter>
 #include <QTimer>
 
-LoadingView::LoadingView(QWidget *parent, const QString &iconPath) : QLabel(parent), m_pixmap(iconPath)
+LoadingView::LoadingView(QWidget *parent, const QString &iconPath)
+    : QLabel(parent), m_pixmap(iconPath)
 {
     setFixedSize(m_pixmap.size());
     m_timer = new QTimer(this);

@@ -38,9 +38,9 @@ void MaskForm::showEvent(QShowEvent *event)
 {
     // The mask is a window of its own, so it needs the main widget's place on the screen.
     if (m_mainWidget) {
-        const QRect area = m_mainWidget->isWindow()
-            ? m_mainWidget->geometry()
-            : QRect(m_mainWidget->mapToGlobal(QPoint(0, 0)), m_mainWidget->size());
+        const QRect area = m_mainWidget->isWindow() ? m_mainWidget->geometry()
+                                                    : QRect(m_mainWidget->mapToGlobal(QPoint(0, 0)),
+                                                            m_mainWidget->size());
         setGeometry(area);
     }
     QWidget::showEvent(event);

@@ -24,7 +24,7 @@ QCursor cursorFrom(const QString &file, bool hotSpotAtTip)
         return QCursor(picture, 1, picture.height() - 1);
     return QCursor(picture, picture.width() / 2, picture.height() / 2);
 }
-} // namespace
+}  // namespace
 
 BoardCanvas::BoardCanvas(QWidget *parent) : QWidget(parent), m_undoGroup(new QUndoGroup(this))
 {
@@ -127,7 +127,7 @@ void BoardCanvas::mousePressEvent(QMouseEvent *event)
     }
     event->accept();
     if (m_pressed)
-        return; // a second button during a movement changes nothing
+        return;  // a second button during a movement changes nothing
     m_pressed = true;
     m_pressButton = event->button();
     m_pressTool = tool;

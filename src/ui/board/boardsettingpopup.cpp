@@ -15,7 +15,7 @@ namespace {
 constexpr int InitialColor = 0;
 constexpr int InitialWidth = 2;
 constexpr int CornerRadius = 8;
-} // namespace
+}  // namespace
 
 BoardSettingPopup::BoardSettingPopup(QWidget *parent)
     : QWidget(parent, Qt::Popup), m_colors{"#fa5151", "#ffc300", "#02c160", "#0daeff",

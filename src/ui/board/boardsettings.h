@@ -11,6 +11,6 @@ enum BoardTool : qint32 {
 
 struct BoardSettings
 {
-    qint32 tool = ToolNone; // one of BoardTool
-    QPen pen;               // colour and width of new strokes
+    qint32 tool = ToolNone;  // one of BoardTool
+    QPen pen;                // colour and width of new strokes
 };

@@ -39,7 +39,7 @@ private:
     QPointF m_centre;
     bool m_hasBand = false;
     QPointF m_bandStart;
-    QPointF m_bandDir; // unit vector from the band's start to the centre
+    QPointF m_bandDir;  // unit vector from the band's start to the centre
     qreal m_bandLength = 0;
     QRectF m_bounds;
 };

@@ -10,7 +10,7 @@ void repaint(QWidget *canvas, const QRect &area)
     if (canvas && !area.isEmpty())
         canvas->update(area);
 }
-} // namespace
+}  // namespace
 
 PathAddCommand::PathAddCommand(QWidget *canvas, PathRecord *record, const PathItem &item,
                                QUndoCommand *parent)

@@ -21,5 +21,5 @@ public:
 private:
     QPointer<QWidget> m_canvas;
     PathRecord *m_record;
-    QList<PathItem> m_paths; // the page's list at creation plus the new stroke
+    QList<PathItem> m_paths;  // the page's list at creation plus the new stroke
 };

@@ -10,7 +10,7 @@ void repaint(QWidget *canvas, const QRect &area)
     if (canvas && !area.isEmpty())
         canvas->update(area);
 }
-} // namespace
+}  // namespace
 
 PathClearCommand::PathClearCommand(QWidget *canvas, PathRecord *record, QUndoCommand *parent)
     : QUndoCommand(parent), m_canvas(canvas), m_record(record), m_paths(record->paths())

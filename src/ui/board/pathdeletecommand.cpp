@@ -10,7 +10,7 @@ void repaint(QWidget *canvas, const QRect &area)
     if (canvas && !area.isEmpty())
         canvas->update(area);
 }
-} // namespace
+}  // namespace
 
 PathDeleteCommand::PathDeleteCommand(QWidget *canvas, PathRecord *record,
                                      const QList<PathItem> &after, QUndoCommand *parent)

@@ -10,7 +10,7 @@ quint64 nextPathId()
     static std::atomic<quint64> counter{0};
     return ++counter;
 }
-} // namespace
+}  // namespace
 
 PathItem::PathItem(const QPainterPath &p, const QPen &pn) : path(p), pen(pn), id(nextPathId()) {}
 

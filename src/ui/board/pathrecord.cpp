@@ -34,7 +34,7 @@ bool sameStrokes(const QList<PathItem> &a, const QList<PathItem> &b)
     }
     return true;
 }
-} // namespace
+}  // namespace
 
 PathRecord::PathRecord(QWidget *canvas, QObject *parent)
     : QObject(parent), m_undoStack(new QUndoStack(canvas)), m_canvas(canvas)
@@ -159,7 +159,7 @@ void PathRecord::commitErase()
         return;
     const QList<PathItem> after = m_paths;
     if (sameStrokes(after, m_lastPaths))
-        return; // nothing was rubbed out: an undo step that changes nothing would confuse
+        return;  // nothing was rubbed out: an undo step that changes nothing would confuse
     // The command takes the list of the press as its "before". The canvas already shows
     // `after`, and pushing runs redo, which puts `after` back: nothing to repaint.
     m_paths = m_lastPaths;

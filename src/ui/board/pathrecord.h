@@ -68,6 +68,6 @@ private:
     QList<PathItem> m_lastPaths;
     QPoint m_lastPoint{-1, -1};
 
-    bool m_hasLastPoint = false; // m_lastPoint was set by a press
+    bool m_hasLastPoint = false;  // m_lastPoint was set by a press
     QRect m_dirty;
 };

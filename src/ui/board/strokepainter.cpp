@@ -15,7 +15,7 @@ bool drawsAsSegments(const QPen &pen)
            pen.color().alpha() == 255 &&
            (pen.capStyle() == Qt::SquareCap || pen.capStyle() == Qt::FlatCap);
 }
-} // namespace
+}  // namespace
 
 void drawStrokeInArea(QPainter &painter, const QPainterPath &path, const QPen &pen,
                       const QRectF &area)

@@ -30,7 +30,6 @@
 #include <QUndoStack>
 #include <QVBoxLayout>
 
-
 MainContentWidget::MainContentWidget(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("MainContentWidget"));

@@ -61,11 +61,11 @@ bool MainContentWidget::askSaveThen(const std::function<void()> &afterSave)
         return false;
     if (afterSave) {
         dropPendingAfterSave();
-        m_afterSave = connect(this, &MainContentWidget::sig_SaveProFinished, this,
-                              [this, afterSave](bool) {
-                                  dropPendingAfterSave();
-                                  afterSave();
-                              });
+        m_afterSave =
+            connect(this, &MainContentWidget::sig_SaveProFinished, this, [this, afterSave](bool) {
+                dropPendingAfterSave();
+                afterSave();
+            });
     }
     slotMenuSave();
     return false;
@@ -169,8 +169,8 @@ void MainContentWidget::recreateCover(const std::function<void()> &then)
         if (then)
             then();
     });
-    watcher->setFuture(QtConcurrent::run(
-        [args] { return FfmpegTool::run(args, kCoverWaitMs).succeeded(); }));
+    watcher->setFuture(
+        QtConcurrent::run([args] { return FfmpegTool::run(args, kCoverWaitMs).succeeded(); }));
 }
 
 void MainContentWidget::slotMenuSave()

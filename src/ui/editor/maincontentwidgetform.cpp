@@ -109,7 +109,8 @@ void MainContentWidget::buildForm()
     blank->setSpacing(12);
     m_ui.label_blank_icon = new QLabel(m_ui.view_blank_prompt);
     m_ui.label_blank_icon->setObjectName(QStringLiteral("label_blank_icon"));
-    m_ui.label_blank_icon->setPixmap(QIcon(QStringLiteral(":/images/icon_btn_add.png")).pixmap(48, 48));
+    m_ui.label_blank_icon->setPixmap(
+        QIcon(QStringLiteral(":/images/icon_btn_add.png")).pixmap(48, 48));
     m_ui.label_blank_icon->setStyleSheet(QStringLiteral("background:transparent;"));
     m_ui.label_blank_icon->setAlignment(Qt::AlignCenter);
     m_ui.label_record_ppt = new QLabel(tr("录制PPT"), m_ui.view_blank_prompt);
@@ -173,7 +174,8 @@ void MainContentWidget::buildForm()
     m_ui.view_time_axis = new QWidget(this);
     m_ui.view_time_axis->setObjectName(QStringLiteral("view_time_axis"));
     m_ui.view_time_axis->setAttribute(Qt::WA_StyledBackground);
-    m_ui.view_time_axis->setStyleSheet(QStringLiteral("QWidget#view_time_axis{background:#1b1b1c;}"));
+    m_ui.view_time_axis->setStyleSheet(
+        QStringLiteral("QWidget#view_time_axis{background:#1b1b1c;}"));
     m_ui.view_time_axis->setFixedHeight(216);
     auto *axis = new QHBoxLayout(m_ui.view_time_axis);
     axis->setContentsMargins(0, 0, 0, 0);
@@ -235,4 +237,3 @@ void MainContentWidget::buildFileMenu()
         [this] { window()->close(); });
     m_ui.btn_file->setMenu(m_fileMenu);
 }
-

@@ -15,7 +15,7 @@ public:
     MediaInfo(const AVData &clip, int index, VlcInstance *instance, QObject *parent = nullptr);
 
     int index = 0;
-    VlcMedia *m_Media = nullptr; // owned (a child)
+    VlcMedia *m_Media = nullptr;  // owned (a child)
 
     QString uuid;
     QString title;

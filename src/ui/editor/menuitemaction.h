@@ -11,8 +11,8 @@ class MenuItemAction : public QWidgetAction
 {
     Q_OBJECT
 public:
-    MenuItemAction(const QString &iconPath, const QString &text,
-                   const QKeySequence &shortcut, QObject *parent = nullptr);
+    MenuItemAction(const QString &iconPath, const QString &text, const QKeySequence &shortcut,
+                   QObject *parent = nullptr);
 
     QString itemText() const { return m_text; }
     QString iconPath() const { return m_iconPath; }

@@ -59,7 +59,7 @@ void PlayHelper::releaseOldMediaInfos()
         if (info == m_CurMediaInfo)
             keep << info;
         else
-            delete info; // the player keeps its own reference to a media it still plays
+            delete info;  // the player keeps its own reference to a media it still plays
     }
     m_OldMediaInfos = keep;
 }
@@ -161,7 +161,7 @@ void PlayHelper::switchTo(MediaInfo *clip)
     m_CurMediaInfo = clip;
     const bool sameFileOpen = previous && previous->sameFile(*clip) && playerIsOpen();
     if (sameFileOpen && playing && clip->offset <= 1000 && previous->endTime == clip->beginTime)
-        return; // touching spans: the file simply plays on
+        return;  // touching spans: the file simply plays on
     if (playing && m_Player->openPrepared(clip->m_Media, int(clip->offsetSourceTime()))) {
         // The file was open ahead of time and now plays from the clip's start.
         m_ResumedPrepared = true;

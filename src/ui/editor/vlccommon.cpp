@@ -18,4 +18,4 @@ QStringList args()
     };
 }
 
-} // namespace VlcCommon
+}  // namespace VlcCommon

@@ -15,7 +15,7 @@ const libvlc_event_type_t kEvents[] = {
     libvlc_MediaPlayerEncounteredError, libvlc_MediaPlayerTimeChanged,
     libvlc_MediaPlayerLengthChanged,    libvlc_MediaPlayerVout,
 };
-} // namespace
+}  // namespace
 
 VlcMediaPlayer::VlcMediaPlayer(VlcInstance *instance, QObject *parent) : QObject(parent)
 {
@@ -69,7 +69,7 @@ void VlcMediaPlayer::libvlcCallback(const libvlc_event_t *event, void *data)
 void VlcMediaPlayer::handleEvent(const libvlc_event_t *event)
 {
     const quint64 media = m_mediaGeneration.load();
-    const void *source = event->p_obj; // the libvlc player that sent it
+    const void *source = event->p_obj;  // the libvlc player that sent it
     // Posts `emitIt` to the main thread, dropped there when the media changed meanwhile or
     // when the event came from the player beneath.
     auto post = [this, media, source](auto emitIt) {
@@ -82,29 +82,17 @@ void VlcMediaPlayer::handleEvent(const libvlc_event_t *event)
             Qt::QueuedConnection);
     };
     switch (event->type) {
-    case libvlc_MediaPlayerOpening:
-        post([this] { emit opening(); });
-        break;
+    case libvlc_MediaPlayerOpening: post([this] { emit opening(); }); break;
     case libvlc_MediaPlayerBuffering: {
         const float percent = event->u.media_player_buffering.new_cache;
         post([this, percent] { emit buffering(percent); });
         break;
     }
-    case libvlc_MediaPlayerPlaying:
-        post([this] { emit playing(); });
-        break;
-    case libvlc_MediaPlayerPaused:
-        post([this] { emit paused(); });
-        break;
-    case libvlc_MediaPlayerStopped:
-        post([this] { emit stopped(); });
-        break;
-    case libvlc_MediaPlayerEndReached:
-        post([this] { emit end(); });
-        break;
-    case libvlc_MediaPlayerEncounteredError:
-        post([this] { emit error(); });
-        break;
+    case libvlc_MediaPlayerPlaying: post([this] { emit playing(); }); break;
+    case libvlc_MediaPlayerPaused: post([this] { emit paused(); }); break;
+    case libvlc_MediaPlayerStopped: post([this] { emit stopped(); }); break;
+    case libvlc_MediaPlayerEndReached: post([this] { emit end(); }); break;
+    case libvlc_MediaPlayerEncounteredError: post([this] { emit error(); }); break;
     case libvlc_MediaPlayerTimeChanged: {
         const int t = int(event->u.media_player_time_changed.new_time);
         const quint64 seek = m_seekGeneration.load();
@@ -124,8 +112,7 @@ void VlcMediaPlayer::handleEvent(const libvlc_event_t *event)
         post([this, count] { emit vout(count); });
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 

@@ -49,12 +49,12 @@ public:
     bool openPrepared(VlcMedia *media, int startMs);
 
     void play();
-    void pause(); // pauses; does nothing when already paused
-    void stop(); // stops the prepared media too
+    void pause();  // pauses; does nothing when already paused
+    void stop();   // stops the prepared media too
 
-    int time() const; // source milliseconds, -1 without a media
+    int time() const;  // source milliseconds, -1 without a media
     void setTime(int timeMs);
-    int length() const; // milliseconds, 0 or -1 while unknown
+    int length() const;  // milliseconds, 0 or -1 while unknown
     Vlc::State state() const;
 
     // The widget the picture is drawn into (its X11 window); null draws into a window of
@@ -76,7 +76,7 @@ signals:
 
 private:
     static void libvlcCallback(const libvlc_event_t *event, void *data);
-    void handleEvent(const libvlc_event_t *event); // on a libvlc thread
+    void handleEvent(const libvlc_event_t *event);  // on a libvlc thread
     libvlc_media_player_t *newCore();
     void releaseCore(libvlc_media_player_t *core);
     void setWindow(libvlc_media_player_t *core, int surface);

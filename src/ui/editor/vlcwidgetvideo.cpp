@@ -12,7 +12,7 @@ void paintBlack(QWidget *widget)
     widget->setPalette(pal);
     widget->setAutoFillBackground(true);
 }
-} // namespace
+}  // namespace
 
 VlcWidgetVideo::VlcWidgetVideo(QWidget *parent) : QFrame(parent)
 {

@@ -29,7 +29,7 @@ QFrame *makeLine(QWidget *parent, const QString &name)
     return line;
 }
 
-} // namespace
+}  // namespace
 
 ExportDialog::ExportDialog(QWidget *parent) : QDialog(parent)
 {
@@ -141,9 +141,8 @@ void ExportDialog::buildForm()
 QString ExportDialog::lengthText(qint64 totalMs)
 {
     const qint64 seconds = qMax<qint64>(0, totalMs) / 1000;
-    const QString length = seconds < 60
-        ? tr("%1秒").arg(seconds)
-        : tr("%1分%2秒").arg(seconds / 60).arg(seconds % 60);
+    const QString length =
+        seconds < 60 ? tr("%1秒").arg(seconds) : tr("%1分%2秒").arg(seconds / 60).arg(seconds % 60);
     return tr("时长：%1").arg(length);
 }
 
@@ -173,8 +172,8 @@ void ExportDialog::fillFields()
     if (!cover.isEmpty() && QFileInfo::exists(cover)) {
         const QPixmap picture(cover);
         if (!picture.isNull())
-            m_cover->setPixmap(picture.scaled(m_cover->size(), Qt::IgnoreAspectRatio,
-                                              Qt::SmoothTransformation));
+            m_cover->setPixmap(
+                picture.scaled(m_cover->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     }
 }
 

@@ -170,11 +170,8 @@ bool FirstWidget::eventFilter(QObject *watched, QEvent *event)
                            m_topBar->mapTo(window(), m_pressPos));
         break;
     }
-    case QEvent::MouseButtonRelease:
-        m_pressPos = QPoint(-1, -1);
-        break;
-    default:
-        break;
+    case QEvent::MouseButtonRelease: m_pressPos = QPoint(-1, -1); break;
+    default: break;
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -44,8 +44,7 @@ QPixmap QItemWidget::roundedCover(const QString &coverPath)
     QPixmap source(coverPath);
     if (source.isNull())
         source = QPixmap(QStringLiteral(":/images/default_recent_cover.png"));
-    const QPixmap scaled =
-        source.scaled(160, 90, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QPixmap scaled = source.scaled(160, 90, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     QPixmap rounded(scaled.size());
     rounded.fill(Qt::transparent);
     QPainter painter(&rounded);

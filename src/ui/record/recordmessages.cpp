@@ -22,7 +22,8 @@ void installRecordMessagePresenter()
 
 void showRecordNotice(const QString &text)
 {
-    auto *box = new QMessageBox(QMessageBox::Information, QObject::tr("提示"), text, QMessageBox::Ok);
+    auto *box =
+        new QMessageBox(QMessageBox::Information, QObject::tr("提示"), text, QMessageBox::Ok);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowFlag(Qt::WindowStaysOnTopHint);
     box->show();

@@ -14,7 +14,6 @@
 
 #include <QCloseEvent>
 #include <QCursor>
-#include <QToolButton>
 #include <QDateTime>
 #include <QDebug>
 #include <QEvent>
@@ -23,6 +22,7 @@
 #include <QPainterPath>
 #include <QScreen>
 #include <QTimer>
+#include <QToolButton>
 #include <QUndoGroup>
 
 #include <cmath>
@@ -90,10 +90,12 @@ RecordScreenWidget::RecordScreenWidget(const QRectF &selectArea, const AVData &c
             &ScreenRecord::stopRecord);
     // The engine may report from its worker threads: queued, so that the window (and the
     // engine with it) is deleted only once the engine's own reaction has returned.
-    connect(m_recorder, &ScreenRecord::sigRecordFinish, this, [this]() { finish(false); },
-            Qt::QueuedConnection);
-    connect(m_recorder, &ScreenRecord::sigRecordFail, this, [this]() { finish(true); },
-            Qt::QueuedConnection);
+    connect(
+        m_recorder, &ScreenRecord::sigRecordFinish, this, [this]() { finish(false); },
+        Qt::QueuedConnection);
+    connect(
+        m_recorder, &ScreenRecord::sigRecordFail, this, [this]() { finish(true); },
+        Qt::QueuedConnection);
     connectBoard();
 
     // No room for a recording at all: say so and close without touching the project.

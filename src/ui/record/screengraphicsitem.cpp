@@ -23,7 +23,7 @@ bool same(qreal a, qreal b)
     return std::fabs(a - b) * 1e12 <= std::min(std::fabs(a), std::fabs(b));
 }
 
-} // namespace
+}  // namespace
 
 ScreenGraphicsItem::ScreenGraphicsItem(const QPixmap &screenPixmap, QGraphicsItem *parent)
     : QGraphicsObject(parent), m_screenPixmap(screenPixmap)
@@ -121,8 +121,7 @@ void ScreenGraphicsItem::mouseMoveEvent(QGraphicsSceneMouseEvent *event)
         if (std::lround(dx) < kMinDrag || std::lround(dy) < kMinDrag)
             return;
         m_selectRect = QRectF(std::min(m_pressPos.x(), point.x()),
-                              std::min(m_pressPos.y(), point.y()), std::round(dx),
-                              std::round(dy));
+                              std::min(m_pressPos.y(), point.y()), std::round(dx), std::round(dy));
         setCurSelectBtnPos(selectBtnPosAt(point));
         createSelectBtns();
         update();
@@ -138,30 +137,14 @@ void ScreenGraphicsItem::mouseMoveEvent(QGraphicsSceneMouseEvent *event)
         rect.translate(point - m_pressPos);
         m_pressPos = point;
         break;
-    case PosLeft:
-        rect.setLeft(point.x());
-        break;
-    case PosTopLeft:
-        rect.setTopLeft(point);
-        break;
-    case PosTop:
-        rect.setTop(point.y());
-        break;
-    case PosRight:
-        rect.setRight(point.x());
-        break;
-    case PosTopRight:
-        rect.setTopRight(point);
-        break;
-    case PosBottomLeft:
-        rect.setBottomLeft(point);
-        break;
-    case PosBottom:
-        rect.setBottom(point.y());
-        break;
-    case PosBottomRight:
-        rect.setBottomRight(point);
-        break;
+    case PosLeft: rect.setLeft(point.x()); break;
+    case PosTopLeft: rect.setTopLeft(point); break;
+    case PosTop: rect.setTop(point.y()); break;
+    case PosRight: rect.setRight(point.x()); break;
+    case PosTopRight: rect.setTopRight(point); break;
+    case PosBottomLeft: rect.setBottomLeft(point); break;
+    case PosBottom: rect.setBottom(point.y()); break;
+    case PosBottomRight: rect.setBottomRight(point); break;
     }
     if (std::fabs(rect.width()) < 1 || std::fabs(rect.height()) < 1)
         return;
@@ -206,13 +189,10 @@ SelectBtnPos ScreenGraphicsItem::selectBtnPosAt(const QPointF &point) const
     const QRectF &r = m_selectRect;
     switch (m_curSelectBtnPos) {
     case PosLeft:
-    case PosRight:
-        return point.x() <= r.left() ? PosLeft : PosRight;
+    case PosRight: return point.x() <= r.left() ? PosLeft : PosRight;
     case PosTop:
-    case PosBottom:
-        return r.top() >= point.y() ? PosTop : PosBottom;
-    default:
-        break;
+    case PosBottom: return r.top() >= point.y() ? PosTop : PosBottom;
+    default: break;
     }
     const std::pair<QPointF, SelectBtnPos> corners[] = {{r.topLeft(), PosTopLeft},
                                                         {r.bottomLeft(), PosBottomLeft},

@@ -32,8 +32,7 @@ public:
     const QMap<SelectBtnPos, SelectBtnItem *> &handles() const { return m_btnMap; }
 
     QRectF boundingRect() const override;
-    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
-               QWidget *widget) override;
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
 signals:
     void sig_Cancel();

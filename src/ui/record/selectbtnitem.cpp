@@ -14,24 +14,15 @@ QPointF SelectBtnItem::pointOn(const QRectF &r, SelectBtnPos pos)
     const qreal midX = r.left() + r.width() / 2;
     const qreal midY = r.top() + r.height() / 2;
     switch (pos) {
-    case PosLeft:
-        return {r.left(), midY};
-    case PosTopLeft:
-        return r.topLeft();
-    case PosTop:
-        return {midX, r.top()};
-    case PosRight:
-        return {r.right(), midY};
-    case PosTopRight:
-        return r.topRight();
-    case PosBottomLeft:
-        return r.bottomLeft();
-    case PosBottom:
-        return {midX, r.bottom()};
-    case PosBottomRight:
-        return r.bottomRight();
-    case PosNone:
-        break;
+    case PosLeft: return {r.left(), midY};
+    case PosTopLeft: return r.topLeft();
+    case PosTop: return {midX, r.top()};
+    case PosRight: return {r.right(), midY};
+    case PosTopRight: return r.topRight();
+    case PosBottomLeft: return r.bottomLeft();
+    case PosBottom: return {midX, r.bottom()};
+    case PosBottomRight: return r.bottomRight();
+    case PosNone: break;
     }
     return r.center();
 }

@@ -16,8 +16,7 @@ public:
     static QPointF pointOn(const QRectF &selection, SelectBtnPos pos);
 
     QRectF boundingRect() const override;
-    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
-               QWidget *widget) override;
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
 private:
     SelectBtnPos m_pos;

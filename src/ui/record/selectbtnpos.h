@@ -21,19 +21,14 @@ inline Qt::CursorShape cursorForSelectBtnPos(SelectBtnPos pos)
 {
     switch (pos) {
     case PosLeft:
-    case PosRight:
-        return Qt::SizeHorCursor;
+    case PosRight: return Qt::SizeHorCursor;
     case PosTopLeft:
-    case PosBottomRight:
-        return Qt::SizeFDiagCursor;
+    case PosBottomRight: return Qt::SizeFDiagCursor;
     case PosTop:
-    case PosBottom:
-        return Qt::SizeVerCursor;
+    case PosBottom: return Qt::SizeVerCursor;
     case PosTopRight:
-    case PosBottomLeft:
-        return Qt::SizeBDiagCursor;
-    case PosNone:
-        break;
+    case PosBottomLeft: return Qt::SizeBDiagCursor;
+    case PosNone: break;
     }
     return Qt::ArrowCursor;
 }

@@ -20,12 +20,11 @@ int defaultScreenNumber()
     return dot < 0 ? 0 : display.mid(dot + 1).toInt();
 }
 
-} // namespace
+}  // namespace
 
 bool hasCompositor()
 {
-    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
-                        : nullptr;
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
     if (!connection)
         return false;
@@ -59,4 +58,4 @@ QRect toServerPixels(const QRectF &area, const QScreen *screen)
                  int(bottom - top));
 }
 
-} // namespace X11Desktop
+}  // namespace X11Desktop

@@ -18,4 +18,4 @@ bool hasCompositor();
 // edges are left out.
 QRect toServerPixels(const QRectF &area, const QScreen *screen);
 
-} // namespace X11Desktop
+}  // namespace X11Desktop

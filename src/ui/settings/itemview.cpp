@@ -36,11 +36,10 @@ void ItemView::setSelected(bool selected)
 {
     m_selected = selected;
     m_icon->setPixmap(selected ? m_selectedIcon : m_normalIcon);
-    m_inner->setStyleSheet(
-        selected ? QStringLiteral("QWidget#ItemView{background:#fff6f1;}"
-                                  "QLabel{color:#f2733d;font-size: 14px;}")
-                 : QStringLiteral("QWidget#ItemView{background:#ffffff;}"
-                                  "QLabel{color:#474c59;font-size: 14px;}"));
+    m_inner->setStyleSheet(selected ? QStringLiteral("QWidget#ItemView{background:#fff6f1;}"
+                                                     "QLabel{color:#f2733d;font-size: 14px;}")
+                                    : QStringLiteral("QWidget#ItemView{background:#ffffff;}"
+                                                     "QLabel{color:#474c59;font-size: 14px;}"));
 }
 
 void ItemView::resizeEvent(QResizeEvent *event)

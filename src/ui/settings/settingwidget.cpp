@@ -120,9 +120,8 @@ void SettingWidget::paintEvent(QPaintEvent *)
 bool SettingWidget::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
-    if (watched == m_titleView &&
-        (type == QEvent::MouseButtonPress || type == QEvent::MouseMove ||
-         type == QEvent::MouseButtonRelease)) {
+    if (watched == m_titleView && (type == QEvent::MouseButtonPress || type == QEvent::MouseMove ||
+                                   type == QEvent::MouseButtonRelease)) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
         const QPoint global = mouse->globalPosition().toPoint();
         if (type == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton)

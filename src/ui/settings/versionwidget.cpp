@@ -11,8 +11,7 @@
 #include <QVBoxLayout>
 
 VersionWidget::VersionWidget(QWidget *parent)
-    : QWidget(parent),
-      m_rightPixmap(QStringLiteral(":/images/icon_right.png")),
+    : QWidget(parent), m_rightPixmap(QStringLiteral(":/images/icon_right.png")),
       m_warningPixmap(QStringLiteral(":/images/icon_warning.png"))
 {
     buildForm();
@@ -33,7 +32,8 @@ void VersionWidget::buildForm()
     root->setSpacing(0);
     auto *title = new QLabel(tr("软件版本"), this);
     title->setObjectName(QStringLiteral("label_title"));
-    title->setStyleSheet(QStringLiteral("QLabel{font-size: 14px;font-weight: 500;color: #131b26;}"));
+    title->setStyleSheet(
+        QStringLiteral("QLabel{font-size: 14px;font-weight: 500;color: #131b26;}"));
     root->addWidget(title);
     root->addSpacing(40);
 
@@ -55,13 +55,15 @@ void VersionWidget::buildForm()
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("label_title_2"));
     m_status->setAlignment(Qt::AlignCenter);
-    m_status->setStyleSheet(QStringLiteral("QLabel{font-size: 14px;font-weight: 400;color: #181e33;}"));
+    m_status->setStyleSheet(
+        QStringLiteral("QLabel{font-size: 14px;font-weight: 400;color: #181e33;}"));
     root->addWidget(m_status);
     root->addSpacing(8);
     m_version = new QLabel(this);
     m_version->setObjectName(QStringLiteral("label_version"));
     m_version->setAlignment(Qt::AlignCenter);
-    m_version->setStyleSheet(QStringLiteral("QLabel{font-size: 12px;font-weight: 400;color: #646873;}"));
+    m_version->setStyleSheet(
+        QStringLiteral("QLabel{font-size: 12px;font-weight: 400;color: #646873;}"));
     root->addWidget(m_version);
     root->addSpacing(24);
 
@@ -69,11 +71,11 @@ void VersionWidget::buildForm()
     m_update->setObjectName(QStringLiteral("btn_update"));
     m_update->setFixedSize(120, 34);
     m_update->setCursor(Qt::PointingHandCursor);
-    m_update->setStyleSheet(QStringLiteral(
-        "QPushButton{border: 1px solid #94c1ff;border-radius: 5px;font-size: 14px;"
-        "font-weight: 400;text-align: center;color: #1677ff;}"
-        "QPushButton:hover{background: #e9f3ff;}"
-        "QPushButton:pressed{background: #d8eaff;opacity: 0.8;}"));
+    m_update->setStyleSheet(
+        QStringLiteral("QPushButton{border: 1px solid #94c1ff;border-radius: 5px;font-size: 14px;"
+                       "font-weight: 400;text-align: center;color: #1677ff;}"
+                       "QPushButton:hover{background: #e9f3ff;}"
+                       "QPushButton:pressed{background: #d8eaff;opacity: 0.8;}"));
     root->addWidget(m_update, 0, Qt::AlignHCenter);
     root->addStretch();
 }

@@ -57,13 +57,13 @@ PptContainer::PptContainer(QWidget *parent) : QWidget(parent)
 
     // Presenter remotes send Page Down / Page Up (some the arrow keys).
     auto *next = new QAction(this);
-    next->setShortcuts({QKeySequence(Qt::Key_PageDown), QKeySequence(Qt::Key_Right),
-                        QKeySequence(Qt::Key_Down)});
+    next->setShortcuts(
+        {QKeySequence(Qt::Key_PageDown), QKeySequence(Qt::Key_Right), QKeySequence(Qt::Key_Down)});
     connect(next, &QAction::triggered, this,
             [this]() { sendMsg(QString::fromLatin1(SlideProtocol::kNextPage)); });
     auto *previous = new QAction(this);
-    previous->setShortcuts({QKeySequence(Qt::Key_PageUp), QKeySequence(Qt::Key_Left),
-                            QKeySequence(Qt::Key_Up)});
+    previous->setShortcuts(
+        {QKeySequence(Qt::Key_PageUp), QKeySequence(Qt::Key_Left), QKeySequence(Qt::Key_Up)});
     connect(previous, &QAction::triggered, this,
             [this]() { sendMsg(QString::fromLatin1(SlideProtocol::kPreviousPage)); });
     m_pageActions = {next, previous};

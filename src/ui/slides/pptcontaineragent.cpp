@@ -32,8 +32,7 @@ int PptContainer::openPptFile(const QString &path)
         // Only the user's own processes may connect.
         m_server->setSocketOptions(QLocalServer::UserAccessOption);
         connect(m_server, &QLocalServer::newConnection, this, &PptContainer::onNewConnection);
-        const QString name =
-            SlideProtocol::serverName(QCoreApplication::applicationPid(), winId());
+        const QString name = SlideProtocol::serverName(QCoreApplication::applicationPid(), winId());
         QLocalServer::removeServer(name);
         if (!m_server->listen(name))
             qWarning() << "cmd error:" << m_server->errorString();
@@ -185,4 +184,3 @@ void PptContainer::endAgent()
         m_agentProcess = nullptr;
     }
 }
-

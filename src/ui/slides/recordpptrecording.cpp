@@ -7,10 +7,10 @@
 #include "ui/base/basewindow.h"
 #include "ui/board/boardtoolswidget.h"
 #include "ui/board/countdownwidget.h"
-#include "ui/slides/pptcontainer.h"
-#include "ui/slides/recordpptwidget.h"
 #include "ui/record/recordmessages.h"
 #include "ui/record/x11desktop.h"
+#include "ui/slides/pptcontainer.h"
+#include "ui/slides/recordpptwidget.h"
 #include "ui/slides/x11windowsearch.h"
 
 #include <QDebug>
@@ -43,8 +43,7 @@ void RecordPptWidget::on_btn_play_clicked()
         ui.btn_stop->show();
         setStaysOnTop(true);
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -170,7 +169,8 @@ void RecordPptWidget::on_btn_stop_clicked()
 void RecordPptWidget::updateRecordTime()
 {
     const QTime elapsed = QTime(0, 0, 0, 0).addMSecs(m_startTime.msecsTo(QTime::currentTime()));
-    ui.label_record_time->setText(tr("正在录课 %1").arg(elapsed.toString(QStringLiteral("hh:mm:ss"))));
+    ui.label_record_time->setText(
+        tr("正在录课 %1").arg(elapsed.toString(QStringLiteral("hh:mm:ss"))));
 }
 
 void RecordPptWidget::setStaysOnTop(bool on)

@@ -160,11 +160,11 @@ void RecordPptWidget::setupUi()
     ui.view_draw_tools = new BoardToolsWidget(bar);
     ui.view_draw_tools->layout()->setSpacing(10);
 
-    for (QWidget *w : {static_cast<QWidget *>(ui.btn_mute), static_cast<QWidget *>(ui.btn_unmute),
-                       static_cast<QWidget *>(ui.btn_play), static_cast<QWidget *>(ui.btn_pause),
-                       static_cast<QWidget *>(ui.btn_stop), static_cast<QWidget *>(ui.line),
-                       static_cast<QWidget *>(ui.btn_previous),
-                       static_cast<QWidget *>(ui.btn_next)})
+    for (QWidget *w :
+         {static_cast<QWidget *>(ui.btn_mute), static_cast<QWidget *>(ui.btn_unmute),
+          static_cast<QWidget *>(ui.btn_play), static_cast<QWidget *>(ui.btn_pause),
+          static_cast<QWidget *>(ui.btn_stop), static_cast<QWidget *>(ui.line),
+          static_cast<QWidget *>(ui.btn_previous), static_cast<QWidget *>(ui.btn_next)})
         ui.horizontalLayout->addWidget(w);
     ui.horizontalLayout->addSpacing(12);
     m_meter = new SoundLevelMeter(bar);

@@ -12,8 +12,7 @@
 namespace X11WindowSearch {
 namespace {
 
-template <typename T>
-using Reply = std::unique_ptr<T, decltype(&std::free)>;
+template <typename T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
 
 xcb_connection_t *connection()
 {
@@ -30,14 +29,14 @@ xcb_window_t rootWindow(xcb_connection_t *conn)
 xcb_atom_t atom(xcb_connection_t *conn, const QByteArray &name)
 {
     Reply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(conn, xcb_intern_atom(conn, 0, uint16_t(name.size()), name.constData()),
-                              nullptr),
+        xcb_intern_atom_reply(
+            conn, xcb_intern_atom(conn, 0, uint16_t(name.size()), name.constData()), nullptr),
         &std::free);
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
-QByteArray property(xcb_connection_t *conn, xcb_window_t window, xcb_atom_t prop,
-                    xcb_atom_t type, uint32_t longs = 1024)
+QByteArray property(xcb_connection_t *conn, xcb_window_t window, xcb_atom_t prop, xcb_atom_t type,
+                    uint32_t longs = 1024)
 {
     Reply<xcb_get_property_reply_t> reply(
         xcb_get_property_reply(conn, xcb_get_property(conn, 0, window, prop, type, 0, longs),
@@ -95,9 +94,10 @@ QList<TopLevel> topLevels()
             continue;  // gone meanwhile
         window.viewable = attrs->map_state == XCB_MAP_STATE_VIEWABLE;
         QByteArray title = property(conn, id, netName, utf8);
-        window.title = title.isEmpty()
-                           ? QString::fromLocal8Bit(property(conn, id, XCB_ATOM_WM_NAME, XCB_ATOM_STRING))
-                           : QString::fromUtf8(title);
+        window.title =
+            title.isEmpty()
+                ? QString::fromLocal8Bit(property(conn, id, XCB_ATOM_WM_NAME, XCB_ATOM_STRING))
+                : QString::fromUtf8(title);
         const QByteArray pid = property(conn, id, netPid, XCB_ATOM_CARDINAL);
         if (pid.size() >= 4) {
             quint32 value = 0;
@@ -159,7 +159,8 @@ bool staysOnTop(quint32 id)
     if (!conn)
         return false;
     const xcb_atom_t above = atom(conn, "_NET_WM_STATE_ABOVE");
-    return windowList(property(conn, id, atom(conn, "_NET_WM_STATE"), XCB_ATOM_ATOM)).contains(above);
+    return windowList(property(conn, id, atom(conn, "_NET_WM_STATE"), XCB_ATOM_ATOM))
+        .contains(above);
 }
 
 bool mapIfUnmapped(quint32 id)

@@ -10,8 +10,14 @@ ChangeAvDatasCommand::ChangeAvDatasCommand(ProjectData *project, const QList<AVD
 {
 }
 
-void ChangeAvDatasCommand::undo() { apply(m_before); }
-void ChangeAvDatasCommand::redo() { apply(m_after); }
+void ChangeAvDatasCommand::undo()
+{
+    apply(m_before);
+}
+void ChangeAvDatasCommand::redo()
+{
+    apply(m_after);
+}
 
 void ChangeAvDatasCommand::apply(const QList<AVData> &clips)
 {
@@ -31,9 +37,9 @@ bool ChangeAvDatasCommand::sameClips(const QList<AVData> &a, const QList<AVData>
         const AVData &x = a.at(i);
         const AVData &y = b.at(i);
         if (x.uuid != y.uuid || x.title != y.title || x.fileName != y.fileName ||
-            x.filePath != y.filePath || x.duration != y.duration ||
-            x.videoWidth != y.videoWidth || x.videoHeight != y.videoHeight ||
-            x.position != y.position || x.beginTime != y.beginTime || x.endTime != y.endTime)
+            x.filePath != y.filePath || x.duration != y.duration || x.videoWidth != y.videoWidth ||
+            x.videoHeight != y.videoHeight || x.position != y.position ||
+            x.beginTime != y.beginTime || x.endTime != y.endTime)
             return false;
     }
     return true;

@@ -22,7 +22,10 @@ GraphicsObjectVerticalIndicator::GraphicsObjectVerticalIndicator(const QColor &c
     m_line = new GraphicsItemLine(showHead ? kLineTopUnderHead : 0, lineHeight, this);
 }
 
-void GraphicsObjectVerticalIndicator::setLineHeight(qreal height) { m_line->setBottom(height); }
+void GraphicsObjectVerticalIndicator::setLineHeight(qreal height)
+{
+    m_line->setBottom(height);
+}
 
 QRectF GraphicsObjectVerticalIndicator::boundingRect() const
 {

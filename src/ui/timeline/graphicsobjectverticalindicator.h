@@ -24,8 +24,7 @@ public:
     void setLineHeight(qreal height);
 
     QRectF boundingRect() const override;
-    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
-               QWidget *widget) override;
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
     void viewTransformChanged(const QTransform &viewTransform) override;
 
 public slots:
@@ -59,8 +58,7 @@ public:
     qreal bottom() const { return m_bottom; }
 
     QRectF boundingRect() const override;
-    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
-               QWidget *widget) override;
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
 private:
     qreal m_top;

@@ -17,15 +17,15 @@ GraphicsSceneTimeline::GraphicsSceneTimeline(const EditRate &rate, QObject *pare
         slot_timeline_geometry_changed();
     });
 
-    m_indicator = new GraphicsObjectVerticalIndicator(QColor(0, 170, 255), m_timeline->height(),
-                                                      true);
+    m_indicator =
+        new GraphicsObjectVerticalIndicator(QColor(0, 170, 255), m_timeline->height(), true);
     addItem(m_indicator);
     m_indicator->setPos(0, 0);
     connect(m_indicator, &GraphicsObjectVerticalIndicator::sig_xPos_changed, this,
             &GraphicsSceneTimeline::slot_x_pos_changed);
 
-    m_secondIndicator = new GraphicsObjectVerticalIndicator(QColor(255, 0, 93),
-                                                            m_timeline->height(), true);
+    m_secondIndicator =
+        new GraphicsObjectVerticalIndicator(QColor(255, 0, 93), m_timeline->height(), true);
     addItem(m_secondIndicator);
     m_secondIndicator->hide();
 }

@@ -39,8 +39,14 @@ eScaleStatus GraphicsViewScalable::scaleView(double scaleFactor)
     return setScaleView(scaleFactor * horizontalScale());
 }
 
-void GraphicsViewScalable::zoomIn() { scaleView(1.1); }
-void GraphicsViewScalable::zoomOut() { scaleView(1 / 1.1); }
+void GraphicsViewScalable::zoomIn()
+{
+    scaleView(1.1);
+}
+void GraphicsViewScalable::zoomOut()
+{
+    scaleView(1 / 1.1);
+}
 
 void GraphicsViewScalable::setTransformValue(const QTransform &matrix)
 {

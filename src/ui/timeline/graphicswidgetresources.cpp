@@ -13,7 +13,6 @@
 #include <QStyleOptionGraphicsItem>
 #include <QUuid>
 
-
 namespace {
 constexpr qreal kRadius = 6;
 constexpr int kBandTop = 24;
@@ -61,10 +60,12 @@ void AbstractGraphicsWidgetResources::makeShowManager()
     // The manager is a child of the block: a block dropped on a rebuild takes it along.
     m_showManager = new AvShowManager(m_avData, this);
     // The jobs report from their own threads; the repaint is queued to this one.
-    connect(m_showManager, &AvShowManager::onLoadPixmapFinish, this, [this] { update(); },
-            Qt::QueuedConnection);
-    connect(m_showManager, &AvShowManager::onLoadSpectrumFinish, this, [this] { update(); },
-            Qt::QueuedConnection);
+    connect(
+        m_showManager, &AvShowManager::onLoadPixmapFinish, this, [this] { update(); },
+        Qt::QueuedConnection);
+    connect(
+        m_showManager, &AvShowManager::onLoadSpectrumFinish, this, [this] { update(); },
+        Qt::QueuedConnection);
 }
 
 void AbstractGraphicsWidgetResources::setSourceDuration(const Duration &duration)
@@ -147,7 +148,10 @@ void AbstractGraphicsWidgetResources::dragTrimHandle(TrimHandle *handle, double 
         scene()->update();
 }
 
-void AbstractGraphicsWidgetResources::endTrimHandleDrag() { emit sig_TrimHandleMove(-1.0); }
+void AbstractGraphicsWidgetResources::endTrimHandleDrag()
+{
+    emit sig_TrimHandleMove(-1.0);
+}
 
 void AbstractGraphicsWidgetResources::drawBody(QPainter *painter, const QRectF &rect,
                                                const QColor &color)
@@ -266,8 +270,7 @@ void GraphicsWidgetVideoResource::requestPicture()
     m_showManager->getImageOnTime(0, first);
 }
 
-void GraphicsWidgetVideoResource::drawThumbnail(QPainter *painter, qreal w, qreal sx,
-                                                bool selected)
+void GraphicsWidgetVideoResource::drawThumbnail(QPainter *painter, qreal w, qreal sx, bool selected)
 {
     // Cropped, not scaled: at most the thumbnail's width and never past the block's end.
     const int room = qMin(m_thumbSize.width(), int(qMin<qreal>(m_maxStripWidth + 2, w)) - 4);
@@ -289,8 +292,8 @@ void GraphicsWidgetVideoResource::drawThumbnail(QPainter *painter, qreal w, qrea
             painter->drawPixmap(x0, kBandTop, pixmap, 0, 0, dimmedWidth, height);
         }
         painter->setOpacity(1.0);
-        painter->drawPixmap(x0 + dimmedWidth, kBandTop, pixmap, dimmedWidth, 0,
-                            width - dimmedWidth, height);
+        painter->drawPixmap(x0 + dimmedWidth, kBandTop, pixmap, dimmedWidth, 0, width - dimmedWidth,
+                            height);
     }
     painter->setOpacity(1.0);
 }

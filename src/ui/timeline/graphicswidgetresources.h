@@ -101,8 +101,7 @@ public:
     // The second of the clip whose picture the block shows.
     int thumbnailSecond() const;
 
-    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
-               QWidget *widget) override;
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
 protected:
     void requestPicture() override;
@@ -121,8 +120,7 @@ class GraphicsWidgetAudioResource : public AbstractGraphicsWidgetResources
 public:
     explicit GraphicsWidgetAudioResource(QGraphicsItem *parent = nullptr);
 
-    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
-               QWidget *widget) override;
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
 protected:
     void requestPicture() override;

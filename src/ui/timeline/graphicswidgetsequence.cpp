@@ -41,7 +41,10 @@ QSizeF GraphicsWidgetSequence::sizeHint(Qt::SizeHint which, const QSizeF &constr
     }
 }
 
-int GraphicsWidgetSequence::resourceCount() const { return m_layout->count(); }
+int GraphicsWidgetSequence::resourceCount() const
+{
+    return m_layout->count();
+}
 
 AbstractGraphicsWidgetResources *GraphicsWidgetSequence::resourceAt(int index) const
 {
@@ -82,7 +85,10 @@ AbstractGraphicsWidgetResources *GraphicsWidgetSequence::selectedResource() cons
     return nullptr;
 }
 
-void GraphicsWidgetSequence::activateLayout() { m_layout->activate(); }
+void GraphicsWidgetSequence::activateLayout()
+{
+    m_layout->activate();
+}
 
 void GraphicsWidgetSequence::paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWidget *)
 {
@@ -113,7 +119,10 @@ QSizeF GraphicsWidgetSegment::sizeHint(Qt::SizeHint which, const QSizeF &constra
     return hint;
 }
 
-int GraphicsWidgetSegment::sequenceCount() const { return m_layout->count(); }
+int GraphicsWidgetSegment::sequenceCount() const
+{
+    return m_layout->count();
+}
 
 GraphicsWidgetSequence *GraphicsWidgetSegment::sequenceAt(int index) const
 {

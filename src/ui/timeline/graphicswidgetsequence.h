@@ -35,8 +35,7 @@ public:
     AbstractGraphicsWidgetResources *selectedResource() const;
     void activateLayout();
 
-    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
-               QWidget *widget) override;
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
 signals:
     void sig_TrimHandleMove(double sceneX);
@@ -71,8 +70,7 @@ public:
     // The first selected block (picture track first): its clip and its marked range in ms.
     bool findSelectedClip(AVData &clip, qint64 &cutStartMs, qint64 &cutEndMs) const;
 
-    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
-               QWidget *widget) override;
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
 signals:
     void sig_TrimHandleMove(double sceneX);
@@ -96,8 +94,7 @@ public:
 
     GraphicsWidgetSegment *segment() const { return m_segment; }
 
-    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
-               QWidget *widget) override;
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
 private:
     GraphicsWidgetSegment *m_segment;

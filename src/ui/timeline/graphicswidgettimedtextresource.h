@@ -11,8 +11,7 @@ class GraphicsWidgetTimedTextResource : public AbstractGraphicsWidgetResources
 public:
     explicit GraphicsWidgetTimedTextResource(QGraphicsItem *parent = nullptr);
 
-    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
-               QWidget *widget) override;
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
 protected:
     void requestPicture() override;

@@ -72,7 +72,7 @@ GraphicsWidgetTimeline::TimelinePainter::TimelinePainter(const EditRate &rate,
 }
 
 QSizeF GraphicsWidgetTimeline::TimelinePainter::sizeHint(Qt::SizeHint which,
-                                                        const QSizeF &constraint) const
+                                                         const QSizeF &constraint) const
 {
     if (which == Qt::MinimumSize || which == Qt::PreferredSize)
         return QSizeF(0, 30);

@@ -52,8 +52,7 @@ class GraphicsWidgetTimeline::TimelinePainter : public QGraphicsWidget
 public:
     TimelinePainter(const EditRate &rate, QGraphicsItem *parent = nullptr);
 
-    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
-               QWidget *widget) override;
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
 protected:
     QSizeF sizeHint(Qt::SizeHint which, const QSizeF &constraint) const override;

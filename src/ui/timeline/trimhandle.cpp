@@ -26,7 +26,10 @@ void TrimHandle::setHeight(qreal height)
     m_height = height;
 }
 
-QRectF TrimHandle::boundingRect() const { return QRectF(offset(), 0, kWidth, m_height); }
+QRectF TrimHandle::boundingRect() const
+{
+    return QRectF(offset(), 0, kWidth, m_height);
+}
 
 void TrimHandle::paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWidget *)
 {

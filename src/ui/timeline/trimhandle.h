@@ -22,8 +22,7 @@ public:
     qreal height() const { return m_height; }
 
     QRectF boundingRect() const override;
-    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
-               QWidget *widget) override;
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
     void viewTransformChanged(const QTransform &viewTransform) override;
 
 protected:

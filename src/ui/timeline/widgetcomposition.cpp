@@ -137,7 +137,8 @@ void WidgetComposition::refresh()
     GraphicsWidgetComposition *root = m_compositionScene->composition();
     root->layout()->activate();
     root->adjustSize();
-    m_timelineView->horizontalScrollBar()->setValue(m_compositionView->horizontalScrollBar()->value());
+    m_timelineView->horizontalScrollBar()->setValue(
+        m_compositionView->horizontalScrollBar()->value());
     QTimer::singleShot(100, this, &WidgetComposition::fitMinScale);
 }
 
@@ -235,9 +236,18 @@ void WidgetComposition::onTimeLineChanged(double sceneX)
         bar->setValue(mapped);
 }
 
-void WidgetComposition::zoomIn() { m_compositionView->zoomIn(); }
-void WidgetComposition::zoomOut() { m_compositionView->zoomOut(); }
-void WidgetComposition::setScaleValue(double scaleFactor) { m_compositionView->setScaleView(scaleFactor); }
+void WidgetComposition::zoomIn()
+{
+    m_compositionView->zoomIn();
+}
+void WidgetComposition::zoomOut()
+{
+    m_compositionView->zoomOut();
+}
+void WidgetComposition::setScaleValue(double scaleFactor)
+{
+    m_compositionView->setScaleView(scaleFactor);
+}
 
 bool WidgetComposition::eventFilter(QObject *watched, QEvent *event)
 {

@@ -33,7 +33,7 @@ QList<AVData> clipsOf(const QList<Span> &spans)
     return clips;
 }
 
-} // namespace
+}  // namespace
 
 Q_DECLARE_METATYPE(QList<Span>)
 
@@ -72,8 +72,7 @@ void TestExportClipList::builds_data()
         << qint64(4000) << false;
     QTest::newRow("the same span backwards does not fold")
         << QList<Span>{{"a", 3000, 5000, hd}, {"a", 0, 3000, hd}}
-        << QStringList{"a 3000 5000 0", "a 0 3000 2000"} << hd << false << qint64(5000)
-        << false;
+        << QStringList{"a 3000 5000 0", "a 0 3000 2000"} << hd << false << qint64(5000) << false;
     QTest::newRow("empty spans are left out and do not break folding")
         << QList<Span>{{"a", 0, 1000, hd}, {"b", 500, 500, small}, {"a", 1000, 2000, hd}}
         << QStringList{"a 0 2000 0"} << hd << false << qint64(2000) << false;
@@ -84,13 +83,13 @@ void TestExportClipList::builds_data()
         << QList<Span>{{"a", 0, 10000, hd}} << QStringList{"a 0 10000 0"} << hd << false
         << qint64(10000) << true;
     QTest::newRow("two spans that fold into the whole file")
-        << QList<Span>{{"a", 0, 4000, hd}, {"a", 4000, 10000, hd}}
-        << QStringList{"a 0 10000 0"} << hd << false << qint64(10000) << true;
+        << QList<Span>{{"a", 0, 4000, hd}, {"a", 4000, 10000, hd}} << QStringList{"a 0 10000 0"}
+        << hd << false << qint64(10000) << true;
     QTest::newRow("one trimmed clip is not a whole file")
         << QList<Span>{{"a", 100, 10000, hd}} << QStringList{"a 100 10000 0"} << hd << false
         << qint64(9900) << false;
-    QTest::newRow("nothing to export") << QList<Span>{} << QStringList{} << QSize() << false
-                                       << qint64(0) << false;
+    QTest::newRow("nothing to export")
+        << QList<Span>{} << QStringList{} << QSize() << false << qint64(0) << false;
 }
 
 void TestExportClipList::builds()

@@ -93,12 +93,12 @@ void TestExportCommand::initTestCase()
     QVERIFY(text.open(QIODevice::WriteOnly));
     text.write("no video in here");
     text.close();
-    QVERIFY(pack({m_dir.filePath("red.mp4"), m_dir.filePath("blue.mp4")},
-                 m_dir.filePath("good.lsn")));
+    QVERIFY(
+        pack({m_dir.filePath("red.mp4"), m_dir.filePath("blue.mp4")}, m_dir.filePath("good.lsn")));
     QVERIFY(pack({m_dir.filePath("red.mp4"), m_dir.filePath("broken.mp4")},
                  m_dir.filePath("broken.lsn")));
-    QVERIFY(pack({m_dir.filePath("long.mp4"), m_dir.filePath("red.mp4")},
-                 m_dir.filePath("long.lsn")));
+    QVERIFY(
+        pack({m_dir.filePath("long.mp4"), m_dir.filePath("red.mp4")}, m_dir.filePath("long.lsn")));
     QFile notPacked(m_dir.filePath("notpacked.lsn"));
     QVERIFY(notPacked.open(QIODevice::WriteOnly));
     notPacked.write("plain text, not a packed project");
@@ -115,8 +115,7 @@ void TestExportCommand::exitStatus_data()
         << QStringList{"@/broken.lsn", "@/broken-export.mp4"} << 2 << false;
     QTest::newRow("not a packed project")
         << QStringList{"@/notpacked.lsn", "@/notpacked.mp4"} << 2 << false;
-    QTest::newRow("missing project file") << QStringList{"@/none.lsn", "@/none.mp4"} << 2
-                                          << false;
+    QTest::newRow("missing project file") << QStringList{"@/none.lsn", "@/none.mp4"} << 2 << false;
     QTest::newRow("output folder missing")
         << QStringList{"@/good.lsn", "@/no/such/folder/out.mp4"} << 2 << false;
     QTest::newRow("output missing from the command") << QStringList{"@/good.lsn"} << 2 << false;

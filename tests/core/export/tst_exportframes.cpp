@@ -26,7 +26,7 @@ ffmpeg::FramePtr patterned(int width, int height)
     return frame;
 }
 
-} // namespace
+}  // namespace
 
 class TestExportFrames : public QObject
 {
@@ -64,28 +64,36 @@ void TestExportFrames::pastesCentred()
     const int y0 = (canvas.height() - picture.height()) / 2;
     for (int y = 0; y < canvas.height(); ++y) {
         for (int x = 0; x < canvas.width(); ++x) {
-            const bool inside = x >= x0 && x < x0 + picture.width() && y >= y0 &&
-                                y < y0 + picture.height();
+            const bool inside =
+                x >= x0 && x < x0 + picture.width() && y >= y0 && y < y0 + picture.height();
             const uint8_t want =
                 inside ? source->data[0][(y - y0) * source->linesize[0] + (x - x0)] : 235;
             const uint8_t got = result->data[0][y * result->linesize[0] + x];
             if (got != want)
                 QFAIL(qPrintable(QStringLiteral("luma at %1,%2: %3, expected %4")
-                                     .arg(x).arg(y).arg(got).arg(want)));
+                                     .arg(x)
+                                     .arg(y)
+                                     .arg(got)
+                                     .arg(want)));
             if (x % 2 || y % 2)
                 continue;
             // Chroma at even canvas coordinates comes from the source sample of the pixel
             // pasted there; elsewhere it stays white.
             for (int plane = 1; plane <= 2; ++plane) {
                 const uint8_t wantChroma =
-                    inside ? source->data[plane][((y - y0) / 2) * source->linesize[plane] +
-                                                 (x - x0) / 2]
-                           : 128;
+                    inside
+                        ? source
+                              ->data[plane][((y - y0) / 2) * source->linesize[plane] + (x - x0) / 2]
+                        : 128;
                 const uint8_t gotChroma =
                     result->data[plane][(y / 2) * result->linesize[plane] + x / 2];
                 if (gotChroma != wantChroma)
                     QFAIL(qPrintable(QStringLiteral("chroma %1 at %2,%3: %4, expected %5")
-                                         .arg(plane).arg(x).arg(y).arg(gotChroma).arg(wantChroma)));
+                                         .arg(plane)
+                                         .arg(x)
+                                         .arg(y)
+                                         .arg(gotChroma)
+                                         .arg(wantChroma)));
             }
         }
     }

@@ -47,7 +47,7 @@ bool near(const QColor &a, const QColor &b)
            std::abs(a.blue() - b.blue()) < 48;
 }
 
-} // namespace
+}  // namespace
 
 Q_DECLARE_METATYPE(QList<ClipSpan>)
 Q_DECLARE_METATYPE(QList<Probe>)
@@ -88,8 +88,9 @@ static bool makeVideo(const QString &path, double seconds, const QString &video,
     QStringList args{"-f", "lavfi", "-i", video};
     if (!audio.isEmpty())
         args += audio;
-    args += {"-t", QString::number(seconds), "-c:v", "libx264", "-preset", "ultrafast",
-             "-pix_fmt", "yuv420p"};
+    args +=
+        {"-t",     QString::number(seconds), "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt",
+         "yuv420p"};
     args += audioCodec;
     args += path;
     QString error;
@@ -103,8 +104,8 @@ void TestExportManager::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     QVERIFY(TestMedia::makeClip(media("red720.mp4"), 2, QSize(1280, 720), true, 25, "color=c=red"));
-    QVERIFY(TestMedia::makeClip(media("blue1080.mp4"), 2, QSize(1920, 1080), true, 25,
-                                "color=c=blue"));
+    QVERIFY(
+        TestMedia::makeClip(media("blue1080.mp4"), 2, QSize(1920, 1080), true, 25, "color=c=blue"));
     QVERIFY(TestMedia::makeClip(media("fast60.mp4"), 1.5, QSize(1280, 720), true, 60,
                                 "color=c=yellow"));
     QVERIFY(TestMedia::makeClip(media("green_silent.mp4"), 1.5, QSize(1920, 1080), false, 25,
@@ -133,17 +134,37 @@ void TestExportManager::initTestCase()
                       {"-c:a", "pcm_s16le", "-ar", "22050", "-ac", "1"}));
     // AAC packets that do not all decode (about one in eight damaged).
     QVERIFY(makeVideo(media("tone.mp4"), 2, "color=c=cyan:size=1280x720:rate=25", tone, aac));
-    QVERIFY(TestMedia::ffmpeg({"-i", media("tone.mp4"), "-c", "copy", "-bsf:a",
-                               "noise=amount=3000", media("damaged_sound.mp4")}));
+    QVERIFY(TestMedia::ffmpeg({"-i", media("tone.mp4"), "-c", "copy", "-bsf:a", "noise=amount=3000",
+                               media("damaged_sound.mp4")}));
     QVERIFY(!MediaReadback::decodeErrors(media("damaged_sound.mp4")).isEmpty());
     // Whole files that are no MP4 of H.264 and AAC as the export writes it.
     QVERIFY(makeVideo(media("old.mpg"), 2, "color=c=cyan:size=720x576:rate=25", tone,
                       {"-c:v", "mpeg2video", "-c:a", "mp2", "-f", "mpeg"}));
-    QVERIFY(TestMedia::ffmpeg({"-f", "lavfi", "-i", "color=c=cyan:size=640x360:rate=25", "-f",
-                               "lavfi", "-i", "sine=frequency=440:sample_rate=44100", "-t", "2",
-                               "-c:v", "libx265", "-preset", "ultrafast", "-x265-params",
-                               "log-level=error", "-pix_fmt", "yuv420p", "-c:a", "aac", "-ac",
-                               "2", "-tag:v", "hvc1", media("hevc.mp4")}));
+    QVERIFY(TestMedia::ffmpeg({"-f",
+                               "lavfi",
+                               "-i",
+                               "color=c=cyan:size=640x360:rate=25",
+                               "-f",
+                               "lavfi",
+                               "-i",
+                               "sine=frequency=440:sample_rate=44100",
+                               "-t",
+                               "2",
+                               "-c:v",
+                               "libx265",
+                               "-preset",
+                               "ultrafast",
+                               "-x265-params",
+                               "log-level=error",
+                               "-pix_fmt",
+                               "yuv420p",
+                               "-c:a",
+                               "aac",
+                               "-ac",
+                               "2",
+                               "-tag:v",
+                               "hvc1",
+                               media("hevc.mp4")}));
     QFile text(media("notvideo.mp4"));
     QVERIFY(text.open(QIODevice::WriteOnly));
     text.write("this is not a video\n");
@@ -174,7 +195,6 @@ bool TestExportManager::runExport(ExportManager &manager, const QList<AVData> &c
     return QTest::qWaitFor([&] { return finished.count() + canceled.count() > 0; }, 240000);
 }
 
-
 void TestExportManager::exportsProject_data()
 {
     QTest::addColumn<QList<ClipSpan>>("spans");
@@ -187,39 +207,39 @@ void TestExportManager::exportsProject_data()
         yellow(255, 255, 0), magenta(255, 0, 255), cyan(0, 255, 255);
 
     QTest::newRow("720p centred on white before 1080p")
-        << QList<ClipSpan>{{"red720.mp4", 0, 1500}, {"blue1080.mp4", 0, 1500}}
-        << QSize(1920, 1080)
-        << QList<Probe>{{0.5, {960, 540}, red},     {0.5, {322, 182}, red},
-                        {0.5, {317, 177}, white},   {0.5, {1597, 897}, red},
-                        {0.5, {1603, 903}, white},  {0.5, {10, 10}, white},
-                        {2.2, {10, 10}, blue},      {2.2, {1910, 1070}, blue}}
+        << QList<ClipSpan>{{"red720.mp4", 0, 1500}, {"blue1080.mp4", 0, 1500}} << QSize(1920, 1080)
+        << QList<Probe>{{0.5, {960, 540}, red},    {0.5, {322, 182}, red},
+                        {0.5, {317, 177}, white},  {0.5, {1597, 897}, red},
+                        {0.5, {1603, 903}, white}, {0.5, {10, 10}, white},
+                        {2.2, {10, 10}, blue},     {2.2, {1910, 1070}, blue}}
         << QList<SoundSpan>{{0.05, 1.45, true}, {1.55, 2.95, true}} << -1.0;
     QTest::newRow("adjacent spans of one file and a trimmed clip")
         << QList<ClipSpan>{{"twotone.mp4", 0, 1000},
                            {"twotone.mp4", 1000, 2000},
                            {"blue1080.mp4", 500, 1300}}
         << QSize(1920, 1080)
-        << QList<Probe>{{0.5, {960, 540}, yellow}, {1.5, {960, 540}, magenta},
-                        {2.4, {960, 540}, blue},   {2.4, {10, 10}, blue}}
+        << QList<Probe>{{0.5, {960, 540}, yellow},
+                        {1.5, {960, 540}, magenta},
+                        {2.4, {960, 540}, blue},
+                        {2.4, {10, 10}, blue}}
         << QList<SoundSpan>{{0.05, 2.75, true}} << -1.0;
     QTest::newRow("clip without sound gets silence")
         << QList<ClipSpan>{{"red720.mp4", 0, 1000},
                            {"green_silent.mp4", 0, -1},
                            {"blue1080.mp4", 0, 1000}}
         << QSize(1920, 1080)
-        << QList<Probe>{{0.5, {960, 540}, red}, {1.7, {960, 540}, green},
-                        {3.0, {960, 540}, blue}}
+        << QList<Probe>{{0.5, {960, 540}, red}, {1.7, {960, 540}, green}, {3.0, {960, 540}, blue}}
         << QList<SoundSpan>{{0.1, 0.9, true}, {1.05, 2.45, false}, {2.6, 3.4, true}} << -1.0;
     QTest::newRow("flash and beep stay together")
-        << QList<ClipSpan>{{"blue1080.mp4", 0, 700}, {"flash.mp4", 600, 1800}}
-        << QSize(1920, 1080)
-        << QList<Probe>{{0.3, {960, 540}, blue}, {0.9, {960, 540}, QColor(0, 0, 0)},
-                        {1.2, {960, 540}, white}, {1.2, {10, 10}, white}}
+        << QList<ClipSpan>{{"blue1080.mp4", 0, 700}, {"flash.mp4", 600, 1800}} << QSize(1920, 1080)
+        << QList<Probe>{{0.3, {960, 540}, blue},
+                        {0.9, {960, 540}, QColor(0, 0, 0)},
+                        {1.2, {960, 540}, white},
+                        {1.2, {10, 10}, white}}
         << QList<SoundSpan>{{0.05, 0.65, true}, {0.75, 1.05, false}} << 1.1;
     // 60 pictures a second onto the 30 a second output: every other one is left out.
     QTest::newRow("faster picture rate than the output")
-        << QList<ClipSpan>{{"fast60.mp4", 0, 1000}, {"red720.mp4", 0, 1000}}
-        << QSize(1280, 720)
+        << QList<ClipSpan>{{"fast60.mp4", 0, 1000}, {"red720.mp4", 0, 1000}} << QSize(1280, 720)
         << QList<Probe>{{0.5, {640, 360}, yellow}, {1.5, {640, 360}, red}}
         << QList<SoundSpan>{{0.05, 1.95, true}} << -1.0;
     QTest::newRow("damaged sound")
@@ -267,8 +287,9 @@ void TestExportManager::exportsProject()
     QCOMPARE(info.audioCodec, QStringLiteral("aac"));
     QCOMPARE(info.sampleRate, 44100);
     QCOMPARE(info.channels, 2);
-    QVERIFY2(std::abs(info.durationSeconds - total) <= 0.04,
-             qPrintable(QStringLiteral("length %1, spans %2").arg(info.durationSeconds).arg(total)));
+    QVERIFY2(
+        std::abs(info.durationSeconds - total) <= 0.04,
+        qPrintable(QStringLiteral("length %1, spans %2").arg(info.durationSeconds).arg(total)));
     QCOMPARE(MediaReadback::decodeErrors(out), QString());
 
     const MediaReadback::PacketTimes times = MediaReadback::videoPacketTimes(out);
@@ -327,11 +348,15 @@ void TestExportManager::exportsProject()
         }
         const double rms = std::sqrt(energy / std::max(1, to - from));
         if (span.audible)
-            QVERIFY2(rms > 0.05, qPrintable(QStringLiteral("quiet %1..%2: rms %3")
-                                                .arg(span.from).arg(span.to).arg(rms)));
+            QVERIFY2(
+                rms > 0.05,
+                qPrintable(
+                    QStringLiteral("quiet %1..%2: rms %3").arg(span.from).arg(span.to).arg(rms)));
         else
             QVERIFY2(peak < 0.01, qPrintable(QStringLiteral("not silent %1..%2: peak %3")
-                                                 .arg(span.from).arg(span.to).arg(peak)));
+                                                 .arg(span.from)
+                                                 .arg(span.to)
+                                                 .arg(peak)));
     }
     if (flashAt > 0) {
         double beep = -1;
@@ -368,7 +393,8 @@ void TestExportManager::exportsTurnedPicturesUpright()
     const QString turned = media(QStringLiteral("turned%1.mp4").arg(degrees));
     QVERIFY(TestMedia::ffmpeg({"-f", "lavfi", "-i",
                                "color=c=blue:size=320x240:rate=25,"
-                               "drawbox=x=0:y=0:w=80:h=60:c=red:t=fill," + storing,
+                               "drawbox=x=0:y=0:w=80:h=60:c=red:t=fill," +
+                                   storing,
                                "-t", "1", "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt",
                                "yuv420p", plain}));
     QVERIFY(TestMedia::ffmpeg({"-i", plain, "-c", "copy", "-metadata:s:v:0",
@@ -413,8 +439,8 @@ void TestExportManager::clampsSpansToMedia_data()
     QTest::newRow("two seconds past the end") << qint64(500) << qint64(4000) << qint64(1500);
     QTest::newRow("10^12") << qint64(0) << qint64(1000000000000) << qint64(2000);
     QTest::newRow("2^62 either way") << -(qint64(1) << 62) << (qint64(1) << 62) << qint64(2000);
-    QTest::newRow("64-bit limits") << std::numeric_limits<qint64>::min()
-                                   << std::numeric_limits<qint64>::max() << qint64(2000);
+    QTest::newRow("64-bit limits")
+        << std::numeric_limits<qint64>::min() << std::numeric_limits<qint64>::max() << qint64(2000);
     QTest::newRow("starts after the end") << qint64(3000) << qint64(5000) << qint64(-1);
 }
 
@@ -448,10 +474,9 @@ void TestExportManager::clampsSpansToMedia()
     const double total = (1000 + usedMs) / 1000.0;
     QCOMPARE(maximum.at(0).at(0).toInt(), int(total));
     const MediaReadback::StreamsInfo info = MediaReadback::streams(out);
-    QVERIFY2(std::abs(info.durationSeconds - total) <= 0.04,
-             qPrintable(QStringLiteral("length %1, expected %2")
-                            .arg(info.durationSeconds)
-                            .arg(total)));
+    QVERIFY2(
+        std::abs(info.durationSeconds - total) <= 0.04,
+        qPrintable(QStringLiteral("length %1, expected %2").arg(info.durationSeconds).arg(total)));
     QCOMPARE(MediaReadback::decodeErrors(out), QString());
     // No hole: pictures follow each other at the output rate up to the end.
     double last = -1, widestGap = 0;
@@ -532,7 +557,7 @@ void TestExportManager::copiesWholeSingleClip()
 void TestExportManager::failsCleanly_data()
 {
     QTest::addColumn<QList<ClipSpan>>("spans");
-    QTest::addColumn<int>("claimFrom");   // clip whose size claim is overridden, or -1
+    QTest::addColumn<int>("claimFrom");  // clip whose size claim is overridden, or -1
     QTest::addColumn<QSize>("claimSize");
     QTest::addColumn<bool>("outputInMissingFolder");
     QTest::addColumn<QStringList>("named");  // what the message must name
@@ -541,8 +566,8 @@ void TestExportManager::failsCleanly_data()
         << QList<ClipSpan>{{"red720.mp4", 0, 1000}, {"notvideo.mp4", 0, 1000}} << 1
         << QSize(1280, 720) << false << QStringList{"notvideo.mp4"};
     QTest::newRow("a clip file that is missing")
-        << QList<ClipSpan>{{"red720.mp4", 0, 1000}, {"gone.mp4", 0, 1000}} << 1
-        << QSize(1280, 720) << false << QStringList{"gone.mp4"};
+        << QList<ClipSpan>{{"red720.mp4", 0, 1000}, {"gone.mp4", 0, 1000}} << 1 << QSize(1280, 720)
+        << false << QStringList{"gone.mp4"};
     QTest::newRow("a picture larger than its clip claims")
         << QList<ClipSpan>{{"red720.mp4", 0, 1000}, {"blue1080.mp4", 0, 1000}} << 1
         << QSize(1280, 720) << false << QStringList{"第2段", "1920×1080", "1280×720"};
@@ -615,8 +640,8 @@ void TestExportManager::cancels()
     QFETCH(int, cancelAtSecond);
     const QString out = m_dir.filePath("canceled.mp4");
     QFile::remove(out);
-    const QList<AVData> clips = clipsFor(
-        {{"blue1080.mp4", 0, -1}, {"red720.mp4", 0, -1}, {"blue1080.mp4", 0, -1}});
+    const QList<AVData> clips =
+        clipsFor({{"blue1080.mp4", 0, -1}, {"red720.mp4", 0, -1}, {"blue1080.mp4", 0, -1}});
     m_project.setAvDatas(clips);
 
     ExportManager manager(nullptr, &m_project);

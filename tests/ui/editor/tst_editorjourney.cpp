@@ -34,10 +34,10 @@
 
 #include <QApplication>
 #include <QFileDialog>
-#include <QMessageBox>
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -93,7 +93,10 @@ FirstWindow *homeWindow()
     return nullptr;
 }
 
-QList<AVData> projectClips() { return ProjectData::instance()->avDatas(); }
+QList<AVData> projectClips()
+{
+    return ProjectData::instance()->avDatas();
+}
 
 qint64 totalMs(const QList<AVData> &clips)
 {
@@ -173,8 +176,7 @@ bool previewShowsFrame(MainContentWidget *editor)
 }
 }  // namespace
 
-template <typename T>
-T *topLevel()
+template <typename T> T *topLevel()
 {
     for (QWidget *w : QApplication::topLevelWidgets())
         if (auto *t = qobject_cast<T *>(w); t && t->isVisible())
@@ -270,7 +272,8 @@ private slots:
             w->close();
         QTest::qWait(200);
         // What opening and saving left beside the test program.
-        for (const QString &name : {QStringLiteral("lessons/第一课.lsn"), QStringLiteral("broken.lsn")}) {
+        for (const QString &name :
+             {QStringLiteral("lessons/第一课.lsn"), QStringLiteral("broken.lsn")}) {
             const QString path = QFileInfo(m_dir.filePath(name)).absoluteFilePath();
             QDir(cacheDir(path)).removeRecursively();
             QDir(dataDir(path)).removeRecursively();
@@ -369,7 +372,8 @@ private slots:
         // Save as, through the file menu.
         prompts.shown = 0;
         QSignalSpy saved(editor, &MainContentWidget::sig_SaveProFinished);
-        fileMenu(editor, driver, QStringLiteral("另存为"), [&] { driver.fillFileDialog(m_lesson); });
+        fileMenu(editor, driver, QStringLiteral("另存为"),
+                 [&] { driver.fillFileDialog(m_lesson); });
         QVERIFY2(finished(driver), qPrintable(driver.failures().join('\n')));
         QVERIFY(driver.seen().contains(QStringLiteral("保存课件|课件文件(*.lsn)")));
         QTRY_COMPARE_WITH_TIMEOUT(saved.count(), 1, kLongWaitMs);
@@ -404,7 +408,8 @@ private slots:
         QCOMPARE(itemWidget->titleLabel()->text(), QStringLiteral("第一课"));
         QVERIFY(QFileInfo(recent->recentFiles().first().coverPath()).isFile());
         const QImage defaultCover =
-            QItemWidget::roundedCover(QStringLiteral(":/images/default_recent_cover.png")).toImage();
+            QItemWidget::roundedCover(QStringLiteral(":/images/default_recent_cover.png"))
+                .toImage();
         QVERIFY(itemWidget->coverLabel()->pixmap().toImage() != defaultCover);
         // Hovering shows "打开" and the orange border.
         QTest::mouseMove(home->firstWidget()->topBar(), QPoint(300, 25));
@@ -477,15 +482,18 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(frame));
         QVERIFY(markSpan(editor, longestBlock(editor), startMs, endMs));
         QTest::mouseClick(editor->ui().btn_delete, Qt::LeftButton);
-        QTRY_VERIFY2(ProjectData::instance()->isModified(),
-                     qPrintable(QStringLiteral("%1-%2 of %3").arg(startMs).arg(endMs).arg(
-                         pictureBlock(editor, longestBlock(editor))->avData().length())));
+        QTRY_VERIFY2(
+            ProjectData::instance()->isModified(),
+            qPrintable(QStringLiteral("%1-%2 of %3")
+                           .arg(startMs)
+                           .arg(endMs)
+                           .arg(pictureBlock(editor, longestBlock(editor))->avData().length())));
         const QStringList modifiedAgain = spans(projectClips());
         QSignalSpy savedBeforeOpen(editor, &MainContentWidget::sig_SaveProFinished);
         int savesWhenDialogShown = -1;
         driver.answerMessageBox(QStringLiteral("是"));
-        driver.fillFileDialog(m_lesson,
-                              [&](QFileDialog *) { savesWhenDialogShown = savedBeforeOpen.count(); });
+        driver.fillFileDialog(
+            m_lesson, [&](QFileDialog *) { savesWhenDialogShown = savedBeforeOpen.count(); });
         frame->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(frame));
         QTest::keyClick(editor, Qt::Key_O, Qt::ControlModifier);
@@ -656,14 +664,14 @@ private slots:
                                               << QSize(960, 600) << QRect(160, 120, 640, 360);
         QTest::newRow("largest clip, wide area") << QSize(1920, 1080) << QSize(1920, 1080)
                                                  << QSize(1000, 400) << QRect(144, 0, 711, 400);
-        QTest::newRow("larger than the largest") << QSize(2000, 1200) << QSize(640, 480)
-                                                 << QSize(640, 480) << QRect(0, 0, 640, 480);
-        QTest::newRow("unknown height") << QSize(1280, -1) << QSize(1280, 720) << QSize(960, 600)
-                                        << QRect();
-        QTest::newRow("no largest height") << QSize(1280, 720) << QSize(1280, 0)
-                                           << QSize(960, 600) << QRect();
-        QTest::newRow("nothing playing") << QSize(-1, -1) << QSize(1280, 720) << QSize(960, 600)
-                                         << QRect();
+        QTest::newRow("larger than the largest")
+            << QSize(2000, 1200) << QSize(640, 480) << QSize(640, 480) << QRect(0, 0, 640, 480);
+        QTest::newRow("unknown height")
+            << QSize(1280, -1) << QSize(1280, 720) << QSize(960, 600) << QRect();
+        QTest::newRow("no largest height")
+            << QSize(1280, 720) << QSize(1280, 0) << QSize(960, 600) << QRect();
+        QTest::newRow("nothing playing")
+            << QSize(-1, -1) << QSize(1280, 720) << QSize(960, 600) << QRect();
         QTest::newRow("no area") << QSize(1280, 720) << QSize(1280, 720) << QSize(0, 600)
                                  << QRect();
     }

@@ -34,14 +34,14 @@ public:
             all.append(t);
         });
     }
-    QList<Report> reports; // while playing
+    QList<Report> reports;  // while playing
     QList<qint64> all;
 
 private:
     QObject m_context;
     QElapsedTimer m_wall;
 };
-} // namespace
+}  // namespace
 
 class TestPlayHelper : public QObject
 {
@@ -126,7 +126,7 @@ private slots:
         QTest::addColumn<int>("index");
         QTest::addColumn<qint64>("offset");
         QTest::addColumn<qint64>("settled");
-        QTest::addColumn<qint64>("sourceTime"); // -1: at the file's end, not checked
+        QTest::addColumn<qint64>("sourceTime");  // -1: at the file's end, not checked
         QTest::newRow("inside the first")
             << qint64(4000) << 0 << qint64(4000) << qint64(4000) << qint64(4000);
         QTest::newRow("inside the second")
@@ -258,8 +258,7 @@ private slots:
         QTest::addColumn<QString>("list");
         QTest::addColumn<qint64>("start");
         // About ten seconds each, across a change of file at a file's end and inside files.
-        QTest::newRow("touching spans of one file")
-            << "ten1:0:4000,ten1:4000:10000" << qint64(0);
+        QTest::newRow("touching spans of one file") << "ten1:0:4000,ten1:4000:10000" << qint64(0);
         QTest::newRow("two files") << "ten1:0:10000,ten2:0:10000" << qint64(5000);
         QTest::newRow("spans inside two files") << "ten1:1000:5500,ten2:3000:9000" << qint64(0);
     }

@@ -52,7 +52,7 @@ private slots:
         QFETCH(qint64, playFor);
         QFETCH(QColor, colour);
         QWidget window;
-        window.setStyleSheet("background: rgb(0, 255, 0);"); // anything but the clip colours
+        window.setStyleSheet("background: rgb(0, 255, 0);");  // anything but the clip colours
         auto *video = new VlcWidgetVideo(&window);
         video->setGeometry(10, 10, 320, 240);
         window.resize(340, 260);

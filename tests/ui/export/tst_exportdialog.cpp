@@ -32,8 +32,7 @@ namespace {
 
 const QString kLastExportPath = QStringLiteral("lastExportPath");
 
-template<typename T>
-T *child(QWidget *parent, const char *name)
+template <typename T> T *child(QWidget *parent, const char *name)
 {
     T *found = parent->findChild<T *>(QString::fromLatin1(name));
     if (!found)
@@ -58,8 +57,7 @@ void type(QLineEdit *edit, const QString &text)
     }
 }
 
-template<typename T>
-T *topLevel()
+template <typename T> T *topLevel()
 {
     for (QWidget *w : QApplication::topLevelWidgets())
         if (auto *found = qobject_cast<T *>(w); found && found->isVisible())
@@ -107,10 +105,10 @@ void TestExportDialog::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     QVERIFY(applyApplicationStyleSheet(*qApp));  // the dialogs look as in the program
-    QVERIFY(TestMedia::makeClip(m_dir.filePath("a.mp4"), 2, QSize(640, 360), true, 25,
-                                "color=c=red"));
-    QVERIFY(TestMedia::makeClip(m_dir.filePath("b.mp4"), 2, QSize(480, 270), true, 25,
-                                "color=c=blue"));
+    QVERIFY(
+        TestMedia::makeClip(m_dir.filePath("a.mp4"), 2, QSize(640, 360), true, 25, "color=c=red"));
+    QVERIFY(
+        TestMedia::makeClip(m_dir.filePath("b.mp4"), 2, QSize(480, 270), true, 25, "color=c=blue"));
     QVERIFY(TestMedia::makeClip(m_dir.filePath("long.mp4"), 30, QSize(1280, 720), true, 25));
     writeSetting(kLastExportPath, QVariant());
     m_editor.resize(1000, 700);
@@ -294,16 +292,15 @@ void TestExportDialog::exportsThroughTheEditorAction_data()
     QTest::addColumn<QStringList>("boxes");     // "title|text" of the boxes the teacher sees
     QTest::addColumn<QStringList>("chapters");  // of the exported file
 
-    QTest::newRow("two slides")
-        << QStringList{"a.mp4:0:2000:第1页", "b.mp4:500:2000:第2页", "a.mp4:1000:2000:第2页"}
-        << "" << false << QStringList{"提示|导出成功"}
-        << QStringList{"第1页@0.0", "第2页@2.0"};
+    QTest::newRow("two slides") << QStringList{"a.mp4:0:2000:第1页", "b.mp4:500:2000:第2页",
+                                               "a.mp4:1000:2000:第2页"}
+                                << "" << false << QStringList{"提示|导出成功"}
+                                << QStringList{"第1页@0.0", "第2页@2.0"};
     QTest::newRow("a clip damaged before exporting")
         << QStringList{"a.mp4:0:2000:第1页", "broken.mp4:0:2000:第2页"} << "broken.mp4" << false
         << QStringList{"警告|导出失败"} << QStringList{};
-    QTest::newRow("cancelled")
-        << QStringList{"long.mp4:0:30000:intro", "a.mp4:0:2000:第1页"} << "" << true
-        << QStringList{} << QStringList{};
+    QTest::newRow("cancelled") << QStringList{"long.mp4:0:30000:intro", "a.mp4:0:2000:第1页"} << ""
+                               << true << QStringList{} << QStringList{};
     QTest::newRow("under a second") << QStringList{"a.mp4:200:900:"} << "" << false
                                     << QStringList{"提示|导出成功"} << QStringList{};
 }
@@ -333,8 +330,9 @@ void TestExportDialog::exportsThroughTheEditorAction()
         if (ExportProgressDialog *progress = topLevel<ExportProgressDialog>()) {
             const auto *bar = progress->findChild<QProgressBar *>("pb_export");
             shownWithBox = progress->findChild<QLabel *>("label_progress")->text() +
-                (bar->value() == bar->maximum() ? " full" : " not full");
-            saveScreenshot(progress, QStringLiteral("exportprogress-%1.png").arg(QTest::currentDataTag()));
+                           (bar->value() == bar->maximum() ? " full" : " not full");
+            saveScreenshot(progress,
+                           QStringLiteral("exportprogress-%1.png").arg(QTest::currentDataTag()));
         }
     });
     QStringList percents;

@@ -51,9 +51,8 @@ struct Editor
         });
         QObject::connect(select, &RecordScreenSelectWidget::sig_StartRecord, &window,
                          [this](const QRectF &area) {
-                             record = new RecordScreenWidget(area, playhead.clip,
-                                                             playhead.offset, nullptr,
-                                                             select->grabbedScreen());
+                             record = new RecordScreenWidget(area, playhead.clip, playhead.offset,
+                                                             nullptr, select->grabbedScreen());
                              QObject::connect(record, &RecordScreenWidget::sig_Record_Finish,
                                               &window, [this]() {
                                                   window.showNormal();

@@ -6,6 +6,7 @@
 #include "core/project/projectdata.h"
 #include "core/record/recordhealth.h"
 #include "core/record/screenrecord.h"
+#include "editorstandin.h"
 #include "support/cliplist.h"
 #include "support/mediareadback.h"
 #include "support/screenpixels.h"
@@ -26,7 +27,6 @@
 #include "ui/record/screenselectedbuttonwidget.h"
 #include "ui/record/selectbtnitem.h"
 #include "ui/record/soundlevelmeter.h"
-#include "editorstandin.h"
 
 #include <QApplication>
 #include <QDir>
@@ -82,7 +82,7 @@ private:
     int m_index = 0;
 };
 
-} // namespace
+}  // namespace
 
 using namespace ScreenPixels;
 
@@ -194,7 +194,8 @@ void TestRecordScreen::recordJourney()
     std::optional<TestTone> tone;
     tone.emplace();
     QVERIFY(tone->isHeard());
-    QVERIFY(waitUntil([&]() { return !warning->isVisible() && bar->levelMeter()->fill() > 0.3; }, 3000));
+    QVERIFY(waitUntil([&]() { return !warning->isVisible() && bar->levelMeter()->fill() > 0.3; },
+                      3000));
 
     // Green pen, a stroke across the area.
     BoardToolsWidget *tools = bar->boardTools();
@@ -270,7 +271,8 @@ void TestRecordScreen::recordJourney()
             ++withFrame;
     }));
     QVERIFY(pictures > 30);
-    QVERIFY2(withStroke > pictures / 3, qPrintable(QString("%1 of %2").arg(withStroke).arg(pictures)));
+    QVERIFY2(withStroke > pictures / 3,
+             qPrintable(QString("%1 of %2").arg(withStroke).arg(pictures)));
     QCOMPARE(withFrame, 0);
 }
 

@@ -62,7 +62,7 @@ QPoint centreOf(const QWidget *widget)
     return server(widget->mapToGlobal(widget->rect().center()));
 }
 
-} // namespace
+}  // namespace
 
 using namespace ScreenPixels;
 
@@ -175,10 +175,10 @@ void TestRecordScreenFallback::recordWithoutCompositor()
                 const QColor c = image.pixelColor(x, y);
                 stagePixels += near(c, kStageColour, 30) ? 1 : 0;
                 // The frame would be at the picture's edges (the pointer is in the middle).
-                const bool edge = x < 6 || y < 6 || x >= image.width() - 6 ||
-                                  y >= image.height() - 6;
-                frameOrBar += near(c, QColor("#f2733d"), 40) ||
-                              (edge && !near(c, kStageColour, 30));
+                const bool edge =
+                    x < 6 || y < 6 || x >= image.width() - 6 || y >= image.height() - 6;
+                frameOrBar +=
+                    near(c, QColor("#f2733d"), 40) || (edge && !near(c, kStageColour, 30));
             }
         desktopShown += stagePixels > image.width() * image.height() * 95 / 100 ? 1 : 0;
         framed += frameOrBar > 5 ? 1 : 0;

@@ -1,12 +1,13 @@
-// Choosing the area to record, as a teacher does it with the real pointer on the test desktop: short drags, the start button's size limit, a handle dragged past the
-// opposite edge, moves beyond the screen's edges, Escape; and where the recording bar goes.
+// Choosing the area to record, as a teacher does it with the real pointer on the test desktop:
+// short drags, the start button's size limit, a handle dragged past the opposite edge, moves beyond
+// the screen's edges, Escape; and where the recording bar goes.
+#include "editorstandin.h"
 #include "support/screenpixels.h"
 #include "support/xpointer.h"
 #include "ui/record/recordscreenselectwidget.h"
 #include "ui/record/recordscreenwidget.h"
 #include "ui/record/screengraphicsitem.h"
 #include "ui/record/screenselectedbuttonwidget.h"
-#include "editorstandin.h"
 
 #include <QApplication>
 #include <QGraphicsProxyWidget>
@@ -31,8 +32,8 @@ private slots:
         QTest::addColumn<QPoint>("bar");
         // Under the area, its right edge on the area's right edge.
         QTest::newRow("fits under") << QRectF(500, 300, 800, 400) << QPoint(1300 - 705, 717);
-        QTest::newRow("fractions cut") << QRectF(500.6, 300.4, 800.7, 400.9)
-                                       << QPoint(1301 - 705, 718);
+        QTest::newRow("fractions cut")
+            << QRectF(500.6, 300.4, 800.7, 400.9) << QPoint(1301 - 705, 718);
         // The bar's last row exactly on the screen's last row.
         QTest::newRow("just fits") << QRectF(1000, 200, 900, 783) << QPoint(1900 - 705, 1000);
         // Inside the area, centred, 10 pixels above its bottom.
@@ -107,7 +108,6 @@ private slots:
         QVERIFY(waitUntil([&]() { return !editor.window.isMinimized(); }, 3000));
         QVERIFY(editor.window.isVisible());
     }
-
 };
 
 QTEST_MAIN(TestRecordScreenSelect)

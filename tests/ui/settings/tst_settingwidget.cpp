@@ -43,7 +43,10 @@ public:
         });
     }
     bool listen() { return m_server.listen(QHostAddress::LocalHost); }
-    QString address() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
+    QString address() const
+    {
+        return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort());
+    }
 
     QList<Reply> replies;      // one per request, the last one repeats
     QStringList requestLines;  // "GET /path?query"
@@ -65,9 +68,11 @@ private:
         const Reply reply = replies.value(requestLines.size() - 1, replies.last());
         if (reply.silent)
             return;
-        socket->write("HTTP/1.1 " + reply.head + "\r\nContent-Type: application/json\r\n"
-                      "Content-Length: " + QByteArray::number(reply.body.size()) +
-                      "\r\nConnection: close\r\n\r\n" + reply.body);
+        socket->write("HTTP/1.1 " + reply.head +
+                      "\r\nContent-Type: application/json\r\n"
+                      "Content-Length: " +
+                      QByteArray::number(reply.body.size()) + "\r\nConnection: close\r\n\r\n" +
+                      reply.body);
         socket->disconnectFromHost();
     }
 
@@ -103,7 +108,7 @@ QImage picture(const QString &path)
     return QPixmap(path).toImage().convertToFormat(QImage::Format_ARGB32);
 }
 
-} // namespace
+}  // namespace
 
 Q_DECLARE_METATYPE(QList<UpdateServer::Reply>)
 
@@ -140,11 +145,11 @@ void TestSettingWidget::versionPage_data()
 {
     QTest::addColumn<QString>("server");  // "@" is the test's server
     QTest::addColumn<QList<UpdateServer::Reply>>("replies");
-    QTest::addColumn<int>("requests");    // made by the first check
+    QTest::addColumn<int>("requests");  // made by the first check
     QTest::addColumn<QString>("status");
-    QTest::addColumn<QString>("icon");    // ":/images/..." shown with the result
+    QTest::addColumn<QString>("icon");  // ":/images/..." shown with the result
     QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("opens");   // what the press then opens; empty: it checks again
+    QTest::addColumn<QString>("opens");  // what the press then opens; empty: it checks again
 
     using R = UpdateServer::Reply;
     const QString right = ":/images/icon_right.png", warning = ":/images/icon_warning.png";
@@ -152,45 +157,55 @@ void TestSettingWidget::versionPage_data()
     const QString download = "https://downloads.example.edu/lumora_0.2.6.deb";
     const QByteArray newer = info(1, "0.2.6.0", download);
 
-    QTest::newRow("up to date") << "@" << QList<R>{{"200 OK", info(1, "0.2.5.0", download)}}
-                                << 1 << "Lumora录课已是最新版本" << right << "检查更新" << "";
-    QTest::newRow("older on the server") << "@" << QList<R>{{"200 OK", info(1, "0.2.4.9", "")}}
-                                         << 1 << "Lumora录课已是最新版本" << right << "检查更新"
+    QTest::newRow("up to date") << "@" << QList<R>{{"200 OK", info(1, "0.2.5.0", download)}} << 1
+                                << "Lumora录课已是最新版本" << right << "检查更新"
+                                << "";
+    QTest::newRow("older on the server") << "@" << QList<R>{{"200 OK", info(1, "0.2.4.9", "")}} << 1
+                                         << "Lumora录课已是最新版本" << right << "检查更新"
                                          << "";
     QTest::newRow("newer with an address") << "@" << QList<R>{{"200 OK", newer}} << 1
                                            << "检测有新版本" << warning << "去更新" << download;
-    QTest::newRow("newer without an address")
-        << "@" << QList<R>{{"200 OK", info(1, "0.2.6.0", "")}} << 1 << failed << warning
-        << "检查更新" << "";
-    QTest::newRow("result not 1") << "@" << QList<R>{{"200 OK", info(0, "0.2.6.0", download)}}
-                                  << 1 << failed << warning << "检查更新" << "";
+    QTest::newRow("newer without an address") << "@" << QList<R>{{"200 OK", info(1, "0.2.6.0", "")}}
+                                              << 1 << failed << warning << "检查更新"
+                                              << "";
+    QTest::newRow("result not 1") << "@" << QList<R>{{"200 OK", info(0, "0.2.6.0", download)}} << 1
+                                  << failed << warning << "检查更新"
+                                  << "";
     QTest::newRow("not JSON") << "@" << QList<R>{{"200 OK", "<html>maintenance</html>"}} << 1
-                              << failed << warning << "检查更新" << "";
+                              << failed << warning << "检查更新"
+                              << "";
     QTest::newRow("server error") << "@" << QList<R>{{"500 Internal Server Error", newer}} << 1
-                                  << failed << warning << "检查更新" << "";
+                                  << failed << warning << "检查更新"
+                                  << "";
     QTest::newRow("file address not opened")
         << "@" << QList<R>{{"200 OK", info(1, "0.2.6.0", "file:///usr/bin/sh")}} << 1 << failed
-        << warning << "检查更新" << "";
+        << warning << "检查更新"
+        << "";
     QTest::newRow("javascript address not opened")
         << "@" << QList<R>{{"200 OK", info(1, "0.2.6.0", "javascript:alert(1)")}} << 1 << failed
-        << warning << "检查更新" << "";
+        << warning << "检查更新"
+        << "";
     QByteArray huge = newer;
     huge.append(QByteArray(2 * 1024 * 1024, ' '));
-    QTest::newRow("reply over 1 MiB") << "@" << QList<R>{{"200 OK", huge}} << 1 << failed
-                                      << warning << "检查更新" << "";
+    QTest::newRow("reply over 1 MiB")
+        << "@" << QList<R>{{"200 OK", huge}} << 1 << failed << warning << "检查更新"
+        << "";
     QTest::newRow("redirect within http is followed")
-        << "@"
-        << QList<R>{{"302 Found\r\nLocation: /apis/apk/moved.jspx", ""}, {"200 OK", newer}} << 2
-        << "检测有新版本" << warning << "去更新" << download;
+        << "@" << QList<R>{{"302 Found\r\nLocation: /apis/apk/moved.jspx", ""}, {"200 OK", newer}}
+        << 2 << "检测有新版本" << warning << "去更新" << download;
     QTest::newRow("redirect to another scheme")
         << "@" << QList<R>{{"302 Found\r\nLocation: ftp://127.0.0.1/apkInfos", ""}} << 1 << failed
-        << warning << "检查更新" << "";
-    QTest::newRow("server does not answer") << "@" << QList<R>{{"", "", true}} << 1 << failed
-                                            << warning << "检查更新" << "";
-    QTest::newRow("nothing listening") << "http://127.0.0.1:1" << QList<R>{{"200 OK", newer}}
-                                       << 0 << failed << warning << "检查更新" << "";
-    QTest::newRow("no server set") << "" << QList<R>{{"200 OK", newer}} << 0 << failed << warning
-                                   << "检查更新" << "";
+        << warning << "检查更新"
+        << "";
+    QTest::newRow("server does not answer")
+        << "@" << QList<R>{{"", "", true}} << 1 << failed << warning << "检查更新"
+        << "";
+    QTest::newRow("nothing listening") << "http://127.0.0.1:1" << QList<R>{{"200 OK", newer}} << 0
+                                       << failed << warning << "检查更新"
+                                       << "";
+    QTest::newRow("no server set")
+        << "" << QList<R>{{"200 OK", newer}} << 0 << failed << warning << "检查更新"
+        << "";
 }
 
 void TestSettingWidget::versionPage()
@@ -249,7 +264,8 @@ void TestSettingWidget::versionPage()
         QTest::currentDataTag() == QLatin1String("up to date")) {
         const QString dir = qEnvironmentVariable("LUMORA_SCREENSHOTS");
         if (!dir.isEmpty())
-            window->grab().save(QStringLiteral("%1/settings-%2.png").arg(dir, QTest::currentDataTag()));
+            window->grab().save(
+                QStringLiteral("%1/settings-%2.png").arg(dir, QTest::currentDataTag()));
     }
 
     // The press: open the download address, or check again.

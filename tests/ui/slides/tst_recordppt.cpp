@@ -97,8 +97,10 @@ void TestRecordPpt::initTestCase()
     QVERIFY2(SlideShow::makePresentations(m_dir.path(), &error), qPrintable(error));
     PptContainer::setAgentProgram(SlideShow::copyAgent(m_dir.path()));
     QVERIFY(QDir().mkpath(m_dir.filePath("media")));
-    QVERIFY(TestMedia::makeClip(m_dir.filePath("media/a.mp4"), 4, QSize(320, 240), true, 25, "color=c=red"));
-    QVERIFY(TestMedia::makeClip(m_dir.filePath("media/b.mp4"), 4, QSize(320, 240), true, 25, "color=c=white"));
+    QVERIFY(TestMedia::makeClip(m_dir.filePath("media/a.mp4"), 4, QSize(320, 240), true, 25,
+                                "color=c=red"));
+    QVERIFY(TestMedia::makeClip(m_dir.filePath("media/b.mp4"), 4, QSize(320, 240), true, 25,
+                                "color=c=white"));
 }
 
 void TestRecordPpt::init()
@@ -111,7 +113,8 @@ void TestRecordPpt::init()
     project->setProjectDir(m_project);
     for (const char *name : {"a", "b"}) {
         AVData clip = project->newClip(QStringLiteral("%1.mp4").arg(name));
-        QVERIFY(QFile::copy(m_dir.filePath(QStringLiteral("media/%1.mp4").arg(name)), clip.filePath));
+        QVERIFY(
+            QFile::copy(m_dir.filePath(QStringLiteral("media/%1.mp4").arg(name)), clip.filePath));
         clip.title = QString::fromLatin1(name);
         clip.duration = 4000;
         clip.endTime = 4000;
@@ -152,8 +155,7 @@ void TestRecordPpt::recordsOneClipPerSlide()
     const QPoint from(canvas->width() * 3 / 10, canvas->height() * 3 / 10);
     const QPoint to(canvas->width() * 6 / 10, canvas->height() * 3 / 10);
     MouseDrag::drag(canvas, MouseDrag::line(from, to, 8));
-    const QPoint strokeInFrame =
-        canvas->mapToGlobal((from + to) / 2) - recorded.topLeft();
+    const QPoint strokeInFrame = canvas->mapToGlobal((from + to) / 2) - recorded.topLeft();
     QTest::qWait(2500);
 
     // Slide 2 with the next button, slide 3 with Page Down as a presenter remote sends it.
@@ -220,8 +222,9 @@ void TestRecordPpt::recordsOneClipPerSlide()
                  qPrintable(QStringLiteral("slide %1 shows %2").arg(slide).arg(shown.name())));
         const QColor stroke = atEnd->pixelColor(strokeInFrame);
         const bool red = SlideShow::near(stroke, QColor("#fa5151"), 50);
-        QVERIFY2(red == (slide == 1),
-                 qPrintable(QStringLiteral("slide %1 at the stroke: %2").arg(slide).arg(stroke.name())));
+        QVERIFY2(
+            red == (slide == 1),
+            qPrintable(QStringLiteral("slide %1 at the stroke: %2").arg(slide).arg(stroke.name())));
     }
 }
 
