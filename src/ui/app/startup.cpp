@@ -6,6 +6,8 @@
 #include "ui/base/basewindow.h"
 #include "ui/record/recordmessages.h"
 #include "ui/editor/maincontentwidget.h"
+#include "ui/editor/vlccommon.h"
+#include "ui/editor/vlcinstance.h"
 #include "ui/home/firstwindow.h"
 
 #include <QApplication>
@@ -74,6 +76,8 @@ QWidget *openFirstWindow(const QString &projectFile)
 {
     RecentFiles::instance()->load();
     installRecordMessagePresenter();
+    // The preview's libvlc starts while the home page is up: the editor then opens sooner.
+    VlcInstance::startEarly(VlcCommon::args());
     if (!projectFile.isEmpty()) {
         qDebug().noquote() << "project file:" << projectFile;
         return openEditorWindow(projectFile);
