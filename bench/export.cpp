@@ -10,6 +10,7 @@
 #include "core/export/exportcliplist.h"
 #include "core/export/exportmanager.h"
 #include "core/media/avrecord.h"
+#include "core/media/h264settings.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -102,7 +103,7 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    const QString crf = crfForOutputSize(1920, 1080);
+    const QString crf = h264::crfFor(1920, 1080);
     const QString reference = dir.filePath("ffmpeg.mp4");
     const QString graph =
         "[0:v]pad=1920:1080:(ow-iw)/2:(oh-ih)/2:color=white,setsar=1[v0];"

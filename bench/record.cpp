@@ -325,8 +325,8 @@ FileFigures measure(const QString &path)
 {
     FileFigures f;
     int err = 0;
-    ffmpeg::InputFormatContextPtr in = ffmpeg::openInput(path, &err);
-    if (!in || avformat_find_stream_info(in.get(), nullptr) < 0)
+    ffmpeg::InputFormatContextPtr in = ffmpeg::openMedia(path, &err);
+    if (!in)
         return f;
     const int vi = av_find_best_stream(in.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     const int ai = av_find_best_stream(in.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
@@ -335,11 +335,7 @@ FileFigures measure(const QString &path)
         const int index = k == 0 ? vi : ai;
         if (index < 0)
             continue;
-        const AVCodec *codec = avcodec_find_decoder(in->streams[index]->codecpar->codec_id);
-        dec[k] = ffmpeg::makeCodecContext(codec);
-        avcodec_parameters_to_context(dec[k].get(), in->streams[index]->codecpar);
-        dec[k]->pkt_timebase = in->streams[index]->time_base;
-        avcodec_open2(dec[k].get(), codec, nullptr);
+        dec[k] = ffmpeg::openDecoder(in->streams[index]);
     }
     ffmpeg::PacketPtr pkt = ffmpeg::makePacket();
     ffmpeg::FramePtr frame = ffmpeg::makeFrame();

@@ -1,6 +1,9 @@
 // libFuzzer target for the packed project file reader: each input is read by the `--info`
 // walk and unpacked by the packer, and must never crash, hang or leak outside its folder. A
-// file `--info` accepts must also unpack, since both apply the same checks.
+// file `--info` accepts must also unpack, since both apply the same checks. The clips of an
+// index are read and laid out for export as the program does it, so hostile times (64-bit
+// limits) must not overflow.
+#include "core/export/exportcliplist.h"
 #include "core/storage/infocommand.h"
 #include "core/storage/lsnpacker.h"
 #include "core/storage/projectindex.h"
@@ -51,5 +54,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     QList<QJsonObject> clips;
     parseProjectIndex(bytes, &clips, nullptr);
+    QList<AVData> timeline;
+    for (const QJsonObject &json : clips) {
+        timeline.append(AVData::fromJson(json));
+        clampSpanToMedia(timeline.last(), timeline.last().duration);
+    }
+    buildExportClipList(timeline);
     return 0;
 }

@@ -40,6 +40,30 @@ INDEX_TWO = (b'[General]\navDatas="@Variant(\\0\\0\\0\\x8f\\0\\0\\0\\f{\\"title\
              b'"@Variant(\\0\\0\\0\\x8f\\0\\0\\0\\x2{})"\n')
 INDEX_NONE = b'[General]\navDatas=@Invalid()\n'
 
+def index_with(clips):
+    """A project index holding `clips` (dicts) as QSettings writes a list of JSON objects."""
+    def be32(n):
+        return b''.join(b'\\x%x' % b for b in struct.pack('>I', n))
+    body = b'\\0\\0\\0\\t' + be32(len(clips))
+    for clip in clips:
+        text = json.dumps(clip, separators=(',', ':')).encode()
+        body += b'\\0\\0\\0\\x8f' + be32(len(text)) + text.replace(b'"', b'\\"')
+    return b'[General]\navDatas="@Variant(' + body + b')"\n'
+
+
+# Clip times at the limits of 64-bit numbers and beyond them.
+I64_MIN, I64_MAX = -2**63, 2**63 - 1
+INDEX_LIMITS = index_with([
+    {"uuid": "{a}", "fileName": "a.mp4", "duration": I64_MAX, "position": I64_MIN,
+     "beginTime": I64_MIN, "endTime": I64_MAX, "videoSize": "2147483647x2147483647"},
+    {"uuid": "{b}", "fileName": "a.mp4", "duration": 2**62, "position": 2**62,
+     "beginTime": -2**62, "endTime": 2**62, "videoSize": "-1x-1"},
+    {"uuid": "{c}", "fileName": "a.mp4", "duration": 10**12, "beginTime": 10**12 - 1,
+     "endTime": 10**12, "videoSize": "1x1"},
+    {"uuid": "{d}", "fileName": "a.mp4", "duration": 1e30, "beginTime": -1e30,
+     "endTime": 1e300, "position": "9223372036854775808"},
+])
+
 seeds = {
     'index_only.lsn': pack([('pro.lsnc', INDEX_ONE)]),
     'two_clips.lsn': pack([('pro.lsnc', INDEX_TWO), ('a.mp4', bytes(range(256)) * 100),
@@ -47,6 +71,8 @@ seeds = {
     'empty_project.lsn': pack([('pro.lsnc', INDEX_NONE), ('Cover.png', b'\x89PNG' * 10)]),
     'piece_edge.lsn': pack([('pro.lsnc', INDEX_ONE), ('b.mp4', b'b' * 20481)]),
     'bad_name.lsn': pack([('pro.lsnc', INDEX_ONE), ('../x', b'x')]),
+    'index_limits.lsn': pack([('pro.lsnc', INDEX_LIMITS), ('a.mp4', b'a' * 100)]),
+    'index_limits.ini': INDEX_LIMITS,
     'index_one.ini': INDEX_ONE,
     'index_two.ini': INDEX_TWO,
 }

@@ -57,10 +57,10 @@ AVData fakeClip(const QString &title, qint64 begin, qint64 end)
 }
 
 // "title:begin-end" for every clip of the project, in order.
-QStringList layout()
+QStringList layout(const ProjectData &project)
 {
     QStringList out;
-    for (const AVData &d : ProjectData::instance()->avDatas())
+    for (const AVData &d : project.avDatas())
         out << QStringLiteral("%1:%2-%3").arg(d.title).arg(d.beginTime).arg(d.endTime);
     return out;
 }
@@ -92,6 +92,7 @@ private:
     QStringList projectFiles() const;
     QTemporaryDir m_media;
     std::unique_ptr<QTemporaryDir> m_project;
+    std::unique_ptr<ProjectData> m_projectData;  // the project under test, in m_project
 };
 
 void TestAvDatasManager::initTestCase()
@@ -102,13 +103,13 @@ void TestAvDatasManager::initTestCase()
 void TestAvDatasManager::init()
 {
     m_project = std::make_unique<QTemporaryDir>();
-    ProjectData::instance()->reset();
-    ProjectData::instance()->setProjectDir(m_project->path() + "/");
+    m_projectData = std::make_unique<ProjectData>();
+    m_projectData->setProjectDir(m_project->path() + "/");
 }
 
 void TestAvDatasManager::cleanup()
 {
-    ProjectData::instance()->reset();
+    m_projectData.reset();
 }
 
 QStringList TestAvDatasManager::projectFiles() const
@@ -173,7 +174,7 @@ void TestAvDatasManager::readProgress()
     QFETCH(QList<QByteArray>, chunks);
     QFETCH(qint64, duration);
     QFETCH(QString, emitted);
-    AvDatasManager manager;
+    AvDatasManager manager(m_projectData.get());
     QStringList seen;
     connect(&manager, &AvDatasManager::sig_ExecProgress, this,
             [&](qlonglong p) { seen << QStringLiteral("p%1").arg(p); });
@@ -213,14 +214,14 @@ void TestAvDatasManager::split()
     QFETCH(qint64, offset);
     QFETCH(int, index);
     QFETCH(QStringList, after);
-    ProjectData *project = ProjectData::instance();
+    ProjectData *project = m_projectData.get();
     const AVData c = fakeClip("C", 2000, 12000);
     project->insert(0, fakeClip("A", 0, 5000));
     project->insert(1, c);
     project->insert(2, fakeClip("B", 0, 3000));
-    AvDatasManager manager;
+    AvDatasManager manager(m_projectData.get());
     QCOMPARE(manager.splitAvData(c, offset), index);
-    QCOMPARE(layout(), after);
+    QCOMPARE(layout(*m_projectData), after);
     // Parts are new clips with the file and size of the original.
     QStringList uuids;
     for (const AVData &d : project->avDatas()) {
@@ -267,15 +268,15 @@ void TestAvDatasManager::removeRange()
     QFETCH(qint64, to);
     QFETCH(int, result);
     QFETCH(QStringList, after);
-    ProjectData *project = ProjectData::instance();
+    ProjectData *project = m_projectData.get();
     const AVData c = fakeClip("C", 1000, 1000 + length);
     project->insert(0, fakeClip("A", 0, 5000));
     project->insert(1, c);
     project->insert(2, fakeClip("B", 0, 3000));
-    AvDatasManager manager;
+    AvDatasManager manager(m_projectData.get());
     QSignalSpy finished(&manager, &AvDatasManager::sig_ExecFinished);
     QCOMPARE(manager.removeAvDataRange(c, from, to), result);
-    QCOMPARE(layout(), after);
+    QCOMPARE(layout(*m_projectData), after);
     QCOMPARE(finished.size(), result);
     if (result) {
         QCOMPARE(finished.at(0).at(0).toBool(), true);
@@ -324,7 +325,7 @@ void TestAvDatasManager::import()
     QFETCH(QSize, size);
     QFETCH(bool, sound);
 
-    ProjectData *project = ProjectData::instance();
+    ProjectData *project = m_projectData.get();
     if (playhead >= 0) {
         project->insert(0, fakeClip("A", 0, 4000));
         project->insert(1, fakeClip("B", 0, 3000));
@@ -333,7 +334,7 @@ void TestAvDatasManager::import()
     QVERIFY(!path.isEmpty());
     const ClipAtResult at = project->clipAt(playhead);
 
-    AvDatasManager manager;
+    AvDatasManager manager(m_projectData.get());
     QSignalSpy finished(&manager, &AvDatasManager::sig_ExecFinished);
     QCOMPARE(manager.addVideoFile(path, at.clip, at.offset), 1);
     QVERIFY(finished.wait(120000));
@@ -341,7 +342,7 @@ void TestAvDatasManager::import()
     QCOMPARE(finished.at(0).at(1).toString(), ok ? QString("操作成功") : QString("操作失败"));
     QVERIFY(!manager.isBusy());
 
-    QStringList seen = layout();
+    QStringList seen = layout(*m_projectData);
     const QString baseName = QFileInfo(kind).completeBaseName();
     AVData imported;
     for (int i = 0; i < seen.size(); ++i) {
@@ -372,7 +373,7 @@ void TestAvDatasManager::import()
 
 void TestAvDatasManager::importProgress()
 {
-    AvDatasManager manager;
+    AvDatasManager manager(m_projectData.get());
     QSignalSpy progress(&manager, &AvDatasManager::sig_ExecProgress);
     QSignalSpy maximum(&manager, &AvDatasManager::sig_ExecMaxProgress);
     QSignalSpy finished(&manager, &AvDatasManager::sig_ExecFinished);
@@ -396,13 +397,13 @@ void TestAvDatasManager::numberedName()
 {
     const QString path = source("lecture.final.mov");
     QVERIFY(MediaSamples::writeText(m_project->path() + "/lecture.final.mp4", "taken"));
-    AvDatasManager manager;
+    AvDatasManager manager(m_projectData.get());
     QSignalSpy finished(&manager, &AvDatasManager::sig_ExecFinished);
     QCOMPARE(manager.addVideoFile(path, AVData(), -1), 1);
     QVERIFY(finished.wait(120000));
     QVERIFY(finished.at(0).at(0).toBool());
-    QCOMPARE(ProjectData::instance()->count(), 1);
-    QCOMPARE(ProjectData::instance()->at(0).fileName, QString("lecture.final_2.mp4"));
+    QCOMPARE(m_projectData->count(), 1);
+    QCOMPARE(m_projectData->at(0).fileName, QString("lecture.final_2.mp4"));
     QVERIFY(readStreams(m_project->path() + "/lecture.final_2.mp4").video);
     // The file that held the name is untouched.
     QFile taken(m_project->path() + "/lecture.final.mp4");
@@ -412,10 +413,10 @@ void TestAvDatasManager::numberedName()
 
 void TestAvDatasManager::refusals()
 {
-    ProjectData *project = ProjectData::instance();
+    ProjectData *project = m_projectData.get();
     const AVData a = fakeClip("A", 0, 4000);
     project->insert(0, a);
-    AvDatasManager manager;
+    AvDatasManager manager(m_projectData.get());
     QSignalSpy finished(&manager, &AvDatasManager::sig_ExecFinished);
 
     // A clip that is not in the project, with an offset: refused.
@@ -430,7 +431,7 @@ void TestAvDatasManager::refusals()
     QCOMPARE(finished.size(), 0);
     QVERIFY(finished.wait(120000));
     QCOMPARE(finished.size(), 1);
-    QCOMPARE(layout(), (QStringList{"A:0-2000", "talk:0-" + QString::number(project->at(1).endTime),
+    QCOMPARE(layout(*m_projectData), (QStringList{"A:0-2000", "talk:0-" + QString::number(project->at(1).endTime),
                                     "A:2000-4000"}));
     QVERIFY(!manager.isBusy());
 }
@@ -439,7 +440,7 @@ void TestAvDatasManager::destroyDuringImportRemovesPartialFile()
 {
     const QString path = source("long.mp4");
     QVERIFY(!path.isEmpty());
-    auto manager = std::make_unique<AvDatasManager>();
+    auto manager = std::make_unique<AvDatasManager>(m_projectData.get());
     QSignalSpy progress(manager.get(), &AvDatasManager::sig_ExecProgress);
     QCOMPARE(manager->addVideoFile(path, AVData(), -1), 1);
     // Wait until the tool has written part of the file.
@@ -448,7 +449,7 @@ void TestAvDatasManager::destroyDuringImportRemovesPartialFile()
                              60000);
     manager.reset();
     QCOMPARE(projectFiles(), QStringList());
-    QCOMPARE(ProjectData::instance()->count(), 0);
+    QCOMPARE(m_projectData->count(), 0);
 }
 
 QTEST_MAIN(TestAvDatasManager)

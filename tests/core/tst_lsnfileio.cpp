@@ -1,10 +1,10 @@
 #include "core/storage/lsnfileio.h"
 #include "core/storage/lsnpacker.h"
+#include "support/foldersnapshot.h"
 #include "support/lsnbytes.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QDirIterator>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -24,25 +24,6 @@ QByteArray randomBytes(qsizetype size, quint32 seed)
     for (qsizetype i = 0; i < size; ++i)
         bytes[i] = char(gen.bounded(256));
     return bytes;
-}
-
-// Every file and folder under `root` with its contents, to prove nothing changed.
-QMap<QString, QByteArray> snapshot(const QString &root)
-{
-    QMap<QString, QByteArray> result;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QString rel = QDir(root).relativeFilePath(path);
-        result.insert(rel, it.fileInfo().isDir() ? QByteArray("<dir>") : LsnBytes::readFile(path));
-    }
-    return result;
-}
-
-QStringList names(const QString &dir)
-{
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 }  // namespace
@@ -103,7 +84,7 @@ private slots:
 
         const QString out = tmp.filePath("out");
         QVERIFY2(packer.uncompressFile(packed, out), qPrintable(packer.errorText()));
-        QCOMPARE(names(out).size(), files.size());
+        QCOMPARE(FolderSnapshot::names(out).size(), files.size());
         for (int i = 0; i < files.size(); ++i) {
             const QString path = QDir(out).filePath(files.at(i).name);
             QCOMPARE(LsnBytes::readFile(path), contents.at(i));
@@ -140,7 +121,7 @@ private slots:
                  qPrintable(packer.errorText()));
         QStringList sorted = expectedNames;
         sorted.sort();
-        QCOMPARE(names(tmp.filePath("out")), sorted);
+        QCOMPARE(FolderSnapshot::names(tmp.filePath("out")), sorted);
         if (expectedNames.contains("x.mp4"))
             QCOMPARE(LsnBytes::readFile(tmp.filePath("out/x.mp4")), randomBytes(50000, 7));
         if (expectedNames.contains("k.bin")) {
@@ -167,14 +148,14 @@ private slots:
         QVERIFY(QDir().mkpath(root + "/work"));
         QVERIFY(LsnBytes::writeFile(root + "/work/old.mp4", "earlier contents"));
         QVERIFY(LsnBytes::writeFile(root + "/evil.lsn", bytes));
-        const auto before = snapshot(root);
+        const auto before = FolderSnapshot::contents(root);
 
         LsnPacker packer;
         QVERIFY(!packer.uncompressFile(root + "/evil.lsn", root + "/work"));
         QVERIFY(!packer.errorText().isEmpty());
         // Nothing was written anywhere: no member outside, no half-unpacked folder left over,
         // and the earlier working folder is as it was.
-        QCOMPARE(snapshot(root), before);
+        QCOMPARE(FolderSnapshot::contents(root), before);
     }
 
     void truncatedAtEveryOffsetFails()
@@ -186,7 +167,7 @@ private slots:
         QVERIFY(LsnBytes::writeFile(tmp.filePath("whole.lsn"), whole));
         LsnPacker packer;
         QVERIFY(packer.uncompressFile(tmp.filePath("whole.lsn"), tmp.filePath("work")));
-        const auto before = snapshot(tmp.path());
+        const auto before = FolderSnapshot::contents(tmp.path());
         for (qsizetype cut = 0; cut < whole.size(); ++cut) {
             QVERIFY(LsnBytes::writeFile(tmp.filePath("cut.lsn"), whole.left(cut)));
             const bool opened = packer.uncompressFile(tmp.filePath("cut.lsn"), tmp.filePath("work"));
@@ -194,7 +175,7 @@ private slots:
                 QFAIL(qPrintable(QString("a file cut at byte %1 opened").arg(cut)));
         }
         QFile::remove(tmp.filePath("cut.lsn"));
-        QCOMPARE(snapshot(tmp.path()), before);
+        QCOMPARE(FolderSnapshot::contents(tmp.path()), before);
     }
 
     void goodOpenReplacesOlderFiles()
@@ -207,10 +188,10 @@ private slots:
                                     LsnBytes::pack({{"a.mp4", "new a"}, {"pro.lsnc", "x"}})));
         LsnPacker packer;
         QVERIFY(packer.uncompressFile(tmp.filePath("in.lsn"), tmp.filePath("work")));
-        QCOMPARE(names(tmp.filePath("work")), (QStringList{"a.mp4", "pro.lsnc"}));
+        QCOMPARE(FolderSnapshot::names(tmp.filePath("work")), (QStringList{"a.mp4", "pro.lsnc"}));
         QCOMPARE(LsnBytes::readFile(tmp.filePath("work/a.mp4")), QByteArray("new a"));
         // Only the working folder and the packed file are left beside each other.
-        QCOMPARE(names(tmp.path()), (QStringList{"in.lsn", "work"}));
+        QCOMPARE(FolderSnapshot::names(tmp.path()), (QStringList{"in.lsn", "work"}));
     }
 
     void progressScaledIntoIntRange_data()

@@ -41,13 +41,13 @@ int recordChild(int argc, char **argv)
         fprintf(stdout, "%s\n", line.toUtf8().constData());
         fflush(stdout);
     };
-    ProjectData *project = ProjectData::instance();
-    project->reset();
+    ProjectData projectData;
+    ProjectData *project = &projectData;
     project->setProjectDir(QFileInfo(file).absolutePath() + "/");
     AVData clip = project->newClip(QFileInfo(file).fileName());
     project->insert(0, clip);
 
-    ScreenRecord engine;
+    ScreenRecord engine(project);
     QObject::connect(&engine, &ScreenRecord::sig_Warning, [&](const QString &t) { say("warning " + t); });
     QObject::connect(&engine, &ScreenRecord::sig_Critical, [&](const QString &t) { say("critical " + t); });
     QObject::connect(&engine, &ScreenRecord::sigRecordFail, [&]() {

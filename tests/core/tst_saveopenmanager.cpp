@@ -2,33 +2,18 @@
 #include "core/project/recentfiles.h"
 #include "core/storage/lsnpacker.h"
 #include "core/storage/saveopenmanager.h"
+#include "support/foldersnapshot.h"
 #include "support/lsnbytes.h"
 
-#include <QDirIterator>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <unistd.h>
+
 namespace {
-
-QMap<QString, QByteArray> snapshot(const QString &root)
-{
-    QMap<QString, QByteArray> result;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        result.insert(QDir(root).relativeFilePath(path),
-                      it.fileInfo().isDir() ? QByteArray("<dir>") : LsnBytes::readFile(path));
-    }
-    return result;
-}
-
-QStringList names(const QString &dir)
-{
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                               QDir::Name);
-}
 
 QByteArray noise(int size, quint32 seed)
 {
@@ -49,10 +34,10 @@ struct Run
     QString error;
 };
 
-Run save(const QString &path, bool saveAs)
+Run save(ProjectData *project, const QString &path, bool saveAs)
 {
     Run run;
-    SaveOpenManager manager(nullptr);
+    SaveOpenManager manager(nullptr, project);
     QObject receiver;
     QObject::connect(&manager, &LsnPacker::sig_UpdateMaxProgress, &receiver,
                      [&](int m) { run.maxima << m; }, Qt::QueuedConnection);
@@ -70,10 +55,10 @@ Run save(const QString &path, bool saveAs)
 }
 
 // 1: opened, 0: failed, -1: no final signal.
-int open(const QString &path)
+int open(ProjectData *project, const QString &path)
 {
     int result = -1;
-    SaveOpenManager manager(nullptr);
+    SaveOpenManager manager(nullptr, project);
     QObject::connect(&manager, &SaveOpenManager::sig_OpenSuccess, [&] { result = 1; });
     QObject::connect(&manager, &SaveOpenManager::sig_OpenFailed, [&] { result = 0; });
     manager.openProject(path);
@@ -90,20 +75,60 @@ AVData clip(const QString &fileName, const QString &title)
     return d;
 }
 
+// The child of killedSaveLeavesWholeFile: saves the project made of every *.mp4 of `dir` over
+// `file` and kills itself with SIGKILL at `step`: "packing" (after the first progress),
+// "packed", "synced" or "replaced".
+int saveChild(const QString &dir, const QString &file, const QString &step)
+{
+    ProjectData project;
+    project.setProjectDir(dir);
+    for (const QString &name : QDir(dir).entryList({"*.mp4"}, QDir::Files, QDir::Name))
+        project.insert(-1, clip(name, name));
+    const QMap<QString, SaveOpenManager::SaveStep> steps{
+        {"packed", SaveOpenManager::SaveStep::Packed},
+        {"synced", SaveOpenManager::SaveStep::Synced},
+        {"replaced", SaveOpenManager::SaveStep::Replaced}};
+    SaveOpenManager::setStepHook([&](SaveOpenManager::SaveStep reached) {
+        if (steps.contains(step) && steps.value(step) == reached)
+            std::raise(SIGKILL);
+    });
+    SaveOpenManager manager(nullptr, &project);
+    QObject::connect(
+        &manager, &LsnPacker::sig_UpdateProgress, &manager,
+        [&] {
+            if (step == QLatin1String("packing"))
+                std::raise(SIGKILL);
+        },
+        Qt::DirectConnection);
+    QEventLoop loop;
+    QObject::connect(&manager, &SaveOpenManager::sig_SaveFinished, &loop,
+                     [&](bool ok) { loop.exit(ok ? 0 : 1); });
+    manager.saveProject(file, false);
+    return loop.exec();
+}
+
 }  // namespace
 
 class TestSaveOpenManager : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase()
+    {
+        // This program started again as the child of killedSaveLeavesWholeFile.
+        const QStringList child = qEnvironmentVariable("LUMORA_SAVE_CHILD").split('\n');
+        if (child.size() == 3)
+            ::_exit(saveChild(child.at(0), child.at(1), child.at(2)));
+    }
+
     void init()
     {
         m_tmp.reset(new QTemporaryDir);
         m_path = m_tmp->filePath("课程 一.lsn");
         removeFolders();
         RecentFiles::instance()->clear();
-        ProjectData *p = ProjectData::instance();
-        p->reset();
+        m_project.reset(new ProjectData);
+        ProjectData *p = m_project.get();
         p->setProjectDir(m_tmp->filePath("project") + "/");
         QVERIFY(QDir().mkpath(p->projectDir()));
         const QDir dir(p->projectDir());
@@ -119,9 +144,9 @@ private slots:
 
     void saveAsThenOpen()
     {
-        ProjectData *p = ProjectData::instance();
+        ProjectData *p = m_project.get();
         const QString uuid0 = p->at(0).uuid;
-        const Run run = save(m_path, true);
+        const Run run = save(m_project.get(), m_path, true);
         QVERIFY2(run.saved, qPrintable(run.error));
         QCOMPARE(run.finals, 1);
         QVERIFY(QFileInfo(m_path).isFile());
@@ -131,7 +156,7 @@ private slots:
         QCOMPARE(p->projectDir(), dataDir(m_path));
         QCOMPARE(QFileInfo(p->at(0).filePath).canonicalFilePath(),
                  QFileInfo(dataDir(m_path) + "x.mp4").canonicalFilePath());
-        QCOMPARE(names(dataDir(m_path)), names(m_tmp->filePath("project")));
+        QCOMPARE(FolderSnapshot::names(dataDir(m_path)), FolderSnapshot::names(m_tmp->filePath("project")));
         QCOMPARE(RecentFiles::instance()->files().first().filePath, m_path);
         QCOMPARE(LsnBytes::readFile(RecentFile(m_path).coverPath()), noise(300, 4));
 
@@ -147,13 +172,13 @@ private slots:
         QVERIFY(LsnBytes::writeFile(dataDir(m_path) + "stale.mp4", "old"));
         RecentFiles::instance()->add(RecentFile(m_tmp->filePath("other.lsn")));
         p->reset();
-        QCOMPARE(open(m_path), 1);
+        QCOMPARE(open(m_project.get(), m_path), 1);
         QCOMPARE(p->count(), 2);
         QCOMPARE(p->at(0).uuid, uuid0);
         QCOMPARE(p->at(1).title, QString("第二节"));
         QCOMPARE(p->filePath(), m_path);
         QCOMPARE(p->projectDir(), dataDir(m_path));
-        QCOMPARE(names(dataDir(m_path)),
+        QCOMPARE(FolderSnapshot::names(dataDir(m_path)),
                  (QStringList{"Cover.png", "pro.lsnc", "x.mp4", "x.mp4_1.jpg", "讲座 2.mp4"}));
         QCOMPARE(LsnBytes::readFile(p->at(0).filePath), noise(20480 * 30 + 9, 1));
         QCOMPARE(RecentFiles::instance()->files().first().filePath, m_path);
@@ -177,17 +202,64 @@ private slots:
             QVERIFY(LsnBytes::writeFile(m_path, "earlier"));
         if (staleBackup)
             QVERIFY(LsnBytes::writeFile(m_path + "_tmp2", "stale backup"));
-        const QString dirBefore = ProjectData::instance()->projectDir();
-        const Run run = save(m_path, false);
+        const QString dirBefore = m_project.get()->projectDir();
+        const Run run = save(m_project.get(), m_path, false);
         QVERIFY2(run.saved, qPrintable(run.error));
         QVERIFY(!QFileInfo::exists(m_path + "_tmp"));
         QVERIFY(!QFileInfo::exists(m_path + "_tmp2"));
-        QCOMPARE(ProjectData::instance()->projectDir(), dirBefore);
+        QCOMPARE(m_project.get()->projectDir(), dirBefore);
         LsnPacker check;
         QVERIFY(check.uncompressFile(m_path, m_tmp->filePath("check")));
-        QCOMPARE(names(m_tmp->filePath("check")),
+        QCOMPARE(FolderSnapshot::names(m_tmp->filePath("check")),
                  (QStringList{"Cover.png", "pro.lsnc", "x.mp4", "x.mp4_1.jpg", "讲座 2.mp4"}));
         QCOMPARE(RecentFiles::instance()->files().first().filePath, m_path);
+    }
+
+    // A save stopped at any moment leaves the whole earlier or the whole new file; what an
+    // interrupted save left behind goes at the next save, also one that fails.
+    void killedSaveLeavesWholeFile_data()
+    {
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<bool>("newFile");
+        QTest::newRow("while packing") << "packing" << false;
+        QTest::newRow("packed, not yet synced") << "packed" << false;
+        QTest::newRow("synced, not yet renamed") << "synced" << false;
+        QTest::newRow("renamed, folder not yet synced") << "replaced" << true;
+    }
+    void killedSaveLeavesWholeFile()
+    {
+        QFETCH(QString, step);
+        QFETCH(bool, newFile);
+        const QStringList earlier{"Cover.png", "pro.lsnc", "x.mp4", "x.mp4_1.jpg", "讲座 2.mp4"};
+        QVERIFY(save(m_project.get(), m_path, false).saved);
+        const QString projectDir = m_project.get()->projectDir();
+        QVERIFY(LsnBytes::writeFile(QDir(projectDir).filePath("z.mp4"), noise(5000, 5)));
+
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LUMORA_SAVE_CHILD", QStringList{projectDir, m_path, step}.join('\n'));
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(child.waitForFinished(60000));
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+        LsnPacker check;
+        QVERIFY2(check.uncompressFile(m_path, m_tmp->filePath("check")),
+                 qPrintable(check.errorText()));
+        QStringList expected = earlier;
+        if (newFile)
+            expected.insert(4, "z.mp4");
+        QCOMPARE(FolderSnapshot::names(m_tmp->filePath("check")), expected);
+        QCOMPARE(QFileInfo::exists(m_path + "_tmp"), !newFile);
+
+        // The next save fails (its index cannot be written) but still clears the leftover.
+        const QString index = QDir(projectDir).filePath("pro.lsnc");
+        QVERIFY(QFile::remove(index) && QDir().mkdir(index));
+        const QByteArray before = LsnBytes::readFile(m_path);
+        QVERIFY(!save(m_project.get(), m_path, false).saved);
+        QVERIFY(!QFileInfo::exists(m_path + "_tmp"));
+        QCOMPARE(LsnBytes::readFile(m_path), before);
     }
 
     void saveAsMakesFreshCopy_data()
@@ -203,13 +275,13 @@ private slots:
         QVERIFY(LsnBytes::writeFile(dataDir(m_path) + "stale.mp4", "an earlier project"));
         QVERIFY(LsnBytes::writeFile(dataDir(m_path) + "x.mp4", "an earlier x"));
         for (int i = 0; i < saves; ++i) {
-            const Run run = save(m_path, true);
+            const Run run = save(m_project.get(), m_path, true);
             QVERIFY2(run.saved, qPrintable(run.error));
         }
-        QCOMPARE(names(dataDir(m_path)),
+        QCOMPARE(FolderSnapshot::names(dataDir(m_path)),
                  (QStringList{"Cover.png", "pro.lsnc", "x.mp4", "x.mp4_1.jpg", "y.txt", "讲座 2.mp4"}));
         QCOMPARE(LsnBytes::readFile(dataDir(m_path) + "x.mp4"), noise(20480 * 30 + 9, 1));
-        QCOMPARE(ProjectData::instance()->projectDir(), dataDir(m_path));
+        QCOMPARE(m_project.get()->projectDir(), dataDir(m_path));
         // Nothing but the working folder is left in the data folder for this name.
         const QString md5 = QDir(dataDir(m_path)).dirName();
         const QStringList siblings = QDir(dataDir(m_path) + "..").entryList({md5 + "*"},
@@ -220,14 +292,14 @@ private slots:
     void saveAsFailedCopyKeepsProject()
     {
         // A link to nothing cannot be copied (not even by root).
-        ProjectData *p = ProjectData::instance();
+        ProjectData *p = m_project.get();
         QVERIFY(QFile::link(m_tmp->filePath("nowhere"), QDir(p->projectDir()).filePath("dangling")));
         QVERIFY(QDir().mkpath(dataDir(m_path)));
         QVERIFY(LsnBytes::writeFile(dataDir(m_path) + "earlier.mp4", "earlier work"));
-        const auto before = snapshot(dataDir(m_path));
+        const auto before = FolderSnapshot::contents(dataDir(m_path));
         const QString dirBefore = p->projectDir();
 
-        const Run run = save(m_path, true);
+        const Run run = save(m_project.get(), m_path, true);
         QVERIFY(!run.saved);
         QCOMPARE(run.finals, 1);
         QVERIFY(!run.error.isEmpty());
@@ -235,7 +307,7 @@ private slots:
         QVERIFY(p->filePath().isEmpty());
         QVERIFY(!QFileInfo::exists(m_path));
         QVERIFY(!QFileInfo::exists(m_path + "_tmp"));
-        QCOMPARE(snapshot(dataDir(m_path)), before);
+        QCOMPARE(FolderSnapshot::contents(dataDir(m_path)), before);
         QVERIFY(RecentFiles::instance()->files().isEmpty());
     }
 
@@ -257,16 +329,16 @@ private slots:
     void failedOpenKeepsEverything()
     {
         QFETCH(QByteArray, bytes);
-        QVERIFY(save(m_path, true).saved);
-        ProjectData *p = ProjectData::instance();
+        QVERIFY(save(m_project.get(), m_path, true).saved);
+        ProjectData *p = m_project.get();
         QVERIFY(LsnBytes::writeFile(dataDir(m_path) + "unsaved.mp4", "recorded since"));
-        const auto before = snapshot(dataDir(m_path));
+        const auto before = FolderSnapshot::contents(dataDir(m_path));
         const auto recentBefore = RecentFiles::instance()->files();
         const QString uuid = p->at(0).uuid;
         QVERIFY(LsnBytes::writeFile(m_path, bytes));
 
-        QCOMPARE(open(m_path), 0);
-        QCOMPARE(snapshot(dataDir(m_path)), before);
+        QCOMPARE(open(m_project.get(), m_path), 0);
+        QCOMPARE(FolderSnapshot::contents(dataDir(m_path)), before);
         QVERIFY(!QFileInfo::exists(m_tmp->filePath("escaped.mp4")));
         QVERIFY(!QFileInfo::exists(QFileInfo(dataDir(m_path) + "..").absoluteFilePath() + "/escaped.mp4"));
         QCOMPARE(p->count(), 2);
@@ -345,7 +417,7 @@ private slots:
             QVERIFY(LsnBytes::writeFile(to + "/a.txt", "kept"));
         }
         QCOMPARE(SaveOpenManager::copyDirectory(src, to, intoSubFolder), expectedResult);
-        QCOMPARE(snapshot(to).keys(), expectedFiles);
+        QCOMPARE(FolderSnapshot::contents(to).keys(), expectedFiles);
         if (targetHasFile)
             QCOMPARE(LsnBytes::readFile(to + "/a.txt"), QByteArray("kept"));
         else if (expectedResult)
@@ -363,6 +435,7 @@ private:
     }
 
     QScopedPointer<QTemporaryDir> m_tmp;
+    QScopedPointer<ProjectData> m_project;  // each test saves and opens a project of its own
     QString m_path;
 };
 

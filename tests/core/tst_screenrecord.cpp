@@ -16,6 +16,8 @@
 #include <QWidget>
 #include <QtTest>
 
+#include <memory>
+
 namespace {
 
 constexpr QRect kStageRect(0, 0, 320, 240);
@@ -49,11 +51,9 @@ void pause(int ms)
     QTest::qWait(ms);
 }
 
-// A new project in `dir` with one empty clip to record into; returns that clip.
-AVData newProjectClip(const QString &dir)
+// Places `project` in `dir` with one empty clip to record into; returns that clip.
+AVData newProjectClip(ProjectData *project, const QString &dir)
 {
-    ProjectData *project = ProjectData::instance();
-    project->reset();
     project->setProjectDir(dir + "/");
     AVData clip = project->newClip();
     clip.title = "a";
@@ -68,7 +68,8 @@ bool prepare(ScreenRecord &engine, AVData &clip, const QRect &rect = kStageRect)
     QSignalSpy prepared(&engine, &ScreenRecord::sig_PrepareComplete);
     engine.setRecordRect(rect);
     engine.prepareRecord(clip);
-    if (!prepared.wait(10000))
+    // The preparation thread may have reported before the wait begins.
+    if (prepared.isEmpty() && !prepared.wait(10000))
         return false;
     QElapsedTimer clock;
     clock.start();
@@ -121,7 +122,12 @@ double largestGap(const QList<MediaInspect::Picture> &pictures)
 class TestScreenRecord : public QObject
 {
     Q_OBJECT
+    std::unique_ptr<ProjectData> m_project;  // each test's own
+
 private slots:
+    void init() { m_project = std::make_unique<ProjectData>(); }
+    void cleanup() { m_project.reset(); }
+
     void initTestCase()
     {
         QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "needs the test X server");
@@ -210,8 +216,8 @@ void TestScreenRecord::recordsColoursAndSound()
     stage.setColour(Qt::red);
     TestTone tone;
     QVERIFY(tone.isHeard());
-    AVData clip = newProjectClip(dir.path());
-    ScreenRecord engine;
+    AVData clip = newProjectClip(m_project.get(), dir.path());
+    ScreenRecord engine(m_project.get());
     QVERIFY(prepare(engine, clip, QRect(0, 0, 1366, 768)));
     QCOMPARE(engine.cropDescription(), QString("crop=1364:768:0:0"));
     QVERIFY(!engine.audioDeviceName().isEmpty());
@@ -253,7 +259,7 @@ void TestScreenRecord::recordsColoursAndSound()
         QVERIFY2(levels.at(i).rms > 0.05, qPrintable(QString("window %1 rms %2").arg(i).arg(levels.at(i).rms)));
 
     // The project's clip was measured and sized.
-    const AVData stored = ProjectData::instance()->at(0);
+    const AVData stored = m_project->at(0);
     QCOMPARE(stored.uuid, clip.uuid);
     QCOMPARE(stored.videoWidth, 1364);
     QCOMPARE(stored.videoHeight, 768);
@@ -268,8 +274,8 @@ void TestScreenRecord::pausesAreLeftOut()
     stage.setColour(Qt::red);
     TestTone tone;
     QVERIFY(tone.isHeard());
-    AVData clip = newProjectClip(dir.path());
-    ScreenRecord engine;
+    AVData clip = newProjectClip(m_project.get(), dir.path());
+    ScreenRecord engine(m_project.get());
     QVERIFY(prepare(engine, clip));
     engine.startRecord();
     pause(1000);
@@ -303,8 +309,8 @@ void TestScreenRecord::muteKeepsLengthWithSilence()
     QTemporaryDir dir;
     TestTone tone;
     QVERIFY(tone.isHeard());
-    AVData clip = newProjectClip(dir.path());
-    ScreenRecord engine;
+    AVData clip = newProjectClip(m_project.get(), dir.path());
+    ScreenRecord engine(m_project.get());
     QVERIFY(prepare(engine, clip));
     engine.setMute(true);
     engine.startRecord();
@@ -320,8 +326,8 @@ void TestScreenRecord::muteKeepsLengthWithSilence()
 void TestScreenRecord::nextClipSplitsOneFile()
 {
     QTemporaryDir dir;
-    AVData clip = newProjectClip(dir.path());
-    ScreenRecord engine;
+    AVData clip = newProjectClip(m_project.get(), dir.path());
+    ScreenRecord engine(m_project.get());
     QVERIFY(prepare(engine, clip));
     engine.startNextClip("too early");  // only while recording
     engine.startRecord();
@@ -334,7 +340,7 @@ void TestScreenRecord::nextClipSplitsOneFile()
 
     const MediaInspect::Info info = MediaInspect::probe(clip.filePath);
     const qint64 fileMs = qint64(info.video.endSec * 1000);
-    const QList<AVData> clips = ProjectData::instance()->avDatas();
+    const QList<AVData> clips = m_project->avDatas();
     QCOMPARE(clips.size(), 3);
     QStringList titles;
     for (const AVData &d : clips)

@@ -18,6 +18,18 @@ AVData clip(const QString &path, qint64 durationMs, qint64 beginMs, qint64 endMs
     return d;
 }
 
+AVData clip(qint64 beginMs, qint64 endMs, const QString &title)
+{
+    AVData d;
+    d.title = title.isEmpty() ? QStringLiteral("片段") : title;
+    d.fileName = d.uuid + QStringLiteral(".mp4");
+    d.filePath = QStringLiteral("/nonexistent/") + d.fileName;
+    d.duration = endMs;
+    d.beginTime = beginMs;
+    d.endTime = endMs;
+    return d;
+}
+
 QList<AVData> laidOut(QList<AVData> clips)
 {
     qint64 position = 0;

@@ -1,5 +1,6 @@
 #pragma once
-// Clip lists for tests that play or cut media files.
+// Clip lists for tests: clips of media files to play or cut, clips with only a span for the
+// timeline, laid out end to end as the project lays them out.
 #include "core/project/avdata.h"
 
 #include <QHash>
@@ -9,6 +10,9 @@ namespace ClipList {
 
 // A clip of the file at `path` (`durationMs` long) using the span [beginMs, endMs).
 AVData clip(const QString &path, qint64 durationMs, qint64 beginMs, qint64 endMs);
+
+// A clip with the given used span (ms) and no media file behind it.
+AVData clip(qint64 beginMs, qint64 endMs, const QString &title = QString());
 
 // Lays the clips end to end from 0, as the project does.
 QList<AVData> laidOut(QList<AVData> clips);

@@ -131,6 +131,8 @@ QList<HostileFile> hostileFiles(const QString &dir)
         {"name backslash", withName("a\\b")},
         {"name with NUL", withName(QString::fromUtf8("nul\0x", 5))},
         {"name repeated", withName("pro.lsnc")},
+        {"name of 5000 characters", withName(QString(5000, QLatin1Char('a')))},
+        {"name of 256 bytes", withName(QString(85, QChar(0x8bfe)) + QStringLiteral("a"))},
         {"name not text", withSecond(compressedJson({{"fileName", 5}, {"fileSize", 0}}) + endMarker)},
         {"member header empty", withSecond(compressedJson({}) + endMarker)},
         {"fileSize beyond file",

@@ -1,6 +1,7 @@
 #include "support/mediainspect.h"
 
 #include "core/media/ffmpeghandles.h"
+#include "support/mediareadback.h"
 
 extern "C" {
 #include <libavutil/imgutils.h>
@@ -22,41 +23,9 @@ double seconds(int64_t ts, AVRational tb)
 
 // Decodes every frame of the best stream of `type`, handing each to `onFrame` with its time.
 bool decodeAll(const QString &path, AVMediaType type,
-               const std::function<void(const AVFrame *, AVCodecContext *, double)> &onFrame)
+               const std::function<void(const AVFrame *, double)> &onFrame)
 {
-    int err = 0;
-    ffmpeg::InputFormatContextPtr input = ffmpeg::openInput(path, &err);
-    if (!input || avformat_find_stream_info(input.get(), nullptr) < 0)
-        return false;
-    const AVCodec *codec = nullptr;
-    const int index = av_find_best_stream(input.get(), type, -1, -1, &codec, 0);
-    if (index < 0 || !codec)
-        return false;
-    AVStream *stream = input->streams[index];
-    ffmpeg::CodecContextPtr decoder = ffmpeg::makeCodecContext(codec);
-    avcodec_parameters_to_context(decoder.get(), stream->codecpar);
-    decoder->pkt_timebase = stream->time_base;
-    if (avcodec_open2(decoder.get(), codec, nullptr) < 0)
-        return false;
-    ffmpeg::PacketPtr packet = ffmpeg::makePacket();
-    ffmpeg::FramePtr frame = ffmpeg::makeFrame();
-    const auto receive = [&]() {
-        while (avcodec_receive_frame(decoder.get(), frame.get()) == 0) {
-            onFrame(frame.get(), decoder.get(),
-                    seconds(frame->best_effort_timestamp, stream->time_base));
-            av_frame_unref(frame.get());
-        }
-    };
-    while (av_read_frame(input.get(), packet.get()) >= 0) {
-        if (packet->stream_index == index) {
-            avcodec_send_packet(decoder.get(), packet.get());
-            receive();
-        }
-        av_packet_unref(packet.get());
-    }
-    avcodec_send_packet(decoder.get(), nullptr);
-    receive();
-    return true;
+    return MediaReadback::decodeStream(path, type, onFrame);
 }
 
 } // namespace
@@ -65,8 +34,8 @@ Info probe(const QString &path)
 {
     Info info;
     int err = 0;
-    ffmpeg::InputFormatContextPtr input = ffmpeg::openInput(path, &err);
-    if (!input || avformat_find_stream_info(input.get(), nullptr) < 0)
+    ffmpeg::InputFormatContextPtr input = ffmpeg::openMedia(path, &err);
+    if (!input)
         return info;
     info.opened = true;
     info.durationSec = input->duration > 0 ? input->duration / double(AV_TIME_BASE) : 0;
@@ -108,7 +77,7 @@ QList<Picture> pictures(const QString &path)
     QList<Picture> list;
     ffmpeg::SwsContextPtr scaler;
     std::vector<uint8_t> rgb;
-    decodeAll(path, AVMEDIA_TYPE_VIDEO, [&](const AVFrame *frame, AVCodecContext *, double sec) {
+    decodeAll(path, AVMEDIA_TYPE_VIDEO, [&](const AVFrame *frame, double sec) {
         const int w = 48, h = 48;
         if (!scaler)
             scaler.reset(sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format),
@@ -139,7 +108,7 @@ QList<Loudness> loudness(const QString &path, double windowSec)
     qint64 count = 0;
     qint64 windowSamples = 0;
     double windowStart = -1;
-    decodeAll(path, AVMEDIA_TYPE_AUDIO, [&](const AVFrame *frame, AVCodecContext *, double sec) {
+    decodeAll(path, AVMEDIA_TYPE_AUDIO, [&](const AVFrame *frame, double sec) {
         if (frame->format != AV_SAMPLE_FMT_FLTP)
             return;  // the recorder writes AAC, decoded as planar float
         windowSamples = std::max<qint64>(1, qint64(windowSec * frame->sample_rate));
@@ -165,7 +134,7 @@ QList<Loudness> loudness(const QString &path, double windowSec)
 double peak(const QString &path)
 {
     double best = -1;
-    decodeAll(path, AVMEDIA_TYPE_AUDIO, [&](const AVFrame *frame, AVCodecContext *, double) {
+    decodeAll(path, AVMEDIA_TYPE_AUDIO, [&](const AVFrame *frame, double) {
         if (frame->format != AV_SAMPLE_FMT_FLTP)
             return;
         best = std::max(best, 0.0);

@@ -22,31 +22,31 @@ struct Decoder
 Decoder openDecoder(const QString &path, AVMediaType type)
 {
     Decoder d;
-    d.format = ffmpeg::openInput(path);
-    if (!d.format || avformat_find_stream_info(d.format.get(), nullptr) < 0)
+    d.format = ffmpeg::openMedia(path);
+    if (!d.format)
         return {};
     d.stream = av_find_best_stream(d.format.get(), type, -1, -1, nullptr, 0);
     if (d.stream < 0)
         return {};
-    const AVStream *st = d.format->streams[d.stream];
-    const AVCodec *codec = avcodec_find_decoder(st->codecpar->codec_id);
-    d.codec = ffmpeg::makeCodecContext(codec);
-    if (!d.codec || avcodec_parameters_to_context(d.codec.get(), st->codecpar) < 0)
-        return {};
-    d.codec->pkt_timebase = st->time_base;
-    if (avcodec_open2(d.codec.get(), codec, nullptr) < 0)
-        return {};
+    d.codec = ffmpeg::openDecoder(d.format->streams[d.stream]);
     return d;
 }
 
-// Decodes the chosen stream to its end, calling `visit` with each frame.
-void decodeAll(Decoder &d, const std::function<void(const AVFrame *)> &visit)
+} // namespace
+
+bool decodeStream(const QString &path, int type,
+                  const std::function<void(const AVFrame *, double)> &visit)
 {
+    Decoder d = openDecoder(path, AVMediaType(type));
     ffmpeg::PacketPtr packet = ffmpeg::makePacket();
     ffmpeg::FramePtr frame = ffmpeg::makeFrame();
+    if (!d.codec || !packet || !frame)
+        return false;
+    const AVRational tb = d.format->streams[d.stream]->time_base;
     auto receive = [&] {
         while (avcodec_receive_frame(d.codec.get(), frame.get()) >= 0) {
-            visit(frame.get());
+            const int64_t ts = frame->best_effort_timestamp;
+            visit(frame.get(), ts == AV_NOPTS_VALUE ? 0.0 : ts * av_q2d(tb));
             av_frame_unref(frame.get());
         }
     };
@@ -59,15 +59,14 @@ void decodeAll(Decoder &d, const std::function<void(const AVFrame *)> &visit)
     }
     avcodec_send_packet(d.codec.get(), nullptr);
     receive();
+    return true;
 }
-
-} // namespace
 
 StreamsInfo streams(const QString &path)
 {
     StreamsInfo info;
-    ffmpeg::InputFormatContextPtr format = ffmpeg::openInput(path);
-    if (!format || avformat_find_stream_info(format.get(), nullptr) < 0)
+    ffmpeg::InputFormatContextPtr format = ffmpeg::openMedia(path);
+    if (!format)
         return info;
     info.opened = true;
     info.durationSeconds = format->duration / double(AV_TIME_BASE);
@@ -91,8 +90,8 @@ StreamsInfo streams(const QString &path)
 PacketTimes videoPacketTimes(const QString &path)
 {
     PacketTimes times;
-    ffmpeg::InputFormatContextPtr format = ffmpeg::openInput(path);
-    if (!format || avformat_find_stream_info(format.get(), nullptr) < 0)
+    ffmpeg::InputFormatContextPtr format = ffmpeg::openMedia(path);
+    if (!format)
         return times;
     const int v = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     if (v < 0)
@@ -111,13 +110,9 @@ PacketTimes videoPacketTimes(const QString &path)
 
 bool forEachPicture(const QString &path, const std::function<void(double, const QImage &)> &visit)
 {
-    Decoder d = openDecoder(path, AVMEDIA_TYPE_VIDEO);
-    if (!d.codec)
-        return false;
-    const double tb = av_q2d(d.format->streams[d.stream]->time_base);
     ffmpeg::SwsContextPtr sws;
     SwsContext *cached = nullptr;
-    decodeAll(d, [&](const AVFrame *frame) {
+    return decodeStream(path, AVMEDIA_TYPE_VIDEO, [&](const AVFrame *frame, double seconds) {
         cached = sws_getCachedContext(cached, frame->width, frame->height,
                                       AVPixelFormat(frame->format), frame->width, frame->height,
                                       AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr, nullptr);
@@ -129,22 +124,17 @@ bool forEachPicture(const QString &path, const std::function<void(double, const 
         uint8_t *dst[4] = {image.bits(), nullptr, nullptr, nullptr};
         int dstStride[4] = {int(image.bytesPerLine()), 0, 0, 0};
         sws_scale(cached, frame->data, frame->linesize, 0, frame->height, dst, dstStride);
-        visit(frame->best_effort_timestamp * tb, image);
+        visit(seconds, image);
     });
-    return true;
 }
 
 Sound sound(const QString &path)
 {
     Sound result;
-    Decoder d = openDecoder(path, AVMEDIA_TYPE_AUDIO);
-    if (!d.codec)
-        return result;
-    const double tb = av_q2d(d.format->streams[d.stream]->time_base);
     bool first = true;
-    decodeAll(d, [&](const AVFrame *frame) {
+    decodeStream(path, AVMEDIA_TYPE_AUDIO, [&](const AVFrame *frame, double seconds) {
         if (first) {
-            result.startSeconds = frame->best_effort_timestamp * tb;
+            result.startSeconds = seconds;
             result.sampleRate = frame->sample_rate;
             first = false;
         }

@@ -8,6 +8,8 @@
 
 #include <functional>
 
+struct AVFrame;
+
 namespace MediaReadback {
 
 struct StreamsInfo
@@ -46,6 +48,12 @@ struct Sound
     QList<int> frameChannels;
 };
 Sound sound(const QString &path);
+
+// Decodes the best stream of `type` to its end, calling `visit` with each frame and its time in
+// seconds. False when the file or its decoder could not be opened. The one decoding loop of
+// the test helpers (MediaInspect reads through it too).
+bool decodeStream(const QString &path, int type,
+                  const std::function<void(const AVFrame *, double)> &visit);
 
 // stderr of `ffmpeg -v error -i path -f null -` (empty for a file that decodes cleanly).
 QString decodeErrors(const QString &path);

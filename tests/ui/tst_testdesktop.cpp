@@ -10,6 +10,16 @@ class TestTestDesktop : public QObject
 {
     Q_OBJECT
 private slots:
+    // The window manager really manages: a shown window gets a frame around it.
+    void windowsAreFramed()
+    {
+        QWidget w;
+        w.resize(200, 100);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTRY_VERIFY(w.frameGeometry().height() > w.geometry().height());
+    }
+
     void managers_data()
     {
         QTest::addColumn<QString>("display");
@@ -24,16 +34,6 @@ private slots:
         QVERIFY2(!display.isEmpty(), "run the tests with scripts/test");
         QVERIFY(TestDisplay::hasWindowManager(display));
         QCOMPARE(TestDisplay::hasCompositor(display), compositor);
-    }
-
-    // The window manager really manages: a shown window gets a frame around it.
-    void windowsAreFramed()
-    {
-        QWidget w;
-        w.resize(200, 100);
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QTRY_VERIFY(w.frameGeometry().height() > w.geometry().height());
     }
 };
 

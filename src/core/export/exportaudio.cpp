@@ -42,6 +42,16 @@ bool isCopyableAac(const AVCodecParameters *parameters)
            parameters->profile == FF_PROFILE_AAC_LOW;
 }
 
+bool packetDecodes(AVCodecContext *decoder, AVFrame *scratch, const AVPacket *packet)
+{
+    int ret = avcodec_send_packet(decoder, packet);
+    if (ret < 0)
+        return false;
+    while ((ret = avcodec_receive_frame(decoder, scratch)) >= 0)
+        av_frame_unref(scratch);
+    return ret == AVERROR(EAGAIN) || ret == AVERROR_EOF;
+}
+
 } // namespace exportaudio
 
 using exportaudio::kSampleRate;
@@ -51,7 +61,7 @@ ExportAudioSection::ExportAudioSection(int64_t startSample, int64_t lengthSample
                                        Sink sink)
     : m_StartSample(startSample), m_LengthSamples(std::max<int64_t>(0, lengthSamples)),
       m_FrameSize(frameSize > 0 ? frameSize : 1024), m_Sink(std::move(sink)),
-      m_Fifo(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, 2, m_FrameSize * 4)),
+      m_Fifo(ffmpeg::makeAudioFifo(AV_SAMPLE_FMT_FLTP, 2, m_FrameSize * 4)),
       m_Decoded(ffmpeg::makeFrame())
 {
 }
@@ -60,29 +70,23 @@ ExportAudioSection::~ExportAudioSection() = default;
 
 bool ExportAudioSection::openDecoder(const AVStream *stream, int64_t inPts, QString *error)
 {
-    const AVCodec *codec = avcodec_find_decoder(stream->codecpar->codec_id);
-    if (!codec) {
-        *error = QStringLiteral("no decoder for %1").arg(avcodec_get_name(stream->codecpar->codec_id));
-        return false;
-    }
-    ffmpeg::CodecContextPtr decoder = ffmpeg::makeCodecContext(codec);
-    if (!decoder) {
-        *error = QStringLiteral("cannot allocate the sound decoder");
-        return false;
-    }
-    int ret = avcodec_parameters_to_context(decoder.get(), stream->codecpar);
-    if (ret >= 0) {
-        decoder->pkt_timebase = stream->time_base;
-        ret = avcodec_open2(decoder.get(), codec, nullptr);
-    }
-    if (ret < 0) {
-        *error = QStringLiteral("sound decoder: %1").arg(ffmpeg::errorText(ret));
+    int ret = 0;
+    ffmpeg::CodecContextPtr decoder = ffmpeg::openDecoder(stream, 0, &ret);
+    if (!decoder || !m_Decoded) {
+        *error = QStringLiteral("sound decoder %1: %2")
+                     .arg(avcodec_get_name(stream->codecpar->codec_id), ffmpeg::errorText(ret));
         return false;
     }
     m_Decoder = std::move(decoder);
     m_InputTimebase = stream->time_base;
     m_InPts = inPts;
     return true;
+}
+
+ffmpeg::FramePtr ExportAudioSection::makeStereoFrame(int samples)
+{
+    const AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+    return ffmpeg::makeSamples(AV_SAMPLE_FMT_FLTP, stereo, kSampleRate, samples);
 }
 
 void ExportAudioSection::decodePacket(const AVPacket *packet)
@@ -126,21 +130,22 @@ void ExportAudioSection::addResampled(const AVFrame *decoded)
             return;
         }
     }
+    const int64_t pts = decoded->best_effort_timestamp;
     if (m_NextSample == AV_NOPTS_VALUE) {
-        int64_t pts = decoded->best_effort_timestamp;
-        if (pts == AV_NOPTS_VALUE)
-            pts = m_InPts;
-        m_NextSample = av_rescale_q(pts - m_InPts, m_InputTimebase, kSampleTimebase);
+        m_NextSample = av_rescale_q((pts == AV_NOPTS_VALUE ? m_InPts : pts) - m_InPts,
+                                    m_InputTimebase, kSampleTimebase);
+    } else if (pts != AV_NOPTS_VALUE) {
+        // Packets that did not decode leave a gap: the sound after it keeps its time and the
+        // gap becomes silence.
+        const int64_t at = av_rescale_q(pts - m_InPts, m_InputTimebase, kSampleTimebase);
+        if (at - m_NextSample > kSampleRate / 100)
+            m_NextSample = at;
     }
     const int capacity = swr_get_out_samples(m_Resampler.get(), decoded->nb_samples);
     if (capacity <= 0)
         return;
-    ffmpeg::FramePtr out = ffmpeg::makeFrame();
-    out->format = AV_SAMPLE_FMT_FLTP;
-    out->nb_samples = capacity;
-    const AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-    av_channel_layout_copy(&out->ch_layout, &stereo);
-    if (av_frame_get_buffer(out.get(), 0) < 0)
+    ffmpeg::FramePtr out = makeStereoFrame(capacity);
+    if (!out)
         return;
     const int count =
         swr_convert(m_Resampler.get(), out->data, capacity,
@@ -154,7 +159,7 @@ void ExportAudioSection::addResampled(const AVFrame *decoded)
 
 int64_t ExportAudioSection::queuedEnd() const
 {
-    return m_Emitted + av_audio_fifo_size(m_Fifo.get());
+    return m_Emitted + (m_Fifo ? av_audio_fifo_size(m_Fifo.get()) : 0);
 }
 
 void ExportAudioSection::addSamples(uint8_t *const *data, int count, int64_t atSample)
@@ -164,7 +169,7 @@ void ExportAudioSection::addSamples(uint8_t *const *data, int count, int64_t atS
         addSilence(atSample - queuedEnd());
     const int64_t skip = queuedEnd() - atSample;  // before the in-point, or already covered
     const int64_t keep = std::min<int64_t>(count - skip, m_LengthSamples - queuedEnd());
-    if (keep <= 0)
+    if (keep <= 0 || !m_Fifo)
         return;
     void *planes[2] = {data[0] + skip * sizeof(float), data[1] + skip * sizeof(float)};
     av_audio_fifo_write(m_Fifo.get(), planes, int(keep));
@@ -174,14 +179,10 @@ void ExportAudioSection::addSamples(uint8_t *const *data, int count, int64_t atS
 void ExportAudioSection::addSilence(int64_t count)
 {
     count = std::min(count, m_LengthSamples - queuedEnd());
-    if (count <= 0)
+    if (count <= 0 || !m_Fifo)
         return;
-    ffmpeg::FramePtr silence = ffmpeg::makeFrame();
-    silence->format = AV_SAMPLE_FMT_FLTP;
-    silence->nb_samples = int(std::min<int64_t>(count, 8192));
-    const AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-    av_channel_layout_copy(&silence->ch_layout, &stereo);
-    if (av_frame_get_buffer(silence.get(), 0) < 0)
+    ffmpeg::FramePtr silence = makeStereoFrame(int(std::min<int64_t>(count, 8192)));
+    if (!silence)
         return;
     av_samples_set_silence(silence->data, 0, silence->nb_samples, 2, AV_SAMPLE_FMT_FLTP);
     while (count > 0) {
@@ -194,17 +195,12 @@ void ExportAudioSection::addSilence(int64_t count)
 
 void ExportAudioSection::emitFrames(bool includeShort)
 {
-    const AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-    for (;;) {
+    while (m_Fifo) {
         const int queued = av_audio_fifo_size(m_Fifo.get());
         if (queued == 0 || (queued < m_FrameSize && !includeShort))
             return;
-        ffmpeg::FramePtr frame = ffmpeg::makeFrame();
-        frame->format = AV_SAMPLE_FMT_FLTP;
-        frame->nb_samples = std::min(queued, m_FrameSize);
-        frame->sample_rate = kSampleRate;
-        av_channel_layout_copy(&frame->ch_layout, &stereo);
-        if (av_frame_get_buffer(frame.get(), 0) < 0)
+        ffmpeg::FramePtr frame = makeStereoFrame(std::min(queued, m_FrameSize));
+        if (!frame)
             return;
         av_audio_fifo_read(m_Fifo.get(), reinterpret_cast<void **>(frame->data),
                            frame->nb_samples);
@@ -220,12 +216,7 @@ void ExportAudioSection::finish()
         decodePacket(nullptr);
         if (m_Resampler && m_NextSample != AV_NOPTS_VALUE) {
             // What the resampler still holds.
-            ffmpeg::FramePtr out = ffmpeg::makeFrame();
-            out->format = AV_SAMPLE_FMT_FLTP;
-            out->nb_samples = 4096;
-            const AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-            av_channel_layout_copy(&out->ch_layout, &stereo);
-            if (av_frame_get_buffer(out.get(), 0) >= 0) {
+            if (ffmpeg::FramePtr out = makeStereoFrame(4096)) {
                 int count;
                 while ((count = swr_convert(m_Resampler.get(), out->data, out->nb_samples,
                                             nullptr, 0)) > 0) {

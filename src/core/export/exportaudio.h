@@ -6,10 +6,6 @@
 // that feeds it (the export thread).
 #include "core/media/ffmpeghandles.h"
 
-extern "C" {
-#include <libavutil/audio_fifo.h>
-}
-
 #include <QString>
 
 #include <functional>
@@ -26,6 +22,11 @@ ffmpeg::CodecContextPtr openAacEncoder(bool globalHeader, QString *error);
 // True when packets of this stream can go into the output unchanged: AAC-LC, 44100 Hz,
 // two channels, like the output stream's own encoder makes.
 bool isCopyableAac(const AVCodecParameters *parameters);
+
+// Decodes `packet` with `decoder` (frames go to `scratch` and are dropped); false when the
+// decoder refuses it. Used to check sound packets before they are copied: one that does not
+// decode here would not decode in the output either.
+bool packetDecodes(AVCodecContext *decoder, AVFrame *scratch, const AVPacket *packet);
 
 } // namespace exportaudio
 
@@ -52,19 +53,15 @@ private:
     void addResampled(const AVFrame *decoded);
     void addSamples(uint8_t *const *data, int count, int64_t atSample);
     void addSilence(int64_t count);
+    static ffmpeg::FramePtr makeStereoFrame(int samples);
     void emitFrames(bool includeShort);
     int64_t queuedEnd() const;
-
-    struct FifoDeleter
-    {
-        void operator()(AVAudioFifo *fifo) const { av_audio_fifo_free(fifo); }
-    };
 
     const int64_t m_StartSample;
     const int64_t m_LengthSamples;
     const int m_FrameSize;
     Sink m_Sink;
-    std::unique_ptr<AVAudioFifo, FifoDeleter> m_Fifo;
+    ffmpeg::AudioFifoPtr m_Fifo;  // empty when out of memory: the section then gives nothing
     int64_t m_Emitted = 0;  // samples handed out so far
     ffmpeg::CodecContextPtr m_Decoder;
     ffmpeg::SwrContextPtr m_Resampler;

@@ -20,6 +20,7 @@ struct ExportClipInput
     int videoStream = -1;
     int audioStream = -1;
     AVRational videoTimebase{0, 1};
+    int rotation = 0;  // clockwise degrees players turn the pictures by
     AVRational audioTimebase{0, 1};
     // The used span in each stream's time base: [in, out).
     int64_t videoIn = 0;
@@ -38,4 +39,7 @@ struct ExportClipInput
     int64_t startSample = 0;
     int64_t endSample = 0;
     std::unique_ptr<ExportAudioSection> section;
+    // While copying: a decoder that checks each packet before it is copied.
+    ffmpeg::CodecContextPtr soundCheck;
+    ffmpeg::FramePtr soundCheckFrame;
 };

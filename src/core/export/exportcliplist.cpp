@@ -1,5 +1,7 @@
 #include "core/export/exportcliplist.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 
 bool ExportClipList::isWholeSingleFile() const
@@ -45,14 +47,22 @@ ExportClipList buildExportClipList(const QList<AVData> &timeline)
     return list;
 }
 
-QString crfForOutputSize(int width, int height)
+bool clampSpanToMedia(AVData &clip, qint64 mediaMs)
 {
-    const qint64 area = qint64(width) * height;
-    if (area <= 480000)
-        return QStringLiteral("24");
-    if (area <= 756000)
-        return QStringLiteral("26");
-    if (area <= 1612800)
-        return QStringLiteral("27");
-    return QStringLiteral("28");
+    // Compared, never subtracted, before they are inside [0, mediaMs].
+    const bool wasEmpty = clip.endTime <= clip.beginTime;
+    mediaMs = std::max<qint64>(0, mediaMs);
+    clip.duration = mediaMs;
+    clip.beginTime = std::clamp<qint64>(clip.beginTime, 0, mediaMs);
+    clip.endTime = std::clamp<qint64>(clip.endTime, 0, mediaMs);
+    return wasEmpty || clip.endTime > clip.beginTime;
+}
+
+QString exportClipName(const AVData &clip)
+{
+    if (!clip.title.trimmed().isEmpty())
+        return clip.title;
+    if (!clip.fileName.isEmpty())
+        return clip.fileName;
+    return QFileInfo(clip.filePath).fileName();
 }

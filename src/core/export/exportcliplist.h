@@ -23,5 +23,10 @@ struct ExportClipList
 
 ExportClipList buildExportClipList(const QList<AVData> &timeline);
 
-// The x264 constant rate factor for an output picture of `width` × `height`.
-QString crfForOutputSize(int width, int height);
+// Keeps the used span of `clip` inside its media file of `mediaMs` milliseconds (the clip's
+// times come from a project file and may say anything). False when a span that was not
+// empty has nothing left inside the file.
+bool clampSpanToMedia(AVData &clip, qint64 mediaMs);
+
+// The clip as messages name it: its title, else its file name.
+QString exportClipName(const AVData &clip);

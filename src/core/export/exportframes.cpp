@@ -7,13 +7,8 @@ namespace exportframes {
 
 ffmpeg::FramePtr makeWhiteFrame(int width, int height)
 {
-    ffmpeg::FramePtr frame = ffmpeg::makeFrame();
+    ffmpeg::FramePtr frame = ffmpeg::makePicture(AV_PIX_FMT_YUV420P, width, height);
     if (!frame)
-        return {};
-    frame->format = AV_PIX_FMT_YUV420P;
-    frame->width = width;
-    frame->height = height;
-    if (av_frame_get_buffer(frame.get(), 32) < 0)
         return {};
     // White in limited-range BT.601, as an RGB24 white converts to.
     const int chromaHeight = (height + 1) / 2;
@@ -25,13 +20,9 @@ ffmpeg::FramePtr makeWhiteFrame(int width, int height)
 
 ffmpeg::FramePtr pasteCentred(const AVFrame *background, const AVFrame *picture)
 {
-    ffmpeg::FramePtr canvas = ffmpeg::makeFrame();
-    if (!canvas)
-        return {};
-    canvas->format = background->format;
-    canvas->width = background->width;
-    canvas->height = background->height;
-    if (av_frame_get_buffer(canvas.get(), 32) < 0 || av_frame_copy(canvas.get(), background) < 0)
+    ffmpeg::FramePtr canvas = ffmpeg::makePicture(AVPixelFormat(background->format),
+                                                  background->width, background->height);
+    if (!canvas || av_frame_copy(canvas.get(), background) < 0)
         return {};
 
     const int xOffset = (background->width - picture->width) / 2;
@@ -61,6 +52,42 @@ ffmpeg::FramePtr pasteCentred(const AVFrame *background, const AVFrame *picture)
     return canvas;
 }
 
+ffmpeg::FramePtr rotateClockwise(const AVFrame *picture, int degrees)
+{
+    const bool quarter = degrees == 90 || degrees == 270;
+    ffmpeg::FramePtr turned =
+        ffmpeg::makePicture(AV_PIX_FMT_YUV420P, quarter ? picture->height : picture->width,
+                            quarter ? picture->width : picture->height);
+    if (!turned)
+        return {};
+    for (int plane = 0; plane < 3; ++plane) {
+        // Source plane size; chroma planes are half of it, rounded up.
+        const int w = plane == 0 ? picture->width : (picture->width + 1) / 2;
+        const int h = plane == 0 ? picture->height : (picture->height + 1) / 2;
+        const uint8_t *src = picture->data[plane];
+        const int srcStride = picture->linesize[plane];
+        uint8_t *dst = turned->data[plane];
+        const int dstStride = turned->linesize[plane];
+        const int dstWidth = quarter ? h : w;
+        const int dstHeight = quarter ? w : h;
+        for (int y = 0; y < dstHeight; ++y) {
+            uint8_t *row = dst + size_t(y) * dstStride;
+            for (int x = 0; x < dstWidth; ++x) {
+                int sx, sy;
+                switch (degrees) {
+                case 90:  sx = y;         sy = h - 1 - x; break;
+                case 180: sx = w - 1 - x; sy = h - 1 - y; break;
+                case 270: sx = w - 1 - y; sy = x;         break;
+                default:  sx = x;         sy = y;         break;
+                }
+                row[x] = src[size_t(sy) * srcStride + sx];
+            }
+        }
+    }
+    av_frame_copy_props(turned.get(), picture);
+    return turned;
+}
+
 } // namespace exportframes
 
 ffmpeg::FramePtr Yuv420Converter::convert(const AVFrame *frame)
@@ -76,13 +103,9 @@ ffmpeg::FramePtr Yuv420Converter::convert(const AVFrame *frame)
     }
     if (!m_Context)
         return {};
-    ffmpeg::FramePtr converted = ffmpeg::makeFrame();
+    ffmpeg::FramePtr converted =
+        ffmpeg::makePicture(AV_PIX_FMT_YUV420P, frame->width, frame->height);
     if (!converted)
-        return {};
-    converted->format = AV_PIX_FMT_YUV420P;
-    converted->width = frame->width;
-    converted->height = frame->height;
-    if (av_frame_get_buffer(converted.get(), 32) < 0)
         return {};
     sws_scale(m_Context, frame->data, frame->linesize, 0, frame->height, converted->data,
               converted->linesize);

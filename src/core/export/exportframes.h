@@ -14,6 +14,10 @@ ffmpeg::FramePtr makeWhiteFrame(int width, int height);
 // `background`. Empty when out of memory.
 ffmpeg::FramePtr pasteCentred(const AVFrame *background, const AVFrame *picture);
 
+// A new YUV 4:2:0 picture: `picture` turned clockwise by `degrees` (0, 90, 180 or 270), as
+// players show a file whose stream says it is turned. Empty when out of memory.
+ffmpeg::FramePtr rotateClockwise(const AVFrame *picture, int degrees);
+
 } // namespace exportframes
 
 // Converts decoded pictures of any format to YUV 4:2:0 of the same size.

@@ -2,6 +2,7 @@
 // clip's decode thread, sound copied or handed to its encoded section.
 #include "core/export/exportclipinput.h"
 #include "core/export/exportmanager.h"
+#include "core/media/avrecord.h"
 
 #include <QDebug>
 #include <QThread>
@@ -24,61 +25,49 @@ int64_t streamStart(const AVStream *stream)
 int ExportManager::openInput(const AVData &clip, int index, qint64 position)
 {
     qInfo() << "openInput,文件输入：" << index;
+    std::unique_ptr<ExportClipInput> input = openClip(clip, index, position);
+    if (!input)
+        return -1;
+    qInfo() << " openInput success";
+    readClip(input.get());
+    return m_Failed ? -1 : 1;
+}
+
+std::unique_ptr<ExportClipInput> ExportManager::openClip(const AVData &clip, int index,
+                                                         qint64 position)
+{
     auto input = std::make_unique<ExportClipInput>();
     input->clip = clip;
     input->index = index;
     input->positionMs = position;
-    const QString unreadable = tr("无法读取片段文件：%1").arg(clip.filePath);
+    const QString unreadable = tr("无法读取片段“%1”的文件").arg(exportClipName(clip));
 
     int ret = 0;
-    input->format = ffmpeg::openInput(clip.filePath, &ret);
+    input->format = ffmpeg::openMedia(clip.filePath, &ret);
     if (!input->format) {
         qWarning() << " avformat_open_input failed" << ret << ffmpeg::errorText(ret);
         fail(unreadable);
-        return -1;
+        return {};
     }
-    qInfo() << "avformat_open_input success";
     AVFormatContext *format = input->format.get();
-    ret = avformat_find_stream_info(format, nullptr);
-    if (ret < 0) {
-        qWarning() << " avformat_find_stream_info failed" << ffmpeg::errorText(ret);
-        fail(unreadable);
-        return -1;
-    }
-    qInfo() << " avformat_find_stream_info success";
 
     input->videoStream = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     input->audioStream = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (input->videoStream < 0) {
         qWarning() << "openInput: no picture in" << clip.filePath;
-        fail(tr("片段文件没有画面：%1").arg(clip.filePath));
-        return -1;
+        fail(tr("片段“%1”的文件没有画面").arg(exportClipName(clip)));
+        return {};
     }
     const AVStream *video = format->streams[input->videoStream];
-    const AVCodec *decoder = avcodec_find_decoder(video->codecpar->codec_id);
-    if (!decoder) {
-        qWarning() << " avcodec_find_decoder failed";
+    input->videoDecoder = ffmpeg::openDecoder(video, 5, &ret);
+    if (!input->videoDecoder) {
+        qWarning() << " opening the picture decoder failed" << ffmpeg::errorText(ret);
         fail(unreadable);
-        return -1;
+        return {};
     }
-    qInfo() << " avcodec_find_decoder success";
-    input->videoDecoder = ffmpeg::makeCodecContext(decoder);
-    AVCodecContext *decodeContext = input->videoDecoder.get();
-    ret = decodeContext ? avcodec_parameters_to_context(decodeContext, video->codecpar)
-                        : AVERROR(ENOMEM);
-    if (ret >= 0) {
-        qInfo() << "videoInputTimebase:" << video->time_base.num << video->time_base.den;
-        decodeContext->thread_count = 5;
-        decodeContext->pkt_timebase = video->time_base;
-        ret = avcodec_open2(decodeContext, decoder, nullptr);
-    }
-    if (ret < 0) {
-        qWarning() << " avcodec_open2 failed" << ffmpeg::errorText(ret);
-        fail(unreadable);
-        return -1;
-    }
-    decodeContext->time_base = video->time_base;
+    input->videoDecoder->time_base = video->time_base;
     input->videoTimebase = video->time_base;
+    input->rotation = AVRecord::streamRotation(video);
 
     // The used span, per stream, in the stream's own time base.
     input->videoIn = streamStart(video) + msToStream(clip.beginTime, video->time_base);
@@ -95,47 +84,62 @@ int ExportManager::openInput(const AVData &clip, int index, qint64 position)
                            ? ExportClipInput::Sound::Copy
                            : ExportClipInput::Sound::Encode;
     }
-    if (input->sound != ExportClipInput::Sound::Copy) {
-        input->section = std::make_unique<ExportAudioSection>(
-            input->startSample, input->endSample - input->startSample,
-            m_AudioEncodeContext->frame_size, [this](ffmpeg::FramePtr frame) {
-                AudioItem item;
-                item.kind = AudioItem::Frame;
-                item.frame = std::move(frame);
-                m_AudioQueue.push(std::move(item));
-            });
-        QString error;
-        if (input->sound == ExportClipInput::Sound::Encode &&
-            !input->section->openDecoder(format->streams[input->audioStream], input->audioIn,
-                                         &error)) {
-            // The picture is still worth exporting; the clip's sound becomes silence.
-            qWarning() << "openInput: sound not decodable, silence instead:" << error;
-            input->sound = ExportClipInput::Sound::Silence;
+    if (input->sound == ExportClipInput::Sound::Copy) {
+        input->soundCheck = ffmpeg::openDecoder(format->streams[input->audioStream], 1);
+        input->soundCheckFrame = ffmpeg::makeFrame();
+        if (!input->soundCheck || !input->soundCheckFrame) {
+            // Unchecked sound is not copied: it is decoded and encoded again.
+            qWarning() << "openInput: no decoder to check the sound, encoding it instead";
+            input->sound = ExportClipInput::Sound::Encode;
         }
     }
-
+    if (input->sound != ExportClipInput::Sound::Copy)
+        startSoundSection(input.get(), input->startSample, input->audioIn);
     if (clip.beginTime > 0) {
         ret = av_seek_frame(format, input->videoStream, input->videoIn, AVSEEK_FLAG_BACKWARD);
         if (ret < 0)
             qWarning() << "openInput: seek failed, reading from the start:"
                        << ffmpeg::errorText(ret);
     }
+    return input;
+}
 
-    ExportClipInput *raw = input.get();
+void ExportManager::readClip(ExportClipInput *input)
+{
     std::unique_ptr<QThread> decodeThread(
-        QThread::create([this, raw] { decodeVideoDatasInThread(raw); }));
+        QThread::create([this, input] { decodeVideoDatasInThread(input); }));
     decodeThread->start();
-    qInfo() << " openInput success";
-
-    readClipPackets(raw);
+    readClipPackets(input);
     // The clip's decoder is drained before the next clip is opened, so pictures reach the
     // encoder in timeline order.
     input->packets.push(ffmpeg::PacketPtr());
-    finishClipAudio(raw);
+    finishClipAudio(input);
     decodeThread->wait();
     if (input->droppedFrames > 0)
         qInfo() << "openInput: pictures dropped at the output rate:" << input->droppedFrames;
-    return m_Failed ? -1 : 1;
+}
+
+void ExportManager::startSoundSection(ExportClipInput *input, int64_t fromSample, int64_t fromPts)
+{
+    input->section = std::make_unique<ExportAudioSection>(
+        fromSample, input->endSample - fromSample, m_AudioEncodeContext->frame_size,
+        [this](ffmpeg::FramePtr frame) {
+            AudioItem item;
+            item.kind = AudioItem::Frame;
+            item.frame = std::move(frame);
+            m_AudioQueue.push(std::move(item));
+        });
+    QString error;
+    if (input->audioStream >= 0 && input->sound != ExportClipInput::Sound::Silence &&
+        !input->section->openDecoder(input->format->streams[input->audioStream], fromPts,
+                                     &error)) {
+        // The picture is still worth exporting; the clip's sound becomes silence.
+        qWarning() << "openInput: sound not decodable, silence instead:" << error;
+        input->sound = ExportClipInput::Sound::Silence;
+        return;
+    }
+    if (input->audioStream >= 0 && input->sound != ExportClipInput::Sound::Silence)
+        input->sound = ExportClipInput::Sound::Encode;
 }
 
 void ExportManager::readClipPackets(ExportClipInput *input)
@@ -163,18 +167,37 @@ void ExportManager::readClipPackets(ExportClipInput *input)
                 videoDone = true;
             } else {
                 ffmpeg::PacketPtr copy = ffmpeg::makePacket();
-                if (copy) {
-                    av_packet_move_ref(copy.get(), packet.get());
-                    input->packets.push(std::move(copy));
+                if (!copy) {
+                    fail(tr("内存不足"));
+                    break;
                 }
+                av_packet_move_ref(copy.get(), packet.get());
+                input->packets.push(std::move(copy));
             }
         } else if (packet->stream_index == input->audioStream && !audioDone) {
-            if (packet->pts != AV_NOPTS_VALUE && packet->pts >= input->audioOut)
+            const bool inSpan = packet->pts != AV_NOPTS_VALUE && packet->pts >= input->audioIn;
+            if (packet->pts != AV_NOPTS_VALUE && packet->pts >= input->audioOut) {
                 audioDone = true;
-            else if (input->sound == ExportClipInput::Sound::Encode)
+            } else if (input->sound == ExportClipInput::Sound::Copy && inSpan &&
+                       !exportaudio::packetDecodes(input->soundCheck.get(),
+                                                   input->soundCheckFrame.get(), packet.get())) {
+                // Damaged sound is not copied: from here on the clip's sound is decoded and
+                // encoded again, with silence where it does not decode.
+                qWarning() << "openInput: damaged sound packet at" << packet->pts
+                           << ", encoding the rest of the clip's sound";
+                input->soundCheck.reset();
+                const int64_t sample = input->startSample +
+                                       av_rescale_q(packet->pts - input->audioIn,
+                                                    input->audioTimebase,
+                                                    exportaudio::kSampleTimebase);
+                startSoundSection(input, std::min(sample, input->endSample), packet->pts);
+                if (input->section)
+                    input->section->decodePacket(packet.get());
+            } else if (input->sound == ExportClipInput::Sound::Encode) {
                 input->section->decodePacket(packet.get());
-            else if (packet->pts != AV_NOPTS_VALUE && packet->pts >= input->audioIn)
+            } else if (input->sound == ExportClipInput::Sound::Copy && inSpan) {
                 copyAudioPacket(input, packet.get());
+            }
         }
         av_packet_unref(packet.get());
     }
@@ -188,8 +211,10 @@ void ExportManager::copyAudioPacket(ExportClipInput *input, AVPacket *packet)
     if (sample >= input->endSample)
         return;
     ffmpeg::PacketPtr copy = ffmpeg::makePacket();
-    if (!copy)
+    if (!copy) {
+        fail(tr("内存不足"));
         return;
+    }
     av_packet_move_ref(copy.get(), packet);
     copy->pts = copy->dts = sample;
     copy->duration =

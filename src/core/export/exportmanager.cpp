@@ -2,15 +2,20 @@
 // clips in turn, cancel and failure.
 #include "core/export/exportmanager.h"
 
+#include "core/export/exportaudio.h"
 #include "core/export/exportframes.h"
+#include "core/export/exportmp4layout.h"
+#include "core/media/avrecord.h"
 #include "core/project/projectdata.h"
 
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QThread>
 
-ExportManager::ExportManager(QObject *parent) : QObject(parent)
+ExportManager::ExportManager(QObject *parent, ProjectData *project)
+    : QObject(parent), m_Project(project)
 {
     connect(this, &ExportManager::sig_WriteFinished, this, &ExportManager::slot_write_finished,
             Qt::QueuedConnection);
@@ -32,7 +37,7 @@ QString ExportManager::partialPath(const QString &path)
 
 void ExportManager::exportToFile(const QString &path)
 {
-    exportClipsToFile(ProjectData::instance()->avDatas(), path);
+    exportClipsToFile(m_Project->avDatas(), path);
 }
 
 void ExportManager::exportClipsToFile(const QList<AVData> &clips, const QString &path)
@@ -42,7 +47,7 @@ void ExportManager::exportClipsToFile(const QList<AVData> &clips, const QString 
         return;
     }
     m_Started = true;
-    m_ClipList = buildExportClipList(clips);
+    m_Timeline = clips;
     m_TargetPath = path;
     m_PartialPath = partialPath(path);
     m_ExportThread.reset(QThread::create([this, path] { exportToFileInThread(path); }));
@@ -71,9 +76,44 @@ void ExportManager::fail(const QString &message)
         qWarning() << "export failed:" << message;
 }
 
+bool ExportManager::clampSpans()
+{
+    for (AVData &clip : m_Timeline) {
+        if (m_Canceled)
+            return false;
+        if (clip.endTime <= clip.beginTime)
+            continue;  // an empty span is left out of the export anyway
+        AVData probe = clip;
+        probe.duration = -1;
+        AVRecord::updateMediaInfo(probe);
+        if (probe.duration < 0) {
+            fail(tr("无法读取片段“%1”的文件").arg(exportClipName(clip)));
+            return false;
+        }
+        // A size the project does not know is taken from the file, turned as players show it.
+        if (clip.videoWidth <= 0 || clip.videoHeight <= 0) {
+            clip.videoWidth = probe.videoWidth;
+            clip.videoHeight = probe.videoHeight;
+        }
+        if (clip.videoWidth <= 0 || clip.videoHeight <= 0) {
+            fail(tr("片段“%1”的文件没有画面").arg(exportClipName(clip)));
+            return false;
+        }
+        if (!clampSpanToMedia(clip, probe.duration)) {
+            fail(tr("片段“%1”所用的时段不在它的文件之内（文件长 %2 秒）")
+                     .arg(exportClipName(clip))
+                     .arg(probe.duration / 1000.0, 0, 'f', 1));
+            return false;
+        }
+    }
+    return true;
+}
+
 void ExportManager::exportToFileInThread(QString path)
 {
-    m_ClipCount = m_ClipList.clips.size();
+    // The clips' times come from the project file: each span is kept inside its media before
+    // any time is computed from it.
+    const bool spansOk = clampSpans();
     // Results that come before the writers exist are delivered on the manager's thread too.
     auto finishEarly = [this] {
         QMetaObject::invokeMethod(
@@ -87,20 +127,32 @@ void ExportManager::exportToFileInThread(QString path)
             },
             Qt::QueuedConnection);
     };
+    if (!spansOk) {
+        finishEarly();
+        return;
+    }
+    m_ClipList = buildExportClipList(m_Timeline);
+    m_ClipCount = m_ClipList.clips.size();
     if (m_ClipCount == 0) {
         fail(tr("项目中没有可导出的内容"));
         finishEarly();
         return;
     }
-    if (m_ClipList.isWholeSingleFile()) {
+    if (m_ClipList.isWholeSingleFile() &&
+        isAlreadyExportFormat(m_ClipList.clips.first().filePath)) {
         if (!m_Canceled)
             copyWholeFile(m_ClipList.clips.first().filePath, path);
         finishEarly();
         return;
     }
+    if (m_Canceled) {
+        finishEarly();
+        return;
+    }
 
-    m_OutWidth = m_ClipList.outputSize.width();
-    m_OutHeight = m_ClipList.outputSize.height();
+    // H.264 in 4:2:0 needs even sizes: an odd one gets a white line.
+    m_OutWidth = (m_ClipList.outputSize.width() + 1) & ~1;
+    m_OutHeight = (m_ClipList.outputSize.height() + 1) & ~1;
     if (openOutput(path) < 0) {
         fail(tr("无法创建导出文件：%1").arg(path));
         m_VideoEncodeContext.reset();
@@ -110,7 +162,8 @@ void ExportManager::exportToFileInThread(QString path)
         finishEarly();
         return;
     }
-    if (m_ClipList.needsBackground())
+    if (m_ClipList.needsBackground() || m_OutWidth != m_ClipList.outputSize.width() ||
+        m_OutHeight != m_ClipList.outputSize.height())
         m_BackgroundFrame = exportframes::makeWhiteFrame(m_OutWidth, m_OutHeight);
 
     const int maxProgress = int(m_ClipList.totalMs / 1000);
@@ -134,13 +187,59 @@ void ExportManager::finishInput()
     m_AudioQueue.push(AudioItem());
 }
 
+bool ExportManager::isAlreadyExportFormat(const QString &file) const
+{
+    // What the export writes: an MP4 file of one H.264 picture track in 8-bit YUV 4:2:0 and
+    // one AAC-LC track at 44100 Hz stereo, nothing else.
+    ffmpeg::InputFormatContextPtr input = ffmpeg::openMedia(file);
+    if (!input)
+        return false;
+    static const QSet<QByteArray> mp4Brands{"isom", "iso2", "iso4", "iso5", "iso6",
+                                            "mp41", "mp42", "avc1", "M4V "};
+    const AVDictionaryEntry *brand = av_dict_get(input->metadata, "major_brand", nullptr, 0);
+    if (qstrcmp(input->iformat->name, "mov,mp4,m4a,3gp,3g2,mj2") != 0 || !brand ||
+        !mp4Brands.contains(QByteArray(brand->value)))
+        return false;
+    int pictures = 0, sounds = 0;
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        const AVCodecParameters *par = input->streams[i]->codecpar;
+        if (par->codec_type == AVMEDIA_TYPE_VIDEO && par->codec_id == AV_CODEC_ID_H264 &&
+            (par->format == AV_PIX_FMT_YUV420P || par->format == AV_PIX_FMT_YUVJ420P))
+            ++pictures;
+        else if (par->codec_type == AVMEDIA_TYPE_AUDIO && exportaudio::isCopyableAac(par))
+            ++sounds;
+        else
+            return false;
+    }
+    if (pictures != 1 || sounds != 1)
+        return false;
+    // And its sound decodes cleanly throughout; damaged sound is encoded again.
+    const int audio = av_find_best_stream(input.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    ffmpeg::CodecContextPtr check = ffmpeg::openDecoder(input->streams[audio], 1);
+    ffmpeg::FramePtr scratch = ffmpeg::makeFrame();
+    ffmpeg::PacketPtr packet = ffmpeg::makePacket();
+    if (!check || !scratch || !packet)
+        return false;
+    bool clean = true;
+    while (clean && !m_Canceled && av_read_frame(input.get(), packet.get()) >= 0) {
+        if (packet->stream_index == audio)
+            clean = exportaudio::packetDecodes(check.get(), scratch.get(), packet.get());
+        av_packet_unref(packet.get());
+    }
+    return clean && !m_Canceled;
+}
+
 bool ExportManager::copyWholeFile(const QString &source, const QString &path)
 {
     // Copied beside the target first, so a failed copy leaves what was there before.
     QFile::remove(m_PartialPath);
-    if (!QFile::copy(source, m_PartialPath)) {
+    QString reason;
+    if (!exportlayout::copyIndexFirst(
+            source, m_PartialPath,
+            exportlayout::chaptersFor(m_ClipList.clips, m_ClipList.totalMs), &reason)) {
+        qWarning() << "copyWholeFile:" << reason;
         QFile::remove(m_PartialPath);
-        fail(tr("无法复制片段文件：%1").arg(source));
+        fail(tr("无法复制片段“%1”的文件").arg(exportClipName(m_ClipList.clips.first())));
         return false;
     }
     if ((QFile::exists(path) && !QFile::remove(path)) || !QFile::rename(m_PartialPath, path)) {

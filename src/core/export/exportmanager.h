@@ -2,19 +2,22 @@
 // Exports the open project as one video file: every clip's used span is read in timeline
 // order, its picture decoded, centred on a white canvas of the largest clip size when smaller,
 // and encoded as H.264; AAC sound at 44100 Hz stereo is copied, any other sound (and silence
-// for a clip without sound) is encoded as AAC. A project of one untrimmed clip is copied.
+// for a clip without sound) is encoded as AAC. A project of one untrimmed clip that already is
+// such an MP4 (H.264 in 4:2:0, AAC-LC 44100 Hz stereo) is copied (stream by stream into a new
+// file when its index is not first or it needs chapters).
 //
 // Threads: construct, exportToFile(), cancelExport() and destroy on one thread that runs an
-// event loop (the GUI thread or the command line's main thread); the file is finished and the
-// result signals are emitted there. Inside: an export thread (driver, clip reading, sound),
-// one decode thread per clip (started after the previous clip's decoder has been drained), a
-// video writer thread (H.264 encoder and file) and an audio writer thread (AAC encoders and
-// file). The output is written to a temporary file beside the target and renamed onto it only
-// when complete, so a failed or cancelled export leaves no partial file and keeps what was
-// there before.
+// event loop (the GUI thread or the command line's main thread); the result signals are
+// emitted there. Inside: an export thread (driver, clip reading, sound), one decode thread per
+// clip (started after the previous clip's decoder has been drained), a video writer thread
+// (H.264 encoder and file), an audio writer thread (AAC encoders and file) and a thread that
+// finishes the file (trailer with the index moved to the front, rename). The output is
+// written to a temporary file beside the target and renamed onto it only when complete, so a
+// failed or cancelled export leaves no partial file and keeps what was there before.
 #include "core/export/blockingqueue.h"
 #include "core/export/exportcliplist.h"
 #include "core/media/ffmpeghandles.h"
+#include "core/project/projectdata.h"
 
 #include <QMutex>
 #include <QObject>
@@ -30,7 +33,9 @@ class ExportManager : public QObject
 {
     Q_OBJECT
 public:
-    explicit ExportManager(QObject *parent = nullptr);
+    // Exports `project` (the program's open project unless told otherwise).
+    explicit ExportManager(QObject *parent = nullptr,
+                           ProjectData *project = ProjectData::instance());
     ~ExportManager() override;
 
     // Reads the project's clip list (so call it on the main thread) and exports it to `path`
@@ -64,12 +69,19 @@ private:
     };
 
     void exportToFileInThread(QString path);
+    bool clampSpans();
+    bool isAlreadyExportFormat(const QString &file) const;
     bool copyWholeFile(const QString &source, const QString &path);
     int openOutput(const QString &path);
+    // One export clip: openClip opens its file, decoders and span; readClip runs its decode
+    // thread and reads its packets to the end of its span.
     int openInput(const AVData &clip, int index, qint64 position);
+    std::unique_ptr<ExportClipInput> openClip(const AVData &clip, int index, qint64 position);
+    void readClip(ExportClipInput *input);
     int decodeVideoDatasInThread(ExportClipInput *input);
     void handleDecodedFrame(ExportClipInput *input, AVFrame *frame);
     ffmpeg::FramePtr pictureForOutput(ExportClipInput *input, AVFrame *frame);
+    void startSoundSection(ExportClipInput *input, int64_t fromSample, int64_t fromPts);
     void readClipPackets(ExportClipInput *input);
     void copyAudioPacket(ExportClipInput *input, AVPacket *packet);
     void finishClipAudio(ExportClipInput *input);
@@ -100,6 +112,8 @@ private:
     std::atomic<bool> m_Canceled{false};
     std::atomic<bool> m_Failed{false};
 
+    ProjectData *m_Project;
+    QList<AVData> m_Timeline;  // the clips as given; read and clamped on the export thread
     ExportClipList m_ClipList;
     QString m_TargetPath;
     QString m_PartialPath;
@@ -111,6 +125,7 @@ private:
     std::unique_ptr<QThread> m_ExportThread;
     std::unique_ptr<QThread> m_VideoWriterThread;
     std::unique_ptr<QThread> m_AudioWriterThread;
+    std::unique_ptr<QThread> m_FinishThread;  // trailer, index moved first, rename
 
     // Frames for the H.264 encoder, in output order (pts in 1/30 s); null ends the stream.
     BlockingQueue<ffmpeg::FramePtr> m_VideoQueue{8};

@@ -3,6 +3,8 @@
 #include "core/export/exportaudio.h"
 #include "core/export/exportcliplist.h"
 #include "core/export/exportmanager.h"
+#include "core/export/exportmp4layout.h"
+#include "core/media/h264settings.h"
 
 #include <QDebug>
 #include <QFile>
@@ -27,7 +29,7 @@ int ExportManager::openOutput(const QString &path)
     if (!m_VideoEncodeContext)
         return -1;
     AVCodecContext *video = m_VideoEncodeContext.get();
-    const QString crf = crfForOutputSize(m_OutWidth, m_OutHeight);
+    const QString crf = h264::crfFor(m_OutWidth, m_OutHeight);
     av_opt_set(video->priv_data, "preset", "veryfast", 0);
     av_opt_set(video->priv_data, "crf", crf.toUtf8().constData(), 0);
     av_opt_set(video->priv_data, "tune", "zerolatency", 0);
@@ -72,12 +74,22 @@ int ExportManager::openOutput(const QString &path)
         stream->codecpar->codec_tag = 0;
         stream->time_base = encoders[i]->time_base;
     }
+    // The muxer was chosen by the target's name but writes the partial file, and reads that
+    // back to move the index to the front when the file is finished.
+    av_freep(&out->url);
+    out->url = av_strdup(m_PartialPath.toUtf8().constData());
+    if (!out->url || !exportlayout::addChapters(
+                         out, exportlayout::chaptersFor(m_ClipList.clips, m_ClipList.totalMs)))
+        return -1;
     ret = avio_open(&out->pb, m_PartialPath.toUtf8().constData(), AVIO_FLAG_WRITE);
     if (ret < 0) {
         qWarning() << "openOutput: avio_open" << m_PartialPath << ffmpeg::errorText(ret);
         return -1;
     }
-    ret = avformat_write_header(out, nullptr);
+    AVDictionary *options = nullptr;
+    exportlayout::addFastStartOption(&options);
+    ret = avformat_write_header(out, &options);
+    av_dict_free(&options);
     if (ret < 0) {
         qWarning() << "openOutput: avformat_write_header" << ffmpeg::errorText(ret);
         return -1;
@@ -118,6 +130,8 @@ int ExportManager::writeVideoDataInThread()
     AVCodecContext *encoder = m_VideoEncodeContext.get();
     ffmpeg::PacketPtr packet = ffmpeg::makePacket();
     bool working = bool(packet);
+    if (!working)
+        fail(tr("内存不足"));
     int counter = 0;
     for (;;) {
         // Every frame is taken off the queue, also after a failure, so the decode thread
@@ -168,6 +182,8 @@ int ExportManager::writeAudioDataInThread()
     int64_t sectionStart = 0;
     ffmpeg::PacketPtr packet = ffmpeg::makePacket();
     bool working = bool(packet);
+    if (!working)
+        fail(tr("内存不足"));
 
     // Encoder output of a section; the first packet carries the encoder's start-up delay
     // before the section and is left out.
@@ -176,6 +192,10 @@ int ExportManager::writeAudioDataInThread()
         while ((ret = avcodec_receive_packet(encoder.get(), packet.get())) >= 0) {
             if (packet->pts >= sectionStart) {
                 ffmpeg::PacketPtr copy = ffmpeg::makePacket();
+                if (!copy) {
+                    working = false;
+                    break;
+                }
                 av_packet_move_ref(copy.get(), packet.get());
                 working = writeAudioPacket(std::move(copy)) && working;
             }
@@ -266,14 +286,22 @@ void ExportManager::slot_write_finished(int steamIndex)
         m_VideoWriting = false;
     else
         m_AudioWriting = false;
-    if (m_VideoWriting || m_AudioWriting)
+    if (m_VideoWriting || m_AudioWriting || m_FinishThread)
         return;
-    finishFile();
-    if (m_Canceled) {
-        emit sig_ExportCanceled();
-    } else {
-        emit sig_ExportFinished(!m_Failed);
-    }
+    // Finishing rewrites the whole file to put its index first, which takes a while for a
+    // long lecture: it runs on a thread of its own and the result comes back to this thread.
+    m_FinishThread.reset(QThread::create([this] { finishFile(); }));
+    connect(
+        m_FinishThread.get(), &QThread::finished, this,
+        [this] {
+            if (m_Canceled) {
+                emit sig_ExportCanceled();
+            } else {
+                emit sig_ExportFinished(!m_Failed);
+            }
+        },
+        Qt::QueuedConnection);
+    m_FinishThread->start();
 }
 
 void ExportManager::waitForThreads()
@@ -284,6 +312,8 @@ void ExportManager::waitForThreads()
         m_VideoWriterThread->wait();
     if (m_AudioWriterThread)
         m_AudioWriterThread->wait();
+    if (m_FinishThread && QThread::currentThread() != m_FinishThread.get())
+        m_FinishThread->wait();
 }
 
 void ExportManager::finishFile()

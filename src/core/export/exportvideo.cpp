@@ -14,6 +14,8 @@ int ExportManager::decodeVideoDatasInThread(ExportClipInput *input)
 {
     AVCodecContext *decoder = input->videoDecoder.get();
     ffmpeg::FramePtr frame = ffmpeg::makeFrame();
+    if (!frame)
+        fail(tr("内存不足"));
     for (;;) {
         ffmpeg::PacketPtr packet = input->packets.pop();
         const bool end = !packet;
@@ -56,22 +58,9 @@ void ExportManager::handleDecodedFrame(ExportClipInput *input, AVFrame *frame)
         ++input->droppedFrames;
         return;
     }
-    if (frame->width > m_OutWidth || frame->height > m_OutHeight) {
-        qWarning() << "handleDecodedFrame: picture" << frame->width << frame->height
-                   << "larger than the output" << m_OutWidth << m_OutHeight;
-        fail(tr("片段画面（%1×%2）大于导出画面（%3×%4）：%5")
-                 .arg(frame->width)
-                 .arg(frame->height)
-                 .arg(m_OutWidth)
-                 .arg(m_OutHeight)
-                 .arg(input->clip.filePath));
-        return;
-    }
     ffmpeg::FramePtr picture = pictureForOutput(input, frame);
-    if (!picture) {
-        fail(tr("片段画面无法转换：%1").arg(input->clip.filePath));
+    if (!picture)
         return;
-    }
     picture->pts = outPts;
     picture->pkt_dts = outPts;
     picture->pict_type = AV_PICTURE_TYPE_NONE;  // the encoder chooses its own picture types
@@ -82,13 +71,35 @@ void ExportManager::handleDecodedFrame(ExportClipInput *input, AVFrame *frame)
 ffmpeg::FramePtr ExportManager::pictureForOutput(ExportClipInput *input, AVFrame *frame)
 {
     ffmpeg::FramePtr picture = input->converter.convert(frame);
-    if (!picture || (picture->width == m_OutWidth && picture->height == m_OutHeight))
+    // Turned as players show it (a phone video stored on its side).
+    if (picture && input->rotation != 0)
+        picture = exportframes::rotateClockwise(picture.get(), input->rotation);
+    if (!picture) {
+        fail(tr("片段“%1”的画面无法转换").arg(exportClipName(input->clip)));
+        return {};
+    }
+    if (picture->width > m_OutWidth || picture->height > m_OutHeight) {
+        qWarning() << "pictureForOutput: picture" << picture->width << picture->height
+                   << "larger than the output" << m_OutWidth << m_OutHeight;
+        fail(tr("片段“%1”的画面（%2×%3）大于项目记录的大小，导出画面只有 %4×%5")
+                 .arg(exportClipName(input->clip))
+                 .arg(picture->width)
+                 .arg(picture->height)
+                 .arg(m_OutWidth)
+                 .arg(m_OutHeight));
+        return {};
+    }
+    if (picture->width == m_OutWidth && picture->height == m_OutHeight)
         return picture;
     // Smaller than the output: centred on white. The canvas is made here too when every clip
     // claimed the output size but this one decodes smaller.
     if (!m_BackgroundFrame)
         m_BackgroundFrame = exportframes::makeWhiteFrame(m_OutWidth, m_OutHeight);
-    if (!m_BackgroundFrame)
-        return {};
-    return exportframes::pasteCentred(m_BackgroundFrame.get(), picture.get());
+    ffmpeg::FramePtr canvas = m_BackgroundFrame
+                                  ? exportframes::pasteCentred(m_BackgroundFrame.get(),
+                                                               picture.get())
+                                  : ffmpeg::FramePtr();
+    if (!canvas)
+        fail(tr("内存不足，无法导出片段“%1”").arg(exportClipName(input->clip)));
+    return canvas;
 }

@@ -13,8 +13,12 @@
 #include <QUuid>
 #include <QtConcurrent/QtConcurrentRun>
 
-AvDatasManager::AvDatasManager(QObject *parent)
-    : QObject(parent), m_ThreadPool(new QThreadPool(this)),
+AvDatasManager::AvDatasManager(QObject *parent) : AvDatasManager(ProjectData::instance(), parent)
+{
+}
+
+AvDatasManager::AvDatasManager(ProjectData *project, QObject *parent)
+    : QObject(parent), m_Project(project), m_ThreadPool(new QThreadPool(this)),
       m_Watcher(new QFutureWatcher<bool>(this))
 {
     m_ThreadPool->setMaxThreadCount(1);
@@ -29,10 +33,7 @@ AvDatasManager::~AvDatasManager()
 {
     // Ends a running import: the tool is killed, a pending hand-over gives up.
     m_Stopping = true;
-    {
-        QMutexLocker lock(&m_HandOverMutex);
-        m_HandOverDone.wakeAll();
-    }
+    m_HandOver.cancel();
     FfmpegTool::wakeWaiters();
     m_ThreadPool->waitForDone();
 }
@@ -131,7 +132,7 @@ AVData AvDatasManager::subClip(const AVData &clip, qint64 from, qint64 to)
 
 int AvDatasManager::splitAvData(const AVData &clip, qint64 offset)
 {
-    ProjectData *project = ProjectData::instance();
+    ProjectData *project = m_Project;
     const qint64 length = clip.endTime - clip.beginTime;
     const int index = project->indexOf(clip);
     if (offset < kMinPartMs)
@@ -156,7 +157,7 @@ int AvDatasManager::removeAvDataRange(const AVData &clip, qint64 from, qint64 to
     const qint64 length = clip.endTime - clip.beginTime;
     if (to - from <= kMinPartMs && length > kMinPartMs)
         return 0;
-    ProjectData *project = ProjectData::instance();
+    ProjectData *project = m_Project;
     if (from <= kMinPartMs && to >= length - kMinPartMs) {
         project->remove(clip);
         emit sig_ExecFinished(true, tr("操作成功"));
@@ -180,7 +181,7 @@ int AvDatasManager::addVideoFile(const QString &path, const AVData &clip, qint64
 {
     if (isBusy())
         return 0;
-    ProjectData *project = ProjectData::instance();
+    ProjectData *project = m_Project;
     if (offset >= 0 && project->indexOf(clip) == -1)
         return 0;
     const QString baseName = QFileInfo(path).completeBaseName();
@@ -191,24 +192,6 @@ int AvDatasManager::addVideoFile(const QString &path, const AVData &clip, qint64
         return importInThread(path, newClip, clip, offset);
     }));
     return 1;
-}
-
-bool AvDatasManager::runOnOwnerThread(const std::function<void()> &work)
-{
-    bool done = false;
-    QMetaObject::invokeMethod(
-        this,
-        [this, &work, &done] {
-            work();
-            QMutexLocker lock(&m_HandOverMutex);
-            done = true;
-            m_HandOverDone.wakeAll();
-        },
-        Qt::QueuedConnection);
-    QMutexLocker lock(&m_HandOverMutex);
-    while (!done && !m_Stopping)
-        m_HandOverDone.wait(&m_HandOverMutex);
-    return done;
 }
 
 bool AvDatasManager::importInThread(const QString &path, AVData newClip, const AVData &clip,
@@ -223,9 +206,9 @@ bool AvDatasManager::importInThread(const QString &path, AVData newClip, const A
         QFile::remove(newClip.filePath);
         return false;
     }
-    const bool inserted = runOnOwnerThread([this, &newClip, &clip, offset] {
+    const bool inserted = m_HandOver.run(this, [this, &newClip, &clip, offset] {
         const int index = splitAvData(clip, offset);
-        ProjectData::instance()->insert(index, newClip);
+        m_Project->insert(index, newClip);
     });
     if (!inserted)
         QFile::remove(newClip.filePath);

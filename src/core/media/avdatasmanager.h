@@ -1,25 +1,25 @@
 #pragma once
-// Changes to the project's clip list: importing an outside video file (converted by the ffmpeg
+// Changes to a project's clip list: importing an outside video file (converted by the ffmpeg
 // tool into the project folder and inserted at a position, splitting the clip there), the
 // split itself, and deleting a span of a clip.
 //
 // Threads: construct, call addVideoFile, splitAvData, removeAvDataRange and destroy on the
-// main thread (the thread ProjectData belongs to), which must run an event loop while an import
+// thread the project belongs to (the main thread), which must run an event loop while an import
 // is going on. The import runs on the manager's own one-thread pool; sig_ExecProgress and
 // sig_ExecMaxProgress are emitted from there, the clip insertion is handed to the manager's
 // thread and awaited, and sig_ExecFinished is emitted on the manager's thread.
 // transcodingVideoFile and readProgress run on whatever thread calls them.
+#include "core/platform/handover.h"
 #include "core/project/avdata.h"
 
 #include <QFutureWatcher>
-#include <QMutex>
 #include <QObject>
 #include <QStringList>
-#include <QWaitCondition>
 
 #include <atomic>
 #include <functional>
 
+class ProjectData;
 class QThreadPool;
 
 class AvDatasManager : public QObject
@@ -31,7 +31,10 @@ public:
     // Parts of a clip shorter than this are not kept by a split or a delete.
     static constexpr qint64 kMinPartMs = 1000;
 
+    // Works on ProjectData::instance().
     explicit AvDatasManager(QObject *parent = nullptr);
+    // Works on `project`, which must outlive the manager.
+    explicit AvDatasManager(ProjectData *project, QObject *parent = nullptr);
     ~AvDatasManager() override;
 
     bool isBusy() const;
@@ -73,15 +76,11 @@ signals:
 
 private:
     bool importInThread(const QString &path, AVData newClip, const AVData &clip, qint64 offset);
-    // Runs `work` on the manager's thread and waits for it; false when the manager is being
-    // destroyed and `work` did not run.
-    bool runOnOwnerThread(const std::function<void()> &work);
-
+    ProjectData *m_Project = nullptr;
     std::atomic<qint64> m_Duration{0};
     QThreadPool *m_ThreadPool = nullptr;
     QFutureWatcher<bool> *m_Watcher = nullptr;
     std::atomic_bool m_Busy{false};
     std::atomic_bool m_Stopping{false};
-    QMutex m_HandOverMutex;
-    QWaitCondition m_HandOverDone;
+    HandOver m_HandOver;  // the clip insertion; cancelled when the manager is destroyed
 };

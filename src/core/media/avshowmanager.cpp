@@ -14,6 +14,7 @@
 #include <QSet>
 #include <QThread>
 #include <QThreadPool>
+#include <QWaitCondition>
 
 namespace {
 
@@ -51,19 +52,16 @@ AvShowManager::AvShowManager(const AVData &clip, QObject *parent)
 {
     m_ThreadPool->setMaxThreadCount(2);
     QPixmapCache::setCacheLimit(kCacheLimitKb);
-    // Queued, and the job waits for the insertion itself (handOver): unlike a blocking
-    // queued connection, that wait can be ended when the manager is destroyed.
+    // Emitted on the manager's own thread by handOver, whose wait (unlike that of a blocking
+    // queued connection) ends when the manager is destroyed.
     connect(this, &AvShowManager::addPixmapToCache, this, &AvShowManager::slot_insert_pixmap,
-            Qt::QueuedConnection);
+            Qt::DirectConnection);
 }
 
 AvShowManager::~AvShowManager()
 {
     m_Stopping = true;
-    {
-        QMutexLocker lock(&m_HandOverMutex);
-        m_HandOverDone.wakeAll();
-    }
+    m_HandOver.cancel();
     {
         QMutexLocker lock(&spectrumRegistry().mutex);
         spectrumRegistry().changed.wakeAll();
@@ -191,18 +189,11 @@ bool AvShowManager::getSpectrum(QPixmap &pixmap)
 void AvShowManager::slot_insert_pixmap(const QString &path, const QPixmap &pixmap)
 {
     QPixmapCache::insert(path, pixmap);
-    QMutexLocker lock(&m_HandOverMutex);
-    ++m_HandOversDone;
-    m_HandOverDone.wakeAll();
 }
 
 void AvShowManager::handOver(const QString &path, const QPixmap &pixmap)
 {
-    QMutexLocker lock(&m_HandOverMutex);
-    const quint64 ticket = ++m_HandOversSent;
-    emit addPixmapToCache(path, pixmap);
-    while (m_HandOversDone < ticket && !stopping())
-        m_HandOverDone.wait(&m_HandOverMutex);
+    m_HandOver.run(this, [&] { emit addPixmapToCache(path, pixmap); });
 }
 
 void AvShowManager::loadImageInThread()

@@ -7,8 +7,10 @@
 // Threads: construct, request (getImageOnTime, getSpectrum), set the size and destroy on the
 // manager's own thread, which must run an event loop and be the GUI thread (QPixmapCache).
 // The jobs run on the manager's pool (at most two threads: one thumbnail job, one waveform
-// job); onLoadPixmapFinish and onLoadSpectrumFinish are emitted from those pool threads.
+// job); onLoadPixmapFinish and onLoadSpectrumFinish are emitted from those pool threads,
+// addPixmapToCache on the manager's thread while the job waits (HandOver).
 // createCover may be called from any thread. The destructor stops the jobs and waits for them.
+#include "core/platform/handover.h"
 #include "core/project/avdata.h"
 
 #include <QImage>
@@ -17,7 +19,6 @@
 #include <QObject>
 #include <QPixmap>
 #include <QStringList>
-#include <QWaitCondition>
 
 #include <atomic>
 
@@ -96,8 +97,8 @@ private slots:
     void slot_insert_pixmap(const QString &path, const QPixmap &pixmap);
 
 private:
-    // Hands a pixmap to the manager's thread and waits until it is in the cache (or the
-    // manager is being destroyed).
+    // Emits addPixmapToCache on the manager's thread, which puts the pixmap into the cache,
+    // and waits for that (or until the manager is being destroyed).
     void handOver(const QString &path, const QPixmap &pixmap);
     // The whole-file waveform, made at most once at a time per media file in this process.
     QImage loadWholeSpectrum();
@@ -111,11 +112,6 @@ private:
     QThreadPool *m_ThreadPool = nullptr;
     QList<ImageTask> m_PathStack;
     mutable QMutex m_Mutex;
-
-    // Hand-over bookkeeping (under m_HandOverMutex).
-    QMutex m_HandOverMutex;
-    QWaitCondition m_HandOverDone;
-    quint64 m_HandOversSent = 0;
-    quint64 m_HandOversDone = 0;
     std::atomic_bool m_Stopping{false};
+    HandOver m_HandOver;  // cancelled when the manager is destroyed
 };

@@ -4,6 +4,8 @@
 // matching *_free call. The deleters accept null and may run on any thread.
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/audio_fifo.h>
+#include <libavutil/dict.h>
 #include <libavfilter/avfilter.h>
 #include <libavformat/avformat.h>
 #include <libavutil/error.h>
@@ -14,6 +16,7 @@ extern "C" {
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace ffmpeg {
@@ -72,6 +75,15 @@ struct SwsContextDeleter
     void operator()(SwsContext *ctx) const { sws_freeContext(ctx); }
 };
 
+struct AudioFifoDeleter
+{
+    void operator()(AVAudioFifo *fifo) const
+    {
+        if (fifo)
+            av_audio_fifo_free(fifo);
+    }
+};
+
 using InputFormatContextPtr = std::unique_ptr<AVFormatContext, InputFormatContextDeleter>;
 using OutputFormatContextPtr = std::unique_ptr<AVFormatContext, OutputFormatContextDeleter>;
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
@@ -80,6 +92,31 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
 using FilterGraphPtr = std::unique_ptr<AVFilterGraph, FilterGraphDeleter>;
 using SwrContextPtr = std::unique_ptr<SwrContext, SwrContextDeleter>;
 using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextDeleter>;
+using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoDeleter>;
+
+// Options for FFmpeg calls that take an AVDictionary **: owned here, handed over by ref().
+class Dictionary
+{
+public:
+    Dictionary() = default;
+    Dictionary(const Dictionary &) = delete;
+    Dictionary &operator=(const Dictionary &) = delete;
+    ~Dictionary() { av_dict_free(&m_dict); }
+
+    // False when FFmpeg is out of memory.
+    bool set(const char *key, const char *value)
+    {
+        return av_dict_set(&m_dict, key, value, 0) >= 0;
+    }
+    bool set(const char *key, int64_t value)
+    {
+        return av_dict_set_int(&m_dict, key, value, 0) >= 0;
+    }
+    AVDictionary **ref() { return &m_dict; }
+
+private:
+    AVDictionary *m_dict = nullptr;
+};
 
 // Allocating helpers: each returns an empty handle when FFmpeg is out of memory.
 inline FramePtr makeFrame()
@@ -98,6 +135,36 @@ inline CodecContextPtr makeCodecContext(const AVCodec *codec)
 {
     return CodecContextPtr(avcodec_alloc_context3(codec));
 }
+// A picture or a piece of sound with its buffers allocated; empty when out of memory.
+inline FramePtr makePicture(AVPixelFormat format, int width, int height, int align = 32)
+{
+    FramePtr frame = makeFrame();
+    if (!frame)
+        return {};
+    frame->format = format;
+    frame->width = width;
+    frame->height = height;
+    if (av_frame_get_buffer(frame.get(), align) < 0)
+        return {};
+    return frame;
+}
+inline FramePtr makeSamples(AVSampleFormat format, const AVChannelLayout &layout, int rate,
+                            int samples)
+{
+    FramePtr frame = makeFrame();
+    if (!frame || av_channel_layout_copy(&frame->ch_layout, &layout) < 0)
+        return {};
+    frame->format = format;
+    frame->sample_rate = rate;
+    frame->nb_samples = samples;
+    if (av_frame_get_buffer(frame.get(), 0) < 0)
+        return {};
+    return frame;
+}
+inline AudioFifoPtr makeAudioFifo(AVSampleFormat format, int channels, int samples)
+{
+    return AudioFifoPtr(av_audio_fifo_alloc(format, channels, samples));
+}
 
 // Opens `url` (UTF-8) for reading. On failure returns an empty handle and, when `error` is
 // given, the FFmpeg error code there.
@@ -112,6 +179,51 @@ inline InputFormatContextPtr openInput(const QString &url, int *error = nullptr,
     if (ret < 0)
         return InputFormatContextPtr();
     return InputFormatContextPtr(ctx);
+}
+
+// Opens a decoder for `stream`: its parameters, packet time base and `threads` (0: FFmpeg's
+// choice); `configure`, when given, may change the context before it is opened. On failure
+// returns an empty handle and, when `error` is given, the FFmpeg error code there
+// (AVERROR_DECODER_NOT_FOUND when there is no decoder for the codec).
+inline CodecContextPtr openDecoder(const AVStream *stream, int threads = 0, int *error = nullptr,
+                                   const std::function<void(AVCodecContext *)> &configure = {})
+{
+    int ret = AVERROR_DECODER_NOT_FOUND;
+    CodecContextPtr decoder;
+    if (const AVCodec *codec = avcodec_find_decoder(stream->codecpar->codec_id)) {
+        decoder = makeCodecContext(codec);
+        ret = decoder ? avcodec_parameters_to_context(decoder.get(), stream->codecpar)
+                      : AVERROR(ENOMEM);
+        if (ret >= 0) {
+            decoder->pkt_timebase = stream->time_base;
+            decoder->thread_count = threads;
+            if (configure)
+                configure(decoder.get());
+            ret = avcodec_open2(decoder.get(), codec, nullptr);
+        }
+    }
+    if (error)
+        *error = ret;
+    if (ret < 0)
+        return CodecContextPtr();
+    return decoder;
+}
+
+// openInput followed by avformat_find_stream_info: a file whose streams are known. Empty
+// handle (and the error code in `error`) when either fails.
+inline InputFormatContextPtr openMedia(const QString &url, int *error = nullptr,
+                                       const AVInputFormat *format = nullptr,
+                                       AVDictionary **options = nullptr)
+{
+    InputFormatContextPtr input = openInput(url, error, format, options);
+    if (!input)
+        return input;
+    const int ret = avformat_find_stream_info(input.get(), nullptr);
+    if (error)
+        *error = ret;
+    if (ret < 0)
+        return InputFormatContextPtr();
+    return input;
 }
 
 // Allocates an output context for `url` (UTF-8), its format guessed from the name unless

@@ -39,7 +39,13 @@ public:
         return !cancelled;
     }
 
-    void wakeAll() { m_changed.notify_all(); }
+    // Under the lock: a waiter that has just found its cancel flag false is then already
+    // waiting, and sees the flag set before this call.
+    void wakeAll()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_changed.notify_all();
+    }
 
     void release()
     {

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QUuid>
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 
 AVData::AVData() : uuid(QUuid::createUuid().toString()) {}
@@ -29,21 +31,27 @@ QJsonObject AVData::toJson() const
     return json;
 }
 
-// Times are read as 64-bit numbers so that clips longer than 2^31 ms survive a reopen.
+// Times are read as 64-bit numbers so that clips longer than 2^31 ms survive a reopen. They
+// come from a file, so they are kept within ±2^42 ms (139 years, longer than any media): an
+// index (at most 16 MiB, so fewer than 2^19 clips) then cannot make a sum of spans overflow.
 static qint64 readTime(const QJsonObject &json, const char *key)
 {
+    constexpr qint64 kLimit = qint64(1) << 42;
     const QJsonValue v = json.value(QLatin1String(key));
+    qint64 n = 0;
     if (v.isDouble()) {
         const qint64 exact = v.toInteger(std::numeric_limits<qint64>::min());
-        return exact != std::numeric_limits<qint64>::min() ? exact
-                                                           : static_cast<qint64>(v.toDouble());
-    }
-    if (v.isString()) {
+        if (exact != std::numeric_limits<qint64>::min())
+            n = exact;
+        else if (!std::isnan(v.toDouble()))
+            n = v.toDouble() < 0 ? -kLimit : kLimit;  // beyond 64 bits
+    } else if (v.isString()) {
         bool ok = false;
-        const qint64 n = v.toString().toLongLong(&ok);
-        return ok ? n : 0;
+        n = v.toString().toLongLong(&ok);
+        if (!ok)
+            n = 0;
     }
-    return 0;
+    return std::clamp(n, -kLimit, kLimit);
 }
 
 AVData AVData::fromJson(const QJsonObject &json)

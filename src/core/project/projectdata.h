@@ -18,7 +18,9 @@ class ProjectData : public QObject
 {
     Q_OBJECT
 public:
+    // The one open project of the program. Tests and tools may make projects of their own.
     static ProjectData *instance();
+    ProjectData();
 
     QString projectDir() const { return m_projectDir; }
     void setProjectDir(const QString &dir);
@@ -66,7 +68,6 @@ public:
     static QString defaultProjectDir();
 
 private:
-    ProjectData();
     void recomputePositions(int from);
 
     QString m_projectDir;

@@ -1,5 +1,6 @@
 #include "core/record/screenrecord.h"
 
+#include "core/media/h264settings.h"
 #include "core/project/projectdata.h"
 #include "core/record/outfilewriter.h"
 
@@ -23,7 +24,10 @@ ScreenRecord::MessagePresenter &presenter()
 }
 } // namespace
 
-ScreenRecord::ScreenRecord(QObject *parent) : QObject(parent)
+ScreenRecord::ScreenRecord(QObject *parent) : ScreenRecord(ProjectData::instance(), parent) {}
+
+ScreenRecord::ScreenRecord(ProjectData *project, QObject *parent)
+    : QObject(parent), m_project(project)
 {
     m_avData.uuid = QUuid::createUuid().toString();
     m_recordRect = QRect(QPoint(0, 0), QPoint(-1, -1));
@@ -41,19 +45,18 @@ ScreenRecord::ScreenRecord(QObject *parent) : QObject(parent)
 ScreenRecord::~ScreenRecord()
 {
     m_destroying = true;
+    // The destructor waits for the workers below; a worker waiting for the main thread gives up.
+    m_handOver.cancel();
     const int s = m_state.load();
     if (s == Prepared || s == Recording || s == Paused) {
         m_timeline.stop(captureClockNow());
         m_state = Stopped;
     }
-    for (QThread *thread : {m_prepareThread, m_openThread}) {
-        if (thread) {
+    for (QThread *thread : {m_prepareThread.get(), m_openThread.get()}) {
+        if (thread)
             thread->wait();
-            delete thread;
-        }
     }
     m_threadPool->waitForDone();
-    qDeleteAll(m_writers);
     m_writers.clear();
 }
 
@@ -94,14 +97,7 @@ void ScreenRecord::setRecordRect(const QRect &rect)
 
 QString ScreenRecord::crfFor(int width, int height)
 {
-    const qint64 pixels = qint64(width) * height;
-    if (pixels <= 480000)
-        return QStringLiteral("24");
-    if (pixels <= 756000)
-        return QStringLiteral("26");
-    if (pixels <= 1612800)
-        return QStringLiteral("27");
-    return QStringLiteral("28");
+    return h264::crfFor(width, height);
 }
 
 QString ScreenRecord::cropDescription() const
@@ -125,7 +121,7 @@ void ScreenRecord::prepareRecord(AVData &clip)
         Qt::ConnectionType(Qt::AutoConnection | Qt::SingleShotConnection));
     // Qt Multimedia's device list belongs to this thread; the choice is made on the worker.
     const QList<TDeviceInfo> devices = DeviceUtil::getAudioDeviceInfo();
-    m_prepareThread = QThread::create([this, devices]() { prepareRecordInThread(devices); });
+    m_prepareThread.reset(QThread::create([this, devices]() { prepareRecordInThread(devices); }));
     m_prepareThread->start();
 }
 
@@ -158,7 +154,7 @@ void ScreenRecord::onPrepareComplete(const AVData &clip)
     }
     qInfo() << "打开视频输入用时：" << timer.elapsed();
     qInfo() << "打开输入共用时：" << timer.elapsed();
-    m_openThread = QThread::create([this, clip]() { openRestInThread(clip); });
+    m_openThread.reset(QThread::create([this, clip]() { openRestInThread(clip); }));
     m_openThread->start();
 }
 
@@ -193,20 +189,19 @@ void ScreenRecord::openRestInThread(AVData clip)
         m_avData.videoHeight = m_recordRect.height();
         placed = m_avData;
     }
-    runOnMainThread([placed]() { ProjectData::instance()->replace(placed); });
+    runOnMainThread([this, placed]() { m_project->replace(placed); });
 
-    auto *writer = new OutFileWriter;
+    auto writer = std::make_unique<OutFileWriter>();
     const bool withSound = !audioDeviceName().isEmpty() || m_silenceFrame;
     if (writer->openOutput(placed, pVideoEncodeContext.get(),
                            withSound ? pAudioEncodeContext.get() : nullptr) != 0) {
-        delete writer;
         qWarning() << "打开输出文件失败！";
         emit sig_Critical(tr("无法录制！"));
         return;
     }
     {
         QMutexLocker lock(&m_writerMutex);
-        m_writers.append(writer);
+        m_writers.push_back(std::move(writer));
     }
     if (m_destroying)
         m_state = Stopped;
@@ -219,40 +214,7 @@ void ScreenRecord::openRestInThread(AVData clip)
 
 bool ScreenRecord::runOnMainThread(const std::function<void()> &job)
 {
-    QObject *owner = ProjectData::instance();
-    if (QThread::currentThread() == owner->thread()) {
-        job();
-        return true;
-    }
-    // Like a blocking queued call, but the wait ends when the engine is being destroyed (its
-    // destructor on the main thread waits for this worker).
-    struct Handover
-    {
-        QMutex mutex;
-        QWaitCondition done;
-        bool finished = false;
-        bool cancelled = false;
-    };
-    auto handover = std::make_shared<Handover>();
-    QMetaObject::invokeMethod(
-        owner,
-        [handover, job]() {
-            QMutexLocker lock(&handover->mutex);
-            if (!handover->cancelled)
-                job();
-            handover->finished = true;
-            handover->done.wakeAll();
-        },
-        Qt::QueuedConnection);
-    QMutexLocker lock(&handover->mutex);
-    while (!handover->finished) {
-        if (m_destroying) {
-            handover->cancelled = true;
-            return false;
-        }
-        handover->done.wait(&handover->mutex, 50);
-    }
-    return true;
+    return m_handOver.run(m_project, job);
 }
 
 void ScreenRecord::startRecord()

@@ -12,12 +12,14 @@
 //   on m_threadPool. A reader queues packets for its decoder and an encoder loop decodes them
 //   and takes the frames, under that decoder's mutex; m_writerMutex serialises every use of the
 //   output file.
-// - Changes to ProjectData are carried out on the main thread while the worker waits.
+// - Changes to the project are carried out on its thread (the main thread) while the worker
+//   waits (HandOver).
 // - sigRecordFinish, sig_Warning, sig_Critical and sig_PrepareComplete may be emitted from
 //   worker threads; the engine's own reactions to them run on its thread.
 // An engine records once. Destroying it stops a recording that is still running and waits for
 // its threads; the file is finished, the project is then left as it is.
 #include "core/media/ffmpeghandles.h"
+#include "core/platform/handover.h"
 #include "core/project/avdata.h"
 #include "core/record/deviceutil.h"
 #include "core/record/recordtimeline.h"
@@ -32,7 +34,10 @@
 #include <deque>
 #include <functional>
 #include <limits>
+#include <memory>
+#include <vector>
 
+class ProjectData;
 class QThread;
 class QThreadPool;
 
@@ -49,7 +54,10 @@ public:
     // Sound written to the file.
     static constexpr int kSampleRate = 44100;
 
+    // Records into ProjectData::instance().
     explicit ScreenRecord(QObject *parent = nullptr);
+    // Records into `project`, which must outlive the engine.
+    explicit ScreenRecord(ProjectData *project, QObject *parent = nullptr);
     ~ScreenRecord() override;
 
     // Keeps the top-left corner; width and height are rounded down to multiples of 4.
@@ -123,6 +131,8 @@ private:
     void prepareRecordInThread(const QList<TDeviceInfo> &devices);
     void onPrepareComplete(const AVData &clip);
     void openRestInThread(AVData clip);
+    // Runs `job` on the project's thread and waits; false when the engine is being destroyed
+    // and `job` did not run.
     bool runOnMainThread(const std::function<void()> &job);
     void presentMessage(bool critical, const QString &text);
     static qint64 captureClockNow();
@@ -154,6 +164,7 @@ private:
     OutFileWriter *currentWriter(OutStreamType type) const;
     void onWriteError(int error);
 
+    ProjectData *m_project = nullptr;
     AVData m_avData;
     QRect m_recordRect;
     QString m_audioDeviceName;
@@ -174,7 +185,7 @@ private:
     AVFilterContext *m_bufferSinkContext = nullptr;
     AVFilterContext *m_bufferSrcContext = nullptr;
     ffmpeg::FilterGraphPtr m_filterGraph;
-    QList<OutFileWriter *> m_writers;
+    std::vector<std::unique_ptr<OutFileWriter>> m_writers;  // oldest first
     std::atomic<bool> m_newClipRequested{false};
     AVData m_nextAvData;
     QMutex m_clipMutex;  // m_avData and m_nextAvData between the engine's thread and the readers
@@ -194,8 +205,9 @@ private:
     std::atomic<qint64> m_latePictures{0};
     std::atomic<bool> m_writeFailed{false};
     std::atomic<bool> m_destroying{false};
+    HandOver m_handOver;  // cancelled when the engine is destroyed
     std::atomic<bool> m_failureReported{false};
-    QThread *m_prepareThread = nullptr;
-    QThread *m_openThread = nullptr;
+    std::unique_ptr<QThread> m_prepareThread;
+    std::unique_ptr<QThread> m_openThread;
     mutable QMutex m_deviceMutex;  // m_audioDeviceName
 };

@@ -14,6 +14,8 @@ extern "C" {
 #include <QDebug>
 #include <QThread>
 
+#include <algorithm>
+
 namespace {
 constexpr AVRational kMicroseconds{1, 1000000};
 } // namespace
@@ -21,13 +23,13 @@ constexpr AVRational kMicroseconds{1, 1000000};
 ScreenRecord::OutFileWriter *ScreenRecord::currentWriter(OutStreamType type) const
 {
     // Called under m_writerMutex.
-    if (m_writers.isEmpty())
+    if (m_writers.empty())
         return nullptr;
     if (type != VideoStream && type != AudioStream)
-        return m_writers.first();
-    if (!m_writers.first()->streamFinished(type))
-        return m_writers.first();
-    return m_writers.size() > 1 ? m_writers.at(1) : nullptr;
+        return m_writers.front().get();
+    if (!m_writers.front()->streamFinished(type))
+        return m_writers.front().get();
+    return m_writers.size() > 1 ? m_writers[1].get() : nullptr;
 }
 
 int ScreenRecord::receiveFrame(DecoderChannel &channel, AVFrame *frame)
@@ -105,7 +107,7 @@ void ScreenRecord::encodeAndWrite(AVFrame *frame, OutStreamType type)
     bool last = false;
     {
         QMutexLocker lock(&m_writerMutex);
-        last = m_writers.isEmpty();
+        last = m_writers.empty();
     }
     if (!last)
         return;
@@ -125,10 +127,9 @@ int ScreenRecord::writeFinished(OutFileWriter *writer, OutStreamType type)
     if (!writer)
         return 1;
     writer->writeFinished(type, [this](const AVData &clip) {
-        runOnMainThread([clip]() {
-            ProjectData *project = ProjectData::instance();
-            project->setDuration(clip.filePath, clip.duration);
-            project->replace(clip);
+        runOnMainThread([this, clip]() {
+            m_project->setDuration(clip.filePath, clip.duration);
+            m_project->replace(clip);
         });
     });
     qInfo() << "ScreenRecord::writeFinished:" << type;
@@ -136,8 +137,9 @@ int ScreenRecord::writeFinished(OutFileWriter *writer, OutStreamType type)
     if (writer->isWriteFinished()) {
         if (writer->error() < 0)
             m_writeFailed = true;
-        m_writers.removeOne(writer);
-        delete writer;
+        m_writers.erase(std::remove_if(m_writers.begin(), m_writers.end(),
+                                       [writer](const auto &w) { return w.get() == writer; }),
+                        m_writers.end());
     }
     return 1;
 }

@@ -2,6 +2,8 @@
 // graph. openVideoInput runs on the engine's thread, the rest on the preparation thread.
 #include "core/record/screenrecord.h"
 
+#include "core/media/h264settings.h"
+
 extern "C" {
 #include <libavdevice/avdevice.h>
 #include <libavfilter/buffersink.h>
@@ -18,70 +20,69 @@ QString rational(AVRational r)
 {
     return QStringLiteral("%1 %2").arg(r.den).arg(r.num);
 }
+
+// Opens the capture device `url` of the input format `formatName` with `options`, finds its
+// stream of `type` and opens that stream's decoder with `threads` threads; `configure` may set
+// up the decoder before it is opened. False (logged) when any step fails.
+using ConfigureDecoder = std::function<void(AVCodecContext *, AVFormatContext *, AVStream *)>;
+bool openCapture(const QString &url, const char *formatName, ffmpeg::Dictionary &options,
+                 AVMediaType type, int threads, const ConfigureDecoder &configure,
+                 ffmpeg::InputFormatContextPtr &context, int &streamIndex,
+                 ffmpeg::CodecContextPtr &decoder)
+{
+    const AVInputFormat *format = av_find_input_format(formatName);
+    if (!format) {
+        qWarning() << " av_find_input_format failed:" << formatName;
+        return false;
+    }
+    int ret = 0;
+    context = ffmpeg::openMedia(url, &ret, format, options.ref());
+    if (!context) {
+        qWarning() << " avformat_open_input failed" << url << ret << ffmpeg::errorText(ret);
+        return false;
+    }
+    qInfo() << "avformat_open_input success";
+    streamIndex = av_find_best_stream(context.get(), type, -1, -1, nullptr, 0);
+    if (streamIndex < 0) {
+        qWarning() << " av_find_best_stream failed" << ffmpeg::errorText(streamIndex);
+        return false;
+    }
+    AVStream *stream = context->streams[streamIndex];
+    decoder = ffmpeg::openDecoder(stream, threads, &ret, [&](AVCodecContext *dec) {
+        configure(dec, context.get(), stream);
+    });
+    if (!decoder) {
+        qWarning() << " opening the decoder failed" << ffmpeg::errorText(ret);
+        return false;
+    }
+    qInfo() << " avcodec_open2 success";
+    return true;
+}
 } // namespace
 
 int ScreenRecord::openVideoInput()
 {
-    const AVInputFormat *format = av_find_input_format("x11grab");
-    if (!format) {
-        qWarning() << " av_find_input_format x11grab failed";
-        return -1;
-    }
     const QString display = QString::fromLocal8Bit(qgetenv("DISPLAY"));
     if (display.isEmpty() || m_recordRect.width() <= 0 || m_recordRect.height() <= 0) {
         qWarning() << " no display or no rectangle to record:" << display << m_recordRect;
         return -1;
     }
-    AVDictionary *options = nullptr;
-    av_dict_set_int(&options, "framerate", kFrameRate, 0);
-    av_dict_set_int(&options, "draw_mouse", 1, 0);
-    av_dict_set_int(&options, "grab_x", m_grabOrigin.x(), 0);
-    av_dict_set_int(&options, "grab_y", m_grabOrigin.y(), 0);
+    ffmpeg::Dictionary options;
     const QByteArray size =
         QStringLiteral("%1x%2").arg(m_recordRect.width()).arg(m_recordRect.height()).toLatin1();
-    av_dict_set(&options, "video_size", size.constData(), 0);
-    int ret = 0;
-    m_pVideoInputContext = ffmpeg::openInput(display, &ret, format, &options);
-    av_dict_free(&options);
-    if (!m_pVideoInputContext) {
-        qWarning() << " avformat_open_input failed" << ret << ffmpeg::errorText(ret);
+    if (!options.set("framerate", kFrameRate) || !options.set("draw_mouse", 1) ||
+        !options.set("grab_x", m_grabOrigin.x()) || !options.set("grab_y", m_grabOrigin.y()) ||
+        !options.set("video_size", size.constData()))
         return -1;
-    }
-    qInfo() << "avformat_open_input success";
-    AVFormatContext *ctx = m_pVideoInputContext.get();
-    ret = avformat_find_stream_info(ctx, nullptr);
-    if (ret < 0) {
-        qWarning() << " avformat_find_stream_info failed" << ffmpeg::errorText(ret);
+    const auto configure = [](AVCodecContext *dec, AVFormatContext *ctx, AVStream *stream) {
+        dec->time_base = stream->time_base;
+        dec->framerate = av_guess_frame_rate(ctx, stream, nullptr);
+    };
+    if (!openCapture(display, "x11grab", options, AVMEDIA_TYPE_VIDEO, 12, configure,
+                     m_pVideoInputContext, m_videoStreamIndex, m_videoDecoder.context))
         return -1;
-    }
-    qInfo() << " avformat_find_stream_info success";
-
-    m_videoStreamIndex = av_find_best_stream(ctx, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    if (m_videoStreamIndex < 0) {
-        qWarning() << " av_find_best_stream failed" << ffmpeg::errorText(m_videoStreamIndex);
-        return -1;
-    }
-    AVStream *stream = ctx->streams[m_videoStreamIndex];
-    const AVCodec *decoder = avcodec_find_decoder(stream->codecpar->codec_id);
-    m_videoDecoder.context = ffmpeg::makeCodecContext(decoder);
-    if (!decoder || !m_videoDecoder.context) {
-        qWarning() << " avcodec_find_decoder failed";
-        return -1;
-    }
-    qInfo() << " avcodec_find_decoder success";
     AVCodecContext *dec = m_videoDecoder.context.get();
-    avcodec_parameters_to_context(dec, stream->codecpar);
-    m_videoInputTimebase = stream->time_base;
-    dec->time_base = m_videoInputTimebase;
-    dec->pkt_timebase = m_videoInputTimebase;
-    dec->framerate = av_guess_frame_rate(ctx, stream, nullptr);
-    dec->thread_count = 12;
-    ret = avcodec_open2(dec, decoder, nullptr);
-    if (ret != 0) {
-        qWarning() << " avcodec_open2 failed" << ffmpeg::errorText(ret);
-        return -1;
-    }
-    qInfo() << " avcodec_open2 success";
+    m_videoInputTimebase = m_pVideoInputContext->streams[m_videoStreamIndex]->time_base;
 
     if (openVideoEncoder() != 0)
         return -1;
@@ -107,7 +108,7 @@ int ScreenRecord::openVideoEncoder()
     if (!pVideoEncodeContext)
         return -1;
     AVCodecContext *enc = pVideoEncodeContext.get();
-    const QByteArray crf = crfFor(m_recordRect.width(), m_recordRect.height()).toLatin1();
+    const QByteArray crf = h264::crfFor(m_recordRect.width(), m_recordRect.height()).toLatin1();
     qInfo() << "use crf:" << crf;
     av_opt_set(enc->priv_data, "crf", crf.constData(), 0);
     av_opt_set(enc->priv_data, "preset", "veryfast", 0);
@@ -136,62 +137,27 @@ int ScreenRecord::openAudioInput()
 {
     const QString device = audioDeviceName();
     qInfo() << "使用音频输入设备：" << device;
-    const AVInputFormat *format = av_find_input_format("pulse");
-    if (!format) {
-        qWarning() << " av_find_input_format pulse failed";
-        return -1;
-    }
     // Ask the sound server for the file's rate, so that only the sample format is converted.
-    AVDictionary *options = nullptr;
-    av_dict_set_int(&options, "sample_rate", kSampleRate, 0);
-    av_dict_set_int(&options, "channels", 2, 0);
     // Small fragments (20 ms) arrive soon after they are captured, which times them well.
-    av_dict_set_int(&options, "fragment_size", kSampleRate * 2 * 2 / 50, 0);
-    int ret = 0;
-    m_pAudioInputContext = ffmpeg::openInput(device, &ret, format, &options);
-    av_dict_free(&options);
-    if (!m_pAudioInputContext) {
-        qWarning() << " avformat_open_input failed:" << ret << ffmpeg::errorText(ret);
+    ffmpeg::Dictionary options;
+    if (!options.set("sample_rate", kSampleRate) || !options.set("channels", 2) ||
+        !options.set("fragment_size", kSampleRate * 2 * 2 / 50))
         return -1;
-    }
-    qInfo() << " avformat_open_input success";
-    AVFormatContext *ctx = m_pAudioInputContext.get();
-    ret = avformat_find_stream_info(ctx, nullptr);
-    if (ret < 0) {
-        qWarning() << " avformat_find_stream_info failed" << ffmpeg::errorText(ret);
+    const auto configure = [](AVCodecContext *dec, AVFormatContext *, AVStream *stream) {
+        if (dec->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+            const int channels = dec->ch_layout.nb_channels;
+            av_channel_layout_uninit(&dec->ch_layout);
+            av_channel_layout_default(&dec->ch_layout, channels);
+        }
+        dec->time_base = stream->time_base;
+        // The reader rewrites packet times to capture microseconds.
+        dec->pkt_timebase = AVRational{1, 1000000};
+    };
+    if (!openCapture(device, "pulse", options, AVMEDIA_TYPE_AUDIO, 2, configure,
+                     m_pAudioInputContext, m_audioStreamIndex, m_audioDecoder.context))
         return -1;
-    }
-    m_audioStreamIndex = av_find_best_stream(ctx, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-    if (m_audioStreamIndex < 0) {
-        qWarning() << " av_find_best_stream failed" << ffmpeg::errorText(m_audioStreamIndex);
-        return -1;
-    }
-    AVStream *stream = ctx->streams[m_audioStreamIndex];
-    const AVCodec *decoder = avcodec_find_decoder(stream->codecpar->codec_id);
-    m_audioDecoder.context = ffmpeg::makeCodecContext(decoder);
-    if (!decoder || !m_audioDecoder.context) {
-        qWarning() << " avcodec_find_decoder failed";
-        return -1;
-    }
-    AVCodecContext *dec = m_audioDecoder.context.get();
-    dec->thread_count = 2;
-    avcodec_parameters_to_context(dec, stream->codecpar);
-    if (dec->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
-        const int channels = dec->ch_layout.nb_channels;
-        av_channel_layout_uninit(&dec->ch_layout);
-        av_channel_layout_default(&dec->ch_layout, channels);
-    }
-    m_audioInputTimebase = stream->time_base;
-    dec->time_base = m_audioInputTimebase;
-    // The reader rewrites packet times to capture microseconds.
-    dec->pkt_timebase = AVRational{1, 1000000};
+    m_audioInputTimebase = m_pAudioInputContext->streams[m_audioStreamIndex]->time_base;
     qInfo() << "m_audioInputTimebase:" << rational(m_audioInputTimebase);
-    ret = avcodec_open2(dec, decoder, nullptr);
-    if (ret != 0) {
-        qWarning() << " avcodec_open2 failed" << ffmpeg::errorText(ret);
-        return -1;
-    }
-    qInfo() << " avcodec_open2 success";
     return openAudioEncoder();
 }
 

@@ -123,11 +123,10 @@ void ScreenRecord::splitClip(qint64 fileUs)
         m_avData = next;
         m_newClipRequested = false;
     }
-    runOnMainThread([current, next]() {
-        ProjectData *project = ProjectData::instance();
-        const int index = project->indexOf(current);
-        project->replace(current);
-        project->insert(index >= 0 ? index + 1 : -1, next);
+    runOnMainThread([this, current, next]() {
+        const int index = m_project->indexOf(current);
+        m_project->replace(current);
+        m_project->insert(index >= 0 ? index + 1 : -1, next);
     });
     QMutexLocker lock(&m_writerMutex);
     if (OutFileWriter *writer = currentWriter(VideoStream))

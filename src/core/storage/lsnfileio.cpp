@@ -48,7 +48,7 @@ bool isPlainMemberName(const QString &name)
 {
     return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
            && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'))
-           && !name.contains(QChar(0));
+           && !name.contains(QChar(0)) && QFile::encodeName(name).size() <= kMaxMemberNameBytes;
 }
 
 LsnFileIo::LsnFileIo(const QString &name) : QFile(name) {}

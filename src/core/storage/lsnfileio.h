@@ -83,6 +83,9 @@ private:
     QString m_error;
 };
 
+// Longest member name in bytes of the file system's encoding, as Linux file systems allow.
+constexpr int kMaxMemberNameBytes = 255;
+
 // A member name that unpacks to a file directly inside the working folder: not empty, not
-// "." or "..", no "/", "\\" or NUL.
+// "." or "..", no "/", "\\" or NUL, and not longer than a file name may be.
 bool isPlainMemberName(const QString &name);

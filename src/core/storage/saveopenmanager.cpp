@@ -12,6 +12,10 @@
 #include <QThreadPool>
 #include <QtConcurrent>
 
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 
 QString withoutTrailingSlash(const QString &dir) { return QDir::cleanPath(QDir(dir).absolutePath()); }
@@ -22,9 +26,41 @@ bool sameFolder(const QString &a, const QString &b)
     return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
 }
 
+// fsync of a file or a folder: its contents, or its entries, are on the disk when this returns.
+bool syncToDisk(const QString &path, bool folder)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDONLY | O_CLOEXEC | (folder ? O_DIRECTORY : 0));
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+std::function<void(SaveOpenManager::SaveStep)> &stepHook()
+{
+    static std::function<void(SaveOpenManager::SaveStep)> hook;
+    return hook;
+}
+
+void reachStep(SaveOpenManager::SaveStep step)
+{
+    if (stepHook())
+        stepHook()(step);
+}
+
 }  // namespace
 
-SaveOpenManager::SaveOpenManager(QObject *parent) : LsnPacker(parent) {}
+void SaveOpenManager::setStepHook(std::function<void(SaveStep)> hook)
+{
+    stepHook() = std::move(hook);
+}
+
+SaveOpenManager::SaveOpenManager(QObject *parent, ProjectData *project)
+    : LsnPacker(parent), m_project(project)
+{
+}
 
 SaveOpenManager::~SaveOpenManager()
 {
@@ -87,7 +123,10 @@ void SaveOpenManager::failLater(const QString &reason)
 void SaveOpenManager::saveProject(const QString &path, bool saveAs)
 {
     const QString absolute = QFileInfo(path).absoluteFilePath();
-    ProjectData *project = ProjectData::instance();
+    // What an interrupted earlier save of this file left behind; removed first, also when this
+    // save fails early, and so that its room on the disk is free for the new one.
+    QFile::remove(tempPath(absolute));
+    ProjectData *project = m_project;
     if (!project->writeIndex()) {
         failLater(tr("无法写入项目索引：%1").arg(project->indexFilePath()));
         return;
@@ -122,6 +161,17 @@ SaveOpenManager::SaveResult SaveOpenManager::saveInThread(const QFileInfoList &f
 {
     SaveResult result;
     result.ok = compressFiles(files, tmp);
+    if (result.ok) {
+        reachStep(SaveStep::Packed);
+        // The new file must be whole on the disk before it takes the old one's name.
+        result.ok = syncToDisk(tmp, false);
+        if (!result.ok) {
+            setErrorText(tr("无法写入文件：%1").arg(tmp));
+            QFile::remove(tmp);
+        }
+    }
+    if (result.ok)
+        reachStep(SaveStep::Synced);
     if (!result.ok || copyFrom.isEmpty())
         return result;
     if (!QDir().mkpath(QFileInfo(copyTo).absolutePath())) {
@@ -146,25 +196,18 @@ SaveOpenManager::SaveResult SaveOpenManager::saveInThread(const QFileInfoList &f
 
 bool SaveOpenManager::replacePackedFile(const QString &tmp, const QString &path)
 {
-    const QString backup = backupPath(path);
-    const bool hadFile = QFileInfo::exists(path);
-    if (hadFile) {
-        // A backup left by an earlier failed save would block the rename; the file at `path`
-        // is the newer one.
-        QFile::remove(backup);
-        if (!QFile::rename(path, backup)) {
-            setErrorText(tr("无法替换文件：%1").arg(path));
-            return false;
-        }
-    }
-    if (!QFile::rename(tmp, path)) {
-        // Put the earlier file back under its own name rather than leave it as a backup.
-        if (hadFile)
-            QFile::rename(backup, path);
+    // One rename over the old file: at every moment `path` holds the whole old file or the
+    // whole new one, whenever the program is stopped.
+    if (std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData())
+        != 0) {
         setErrorText(tr("无法替换文件：%1").arg(path));
         return false;
     }
-    QFile::remove(backup);
+    reachStep(SaveStep::Replaced);
+    if (!syncToDisk(QFileInfo(path).absolutePath(), true))
+        qWarning() << "saveProject: cannot sync the folder of" << path;
+    // A backup that an earlier version of the program left when it was stopped while saving.
+    QFile::remove(backupPath(path));
     return true;
 }
 
@@ -187,7 +230,7 @@ void SaveOpenManager::finishSave(const SaveResult &result, const QString &path, 
         emit sig_SaveFinished(false);
         return;
     }
-    ProjectData *project = ProjectData::instance();
+    ProjectData *project = m_project;
     if (saveAs) {
         project->setFilePath(path);
         project->setProjectDir(dataDir(path));
@@ -236,7 +279,7 @@ void SaveOpenManager::finishOpen(const OpenResult &result, const QString &path,
         emit sig_OpenFailed();
         return;
     }
-    ProjectData *project = ProjectData::instance();
+    ProjectData *project = m_project;
     project->clear();
     project->setFilePath(path);
     project->setProjectDir(workDir);

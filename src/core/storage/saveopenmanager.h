@@ -7,8 +7,10 @@
 // sig_OpenFailed or sig_OpenSuccess. The progress signals (see lsnpacker.h for how sizes over
 // 2 GiB are scaled) come from the worker and reach receivers queued.
 //
-// Saving writes "<file>_tmp" and swaps it in through "<file>_tmp2"; when the swap fails the
-// earlier file is put back under its own name. Saving as a new name also makes a fresh,
+// Saving writes "<file>_tmp", syncs it to the disk and renames it over the earlier file in one
+// step, then syncs the folder: whenever the program is stopped, the file's path holds either
+// the whole earlier file or the whole new one. A "<file>_tmp" left by an interrupted save is
+// removed when that file is saved next. Saving as a new name also makes a fresh,
 // complete copy of the project folder beside the new name's working folder, which replaces
 // that folder only when the copy worked; the project moves there only after a good save.
 //
@@ -17,6 +19,7 @@
 //
 // Threads: construct, call saveProject/openProject and destroy on the main thread;
 // copyDirectory may run on any thread.
+#include "core/project/projectdata.h"
 #include "core/storage/lsnpacker.h"
 
 #include <QFileInfoList>
@@ -24,13 +27,16 @@
 #include <QJsonObject>
 #include <QList>
 
+#include <functional>
+
 class AVData;
 
 class SaveOpenManager : public LsnPacker
 {
     Q_OBJECT
 public:
-    explicit SaveOpenManager(QObject *parent);
+    // Saves and opens `project` (the program's open project unless told otherwise).
+    explicit SaveOpenManager(QObject *parent, ProjectData *project = ProjectData::instance());
     ~SaveOpenManager() override;
 
     void saveProject(const QString &path, bool saveAs);
@@ -46,9 +52,17 @@ public:
     // and every file whose name starts with a clip's file name (media, thumbnails, waveforms).
     static QFileInfoList filesToPack(const QString &projectDir, const QList<AVData> &clips);
 
-    // Temporary and backup names used while replacing a packed file.
+    // The temporary name a packed file is written under before it replaces the file, and the
+    // backup name earlier versions of the program moved the old file to (removed when seen).
     static QString tempPath(const QString &path) { return QStringLiteral("%1_tmp").arg(path); }
     static QString backupPath(const QString &path) { return QStringLiteral("%1_tmp2").arg(path); }
+
+    // The steps of replacing a packed file, for tests that stop a save between them: the
+    // temporary file is written (worker), synced to the disk (worker), renamed over the file
+    // (main thread, before the folder is synced).
+    enum class SaveStep { Packed, Synced, Replaced };
+    // Called at each step; set before the save starts. Empty by default.
+    static void setStepHook(std::function<void(SaveStep)> hook);
 
 signals:
     void sig_SaveFinished(bool success);
@@ -77,5 +91,6 @@ private:
     void addRecent(const QString &path, const QString &projectDir);
     void failLater(const QString &reason);
 
+    ProjectData *m_project;
     QFuture<void> m_future;  // the running worker, waited for on destruction
 };

@@ -3,9 +3,11 @@
 // join the editor and the home page to those windows.
 #include "core/project/projectdata.h"
 #include "ui/editor/maincontentwidget.h"
+#include "ui/export/exportflow.h"
 #include "ui/home/firstwidget.h"
 #include "ui/record/recordscreenselectwidget.h"
 #include "ui/record/recordscreenwidget.h"
+#include "ui/settings/settingwidget.h"
 #include "ui/timeline/widgetcomposition.h"
 
 #include <QDebug>
@@ -22,14 +24,13 @@ void MainContentWidget::slotMenuExport()
         QMessageBox::warning(this, tr("提示"), tr("录制类容为空！"));
         return;
     }
-    recreateCover([] {
-        qWarning() << "slotMenuExport: the export dialog is not part of this build yet";
-    });
+    recreateCover([this] { runExportFlow(window()); });
 }
 
 void MainContentWidget::slotMenuSetting()
 {
-    qWarning() << "slotMenuSetting: the settings page is not part of this build yet";
+    auto *settings = new SettingWidget(window());
+    settings->show();
 }
 
 void MainContentWidget::on_btn_record_screen_clicked()
@@ -78,5 +79,6 @@ void MainContentWidget::onRecordFinished(int delayMs)
 
 void FirstWidget::openSettings()
 {
-    qWarning() << "FirstWidget: the settings page is not part of this build yet";
+    auto *settings = new SettingWidget(this);
+    settings->show();
 }

@@ -12,13 +12,13 @@
 
 PlayHelper::PlayHelper(QObject *parent) : QObject(parent)
 {
-    // Not children: the player goes before the media entries and the instance goes last.
-    m_Instance = new VlcInstance(VlcCommon::args());
-    m_Player = new VlcMediaPlayer(m_Instance);
-    connect(m_Player, &VlcMediaPlayer::playing, this, &PlayHelper::slot_playing);
-    connect(m_Player, &VlcMediaPlayer::timeChanged, this, &PlayHelper::slot_time_changed);
-    connect(m_Player, &VlcMediaPlayer::end, this, &PlayHelper::slot_end);
-    connect(m_Player, &VlcMediaPlayer::paused, this, &PlayHelper::slot_paused);
+    m_Instance = std::make_unique<VlcInstance>(VlcCommon::args());
+    m_Player = std::make_unique<VlcMediaPlayer>(m_Instance.get());
+    VlcMediaPlayer *player = m_Player.get();
+    connect(player, &VlcMediaPlayer::playing, this, &PlayHelper::slot_playing);
+    connect(player, &VlcMediaPlayer::timeChanged, this, &PlayHelper::slot_time_changed);
+    connect(player, &VlcMediaPlayer::end, this, &PlayHelper::slot_end);
+    connect(player, &VlcMediaPlayer::paused, this, &PlayHelper::slot_paused);
     m_BoundaryTimer.setSingleShot(true);
     m_BoundaryTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_BoundaryTimer, &QTimer::timeout, this, &PlayHelper::nextClip);
@@ -26,12 +26,11 @@ PlayHelper::PlayHelper(QObject *parent) : QObject(parent)
 
 PlayHelper::~PlayHelper()
 {
-    delete m_Player;
-    m_Player = nullptr;
+    m_Player.reset();
     m_CurMediaInfo = nullptr;
     qDeleteAll(m_MediaInfos);
     qDeleteAll(m_OldMediaInfos);
-    delete m_Instance;
+    m_Instance.reset();
 }
 
 bool PlayHelper::setAvDatas(const QList<AVData> &clips, qint64 startMs)
@@ -67,7 +66,7 @@ bool PlayHelper::setAvDatas(const QList<AVData> &clips, qint64 startMs)
         if (entry)
             entry->moveTo(clip, i);
         else
-            entry = new MediaInfo(clip, i, m_Instance, this);
+            entry = new MediaInfo(clip, i, m_Instance.get(), this);
         m_MediaInfos << entry;
     }
     m_OldMediaInfos += unused.values();

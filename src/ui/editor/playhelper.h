@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <memory>
+
 class MediaInfo;
 class VlcInstance;
 class VlcMediaPlayer;
@@ -32,7 +34,7 @@ public:
     bool isPlaying() const { return playing; }
 
     // The player the editor attaches its video widget to.
-    VlcMediaPlayer *mediaPlayer() const { return m_Player; }
+    VlcMediaPlayer *mediaPlayer() const { return m_Player.get(); }
     const QList<MediaInfo *> &mediaInfos() const { return m_MediaInfos; }
     MediaInfo *currentMediaInfo() const { return m_CurMediaInfo; }
 
@@ -69,8 +71,10 @@ private:
     bool playerIsOpen() const;
     void releaseOldMediaInfos();
 
-    VlcInstance *m_Instance = nullptr;
-    VlcMediaPlayer *m_Player = nullptr;
+    // Not children: the destructor ends the player first, then the media entries, then the
+    // instance.
+    std::unique_ptr<VlcInstance> m_Instance;
+    std::unique_ptr<VlcMediaPlayer> m_Player;
     QList<MediaInfo *> m_MediaInfos;
     // Entries of the list before the last set; kept until a new current entry is chosen.
     QList<MediaInfo *> m_OldMediaInfos;

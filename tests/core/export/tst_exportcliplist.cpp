@@ -1,6 +1,8 @@
 // The export clip list (folding of continuing spans, sizes, length, the whole-file copy case)
-// and the crf chosen for an output size.
+// the crf chosen for an output size, and the chapters of an export.
 #include "core/export/exportcliplist.h"
+#include "core/export/exportmp4layout.h"
+#include "core/media/h264settings.h"
 
 #include <QtTest>
 
@@ -44,6 +46,8 @@ private slots:
     void builds();
     void crf_data();
     void crf();
+    void chapters_data();
+    void chapters();
 };
 
 void TestExportClipList::builds_data()
@@ -133,7 +137,52 @@ void TestExportClipList::crf()
 {
     QFETCH(QSize, size);
     QFETCH(QString, crf);
-    QCOMPARE(crfForOutputSize(size.width(), size.height()), crf);
+    QCOMPARE(h264::crfFor(size.width(), size.height()), crf);
+}
+
+void TestExportClipList::chapters_data()
+{
+    // "title:lengthMs" per clip, laid end to end; expected "title start end" per chapter.
+    QTest::addColumn<QStringList>("clips");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("one chapter per new slide")
+        << QStringList{"第1页:2000", "第2页:3000", "第3页:1000"}
+        << QStringList{"第1页 0 2000", "第2页 2000 5000", "第3页 5000 6000"};
+    QTest::newRow("a slide cut in two stays one chapter")
+        << QStringList{"第1页:2000", "第1页:1000", "第2页:1000"}
+        << QStringList{"第1页 0 3000", "第2页 3000 4000"};
+    QTest::newRow("an imported video between slides, back to the same slide")
+        << QStringList{"第1页:1000", "intro:1500", "第1页:500"}
+        << QStringList{"第1页 0 1000", "intro 1000 2500", "第1页 2500 3000"};
+    QTest::newRow("no titles, no chapters") << QStringList{":1000", ":2000"} << QStringList{};
+    QTest::newRow("an untitled clip continues the chapter before it")
+        << QStringList{"第1页:1000", ":1000", "第2页:1000"}
+        << QStringList{"第1页 0 2000", "第2页 2000 3000"};
+    QTest::newRow("a title on an empty span starts nothing")
+        << QStringList{"第1页:1000", "第2页:0", "第3页:1000"}
+        << QStringList{"第1页 0 1000", "第3页 1000 2000"};
+}
+
+void TestExportClipList::chapters()
+{
+    QFETCH(QStringList, clips);
+    QFETCH(QStringList, expected);
+    QList<AVData> timeline;
+    for (const QString &text : clips) {
+        AVData clip;
+        clip.title = text.section(':', 0, 0);
+        clip.filePath = QStringLiteral("f%1").arg(timeline.size());
+        clip.endTime = clip.duration = text.section(':', 1).toLongLong();
+        clip.videoWidth = 640;
+        clip.videoHeight = 360;
+        timeline.append(clip);
+    }
+    const ExportClipList list = buildExportClipList(timeline);
+    QStringList got;
+    for (const exportlayout::Chapter &c : exportlayout::chaptersFor(list.clips, list.totalMs))
+        got << QStringLiteral("%1 %2 %3").arg(c.title).arg(c.startMs).arg(c.endMs);
+    QCOMPARE(got, expected);
 }
 
 QTEST_GUILESS_MAIN(TestExportClipList)

@@ -1,9 +1,12 @@
 // `lumora_record --export FILE.lsn OUT.mp4` run as its own process, without a display:
-// exit statuses, the output, the one-line failures, Ctrl-C and the temporary folder.
+// exit statuses, the output (index first, a chapter per clip title), the one-line failures,
+// Ctrl-C and the temporary folder.
 #include "core/media/avrecord.h"
 #include "core/project/projectdata.h"
 #include "core/storage/lsnpacker.h"
 #include "support/mediareadback.h"
+#include "support/mp4boxes.h"
+#include "support/mp4chapters.h"
 #include "support/testmedia.h"
 
 #include <QDir>
@@ -24,7 +27,7 @@ private slots:
     void ctrlCCancels();
 
 private:
-    // Packs a project of `files` (each used whole) into `lsn`.
+    // Packs a project of `files` (each used whole, titled by its file name) into `lsn`.
     bool pack(const QStringList &files, const QString &lsn);
     void start(QProcess &process, const QStringList &arguments);
 
@@ -44,6 +47,7 @@ bool TestExportCommand::pack(const QStringList &files, const QString &lsn)
     for (const QString &file : files) {
         AVData clip;
         clip.fileName = QFileInfo(file).fileName();
+        clip.title = QFileInfo(file).completeBaseName();
         clip.filePath = projectDir + "/" + clip.fileName;
         QFile::remove(clip.filePath);
         if (!QFile::copy(file, clip.filePath))
@@ -148,6 +152,10 @@ void TestExportCommand::exitStatus()
         QCOMPARE(info.videoCodec, QStringLiteral("h264"));
         QCOMPARE(info.audioCodec, QStringLiteral("aac"));
         QVERIFY(std::abs(info.durationSeconds - 2.0) < 0.05);
+        const QStringList boxes = Mp4Boxes::topLevel(out);
+        QVERIFY2(boxes.indexOf("moov") >= 0 && boxes.indexOf("moov") < boxes.indexOf("mdat"),
+                 qPrintable(boxes.join(' ')));
+        QCOMPARE(Mp4Chapters::summary(out), (QStringList{"red@0.0", "blue@1.0"}));
     }
     if (!out.isEmpty())
         QVERIFY(!QFile::exists(out + ".part"));

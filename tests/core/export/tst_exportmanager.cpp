@@ -1,10 +1,13 @@
 // Exports of generated projects, read back with the FFmpeg libraries: picture sizes and
 // placement, clip order, trimming, sound copied, transcoded or made silent, timestamps and a
-// clean decode; failures, cancel and the byte copy of a single untrimmed clip.
+// clean decode; failures, cancel and the copy of a single untrimmed clip (index first, with
+// its chapter).
 #include "core/export/exportmanager.h"
 #include "core/media/avrecord.h"
 #include "core/project/projectdata.h"
 #include "support/mediareadback.h"
+#include "support/mp4boxes.h"
+#include "support/mp4chapters.h"
 #include "support/testmedia.h"
 
 #include <QColor>
@@ -38,6 +41,12 @@ struct SoundSpan
     bool audible;
 };
 
+bool near(const QColor &a, const QColor &b)
+{
+    return std::abs(a.red() - b.red()) < 48 && std::abs(a.green() - b.green()) < 48 &&
+           std::abs(a.blue() - b.blue()) < 48;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(QList<ClipSpan>)
@@ -52,6 +61,10 @@ private slots:
     void initTestCase();
     void exportsProject_data();
     void exportsProject();
+    void exportsTurnedPicturesUpright_data();
+    void exportsTurnedPicturesUpright();
+    void clampsSpansToMedia_data();
+    void clampsSpansToMedia();
     void copiesWholeSingleClip_data();
     void copiesWholeSingleClip();
     void failsCleanly_data();
@@ -66,6 +79,7 @@ private:
     bool runExport(ExportManager &manager, const QList<AVData> &clips, const QString &out);
 
     QTemporaryDir m_dir;
+    ProjectData m_project;  // the project the exports read, not the program's own
 };
 
 static bool makeVideo(const QString &path, double seconds, const QString &video,
@@ -117,6 +131,19 @@ void TestExportManager::initTestCase()
                       {"-c:a", "ac3", "-ar", "48000", "-ac", "2"}));
     QVERIFY(makeVideo(media("pcm22k.mkv"), 2, "color=c=cyan:size=1280x720:rate=25", tone,
                       {"-c:a", "pcm_s16le", "-ar", "22050", "-ac", "1"}));
+    // AAC packets that do not all decode (about one in eight damaged).
+    QVERIFY(makeVideo(media("tone.mp4"), 2, "color=c=cyan:size=1280x720:rate=25", tone, aac));
+    QVERIFY(TestMedia::ffmpeg({"-i", media("tone.mp4"), "-c", "copy", "-bsf:a",
+                               "noise=amount=3000", media("damaged_sound.mp4")}));
+    QVERIFY(!MediaReadback::decodeErrors(media("damaged_sound.mp4")).isEmpty());
+    // Whole files that are no MP4 of H.264 and AAC as the export writes it.
+    QVERIFY(makeVideo(media("old.mpg"), 2, "color=c=cyan:size=720x576:rate=25", tone,
+                      {"-c:v", "mpeg2video", "-c:a", "mp2", "-f", "mpeg"}));
+    QVERIFY(TestMedia::ffmpeg({"-f", "lavfi", "-i", "color=c=cyan:size=640x360:rate=25", "-f",
+                               "lavfi", "-i", "sine=frequency=440:sample_rate=44100", "-t", "2",
+                               "-c:v", "libx265", "-preset", "ultrafast", "-x265-params",
+                               "log-level=error", "-pix_fmt", "yuv420p", "-c:a", "aac", "-ac",
+                               "2", "-tag:v", "hvc1", media("hevc.mp4")}));
     QFile text(media("notvideo.mp4"));
     QVERIFY(text.open(QIODevice::WriteOnly));
     text.write("this is not a video\n");
@@ -140,18 +167,13 @@ QList<AVData> TestExportManager::clipsFor(const QList<ClipSpan> &spans) const
 bool TestExportManager::runExport(ExportManager &manager, const QList<AVData> &clips,
                                   const QString &out)
 {
-    ProjectData::instance()->setAvDatas(clips);
+    m_project.setAvDatas(clips);
     QSignalSpy finished(&manager, &ExportManager::sig_ExportFinished);
     QSignalSpy canceled(&manager, &ExportManager::sig_ExportCanceled);
     manager.exportToFile(out);
     return QTest::qWaitFor([&] { return finished.count() + canceled.count() > 0; }, 240000);
 }
 
-static bool near(const QColor &a, const QColor &b)
-{
-    return std::abs(a.red() - b.red()) < 48 && std::abs(a.green() - b.green()) < 48 &&
-           std::abs(a.blue() - b.blue()) < 48;
-}
 
 void TestExportManager::exportsProject_data()
 {
@@ -200,6 +222,10 @@ void TestExportManager::exportsProject_data()
         << QSize(1280, 720)
         << QList<Probe>{{0.5, {640, 360}, yellow}, {1.5, {640, 360}, red}}
         << QList<SoundSpan>{{0.05, 1.95, true}} << -1.0;
+    QTest::newRow("damaged sound")
+        << QList<ClipSpan>{{"blue1080.mp4", 0, 1000}, {"damaged_sound.mp4", 0, 2000}}
+        << QSize(1920, 1080) << QList<Probe>{{1.5, {960, 540}, cyan}}
+        << QList<SoundSpan>{{0.1, 0.9, true}} << -1.0;
     const QList<SoundSpan> toneAfterTone{{0.1, 0.9, true}, {1.1, 2.4, true}};
     for (const char *file : {"aac48k_mono.mp4", "ac3.mp4", "pcm22k.mkv"}) {
         QTest::newRow(qPrintable(QStringLiteral("sound transcoded from %1").arg(file)))
@@ -224,7 +250,7 @@ void TestExportManager::exportsProject()
     const QString out = m_dir.filePath("export.mp4");
     QFile::remove(out);
 
-    ExportManager manager;
+    ExportManager manager(nullptr, &m_project);
     QSignalSpy finished(&manager, &ExportManager::sig_ExportFinished);
     QSignalSpy maximum(&manager, &ExportManager::sig_ExportMaxProgress);
     QVERIFY(runExport(manager, clips, out));
@@ -320,16 +346,153 @@ void TestExportManager::exportsProject()
     }
 }
 
+void TestExportManager::exportsTurnedPicturesUpright_data()
+{
+    // The "rotate" tag written, and the filter that stores the upright picture so that a
+    // player, turning it as the tag says, shows it upright again.
+    QTest::addColumn<int>("degrees");
+    QTest::addColumn<QString>("storing");
+    QTest::newRow("rotate=0") << 0 << "null";
+    QTest::newRow("rotate=90") << 90 << "transpose=clock";
+    QTest::newRow("rotate=180") << 180 << "hflip,vflip";
+    QTest::newRow("rotate=270") << 270 << "transpose=cclock";
+}
+
+void TestExportManager::exportsTurnedPicturesUpright()
+{
+    QFETCH(int, degrees);
+    QFETCH(QString, storing);
+    // Upright: 320×240 blue with a red top-left corner. Stored turned back and marked with the
+    // turn, as a phone stores a video shot on its side.
+    const QString plain = media(QStringLiteral("plain%1.mkv").arg(degrees));
+    const QString turned = media(QStringLiteral("turned%1.mp4").arg(degrees));
+    QVERIFY(TestMedia::ffmpeg({"-f", "lavfi", "-i",
+                               "color=c=blue:size=320x240:rate=25,"
+                               "drawbox=x=0:y=0:w=80:h=60:c=red:t=fill," + storing,
+                               "-t", "1", "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt",
+                               "yuv420p", plain}));
+    QVERIFY(TestMedia::ffmpeg({"-i", plain, "-c", "copy", "-metadata:s:v:0",
+                               QStringLiteral("rotate=%1").arg(degrees), turned}));
+    auto upright = [](const QImage &image) {
+        return image.size() == QSize(320, 240) && near(image.pixelColor(20, 15), Qt::red) &&
+               near(image.pixelColor(300, 15), Qt::blue) &&
+               near(image.pixelColor(20, 225), Qt::blue);
+    };
+    // The ffmpeg tool shows it upright, as players do.
+    const QString shown = media(QStringLiteral("shown%1.png").arg(degrees));
+    QVERIFY(TestMedia::ffmpeg({"-i", turned, "-frames:v", "1", shown}));
+    QVERIFY(upright(QImage(shown)));
+
+    // Trimmed and alone, so the picture is decoded and placed on a canvas of the clip's size.
+    QList<AVData> clips = clipsFor({{QFileInfo(turned).fileName(), 0, 800}});
+    QCOMPARE(QSize(clips[0].videoWidth, clips[0].videoHeight), QSize(320, 240));
+    const QString out = m_dir.filePath("upright.mp4");
+    QFile::remove(out);
+    ExportManager manager(nullptr, &m_project);
+    QSignalSpy finished(&manager, &ExportManager::sig_ExportFinished);
+    QVERIFY(runExport(manager, clips, out));
+    QCOMPARE(finished.count(), 1);
+    QVERIFY2(finished.at(0).at(0).toBool(), qPrintable(manager.errorText()));
+    const MediaReadback::StreamsInfo info = MediaReadback::streams(out);
+    QCOMPARE(QSize(info.width, info.height), QSize(320, 240));
+    int pictures = 0, wrong = 0;
+    QVERIFY(MediaReadback::forEachPicture(out, [&](double, const QImage &image) {
+        ++pictures;
+        wrong += upright(image) ? 0 : 1;
+    }));
+    QVERIFY(pictures > 10);
+    QCOMPARE(wrong, 0);
+}
+
+void TestExportManager::clampsSpansToMedia_data()
+{
+    // The span of a 2000 ms clip as a project file may give it, after 1000 ms of another clip.
+    QTest::addColumn<qint64>("beginMs");
+    QTest::addColumn<qint64>("endMs");
+    QTest::addColumn<qint64>("usedMs");  // -1: refused
+    QTest::newRow("two seconds past the end") << qint64(500) << qint64(4000) << qint64(1500);
+    QTest::newRow("10^12") << qint64(0) << qint64(1000000000000) << qint64(2000);
+    QTest::newRow("2^62 either way") << -(qint64(1) << 62) << (qint64(1) << 62) << qint64(2000);
+    QTest::newRow("64-bit limits") << std::numeric_limits<qint64>::min()
+                                   << std::numeric_limits<qint64>::max() << qint64(2000);
+    QTest::newRow("starts after the end") << qint64(3000) << qint64(5000) << qint64(-1);
+}
+
+void TestExportManager::clampsSpansToMedia()
+{
+    QFETCH(qint64, beginMs);
+    QFETCH(qint64, endMs);
+    QFETCH(qint64, usedMs);
+    QList<AVData> clips = clipsFor({{"red720.mp4", 0, 1000}, {"blue1080.mp4", 0, -1}});
+    clips[1].title = QStringLiteral("蓝色片段");
+    clips[1].beginTime = beginMs;
+    clips[1].endTime = endMs;
+    const QString out = m_dir.filePath("spans.mp4");
+    QFile::remove(out);
+
+    // Straight to the manager, as `--export` gives it the clips of a project file.
+    ExportManager manager(nullptr, &m_project);
+    QSignalSpy finished(&manager, &ExportManager::sig_ExportFinished);
+    QSignalSpy maximum(&manager, &ExportManager::sig_ExportMaxProgress);
+    manager.exportClipsToFile(clips, out);
+    QVERIFY(QTest::qWaitFor([&] { return finished.count() > 0; }, 240000));
+    QCOMPARE(finished.count(), 1);
+    if (usedMs < 0) {
+        QCOMPARE(finished.at(0).at(0).toBool(), false);
+        QVERIFY2(manager.errorText().contains(QStringLiteral("蓝色片段")),
+                 qPrintable(manager.errorText()));
+        QVERIFY(!QFile::exists(out));
+        return;
+    }
+    QCOMPARE(finished.at(0).at(0).toBool(), true);
+    const double total = (1000 + usedMs) / 1000.0;
+    QCOMPARE(maximum.at(0).at(0).toInt(), int(total));
+    const MediaReadback::StreamsInfo info = MediaReadback::streams(out);
+    QVERIFY2(std::abs(info.durationSeconds - total) <= 0.04,
+             qPrintable(QStringLiteral("length %1, expected %2")
+                            .arg(info.durationSeconds)
+                            .arg(total)));
+    QCOMPARE(MediaReadback::decodeErrors(out), QString());
+    // No hole: pictures follow each other at the output rate up to the end.
+    double last = -1, widestGap = 0;
+    QVERIFY(MediaReadback::forEachPicture(out, [&](double t, const QImage &) {
+        if (last >= 0)
+            widestGap = std::max(widestGap, t - last);
+        last = t;
+    }));
+    QVERIFY2(widestGap < 0.1 && std::abs(last + 1.0 / 30 - total) <= 0.04,
+             qPrintable(QStringLiteral("gap %1, last %2").arg(widestGap).arg(last)));
+}
+
 void TestExportManager::copiesWholeSingleClip_data()
 {
+    QTest::addColumn<QString>("file");
     QTest::addColumn<bool>("targetExists");
-    QTest::newRow("new file") << false;
-    QTest::newRow("replaces an existing file") << true;
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<bool>("byteCopy");  // the file is copied as it is
+
+    // red720.mp4 has its index at the end, red720_fast.mp4 at the front.
+    QTest::newRow("index first, no title: copied") << "red720_fast.mp4" << false << "" << true;
+    QTest::newRow("replaces an existing file") << "red720_fast.mp4" << true << "" << true;
+    QTest::newRow("index last: rewritten") << "red720.mp4" << false << "" << false;
+    QTest::newRow("titled: rewritten with its chapter")
+        << "red720_fast.mp4" << false << "第1页" << false;
+    // Not what an export writes: encoded again into an MP4 of H.264 and AAC.
+    QTest::newRow("MPEG program stream") << "old.mpg" << false << "" << false;
+    QTest::newRow("HEVC") << "hevc.mp4" << false << "" << false;
+    QTest::newRow("AAC at 48000 Hz mono") << "aac48k_mono.mp4" << true << "" << false;
+    QTest::newRow("damaged sound") << "damaged_sound.mp4" << false << "" << false;
 }
 
 void TestExportManager::copiesWholeSingleClip()
 {
+    QFETCH(QString, file);
     QFETCH(bool, targetExists);
+    QFETCH(QString, title);
+    QFETCH(bool, byteCopy);
+    if (!QFile::exists(media("red720_fast.mp4")))
+        QVERIFY(TestMedia::ffmpeg({"-i", media("red720.mp4"), "-c", "copy", "-movflags",
+                                   "+faststart", media("red720_fast.mp4")}));
     const QString out = m_dir.filePath("copy.mp4");
     QFile::remove(out);
     if (targetExists) {
@@ -337,14 +500,33 @@ void TestExportManager::copiesWholeSingleClip()
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.write("old export");
     }
-    ExportManager manager;
+    ExportManager manager(nullptr, &m_project);
     QSignalSpy finished(&manager, &ExportManager::sig_ExportFinished);
-    QVERIFY(runExport(manager, clipsFor({{"red720.mp4", 0, -1}}), out));
+    QList<AVData> clips = clipsFor({{file, 0, -1}});
+    clips[0].title = title;
+    QVERIFY(runExport(manager, clips, out));
     QCOMPARE(finished.count(), 1);
     QCOMPARE(finished.at(0).at(0).toBool(), true);
-    QFile source(media("red720.mp4")), copy(out);
+    QFile source(media(file)), copy(out);
     QVERIFY(source.open(QIODevice::ReadOnly) && copy.open(QIODevice::ReadOnly));
-    QVERIFY(source.readAll() == copy.readAll());
+    QCOMPARE(source.readAll() == copy.readAll(), byteCopy);
+
+    // Copied or not: an MP4 of H.264 and AAC-LC 44100 Hz stereo, index first, that decodes
+    // cleanly, with its chapter when titled.
+    const QStringList boxes = Mp4Boxes::topLevel(out);
+    QCOMPARE(boxes.value(0), QStringLiteral("ftyp"));
+    QVERIFY2(boxes.indexOf("moov") >= 0 && boxes.indexOf("moov") < boxes.indexOf("mdat"),
+             qPrintable(boxes.join(' ')));
+    const MediaReadback::StreamsInfo info = MediaReadback::streams(out);
+    QCOMPARE(info.videoCodec, QStringLiteral("h264"));
+    QCOMPARE(info.audioCodec, QStringLiteral("aac"));
+    QCOMPARE(info.sampleRate, 44100);
+    QCOMPARE(info.channels, 2);
+    QVERIFY2(std::abs(info.durationSeconds - clips.first().duration / 1000.0) <= 0.1,
+             qPrintable(QString::number(info.durationSeconds)));
+    QCOMPARE(MediaReadback::decodeErrors(out), QString());
+    QCOMPARE(Mp4Chapters::summary(out),
+             title.isEmpty() ? QStringList() : QStringList{title + "@0.0"});
 }
 
 void TestExportManager::failsCleanly_data()
@@ -353,21 +535,23 @@ void TestExportManager::failsCleanly_data()
     QTest::addColumn<int>("claimFrom");   // clip whose size claim is overridden, or -1
     QTest::addColumn<QSize>("claimSize");
     QTest::addColumn<bool>("outputInMissingFolder");
+    QTest::addColumn<QStringList>("named");  // what the message must name
 
     QTest::newRow("a clip that is no video")
         << QList<ClipSpan>{{"red720.mp4", 0, 1000}, {"notvideo.mp4", 0, 1000}} << 1
-        << QSize(1280, 720) << false;
+        << QSize(1280, 720) << false << QStringList{"notvideo.mp4"};
     QTest::newRow("a clip file that is missing")
         << QList<ClipSpan>{{"red720.mp4", 0, 1000}, {"gone.mp4", 0, 1000}} << 1
-        << QSize(1280, 720) << false;
+        << QSize(1280, 720) << false << QStringList{"gone.mp4"};
     QTest::newRow("a picture larger than its clip claims")
         << QList<ClipSpan>{{"red720.mp4", 0, 1000}, {"blue1080.mp4", 0, 1000}} << 1
-        << QSize(1280, 720) << false;
+        << QSize(1280, 720) << false << QStringList{"第2段", "1920×1080", "1280×720"};
     QTest::newRow("an output that cannot be written")
         << QList<ClipSpan>{{"red720.mp4", 0, 1000}, {"blue1080.mp4", 0, 1000}} << -1 << QSize()
-        << true;
+        << true << QStringList{"missing/folder/out.mp4"};
     QTest::newRow("a single whole clip that is missing")
-        << QList<ClipSpan>{{"gone.mp4", 0, 1000}} << 0 << QSize(1280, 720) << false;
+        << QList<ClipSpan>{{"gone.mp4", 0, 1000}} << 0 << QSize(1280, 720) << false
+        << QStringList{"第1段"};
 }
 
 void TestExportManager::failsCleanly()
@@ -376,6 +560,7 @@ void TestExportManager::failsCleanly()
     QFETCH(int, claimFrom);
     QFETCH(QSize, claimSize);
     QFETCH(bool, outputInMissingFolder);
+    QFETCH(QStringList, named);
 
     QList<AVData> clips = clipsFor(spans);
     if (claimFrom >= 0) {
@@ -383,6 +568,9 @@ void TestExportManager::failsCleanly()
         clips[claimFrom].videoHeight = claimSize.height();
         if (clips[claimFrom].duration <= 0)
             clips[claimFrom].duration = clips[claimFrom].endTime;
+        // Named by its title where it has one, else by its file name.
+        if (named.first().startsWith(QStringLiteral("第")))
+            clips[claimFrom].title = named.first();
     }
     const QString out = outputInMissingFolder ? m_dir.filePath("missing/folder/out.mp4")
                                               : m_dir.filePath("failed.mp4");
@@ -392,7 +580,7 @@ void TestExportManager::failsCleanly()
         old.write("earlier export");
     }
 
-    ExportManager manager;
+    ExportManager manager(nullptr, &m_project);
     QSignalSpy finished(&manager, &ExportManager::sig_ExportFinished);
     QSignalSpy canceled(&manager, &ExportManager::sig_ExportCanceled);
     QVERIFY(runExport(manager, clips, out));
@@ -400,7 +588,11 @@ void TestExportManager::failsCleanly()
     QCOMPARE(finished.count(), 1);
     QCOMPARE(finished.at(0).at(0).toBool(), false);
     QCOMPARE(canceled.count(), 0);
-    QVERIFY(!manager.errorText().isEmpty());
+    for (const QString &name : named)
+        QVERIFY2(manager.errorText().contains(name), qPrintable(manager.errorText()));
+    // A clip is named as the teacher knows it, not by the folder the export reads it from.
+    QVERIFY2(outputInMissingFolder || !manager.errorText().contains(m_dir.path()),
+             qPrintable(manager.errorText()));
     QVERIFY(!QFile::exists(ExportManager::partialPath(out)));
     if (outputInMissingFolder) {
         QVERIFY(!QFile::exists(out));
@@ -425,9 +617,9 @@ void TestExportManager::cancels()
     QFile::remove(out);
     const QList<AVData> clips = clipsFor(
         {{"blue1080.mp4", 0, -1}, {"red720.mp4", 0, -1}, {"blue1080.mp4", 0, -1}});
-    ProjectData::instance()->setAvDatas(clips);
+    m_project.setAvDatas(clips);
 
-    ExportManager manager;
+    ExportManager manager(nullptr, &m_project);
     QSignalSpy finished(&manager, &ExportManager::sig_ExportFinished);
     QSignalSpy canceled(&manager, &ExportManager::sig_ExportCanceled);
     connect(&manager, &ExportManager::sig_ExportProgress, &manager, [&](int seconds) {

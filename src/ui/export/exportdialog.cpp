@@ -1,0 +1,239 @@
+#include "ui/export/exportdialog.h"
+
+#include "core/platform/settings.h"
+#include "core/project/projectdata.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QVBoxLayout>
+
+namespace {
+
+QFrame *makeLine(QWidget *parent, const QString &name)
+{
+    auto *line = new QFrame(parent);
+    line->setObjectName(name);
+    line->setFixedHeight(1);
+    line->setFrameShape(QFrame::NoFrame);
+    return line;
+}
+
+} // namespace
+
+ExportDialog::ExportDialog(QWidget *parent) : QDialog(parent)
+{
+    buildForm();
+    setWindowFlag(Qt::FramelessWindowHint, true);
+    m_cloud->hide();  // there is no cloud upload
+    connect(findChild<QPushButton *>(QStringLiteral("btn_close")), &QPushButton::clicked, this,
+            &QDialog::close);
+    connect(findChild<QPushButton *>(QStringLiteral("btn_export_cancel")), &QPushButton::clicked,
+            this, &QDialog::close);
+    QMetaObject::connectSlotsByName(this);
+    fillFields();
+}
+
+void ExportDialog::buildForm()
+{
+    setObjectName(QStringLiteral("ExportDialog"));
+    setWindowTitle(tr("Dialog"));
+    setFixedSize(480, 440);
+    auto *root = new QVBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+
+    auto *top = new QWidget(this);
+    top->setObjectName(QStringLiteral("view_top"));
+    top->setFixedHeight(44);
+    auto *topLayout = new QHBoxLayout(top);
+    topLayout->setContentsMargins(20, 0, 12, 0);
+    auto *title = new QLabel(tr("导出"), top);
+    title->setObjectName(QStringLiteral("label_dialog_title"));
+    auto *close = new QPushButton(top);
+    close->setObjectName(QStringLiteral("btn_close"));
+    close->setIcon(QIcon(QStringLiteral(":/images/icon_window_close.png")));
+    close->setIconSize(QSize(16, 16));
+    close->setFixedSize(24, 24);
+    close->setFlat(true);
+    topLayout->addWidget(title);
+    topLayout->addStretch();
+    topLayout->addWidget(close);
+    root->addWidget(top);
+    root->addWidget(makeLine(this, QStringLiteral("line")));
+
+    auto *center = new QWidget(this);
+    center->setObjectName(QStringLiteral("view_center"));
+    auto *centerLayout = new QVBoxLayout(center);
+    centerLayout->setContentsMargins(30, 20, 30, 12);
+    centerLayout->setSpacing(14);
+    m_cover = new QLabel(tr("暂无封面"), center);
+    m_cover->setObjectName(QStringLiteral("iv_cover"));
+    m_cover->setFixedSize(320, 180);
+    m_cover->setAlignment(Qt::AlignCenter);
+    centerLayout->addWidget(m_cover, 0, Qt::AlignHCenter);
+
+    auto *nameRow = new QHBoxLayout;
+    auto *nameLabel = new QLabel(tr("视频名称"), center);
+    nameLabel->setObjectName(QStringLiteral("label"));
+    nameLabel->setFixedWidth(60);
+    m_name = new QLineEdit(center);
+    m_name->setObjectName(QStringLiteral("edit_video_name"));
+    m_name->setFixedHeight(28);
+    nameRow->addWidget(nameLabel);
+    nameRow->addWidget(m_name);
+    centerLayout->addLayout(nameRow);
+
+    auto *dirRow = new QHBoxLayout;
+    auto *dirLabel = new QLabel(tr("导出至"), center);
+    dirLabel->setObjectName(QStringLiteral("label_2"));
+    dirLabel->setFixedWidth(60);
+    m_dir = new QLineEdit(center);
+    m_dir->setObjectName(QStringLiteral("edit_export_dir"));
+    m_dir->setFixedHeight(28);
+    auto *browse = new QPushButton(tr("浏览"), center);
+    browse->setObjectName(QStringLiteral("btn_export_open"));
+    browse->setFixedSize(56, 28);
+    dirRow->addWidget(dirLabel);
+    dirRow->addWidget(m_dir);
+    dirRow->addWidget(browse);
+    centerLayout->addLayout(dirRow);
+
+    m_cloud = new QCheckBox(tr("导出至云盘"), center);
+    m_cloud->setObjectName(QStringLiteral("cb_export_cloud"));
+    centerLayout->addWidget(m_cloud);
+    centerLayout->addStretch();
+    root->addWidget(center, 1);
+    root->addWidget(makeLine(this, QStringLiteral("line_2")));
+
+    auto *bottom = new QWidget(this);
+    bottom->setObjectName(QStringLiteral("view_bottom"));
+    bottom->setFixedHeight(60);
+    auto *bottomLayout = new QHBoxLayout(bottom);
+    bottomLayout->setContentsMargins(30, 0, 30, 0);
+    bottomLayout->setSpacing(12);
+    m_exportInfo = new QLabel(tr("时长"), bottom);
+    m_exportInfo->setObjectName(QStringLiteral("label_export_info"));
+    auto *cancel = new QPushButton(tr(" 取消"), bottom);
+    cancel->setObjectName(QStringLiteral("btn_export_cancel"));
+    cancel->setFixedSize(80, 30);
+    auto *exportButton = new QPushButton(tr("导出"), bottom);
+    exportButton->setObjectName(QStringLiteral("btn_export"));
+    exportButton->setFixedSize(80, 30);
+    exportButton->setDefault(true);
+    bottomLayout->addWidget(m_exportInfo);
+    bottomLayout->addStretch();
+    bottomLayout->addWidget(cancel);
+    bottomLayout->addWidget(exportButton);
+    root->addWidget(bottom);
+}
+
+QString ExportDialog::lengthText(qint64 totalMs)
+{
+    const qint64 seconds = qMax<qint64>(0, totalMs) / 1000;
+    const QString length = seconds < 60
+        ? tr("%1秒").arg(seconds)
+        : tr("%1分%2秒").arg(seconds / 60).arg(seconds % 60);
+    return tr("时长：%1").arg(length);
+}
+
+void ExportDialog::fillFields()
+{
+    const ProjectData *project = ProjectData::instance();
+    const QString packed = project->filePath();
+    m_name->setText(packed.isEmpty() ? tr("未命名") : QFileInfo(packed).completeBaseName());
+
+    QString dir = readSetting(QStringLiteral("lastExportPath")).toString();
+    if (dir.isEmpty()) {
+        const QStringList movies =
+            QStandardPaths::standardLocations(QStandardPaths::MoviesLocation);
+        if (!movies.isEmpty())
+            dir = movies.first();
+    }
+    m_dir->setText(dir);
+
+    qint64 totalMs = 0;
+    if (project->count() > 0) {
+        const AVData &last = project->at(project->count() - 1);
+        totalMs = last.position + last.endTime - last.beginTime;
+    }
+    m_exportInfo->setText(lengthText(totalMs));
+
+    const QString cover = project->coverPath();
+    if (!cover.isEmpty() && QFileInfo::exists(cover)) {
+        const QPixmap picture(cover);
+        if (!picture.isNull())
+            m_cover->setPixmap(picture.scaled(m_cover->size(), Qt::IgnoreAspectRatio,
+                                              Qt::SmoothTransformation));
+    }
+}
+
+void ExportDialog::warn(const QString &text)
+{
+    QMessageBox::warning(this, tr("警告"), text, QMessageBox::Ok);
+}
+
+void ExportDialog::on_btn_export_open_clicked()
+{
+    const QString dir = QFileDialog::getExistingDirectory(this, tr("导出至"), m_dir->text(),
+                                                          QFileDialog::ShowDirsOnly);
+    if (!dir.isEmpty())
+        m_dir->setText(QDir::toNativeSeparators(dir));
+}
+
+void ExportDialog::on_btn_export_clicked()
+{
+    const QString name = m_name->text();
+    const QString dirText = m_dir->text();
+    if (name.trimmed().isEmpty()) {
+        warn(tr("视频名称为空"));
+        return;
+    }
+    if (dirText.trimmed().isEmpty()) {
+        warn(tr("视频路径为空"));
+        return;
+    }
+    const QDir dir(dirText);
+    if (!dir.mkpath(QStringLiteral("."))) {
+        warn(tr("请检查视频路径是否合法"));
+        return;
+    }
+    const QString target = dir.absoluteFilePath(QStringLiteral("%1.mp4").arg(name));
+    const QFileInfo existing(target);
+    if (existing.exists() || existing.isSymLink()) {
+        const auto answer = QMessageBox::question(this, tr("提示"), tr("文件已存在，是否覆盖？"),
+                                                  QMessageBox::Yes | QMessageBox::No);
+        if (answer != QMessageBox::Yes)
+            return;
+        if (existing.isDir() || !QFile::remove(target)) {
+            warn(tr("无法覆盖已有的文件：%1").arg(QDir::toNativeSeparators(target)));
+            return;
+        }
+    }
+    // Whether the file system takes the name is learnt by writing a small file under it.
+    {
+        QFile probe(target);
+        if (probe.open(QIODevice::ReadWrite | QIODevice::Text)) {
+            probe.write("hello");
+            probe.flush();
+            probe.close();
+        }
+    }
+    if (!QFileInfo(target).isFile()) {
+        warn(tr("请检查视频名称是否合法"));
+        return;
+    }
+    QFile::remove(target);
+    writeSetting(QStringLiteral("lastExportPath"), dirText);
+    emit sig_PreExport(target);
+}

@@ -1,0 +1,34 @@
+#pragma once
+// The settings window: a menu list on the left (its one entry "软件版本") and the pages on
+// the right, under a title bar that drags the window and closes it. Built and shown by its
+// caller (the home page, the editor); deletes itself when closed. Main thread only.
+#include <QPoint>
+#include <QWidget>
+
+class QListWidget;
+class QListWidgetItem;
+class QStackedWidget;
+class VersionWidget;
+
+class SettingWidget : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit SettingWidget(QWidget *parent = nullptr);
+
+    VersionWidget *versionWidget() const { return m_versionWidget; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildForm();
+    void slot_current_item_changed(QListWidgetItem *current, QListWidgetItem *previous);
+
+    QListWidget *m_menu = nullptr;
+    QWidget *m_titleView = nullptr;
+    QStackedWidget *m_pages = nullptr;
+    VersionWidget *m_versionWidget = nullptr;
+    QPoint m_dragAnchor{-1, -1};
+};
