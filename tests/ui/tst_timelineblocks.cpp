@@ -1,6 +1,7 @@
 // What a clip block carries besides its picture: its length record and end mark, how a new
 // length is laid out, the body each block kind draws, and the items that keep their pixel width
 // at any zoom.
+#include "core/media/avshowmanager.h"
 #include "support/timelineinput.h"
 #include "ui/timeline/durationindicator.h"
 #include "ui/timeline/graphicsobjectverticalindicator.h"
@@ -15,6 +16,7 @@
 
 #include <QGraphicsView>
 #include <QLabel>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -260,6 +262,79 @@ private slots:
                                     .arg(QLatin1String(entry.name))
                                     .arg(onScreen.width())));
         }
+    }
+
+    // An edit, its undo and its redo as the editor hands them to the timeline: the blocks of
+    // clips the edit left alone stay (with their pictures), move to their new place and come
+    // back unselected with the whole block marked; the others are made anew.
+    void unchangedClipsKeepTheirBlocks()
+    {
+        WidgetComposition w;
+        w.resize(900, 240);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const AVData a = clip(0, 10000, "A"), b = clip(0, 20000, "B"), c = clip(0, 5000, "C");
+        // B with its middle deleted: two new clips of its file.
+        AVData b1 = b, b2 = b;
+        b1.uuid = QUuid::createUuid().toString();
+        b1.endTime = 5000;
+        b2.uuid = QUuid::createUuid().toString();
+        b2.beginTime = 15000;
+        // C with a new span under its old uuid.
+        AVData shorterC = c;
+        shorterC.endTime = 3000;
+        const QList<AVData> before = laidOut({a, b, c}), after = laidOut({a, b1, b2, c});
+
+        auto blocksOf = [&w](int track) {
+            QList<AbstractGraphicsWidgetResources *> blocks;
+            GraphicsWidgetSequence *sequence = w.segment()->sequenceAt(track);
+            for (int i = 0; i < sequence->resourceCount(); ++i)
+                blocks << sequence->resourceAt(i);
+            return blocks;
+        };
+        w.avDatas = before;
+        w.refresh();
+        const QList<AbstractGraphicsWidgetResources *> pictures = blocksOf(0), sounds = blocksOf(1);
+        QPointer<AbstractGraphicsWidgetResources> bBlock = pictures[1];
+        AvShowManager *cPictures = pictures[2]->showManager();
+        // C's block selected with a range marked in it.
+        pictures[2]->setSelected(true);
+        pictures[2]->dragTrimHandle(pictures[2]->rightHandle(), pictures[2]->scenePos().x() + 60);
+        QCOMPARE(pictures[2]->cutEnd(), 60);
+
+        const QList<QList<AVData>> steps{after, before, after, laidOut({a, b1, b2, shorterC})};
+        for (int step = 0; step < steps.size(); ++step) {
+            const QList<AVData> &list = steps.at(step);
+            w.avDatas = list;
+            w.refresh();
+            for (int track = 0; track < 2; ++track) {
+                const QList<AbstractGraphicsWidgetResources *> blocks = blocksOf(track);
+                const QList<AbstractGraphicsWidgetResources *> &first = track ? sounds : pictures;
+                QCOMPARE(blocks.size(), list.size());
+                for (int i = 0; i < list.size(); ++i) {
+                    const AVData &d = list.at(i);
+                    const qreal x = qreal(msToFrames(d.position));
+                    const qreal width = qreal(msToFrames(d.length()));
+                    QCOMPARE(blocks[i]->avData().uuid, d.uuid);
+                    QCOMPARE(blocks[i]->avData().position, d.position);
+                    QCOMPARE(blocks[i]->geometry().x(), x);
+                    QCOMPARE(blocks[i]->size().width(), width);
+                    QVERIFY(!blocks[i]->isSelected());
+                    QCOMPARE(blocks[i]->cutStart(), 0);
+                    QCOMPARE(blocks[i]->cutEnd(), int(width));
+                }
+                QCOMPARE(blocks.first(), first.first());
+                QCOMPARE(blocks.last() == first.last(), step < 3);
+            }
+            QCOMPARE(blocksOf(0).last()->showManager() == cPictures, step < 3);
+            // A block the edit dropped is not brought back: its clip gets a new one.
+            QVERIFY(blocksOf(0).at(1) != pictures[1]);
+        }
+        AVData selected;
+        qint64 from = 0, to = 0;
+        QVERIFY(!w.findSelectedClip(selected, from, to));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(bBlock.isNull());
     }
 };
 

@@ -7,6 +7,8 @@
 #include "core/recovery/projectrecovery.h"
 #include "ui/base/basewindow.h"
 #include "ui/editor/maincontentwidget.h"
+#include "ui/editor/vlccommon.h"
+#include "ui/editor/vlcinstance.h"
 #include "ui/home/firstwindow.h"
 #include "ui/record/recordmessages.h"
 
@@ -166,6 +168,8 @@ QWidget *openFirstWindow(const QString &projectFile)
 {
     RecentFiles::instance()->load();
     installRecordMessagePresenter();
+    // The preview's libvlc starts while the home page is up: the editor then opens sooner.
+    VlcInstance::startEarly(VlcCommon::args());
     if (QWidget *recovered = offerInterruptedProjects()) {
         if (!projectFile.isEmpty())
             qInfo().noquote() << "project file not opened, a recovered project is open:"

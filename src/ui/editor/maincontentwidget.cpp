@@ -36,6 +36,10 @@ MainContentWidget::MainContentWidget(QWidget *parent) : QWidget(parent)
     buildForm();
 
     m_undoStack = new QUndoStack(this);
+    m_indexTimer = new QTimer(this);
+    m_indexTimer->setSingleShot(true);
+    m_indexTimer->setInterval(300);
+    connect(m_indexTimer, &QTimer::timeout, this, [] { ProjectData::instance()->writeIndex(); });
     m_avDatasManager = new AvDatasManager(this);
     m_playHelper = new PlayHelper(this);
     m_ui.view_vlc->setMediaPlayer(m_playHelper->mediaPlayer());
@@ -239,7 +243,15 @@ void MainContentWidget::updateView(bool clear)
     const bool hasClips = project->count() > 0;
     m_ui.btn_play_stop->setVisible(hasClips);
     qDebug() << "ui->btn_play_stop->setVisible:" << (hasClips ? "true" : "false");
-    project->writeIndex();
+    // After an edit the index is written a moment later, once the refreshed timeline and
+    // preview are shown; a run of edits writes it once. A new or opened project writes it at
+    // once: an unpack is about to fill the folder.
+    if (clear) {
+        m_indexTimer->stop();
+        project->writeIndex();
+    } else {
+        m_indexTimer->start();
+    }
 }
 
 QRect MainContentWidget::videoRect(QSize videoSize, QSize maxVideoSize, QSize areaSize)

@@ -32,6 +32,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QSlider;
+class QTimer;
 class QToolButton;
 class QUndoStack;
 class VlcWidgetVideo;
@@ -161,4 +162,6 @@ private:
     QMetaObject::Connection m_afterSave;
     QSize m_videoSize{-1, -1};
     QSize m_maxVideoSize{-1, -1};
+    // Writes the index of an edited project once the edits pause (updateView(false)).
+    QTimer *m_indexTimer = nullptr;
 };

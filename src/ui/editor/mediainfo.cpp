@@ -5,19 +5,18 @@
 #include <QFileInfo>
 #include <QUuid>
 
+#include <utility>
+
 MediaInfo::MediaInfo(const AVData &clip, int index, VlcInstance *instance, QObject *parent)
     : QObject(parent), index(index), uuid(QUuid::createUuid().toString())
 {
     uuid = clip.uuid;
-    title = clip.title;
     fileName = clip.fileName;
     filePath = clip.filePath;
     duration = clip.duration;
-    videoWidth = clip.videoWidth;
-    videoHeight = clip.videoHeight;
-    position = clip.position;
     beginTime = clip.beginTime;
     endTime = clip.endTime;
+    moveTo(clip, index);
     m_Media = new VlcMedia(filePath, true, instance);
     m_Media->setParent(this);
 }
@@ -25,4 +24,26 @@ MediaInfo::MediaInfo(const AVData &clip, int index, VlcInstance *instance, QObje
 bool MediaInfo::sameFile(const MediaInfo &other) const
 {
     return QFileInfo(filePath) == QFileInfo(other.filePath);
+}
+
+bool MediaInfo::sameSpan(const AVData &clip) const
+{
+    return clip.uuid == uuid && clip.filePath == filePath && clip.fileName == fileName &&
+           clip.duration == duration && clip.beginTime == beginTime && clip.endTime == endTime;
+}
+
+void MediaInfo::moveTo(const AVData &clip, int newIndex)
+{
+    index = newIndex;
+    title = clip.title;
+    videoWidth = clip.videoWidth;
+    videoHeight = clip.videoHeight;
+    position = clip.position;
+}
+
+void MediaInfo::swapMedia(MediaInfo &other)
+{
+    std::swap(m_Media, other.m_Media);
+    m_Media->setParent(this);
+    other.m_Media->setParent(&other);
 }

@@ -36,4 +36,10 @@ public:
     // Timeline time of a source time of this clip's file.
     qint64 timelineTime(qint64 sourceMs) const { return sourceMs + position - beginTime; }
     bool sameFile(const MediaInfo &other) const;
+    // True when `clip` is the same span of the same file (its place may differ).
+    bool sameSpan(const AVData &clip) const;
+    // Takes the place and values of `clip`, a clip of the same span (sameSpan()).
+    void moveTo(const AVData &clip, int newIndex);
+    // Exchanges the media of two entries of one file: either plays the other's span as well.
+    void swapMedia(MediaInfo &other);
 };

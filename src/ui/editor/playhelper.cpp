@@ -8,6 +8,7 @@
 #include "ui/editor/vlcwidgetvideo.h"
 
 #include <QDebug>
+#include <QMultiHash>
 
 PlayHelper::PlayHelper(QObject *parent) : QObject(parent)
 {
@@ -36,17 +37,39 @@ bool PlayHelper::setAvDatas(const QList<AVData> &clips, qint64 startMs)
 {
     // The old entries live on until the seek below has chosen a new current entry: the
     // switch compares the new clip with the one the player holds.
-    m_OldMediaInfos += m_MediaInfos;
+    const QList<MediaInfo *> previous = m_MediaInfos;
     m_MediaInfos.clear();
     m_BoundaryTimer.stop();
     if (clips.isEmpty()) {
+        m_OldMediaInfos += previous;
         m_Player->stop();
         m_CurMediaInfo = nullptr;
         releaseOldMediaInfos();
         return false;
     }
-    for (int i = 0; i < clips.size(); ++i)
-        m_MediaInfos << new MediaInfo(clips.at(i), i, m_Instance.get(), this);
+    // An entry of a clip that is still there, with the same span of the same file, is kept
+    // (moved to its new place): an edit elsewhere neither makes new media nor reopens the
+    // file the player holds.
+    QMultiHash<QString, MediaInfo *> unused;
+    for (MediaInfo *info : previous)
+        unused.insert(info->uuid, info);
+    for (int i = 0; i < clips.size(); ++i) {
+        const AVData &clip = clips.at(i);
+        MediaInfo *entry = nullptr;
+        for (auto it = unused.find(clip.uuid); it != unused.end() && it.key() == clip.uuid; ++it) {
+            if (it.value()->sameSpan(clip)) {
+                entry = it.value();
+                unused.erase(it);
+                break;
+            }
+        }
+        if (entry)
+            entry->moveTo(clip, i);
+        else
+            entry = new MediaInfo(clip, i, m_Instance.get(), this);
+        m_MediaInfos << entry;
+    }
+    m_OldMediaInfos += unused.values();
     seekTo(startMs);
     releaseOldMediaInfos();
     return true;
@@ -167,6 +190,13 @@ void PlayHelper::switchTo(MediaInfo *clip)
         m_ResumedPrepared = true;
         reportTime(clip->timelineTime(clip->offsetSourceTime()));
         emit sig_VideoSizeChanged(clip->videoWidth, clip->videoHeight);
+        return;
+    }
+    // Paused in the same file: a seek shows the clip's picture. The entries trade media, so
+    // that the one now current holds the media the player has open.
+    if (sameFileOpen && !playing && m_Player->currentMedia() == previous->m_Media) {
+        previous->swapMedia(*clip);
+        setPlayerTime(clip->offsetSourceTime());
         return;
     }
     // Only a file the player still holds open can play on or be sought in; a file that ran

@@ -1,6 +1,8 @@
 #pragma once
 // One libvlc instance. Create, use and delete it on the main thread; every VlcMedia and
-// VlcMediaPlayer made on it must be deleted before it.
+// VlcMediaPlayer made on it must be deleted before it. Instances made with the same arguments
+// share one started libvlc, which the process keeps for the next instance; startEarly() (any
+// thread) starts it on a worker ahead of the first instance.
 #include <QObject>
 #include <QStringList>
 
@@ -19,6 +21,8 @@ public:
     bool status() const { return m_vlcInstance != nullptr; }
 
     static QString libVersion();
+    // Starts the libvlc of `args` on a worker, so that the first instance need not wait for it.
+    static void startEarly(const QStringList &args);
 
 private:
     libvlc_instance_t *m_vlcInstance = nullptr;

@@ -27,6 +27,7 @@ VlcMediaPlayer::VlcMediaPlayer(VlcInstance *instance, QObject *parent) : QObject
 
 VlcMediaPlayer::~VlcMediaPlayer()
 {
+    m_retiring.waitForDone();
     releaseCore(m_standby);
     releaseCore(m_vlcMediaPlayer);
 }
@@ -59,6 +60,15 @@ void VlcMediaPlayer::releaseCore(libvlc_media_player_t *core)
         libvlc_event_detach(manager, type, &VlcMediaPlayer::libvlcCallback, this);
     libvlc_media_player_stop(core);
     libvlc_media_player_release(core);
+}
+
+void VlcMediaPlayer::retireCore(libvlc_media_player_t *core)
+{
+    // Silent at once (both answer without waiting); the stop follows on the worker.
+    libvlc_audio_set_mute(core, 1);
+    if (libvlc_media_player_can_pause(core))
+        libvlc_media_player_set_pause(core, 1);
+    m_retiring.start([this, core] { releaseCore(core); });
 }
 
 void VlcMediaPlayer::libvlcCallback(const libvlc_event_t *event, void *data)
@@ -121,6 +131,17 @@ void VlcMediaPlayer::openOnly(VlcMedia *media)
     if (!m_vlcMediaPlayer || !media || !media->core())
         return;
     m_media = media;
+    const libvlc_state_t state = libvlc_media_player_get_state(m_vlcMediaPlayer);
+    if (state != libvlc_NothingSpecial && state != libvlc_Stopped) {
+        // Stopping an opened file waits for its threads, often for tens of milliseconds: a
+        // fresh player in front takes the new file while the old one is stopped and released
+        // on a worker. What it still reports is dropped: it is no longer the player in front.
+        if (libvlc_media_player_t *fresh = newCore()) {
+            retireCore(m_vlcMediaPlayer);
+            m_vlcMediaPlayer = fresh;
+            setWindow(m_vlcMediaPlayer, m_frontSurface);
+        }
+    }
     // Setting a media stops the old one and waits for its threads: whatever was reported
     // before this line belongs to the old media.
     libvlc_media_player_set_media(m_vlcMediaPlayer, media->core());

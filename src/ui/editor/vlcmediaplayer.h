@@ -1,6 +1,8 @@
 #pragma once
 // A libvlc media player. Create, use and delete it on the main thread; its signals are
-// emitted on the main thread.
+// emitted on the main thread. A libvlc player that open() takes out of use (stopping an opened
+// file waits for its threads) is stopped and released on a worker; the destructor waits for
+// that.
 //
 // libvlc reports events on its own threads. Each one is posted to this object's thread as a
 // queued call, so it is dropped by Qt if the player is gone; the destructor detaches every
@@ -17,6 +19,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QThreadPool>
 #include <atomic>
 
 class VlcInstance;
@@ -78,7 +81,10 @@ private:
     static void libvlcCallback(const libvlc_event_t *event, void *data);
     void handleEvent(const libvlc_event_t *event);  // on a libvlc thread
     libvlc_media_player_t *newCore();
+    // Detaches, stops and releases a player (any thread).
     void releaseCore(libvlc_media_player_t *core);
+    // Hands a player taken out of use to the worker that releases it.
+    void retireCore(libvlc_media_player_t *core);
     void setWindow(libvlc_media_player_t *core, int surface);
 
     libvlc_instance_t *m_instance = nullptr;
@@ -95,4 +101,6 @@ private:
     // by the libvlc threads when they post an event.
     std::atomic<quint64> m_mediaGeneration{0};
     std::atomic<quint64> m_seekGeneration{0};
+    // Releases players taken out of use; waited for before the instance may go.
+    QThreadPool m_retiring;
 };

@@ -1,5 +1,6 @@
 #include "ui/timeline/cliprowlayout.h"
 
+#include <QSet>
 #include <QWidget>
 
 ClipRowLayout::ClipRowLayout(QGraphicsLayoutItem *parent) : QGraphicsLayout(parent)
@@ -24,6 +25,20 @@ void ClipRowLayout::insertItem(int index, QGraphicsLayoutItem *item)
         index = int(m_items.size());
     addChildLayoutItem(item);
     m_items.insert(index, item);
+    invalidate();
+}
+
+void ClipRowLayout::setItems(const QList<QGraphicsLayoutItem *> &items)
+{
+    const QSet<QGraphicsLayoutItem *> kept(items.begin(), items.end());
+    for (QGraphicsLayoutItem *item : std::as_const(m_items))
+        if (!kept.contains(item))
+            item->setParentLayoutItem(nullptr);
+    const QSet<QGraphicsLayoutItem *> had(m_items.begin(), m_items.end());
+    for (QGraphicsLayoutItem *item : items)
+        if (!had.contains(item))
+            addChildLayoutItem(item);
+    m_items = items;
     invalidate();
 }
 

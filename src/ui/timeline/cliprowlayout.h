@@ -16,6 +16,10 @@ public:
     // child of the layout's widget.
     void insertItem(int index, QGraphicsLayoutItem *item);
 
+    // Makes `items` the row, in that order: items new to it become children as with
+    // insertItem(), items left out leave it (their graphics items stay where they are).
+    void setItems(const QList<QGraphicsLayoutItem *> &items);
+
     int count() const override { return int(m_items.size()); }
     QGraphicsLayoutItem *itemAt(int index) const override;
     void removeAt(int index) override;

@@ -55,6 +55,27 @@ void AbstractGraphicsWidgetResources::setAvData(const AVData &avData)
     requestPicture();
 }
 
+bool AbstractGraphicsWidgetResources::showsSpanOf(const AVData &clip) const
+{
+    const AVData &d = m_avData;
+    return m_showManager && clip.uuid == d.uuid && clip.filePath == d.filePath &&
+           clip.fileName == d.fileName && clip.duration == d.duration &&
+           clip.beginTime == d.beginTime && clip.endTime == d.endTime &&
+           clip.videoWidth == d.videoWidth && clip.videoHeight == d.videoHeight;
+}
+
+void AbstractGraphicsWidgetResources::moveTo(const AVData &clip)
+{
+    if (clip.title != m_avData.title)
+        m_label.clear();
+    m_avData = clip;
+    setSelected(false);
+    m_cutStart = 0;
+    m_cutEnd = int(msToFrames(clip.endTime - clip.beginTime));
+    placeHandles();
+    update();
+}
+
 void AbstractGraphicsWidgetResources::makeShowManager()
 {
     // The manager is a child of the block: a block dropped on a rebuild takes it along.

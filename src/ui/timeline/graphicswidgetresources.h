@@ -42,6 +42,13 @@ public:
 
     // Takes a copy of the clip, sizes the block to its span and starts loading its picture.
     void setAvData(const AVData &avData);
+    // True when the block shows the span of `clip` (same uuid, file and span): moveTo() may
+    // then take the clip without a new picture.
+    bool showsSpanOf(const AVData &clip) const;
+    // Takes the values of `clip`, a clip of the span shown (showsSpanOf()), keeping the
+    // pictures; the block is unselected and its marked range is the whole block again, as on
+    // a new block.
+    void moveTo(const AVData &clip);
     // Stores the length (rounded down to whole frames of the block's rate), resizes the block
     // and moves its end mark.
     void setSourceDuration(const Duration &duration);

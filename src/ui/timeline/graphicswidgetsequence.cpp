@@ -6,6 +6,7 @@
 
 #include <QGraphicsLinearLayout>
 #include <QGraphicsScene>
+#include <QMultiHash>
 #include <QPainter>
 #include <QStyleOptionGraphicsItem>
 #include <QtDebug>
@@ -61,17 +62,61 @@ void GraphicsWidgetSequence::insertResource(AbstractGraphicsWidgetResources *blo
     block->show();
 }
 
+namespace {
+void dropBlock(AbstractGraphicsWidgetResources *block)
+{
+    block->hide();
+    block->setParentItem(nullptr);
+    if (block->scene())
+        block->scene()->removeItem(block);
+    // Deferred: the block may be the one whose event led to this rebuild.
+    block->deleteLater();
+}
+}  // namespace
+
 void GraphicsWidgetSequence::clearResources()
 {
     for (int i = m_layout->count() - 1; i >= 0; --i) {
         auto *block = static_cast<AbstractGraphicsWidgetResources *>(m_layout->itemAt(i));
         m_layout->removeAt(i);
-        block->hide();
-        block->setParentItem(nullptr);
-        if (block->scene())
-            block->scene()->removeItem(block);
-        // Deferred: the block may be the one whose event led to this rebuild.
-        block->deleteLater();
+        dropBlock(block);
+    }
+}
+
+void GraphicsWidgetSequence::setClips(
+    const QList<AVData> &clips, const std::function<AbstractGraphicsWidgetResources *()> &makeBlock)
+{
+    QMultiHash<QString, AbstractGraphicsWidgetResources *> unused;
+    for (int i = 0; i < m_layout->count(); ++i)
+        unused.insert(resourceAt(i)->avData().uuid, resourceAt(i));
+    QList<QGraphicsLayoutItem *> row;
+    row.reserve(clips.size());
+    QList<AbstractGraphicsWidgetResources *> made;
+    for (const AVData &clip : clips) {
+        AbstractGraphicsWidgetResources *block = nullptr;
+        for (auto it = unused.find(clip.uuid); it != unused.end() && it.key() == clip.uuid; ++it) {
+            if (it.value()->showsSpanOf(clip)) {
+                block = it.value();
+                unused.erase(it);
+                break;
+            }
+        }
+        if (block) {
+            block->moveTo(clip);
+        } else {
+            block = makeBlock();
+            block->setAvData(clip);
+            made << block;
+        }
+        row << block;
+    }
+    for (AbstractGraphicsWidgetResources *block : std::as_const(unused))
+        dropBlock(block);
+    m_layout->setItems(row);
+    for (AbstractGraphicsWidgetResources *block : std::as_const(made)) {
+        connect(block, &AbstractGraphicsWidgetResources::sig_TrimHandleMove, this,
+                &GraphicsWidgetSequence::sig_TrimHandleMove);
+        block->show();
     }
 }
 
@@ -159,16 +204,8 @@ void GraphicsWidgetSegment::setAvDatas(const QList<AVData> &avDatas)
     GraphicsWidgetSequence *sounds = sequenceAt(1);
     if (!pictures || !sounds)
         return;
-    pictures->clearResources();
-    sounds->clearResources();
-    for (int i = 0; i < avDatas.size(); ++i) {
-        auto *picture = new GraphicsWidgetVideoResource;
-        picture->setAvData(avDatas.at(i));
-        pictures->insertResource(picture, i);
-        auto *sound = new GraphicsWidgetAudioResource;
-        sound->setAvData(avDatas.at(i));
-        sounds->insertResource(sound, i);
-    }
+    pictures->setClips(avDatas, [] { return new GraphicsWidgetVideoResource; });
+    sounds->setClips(avDatas, [] { return new GraphicsWidgetAudioResource; });
     pictures->update();
     sounds->update();
 

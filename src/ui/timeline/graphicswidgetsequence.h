@@ -10,6 +10,8 @@
 #include <QList>
 #include <QUuid>
 
+#include <functional>
+
 class AbstractGraphicsWidgetResources;
 class ClipRowLayout;
 class QGraphicsLinearLayout;
@@ -32,6 +34,12 @@ public:
     void insertResource(AbstractGraphicsWidgetResources *block, int index);
     // Takes every block out of the track and deletes it (with its picture manager).
     void clearResources();
+    // Makes the track show `clips` in order. The block of a clip whose span the track already
+    // shows (same uuid, same span of the same file) is kept with its pictures and only moved;
+    // the other clips get new blocks from `makeBlock`, and blocks of clips no longer there
+    // are deleted.
+    void setClips(const QList<AVData> &clips,
+                  const std::function<AbstractGraphicsWidgetResources *()> &makeBlock);
     AbstractGraphicsWidgetResources *selectedResource() const;
     void activateLayout();
 

@@ -218,6 +218,41 @@ private slots:
                                   qPrintable(QString::number(player()->time())), 5000);
     }
 
+    // An edit that puts another span of the same file under the paused playhead (a delete or
+    // its undo): the open file is sought, not opened again. A later switch to another file
+    // opens it in a fresh libvlc player while the old one is put aside.
+    void editInOneFileSeeks()
+    {
+        const QList<AVData> before = clips("ten1:0:4000,ten2:0:10000");
+        QVERIFY(m_helper->setAvDatas(before, 1000));
+        QTRY_COMPARE_WITH_TIMEOUT(player()->state(), Vlc::Paused, 5000);
+        QSignalSpy openings(player(), &VlcMediaPlayer::opening);
+        QVERIFY(m_helper->setAvDatas(
+            ClipList::laidOut({clips("ten1:2000:6000").first(), before.at(1)}), 1000));
+        MediaInfo *current = m_helper->currentMediaInfo();
+        QCOMPARE(current->beginTime, qint64(2000));
+        QCOMPARE(player()->currentMedia(), current->m_Media);
+        QTRY_VERIFY2_WITH_TIMEOUT(qAbs(player()->time() - 3000) <= 300 &&
+                                      player()->state() == Vlc::Paused,
+                                  qPrintable(QString::number(player()->time())), 5000);
+        QCOMPARE(openings.count(), 0);
+        // The entry of the clip the edit left alone is kept, moved to its new place.
+        QPointer<MediaInfo> second = m_helper->mediaInfos().at(1);
+        QVERIFY(m_helper->setAvDatas(
+            ClipList::laidOut({clips("ten1:2000:5000").first(), before.at(1)}), 1000));
+        QVERIFY(second);
+        QCOMPARE(m_helper->mediaInfos().at(1), second.data());
+        QCOMPARE(second->position, qint64(3000));
+        QCOMPARE(second->index, 1);
+
+        QCOMPARE(m_helper->seekTo(4000), qint64(4000));
+        QCOMPARE(m_helper->currentMediaInfo(), second.data());
+        QTRY_COMPARE_WITH_TIMEOUT(player()->currentMedia(), second->m_Media, 5000);
+        QTRY_VERIFY2_WITH_TIMEOUT(qAbs(player()->time() - 1000) <= 300 &&
+                                      player()->state() == Vlc::Paused,
+                                  qPrintable(QString::number(player()->time())), 5000);
+    }
+
     void playFinishOnceAndBackToStart_data()
     {
         QTest::addColumn<QString>("list");
