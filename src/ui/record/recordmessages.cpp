@@ -1,7 +1,9 @@
 #include "ui/record/recordmessages.h"
 
+#include "core/record/recordhealth.h"
 #include "core/record/screenrecord.h"
 
+#include <QDebug>
 #include <QMessageBox>
 
 void installRecordMessagePresenter()
@@ -27,4 +29,19 @@ void showRecordNotice(const QString &text)
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowFlag(Qt::WindowStaysOnTopHint);
     box->show();
+}
+
+void tellAfterRecording(const ScreenRecord *recorder, bool stoppedForDisk)
+{
+    const qint64 late = recorder ? recorder->latePictureCount() : 0;
+    const qint64 total = recorder ? recorder->pictureCount() : 0;
+    qInfo() << "recording ended: pictures late" << late << "of" << total;
+    QStringList lines;
+    if (stoppedForDisk)
+        lines << RecordHealth::diskFullText();
+    const QString lateText = RecordHealth::latePicturesText(late, total);
+    if (!lateText.isEmpty())
+        lines << lateText;
+    if (!lines.isEmpty())
+        showRecordNotice(lines.join('\n'));
 }

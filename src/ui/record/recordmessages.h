@@ -11,3 +11,8 @@ void installRecordMessagePresenter();
 // Tells the teacher something after a recording ("提示"), in a box that does not block and
 // outlives the recording window.
 void showRecordNotice(const QString &text);
+
+class ScreenRecord;
+// After a recording ended normally: tells why it stopped by itself (stoppedForDisk) and, when
+// more than 1 % of its pictures came late, that too; logs the late count.
+void tellAfterRecording(const ScreenRecord *recorder, bool stoppedForDisk);

@@ -238,22 +238,7 @@ void RecordScreenWidget::finish(bool failed)
     }
     m_health->stop();
     if (!failed)
-        tellAfterStop();
+        tellAfterRecording(m_recorder, m_stoppedForDisk);
     emit sig_Record_Finish();
     close();
-}
-
-void RecordScreenWidget::tellAfterStop()
-{
-    const qint64 late = m_recorder->latePictureCount();
-    const qint64 total = m_recorder->pictureCount();
-    qInfo() << "RecordScreenWidget: pictures late" << late << "of" << total;
-    QStringList lines;
-    if (m_stoppedForDisk)
-        lines << RecordHealth::diskFullText();
-    const QString lateText = RecordHealth::latePicturesText(late, total);
-    if (!lateText.isEmpty())
-        lines << lateText;
-    if (!lines.isEmpty())
-        showRecordNotice(lines.join('\n'));
 }

@@ -74,8 +74,6 @@ private:
     void updateMask();
     QRegion frameRegion() const;
     void finish(bool failed);
-    // After a normal end: why the recording stopped by itself, pictures that came late.
-    void tellAfterStop();
 
     QRect m_rect;
     RecordScreenCtrlWidget *m_ctrlWidget = nullptr;

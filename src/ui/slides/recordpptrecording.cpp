@@ -179,18 +179,3 @@ void RecordPptWidget::setStaysOnTop(bool on)
     // its native window anew, and the embedded slide-show window would go with the old one.
     X11WindowSearch::setStaysOnTop(static_cast<quint32>(window()->winId()), on);
 }
-
-void RecordPptWidget::tellAfterStop()
-{
-    const qint64 late = m_recorder ? m_recorder->latePictureCount() : 0;
-    const qint64 total = m_recorder ? m_recorder->pictureCount() : 0;
-    qInfo() << "RecordPptWidget: pictures late" << late << "of" << total;
-    QStringList lines;
-    if (m_stoppedForDisk)
-        lines << RecordHealth::diskFullText();
-    const QString lateText = RecordHealth::latePicturesText(late, total);
-    if (!lateText.isEmpty())
-        lines << lateText;
-    if (!lines.isEmpty())
-        showRecordNotice(lines.join('\n'));
-}

@@ -6,6 +6,7 @@
 #include "ui/board/boardtoolswidget.h"
 #include "ui/board/countdownwidget.h"
 #include "ui/record/recordhealthview.h"
+#include "ui/record/recordmessages.h"
 #include "ui/record/soundlevelmeter.h"
 #include "ui/slides/pptcontainer.h"
 
@@ -75,7 +76,7 @@ RecordPptWidget::RecordPptWidget(QWidget *parent) : QWidget(parent)
         [this]() {
             qInfo() << "ScreenRecord::sigRecordFinish";
             m_health->stop();
-            tellAfterStop();
+            tellAfterRecording(m_recorder, m_stoppedForDisk);
             window()->close();
         },
         Qt::QueuedConnection);

@@ -72,8 +72,6 @@ private:
     void on_btn_stop_clicked();
     void startRecording();
     void onCountDownFinished();
-    // After a normal end: why the recording stopped by itself, pictures that came late.
-    void tellAfterStop();
     void cancelCountDown();
     void updateRecordTime();
     void setStaysOnTop(bool on);
