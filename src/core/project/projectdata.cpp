@@ -1,4 +1,5 @@
 #include "core/project/projectdata.h"
+#include "core/platform/filesync.h"
 
 #include "core/platform/apppaths.h"
 
@@ -14,19 +15,6 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
-
-namespace {
-// fsync of a file or a folder; false when it cannot be opened or synced.
-bool syncToDisk(const QString &path)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-}  // namespace
 
 ProjectData *ProjectData::instance()
 {

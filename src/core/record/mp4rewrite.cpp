@@ -1,4 +1,5 @@
 #include "core/record/mp4rewrite.h"
+#include "core/platform/filesync.h"
 
 #include "core/media/ffmpeghandles.h"
 
@@ -12,17 +13,6 @@
 #include <vector>
 
 namespace {
-
-// Makes sure what was written to `path` is on disk before it replaces the original.
-bool syncFile(const QString &path)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
 
 bool copyStreams(const QString &from, const QString &to)
 {
@@ -110,7 +100,7 @@ bool Mp4Rewrite::rewriteAsRegular(const QString &path)
     const QFileInfo info(path);
     const QString temporary =
         info.absolutePath() + QStringLiteral("/.%1.rewrite.mp4").arg(info.fileName());
-    const bool ok = copyStreams(path, temporary) && syncFile(temporary) &&
+    const bool ok = copyStreams(path, temporary) && syncToDisk(temporary) &&
                     std::rename(QFile::encodeName(temporary).constData(),
                                 QFile::encodeName(path).constData()) == 0;
     if (!ok) {

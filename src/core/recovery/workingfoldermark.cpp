@@ -1,4 +1,5 @@
 #include "core/recovery/workingfoldermark.h"
+#include "core/platform/filesync.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -10,18 +11,6 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
-
-namespace {
-bool syncToDisk(const QString &path)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-}  // namespace
 
 QString WorkingFolderMark::pathIn(const QString &folder)
 {

@@ -1,4 +1,5 @@
 #include "core/storage/saveopenmanager.h"
+#include "core/platform/filesync.h"
 
 #include "core/project/projectdata.h"
 #include "core/project/recentfiles.h"
@@ -27,18 +28,6 @@ bool sameFolder(const QString &a, const QString &b)
 {
     const QString ca = QFileInfo(a).canonicalFilePath();
     return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
-}
-
-// fsync of a file or a folder: its contents, or its entries, are on the disk when this returns.
-bool syncToDisk(const QString &path, bool folder)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDONLY | O_CLOEXEC | (folder ? O_DIRECTORY : 0));
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
 }
 
 std::function<void(SaveOpenManager::SaveStep)> &stepHook()
@@ -168,7 +157,7 @@ SaveOpenManager::SaveResult SaveOpenManager::saveInThread(const QFileInfoList &f
     if (result.ok) {
         reachStep(SaveStep::Packed);
         // The new file must be whole on the disk before it takes the old one's name.
-        result.ok = syncToDisk(tmp, false);
+        result.ok = syncToDisk(tmp);
         if (!result.ok) {
             setErrorText(tr("无法写入文件：%1").arg(tmp));
             QFile::remove(tmp);
@@ -207,7 +196,7 @@ bool SaveOpenManager::replacePackedFile(const QString &tmp, const QString &path)
         return false;
     }
     reachStep(SaveStep::Replaced);
-    if (!syncToDisk(QFileInfo(path).absolutePath(), true))
+    if (!syncToDisk(QFileInfo(path).absolutePath()))
         qWarning() << "saveProject: cannot sync the folder of" << path;
     // A backup that an earlier version of the program left when it was stopped while saving.
     QFile::remove(backupPath(path));
