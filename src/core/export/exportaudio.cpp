@@ -6,35 +6,6 @@
 
 namespace exportaudio {
 
-ffmpeg::CodecContextPtr openAacEncoder(bool globalHeader, QString *error)
-{
-    const AVCodec *codec = avcodec_find_encoder(AV_CODEC_ID_AAC);
-    if (!codec) {
-        *error = QStringLiteral("no AAC encoder");
-        return {};
-    }
-    ffmpeg::CodecContextPtr encoder = ffmpeg::makeCodecContext(codec);
-    if (!encoder) {
-        *error = QStringLiteral("cannot allocate the AAC encoder");
-        return {};
-    }
-    encoder->sample_rate = kSampleRate;
-    encoder->bit_rate = 192000;
-    encoder->sample_fmt = AV_SAMPLE_FMT_FLTP;
-    const AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-    av_channel_layout_copy(&encoder->ch_layout, &stereo);
-    encoder->time_base = kSampleTimebase;
-    encoder->thread_count = 2;
-    if (globalHeader)
-        encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    const int ret = avcodec_open2(encoder.get(), codec, nullptr);
-    if (ret < 0) {
-        *error = QStringLiteral("AAC encoder: %1").arg(ffmpeg::errorText(ret));
-        return {};
-    }
-    return encoder;
-}
-
 bool isCopyableAac(const AVCodecParameters *parameters)
 {
     return parameters->codec_id == AV_CODEC_ID_AAC && parameters->sample_rate == kSampleRate &&

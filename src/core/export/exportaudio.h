@@ -1,10 +1,11 @@
 #pragma once
-// The sound side of the export that is encoded rather than copied: AAC encoders of the output
-// format (44100 Hz, stereo, float planar), the test whether a clip's sound can be copied, and
-// ExportAudioSection, which turns one clip's sound (decoded and resampled) or silence into
-// encoder frames covering exactly the clip's span. ExportAudioSection belongs to the thread
+// The sound side of the export that is encoded rather than copied: the output format is
+// aac::openEncoder's (44100 Hz, stereo, float planar); the test whether a clip's sound can be
+// copied, and ExportAudioSection, which turns one clip's sound (decoded and resampled) or silence
+// into encoder frames covering exactly the clip's span. ExportAudioSection belongs to the thread
 // that feeds it (the export thread).
 #include "core/media/ffmpeghandles.h"
+#include "core/media/h264settings.h"
 
 #include <QString>
 
@@ -12,12 +13,8 @@
 
 namespace exportaudio {
 
-constexpr int kSampleRate = 44100;
-constexpr AVRational kSampleTimebase{1, kSampleRate};
-
-// Opens an AAC encoder for the output: 44100 Hz, 192 kbit/s, float planar stereo, time base
-// 1/44100 (one tick per sample). Empty handle and `error` set when it cannot be opened.
-ffmpeg::CodecContextPtr openAacEncoder(bool globalHeader, QString *error);
+constexpr int kSampleRate = aac::kSampleRate;
+constexpr AVRational kSampleTimebase = aac::kSampleTimebase;
 
 // True when packets of this stream can go into the output unchanged: AAC-LC, 44100 Hz,
 // two channels, like the output stream's own encoder makes.

@@ -10,55 +10,27 @@
 #include <QFile>
 #include <QThread>
 
-extern "C" {
-#include <libavutil/opt.h>
-}
-
 namespace {
 constexpr AVRational kVideoEncoderTimebase{1, 30};
 }
 
 int ExportManager::openOutput(const QString &path)
 {
-    const AVCodec *videoCodec = avcodec_find_encoder(AV_CODEC_ID_H264);
-    if (!videoCodec) {
-        qWarning() << "openOutput: no H.264 encoder";
-        return -1;
-    }
-    m_VideoEncodeContext = ffmpeg::makeCodecContext(videoCodec);
-    if (!m_VideoEncodeContext)
-        return -1;
-    AVCodecContext *video = m_VideoEncodeContext.get();
-    const QString crf = h264::crfFor(m_OutWidth, m_OutHeight);
-    av_opt_set(video->priv_data, "preset", "veryfast", 0);
-    av_opt_set(video->priv_data, "crf", crf.toUtf8().constData(), 0);
-    av_opt_set(video->priv_data, "tune", "zerolatency", 0);
-    av_opt_set(video->priv_data, "profile", "main", 0);
-    qInfo() << "use crf:" << crf;
-    video->width = m_OutWidth;
-    video->height = m_OutHeight;
-    video->time_base = kVideoEncoderTimebase;
-    video->framerate = AVRational{30, 1};
-    video->gop_size = 50;
-    video->max_b_frames = 0;
-    video->pix_fmt = AV_PIX_FMT_YUV420P;
-    video->codec_id = AV_CODEC_ID_H264;
-    video->thread_count = 8;
-    video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    int ret = avcodec_open2(video, videoCodec, nullptr);
-    if (ret < 0) {
-        qWarning() << "openOutput: H.264 encoder" << m_OutWidth << m_OutHeight
-                   << ffmpeg::errorText(ret);
-        return -1;
-    }
-
     QString error;
-    m_AudioEncodeContext = exportaudio::openAacEncoder(true, &error);
+    m_VideoEncodeContext = h264::openEncoder(m_OutWidth, m_OutHeight, kVideoEncoderTimebase,
+                                             kVideoEncoderTimebase.den, 8, &error);
+    if (!m_VideoEncodeContext) {
+        qWarning() << "openOutput:" << m_OutWidth << m_OutHeight << error;
+        return -1;
+    }
+    AVCodecContext *video = m_VideoEncodeContext.get();
+    m_AudioEncodeContext = aac::openEncoder(&error);
     if (!m_AudioEncodeContext) {
         qWarning() << "openOutput:" << error;
         return -1;
     }
 
+    int ret = 0;
     m_OutFormatContext = ffmpeg::allocOutput(path, &ret);
     if (!m_OutFormatContext) {
         qWarning() << "openOutput: no muxer for" << path << ffmpeg::errorText(ret);
@@ -66,14 +38,9 @@ int ExportManager::openOutput(const QString &path)
     }
     AVFormatContext *out = m_OutFormatContext.get();
     const AVCodecContext *encoders[2] = {video, m_AudioEncodeContext.get()};
-    for (int i = 0; i < 2; ++i) {
-        AVStream *stream = avformat_new_stream(out, nullptr);
-        if (!stream || avcodec_parameters_from_context(stream->codecpar, encoders[i]) < 0)
+    for (int i = 0; i < 2; ++i)
+        if (!ffmpeg::addEncodedStream(out, encoders[i], i + 1))
             return -1;
-        stream->id = i + 1;
-        stream->codecpar->codec_tag = 0;
-        stream->time_base = encoders[i]->time_base;
-    }
     // The muxer was chosen by the target's name but writes the partial file, and reads that
     // back to move the index to the front when the file is finished.
     av_freep(&out->url);
@@ -218,7 +185,7 @@ int ExportManager::writeAudioDataInThread()
         case AudioItem::Frame: {
             if (!encoder) {
                 QString error;
-                encoder = exportaudio::openAacEncoder(true, &error);
+                encoder = aac::openEncoder(&error);
                 if (!encoder) {
                     qWarning() << "writeAudioDataInThread:" << error;
                     working = false;

@@ -241,6 +241,20 @@ inline OutputFormatContextPtr allocOutput(const QString &url, int *error = nullp
     return OutputFormatContextPtr(ctx);
 }
 
+// Adds to `out` a stream for what `encoder` makes: its parameters, no codec tag (the muxer
+// picks one), the encoder's time base (the muxer may change it when writing the header) and
+// `id`. Null when the stream cannot be made.
+inline AVStream *addEncodedStream(AVFormatContext *out, const AVCodecContext *encoder, int id)
+{
+    AVStream *stream = avformat_new_stream(out, nullptr);
+    if (!stream || avcodec_parameters_from_context(stream->codecpar, encoder) < 0)
+        return nullptr;
+    stream->id = id;
+    stream->codecpar->codec_tag = 0;
+    stream->time_base = encoder->time_base;
+    return stream;
+}
+
 // The text FFmpeg gives for an error code, like av_err2str but usable in C++ expressions.
 inline QString errorText(int errnum)
 {

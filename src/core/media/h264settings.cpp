@@ -2,6 +2,39 @@
 
 #include <QtGlobal>
 
+extern "C" {
+#include <libavutil/opt.h>
+}
+
+namespace {
+
+// Opens `encoder` of `codec` after `configure` has set it up; the encoder, or an empty handle
+// with `error` set.
+ffmpeg::CodecContextPtr openConfigured(const AVCodec *codec, const char *what,
+                                       const std::function<void(AVCodecContext *)> &configure,
+                                       QString *error)
+{
+    if (!codec) {
+        *error = QStringLiteral("no %1 encoder").arg(QLatin1String(what));
+        return {};
+    }
+    ffmpeg::CodecContextPtr encoder = ffmpeg::makeCodecContext(codec);
+    if (!encoder) {
+        *error = QStringLiteral("cannot allocate the %1 encoder").arg(QLatin1String(what));
+        return {};
+    }
+    configure(encoder.get());
+    encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    const int ret = avcodec_open2(encoder.get(), codec, nullptr);
+    if (ret < 0) {
+        *error = QStringLiteral("%1 encoder: %2").arg(QLatin1String(what), ffmpeg::errorText(ret));
+        return {};
+    }
+    return encoder;
+}
+
+}  // namespace
+
 namespace h264 {
 
 QString crfFor(int width, int height)
@@ -19,4 +52,51 @@ QString crfFor(int width, int height)
     return QStringLiteral("28");
 }
 
+ffmpeg::CodecContextPtr openEncoder(int width, int height, AVRational timeBase, int frameRate,
+                                    int threads, QString *error)
+{
+    const AVCodec *codec = avcodec_find_encoder_by_name("libx264");
+    if (!codec)
+        codec = avcodec_find_encoder(AV_CODEC_ID_H264);
+    const QByteArray crf = crfFor(width, height).toLatin1();
+    return openConfigured(
+        codec, "H.264",
+        [&](AVCodecContext *encoder) {
+            av_opt_set(encoder->priv_data, "crf", crf.constData(), 0);
+            av_opt_set(encoder->priv_data, "preset", "veryfast", 0);
+            av_opt_set(encoder->priv_data, "tune", "zerolatency", 0);
+            av_opt_set(encoder->priv_data, "profile", "main", 0);
+            encoder->width = width;
+            encoder->height = height;
+            encoder->time_base = timeBase;
+            encoder->framerate = AVRational{frameRate, 1};
+            encoder->gop_size = 50;
+            encoder->max_b_frames = 0;
+            encoder->pix_fmt = AV_PIX_FMT_YUV420P;
+            encoder->thread_count = threads;
+        },
+        error);
+}
+
 }  // namespace h264
+
+namespace aac {
+
+ffmpeg::CodecContextPtr openEncoder(QString *error)
+{
+    return openConfigured(
+        avcodec_find_encoder(AV_CODEC_ID_AAC), "AAC",
+        [](AVCodecContext *encoder) {
+            encoder->sample_rate = kSampleRate;
+            encoder->bit_rate = 192000;
+            encoder->sample_fmt = AV_SAMPLE_FMT_FLTP;
+            const AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+            av_channel_layout_uninit(&encoder->ch_layout);
+            av_channel_layout_copy(&encoder->ch_layout, &stereo);
+            encoder->time_base = kSampleTimebase;
+            encoder->thread_count = 2;
+        },
+        error);
+}
+
+}  // namespace aac

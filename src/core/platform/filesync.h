@@ -1,18 +1,12 @@
 #pragma once
-// Makes what was written durable: fsync of a file (its contents) or of a folder (its entries,
-// after a rename into it). False when the path cannot be opened or synced. Any thread.
-#include <QFile>
+// Makes what was written durable. Any thread.
 #include <QString>
 
-#include <fcntl.h>
-#include <unistd.h>
+// fsync of a file (its contents) or of a folder (its entries, after a rename into it). False
+// when the path cannot be opened or synced.
+bool syncToDisk(const QString &path);
 
-inline bool syncToDisk(const QString &path)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
+// Puts `temporary` in the place of `target` with one rename, once its bytes are on disk, then
+// syncs the folder so that the rename lasts too. On failure `target` is as it was and
+// `temporary` is removed.
+bool replaceDurably(const QString &temporary, const QString &target);

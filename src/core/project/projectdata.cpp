@@ -12,10 +12,6 @@
 #include <QSettings>
 #include <QUuid>
 
-#include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
-
 ProjectData *ProjectData::instance()
 {
     static ProjectData *project = new ProjectData;
@@ -235,14 +231,10 @@ bool ProjectData::writeIndex() const
             return false;
         }
     }
-    if (!syncToDisk(temporary) || std::rename(QFile::encodeName(temporary).constData(),
-                                              QFile::encodeName(target).constData()) != 0) {
+    if (!replaceDurably(temporary, target)) {
         qWarning() << "writeIndex: cannot replace" << target;
-        QFile::remove(temporary);
         return false;
     }
-    // The rename itself reaches the disk with the folder.
-    syncToDisk(QFileInfo(target).absolutePath());
     return true;
 }
 

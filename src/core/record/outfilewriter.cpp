@@ -32,22 +32,10 @@ int ScreenRecord::OutFileWriter::openOutput(AVData &clip, AVCodecContext *videoE
     }
     AVFormatContext *ctx = m_outputContext.get();
 
-    AVStream *video = avformat_new_stream(ctx, videoEncoder->codec);
-    if (!video)
-        return -1;
-    video->id = 1;
-    video->codecpar->codec_tag = 0;
-    video->time_base = videoEncoder->time_base;
-    if (avcodec_parameters_from_context(video->codecpar, videoEncoder) < 0)
+    if (!ffmpeg::addEncodedStream(ctx, videoEncoder, 1))
         return -1;
     if (audioEncoder) {
-        AVStream *audio = avformat_new_stream(ctx, audioEncoder->codec);
-        if (!audio)
-            return -1;
-        audio->id = 2;
-        audio->codecpar->codec_tag = 0;
-        audio->time_base = audioEncoder->time_base;
-        if (avcodec_parameters_from_context(audio->codecpar, audioEncoder) < 0)
+        if (!ffmpeg::addEncodedStream(ctx, audioEncoder, 2))
             return -1;
     } else {
         m_audioFinished = true;
@@ -73,7 +61,7 @@ int ScreenRecord::OutFileWriter::openOutput(AVData &clip, AVCodecContext *videoE
     }
 
     m_VideoInputTimebase = videoEncoder->time_base;
-    m_VideoOutputTimebase = video->time_base;
+    m_VideoOutputTimebase = ctx->streams[0]->time_base;
     if (audioEncoder) {
         m_AudioInputTimebase = audioEncoder->time_base;
         m_AudioOutputTimebase = ctx->streams[1]->time_base;

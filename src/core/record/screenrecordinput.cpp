@@ -96,37 +96,11 @@ int ScreenRecord::openVideoInput()
 
 int ScreenRecord::openVideoEncoder()
 {
-    const AVCodec *codec = avcodec_find_encoder_by_name("libx264");
-    if (!codec)
-        codec = avcodec_find_encoder(AV_CODEC_ID_H264);
-    if (!codec) {
-        qWarning() << " avcodec_find_encoder H264 failed";
-        return -1;
-    }
-    pVideoEncodeContext = ffmpeg::makeCodecContext(codec);
-    if (!pVideoEncodeContext)
-        return -1;
-    AVCodecContext *enc = pVideoEncodeContext.get();
-    const QByteArray crf = h264::crfFor(m_recordRect.width(), m_recordRect.height()).toLatin1();
-    qInfo() << "use crf:" << crf;
-    av_opt_set(enc->priv_data, "crf", crf.constData(), 0);
-    av_opt_set(enc->priv_data, "preset", "veryfast", 0);
-    av_opt_set(enc->priv_data, "tune", "zerolatency", 0);
-    av_opt_set(enc->priv_data, "profile", "main", 0);
-    enc->width = m_recordRect.width();
-    enc->height = m_recordRect.height();
-    enc->time_base = m_videoInputTimebase;
-    enc->framerate = AVRational{kFrameRate, 1};
-    enc->gop_size = 50;
-    enc->max_b_frames = 0;
-    enc->pix_fmt = AV_PIX_FMT_YUV420P;
-    enc->codec_id = codec->id;
-    enc->thread_count = 12;
-    enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    const int ret = avcodec_open2(enc, codec, nullptr);
-    if (ret < 0) {
-        qWarning() << " avcodec_open2 H264 failed" << ffmpeg::errorText(ret);
-        pVideoEncodeContext.reset();
+    QString error;
+    pVideoEncodeContext = h264::openEncoder(m_recordRect.width(), m_recordRect.height(),
+                                            m_videoInputTimebase, kFrameRate, 12, &error);
+    if (!pVideoEncodeContext) {
+        qWarning() << "openVideoEncoder:" << error;
         return -1;
     }
     return 0;
@@ -162,28 +136,11 @@ int ScreenRecord::openAudioInput()
 
 int ScreenRecord::openAudioEncoder()
 {
-    const AVCodec *codec = avcodec_find_encoder(AV_CODEC_ID_AAC);
-    if (!codec) {
-        qWarning() << " avcodec_find_encoder AAC failed";
-        return -1;
-    }
-    pAudioEncodeContext = ffmpeg::makeCodecContext(codec);
-    if (!pAudioEncodeContext)
-        return -1;
-    AVCodecContext *enc = pAudioEncodeContext.get();
-    enc->sample_rate = kSampleRate;
-    enc->sample_fmt = AV_SAMPLE_FMT_FLTP;
-    av_channel_layout_uninit(&enc->ch_layout);
-    enc->ch_layout = AV_CHANNEL_LAYOUT_STEREO;
-    enc->bit_rate = 192000;
-    // Sound is timed in samples, so that every frame lands exactly after the one before.
-    enc->time_base = AVRational{1, kSampleRate};
-    enc->thread_count = 2;
-    enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    const int ret = avcodec_open2(enc, codec, nullptr);
-    if (ret < 0) {
-        qWarning() << " avcodec_open2 AAC failed" << ffmpeg::errorText(ret);
-        pAudioEncodeContext.reset();
+    static_assert(kSampleRate == aac::kSampleRate);
+    QString error;
+    pAudioEncodeContext = aac::openEncoder(&error);
+    if (!pAudioEncodeContext) {
+        qWarning() << "openAudioEncoder:" << error;
         return -1;
     }
     return 0;

@@ -8,8 +8,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <cstdio>
-#include <fcntl.h>
 #include <unistd.h>
 
 QString WorkingFolderMark::pathIn(const QString &folder)
@@ -74,15 +72,11 @@ bool WorkingFolderMark::write(const QString &folder) const
         file.remove();
         return false;
     }
-    const bool synced = ::fsync(file.handle()) == 0;
     file.close();
-    if (!synced || std::rename(QFile::encodeName(temporary).constData(),
-                               QFile::encodeName(target).constData()) != 0) {
+    if (!replaceDurably(temporary, target)) {
         qWarning() << "WorkingFolderMark: cannot replace" << target;
-        QFile::remove(temporary);
         return false;
     }
-    syncToDisk(QDir(folder).absolutePath());
     return true;
 }
 
