@@ -133,7 +133,7 @@ private:
     void importVideo();
     void onImportFinished(bool result, const QString &showText);
     // Asks whether to save a modified project first. Gives true when the caller goes on now;
-    // on "是" the save starts and `afterSave` runs once when it has finished.
+    // on "是" the save starts and `afterSave` runs once it has succeeded.
     bool askSaveThen(const std::function<void()> &afterSave);
     void newProject();
     void chooseAndOpenFile();
@@ -158,7 +158,6 @@ private:
     LoaddingView *m_loaddingView = nullptr;
     CommonPromptWindow *m_promptWindow = nullptr;
     CommonSuccessWindow *m_successWindow = nullptr;
-    bool closeAfterSave = false;
     QMetaObject::Connection m_afterSave;
     QSize m_videoSize{-1, -1};
     QSize m_maxVideoSize{-1, -1};

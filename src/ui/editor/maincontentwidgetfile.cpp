@@ -9,6 +9,7 @@
 #include "ui/base/commonpromptwindow.h"
 #include "ui/base/commonsuccesswindow.h"
 #include "ui/base/loaddingview.h"
+#include "ui/base/projectfiledialog.h"
 #include "ui/editor/playhelper.h"
 
 #include <QDebug>
@@ -59,14 +60,15 @@ bool MainContentWidget::askSaveThen(const std::function<void()> &afterSave)
         return true;
     if (answer == SaveAnswer::Cancel)
         return false;
-    if (afterSave) {
-        dropPendingAfterSave();
-        m_afterSave =
-            connect(this, &MainContentWidget::sig_SaveProFinished, this, [this, afterSave](bool) {
-                dropPendingAfterSave();
+    // What waits for the save happens only once the project is safely saved: after a failed
+    // save the teacher's work stays open.
+    dropPendingAfterSave();
+    m_afterSave =
+        connect(this, &MainContentWidget::sig_SaveProFinished, this, [this, afterSave](bool saved) {
+            dropPendingAfterSave();
+            if (saved)
                 afterSave();
-            });
-    }
+        });
     slotMenuSave();
     return false;
 }
@@ -106,9 +108,7 @@ void MainContentWidget::slotMenuOpen()
 
 void MainContentWidget::chooseAndOpenFile()
 {
-    const QString dir = readSetting(QStringLiteral("openFileDir")).toString();
-    const QString path =
-        QFileDialog::getOpenFileName(this, tr("打开课件"), dir, tr("课件文件(*.lsn)"));
+    const QString path = askProjectFileToOpen(this);
     if (!path.isEmpty())
         openProFile(path);
 }
@@ -195,7 +195,6 @@ void MainContentWidget::slotMenuSaveAs()
         QFileDialog::getSaveFileName(this, tr("保存课件"), proposed, tr("课件文件(*.lsn)"));
     if (name.isEmpty()) {
         // No save follows: a close, new or open waiting for it does not happen either.
-        closeAfterSave = false;
         dropPendingAfterSave();
         return;
     }
@@ -222,13 +221,8 @@ void MainContentWidget::saveProject(const QString &path, bool saveAs)
         if (success) {
             m_successWindow->showMessage(tr("保存成功"), 2000);
             ProjectData::instance()->markSaved();
-            if (closeAfterSave) {
-                closeAfterSave = false;
-                window()->close();
-            }
             emit sig_SaveProFinished(true);
         } else {
-            closeAfterSave = false;
             warn(this, tr("保存失败！"), manager->errorText());
             emit sig_SaveProFinished(false);
         }
@@ -238,14 +232,5 @@ void MainContentWidget::saveProject(const QString &path, bool saveAs)
 
 bool MainContentWidget::preCloseWindow()
 {
-    if (!ProjectData::instance()->isModified())
-        return true;
-    const SaveAnswer answer = askToSave(this);
-    if (answer == SaveAnswer::No)
-        return true;
-    if (answer == SaveAnswer::Cancel)
-        return false;
-    closeAfterSave = true;
-    slotMenuSave();
-    return false;
+    return askSaveThen([this] { window()->close(); });
 }

@@ -1,13 +1,12 @@
 #include "ui/home/firstwidget.h"
 
 #include "core/platform/processes.h"
-#include "core/platform/settings.h"
 #include "core/project/projectdata.h"
 #include "ui/app/startup.h"
+#include "ui/base/projectfiledialog.h"
 #include "ui/home/qrecentwidget.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -188,9 +187,7 @@ void FirstWidget::onNew()
 
 void FirstWidget::onOpen()
 {
-    const QString dir = readSetting(QStringLiteral("openFileDir")).toString();
-    const QString path =
-        QFileDialog::getOpenFileName(this, tr("打开课件"), dir, tr("课件文件(*.lsn)"));
+    const QString path = askProjectFileToOpen(this);
     if (!path.isEmpty())
         openProject(path);
 }

@@ -547,6 +547,42 @@ private slots:
         QFile f(m_lesson);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QVERIFY(f.readAll() == fileBefore);
+        f.close();
+
+        // A save that fails keeps the work open: "新建" after "是" and "保存失败！" leaves the
+        // modified project as it was (a folder stands where the file was, so the save cannot
+        // replace it).
+        openFirstWindow(m_lesson);
+        QPointer<BaseWindow> third = editorFrame();
+        editor = editorOf(third);
+        QVERIFY(editor);
+        QTRY_VERIFY_WITH_TIMEOUT(ProjectData::instance()->count() > 0 &&
+                                     !editor->loaddingView()->isVisible(),
+                                 kLongWaitMs);
+        QVERIFY(markSpan(editor, longestBlock(editor), startMs, endMs));
+        QTest::mouseClick(editor->ui().btn_delete, Qt::LeftButton);
+        QTRY_VERIFY(ProjectData::instance()->isModified());
+        const QStringList unsaved = spans(projectClips());
+        const QString putAside = m_lesson + QStringLiteral(".aside");
+        QVERIFY(QFile::rename(m_lesson, putAside));
+        QVERIFY(QDir().mkpath(m_lesson + QStringLiteral("/in the way")));
+        driver.answerMessageBox(QStringLiteral("是"));
+        driver.answerMessageBox(QStringLiteral("OK"));
+        third->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(third));
+        QTest::keyClick(editor, Qt::Key_N, Qt::ControlModifier);
+        QVERIFY2(finished(driver), qPrintable(driver.failures().join('\n')));
+        QCOMPARE(driver.seen().last(), QStringLiteral("警告|保存失败！"));
+        QTest::qWait(200);
+        QVERIFY(ProjectData::instance()->isModified());
+        QCOMPARE(spans(projectClips()), unsaved);
+        QCOMPARE(blockCount(editor), unsaved.size());
+        QVERIFY(QDir(m_lesson).removeRecursively());
+        QVERIFY(QFile::rename(putAside, m_lesson));
+        driver.answerMessageBox(QStringLiteral("否"));
+        closeFrame(third);
+        QVERIFY(finished(driver));
+        QTRY_VERIFY(!third);
     }
 
     // A broken project file on the command line: "打开失败！" and an empty project.
