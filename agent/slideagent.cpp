@@ -99,23 +99,10 @@ void SlideAgent::onConverted(const QString &pdfPath)
 
 void SlideAgent::onReadyRead()
 {
-    m_buffer += m_socket.readAll();
-    for (;;) {
-        const int end = m_buffer.indexOf('\n');
-        if (end < 0) {
-            if (m_buffer.size() > SlideProtocol::kMaxLineBytes) {
-                m_buffer.clear();
-                m_discarding = true;
-            }
-            return;
-        }
-        const QByteArray line = m_buffer.left(end).trimmed();
-        m_buffer.remove(0, end + 1);
-        if (m_discarding) {
-            m_discarding = false;
-            continue;
-        }
-        handleWord(line);
+    m_reader.append(m_socket.readAll());
+    QByteArray line;
+    while (m_reader.next(&line)) {
+        handleWord(line.trimmed());
         if (m_finished)
             return;
     }

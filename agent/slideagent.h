@@ -4,6 +4,8 @@
 // reports the window, the slide size and every page change; turns pages on "next_page" and
 // "previous_page". It ends on "close", when the connection drops, or when no "heartbeat" came
 // for 10 seconds once the slides are shown. Main thread only.
+#include "core/slides/slideprotocol.h"
+
 #include <QLocalSocket>
 #include <QObject>
 #include <QTimer>
@@ -44,8 +46,7 @@ private:
     QTimer m_heartbeat;
     SlideConverter *m_converter = nullptr;
     SlideWindow *m_window = nullptr;
-    QByteArray m_buffer;
-    bool m_discarding = false;  // inside a line longer than the protocol allows
+    SlideProtocol::LineReader m_reader;
     bool m_finished = false;
     int m_exitCode = 0;
 };

@@ -23,23 +23,24 @@ QStringList argumentList(int argc, char *argv[])
 // Commands that run without a display are registered here.
 void addConsoleCommands(CommandLine &commandLine)
 {
+    // An option that takes a packed project file.
+    const auto projectOption = [](const char *name, const char *description) {
+        return QCommandLineOption(name, QCoreApplication::translate("CommandLine", description),
+                                  QCoreApplication::translate("CommandLine", "课件.lsn"));
+    };
     commandLine.addConsoleCommand(
-        QCommandLineOption("info",
-                           QCoreApplication::translate("CommandLine",
-                                                       "以一个 JSON 数组输出课件中的片段。\n"
-                                                       "不需要显示器，不写任何文件。"),
-                           QCoreApplication::translate("CommandLine", "课件.lsn")),
+        projectOption("info",
+                      QT_TRANSLATE_NOOP("CommandLine", "以一个 JSON 数组输出课件中的片段。\n"
+                                                       "不需要显示器，不写任何文件。")),
         [](const CommandLine &cl) {
             QTextStream out(stdout), err(stderr);
             return runInfoCommandLine(
                 {QCoreApplication::arguments().value(0), "--info", cl.value("info")}, out, err);
         });
     commandLine.addConsoleCommand(
-        QCommandLineOption("export",
-                           QCoreApplication::translate("CommandLine",
-                                                       "把课件导出为一个 MP4 文件。不需要显示器；\n"
-                                                       "在终端上显示进度，按 Ctrl-C 取消。"),
-                           QCoreApplication::translate("CommandLine", "课件.lsn")),
+        projectOption("export",
+                      QT_TRANSLATE_NOOP("CommandLine", "把课件导出为一个 MP4 文件。不需要显示器；\n"
+                                                       "在终端上显示进度，按 Ctrl-C 取消。")),
         [](const CommandLine &cl) {
             return runExportCommandLine(QStringList{QCoreApplication::arguments().value(0),
                                                     "--export", cl.value("export")} +

@@ -3,6 +3,7 @@
 // [beginTime, endTime) is used, placed on the timeline at `position`. All times are
 // milliseconds. A plain value type; two clips are equal when their uuids are.
 #include <QJsonObject>
+#include <QMultiHash>
 #include <QString>
 #include <QtGlobal>
 
@@ -35,3 +36,19 @@ public:
 };
 
 Q_DECLARE_METATYPE(AVData)
+
+// Takes out of `kept` (objects made for clips, by clip uuid) the first one for `clip` that
+// `fits` accepts; null when there is none. Lets a view keep what it made for a clip that is
+// still there after an edit.
+template <typename T, typename Fits>
+T *takeKeptFor(QMultiHash<QString, T *> &kept, const AVData &clip, Fits fits)
+{
+    for (auto it = kept.find(clip.uuid); it != kept.end() && it.key() == clip.uuid; ++it) {
+        if (fits(it.value())) {
+            T *object = it.value();
+            kept.erase(it);
+            return object;
+        }
+    }
+    return nullptr;
+}

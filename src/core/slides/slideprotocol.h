@@ -4,6 +4,7 @@
 // exchange. One message is one line of UTF-8 text; the agent sends JSON objects
 // {"cmd_type": ..., "value": ...}, the window sends plain words. Header only, so that the
 // agent uses it without linking the program's libraries. Any thread.
+#include <QByteArray>
 #include <QString>
 
 namespace SlideProtocol {
@@ -37,5 +38,37 @@ inline constexpr char kPptConverting[] = "ppt_converting";
 
 // The longest line either side accepts; a longer one is thrown away unread.
 inline constexpr int kMaxLineBytes = 4096;
+
+// Cuts what arrives on the socket into lines, without keeping more than about kMaxLineBytes of
+// a line that has not ended yet: such a line is dropped whole, up to its end.
+class LineReader
+{
+public:
+    void append(const QByteArray &bytes) { m_buffer += bytes; }
+
+    // The next whole line, without its '\n'; false when no whole line is waiting.
+    bool next(QByteArray *line)
+    {
+        for (;;) {
+            const int end = m_buffer.indexOf('\n');
+            if (end < 0) {
+                if (m_buffer.size() > kMaxLineBytes) {
+                    m_buffer.clear();
+                    m_discarding = true;
+                }
+                return false;
+            }
+            *line = m_buffer.left(end);
+            m_buffer.remove(0, end + 1);
+            if (!m_discarding)
+                return true;
+            m_discarding = false;
+        }
+    }
+
+private:
+    QByteArray m_buffer;
+    bool m_discarding = false;  // inside a line longer than the protocol allows
+};
 
 }  // namespace SlideProtocol

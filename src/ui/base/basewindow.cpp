@@ -115,24 +115,20 @@ bool BaseWindow::dragEvent(QEvent *event)
             return true;
         const QPoint local = mouse->position().toPoint();
         const QPoint global = mouse->globalPosition().toPoint();
-        int left = global.x() - m_pressX;
-        int top = global.y() - m_pressY;
-        const int rightLimit = m_available.x() + m_available.width();
-        const int bottomLimit = m_available.y() + m_available.height();
-        if (left < m_available.left()) {
-            left = m_available.left();
-            m_pressX = local.x();
-        } else if (left + width() > rightLimit) {
-            left = rightLimit - width();
-            m_pressX = local.x();
-        }
-        if (top < m_available.top()) {
-            top = m_available.top();
-            m_pressY = local.y();
-        } else if (top + height() > bottomLimit) {
-            top = bottomLimit - height();
-            m_pressY = local.y();
-        }
+        // Along one axis: the window's start, kept between `low` and `high` minus its
+        // length; at a limit the anchor becomes the pointer's place in the window.
+        const auto follow = [](int pointer, int &anchor, int inWindow, int low, int high,
+                               int length) {
+            const int start = pointer - anchor;
+            if (start >= low && start + length <= high)
+                return start;
+            anchor = inWindow;
+            return start < low ? low : high - length;
+        };
+        const int left = follow(global.x(), m_pressX, local.x(), m_available.left(),
+                                m_available.x() + m_available.width(), width());
+        const int top = follow(global.y(), m_pressY, local.y(), m_available.top(),
+                               m_available.y() + m_available.height(), height());
         move(left, top);
         return true;
     }

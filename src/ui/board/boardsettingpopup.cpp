@@ -30,41 +30,40 @@ BoardSettingPopup::BoardSettingPopup(QWidget *parent)
     form->setContentsMargins(14, 16, 26, 16);
     form->setVerticalSpacing(20);
 
-    auto *labelColor = new QLabel(tr("颜色"), this);
-    labelColor->setObjectName("label_color");
-    auto *viewColors = new QWidget(this);
-    viewColors->setObjectName("view_colors");
-    auto *colorRow = new QHBoxLayout(viewColors);
-    colorRow->setContentsMargins(0, 0, 0, 0);
-    colorRow->setSpacing(16);
+    // A labelled row of radio buttons, `spacing` apart, in its own button group.
+    const auto addButtonRow = [this, form](const QString &label, const char *labelName,
+                                           const char *rowName, int spacing) {
+        auto *text = new QLabel(label, this);
+        text->setObjectName(labelName);
+        auto *view = new QWidget(this);
+        view->setObjectName(rowName);
+        auto *row = new QHBoxLayout(view);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(spacing);
+        form->addRow(text, view);
+        return row;
+    };
+    QHBoxLayout *colorRow = addButtonRow(tr("颜色"), "label_color", "view_colors", 16);
     m_colorGroup = new QButtonGroup(this);
     for (const QString &name : std::as_const(m_colors)) {
-        auto *button = new ColorRadioBtn(QColor(name), viewColors);
+        auto *button = new ColorRadioBtn(QColor(name), colorRow->parentWidget());
         m_colorGroup->addButton(button);
         colorRow->addWidget(button);
         connect(button, &QRadioButton::toggled, this,
                 [this, button](bool) { emit sig_ColorSelect(button->color()); });
     }
     colorRow->addStretch();
-    form->addRow(labelColor, viewColors);
 
-    auto *labelWidth = new QLabel(tr("粗细"), this);
-    labelWidth->setObjectName("label_width");
-    auto *viewWidth = new QWidget(this);
-    viewWidth->setObjectName("view_width");
-    auto *widthRow = new QHBoxLayout(viewWidth);
-    widthRow->setContentsMargins(0, 0, 0, 0);
-    widthRow->setSpacing(0);
+    QHBoxLayout *widthRow = addButtonRow(tr("粗细"), "label_width", "view_width", 0);
     m_widthGroup = new QButtonGroup(this);
     for (int w : std::as_const(m_widths)) {
-        auto *button = new WidthRadioBtn(w, viewWidth);
+        auto *button = new WidthRadioBtn(w, widthRow->parentWidget());
         m_widthGroup->addButton(button);
         widthRow->addWidget(button);
         connect(button, &QRadioButton::toggled, this,
                 [this, button](bool) { emit sig_WidthSelect(button->lineWidth()); });
     }
     widthRow->addStretch();
-    form->addRow(labelWidth, viewWidth);
 
     QPainterPath outline;
     outline.addRoundedRect(QRectF(rect()), CornerRadius, CornerRadius);

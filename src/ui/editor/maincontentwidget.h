@@ -124,8 +124,10 @@ private:
     void buildForm();
     void buildFileMenu();
     void connectParts();
+    // A flat button with `icon` in a square of `iconSide`, the button itself `side` square;
+    // `text` is also its tool tip.
     QToolButton *makeToolButton(QWidget *parent, const QString &objectName, const QString &icon,
-                                const QString &text);
+                                const QString &text, int iconSide, int side);
     // Stops the preview and puts the play button back to "播放".
     void stopPlayback();
     void onPlayStopClicked(bool checked);

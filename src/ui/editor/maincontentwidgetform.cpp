@@ -34,7 +34,8 @@ QFrame *separator(QWidget *parent, const QString &name, bool vertical)
 }  // namespace
 
 QToolButton *MainContentWidget::makeToolButton(QWidget *parent, const QString &objectName,
-                                               const QString &icon, const QString &text)
+                                               const QString &icon, const QString &text,
+                                               int iconSide, int side)
 {
     auto *button = new QToolButton(parent);
     button->setObjectName(objectName);
@@ -42,6 +43,8 @@ QToolButton *MainContentWidget::makeToolButton(QWidget *parent, const QString &o
     button->setText(text);
     button->setToolTip(text);
     button->setAutoRaise(true);
+    button->setIconSize(QSize(iconSide, iconSide));
+    button->setFixedSize(side, side);
     return button;
 }
 
@@ -64,10 +67,8 @@ void MainContentWidget::buildForm()
     menuLayout->setContentsMargins(10, 6, 10, 10);
     menuLayout->setSpacing(14);
     auto menuButton = [this](const QString &name, const QString &icon, const QString &text) {
-        QToolButton *b = makeToolButton(m_ui.view_menu_bar, name, icon, text);
+        QToolButton *b = makeToolButton(m_ui.view_menu_bar, name, icon, text, 30, 68);
         b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-        b->setIconSize(QSize(30, 30));
-        b->setFixedSize(68, 68);
         return b;
     };
     m_ui.btn_file = menuButton(QStringLiteral("btn_file"), QStringLiteral(":/images/icon_file.png"),
@@ -138,10 +139,7 @@ void MainContentWidget::buildForm()
     tools->setContentsMargins(20, 0, 20, 0);
     tools->setSpacing(14);
     auto toolButton = [this](const QString &name, const QString &icon, const QString &text) {
-        QToolButton *b = makeToolButton(m_ui.view_tools_bar, name, icon, text);
-        b->setIconSize(QSize(24, 24));
-        b->setFixedSize(30, 30);
-        return b;
+        return makeToolButton(m_ui.view_tools_bar, name, icon, text, 24, 30);
     };
     m_ui.btn_undo = toolButton(QStringLiteral("btn_undo"),
                                QStringLiteral(":/images/icon_undo_disable.png"), tr("撤销"));

@@ -3,20 +3,12 @@
 #include "ui/editor/vlcmedia.h"
 
 #include <QFileInfo>
-#include <QUuid>
 
 #include <utility>
 
 MediaInfo::MediaInfo(const AVData &clip, int index, VlcInstance *instance, QObject *parent)
-    : QObject(parent), index(index), uuid(QUuid::createUuid().toString())
+    : QObject(parent), AVData(clip), index(index)
 {
-    uuid = clip.uuid;
-    fileName = clip.fileName;
-    filePath = clip.filePath;
-    duration = clip.duration;
-    beginTime = clip.beginTime;
-    endTime = clip.endTime;
-    moveTo(clip, index);
     m_Media = new VlcMedia(filePath, true, instance);
     m_Media->setParent(this);
 }

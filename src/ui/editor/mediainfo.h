@@ -1,5 +1,5 @@
 #pragma once
-// One clip of the preview's play list: a copy of the clip's values, its media on the shared
+// One clip of the preview's play list: a copy of the clip (its values), its media on the shared
 // libvlc instance, and where in the clip playback starts or was paused. Main thread only.
 #include "core/project/avdata.h"
 
@@ -8,7 +8,7 @@
 class VlcInstance;
 class VlcMedia;
 
-class MediaInfo : public QObject
+class MediaInfo : public QObject, public AVData
 {
     Q_OBJECT
 public:
@@ -17,20 +17,9 @@ public:
     int index = 0;
     VlcMedia *m_Media = nullptr;  // owned (a child)
 
-    QString uuid;
-    QString title;
-    QString fileName;
-    QString filePath;
-    qint64 duration = 0;
-    int videoWidth = -1;
-    int videoHeight = -1;
-    qint64 position = 0;
-    qint64 beginTime = 0;
-    qint64 endTime = 0;
     // Where playback starts or was paused, relative to beginTime.
     qint64 offset = 0;
 
-    qint64 length() const { return endTime - beginTime; }
     // Source time of the offset.
     qint64 offsetSourceTime() const { return beginTime + offset; }
     // Timeline time of a source time of this clip's file.

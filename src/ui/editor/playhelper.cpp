@@ -55,14 +55,8 @@ bool PlayHelper::setAvDatas(const QList<AVData> &clips, qint64 startMs)
         unused.insert(info->uuid, info);
     for (int i = 0; i < clips.size(); ++i) {
         const AVData &clip = clips.at(i);
-        MediaInfo *entry = nullptr;
-        for (auto it = unused.find(clip.uuid); it != unused.end() && it.key() == clip.uuid; ++it) {
-            if (it.value()->sameSpan(clip)) {
-                entry = it.value();
-                unused.erase(it);
-                break;
-            }
-        }
+        MediaInfo *entry =
+            takeKeptFor(unused, clip, [&clip](MediaInfo *kept) { return kept->sameSpan(clip); });
         if (entry)
             entry->moveTo(clip, i);
         else

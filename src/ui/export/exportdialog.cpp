@@ -1,4 +1,5 @@
 #include "ui/export/exportdialog.h"
+#include "ui/export/dialogtitlerow.h"
 
 #include "core/platform/settings.h"
 #include "core/project/projectdata.h"
@@ -60,15 +61,7 @@ void ExportDialog::buildForm()
     topLayout->setContentsMargins(20, 0, 12, 0);
     auto *title = new QLabel(tr("导出"), top);
     title->setObjectName(QStringLiteral("label_dialog_title"));
-    auto *close = new QPushButton(top);
-    close->setObjectName(QStringLiteral("btn_close"));
-    close->setIcon(QIcon(QStringLiteral(":/images/icon_window_close.png")));
-    close->setIconSize(QSize(16, 16));
-    close->setFixedSize(24, 24);
-    close->setFlat(true);
-    topLayout->addWidget(title);
-    topLayout->addStretch();
-    topLayout->addWidget(close);
+    addTitleRow(topLayout, title, top);
     root->addWidget(top);
     root->addWidget(makeLine(this, QStringLiteral("line")));
 
@@ -83,29 +76,27 @@ void ExportDialog::buildForm()
     m_cover->setAlignment(Qt::AlignCenter);
     centerLayout->addWidget(m_cover, 0, Qt::AlignHCenter);
 
-    auto *nameRow = new QHBoxLayout;
-    auto *nameLabel = new QLabel(tr("视频名称"), center);
-    nameLabel->setObjectName(QStringLiteral("label"));
-    nameLabel->setFixedWidth(60);
-    m_name = new QLineEdit(center);
-    m_name->setObjectName(QStringLiteral("edit_video_name"));
-    m_name->setFixedHeight(28);
-    nameRow->addWidget(nameLabel);
-    nameRow->addWidget(m_name);
-    centerLayout->addLayout(nameRow);
-
-    auto *dirRow = new QHBoxLayout;
-    auto *dirLabel = new QLabel(tr("导出至"), center);
-    dirLabel->setObjectName(QStringLiteral("label_2"));
-    dirLabel->setFixedWidth(60);
-    m_dir = new QLineEdit(center);
-    m_dir->setObjectName(QStringLiteral("edit_export_dir"));
-    m_dir->setFixedHeight(28);
+    // A labelled field: the label 60 wide, the field 28 high; gives the row.
+    const auto fieldRow = [center](const QString &label, const QString &labelName,
+                                   QLineEdit *&field, const QString &fieldName) {
+        auto *row = new QHBoxLayout;
+        auto *text = new QLabel(label, center);
+        text->setObjectName(labelName);
+        text->setFixedWidth(60);
+        field = new QLineEdit(center);
+        field->setObjectName(fieldName);
+        field->setFixedHeight(28);
+        row->addWidget(text);
+        row->addWidget(field);
+        return row;
+    };
+    centerLayout->addLayout(fieldRow(tr("视频名称"), QStringLiteral("label"), m_name,
+                                     QStringLiteral("edit_video_name")));
+    QHBoxLayout *dirRow =
+        fieldRow(tr("导出至"), QStringLiteral("label_2"), m_dir, QStringLiteral("edit_export_dir"));
     auto *browse = new QPushButton(tr("浏览"), center);
     browse->setObjectName(QStringLiteral("btn_export_open"));
     browse->setFixedSize(56, 28);
-    dirRow->addWidget(dirLabel);
-    dirRow->addWidget(m_dir);
     dirRow->addWidget(browse);
     centerLayout->addLayout(dirRow);
 

@@ -1,4 +1,5 @@
 #include "ui/export/exportprogressdialog.h"
+#include "ui/export/dialogtitlerow.h"
 
 #include "core/export/exportmanager.h"
 
@@ -43,15 +44,7 @@ void ExportProgressDialog::buildForm()
     auto *title = new QLabel(tr("导出至本地"), this);
     title->setObjectName(QStringLiteral("label"));
     title->setStyleSheet(QStringLiteral("color:#f3f3f3; font-size: 14px;"));
-    auto *close = new QPushButton(this);
-    close->setObjectName(QStringLiteral("btn_close"));
-    close->setIcon(QIcon(QStringLiteral(":/images/icon_window_close.png")));
-    close->setIconSize(QSize(16, 16));
-    close->setFixedSize(24, 24);
-    close->setFlat(true);
-    top->addWidget(title);
-    top->addStretch();
-    top->addWidget(close);
+    addTitleRow(top, title, this);
     root->addLayout(top);
 
     auto *state = new QHBoxLayout;

@@ -1,5 +1,7 @@
 #include "ui/record/x11desktop.h"
 
+#include "ui/base/xcbcalls.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -28,21 +30,8 @@ bool hasCompositor()
     xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
     if (!connection)
         return false;
-    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(defaultScreenNumber());
-    xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 1, uint16_t(name.size()), name.constData()),
-        nullptr);
-    if (!atom)
-        return false;
-    const xcb_atom_t selection = atom->atom;
-    free(atom);
-    if (selection == XCB_ATOM_NONE)
-        return false;  // nobody ever made the atom: no compositor has run
-    xcb_get_selection_owner_reply_t *owner = xcb_get_selection_owner_reply(
-        connection, xcb_get_selection_owner(connection, selection), nullptr);
-    const bool owned = owner && owner->owner != XCB_WINDOW_NONE;
-    free(owner);
-    return owned;
+    return xcbcalls::selectionOwned(connection,
+                                    "_NET_WM_CM_S" + QByteArray::number(defaultScreenNumber()));
 }
 
 QRect toServerPixels(const QRectF &area, const QScreen *screen)

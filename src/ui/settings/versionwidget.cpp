@@ -52,19 +52,22 @@ void VersionWidget::buildForm()
     root->addLayout(iconRow);
     root->addSpacing(16);
 
-    m_status = new QLabel(this);
-    m_status->setObjectName(QStringLiteral("label_title_2"));
-    m_status->setAlignment(Qt::AlignCenter);
-    m_status->setStyleSheet(
-        QStringLiteral("QLabel{font-size: 14px;font-weight: 400;color: #181e33;}"));
-    root->addWidget(m_status);
+    // A centred line of text in the settings page's own font size and colour.
+    const auto addCentredLabel = [this, root](const QString &name, const QString &style) {
+        auto *label = new QLabel(this);
+        label->setObjectName(name);
+        label->setAlignment(Qt::AlignCenter);
+        label->setStyleSheet(style);
+        root->addWidget(label);
+        return label;
+    };
+    m_status =
+        addCentredLabel(QStringLiteral("label_title_2"),
+                        QStringLiteral("QLabel{font-size: 14px;font-weight: 400;color: #181e33;}"));
     root->addSpacing(8);
-    m_version = new QLabel(this);
-    m_version->setObjectName(QStringLiteral("label_version"));
-    m_version->setAlignment(Qt::AlignCenter);
-    m_version->setStyleSheet(
-        QStringLiteral("QLabel{font-size: 12px;font-weight: 400;color: #646873;}"));
-    root->addWidget(m_version);
+    m_version =
+        addCentredLabel(QStringLiteral("label_version"),
+                        QStringLiteral("QLabel{font-size: 12px;font-weight: 400;color: #646873;}"));
     root->addSpacing(24);
 
     m_update = new QPushButton(tr("检查更新"), this);

@@ -9,6 +9,8 @@
 // when the search gives up or the container is destroyed, and it ends by itself when the
 // connection drops. Page Down/Up and the arrow keys in the window turn the slides.
 // Main thread only.
+#include "core/slides/slideprotocol.h"
+
 #include <QPointer>
 #include <QProcess>
 #include <QWidget>
@@ -105,8 +107,7 @@ private:
     QTimer *m_heartbeatTimer = nullptr;
     QLocalServer *m_server = nullptr;
     QPointer<QLocalSocket> m_agentSocket;
-    QByteArray m_readBuffer;
-    bool m_discardingLine = false;
+    SlideProtocol::LineReader m_reader;
     QPointer<QProcess> m_agentProcess;
     QWindow *m_slideWindow = nullptr;
     QWidget *m_slideWindowContainer = nullptr;

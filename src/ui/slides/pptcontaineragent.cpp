@@ -80,24 +80,10 @@ void PptContainer::onReadyRead()
 {
     if (!m_agentSocket)
         return;
-    m_readBuffer += m_agentSocket->readAll();
-    for (;;) {
-        const int end = m_readBuffer.indexOf('\n');
-        if (end < 0) {
-            if (m_readBuffer.size() > SlideProtocol::kMaxLineBytes) {
-                m_readBuffer.clear();
-                m_discardingLine = true;
-            }
-            return;
-        }
-        const QByteArray line = m_readBuffer.left(end);
-        m_readBuffer.remove(0, end + 1);
-        if (m_discardingLine) {
-            m_discardingLine = false;
-            continue;
-        }
+    m_reader.append(m_agentSocket->readAll());
+    QByteArray line;
+    while (m_reader.next(&line))
         handleMsg(QString::fromUtf8(line));
-    }
 }
 
 void PptContainer::handleMsg(const QString &text)

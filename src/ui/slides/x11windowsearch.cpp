@@ -1,5 +1,7 @@
 #include "ui/slides/x11windowsearch.h"
 
+#include "ui/base/xcbcalls.h"
+
 #include <QGuiApplication>
 #include <QSet>
 
@@ -12,7 +14,9 @@
 namespace X11WindowSearch {
 namespace {
 
-template <typename T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
+using xcbcalls::atom;
+using xcbcalls::property;
+using xcbcalls::Reply;
 
 xcb_connection_t *connection()
 {
@@ -24,28 +28,6 @@ xcb_window_t rootWindow(xcb_connection_t *conn)
 {
     const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(conn)).data;
     return screen ? screen->root : xcb_window_t(XCB_WINDOW_NONE);
-}
-
-xcb_atom_t atom(xcb_connection_t *conn, const QByteArray &name)
-{
-    Reply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(
-            conn, xcb_intern_atom(conn, 0, uint16_t(name.size()), name.constData()), nullptr),
-        &std::free);
-    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-}
-
-QByteArray property(xcb_connection_t *conn, xcb_window_t window, xcb_atom_t prop, xcb_atom_t type,
-                    uint32_t longs = 1024)
-{
-    Reply<xcb_get_property_reply_t> reply(
-        xcb_get_property_reply(conn, xcb_get_property(conn, 0, window, prop, type, 0, longs),
-                               nullptr),
-        &std::free);
-    if (!reply || reply->type == XCB_ATOM_NONE)
-        return {};
-    return QByteArray(static_cast<const char *>(xcb_get_property_value(reply.get())),
-                      xcb_get_property_value_length(reply.get()));
 }
 
 QList<quint32> windowList(const QByteArray &value)

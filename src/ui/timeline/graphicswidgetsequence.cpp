@@ -13,6 +13,16 @@
 
 #include <limits>
 
+namespace {
+// Item `index` of `layout` as a T; null outside the layout.
+template <typename T> T *itemOf(const QGraphicsLayout *layout, int index)
+{
+    if (index < 0 || index >= layout->count())
+        return nullptr;
+    return static_cast<T *>(layout->itemAt(index));
+}
+}  // namespace
+
 GraphicsWidgetSequence::GraphicsWidgetSequence(const QUuid &id, const QUuid &detailsId,
                                                eSequenceType type, QGraphicsItem *parent)
     : QGraphicsWidget(parent), m_id(id), m_detailsId(detailsId), m_type(type)
@@ -49,9 +59,7 @@ int GraphicsWidgetSequence::resourceCount() const
 
 AbstractGraphicsWidgetResources *GraphicsWidgetSequence::resourceAt(int index) const
 {
-    if (index < 0 || index >= m_layout->count())
-        return nullptr;
-    return static_cast<AbstractGraphicsWidgetResources *>(m_layout->itemAt(index));
+    return itemOf<AbstractGraphicsWidgetResources>(m_layout, index);
 }
 
 void GraphicsWidgetSequence::insertResource(AbstractGraphicsWidgetResources *block, int index)
@@ -93,14 +101,10 @@ void GraphicsWidgetSequence::setClips(
     row.reserve(clips.size());
     QList<AbstractGraphicsWidgetResources *> made;
     for (const AVData &clip : clips) {
-        AbstractGraphicsWidgetResources *block = nullptr;
-        for (auto it = unused.find(clip.uuid); it != unused.end() && it.key() == clip.uuid; ++it) {
-            if (it.value()->showsSpanOf(clip)) {
-                block = it.value();
-                unused.erase(it);
-                break;
-            }
-        }
+        AbstractGraphicsWidgetResources *block =
+            takeKeptFor(unused, clip, [&clip](AbstractGraphicsWidgetResources *kept) {
+                return kept->showsSpanOf(clip);
+            });
         if (block) {
             block->moveTo(clip);
         } else {
@@ -171,9 +175,7 @@ int GraphicsWidgetSegment::sequenceCount() const
 
 GraphicsWidgetSequence *GraphicsWidgetSegment::sequenceAt(int index) const
 {
-    if (index < 0 || index >= m_layout->count())
-        return nullptr;
-    return static_cast<GraphicsWidgetSequence *>(m_layout->itemAt(index));
+    return itemOf<GraphicsWidgetSequence>(m_layout, index);
 }
 
 void GraphicsWidgetSegment::addSequence(GraphicsWidgetSequence *sequence, int index)

@@ -33,21 +33,23 @@ WidgetComposition::WidgetComposition(QWidget *parent) : QFrame(parent)
     m_timelineScene = new GraphicsSceneTimeline(EditRate::byName(QStringLiteral("24")), this);
     m_compositionScene = new GraphicsSceneComposition(this);
 
-    m_timelineView = new GraphicsViewScalable(this);
-    m_timelineView->setObjectName(QStringLiteral("TimelineView"));
-    m_timelineView->setScene(m_timelineScene);
-    m_timelineView->setFrameShape(QFrame::NoFrame);
-    m_timelineView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_timelineView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Both views show their scene without a frame or a vertical scroll bar.
+    const auto makeView = [this](const QString &name, QGraphicsScene *scene,
+                                 Qt::ScrollBarPolicy horizontal) {
+        auto *view = new GraphicsViewScalable(this);
+        view->setObjectName(name);
+        view->setScene(scene);
+        view->setFrameShape(QFrame::NoFrame);
+        view->setHorizontalScrollBarPolicy(horizontal);
+        view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        return view;
+    };
+    m_timelineView =
+        makeView(QStringLiteral("TimelineView"), m_timelineScene, Qt::ScrollBarAlwaysOff);
     m_timelineView->viewport()->installEventFilter(this);
     m_timelineView->setFixedHeight(kRulerHeight);
-
-    m_compositionView = new GraphicsViewScalable(this);
-    m_compositionView->setObjectName(QStringLiteral("CompositionView"));
-    m_compositionView->setScene(m_compositionScene);
-    m_compositionView->setFrameShape(QFrame::NoFrame);
-    m_compositionView->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    m_compositionView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_compositionView =
+        makeView(QStringLiteral("CompositionView"), m_compositionScene, Qt::ScrollBarAsNeeded);
 
     auto *box = new QVBoxLayout(this);
     box->setContentsMargins(0, 0, 0, 0);
