@@ -3,6 +3,7 @@
 // sound server. What the child reports and what its file holds.
 #include "core/project/projectdata.h"
 #include "core/record/screenrecord.h"
+#include "support/childrun.h"
 #include "support/mediainspect.h"
 #include "support/mp4boxes.h"
 #include "support/testtone.h"
@@ -89,51 +90,20 @@ int recordChild(int argc, char **argv)
     return app.exec();
 }
 
-struct ChildRun
-{
-    QStringList lines;
-    int exitCode = -1;
-    QProcess::ExitStatus status = QProcess::CrashExit;
-    qint64 recordingStartedMs = -1;  // when "recording" was printed, on the parent's timer
-};
-
 // Runs the child; with killAfterMs > 0 kills it that long after it started recording.
-ChildRun runChild(const QStringList &args, const QProcessEnvironment &env, int killAfterMs = 0)
+ChildRun::Result runChild(const QStringList &args, const QProcessEnvironment &env,
+                          int killAfterMs = 0)
 {
-    ChildRun run;
-    QProcess child;
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QElapsedTimer clock;
-    clock.start();
-    child.start(QCoreApplication::applicationFilePath(), QStringList{"--record-child"} + args);
-    if (!child.waitForStarted(10000))
-        return run;
-    while (child.state() != QProcess::NotRunning && clock.elapsed() < 180000) {
-        child.waitForReadyRead(50);
-        while (child.canReadLine()) {
-            const QString line = QString::fromUtf8(child.readLine()).trimmed();
-            run.lines << line;
-            if (line == "recording")
-                run.recordingStartedMs = clock.elapsed();
-        }
-        if (killAfterMs > 0 && run.recordingStartedMs >= 0 &&
-            clock.elapsed() - run.recordingStartedMs >= killAfterMs) {
-            ::kill(pid_t(child.processId()), SIGKILL);
-            child.waitForFinished(10000);
-            break;
-        }
+    ChildRun::Options options;
+    options.program = QCoreApplication::applicationFilePath();
+    options.arguments = QStringList{"--record-child"} + args;
+    options.environment = env;
+    if (killAfterMs > 0) {
+        options.killLine = QStringLiteral("recording");
+        options.killAfterMs = killAfterMs;
     }
-    if (child.state() != QProcess::NotRunning) {
-        child.kill();
-        child.waitForFinished();
-    }
-    for (const QByteArray &line : child.readAllStandardOutput().split('\n'))
-        if (!line.trimmed().isEmpty())
-            run.lines << QString::fromUtf8(line).trimmed();
-    run.exitCode = child.exitCode();
-    run.status = child.exitStatus();
-    return run;
+    options.timeoutMs = 180000;
+    return ChildRun::run(options);
 }
 
 QProcessEnvironment childEnvironment()
@@ -184,7 +154,7 @@ void TestRecordChild::childReportsProblems()
     const QString file = dir.filePath("rec.mp4");
     QProcessEnvironment env = childEnvironment();
     env.insert(variable, value);
-    const ChildRun run = runChild({file, "2000"}, env);
+    const ChildRun::Result run = runChild({file, "2000"}, env);
     for (const QString &line : expected)
         QVERIFY2(run.lines.contains(line), qPrintable(run.lines.join(" | ")));
     if (!silentTrack)
@@ -200,7 +170,7 @@ void TestRecordChild::killedRecordingStillPlays()
 {
     QTemporaryDir dir;
     const QString file = dir.filePath("killed.mp4");
-    const ChildRun run = runChild({file, "0"}, childEnvironment(), 5000);
+    const ChildRun::Result run = runChild({file, "0"}, childEnvironment(), 5000);
     QCOMPARE(run.status, QProcess::CrashExit);
     QVERIFY(run.lines.contains("recording"));
     // Never finished: the file is still the fragmented one as written.
@@ -224,7 +194,7 @@ void TestRecordChild::writeErrorEndsRecordingWithFailure()
     const QString file = dir.filePath("full.mp4");
     QElapsedTimer clock;
     clock.start();
-    const ChildRun run = runChild({file, "20000", "--fsize", "32768"}, childEnvironment());
+    const ChildRun::Result run = runChild({file, "20000", "--fsize", "32768"}, childEnvironment());
     QVERIFY2(run.lines.contains("critical 无法录制！"), qPrintable(run.lines.join(" | ")));
     QVERIFY(run.lines.contains("fail"));
     QVERIFY(!run.lines.contains("finish"));

@@ -1,6 +1,7 @@
 #include "support/slideshow.h"
 
 #include "support/testdisplay.h"
+#include "ui/slides/pptcontainer.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -78,6 +79,14 @@ MessageBoxAnswerer::MessageBoxAnswerer()
 bool ensureDesktop()
 {
     return TestDisplay::hasWindowManager() && TestDisplay::hasCompositor();
+}
+
+bool prepareContainer(const QString &dir, QString *error)
+{
+    if (!makePresentations(dir, error))
+        return false;
+    PptContainer::setAgentProgram(copyAgent(dir));
+    return true;
 }
 
 }  // namespace SlideShow

@@ -24,6 +24,11 @@ bool near(const QColor &a, const QColor &b, int tolerance = 40);
 // home page starting in another test run) leaves it alone.
 QString copyAgent(const QString &dir);
 
+// For a test of the presentation windows: makes the presentations in `dir` and has every
+// PptContainer start a copy of the agent made in `dir`. False, with the reason, when the
+// presentations could not be made.
+bool prepareContainer(const QString &dir, QString *error);
+
 // Answers every modal message box with OK while it lives, keeping "title/text" of each: a
 // failure shown to the user ends a test instead of blocking it.
 class MessageBoxAnswerer : public QObject

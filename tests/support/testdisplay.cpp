@@ -1,5 +1,7 @@
 #include "support/testdisplay.h"
 
+#include "ui/base/xcbcalls.h"
+
 #include <QtGlobal>
 
 #include <xcb/xcb.h>
@@ -13,8 +15,6 @@ namespace {
 
 const char kVariable[] = "LUMORA_DISPLAY_WITHOUT_COMPOSITOR";
 
-template <typename T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
-
 struct Connection
 {
     explicit Connection(const QString &display)
@@ -27,14 +27,6 @@ struct Connection
     Connection &operator=(const Connection &) = delete;
     bool ok() const { return conn != nullptr && xcb_connection_has_error(conn) == 0; }
     xcb_window_t root() const { return xcb_setup_roots_iterator(xcb_get_setup(conn)).data->root; }
-    xcb_atom_t atom(const char *name) const
-    {
-        Reply<xcb_intern_atom_reply_t> reply(
-            xcb_intern_atom_reply(conn, xcb_intern_atom(conn, 0, uint16_t(std::strlen(name)), name),
-                                  nullptr),
-            &std::free);
-        return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    }
     xcb_connection_t *conn = nullptr;
 };
 
@@ -66,11 +58,7 @@ bool hasCompositor(const QString &display)
     Connection c(display);
     if (!c.ok())
         return false;
-    Reply<xcb_get_selection_owner_reply_t> owner(
-        xcb_get_selection_owner_reply(
-            c.conn, xcb_get_selection_owner(c.conn, c.atom("_NET_WM_CM_S0")), nullptr),
-        &std::free);
-    return owner && owner->owner != XCB_WINDOW_NONE;
+    return xcbcalls::selectionOwned(c.conn, "_NET_WM_CM_S0");
 }
 
 bool hasWindowManager(const QString &display)
@@ -78,15 +66,9 @@ bool hasWindowManager(const QString &display)
     Connection c(display);
     if (!c.ok())
         return false;
-    Reply<xcb_get_property_reply_t> reply(
-        xcb_get_property_reply(c.conn,
-                               xcb_get_property(c.conn, 0, c.root(),
-                                                c.atom("_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW,
-                                                0, 1),
-                               nullptr),
-        &std::free);
-    return reply && reply->type == XCB_ATOM_WINDOW &&
-           xcb_get_property_value_length(reply.get()) == 4;
+    return xcbcalls::property(c.conn, c.root(), xcbcalls::atom(c.conn, "_NET_SUPPORTING_WM_CHECK"),
+                              XCB_ATOM_WINDOW, 1)
+               .size() == 4;
 }
 
 }  // namespace TestDisplay

@@ -1,5 +1,7 @@
 #include "support/x11windows.h"
 
+#include "ui/base/xcbcalls.h"
+
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -17,27 +19,12 @@ struct Connection
     xcb_connection_t *conn = nullptr;
 };
 
-template <typename T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
+using xcbcalls::property;
+using xcbcalls::Reply;
 
 xcb_atom_t atom(xcb_connection_t *conn, const char *name)
 {
-    Reply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(conn, xcb_intern_atom(conn, 0, uint16_t(std::strlen(name)), name),
-                              nullptr),
-        &std::free);
-    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-}
-
-QByteArray property(xcb_connection_t *conn, xcb_window_t window, xcb_atom_t prop, xcb_atom_t type)
-{
-    Reply<xcb_get_property_reply_t> reply(
-        xcb_get_property_reply(conn, xcb_get_property(conn, 0, window, prop, type, 0, 4096),
-                               nullptr),
-        &std::free);
-    if (!reply || reply->type == XCB_ATOM_NONE)
-        return {};
-    return QByteArray(static_cast<const char *>(xcb_get_property_value(reply.get())),
-                      xcb_get_property_value_length(reply.get()));
+    return xcbcalls::atom(conn, QByteArray(name));
 }
 
 }  // namespace

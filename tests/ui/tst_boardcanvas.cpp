@@ -276,10 +276,7 @@ private slots:
 
     void switchingPagesDuringARubbingKeepsItUndoable()
     {
-        drag(m_canvas, line({50, 100}, {350, 100}, 10));
-        PathRecord *page1 = m_canvas->curRecord();
-        m_settings.tool = ToolEraser;
-        m_canvas->setBoardSettings(&m_settings);
+        PathRecord *page1 = strokeThenEraser();
         QTest::mousePress(m_canvas, Qt::LeftButton, {}, {200, 60});
         QTest::mouseMove(m_canvas, {200, 100});
         m_canvas->setPage(2);
@@ -295,10 +292,7 @@ private slots:
 
     void secondButtonDuringAMovementChangesNothing()
     {
-        drag(m_canvas, line({50, 100}, {350, 100}, 10));
-        PathRecord *record = m_canvas->curRecord();
-        m_settings.tool = ToolEraser;
-        m_canvas->setBoardSettings(&m_settings);
+        PathRecord *record = strokeThenEraser();
         QTest::mousePress(m_canvas, Qt::LeftButton, {}, {100, 60});
         QTest::mouseMove(m_canvas, {100, 140});
         QTest::mousePress(m_canvas, Qt::RightButton, {}, {110, 140});
@@ -417,6 +411,16 @@ private slots:
     }
 
 private:
+    // One pen stroke across the page from (50, 100) to (350, 100), then the eraser chosen; the
+    // page's strokes.
+    PathRecord *strokeThenEraser()
+    {
+        drag(m_canvas, line({50, 100}, {350, 100}, 10));
+        m_settings.tool = ToolEraser;
+        m_canvas->setBoardSettings(&m_settings);
+        return m_canvas->curRecord();
+    }
+
     std::unique_ptr<QWidget> m_host;
     BoardCanvas *m_canvas = nullptr;
     BoardSettings m_settings;

@@ -13,6 +13,8 @@
 #include <QUndoGroup>
 #include <QtTest>
 
+#include <algorithm>
+
 #include <memory>
 
 namespace {
@@ -103,59 +105,51 @@ private slots:
         QCOMPARE(canvas->curRecord()->paths().size(), tool == ToolPen ? 1 : 0);
     }
 
-    void choosingAColourEmitsTwice_data()
+    // Each new choice in the pop-up emits twice; choosing what is chosen emits nothing.
+    void choosingColourAndWidth_data()
     {
-        QTest::addColumn<int>("index");
+        QTest::addColumn<QList<int>>("colourClicks");
+        QTest::addColumn<QList<int>>("widthClicks");
         QTest::addColumn<int>("emissions");
         QTest::addColumn<QColor>("color");
-        QTest::newRow("yellow") << 1 << 2 << QColor("#ffc300");
-        QTest::newRow("black") << 6 << 2 << QColor("#000000");
-        QTest::newRow("the chosen one again") << 0 << 0 << QColor("#fa5151");
+        QTest::addColumn<int>("width");
+        const QColor red("#fa5151");
+        QTest::newRow("yellow") << QList<int>{1} << QList<int>{} << 2 << QColor("#ffc300") << 5;
+        QTest::newRow("black") << QList<int>{6} << QList<int>{} << 2 << QColor("#000000") << 5;
+        QTest::newRow("the chosen colour again") << QList<int>{0} << QList<int>{} << 0 << red << 5;
+        QTest::newRow("thinnest") << QList<int>{} << QList<int>{0} << 2 << red << 1;
+        QTest::newRow("thickest") << QList<int>{} << QList<int>{4} << 2 << red << 9;
+        QTest::newRow("the chosen width stays chosen")
+            << QList<int>{} << QList<int>{2} << 0 << red << 5;
+        QTest::newRow("twice the same width") << QList<int>{} << QList<int>{3, 3} << 2 << red << 7;
     }
-    void choosingAColourEmitsTwice()
+    void choosingColourAndWidth()
     {
-        QFETCH(int, index);
+        QFETCH(QList<int>, colourClicks);
+        QFETCH(QList<int>, widthClicks);
         QFETCH(int, emissions);
         QFETCH(QColor, color);
-        BoardToolsWidget tools;
-        QSignalSpy spy(&tools, &BoardToolsWidget::sig_BoardSettingsChanged);
-        const auto buttons = tools.popup()->findChildren<ColorRadioBtn *>();
-        QCOMPARE(buttons.size(), 7);
-        tools.popup()->show();
-        QTest::mouseClick(buttons.at(index), Qt::LeftButton);
-        QCOMPARE(spy.size(), emissions);
-        QCOMPARE(tools.boardSettings()->pen.color(), color);
-        QCOMPARE(tools.boardSettings()->pen.width(), 5);
-    }
-
-    void choosingAWidth_data()
-    {
-        QTest::addColumn<QList<int>>("clicks");
-        QTest::addColumn<int>("emissions");
-        QTest::addColumn<int>("width");
-        QTest::newRow("thinnest") << QList<int>{0} << 2 << 1;
-        QTest::newRow("thickest") << QList<int>{4} << 2 << 9;
-        QTest::newRow("the chosen one stays chosen") << QList<int>{2} << 0 << 5;
-        QTest::newRow("twice the same") << QList<int>{3, 3} << 2 << 7;
-    }
-    void choosingAWidth()
-    {
-        QFETCH(QList<int>, clicks);
-        QFETCH(int, emissions);
         QFETCH(int, width);
         BoardToolsWidget tools;
         QSignalSpy spy(&tools, &BoardToolsWidget::sig_BoardSettingsChanged);
-        const auto buttons = tools.popup()->findChildren<WidthRadioBtn *>();
-        QCOMPARE(buttons.size(), 5);
+        const auto colours = tools.popup()->findChildren<ColorRadioBtn *>();
+        const auto widths = tools.popup()->findChildren<WidthRadioBtn *>();
+        QCOMPARE(colours.size(), 7);
+        QCOMPARE(widths.size(), 5);
         tools.popup()->show();
-        for (int i : clicks)
-            QTest::mouseClick(buttons.at(i), Qt::LeftButton);
+        for (int i : colourClicks)
+            QTest::mouseClick(colours.at(i), Qt::LeftButton);
+        for (int i : widthClicks)
+            QTest::mouseClick(widths.at(i), Qt::LeftButton);
         QCOMPARE(spy.size(), emissions);
+        QCOMPARE(tools.boardSettings()->pen.color(), color);
         QCOMPARE(tools.boardSettings()->pen.width(), width);
-        int checked = 0;
-        for (WidthRadioBtn *b : buttons)
-            checked += b->isChecked() ? 1 : 0;
-        QCOMPARE(checked, 1);
+        const auto checkedCount = [](const auto &buttons) {
+            return std::count_if(buttons.begin(), buttons.end(),
+                                 [](QAbstractButton *b) { return b->isChecked(); });
+        };
+        QCOMPARE(checkedCount(colours), 1);
+        QCOMPARE(checkedCount(widths), 1);
     }
 
     void popupPlacement_data()

@@ -10,6 +10,8 @@
 #include "core/recovery/projectfolderkeeper.h"
 #include "core/recovery/projectrecovery.h"
 #include "core/storage/saveopenmanager.h"
+#include "support/childrun.h"
+#include "support/foldersnapshot.h"
 #include "support/mediainspect.h"
 #include "support/mp4boxes.h"
 #include "support/testmedia.h"
@@ -17,8 +19,6 @@
 #include "ui/editor/maincontentwidget.h"
 
 #include <QApplication>
-#include <QCryptographicHash>
-#include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMessageBox>
@@ -44,16 +44,6 @@ QString clipsJson()
     for (const AVData &d : ProjectData::instance()->avDatas())
         clips.append(d.toJson());
     return QString::fromUtf8(QJsonDocument(clips).toJson(QJsonDocument::Compact));
-}
-
-// Runs the event loop until `done` or `ms` have passed.
-bool waitFor(const std::function<bool()> &done, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QTest::qWait(20);
-    return done();
 }
 
 MainContentWidget *findEditor()
@@ -86,21 +76,22 @@ int editChild(char **argv)
         finished = true;
     });
     saver.saveProject(lsn, false);
-    if (!waitFor([&] { return finished; }, 60000) || !saved)
+    if (!QTest::qWaitFor([&] { return finished; }, 60000) || !saved)
         return 3;
     QDir(project->projectDir()).removeRecursively();
 
     openFirstWindow(lsn);
-    if (!waitFor([&] { return project->filePath() == lsn && project->count() == 1; }, 60000))
+    if (!QTest::qWaitFor([&] { return project->filePath() == lsn && project->count() == 1; },
+                         60000))
         return 4;
     MainContentWidget *editor = findEditor();
     AvDatasManager *importer = editor->avDatasManager();
     const ClipAtResult end = project->clipAt(project->at(0).length());
     if (importer->addVideoFile(clipB, end.clip, end.offset) != 1 ||
-        !waitFor([&] { return project->count() == 2 && !importer->isBusy(); }, 120000))
+        !QTest::qWaitFor([&] { return project->count() == 2 && !importer->isBusy(); }, 120000))
         return 5;
     if (importer->removeAvDataRange(project->at(0), 1000, 2500) != 1 ||
-        !waitFor([&] { return project->count() == 3 && !importer->isBusy(); }, 120000))
+        !QTest::qWaitFor([&] { return project->count() == 3 && !importer->isBusy(); }, 120000))
         return 6;
     // The editor shows the change once its success message has gone.
     QTest::qWait(2500);
@@ -194,77 +185,24 @@ int startChild(int argc, char **argv)
     return QCoreApplication::exec();
 }
 
-struct ChildRun
-{
-    QStringList lines;
-    QProcess::ExitStatus status = QProcess::NormalExit;
-    int exitCode = -1;
-
-    QString value(const QString &key) const
-    {
-        for (const QString &line : lines)
-            if (line.startsWith(key + " "))
-                return line.mid(key.size() + 1);
-        return QString();
-    }
-    QJsonArray clips() const { return QJsonDocument::fromJson(value("clips").toUtf8()).array(); }
-};
-
 // Runs this program in a child mode in `dir`. With killLine, SIGKILLs it killAfterMs after it
 // printed that line (a line that never comes fails the run).
-ChildRun runChild(const QString &program, const QString &dir, const QStringList &args,
-                  const QString &killLine = QString(), int killAfterMs = 0)
+ChildRun::Result runChild(const QString &program, const QString &dir, const QStringList &args,
+                          const QString &killLine = QString(), int killAfterMs = 0)
 {
-    ChildRun run;
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    child.setProcessEnvironment(env);
-    child.setWorkingDirectory(dir);
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(program, args);
-    if (!child.waitForStarted(10000))
-        return run;
-    QElapsedTimer clock, sinceLine;
-    clock.start();
-    bool seen = false;
-    while (child.state() != QProcess::NotRunning && clock.elapsed() < 200000) {
-        child.waitForReadyRead(20);
-        while (child.canReadLine()) {
-            const QString line = QString::fromUtf8(child.readLine()).trimmed();
-            run.lines << line;
-            if (!seen && !killLine.isEmpty() && line.startsWith(killLine)) {
-                seen = true;
-                sinceLine.start();
-            }
-        }
-        if (seen && sinceLine.elapsed() >= killAfterMs) {
-            ::kill(pid_t(child.processId()), SIGKILL);
-            break;
-        }
-    }
-    if (child.state() != QProcess::NotRunning && !seen)
-        child.kill();
-    child.waitForFinished(20000);
-    for (const QByteArray &line : child.readAllStandardOutput().split('\n'))
-        if (!line.trimmed().isEmpty())
-            run.lines << QString::fromUtf8(line).trimmed();
-    run.status = child.exitStatus();
-    run.exitCode = child.exitCode();
-    return run;
+    ChildRun::Options options;
+    options.program = program;
+    options.arguments = args;
+    options.workingDirectory = dir;
+    options.killLine = killLine;
+    options.killAfterMs = killAfterMs;
+    return ChildRun::run(options);
 }
 
-// Every file under `dir` with the MD5 of its bytes.
-QMap<QString, QByteArray> folderContents(const QString &dir)
+// The clips a child printed as "clips <JSON array>".
+QJsonArray clipsOf(const ChildRun::Result &run)
 {
-    QMap<QString, QByteArray> contents;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        QFile file(it.next());
-        file.open(QIODevice::ReadOnly);
-        contents.insert(it.filePath(),
-                        QCryptographicHash::hash(file.readAll(), QCryptographicHash::Md5));
-    }
-    return contents;
+    return QJsonDocument::fromJson(run.value("clips").toUtf8()).array();
 }
 
 }  // namespace
@@ -397,22 +335,23 @@ void TestRecovery::interruptedIsTold()
 
 void TestRecovery::killedEditRecoversAndSaves()
 {
-    const ChildRun edit =
+    const ChildRun::Result edit =
         runChild(program(), dir(), {"--edit-child", m_clipA, m_clipB}, "edited", 600);
     QCOMPARE(edit.status, QProcess::CrashExit);
     const QJsonArray before = QJsonDocument::fromJson(edit.value("edited").toUtf8()).array();
     QCOMPARE(before.size(), 3);  // a.mp4 0-1.0 s, a.mp4 2.5-4.0 s, then b
     const QString lsn = dir() + "/lecture.lsn";
-    const QByteArray packedBefore = folderContents(dir()).value(lsn);
+    const QByteArray packedBefore =
+        FolderSnapshot::contents(dir()).value(QDir(dir()).relativeFilePath(lsn));
 
-    const ChildRun start = runChild(program(), dir(), {"--start-child", "恢复", "save"});
+    const ChildRun::Result start = runChild(program(), dir(), {"--start-child", "恢复", "save"});
     QVERIFY2(
         start.lines.contains("box 提示|上次未保存的项目“lecture”（3 个片段）可以恢复，是否恢复？"),
         qPrintable(start.lines.join('\n')));
     QCOMPARE(start.value("window"), QString("editor"));
     QCOMPARE(start.value("modified"), QString("1"));
     QCOMPARE(start.value("file"), lsn);
-    const QJsonArray after = start.clips();
+    const QJsonArray after = clipsOf(start);
     QCOMPARE(after.size(), before.size());
     for (int i = 0; i < before.size(); ++i)
         for (const char *key : {"uuid", "fileName", "beginTime", "endTime", "position"})
@@ -420,7 +359,8 @@ void TestRecovery::killedEditRecoversAndSaves()
     QCOMPARE(start.value("saved"), QString("1"));
 
     // "保存" wrote the edited project over the packed file it came from.
-    QVERIFY(folderContents(dir()).value(lsn) != packedBefore);
+    QVERIFY(FolderSnapshot::contents(dir()).value(QDir(dir()).relativeFilePath(lsn)) !=
+            packedBefore);
     QProcess info;
     info.start(LUMORA_RECORD_BIN, {"--info", lsn});
     QVERIFY(info.waitForFinished(30000));
@@ -432,13 +372,13 @@ void TestRecovery::killedEditRecoversAndSaves()
 
 void TestRecovery::killedScreenRecordingPlaysAndExports()
 {
-    const ChildRun record =
+    const ChildRun::Result record =
         runChild(program(), dir(), {"--record-child", "0", "0"}, "recording", 8000);
     QCOMPARE(record.status, QProcess::CrashExit);
 
-    const ChildRun start = runChild(program(), dir(), {"--start-child", "恢复", "save"});
+    const ChildRun::Result start = runChild(program(), dir(), {"--start-child", "恢复", "save"});
     QVERIFY2(start.value("window") == "editor", qPrintable(start.lines.join('\n')));
-    const QJsonArray clips = start.clips();
+    const QJsonArray clips = clipsOf(start);
     QCOMPARE(clips.size(), 1);
     const qint64 lengthMs = clips[0]["endTime"].toInteger() - clips[0]["beginTime"].toInteger();
     QVERIFY2(lengthMs >= 7000 && lengthMs <= 8600, qPrintable(QString::number(lengthMs)));
@@ -467,13 +407,13 @@ void TestRecovery::killedScreenRecordingPlaysAndExports()
 void TestRecovery::killedSlideShowKeepsEverySlide()
 {
     // Slides of 2.5 s; killed 2 s into the third.
-    const ChildRun record =
+    const ChildRun::Result record =
         runChild(program(), dir(), {"--record-child", "0", "2500"}, "recording", 7000);
     QCOMPARE(record.status, QProcess::CrashExit);
     QCOMPARE(record.lines.count("slide"), 2);
 
-    const ChildRun start = runChild(program(), dir(), {"--start-child", "恢复"});
-    const QJsonArray clips = start.clips();
+    const ChildRun::Result start = runChild(program(), dir(), {"--start-child", "恢复"});
+    const QJsonArray clips = clipsOf(start);
     QCOMPARE(clips.size(), 3);
     qint64 position = 0;
     for (int i = 0; i < 3; ++i) {
@@ -498,7 +438,7 @@ void TestRecovery::discardAndUnreadableIndex_data()
 void TestRecovery::discardAndUnreadableIndex()
 {
     QFETCH(bool, garbage);
-    const ChildRun record =
+    const ChildRun::Result record =
         runChild(program(), dir(), {"--record-child", "0", "0"}, "recording", 1500);
     QCOMPARE(record.status, QProcess::CrashExit);
     if (garbage) {
@@ -506,15 +446,15 @@ void TestRecovery::discardAndUnreadableIndex()
         QVERIFY(index.open(QIODevice::WriteOnly));
         index.write("[General]\navDatas=@Variant(\\0\\0\\0\\t\\0\\0\\0\\x2)\n");
     }
-    const QMap<QString, QByteArray> folder = folderContents(tempFolder());
+    const QMap<QString, QByteArray> folder = FolderSnapshot::contents(tempFolder());
     QVERIFY(!folder.isEmpty());
 
-    const ChildRun start = runChild(program(), dir(), {"--start-child", "丢弃"});
+    const ChildRun::Result start = runChild(program(), dir(), {"--start-child", "丢弃"});
     QCOMPARE(start.value("window"), QString("home"));
     if (garbage) {
         QVERIFY2(start.value("box").startsWith("警告|上次未保存的项目无法读取（"),
                  qPrintable(start.lines.join('\n')));
-        QCOMPARE(folderContents(tempFolder()), folder);
+        QCOMPARE(FolderSnapshot::contents(tempFolder()), folder);
     } else {
         QVERIFY(start.value("box").startsWith("提示|"));
         QVERIFY(!QFileInfo::exists(tempFolder()));

@@ -161,6 +161,33 @@ bool markSpan(MainContentWidget *editor, int index, qint64 &startMs, qint64 &end
            clip.uuid == block->avData().uuid;
 }
 
+// Starts the program on `lesson`, which opens the editor on it, and waits until its clips are
+// there; the editor (its frame in `frame`), null when either did not come.
+MainContentWidget *startOnLesson(const QString &lesson, QPointer<BaseWindow> &frame)
+{
+    openFirstWindow(lesson);
+    frame = editorFrame();
+    MainContentWidget *editor = editorOf(frame);
+    const bool loaded = editor && QTest::qWaitFor(
+                                      [editor] {
+                                          return ProjectData::instance()->count() > 0 &&
+                                                 !editor->loaddingView()->isVisible();
+                                      },
+                                      kLongWaitMs);
+    return loaded ? editor : nullptr;
+}
+
+// Marks a fifth to four fifths of the longest picture block and deletes that span with the
+// toolbar button; true once the project says it is modified.
+bool deleteMiddleOfLongest(MainContentWidget *editor)
+{
+    qint64 startMs = 0, endMs = 0;
+    if (!markSpan(editor, longestBlock(editor), startMs, endMs))
+        return false;
+    QTest::mouseClick(editor->ui().btn_delete, Qt::LeftButton);
+    return QTest::qWaitFor([] { return ProjectData::instance()->isModified(); });
+}
+
 // True when the preview window shows a picture: many colours, not one flat fill.
 bool previewShowsFrame(MainContentWidget *editor)
 {
@@ -443,10 +470,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(frame));
         const QString question = QStringLiteral("提示|当前项目尚未保存，是否保存?");
 
-        qint64 startMs = 0, endMs = 0;
-        QVERIFY(markSpan(editor, longestBlock(editor), startMs, endMs));
-        QTest::mouseClick(editor->ui().btn_delete, Qt::LeftButton);
-        QTRY_VERIFY(ProjectData::instance()->isModified());
+        QVERIFY(deleteMiddleOfLongest(editor));
         const QStringList modified = spans(projectClips());
 
         // "取消" keeps the window.
@@ -468,26 +492,14 @@ private slots:
 
         // The project file on the command line opens straight into the editor, with the
         // span deleted before the close.
-        openFirstWindow(m_lesson);
-        QVERIFY(!homeWindow());
-        frame = editorFrame();
-        editor = editorOf(frame);
+        editor = startOnLesson(m_lesson, frame);
         QVERIFY(editor);
-        QTRY_VERIFY_WITH_TIMEOUT(ProjectData::instance()->count() > 0 &&
-                                     !editor->loaddingView()->isVisible(),
-                                 kLongWaitMs);
+        QVERIFY(!homeWindow());
         QCOMPARE(spans(projectClips()), modified);
 
         // "打开" while modified asks first; the open dialog comes only after the save.
         QVERIFY(QTest::qWaitForWindowExposed(frame));
-        QVERIFY(markSpan(editor, longestBlock(editor), startMs, endMs));
-        QTest::mouseClick(editor->ui().btn_delete, Qt::LeftButton);
-        QTRY_VERIFY2(
-            ProjectData::instance()->isModified(),
-            qPrintable(QStringLiteral("%1-%2 of %3")
-                           .arg(startMs)
-                           .arg(endMs)
-                           .arg(pictureBlock(editor, longestBlock(editor))->avData().length())));
+        QVERIFY(deleteMiddleOfLongest(editor));
         const QStringList modifiedAgain = spans(projectClips());
         QSignalSpy savedBeforeOpen(editor, &MainContentWidget::sig_SaveProFinished);
         int savesWhenDialogShown = -1;
@@ -526,20 +538,14 @@ private slots:
         // "否" closes without saving: the file stays as it was.
         closeFrame(frame);
         QTRY_VERIFY(!frame);
-        openFirstWindow(m_lesson);
-        QPointer<BaseWindow> second = editorFrame();
-        editor = editorOf(second);
+        QPointer<BaseWindow> second;
+        editor = startOnLesson(m_lesson, second);
         QVERIFY(editor);
-        QTRY_VERIFY_WITH_TIMEOUT(ProjectData::instance()->count() > 0 &&
-                                     !editor->loaddingView()->isVisible(),
-                                 kLongWaitMs);
         const QByteArray fileBefore = [&] {
             QFile f(m_lesson);
             return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
         }();
-        QVERIFY(markSpan(editor, longestBlock(editor), startMs, endMs));
-        QTest::mouseClick(editor->ui().btn_delete, Qt::LeftButton);
-        QTRY_VERIFY(ProjectData::instance()->isModified());
+        QVERIFY(deleteMiddleOfLongest(editor));
         driver.answerMessageBox(QStringLiteral("否"));
         closeFrame(second);
         QVERIFY(finished(driver));
@@ -552,16 +558,10 @@ private slots:
         // A save that fails keeps the work open: "新建" after "是" and "保存失败！" leaves the
         // modified project as it was (a folder stands where the file was, so the save cannot
         // replace it).
-        openFirstWindow(m_lesson);
-        QPointer<BaseWindow> third = editorFrame();
-        editor = editorOf(third);
+        QPointer<BaseWindow> third;
+        editor = startOnLesson(m_lesson, third);
         QVERIFY(editor);
-        QTRY_VERIFY_WITH_TIMEOUT(ProjectData::instance()->count() > 0 &&
-                                     !editor->loaddingView()->isVisible(),
-                                 kLongWaitMs);
-        QVERIFY(markSpan(editor, longestBlock(editor), startMs, endMs));
-        QTest::mouseClick(editor->ui().btn_delete, Qt::LeftButton);
-        QTRY_VERIFY(ProjectData::instance()->isModified());
+        QVERIFY(deleteMiddleOfLongest(editor));
         const QStringList unsaved = spans(projectClips());
         const QString putAside = m_lesson + QStringLiteral(".aside");
         QVERIFY(QFile::rename(m_lesson, putAside));

@@ -103,22 +103,36 @@ private slots:
     void failureRestoresClipList();
 
 private:
+    // Resets the program's project to the folder `name` in the test's folder, holding `clips`
+    // clips of 4 s (a.mp4, b.mp4, ...); the folder, empty when a clip could not be made.
+    QString startProject(const QString &name, int clips);
+
     QTemporaryDir m_dir;
 };
+
+QString TestRecordScreen::startProject(const QString &name, int clips)
+{
+    const QString folder = m_dir.filePath(name);
+    ProjectData *project = ProjectData::instance();
+    project->reset();
+    project->setProjectDir(folder + "/");
+    if (!QDir().mkpath(folder))
+        return QString();
+    for (int i = 0; i < clips; ++i) {
+        const QString path = QStringLiteral("%1/%2.mp4").arg(folder).arg(QChar('a' + i));
+        if (!TestMedia::makeClip(path, 4, QSize(160, 120)))
+            return QString();
+        project->insert(-1, ClipList::clip(path, 4000, 0, 4000));
+    }
+    return folder;
+}
 
 void TestRecordScreen::recordJourney()
 {
     // A project of two 4-second clips with the playhead 2 s into the second.
-    const QString folder = m_dir.filePath("journey");
-    QVERIFY(QDir().mkpath(folder));
+    const QString folder = startProject("journey", 2);
+    QVERIFY(!folder.isEmpty());
     ProjectData *project = ProjectData::instance();
-    project->reset();
-    project->setProjectDir(folder + "/");
-    for (const char *name : {"a.mp4", "b.mp4"}) {
-        const QString path = folder + "/" + name;
-        QVERIFY(TestMedia::makeClip(path, 4, QSize(160, 120)));
-        project->insert(-1, ClipList::clip(path, 4000, 0, 4000));
-    }
     const AVData first = project->at(0);
     const AVData second = project->at(1);
 
@@ -278,14 +292,9 @@ void TestRecordScreen::recordJourney()
 
 void TestRecordScreen::failureRestoresClipList()
 {
-    const QString folder = m_dir.filePath("failing");
-    QVERIFY(QDir().mkpath(folder));
+    const QString folder = startProject("failing", 1);
+    QVERIFY(!folder.isEmpty());
     ProjectData *project = ProjectData::instance();
-    project->reset();
-    project->setProjectDir(folder + "/");
-    const QString path = folder + "/a.mp4";
-    QVERIFY(TestMedia::makeClip(path, 4, QSize(160, 120)));
-    project->insert(-1, ClipList::clip(path, 4000, 0, 4000));
     const QList<AVData> before = project->avDatas();
 
     QPointer<RecordScreenWidget> window =

@@ -109,8 +109,7 @@ void TestPptContainer::agentEndsWithTheContainer()
     QVERIFY(m_dir.isValid());
     QVERIFY(SlideShow::ensureDesktop());
     QString error;
-    QVERIFY2(SlideShow::makePresentations(m_dir.path(), &error), qPrintable(error));
-    PptContainer::setAgentProgram(SlideShow::copyAgent(m_dir.path()));
+    QVERIFY2(SlideShow::prepareContainer(m_dir.path(), &error), qPrintable(error));
 
     auto *c = new PptContainer;
     c->resize(800, 450);

@@ -94,8 +94,7 @@ void TestRecordPpt::initTestCase()
     QVERIFY(m_dir.isValid());
     QVERIFY(SlideShow::ensureDesktop());
     QString error;
-    QVERIFY2(SlideShow::makePresentations(m_dir.path(), &error), qPrintable(error));
-    PptContainer::setAgentProgram(SlideShow::copyAgent(m_dir.path()));
+    QVERIFY2(SlideShow::prepareContainer(m_dir.path(), &error), qPrintable(error));
     QVERIFY(QDir().mkpath(m_dir.filePath("media")));
     QVERIFY(TestMedia::makeClip(m_dir.filePath("media/a.mp4"), 4, QSize(320, 240), true, 25,
                                 "color=c=red"));

@@ -32,8 +32,7 @@ void TestRecordPptNoCompositor::recordsTheSlidesWithoutTheCanvas()
     QVERIFY(!TestDisplay::hasCompositor());
     QTemporaryDir dir;
     QString error;
-    QVERIFY2(SlideShow::makePresentations(dir.path(), &error), qPrintable(error));
-    PptContainer::setAgentProgram(SlideShow::copyAgent(dir.path()));
+    QVERIFY2(SlideShow::prepareContainer(dir.path(), &error), qPrintable(error));
     ProjectData *project = ProjectData::instance();
     project->reset();
     project->setProjectDir(dir.path() + "/project/");
