@@ -10,6 +10,7 @@
 #include "core/recovery/projectfolderkeeper.h"
 #include "core/recovery/projectrecovery.h"
 #include "core/storage/saveopenmanager.h"
+#include "support/eventwait.h"
 #include "support/mediainspect.h"
 #include "support/mp4boxes.h"
 #include "support/testmedia.h"
@@ -46,16 +47,6 @@ QString clipsJson()
     return QString::fromUtf8(QJsonDocument(clips).toJson(QJsonDocument::Compact));
 }
 
-// Runs the event loop until `done` or `ms` have passed.
-bool waitFor(const std::function<bool()> &done, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QTest::qWait(20);
-    return done();
-}
-
 MainContentWidget *findEditor()
 {
     for (QWidget *w : QApplication::topLevelWidgets())
@@ -86,21 +77,22 @@ int editChild(char **argv)
         finished = true;
     });
     saver.saveProject(lsn, false);
-    if (!waitFor([&] { return finished; }, 60000) || !saved)
+    if (!EventWait::until([&] { return finished; }, 60000) || !saved)
         return 3;
     QDir(project->projectDir()).removeRecursively();
 
     openFirstWindow(lsn);
-    if (!waitFor([&] { return project->filePath() == lsn && project->count() == 1; }, 60000))
+    if (!EventWait::until([&] { return project->filePath() == lsn && project->count() == 1; },
+                          60000))
         return 4;
     MainContentWidget *editor = findEditor();
     AvDatasManager *importer = editor->avDatasManager();
     const ClipAtResult end = project->clipAt(project->at(0).length());
     if (importer->addVideoFile(clipB, end.clip, end.offset) != 1 ||
-        !waitFor([&] { return project->count() == 2 && !importer->isBusy(); }, 120000))
+        !EventWait::until([&] { return project->count() == 2 && !importer->isBusy(); }, 120000))
         return 5;
     if (importer->removeAvDataRange(project->at(0), 1000, 2500) != 1 ||
-        !waitFor([&] { return project->count() == 3 && !importer->isBusy(); }, 120000))
+        !EventWait::until([&] { return project->count() == 3 && !importer->isBusy(); }, 120000))
         return 6;
     // The editor shows the change once its success message has gone.
     QTest::qWait(2500);
