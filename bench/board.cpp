@@ -6,6 +6,7 @@
 // Times are medians of the processor time of the main thread (the machine may be busy with
 // other work, which wall-clock times would count); the wall-clock medians are printed too. Both aim
 // at 16 ms or less (one frame at 60 Hz).
+#include "support/benchtools.h"
 #include "ui/board/boardcanvas.h"
 #include "ui/board/boardsettings.h"
 #include "ui/board/pathrecord.h"
@@ -35,12 +36,6 @@ double threadCpuMs()
     return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
 }
 
-double median(QList<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.at(v.size() / 2);
-}
-
 // Median processor time of `work` (after `prepare`, which is not timed); `wallMs` gets the
 // median wall-clock time.
 double medianMs(const std::function<void()> &prepare, const std::function<void()> &work,
@@ -58,8 +53,8 @@ double medianMs(const std::function<void()> &prepare, const std::function<void()
         wall << t.nsecsElapsed() / 1e6;
     }
     if (wallMs)
-        *wallMs = median(wall);
-    return median(cpu);
+        *wallMs = BenchTools::median(wall);
+    return BenchTools::median(cpu);
 }
 
 // Strokes like handwriting: a pointer that wanders with a slowly turning direction, one event

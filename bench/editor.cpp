@@ -13,6 +13,9 @@
 #include "core/project/projectdata.h"
 #include "core/project/recentfiles.h"
 #include "core/storage/saveopenmanager.h"
+#include "support/benchtools.h"
+#include "support/cliplist.h"
+#include "support/eventwait.h"
 #include "support/testmedia.h"
 #include "support/timelineinput.h"
 #include "ui/app/startup.h"
@@ -41,9 +44,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <QToolButton>
-#include <QUuid>
 
 #include <algorithm>
 #include <cstdio>
@@ -51,53 +52,19 @@
 
 namespace {
 
-void quietHandler(QtMsgType type, const QMessageLogContext &, const QString &text)
-{
-    if (type == QtCriticalMsg || type == QtFatalMsg)
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-}
-
-// Runs the event loop until `done` or `timeoutMs`; false on timeout.
+// Runs the event loop until `done` or `timeoutMs`; false on timeout. Checks every 0.5 ms, so
+// that what is timed up to `done` is timed closely.
 bool waitFor(const std::function<bool()> &done, int timeoutMs)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::usleep(500);
-    }
-    return true;
+    return EventWait::until(done, timeoutMs, std::chrono::microseconds(500));
 }
 
-// A lecture-like file: a moving test picture and a tone that swells and fades.
-bool makeMedia(const QString &path, int seconds, const QString &picture, double pitch)
-{
-    const QString d = QString::number(seconds);
-    return TestMedia::ffmpeg(
-        {"-f", "lavfi", "-i", QString("%1=size=640x360:rate=25").arg(picture), "-f", "lavfi", "-i",
-         QString(
-             "aevalsrc=0.9*sin(2*PI*%1*t)*abs(sin(0.9*t))*(0.4+0.6*abs(sin(3.1*t))):s=44100:d=%2")
-             .arg(pitch)
-             .arg(d),
-         "-t", d, "-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac",
-         path});
-}
-
+// A clip of a file made by TestMedia::makeLecture in the project's folder.
 AVData spanOf(const QString &fileName, qint64 durationMs, qint64 beginMs, qint64 endMs,
               const QString &title)
 {
-    AVData d;
-    d.uuid = QUuid::createUuid().toString();
-    d.fileName = fileName;
-    d.title = title;
-    d.duration = durationMs;
-    d.beginTime = beginMs;
-    d.endTime = endMs;
-    d.videoWidth = 640;
-    d.videoHeight = 360;
-    return d;
+    return ClipList::clip(QDir(ProjectData::instance()->projectDir()).filePath(fileName),
+                          durationMs, beginMs, endMs, title, TestMedia::kLectureSize);
 }
 
 // Writes the project into `lsn` (cover first) and waits for the end of the save.
@@ -168,20 +135,6 @@ bool previewSettled(MainContentWidget *editor)
     return helper->currentMediaInfo() && (state == Vlc::Paused || state == Vlc::Playing);
 }
 
-qint64 percentile(QList<qint64> values, double p)
-{
-    if (values.isEmpty())
-        return -1;
-    std::sort(values.begin(), values.end());
-    const int index = std::min<int>(values.size() - 1, int(p * values.size()));
-    return values.at(index);
-}
-
-qint64 median(QList<qint64> values)
-{
-    return percentile(values, 0.5);
-}
-
 // Keeps conf.ini beside the program as it was.
 class ConfGuard
 {
@@ -241,8 +194,9 @@ int benchmark()
     QDir().mkpath(project->projectDir());
     const QStringList pictures{"testsrc2", "smptehdbars", "mandelbrot"};
     for (int f = 0; f < 3; ++f) {
-        if (!makeMedia(QDir(project->projectDir()).filePath(QString("lecture%1.mp4").arg(f)), 60,
-                       pictures.at(f), 220 + 110 * f)) {
+        if (!TestMedia::makeLecture(
+                QDir(project->projectDir()).filePath(QString("lecture%1.mp4").arg(f)), 60,
+                pictures.at(f), 220 + 110 * f)) {
             std::fprintf(stderr, "could not make the media with the ffmpeg tool\n");
             return 1;
         }
@@ -298,7 +252,8 @@ int benchmark()
             waitFor([&] { return frame.isNull(); }, 10000);
         }
     }
-    const double ratio = double(median(open)) / double(std::max<qint64>(1, median(unpack)));
+    const double ratio =
+        double(BenchTools::median(open)) / double(std::max<qint64>(1, BenchTools::median(unpack)));
 
     // Edits: delete a span of the first block, undo, redo; each timed from its click.
     MainContentWidget *editor = editorOf(frame);
@@ -354,17 +309,19 @@ int benchmark()
         return 1;
     }
     std::printf("edits: %lld edits, median %lld ms, slowest %lld ms\n",
-                static_cast<long long>(edits.size()), static_cast<long long>(median(edits)),
+                static_cast<long long>(edits.size()),
+                static_cast<long long>(BenchTools::median(edits)),
                 static_cast<long long>(*std::max_element(edits.begin(), edits.end())));
     project->markSaved();
     frame->close();
     waitFor([&] { return frame.isNull(); }, 10000);
     QDir(dataDir(QFileInfo(lsn).absoluteFilePath())).removeRecursively();
     QDir(cacheDir(QFileInfo(lsn).absoluteFilePath())).removeRecursively();
-    std::printf("unpack_ms=%lld editor_open_ms=%lld\n", static_cast<long long>(median(unpack)),
-                static_cast<long long>(median(open)));
+    std::printf("unpack_ms=%lld editor_open_ms=%lld\n",
+                static_cast<long long>(BenchTools::median(unpack)),
+                static_cast<long long>(BenchTools::median(open)));
     std::printf("open_vs_unpack=%.2f edit_p95_ms=%lld\n", ratio,
-                static_cast<long long>(percentile(edits, 0.95)));
+                static_cast<long long>(BenchTools::percentile(edits, 0.95)));
     return 0;
 }
 
@@ -402,8 +359,8 @@ int screenshots(const QString &out)
     ProjectData *project = ProjectData::instance();
     QDir().mkpath(project->projectDir());
     const QString folder = project->projectDir();
-    if (!makeMedia(QDir(folder).filePath("intro.mp4"), 14, "testsrc2", 220) ||
-        !makeMedia(QDir(folder).filePath("example.mp4"), 22, "smptehdbars", 330)) {
+    if (!TestMedia::makeLecture(QDir(folder).filePath("intro.mp4"), 14, "testsrc2", 220) ||
+        !TestMedia::makeLecture(QDir(folder).filePath("example.mp4"), 22, "smptehdbars", 330)) {
         std::fprintf(stderr, "could not make the media with the ffmpeg tool\n");
         return 1;
     }
@@ -487,15 +444,8 @@ int main(int argc, char *argv[])
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     QApplication app(argc, argv);
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
-    qInstallMessageHandler(quietHandler);
-    const QStringList args = app.arguments();
-    const int at = args.indexOf("--screenshots");
-    if (at >= 0) {
-        if (at + 1 >= args.size()) {
-            std::fprintf(stderr, "usage: editor [--screenshots DIR]\n");
-            return 2;
-        }
-        return screenshots(args.at(at + 1));
-    }
-    return benchmark();
+    BenchTools::printMessagesFrom(QtCriticalMsg);
+    return BenchTools::benchmarkOrScreenshots(app.arguments(), "--screenshots",
+                                              "usage: editor [--screenshots DIR]", benchmark,
+                                              screenshots);
 }

@@ -11,12 +11,14 @@
 #include "core/export/exportmanager.h"
 #include "core/media/avrecord.h"
 #include "core/media/h264settings.h"
+#include "support/benchtools.h"
+#include "support/mediareadback.h"
+#include "support/testmedia.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLoggingCategory>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -24,44 +26,6 @@
 extern "C" {
 #include <libavutil/log.h>
 }
-
-namespace {
-
-bool runFfmpeg(const QStringList &args, QString *errors = nullptr)
-{
-    QProcess p;
-    p.start("ffmpeg", QStringList{"-y", "-nostdin", "-v", "error"} + args);
-    if (!p.waitForStarted() || !p.waitForFinished(-1))
-        return false;
-    const QString text = QString::fromUtf8(p.readAllStandardError());
-    if (errors)
-        *errors = text;
-    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
-bool makeClip(const QString &path, int seconds, const QString &size)
-{
-    return runFfmpeg({"-f",       "lavfi",
-                      "-i",       QStringLiteral("testsrc2=size=%1:rate=25").arg(size),
-                      "-f",       "lavfi",
-                      "-i",       "sine=frequency=440:sample_rate=44100",
-                      "-t",       QString::number(seconds),
-                      "-c:v",     "libx264",
-                      "-preset",  "veryfast",
-                      "-pix_fmt", "yuv420p",
-                      "-c:a",     "aac",
-                      "-ar",      "44100",
-                      "-ac",      "2",
-                      path});
-}
-
-bool decodesCleanly(const QString &path)
-{
-    QString errors;
-    return runFfmpeg({"-i", path, "-f", "null", "-"}, &errors) && errors.isEmpty();
-}
-
-}  // namespace
 
 int main(int argc, char *argv[])
 {
@@ -76,8 +40,10 @@ int main(int argc, char *argv[])
     const QString small = dir.filePath("clip720.mp4"), large = dir.filePath("clip1080.mp4");
     std::printf("generating two clips of %d s...\n", half + 2 * skip);
     std::fflush(stdout);
-    if (!makeClip(small, half + 2 * skip, "1280x720") ||
-        !makeClip(large, half + 2 * skip, "1920x1080")) {
+    if (!TestMedia::makeClip(small, half + 2 * skip, QSize(1280, 720), true, 25, "testsrc2",
+                             "veryfast") ||
+        !TestMedia::makeClip(large, half + 2 * skip, QSize(1920, 1080), true, 25, "testsrc2",
+                             "veryfast")) {
         std::fprintf(stderr, "cannot generate the clips\n");
         return 1;
     }
@@ -114,57 +80,22 @@ int main(int argc, char *argv[])
     const QString reference = dir.filePath("ffmpeg.mp4");
     const QString graph = "[0:v]pad=1920:1080:(ow-iw)/2:(oh-ih)/2:color=white,setsar=1[v0];"
                           "[1:v]setsar=1[v1];[v0][0:a][v1][1:a]concat=n=2:v=1:a=1[v][a]";
+    QStringList args;
+    for (const QString &input : {small, large})
+        args += {"-ss", QString::number(skip), "-t", QString::number(half), "-i", input};
+    args += {"-filter_complex", graph, "-map", "[v]", "-map", "[a]"};
+    args += BenchTools::encoderArguments(crf);
+    args += reference;
     timer.restart();
-    const bool refOk = runFfmpeg({"-ss",
-                                  QString::number(skip),
-                                  "-t",
-                                  QString::number(half),
-                                  "-i",
-                                  small,
-                                  "-ss",
-                                  QString::number(skip),
-                                  "-t",
-                                  QString::number(half),
-                                  "-i",
-                                  large,
-                                  "-filter_complex",
-                                  graph,
-                                  "-map",
-                                  "[v]",
-                                  "-map",
-                                  "[a]",
-                                  "-c:v",
-                                  "libx264",
-                                  "-preset",
-                                  "veryfast",
-                                  "-tune",
-                                  "zerolatency",
-                                  "-crf",
-                                  crf,
-                                  "-profile:v",
-                                  "main",
-                                  "-g",
-                                  "50",
-                                  "-bf",
-                                  "0",
-                                  "-pix_fmt",
-                                  "yuv420p",
-                                  "-c:a",
-                                  "aac",
-                                  "-b:a",
-                                  "192k",
-                                  "-ar",
-                                  "44100",
-                                  "-ac",
-                                  "2",
-                                  reference});
+    const bool refOk = TestMedia::ffmpeg(args, nullptr, -1);
     const double ffmpegSeconds = timer.elapsed() / 1000.0;
     if (!refOk) {
         std::fprintf(stderr, "the ffmpeg command failed\n");
         return 1;
     }
 
-    const bool oursClean = decodesCleanly(ours), refClean = decodesCleanly(reference);
+    const bool oursClean = MediaReadback::decodeErrors(ours).isEmpty();
+    const bool refClean = MediaReadback::decodeErrors(reference).isEmpty();
     std::printf("project: %d s (1280x720 and 1920x1080, trimmed), crf %s\n", total,
                 qPrintable(crf));
     std::printf("our export:     %.2f s, %s\n", oursSeconds,

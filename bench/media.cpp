@@ -12,6 +12,8 @@
 #include "core/media/avshowmanager.h"
 #include "core/media/ffmpegtool.h"
 #include "core/project/projectdata.h"
+#include "support/benchtools.h"
+#include "support/testmedia.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -24,8 +26,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -34,30 +34,20 @@
 
 namespace {
 
-// Processor time (user + system) of the ended child processes so far.
-double childCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 // Runs `measure` (wall seconds, negative on failure) and gives the tool's processor time too:
 // on a shared machine the wall time wanders with the others' load, the tool's own work not.
 double withCpu(const std::function<double()> &measure, double *cpu)
 {
-    const double before = childCpuSeconds();
+    const double before = BenchTools::childCpuSeconds();
     const double seconds = measure();
-    *cpu = childCpuSeconds() - before;
+    *cpu = BenchTools::childCpuSeconds() - before;
     return seconds;
 }
 
+// The ffmpeg tool making the media, however long it takes.
 bool tool(const QStringList &args)
 {
-    QProcess p;
-    p.start("ffmpeg", QStringList{"-y", "-v", "error", "-nostdin"} + args);
-    return p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    return TestMedia::ffmpeg(args, nullptr, -1);
 }
 
 // Runs the tool exactly as the program starts it (output merged and read, nothing typed in),

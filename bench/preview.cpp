@@ -4,6 +4,7 @@
 // command ends; without it the sequence plays to its end. Prints how far the reported
 // timeline time strayed from the wall clock.
 #include "core/project/avdata.h"
+#include "support/benchtools.h"
 #include "support/cliplist.h"
 #include "support/testmedia.h"
 #include "ui/editor/playhelper.h"
@@ -29,10 +30,7 @@ bool makeClip(const QString &path, const QString &source, int seconds)
 
 AVData clip(const QString &path, qint64 durationMs, qint64 beginMs, qint64 endMs)
 {
-    AVData d = ClipList::clip(path, durationMs, beginMs, endMs);
-    d.videoWidth = 640;
-    d.videoHeight = 360;
-    return d;
+    return ClipList::clip(path, durationMs, beginMs, endMs, QString(), QSize(640, 360));
 }
 
 }  // namespace
@@ -41,15 +39,9 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QString screenshot;
-    const QStringList args = app.arguments();
-    const int at = args.indexOf("--screenshot");
-    if (at >= 0) {
-        if (at + 1 >= args.size()) {
-            std::fprintf(stderr, "usage: preview [--screenshot FILE]\n");
-            return 2;
-        }
-        screenshot = args.at(at + 1);
-    }
+    if (!BenchTools::optionValue(app.arguments(), "--screenshot",
+                                 "usage: preview [--screenshot FILE]", &screenshot))
+        return 2;
 
     QTemporaryDir dir;
     const QString a = dir.filePath("testsrc2.mp4");

@@ -10,8 +10,10 @@
 // lumora_start_env); bench/record-ui starts them.
 #include "core/project/projectdata.h"
 #include "core/record/screenrecord.h"
+#include "support/benchtools.h"
 #include "support/mediareadback.h"
 #include "support/testdisplay.h"
+#include "ui/app/startup.h"
 #include "ui/board/boardcanvas.h"
 #include "ui/board/boardtoolswidget.h"
 #include "ui/board/countdownwidget.h"
@@ -21,10 +23,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
-#include <QFile>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -33,8 +33,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <ctime>
-#include <sys/resource.h>
 
 namespace {
 
@@ -60,13 +58,7 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter p(this);
-        p.fillRect(rect(), QColor(20, 20, 60));
-        timespec ts{};
-        clock_gettime(CLOCK_MONOTONIC, &ts);
-        const int shift = int((ts.tv_sec * 1000 + ts.tv_nsec / 1000000) / 4 % 1920);
-        for (int i = 0; i < 12; ++i)
-            p.fillRect((shift + i * 160) % 1920, 200 + (i % 3) * 200, 80, 400,
-                       QColor::fromHsv(i * 30, 200, 200));
+        BenchTools::paintMovingBars(p, rect());
     }
 
 private:
@@ -156,9 +148,7 @@ private:
 int windowChild(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    QFile style(":/style.qss");
-    if (style.open(QIODevice::ReadOnly))
-        app.setStyleSheet(QString::fromUtf8(style.readAll()));
+    applyApplicationStyleSheet(app);
     projectClip(QString::fromLocal8Bit(argv[2]));
     // The window names its clip by the time; the parent finds the file by the folder.
     auto *window = new RecordScreenWidget(kSelectArea, AVData(), -1);
@@ -187,31 +177,14 @@ int windowChild(int argc, char **argv)
     return app.exec();
 }
 
-double childCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
+// This program in a child mode; its processor time.
 double runChild(const QStringList &args)
 {
-    const double before = childCpuSeconds();
-    QProcess p;
-    p.setProcessChannelMode(QProcess::ForwardedChannels);
-    QEventLoop loop;
-    QObject::connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&p, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
-    p.start(QCoreApplication::applicationFilePath(), args);
-    QTimer::singleShot((kSeconds + 60) * 1000, &loop, &QEventLoop::quit);
-    loop.exec();
-    if (p.state() != QProcess::NotRunning) {
+    const BenchTools::ChildRun run =
+        BenchTools::runChild(QCoreApplication::applicationFilePath(), args, (kSeconds + 60) * 1000);
+    if (!run.ended)
         std::fprintf(stderr, "%s did not end\n", qPrintable(args.join(' ')));
-        p.kill();
-        p.waitForFinished();
-    }
-    return childCpuSeconds() - before;
+    return run.cpuSeconds;
 }
 
 struct Figures

@@ -19,6 +19,8 @@
 #include "core/media/ffmpeghandles.h"
 #include "core/project/projectdata.h"
 #include "core/record/screenrecord.h"
+#include "support/benchtools.h"
+#include "support/mediareadback.h"
 
 #include <pulse/error.h>
 #include <pulse/simple.h>
@@ -28,7 +30,6 @@
 #include <QEventLoop>
 #include <QMutex>
 #include <QPainter>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -38,9 +39,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
-#include <ctime>
 #include <limits>
-#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -52,12 +51,7 @@ constexpr int kRate = 44100;
 constexpr qint64 kClickEverySamples = kFlashEveryUs * kRate / 1000000;
 constexpr qint64 kUnknown = std::numeric_limits<qint64>::min();
 
-qint64 monoUs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return qint64(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
-}
+using BenchTools::monotonicUs;
 
 qint64 median(std::vector<qint64> v)
 {
@@ -132,7 +126,7 @@ protected:
                 break;
             }
             const pa_usec_t latency = pa_simple_get_latency(s, &err);
-            const qint64 now = monoUs();
+            const qint64 now = monotonicUs();
             const qint64 estimate = now + qint64(latency) - written * 1000000 / kRate;
             recent.push_back(estimate);
             if (recent.size() > 31)
@@ -193,11 +187,7 @@ protected:
             p.fillRect(rect(), Qt::white);
             return;
         }
-        p.fillRect(rect(), QColor(20, 20, 60));
-        const int shift = int(monoUs() / 4000 % 1920);
-        for (int i = 0; i < 12; ++i)
-            p.fillRect((shift + i * 160) % 1920, 200 + (i % 3) * 200, 80, 400,
-                       QColor::fromHsv(i * 30, 200, 200));
+        BenchTools::paintMovingBars(p, rect());
     }
 
 private:
@@ -206,7 +196,7 @@ private:
         const qint64 origin = m_track.origin();
         if (origin == kUnknown)
             return;
-        const qint64 now = monoUs();
+        const qint64 now = monotonicUs();
         if (m_next == 0) {
             // The first click at least a second ahead, well beyond what the track has written;
             // the ones before it are not sounded, having no flash.
@@ -217,7 +207,7 @@ private:
         if (!m_white && now >= due) {
             m_white = true;
             repaint();
-            m_flashes.append(Flash{due, monoUs(), m_next});
+            m_flashes.append(Flash{due, monotonicUs(), m_next});
         } else if (m_white && now >= due + kFlashUs) {
             m_white = false;
             repaint();
@@ -254,7 +244,7 @@ int engineChild(int argc, char **argv)
             return;
         poll.stop();
         engine.startRecord();
-        std::printf("started %lld\n", monoUs());
+        std::printf("started %lld\n", monotonicUs());
         std::fflush(stdout);
         // A precise timer: a coarse one may fire 5 % early or late, a second either way.
         QTimer::singleShot(kSeconds * 1000, Qt::PreciseTimer, &app, [&]() { engine.stopRecord(); });
@@ -263,14 +253,6 @@ int engineChild(int argc, char **argv)
     engine.setRecordRect(QRect(0, 0, 1920, 1080));
     engine.prepareRecord(clip);
     return app.exec();
-}
-
-double childCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 struct Run
@@ -283,29 +265,16 @@ struct Run
 Run runRecorder(const QString &program, const QStringList &args, qint64 startGuessUs)
 {
     Run run;
-    const double before = childCpuSeconds();
-    QProcess p;
-    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QEventLoop loop;
-    QObject::connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&p, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
-    QObject::connect(&p, &QProcess::readyReadStandardOutput, &loop, [&]() {
-        while (p.canReadLine()) {
-            const QByteArray line = p.readLine().trimmed();
+    run.startedUs = monotonicUs() + startGuessUs;
+    const BenchTools::ChildRun child =
+        BenchTools::runChild(program, args, (kSeconds + 60) * 1000, [&](const QByteArray &text) {
+            const QByteArray line = text.trimmed();
             if (line.startsWith("started "))
                 run.startedUs = line.mid(8).toLongLong();
-        }
-    });
-    run.startedUs = monoUs() + startGuessUs;
-    p.start(program, args);
-    QTimer::singleShot((kSeconds + 60) * 1000, &loop, &QEventLoop::quit);
-    loop.exec();
-    if (p.state() != QProcess::NotRunning) {
+        });
+    if (!child.ended)
         std::fprintf(stderr, "%s did not end\n", qPrintable(program));
-        p.kill();
-        p.waitForFinished();
-    }
-    run.cpuSeconds = childCpuSeconds() - before;
+    run.cpuSeconds = child.cpuSeconds;
     return run;
 }
 
@@ -324,67 +293,41 @@ struct FileFigures
 FileFigures measure(const QString &path)
 {
     FileFigures f;
-    int err = 0;
-    ffmpeg::InputFormatContextPtr in = ffmpeg::openMedia(path, &err);
-    if (!in)
-        return f;
-    const int vi = av_find_best_stream(in.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    const int ai = av_find_best_stream(in.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-    ffmpeg::CodecContextPtr dec[2];
-    for (int k = 0; k < 2; ++k) {
-        const int index = k == 0 ? vi : ai;
-        if (index < 0)
-            continue;
-        dec[k] = ffmpeg::openDecoder(in->streams[index]);
-    }
-    ffmpeg::PacketPtr pkt = ffmpeg::makePacket();
-    ffmpeg::FramePtr frame = ffmpeg::makeFrame();
     bool white = false;
     double lastDark = -1;
+    MediaReadback::decodeStream(path, AVMEDIA_TYPE_VIDEO, [&](const AVFrame *frame, double t) {
+        ++f.frames;
+        if (f.lastFrame >= 0)
+            f.largestGap = std::max(f.largestGap, t - f.lastFrame);
+        if (f.firstFrame < 0)
+            f.firstFrame = t;
+        f.lastFrame = t;
+        const uint8_t *y = frame->data[0] + frame->linesize[0] * (frame->height / 2);
+        const bool nowWhite = y[frame->width / 2] > 200 && y[frame->width / 8] > 200;
+        if (nowWhite && !white && lastDark >= 0)
+            f.flashes << (lastDark + t) / 2;
+        if (!nowWhite)
+            lastDark = t;
+        white = nowWhite;
+    });
     bool loud = false;
     double quietSince = -1;
-    const auto drain = [&](int k, AVRational tb) {
-        while (avcodec_receive_frame(dec[k].get(), frame.get()) == 0) {
-            const double t = frame->best_effort_timestamp * av_q2d(tb);
-            if (k == 0) {
-                ++f.frames;
-                if (f.lastFrame >= 0)
-                    f.largestGap = std::max(f.largestGap, t - f.lastFrame);
-                if (f.firstFrame < 0)
-                    f.firstFrame = t;
-                f.lastFrame = t;
-                const uint8_t *y = frame->data[0] + frame->linesize[0] * (frame->height / 2);
-                const bool nowWhite = y[frame->width / 2] > 200 && y[frame->width / 8] > 200;
-                if (nowWhite && !white && lastDark >= 0)
-                    f.flashes << (lastDark + t) / 2;
-                if (!nowWhite)
-                    lastDark = t;
-                white = nowWhite;
-            } else if (frame->format == AV_SAMPLE_FMT_FLTP) {
-                const float *s = reinterpret_cast<const float *>(frame->extended_data[0]);
-                for (int i = 0; i < frame->nb_samples; ++i) {
-                    const double ts = t + double(i) / frame->sample_rate;
-                    if (std::fabs(s[i]) > 0.1) {
-                        if (!loud && (quietSince < 0 || ts - quietSince > 0.5))
-                            f.clicks << ts;
-                        loud = true;
-                    } else if (loud) {
-                        loud = false;
-                        quietSince = ts;
-                    }
-                }
+    MediaReadback::decodeStream(path, AVMEDIA_TYPE_AUDIO, [&](const AVFrame *frame, double t) {
+        if (frame->format != AV_SAMPLE_FMT_FLTP)
+            return;
+        const float *s = reinterpret_cast<const float *>(frame->extended_data[0]);
+        for (int i = 0; i < frame->nb_samples; ++i) {
+            const double ts = t + double(i) / frame->sample_rate;
+            if (std::fabs(s[i]) > 0.1) {
+                if (!loud && (quietSince < 0 || ts - quietSince > 0.5))
+                    f.clicks << ts;
+                loud = true;
+            } else if (loud) {
+                loud = false;
+                quietSince = ts;
             }
-            av_frame_unref(frame.get());
         }
-    };
-    while (av_read_frame(in.get(), pkt.get()) >= 0) {
-        const int k = pkt->stream_index == vi ? 0 : pkt->stream_index == ai ? 1 : -1;
-        if (k >= 0 && dec[k]) {
-            avcodec_send_packet(dec[k].get(), pkt.get());
-            drain(k, in->streams[pkt->stream_index]->time_base);
-        }
-        av_packet_unref(pkt.get());
-    }
+    });
     return f;
 }
 
@@ -477,61 +420,35 @@ int main(int argc, char **argv)
 
     const Run our = runRecorder(QCoreApplication::applicationFilePath(), {"--engine", ours}, 0);
     const QString display = QString::fromLocal8Bit(qgetenv("DISPLAY"));
-    const Run their = runRecorder("ffmpeg",
-                                  {"-nostdin",
-                                   "-v",
-                                   "error",
-                                   "-y",
-                                   "-f",
-                                   "x11grab",
-                                   "-framerate",
-                                   "30",
-                                   "-draw_mouse",
-                                   "1",
-                                   "-video_size",
-                                   "1920x1080",
-                                   "-i",
-                                   display + "+0,0",
-                                   "-f",
-                                   "pulse",
-                                   "-sample_rate",
-                                   "44100",
-                                   "-channels",
-                                   "2",
-                                   "-fragment_size",
-                                   "3528",
-                                   "-i",
-                                   "lumora_mic",
-                                   "-t",
-                                   QString::number(kSeconds),
-                                   "-c:v",
-                                   "libx264",
-                                   "-preset",
-                                   "veryfast",
-                                   "-tune",
-                                   "zerolatency",
-                                   "-profile:v",
-                                   "main",
-                                   "-crf",
-                                   "28",
-                                   "-g",
-                                   "50",
-                                   "-bf",
-                                   "0",
-                                   "-threads",
-                                   "12",
-                                   "-pix_fmt",
-                                   "yuv420p",
-                                   "-c:a",
-                                   "aac",
-                                   "-b:a",
-                                   "192k",
-                                   "-ar",
-                                   "44100",
-                                   "-ac",
-                                   "2",
-                                   theirs},
-                                  300000);
+    QStringList grab{"-nostdin",
+                     "-v",
+                     "error",
+                     "-y",
+                     "-f",
+                     "x11grab",
+                     "-framerate",
+                     "30",
+                     "-draw_mouse",
+                     "1",
+                     "-video_size",
+                     "1920x1080",
+                     "-i",
+                     display + "+0,0",
+                     "-f",
+                     "pulse",
+                     "-sample_rate",
+                     "44100",
+                     "-channels",
+                     "2",
+                     "-fragment_size",
+                     "3528",
+                     "-i",
+                     "lumora_mic",
+                     "-t",
+                     QString::number(kSeconds)};
+    grab += BenchTools::encoderArguments("28");
+    grab += {"-threads", "12", theirs};
+    const Run their = runRecorder("ffmpeg", grab, 300000);
     stage.stop();
 
     qint64 lateMax = 0;

@@ -8,8 +8,11 @@
 // profiles are made by a warm-up conversion first, so neither pays for creating its profile.
 // Aims: 1.3 and 0.2 or less. --screenshot FILE saves the presentation recording window with a slide
 // and a stroke.
+#include "support/benchtools.h"
+#include "support/eventwait.h"
 #include "support/mousedrag.h"
 #include "support/slideshow.h"
+#include "ui/app/startup.h"
 #include "ui/base/basewindow.h"
 #include "ui/base/loaddingview.h"
 #include "ui/board/boardcanvas.h"
@@ -35,19 +38,6 @@
 namespace {
 
 QTextStream out(stdout);
-
-bool waitFor(const std::function<bool()> &condition, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(5);
-    }
-    return true;
-}
 
 // Milliseconds of LibreOffice converting `file` to PDF alone, with the profile in `profile`.
 double sofficeMs(const QString &file, const QString &profile, const QString &outDir)
@@ -83,7 +73,7 @@ double openMs(const QString &file)
     QElapsedTimer clock;
     clock.start();
     container->openPptFile(file);
-    const bool shown = waitFor(
+    const bool shown = EventWait::until(
         [&]() {
             if (!container->isEmbedded())
                 return false;
@@ -112,7 +102,7 @@ bool screenshot(const QString &file, const QString &target)
     // The file is new to the agent: first the loading view while LibreOffice converts it.
     QString loadingShot = target;
     loadingShot.replace(QStringLiteral(".png"), QStringLiteral("-loading.png"));
-    if (waitFor(
+    if (EventWait::until(
             [&]() {
                 return container->loaddingView()->label_opening->text().startsWith(
                     QStringLiteral("正在准备幻灯片"));
@@ -124,12 +114,12 @@ bool screenshot(const QString &file, const QString &target)
             ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
             .save(loadingShot);
     }
-    if (!waitFor([&]() { return container->isEmbedded(); }, 120000))
+    if (!EventWait::until([&]() { return container->isEmbedded(); }, 120000))
         return false;
     container->setCanvasVisible(true);
     content->drawTools()->findChild<QToolButton *>("btn_pen")->click();
     BoardCanvas *canvas = container->canvas();
-    waitFor([&]() { return canvas->drawEnabled(); }, 2000);
+    EventWait::until([&]() { return canvas->drawEnabled(); }, 2000);
     QList<QPoint> points;
     for (int i = 0; i <= 60; ++i) {
         const double t = i / 60.0;
@@ -152,9 +142,7 @@ bool screenshot(const QString &file, const QString &target)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QFile style(QStringLiteral(":/style.qss"));
-    if (style.open(QIODevice::ReadOnly))
-        app.setStyleSheet(QString::fromUtf8(style.readAll()));
+    applyApplicationStyleSheet(app);
     const QStringList args = app.arguments();
     const int shotAt = args.indexOf("--screenshot");
     const QString shotFile =
@@ -190,10 +178,7 @@ int main(int argc, char *argv[])
             << " ms, first opening to slide 1 shown " << qRound(opens.last())
             << " ms, second opening " << qRound(reopens.last()) << " ms" << Qt::endl;
     }
-    auto median = [](QList<double> v) {
-        std::sort(v.begin(), v.end());
-        return v.at(v.size() / 2);
-    };
+    using BenchTools::median;
     const double soffice =
         std::min({soffices[0], soffices[1], soffices[2]}) <= 0 ? -1 : median(soffices);
     const double open = std::min({opens[0], opens[1], opens[2]}) <= 0 ? -1 : median(opens);

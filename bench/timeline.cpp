@@ -7,6 +7,8 @@
 //                              with their thumbnails and waveforms
 #include "core/media/avshowmanager.h"
 #include "core/timeline/imfcommon.h"
+#include "support/benchtools.h"
+#include "support/cliplist.h"
 #include "support/testmedia.h"
 #include "support/timelineinput.h"
 #include "ui/timeline/graphicsviewscalable.h"
@@ -28,39 +30,11 @@
 
 namespace {
 
-void quietHandler(QtMsgType type, const QMessageLogContext &, const QString &text)
-{
-    if (type == QtWarningMsg || type == QtCriticalMsg || type == QtFatalMsg)
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-}
-
-// A lecture-like clip: moving test picture and a tone whose loudness swells and fades.
-bool makeMedia(const QString &path, int seconds, const QString &picture, double pitch)
-{
-    const QString d = QString::number(seconds);
-    return TestMedia::ffmpeg(
-        {"-f", "lavfi", "-i", QString("%1=size=640x360:rate=25").arg(picture), "-f", "lavfi", "-i",
-         QString(
-             "aevalsrc=0.9*sin(2*PI*%1*t)*abs(sin(0.9*t))*(0.4+0.6*abs(sin(3.1*t))):s=44100:d=%2")
-             .arg(pitch)
-             .arg(d),
-         "-t", d, "-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac",
-         path});
-}
-
+// A clip of a file made by TestMedia::makeLecture.
 AVData mediaClip(const QString &path, qint64 durationMs, qint64 beginMs, qint64 endMs,
                  const QString &title)
 {
-    AVData d;
-    d.fileName = QFileInfo(path).fileName();
-    d.filePath = path;
-    d.title = title;
-    d.duration = durationMs;
-    d.beginTime = beginMs;
-    d.endTime = endMs;
-    d.videoWidth = 640;
-    d.videoHeight = 360;
-    return d;
+    return ClipList::clip(path, durationMs, beginMs, endMs, title, TestMedia::kLectureSize);
 }
 
 // Waits (with the event loop running) until every block has its picture, or `timeoutMs`.
@@ -108,8 +82,9 @@ int screenshots(const QString &dirPath)
     QTemporaryDir media;
     const QString a = media.filePath("lesson_a.mp4"), b = media.filePath("lesson_b.mp4"),
                   c = media.filePath("lesson_c.mp4");
-    if (!makeMedia(a, 14, "testsrc2", 220) || !makeMedia(b, 22, "smptehdbars", 330) ||
-        !makeMedia(c, 10, "mandelbrot", 180)) {
+    if (!TestMedia::makeLecture(a, 14, "testsrc2", 220) ||
+        !TestMedia::makeLecture(b, 22, "smptehdbars", 330) ||
+        !TestMedia::makeLecture(c, 10, "mandelbrot", 180)) {
         std::fprintf(stderr, "could not make the test media\n");
         return 1;
     }
@@ -157,12 +132,6 @@ int screenshots(const QString &dirPath)
     return 0;
 }
 
-double median(QList<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.at(v.size() / 2);
-}
-
 struct Figures
 {
     double refresh, drop, paint1, paintMin;
@@ -198,6 +167,7 @@ Figures measure(WidgetComposition &w, const QList<AVData> &clips)
     QCoreApplication::processEvents();
     for (int i = 0; i < 7; ++i)
         paintMin << paintOnce();
+    using BenchTools::median;
     return {median(refresh), median(drop), median(paint1), median(paintMin)};
 }
 
@@ -207,7 +177,8 @@ int bench()
     QStringList files;
     for (int i = 0; i < 3; ++i) {
         files << media.filePath(QString("m%1.mp4").arg(i));
-        if (!makeMedia(files.last(), 6, i == 1 ? "smptehdbars" : "testsrc2", 200 + 90 * i)) {
+        if (!TestMedia::makeLecture(files.last(), 6, i == 1 ? "smptehdbars" : "testsrc2",
+                                    200 + 90 * i)) {
             std::fprintf(stderr, "could not make the test media\n");
             return 1;
         }
@@ -249,15 +220,7 @@ int bench()
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    qInstallMessageHandler(quietHandler);
-    const QStringList args = app.arguments();
-    const int shot = args.indexOf("--screenshot");
-    if (shot >= 0) {
-        if (shot + 1 >= args.size()) {
-            std::fprintf(stderr, "usage: timeline [--screenshot DIR]\n");
-            return 2;
-        }
-        return screenshots(args.at(shot + 1));
-    }
-    return bench();
+    BenchTools::printMessagesFrom(QtWarningMsg);
+    return BenchTools::benchmarkOrScreenshots(
+        app.arguments(), "--screenshot", "usage: timeline [--screenshot DIR]", bench, screenshots);
 }

@@ -4,15 +4,16 @@
 
 namespace ClipList {
 
-AVData clip(const QString &path, qint64 durationMs, qint64 beginMs, qint64 endMs)
+AVData clip(const QString &path, qint64 durationMs, qint64 beginMs, qint64 endMs,
+            const QString &title, QSize pictureSize)
 {
     AVData d;
     d.filePath = path;
     d.fileName = path.section('/', -1);
-    d.title = d.fileName;
+    d.title = title.isEmpty() ? d.fileName : title;
     d.duration = durationMs;
-    d.videoWidth = 160;
-    d.videoHeight = 120;
+    d.videoWidth = pictureSize.width();
+    d.videoHeight = pictureSize.height();
     d.beginTime = beginMs;
     d.endTime = endMs;
     return d;

@@ -5,11 +5,14 @@
 
 #include <QHash>
 #include <QList>
+#include <QSize>
 
 namespace ClipList {
 
-// A clip of the file at `path` (`durationMs` long) using the span [beginMs, endMs).
-AVData clip(const QString &path, qint64 durationMs, qint64 beginMs, qint64 endMs);
+// A clip of the file at `path` (`durationMs` long, pictures of `pictureSize`) using the span
+// [beginMs, endMs), titled `title` (the file's name when empty).
+AVData clip(const QString &path, qint64 durationMs, qint64 beginMs, qint64 endMs,
+            const QString &title = QString(), QSize pictureSize = QSize(160, 120));
 
 // A clip with the given used span (ms) and no media file behind it.
 AVData clip(qint64 beginMs, qint64 endMs, const QString &title = QString());

@@ -2,13 +2,15 @@
 
 #include <QProcess>
 
+#include <algorithm>
+
 namespace TestMedia {
 
-bool ffmpeg(const QStringList &args, QString *errorText)
+bool ffmpeg(const QStringList &args, QString *errorText, int timeoutMs)
 {
     QProcess p;
     p.start("ffmpeg", QStringList{"-y", "-v", "error", "-nostdin"} + args);
-    if (!p.waitForFinished(120000)) {
+    if (!p.waitForFinished(timeoutMs)) {
         p.kill();
         p.waitForFinished();
         return false;
@@ -19,7 +21,7 @@ bool ffmpeg(const QStringList &args, QString *errorText)
 }
 
 bool makeClip(const QString &path, double seconds, QSize size, bool withAudio, int fps,
-              const QString &source)
+              const QString &source, const QString &preset)
 {
     const QString dur = QString::number(seconds, 'f', 3);
     QString video = QStringLiteral("%1=size=%2x%3:rate=%4")
@@ -36,11 +38,30 @@ bool makeClip(const QString &path, double seconds, QSize size, bool withAudio, i
     QStringList args{"-f", "lavfi", "-i", video};
     if (withAudio)
         args += {"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100"};
-    args += {"-t", dur, "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p"};
+    args += {"-t", dur, "-c:v", "libx264", "-preset", preset, "-pix_fmt", "yuv420p"};
     if (withAudio)
         args += {"-c:a", "aac", "-ar", "44100", "-ac", "2"};
     args += path;
-    return ffmpeg(args);
+    // Long or large clips take a while on a busy machine: the limit grows with the length.
+    return ffmpeg(args, nullptr, std::max(120000, int(seconds * 4000)));
+}
+
+bool makeLecture(const QString &path, int seconds, const QString &picture, double pitch)
+{
+    const QString d = QString::number(seconds);
+    return ffmpeg(
+        {"-f", "lavfi", "-i",
+         QString("%1=size=%2x%3:rate=25")
+             .arg(picture)
+             .arg(kLectureSize.width())
+             .arg(kLectureSize.height()),
+         "-f", "lavfi", "-i",
+         QString(
+             "aevalsrc=0.9*sin(2*PI*%1*t)*abs(sin(0.9*t))*(0.4+0.6*abs(sin(3.1*t))):s=44100:d=%2")
+             .arg(pitch)
+             .arg(d),
+         "-t", d, "-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac",
+         path});
 }
 
 }  // namespace TestMedia

@@ -6,12 +6,22 @@
 
 namespace TestMedia {
 
-// Runs the ffmpeg tool with `args` (after "-y -v error"); true when it exited with 0.
-bool ffmpeg(const QStringList &args, QString *errorText = nullptr);
+// Runs the ffmpeg tool with `args` (after "-y -v error -nostdin"); true when it exited with 0
+// within `timeoutMs` (-1: no limit, for runs that are themselves timed).
+bool ffmpeg(const QStringList &args, QString *errorText = nullptr, int timeoutMs = 120000);
 
 // Writes an H.264 (+ AAC 44100 Hz stereo when `withAudio`) MP4 of `seconds` at `fps`.
-// `source` is a lavfi video source such as "testsrc2" or "color=c=red".
+// `source` is a lavfi video source such as "testsrc2" or "color=c=red"; `preset` is x264's.
 bool makeClip(const QString &path, double seconds, QSize size = QSize(320, 240),
-              bool withAudio = true, int fps = 25, const QString &source = "testsrc2");
+              bool withAudio = true, int fps = 25, const QString &source = "testsrc2",
+              const QString &preset = "ultrafast");
+
+// The picture size of makeLecture's files.
+inline constexpr QSize kLectureSize(640, 360);
+
+// A lecture-like file of `seconds`: the moving lavfi picture `picture` ("testsrc2",
+// "smptehdbars", ...) at 640x360 and 25 pictures a second, and a tone of `pitch` Hz whose
+// loudness swells and fades as a voice's does (AAC, 44100 Hz).
+bool makeLecture(const QString &path, int seconds, const QString &picture, double pitch);
 
 }  // namespace TestMedia
