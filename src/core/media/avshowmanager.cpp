@@ -33,8 +33,9 @@ struct SpectrumRegistry
 
 SpectrumRegistry &spectrumRegistry()
 {
-    static SpectrumRegistry registry;
-    return registry;
+    // Never destroyed: a pool thread may still wait on it while the process ends.
+    static auto *registry = new SpectrumRegistry;
+    return *registry;
 }
 
 QImage readImage(const QString &path)
@@ -191,9 +192,9 @@ void AvShowManager::slot_insert_pixmap(const QString &path, const QPixmap &pixma
     QPixmapCache::insert(path, pixmap);
 }
 
-void AvShowManager::handOver(const QString &path, const QPixmap &pixmap)
+void AvShowManager::handOver(const QString &path, const QImage &image)
 {
-    m_HandOver.run(this, [&] { emit addPixmapToCache(path, pixmap); });
+    m_HandOver.run(this, [&] { emit addPixmapToCache(path, QPixmap::fromImage(image)); });
 }
 
 void AvShowManager::loadImageInThread()
@@ -210,17 +211,17 @@ void AvShowManager::loadImageInThread()
                     break;
                 task = m_PathStack.first();
             }
-            QPixmap pixmap;
-            if (!pixmap.load(task.path)) {
+            // Pictures are read as QImage here: a QPixmap belongs to the GUI thread.
+            QImage image = readImage(task.path);
+            if (image.isNull()) {
                 const QStringList args = thumbnailArguments(m_AvData.filePath, task.second,
                                                             task.path, m_ImageWidth, m_ImageHeight);
                 qDebug() << "执行cmd命令：" << args;
                 FfmpegTool::run(args, kThumbnailWaitMs, {}, &m_Stopping);
-                if (!pixmap.load(task.path))
-                    pixmap = QPixmap();
+                image = readImage(task.path);
             }
-            if (!pixmap.isNull() && !stopping()) {
-                handOver(task.path, pixmap);
+            if (!image.isNull() && !stopping()) {
+                handOver(task.path, image);
                 loadedAny = true;
             }
             QMutexLocker lock(&m_Mutex);
@@ -286,7 +287,7 @@ void AvShowManager::loadSpectrumInThread(QString path)
     if (!image.isNull() && !stopping()) {
         const QImage strip = cutSpectrum(image, m_AvData.beginTime, m_AvData.endTime);
         if (!strip.isNull()) {
-            handOver(path, QPixmap::fromImage(strip));
+            handOver(path, strip);
             m_SpectrumLoading = false;
             emit onLoadSpectrumFinish();
             return;

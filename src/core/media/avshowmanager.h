@@ -97,9 +97,10 @@ private slots:
     void slot_insert_pixmap(const QString &path, const QPixmap &pixmap);
 
 private:
-    // Emits addPixmapToCache on the manager's thread, which puts the pixmap into the cache,
-    // and waits for that (or until the manager is being destroyed).
-    void handOver(const QString &path, const QPixmap &pixmap);
+    // Emits addPixmapToCache with `image` as a pixmap on the manager's thread, which puts it
+    // into the cache, and waits for that (or until the manager is being destroyed). The pool
+    // threads never make a QPixmap themselves.
+    void handOver(const QString &path, const QImage &image);
     // The whole-file waveform, made at most once at a time per media file in this process.
     QImage loadWholeSpectrum();
     bool stopping() const { return m_Stopping.load(); }

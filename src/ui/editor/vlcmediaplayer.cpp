@@ -139,9 +139,10 @@ void VlcMediaPlayer::openOnly(VlcMedia *media)
         if (libvlc_media_player_t *fresh = newCore()) {
             retireCore(m_vlcMediaPlayer);
             m_vlcMediaPlayer = fresh;
-            setWindow(m_vlcMediaPlayer, m_frontSurface);
         }
     }
+    // The surface's window as it is now: the widget may have been moved since it was set.
+    setWindow(m_vlcMediaPlayer, m_frontSurface);
     // Setting a media stops the old one and waits for its threads: whatever was reported
     // before this line belongs to the old media.
     libvlc_media_player_set_media(m_vlcMediaPlayer, media->core());

@@ -2,6 +2,7 @@
 
 #include "ui/editor/vlcmediaplayer.h"
 
+#include <QEvent>
 #include <QPalette>
 
 namespace {
@@ -28,6 +29,7 @@ VlcWidgetVideo::VlcWidgetVideo(QWidget *parent) : QFrame(parent)
         // Mouse events go to this widget, as if the picture were drawn into it.
         s->setAttribute(Qt::WA_TransparentForMouseEvents);
         paintBlack(s);
+        s->installEventFilter(this);
     }
     m_surfaces[0]->raise();
 }
@@ -67,6 +69,24 @@ void VlcWidgetVideo::raiseSurface(int index)
 {
     m_front = index & 1;
     m_surfaces[m_front]->raise();
+}
+
+bool VlcWidgetVideo::eventFilter(QObject *watched, QEvent *event)
+{
+    // The window ids the player holds are gone with the old native windows. The new ones are
+    // handed over once the move has finished: asking for them in the middle of it is unsafe.
+    if (event->type() == QEvent::WinIdChange && !m_surfacesChanging) {
+        m_surfacesChanging = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_surfacesChanging = false;
+                if (m_player && m_player->videoWidget() == this)
+                    m_player->setVideoWidget(this);
+            },
+            Qt::QueuedConnection);
+    }
+    return QFrame::eventFilter(watched, event);
 }
 
 void VlcWidgetVideo::resizeEvent(QResizeEvent *event)

@@ -3,7 +3,8 @@
 // native X11 windows of its own size ("surfaces"): the player draws the file it plays into
 // the front one and opens the next file into the one beneath, then raises that one when it
 // switches. Deleting the widget first stops its player, because the video output must not
-// outlive the window it draws into; deleting the player first is fine.
+// outlive the window it draws into; deleting the player first is fine. When the surfaces get
+// new native windows (the widget was moved into another window), the player is given them.
 #include <QFrame>
 #include <QPointer>
 
@@ -30,9 +31,11 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QPointer<VlcMediaPlayer> m_player;
     QWidget *m_surfaces[2] = {nullptr, nullptr};
     int m_front = 0;
+    bool m_surfacesChanging = false;  // a hand-over of new surface windows is queued
 };

@@ -37,28 +37,40 @@ private slots:
 
     void pictureIsTheClips_data()
     {
+        QTest::addColumn<bool>("movedIntoWindow");
         QTest::addColumn<qint64>("start");
         QTest::addColumn<qint64>("playFor");
         QTest::addColumn<QColor>("colour");
-        QTest::newRow("first clip, red") << qint64(200) << qint64(600) << QColor(255, 0, 0);
-        QTest::newRow("second clip, blue") << qint64(2200) << qint64(600) << QColor(0, 0, 255);
+        QTest::newRow("first clip, red")
+            << false << qint64(200) << qint64(600) << QColor(255, 0, 0);
+        QTest::newRow("second clip, blue")
+            << false << qint64(2200) << qint64(600) << QColor(0, 0, 255);
         // The second file was opened ahead into the window beneath; it must come to the front.
         QTest::newRow("played into the second clip, blue")
-            << qint64(1000) << qint64(1800) << QColor(0, 0, 255);
+            << false << qint64(1000) << qint64(1800) << QColor(0, 0, 255);
+        // As the editor: made on its own with its player, then put into its frame window,
+        // which makes the picture's native windows anew.
+        QTest::newRow("moved into its window after the player was set, red")
+            << true << qint64(200) << qint64(600) << QColor(255, 0, 0);
     }
     void pictureIsTheClips()
     {
+        QFETCH(bool, movedIntoWindow);
         QFETCH(qint64, start);
         QFETCH(qint64, playFor);
         QFETCH(QColor, colour);
         QWidget window;
         window.setStyleSheet("background: rgb(0, 255, 0);");  // anything but the clip colours
-        auto *video = new VlcWidgetVideo(&window);
+        auto *content = new QWidget(movedIntoWindow ? nullptr : &window);
+        auto *video = new VlcWidgetVideo(content);
         video->setGeometry(10, 10, 320, 240);
-        window.resize(340, 260);
         PlayHelper helper;
         video->setMediaPlayer(helper.mediaPlayer());
         QCOMPARE(helper.mediaPlayer()->videoWidget(), video);
+        if (movedIntoWindow)
+            content->setParent(&window);
+        content->setGeometry(0, 0, 340, 260);
+        window.resize(340, 260);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
