@@ -23,6 +23,11 @@ VlcMediaPlayer::VlcMediaPlayer(VlcInstance *instance, QObject *parent) : QObject
         return;
     m_instance = instance->core();
     m_vlcMediaPlayer = newCore();
+    // A fresh player's surface comes to the front once it has a picture to show.
+    connect(this, &VlcMediaPlayer::vout, this, [this](int count) {
+        if (count > 0 && m_videoWidget)
+            m_videoWidget->raiseSurface(m_frontSurface);
+    });
 }
 
 VlcMediaPlayer::~VlcMediaPlayer()
@@ -62,13 +67,37 @@ void VlcMediaPlayer::releaseCore(libvlc_media_player_t *core)
     libvlc_media_player_release(core);
 }
 
-void VlcMediaPlayer::retireCore(libvlc_media_player_t *core)
+void VlcMediaPlayer::retireCore(libvlc_media_player_t *core, int surface)
 {
     // Silent at once (both answer without waiting); the stop follows on the worker.
     libvlc_audio_set_mute(core, 1);
     if (libvlc_media_player_can_pause(core))
         libvlc_media_player_set_pause(core, 1);
-    m_retiring.start([this, core] { releaseCore(core); });
+    const quint64 retirement = ++m_retirements;
+    m_surfaceRetirement[surface] = retirement;
+    m_retiring.start([this, core, surface, retirement] {
+        releaseCore(core);
+        // Dropped by Qt when the player is gone by then.
+        QMetaObject::invokeMethod(
+            this,
+            [this, surface, retirement] {
+                if (m_surfaceRetirement[surface] == retirement)
+                    m_surfaceRetirement[surface] = 0;
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+int VlcMediaPlayer::freeSurface()
+{
+    for (;;) {
+        for (int i = 0; i < VlcWidgetVideo::kSurfaces; ++i)
+            if (i != m_frontSurface && i != m_standbySurface && m_surfaceRetirement[i] == 0)
+                return i;
+        m_retiring.waitForDone();
+        for (quint64 &retirement : m_surfaceRetirement)
+            retirement = 0;
+    }
 }
 
 void VlcMediaPlayer::libvlcCallback(const libvlc_event_t *event, void *data)
@@ -137,8 +166,10 @@ void VlcMediaPlayer::openOnly(VlcMedia *media)
         // fresh player in front takes the new file while the old one is stopped and released
         // on a worker. What it still reports is dropped: it is no longer the player in front.
         if (libvlc_media_player_t *fresh = newCore()) {
-            retireCore(m_vlcMediaPlayer);
+            const int surface = freeSurface();
+            retireCore(m_vlcMediaPlayer, m_frontSurface);
             m_vlcMediaPlayer = fresh;
+            m_frontSurface = surface;
         }
     }
     // The surface's window as it is now: the widget may have been moved since it was set.
@@ -192,7 +223,7 @@ void VlcMediaPlayer::prepare(VlcMedia *media, int startMs)
         if (!m_standby)
             return;
     }
-    setWindow(m_standby, 1 - m_frontSurface);
+    setWindow(m_standby, m_standbySurface);
     // A copy of the media carries the options that open it paused at its start, so the media
     // itself still opens the ordinary way.
     libvlc_media_t *copy = libvlc_media_duplicate(media->core());
@@ -220,7 +251,7 @@ bool VlcMediaPlayer::openPrepared(VlcMedia *media, int startMs)
     if (libvlc_media_player_get_state(m_standby) != libvlc_Paused)
         return false;
     std::swap(m_vlcMediaPlayer, m_standby);
-    m_frontSurface = 1 - m_frontSurface;
+    std::swap(m_frontSurface, m_standbySurface);
     m_media = media;
     m_preparedMedia = nullptr;
     m_preparedStart = -1;
@@ -269,7 +300,7 @@ void VlcMediaPlayer::setVideoWidget(VlcWidgetVideo *widget)
     if (widget)
         widget->raiseSurface(m_frontSurface);
     setWindow(m_vlcMediaPlayer, m_frontSurface);
-    setWindow(m_standby, 1 - m_frontSurface);
+    setWindow(m_standby, m_standbySurface);
 }
 
 void VlcMediaPlayer::setWindow(libvlc_media_player_t *core, int surface)

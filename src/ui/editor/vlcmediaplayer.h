@@ -14,7 +14,9 @@
 // Opening a file takes a few hundred milliseconds. prepare() opens the next file ahead of
 // time in a second libvlc player, paused at its start time and drawing into the surface of
 // the video widget that lies beneath; openPrepared() then swaps the two players, so the
-// switch costs a resume instead of an open. Only the player in front reports events.
+// switch costs a resume instead of an open. Only the player in front reports events. A fresh
+// player that takes over from one being stopped draws into a third surface, raised when its
+// picture comes.
 #include "ui/editor/vlccommon.h"
 
 #include <QObject>
@@ -83,8 +85,13 @@ private:
     libvlc_media_player_t *newCore();
     // Detaches, stops and releases a player (any thread).
     void releaseCore(libvlc_media_player_t *core);
-    // Hands a player taken out of use to the worker that releases it.
-    void retireCore(libvlc_media_player_t *core);
+    // Hands a player taken out of use, drawing into `surface`, to the worker that releases
+    // it; the surface stays taken until it is released (libvlc refuses a window another
+    // player still draws into, and opens one of its own instead).
+    void retireCore(libvlc_media_player_t *core, int surface);
+    // A surface neither the player in front, the one beneath nor a player being stopped
+    // draws into; waits for the stopping players when there is none.
+    int freeSurface();
     void setWindow(libvlc_media_player_t *core, int surface);
 
     libvlc_instance_t *m_instance = nullptr;
@@ -93,6 +100,10 @@ private:
     libvlc_media_player_t *m_vlcMediaPlayer = nullptr;
     libvlc_media_player_t *m_standby = nullptr;
     int m_frontSurface = 0;
+    int m_standbySurface = 1;
+    // Per surface: the number of the retirement that still holds it, 0 when none does.
+    quint64 m_surfaceRetirement[3] = {0, 0, 0};
+    quint64 m_retirements = 0;
     QPointer<VlcMedia> m_preparedMedia;
     int m_preparedStart = -1;
     QPointer<VlcMedia> m_media;

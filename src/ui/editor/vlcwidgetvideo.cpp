@@ -62,12 +62,12 @@ void VlcWidgetVideo::setMediaPlayer(VlcMediaPlayer *player)
 
 WId VlcWidgetVideo::surface(int index)
 {
-    return m_surfaces[index & 1]->winId();
+    return m_surfaces[qBound(0, index, kSurfaces - 1)]->winId();
 }
 
 void VlcWidgetVideo::raiseSurface(int index)
 {
-    m_front = index & 1;
+    m_front = qBound(0, index, kSurfaces - 1);
     m_surfaces[m_front]->raise();
 }
 

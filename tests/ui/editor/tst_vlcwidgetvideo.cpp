@@ -39,24 +39,31 @@ private slots:
     {
         QTest::addColumn<bool>("movedIntoWindow");
         QTest::addColumn<qint64>("start");
+        QTest::addColumn<qint64>("seekTo");  // -1: no seek
         QTest::addColumn<qint64>("playFor");
         QTest::addColumn<QColor>("colour");
+        const QColor red(255, 0, 0), blue(0, 0, 255);
         QTest::newRow("first clip, red")
-            << false << qint64(200) << qint64(600) << QColor(255, 0, 0);
+            << false << qint64(200) << qint64(-1) << qint64(600) << red;
         QTest::newRow("second clip, blue")
-            << false << qint64(2200) << qint64(600) << QColor(0, 0, 255);
+            << false << qint64(2200) << qint64(-1) << qint64(600) << blue;
         // The second file was opened ahead into the window beneath; it must come to the front.
         QTest::newRow("played into the second clip, blue")
-            << false << qint64(1000) << qint64(1800) << QColor(0, 0, 255);
+            << false << qint64(1000) << qint64(-1) << qint64(1800) << blue;
+        // Paused in the first file, then sought into the second: a fresh player opens it while
+        // the first one is still being stopped, and must draw into a window of the widget.
+        QTest::newRow("sought from the first clip into the second, blue")
+            << false << qint64(200) << qint64(2600) << qint64(400) << blue;
         // As the editor: made on its own with its player, then put into its frame window,
         // which makes the picture's native windows anew.
         QTest::newRow("moved into its window after the player was set, red")
-            << true << qint64(200) << qint64(600) << QColor(255, 0, 0);
+            << true << qint64(200) << qint64(-1) << qint64(600) << red;
     }
     void pictureIsTheClips()
     {
         QFETCH(bool, movedIntoWindow);
         QFETCH(qint64, start);
+        QFETCH(qint64, seekTo);
         QFETCH(qint64, playFor);
         QFETCH(QColor, colour);
         QWidget window;
@@ -77,6 +84,12 @@ private slots:
         QVERIFY(helper.setAvDatas(m_clips, start));
         helper.play();
         QTRY_VERIFY_WITH_TIMEOUT(helper.curTime() >= start + playFor, 5000);
+        if (seekTo >= 0) {
+            helper.pause();
+            helper.seekTo(seekTo);
+            helper.play();
+            QTRY_VERIFY_WITH_TIMEOUT(helper.curTime() >= seekTo + playFor, 5000);
+        }
         const QImage shot = video->screen()->grabWindow(video->winId()).toImage();
         helper.pause();
         QCOMPARE(shot.size(), QSize(320, 240));
