@@ -38,6 +38,20 @@ protected:
         return QObject::eventFilter(watched, event);
     }
 };
+// The tools row and a canvas below it on one window, the canvas taking the tools' settings.
+struct Board
+{
+    Board() : tools(new BoardToolsWidget(&host)), canvas(new BoardCanvas(&host))
+    {
+        canvas->setGeometry(0, 80, 300, 200);
+        QObject::connect(tools, &BoardToolsWidget::sig_BoardSettingsChanged, canvas,
+                         &BoardCanvas::setBoardSettings);
+        host.resize(400, 300);
+    }
+    QWidget host;
+    BoardToolsWidget *tools;
+    BoardCanvas *canvas;
+};
 }  // namespace
 
 class TestBoardTools : public QObject
@@ -85,15 +99,11 @@ private slots:
     {
         QFETCH(QStringList, clicks);
         QFETCH(int, tool);
-        QWidget host;
-        auto *tools = new BoardToolsWidget(&host);
-        auto *canvas = new BoardCanvas(&host);
-        canvas->setGeometry(0, 80, 300, 200);
-        connect(tools, &BoardToolsWidget::sig_BoardSettingsChanged, canvas,
-                &BoardCanvas::setBoardSettings);
-        host.resize(400, 300);
-        host.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        Board board;
+        BoardToolsWidget *tools = board.tools;
+        BoardCanvas *canvas = board.canvas;
+        board.host.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&board.host));
         for (const QString &name : clicks)
             QTest::mouseClick(button(tools, qPrintable(name)), Qt::LeftButton);
 
@@ -193,12 +203,9 @@ private slots:
 
     void undoButtonsFollowTheCanvas()
     {
-        QWidget host;
-        auto *tools = new BoardToolsWidget(&host);
-        auto *canvas = new BoardCanvas(&host);
-        canvas->setGeometry(0, 80, 300, 200);
-        connect(tools, &BoardToolsWidget::sig_BoardSettingsChanged, canvas,
-                &BoardCanvas::setBoardSettings);
+        Board board;
+        BoardToolsWidget *tools = board.tools;
+        BoardCanvas *canvas = board.canvas;
         connect(tools, &BoardToolsWidget::sig_undo, canvas->undoGroup(), &QUndoGroup::undo);
         connect(tools, &BoardToolsWidget::sig_redo, canvas->undoGroup(), &QUndoGroup::redo);
         connect(tools, &BoardToolsWidget::sig_ClearBoard, canvas, &BoardCanvas::clearBoard);
@@ -206,9 +213,8 @@ private slots:
                 &BoardToolsWidget::setUndoEnabled);
         connect(canvas->undoGroup(), &QUndoGroup::canRedoChanged, tools,
                 &BoardToolsWidget::setRedoEnabled);
-        host.resize(400, 300);
-        host.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        board.host.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&board.host));
         QTest::mouseClick(button(tools, "btn_pen"), Qt::LeftButton);
         MouseDrag::drag(canvas, MouseDrag::line({20, 100}, {200, 100}, 10));
         QVERIFY(button(tools, "btn_undo")->isEnabled());
