@@ -17,8 +17,10 @@ constexpr AVRational kVideoEncoderTimebase{1, 30};
 int ExportManager::openOutput(const QString &path)
 {
     QString error;
+    // x264 picks its own number of threads for the machine (one and a half per core): a fixed
+    // larger number only adds switching on a two-core laptop.
     m_VideoEncodeContext = h264::openEncoder(m_OutWidth, m_OutHeight, kVideoEncoderTimebase,
-                                             kVideoEncoderTimebase.den, 8, &error);
+                                             kVideoEncoderTimebase.den, 0, &error);
     if (!m_VideoEncodeContext) {
         qWarning() << "openOutput:" << m_OutWidth << m_OutHeight << error;
         return -1;
