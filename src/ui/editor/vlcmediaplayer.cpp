@@ -88,16 +88,12 @@ void VlcMediaPlayer::retireCore(libvlc_media_player_t *core, int surface)
     });
 }
 
-int VlcMediaPlayer::freeSurface()
+int VlcMediaPlayer::freeSurface() const
 {
-    for (;;) {
-        for (int i = 0; i < VlcWidgetVideo::kSurfaces; ++i)
-            if (i != m_frontSurface && i != m_standbySurface && m_surfaceRetirement[i] == 0)
-                return i;
-        m_retiring.waitForDone();
-        for (quint64 &retirement : m_surfaceRetirement)
-            retirement = 0;
-    }
+    for (int i = 0; i < VlcWidgetVideo::kSurfaces; ++i)
+        if (i != m_frontSurface && i != m_standbySurface && m_surfaceRetirement[i] == 0)
+            return i;
+    return -1;
 }
 
 void VlcMediaPlayer::libvlcCallback(const libvlc_event_t *event, void *data)
@@ -165,8 +161,11 @@ void VlcMediaPlayer::openOnly(VlcMedia *media)
         // Stopping an opened file waits for its threads, often for tens of milliseconds: a
         // fresh player in front takes the new file while the old one is stopped and released
         // on a worker. What it still reports is dropped: it is no longer the player in front.
-        if (libvlc_media_player_t *fresh = newCore()) {
-            const int surface = freeSurface();
+        // Without a free surface (a player before is still being stopped) the player in front
+        // takes the file itself: the main thread never waits for a player being stopped.
+        const int surface = freeSurface();
+        libvlc_media_player_t *fresh = surface >= 0 ? newCore() : nullptr;
+        if (fresh) {
             retireCore(m_vlcMediaPlayer, m_frontSurface);
             m_vlcMediaPlayer = fresh;
             m_frontSurface = surface;

@@ -90,8 +90,8 @@ private:
     // player still draws into, and opens one of its own instead).
     void retireCore(libvlc_media_player_t *core, int surface);
     // A surface neither the player in front, the one beneath nor a player being stopped
-    // draws into; waits for the stopping players when there is none.
-    int freeSurface();
+    // draws into; -1 when there is none.
+    int freeSurface() const;
     void setWindow(libvlc_media_player_t *core, int surface);
 
     libvlc_instance_t *m_instance = nullptr;
