@@ -153,6 +153,8 @@ void PptContainer::embedWindow(quint32 id)
     window()->show();
     addPptCanvas();
     m_LoaddingView->hide();
+    if (slidesInPlace())
+        emit sig_SlidesInPlace();
 }
 
 void PptContainer::searchFailed()

@@ -60,6 +60,9 @@ public:
     quint32 agentWindow() const { return m_AgentHwnd; }
     // True once the slide-show window is embedded.
     bool isEmbedded() const { return m_slideWindowContainer != nullptr; }
+    // True once the slides are embedded and fitted to their size (the agent's "ppt_size"):
+    // slideRect() is then the slides' own area.
+    bool slidesInPlace() const { return isEmbedded() && m_PptWidth > 0 && m_PptHeight > 0; }
     // The running agent (null before openPptFile and after it ended).
     QProcess *agentProcess() const { return m_agentProcess; }
 
@@ -75,6 +78,8 @@ signals:
     void sig_CanUndo(bool canUndo);
     void sig_CanRedo(bool canRedo);
     void sig_PageChanged(int pageNo);
+    // slidesInPlace() has become true (the window and the size may come in either order).
+    void sig_SlidesInPlace();
 
 protected:
     bool event(QEvent *event) override;

@@ -117,9 +117,12 @@ void PptContainer::handleMsg(const QString &text)
         // A size that cannot be fitted is ignored.
         if (width <= 0 || height <= 0 || width > 100000 || height > 100000)
             return;
+        const bool wasInPlace = slidesInPlace();
         m_PptWidth = width;
         m_PptHeight = height;
         adjustPptWindow();
+        if (!wasInPlace && slidesInPlace())
+            emit sig_SlidesInPlace();
     } else if (type == QLatin1String(SlideProtocol::kPptConverting)) {
         // LibreOffice is still at work: the search waits as long as it is.
         if (!m_FindWindowTimer->isActive())

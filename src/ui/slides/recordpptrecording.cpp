@@ -31,8 +31,15 @@ void RecordPptWidget::on_btn_play_clicked()
         return;
     switch (m_recorder->state()) {
     case ScreenRecord::Idle:
-        if (!m_countDownOverlay)
-            startRecording();
+        if (m_countDownOverlay)
+            break;
+        // Pressed before the slides are fitted: the recording starts once they are, so that
+        // it records the slides' own area.
+        if (!ui.view_ppt_container->slidesInPlace()) {
+            m_startWhenInPlace = true;
+            break;
+        }
+        startRecording();
         break;
     case ScreenRecord::Paused:
         m_recorder->resumeRecord();

@@ -20,6 +20,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 
 QToolButton *controlButton(QWidget *parent, const QString &name, const QString &icon,
@@ -95,6 +97,12 @@ RecordPptWidget::RecordPptWidget(QWidget *parent) : QWidget(parent)
             [this]() { ui.view_ppt_container->sendMsg(QStringLiteral("previous_page")); });
     connect(ui.btn_next, &QToolButton::clicked, this,
             [this]() { ui.view_ppt_container->sendMsg(QStringLiteral("next_page")); });
+    connect(ui.view_ppt_container, &PptContainer::sig_SlidesInPlace, this, [this] {
+        if (!std::exchange(m_startWhenInPlace, false))
+            return;
+        if (m_recorder && m_recorder->state() == ScreenRecord::Idle && !m_countDownOverlay)
+            startRecording();
+    });
     connect(ui.view_ppt_container, &PptContainer::sig_PageChanged, this, [this](int pageNo) {
         m_pageNo = pageNo;
         m_recorder->startNextClip(tr("第%1页").arg(pageNo));

@@ -92,6 +92,7 @@ private:
     AVData m_clipTemplate;
     qint64 m_insertTime = -1;
 
+    bool m_startWhenInPlace = false;  // "开始" was pressed before the slides were in place
     QPointer<QWidget> m_countDownOverlay;
     QPointer<CountDownWidget> m_countDown;
     AVData m_recordClip;  // the clip the recording began with

@@ -129,14 +129,17 @@ void TestRecordPpt::recordsOneClipPerSlide()
     SlideShow::MessageBoxAnswerer answerer;
     Window w = openRecordWindow(m_dir.filePath("lesson.pptx"), 6000);
     PptContainer *container = w.content->container();
+    // "开始" pressed while the slide show is still being prepared: the count-down waits until
+    // the slides are in place, so that the recording takes their own area.
+    button(w.content, "btn_play")->click();
+    QVERIFY(!w.content->countDown());
     QTRY_VERIFY_WITH_TIMEOUT(container->isEmbedded() || !answerer.shown.isEmpty(), 120000);
     QCOMPARE(answerer.shown, QStringList());
     QCOMPARE(w.content->pageNo(), 1);
 
-    // Start: three seconds of count-down, then the recording.
-    button(w.content, "btn_play")->click();
-    QVERIFY(w.content->countDown());
-    QVERIFY(w.content->countDown()->isVisible());
+    // Then three seconds of count-down, then the recording.
+    QTRY_VERIFY(w.content->countDown() && w.content->countDown()->isVisible());
+    QVERIFY(container->slidesInPlace());
     QTRY_COMPARE_WITH_TIMEOUT(w.content->recorder()->state(), ScreenRecord::Recording, 20000);
     QVERIFY(!button(w.content, "btn_play")->isVisible());
     QVERIFY(button(w.content, "btn_pause")->isVisible());
