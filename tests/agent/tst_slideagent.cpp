@@ -1,6 +1,7 @@
 // The slide-show agent alone, with the test playing the recording window's local server: real
 // LibreOffice, real Poppler, its real window on the test display.
 #include "core/slides/slideprotocol.h"
+#include "support/datatable.h"
 #include "support/slideshow.h"
 #include "ui/slides/x11windowsearch.h"
 
@@ -219,8 +220,7 @@ void TestSlideAgent::endsWithoutHeartbeat()
 
 void TestSlideAgent::refusesBadFiles_data()
 {
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("message");
+    DataTable::columns<QString, QString>("file", "message");
     QTest::newRow("cut-off pptx") << "broken.pptx"
                                   << "无法转换演示文稿";
     QTest::newRow("text named pptx") << "notes.pptx"
@@ -231,8 +231,7 @@ void TestSlideAgent::refusesBadFiles_data()
 
 void TestSlideAgent::refusesBadFiles()
 {
-    QFETCH(QString, file);
-    QFETCH(QString, message);
+    const auto [file, message] = DataTable::fetch<QString, QString>("file", "message");
     QFile notes(m_dir.filePath("notes.pptx"));
     QVERIFY(notes.open(QIODevice::WriteOnly));
     notes.write("These are my notes, not slides.\n");

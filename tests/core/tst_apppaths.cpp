@@ -4,6 +4,7 @@
 #include "core/platform/crashhandler.h"
 #include "core/platform/settings.h"
 #include "core/project/projectdata.h"
+#include "support/datatable.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,9 +19,9 @@ class TestAppPaths : public QObject
 private slots:
     void decide_data()
     {
-        QTest::addColumn<bool>("installed");
-        QTest::addColumn<QStringList>("environment");  // NAME=VALUE
-        QTest::addColumn<QStringList>("expected");     // config, data, cache
+        // environment: NAME=VALUE
+        // expected: config, data, cache
+        DataTable::columns<bool, QStringList, QStringList>("installed", "environment", "expected");
 
         QTest::newRow("build tree ignores XDG")
             << false << QStringList{"XDG_CONFIG_HOME=/x/c", "XDG_DATA_HOME=/x/d"}
@@ -40,9 +41,9 @@ private slots:
 
     void decide()
     {
-        QFETCH(bool, installed);
-        QFETCH(QStringList, environment);
-        QFETCH(QStringList, expected);
+        const auto [installed, environment, expected] =
+            DataTable::fetch<bool, QStringList, QStringList>("installed", "environment",
+                                                             "expected");
 
         QProcessEnvironment env;
         for (const QString &pair : environment)

@@ -3,6 +3,7 @@
 #include "core/media/avdatasmanager.h"
 #include "core/media/ffmpeghandles.h"
 #include "core/project/projectdata.h"
+#include "support/datatable.h"
 #include "support/mediasamples.h"
 #include "support/testmedia.h"
 
@@ -145,9 +146,8 @@ QString TestAvDatasManager::source(const QString &kind)
 
 void TestAvDatasManager::readProgress_data()
 {
-    QTest::addColumn<QList<QByteArray>>("chunks");
-    QTest::addColumn<qint64>("duration");
-    QTest::addColumn<QString>("emitted");  // in order: "p<n>" progress, "m<n>" maximum
+    // emitted: in order: "p<n>" progress, "m<n>" maximum
+    DataTable::columns<QList<QByteArray>, qint64, QString>("chunks", "duration", "emitted");
 
     QTest::newRow("length then position")
         << QList<QByteArray>{"  Duration: 00:01:05.48, start: 0.000000, bitrate: 1 kb/s",
@@ -171,9 +171,8 @@ void TestAvDatasManager::readProgress_data()
 
 void TestAvDatasManager::readProgress()
 {
-    QFETCH(QList<QByteArray>, chunks);
-    QFETCH(qint64, duration);
-    QFETCH(QString, emitted);
+    const auto [chunks, duration, emitted] =
+        DataTable::fetch<QList<QByteArray>, qint64, QString>("chunks", "duration", "emitted");
     AvDatasManager manager(m_projectData.get());
     QStringList seen;
     connect(&manager, &AvDatasManager::sig_ExecProgress, this,
@@ -191,9 +190,7 @@ void TestAvDatasManager::readProgress()
 
 void TestAvDatasManager::split_data()
 {
-    QTest::addColumn<qint64>("offset");
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QStringList>("after");
+    DataTable::columns<qint64, int, QStringList>("offset", "index", "after");
     // The middle clip C uses 2000..12000 ms of its file (10000 ms long).
     QTest::newRow("999 before") << 999LL << 1
                                 << QStringList{"A:0-5000", "C:2000-12000", "B:0-3000"};
@@ -211,9 +208,8 @@ void TestAvDatasManager::split_data()
 
 void TestAvDatasManager::split()
 {
-    QFETCH(qint64, offset);
-    QFETCH(int, index);
-    QFETCH(QStringList, after);
+    const auto [offset, index, after] =
+        DataTable::fetch<qint64, int, QStringList>("offset", "index", "after");
     ProjectData *project = m_projectData.get();
     const AVData c = fakeClip("C", 2000, 12000);
     project->insert(0, fakeClip("A", 0, 5000));
@@ -240,11 +236,8 @@ void TestAvDatasManager::split()
 
 void TestAvDatasManager::removeRange_data()
 {
-    QTest::addColumn<qint64>("length");
-    QTest::addColumn<qint64>("from");
-    QTest::addColumn<qint64>("to");
-    QTest::addColumn<int>("result");
-    QTest::addColumn<QStringList>("after");
+    DataTable::columns<qint64, qint64, qint64, int, QStringList>("length", "from", "to", "result",
+                                                                 "after");
     // C uses 1000..(1000 + length) of its file and sits between A and B.
     QTest::newRow("near both ends removes all")
         << 10000LL << 500LL << 9600LL << 1 << QStringList{"A:0-5000", "B:0-3000"};
@@ -263,11 +256,9 @@ void TestAvDatasManager::removeRange_data()
 
 void TestAvDatasManager::removeRange()
 {
-    QFETCH(qint64, length);
-    QFETCH(qint64, from);
-    QFETCH(qint64, to);
-    QFETCH(int, result);
-    QFETCH(QStringList, after);
+    const auto [length, from, to, result, after] =
+        DataTable::fetch<qint64, qint64, qint64, int, QStringList>("length", "from", "to", "result",
+                                                                   "after");
     ProjectData *project = m_projectData.get();
     const AVData c = fakeClip("C", 1000, 1000 + length);
     project->insert(0, fakeClip("A", 0, 5000));
@@ -286,12 +277,10 @@ void TestAvDatasManager::removeRange()
 
 void TestAvDatasManager::import_data()
 {
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<qint64>("playhead");  // -1: empty project
-    QTest::addColumn<bool>("ok");
-    QTest::addColumn<QStringList>("after");  // "new" stands for the imported clip
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<bool>("sound");
+    // playhead: -1: empty project
+    // after: "new" stands for the imported clip
+    DataTable::columns<QString, qint64, bool, QStringList, QSize, bool>("kind", "playhead", "ok",
+                                                                        "after", "size", "sound");
 
     const QStringList ab{"A:0-4000", "B:0-3000"};
     QTest::newRow("empty project")
@@ -318,12 +307,9 @@ void TestAvDatasManager::import_data()
 
 void TestAvDatasManager::import()
 {
-    QFETCH(QString, kind);
-    QFETCH(qint64, playhead);
-    QFETCH(bool, ok);
-    QFETCH(QStringList, after);
-    QFETCH(QSize, size);
-    QFETCH(bool, sound);
+    const auto [kind, playhead, ok, after, size, sound] =
+        DataTable::fetch<QString, qint64, bool, QStringList, QSize, bool>("kind", "playhead", "ok",
+                                                                          "after", "size", "sound");
 
     ProjectData *project = m_projectData.get();
     if (playhead >= 0) {

@@ -3,6 +3,7 @@
 #include "core/media/avrecord.h"
 #include "core/media/ffmpeghandles.h"
 #include "core/media/ffmpegtool.h"
+#include "support/datatable.h"
 #include "support/mediasamples.h"
 #include "support/testmedia.h"
 
@@ -70,12 +71,8 @@ QString TestAVRecord::make(const QString &kind)
 
 void TestAVRecord::probe_data()
 {
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<bool>("result");
-    QTest::addColumn<qint64>("minMs");
-    QTest::addColumn<qint64>("maxMs");
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("height");
+    DataTable::columns<QString, bool, qint64, qint64, int, int>("kind", "result", "minMs", "maxMs",
+                                                                "width", "height");
 
     QTest::newRow("plain") << "plain.mp4" << true << 1950LL << 2100LL << 320 << 240;
     QTest::newRow("no sound") << "silent.mp4" << true << 1450LL << 1600LL << 160 << 120;
@@ -92,12 +89,9 @@ void TestAVRecord::probe_data()
 
 void TestAVRecord::probe()
 {
-    QFETCH(QString, kind);
-    QFETCH(bool, result);
-    QFETCH(qint64, minMs);
-    QFETCH(qint64, maxMs);
-    QFETCH(int, width);
-    QFETCH(int, height);
+    const auto [kind, result, minMs, maxMs, width, height] =
+        DataTable::fetch<QString, bool, qint64, qint64, int, int>("kind", "result", "minMs",
+                                                                  "maxMs", "width", "height");
 
     AVData clip;
     clip.filePath = make(kind);

@@ -3,6 +3,7 @@
 #include "core/media/avshowmanager.h"
 #include "core/media/ffmpegtool.h"
 #include "core/project/projectdata.h"
+#include "support/datatable.h"
 #include "support/mediasamples.h"
 #include "support/testmedia.h"
 
@@ -103,10 +104,7 @@ AVData TestAvShowManager::clipOf(const QString &path, qint64 begin, qint64 end, 
 
 void TestAvShowManager::thumbnailArguments_data()
 {
-    QTest::addColumn<int>("second");
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("height");
-    QTest::addColumn<QStringList>("expected");
+    DataTable::columns<int, int, int, QStringList>("second", "width", "height", "expected");
     QTest::newRow("second 0, tool's size")
         << 0 << -1 << -1
         << QStringList{"-i", "m.mp4", "-y", "-f", "image2", "-frames:v", "1", "m.mp4_0.jpg"};
@@ -121,10 +119,8 @@ void TestAvShowManager::thumbnailArguments_data()
 
 void TestAvShowManager::thumbnailArguments()
 {
-    QFETCH(int, second);
-    QFETCH(int, width);
-    QFETCH(int, height);
-    QFETCH(QStringList, expected);
+    const auto [second, width, height, expected] =
+        DataTable::fetch<int, int, int, QStringList>("second", "width", "height", "expected");
     AVData clip = clipOf("m.mp4", 0, 1000, 1000);
     QCOMPARE(AvShowManager::thumbnailArguments(
                  clip.filePath, second, AvShowManager::thumbnailPath(clip, second), width, height),
@@ -133,8 +129,7 @@ void TestAvShowManager::thumbnailArguments()
 
 void TestAvShowManager::spectrumArguments_data()
 {
-    QTest::addColumn<qint64>("durationMs");
-    QTest::addColumn<QString>("filter");
+    DataTable::columns<qint64, QString>("durationMs", "filter");
     QTest::newRow("90 s") << 90000LL << "showwavespic=s=450x50:colors=#01536b";
     QTest::newRow("one hour") << 3600000LL << "showwavespic=s=18000x50:colors=#01536b";
     QTest::newRow("199 ms never 0 wide") << 199LL << "showwavespic=s=1x50:colors=#01536b";
@@ -142,17 +137,14 @@ void TestAvShowManager::spectrumArguments_data()
 
 void TestAvShowManager::spectrumArguments()
 {
-    QFETCH(qint64, durationMs);
-    QFETCH(QString, filter);
+    const auto [durationMs, filter] = DataTable::fetch<qint64, QString>("durationMs", "filter");
     QCOMPARE(AvShowManager::spectrumArguments("a.mp4", durationMs, "w.jpg"),
              (QStringList{"-i", "a.mp4", "-y", "-filter_complex", filter, "w.jpg"}));
 }
 
 void TestAvShowManager::cutGeometry_data()
 {
-    QTest::addColumn<qint64>("begin");
-    QTest::addColumn<qint64>("end");
-    QTest::addColumn<int>("stripWidth");
+    DataTable::columns<qint64, qint64, int>("begin", "end", "stripWidth");
     QTest::newRow("30 s to 60 s of 90 s") << 30000LL << 60000LL << 720;
     QTest::newRow("whole 90 s") << 0LL << 90000LL << 2160;
     QTest::newRow("last second") << 89000LL << 90000LL << 24;
@@ -160,9 +152,8 @@ void TestAvShowManager::cutGeometry_data()
 
 void TestAvShowManager::cutGeometry()
 {
-    QFETCH(qint64, begin);
-    QFETCH(qint64, end);
-    QFETCH(int, stripWidth);
+    const auto [begin, end, stripWidth] =
+        DataTable::fetch<qint64, qint64, int>("begin", "end", "stripWidth");
     // A 90 s waveform picture, green everywhere except the middle band (rows 15 to 25) of the
     // clip's columns, which is black (the tool's background) in its first half and red in its
     // second half.
@@ -192,10 +183,7 @@ void TestAvShowManager::cutGeometry()
 
 void TestAvShowManager::thumbnailAtSecond_data()
 {
-    QTest::addColumn<qint64>("beginTime");
-    QTest::addColumn<int>("time");
-    QTest::addColumn<QString>("suffix");
-    QTest::addColumn<bool>("blue");
+    DataTable::columns<qint64, int, QString, bool>("beginTime", "time", "suffix", "blue");
     QTest::newRow("second 0 of the file") << 0LL << 0 << "_0.jpg" << false;
     QTest::newRow("1500 + 2 s gives second 3") << 1500LL << 2 << "_3.jpg" << true;
     QTest::newRow("1999 + 0 gives second 1") << 1999LL << 0 << "_1.jpg" << false;
@@ -204,10 +192,8 @@ void TestAvShowManager::thumbnailAtSecond_data()
 
 void TestAvShowManager::thumbnailAtSecond()
 {
-    QFETCH(qint64, beginTime);
-    QFETCH(int, time);
-    QFETCH(QString, suffix);
-    QFETCH(bool, blue);
+    const auto [beginTime, time, suffix, blue] =
+        DataTable::fetch<qint64, int, QString, bool>("beginTime", "time", "suffix", "blue");
 
     AvShowManager manager(clipOf(m_colours, beginTime, 5000, 5000));
     manager.setImageSize(80, 60);
@@ -273,11 +259,9 @@ void TestAvShowManager::destroyWhileQueued()
 
 void TestAvShowManager::waveformStrips_data()
 {
-    QTest::addColumn<qint64>("begin");
-    QTest::addColumn<qint64>("end");
-    QTest::addColumn<int>("width");
-    QTest::addColumn<double>("minDrawn");  // share of the middle band painted
-    QTest::addColumn<double>("maxDrawn");
+    // minDrawn: share of the middle band painted
+    DataTable::columns<qint64, qint64, int, double, double>("begin", "end", "width", "minDrawn",
+                                                            "maxDrawn");
     QTest::newRow("whole file, half loud") << 0LL << 10000LL << 240 << 0.4 << 0.6;
     QTest::newRow("loud part") << 1000LL << 4000LL << 72 << 0.9 << 1.0;
     QTest::newRow("quiet part") << 6000LL << 9500LL << 84 << 0.0 << 0.1;
@@ -285,11 +269,9 @@ void TestAvShowManager::waveformStrips_data()
 
 void TestAvShowManager::waveformStrips()
 {
-    QFETCH(qint64, begin);
-    QFETCH(qint64, end);
-    QFETCH(int, width);
-    QFETCH(double, minDrawn);
-    QFETCH(double, maxDrawn);
+    const auto [begin, end, width, minDrawn, maxDrawn] =
+        DataTable::fetch<qint64, qint64, int, double, double>("begin", "end", "width", "minDrawn",
+                                                              "maxDrawn");
     AVData clip = clipOf(m_tone, begin, end, 10000);
     AvShowManager manager(clip);
     QSignalSpy finished(&manager, &AvShowManager::onLoadSpectrumFinish);
@@ -356,9 +338,8 @@ void TestAvShowManager::waveformMadeOncePerFile()
 
 void TestAvShowManager::cover_data()
 {
-    QTest::addColumn<QString>("first");  // "" for no clips
-    QTest::addColumn<qint64>("beginTime");
-    QTest::addColumn<bool>("result");
+    // first: "" for no clips
+    DataTable::columns<QString, qint64, bool>("first", "beginTime", "result");
     QTest::newRow("empty project") << "" << 0LL << false;
     QTest::newRow("first clip from 0") << "colours.mp4" << 0LL << true;
     QTest::newRow("first clip from 3 s") << "colours.mp4" << 3000LL << true;
@@ -367,9 +348,8 @@ void TestAvShowManager::cover_data()
 
 void TestAvShowManager::cover()
 {
-    QFETCH(QString, first);
-    QFETCH(qint64, beginTime);
-    QFETCH(bool, result);
+    const auto [first, beginTime, result] =
+        DataTable::fetch<QString, qint64, bool>("first", "beginTime", "result");
     QTemporaryDir projectDir;
     ProjectData *project = ProjectData::instance();
     project->reset();

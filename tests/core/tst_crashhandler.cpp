@@ -1,6 +1,7 @@
 // The crash handler: a child copy of this test installs it and crashes in a chosen way; the
 // report it leaves, the viewer it starts and the way it ends are checked from outside.
 #include "core/platform/crashhandler.h"
+#include "support/datatable.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -82,11 +83,11 @@ class TestCrashHandler : public QObject
 private slots:
     void report_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<int>("signal");
-        QTest::addColumn<QString>("access");       // "Read", "Write" or "" for no access line
-        QTest::addColumn<QString>("module");       // "exe", a library name part, or "" for none
-        QTest::addColumn<QString>("instruction");  // expected first bytes, "" not checked
+        // access: "Read", "Write" or "" for no access line
+        // module: "exe", a library name part, or "" for none
+        // instruction: expected first bytes, "" not checked
+        DataTable::columns<QString, int, QString, QString, QString>("kind", "signal", "access",
+                                                                    "module", "instruction");
 
         QTest::newRow("read of a bad address") << "read" << SIGSEGV << "Read"
                                                << "exe"
@@ -116,11 +117,9 @@ private slots:
 
     void report()
     {
-        QFETCH(QString, kind);
-        QFETCH(int, signal);
-        QFETCH(QString, access);
-        QFETCH(QString, module);
-        QFETCH(QString, instruction);
+        const auto [kind, signal, access, module, instruction] =
+            DataTable::fetch<QString, int, QString, QString, QString>("kind", "signal", "access",
+                                                                      "module", "instruction");
 
         QTemporaryDir work;
         QVERIFY(work.isValid());

@@ -1,6 +1,7 @@
 // HandOver: work from a worker thread done on the owner's thread while the worker waits, and
 // the wait ended by a cancel or by the owner going away.
 #include "core/platform/handover.h"
+#include "support/datatable.h"
 
 #include <QThread>
 #include <QtTest>
@@ -26,8 +27,7 @@ private slots:
 
     void handOver_data()
     {
-        QTest::addColumn<QString>("whileWaiting");
-        QTest::addColumn<bool>("ran");
+        DataTable::columns<QString, bool>("whileWaiting", "ran");
         QTest::newRow("owner's thread runs it") << "nothing" << true;
         QTest::newRow("cancelled while waiting") << "cancel" << false;
         QTest::newRow("owner destroyed while waiting") << "destroy owner" << false;
@@ -35,8 +35,7 @@ private slots:
     }
     void handOver()
     {
-        QFETCH(QString, whileWaiting);
-        QFETCH(bool, ran);
+        const auto [whileWaiting, ran] = DataTable::fetch<QString, bool>("whileWaiting", "ran");
         auto *owner = new QObject;
         HandOver handOver;
         std::atomic_bool calling{false};
@@ -50,7 +49,7 @@ private slots:
             delete thread;
         };
         std::unique_ptr<QThread, decltype(end)> worker(
-            QThread::create([&] {
+            QThread::create([&, whileWaiting = whileWaiting] {
                 calling = true;
                 result = handOver.run(owner, [&] {
                     workThread = QThread::currentThread();

@@ -1,4 +1,5 @@
 #include "core/timeline/imfcommon.h"
+#include "support/datatable.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -9,10 +10,8 @@ class TestImfCommon : public QObject
 private slots:
     void minutesSecondsText_data()
     {
-        QTest::addColumn<QString>("rate");
-        QTest::addColumn<qint64>("frames");
-        QTest::addColumn<QString>("minutesSeconds");
-        QTest::addColumn<QString>("framesText");
+        DataTable::columns<QString, qint64, QString, QString>("rate", "frames", "minutesSeconds",
+                                                              "framesText");
         QTest::newRow("1500 frames at 24") << "24" << qint64(1500) << "01:02"
                                            << "1500";
         QTest::newRow("one hour at 24 folds into minutes") << "24" << qint64(24 * 3600) << "60:00"
@@ -32,10 +31,9 @@ private slots:
     }
     void minutesSecondsText()
     {
-        QFETCH(QString, rate);
-        QFETCH(qint64, frames);
-        QFETCH(QString, minutesSeconds);
-        QFETCH(QString, framesText);
+        const auto [rate, frames, minutesSeconds, framesText] =
+            DataTable::fetch<QString, qint64, QString, QString>("rate", "frames", "minutesSeconds",
+                                                                "framesText");
         const Timecode tc(EditRate::byName(rate), frames);
         QCOMPARE(tc.toMinutesSecondsString(), minutesSeconds);
         QCOMPARE(tc.toFramesString(), framesText);
@@ -43,9 +41,7 @@ private slots:
 
     void formattedText_data()
     {
-        QTest::addColumn<qint64>("frames");
-        QTest::addColumn<QString>("pattern");
-        QTest::addColumn<QString>("expected");
+        DataTable::columns<qint64, QString, QString>("frames", "pattern", "expected");
         const qint64 f = (1 * 3600 + 2 * 60 + 3) * 25 + 4;  // 01:02:03 and frame 4 at 25
         QTest::newRow("all four fields") << f << "%1:%2:%3:%4"
                                          << "01:02:03:04";
@@ -60,20 +56,15 @@ private slots:
     }
     void formattedText()
     {
-        QFETCH(qint64, frames);
-        QFETCH(QString, pattern);
-        QFETCH(QString, expected);
+        const auto [frames, pattern, expected] =
+            DataTable::fetch<qint64, QString, QString>("frames", "pattern", "expected");
         QCOMPARE(Timecode(EditRate::byName("25"), frames).toFormattedString(pattern), expected);
     }
 
     void rateFromValues_data()
     {
-        QTest::addColumn<int>("numerator");
-        QTest::addColumn<int>("denominator");
-        QTest::addColumn<int>("expectedNumerator");
-        QTest::addColumn<int>("expectedDenominator");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<qint64>("fps");
+        DataTable::columns<int, int, int, int, QString, qint64>(
+            "numerator", "denominator", "expectedNumerator", "expectedDenominator", "name", "fps");
         QTest::newRow("25000/1000 is 25") << 25000 << 1000 << 25 << 1 << "25" << qint64(25);
         QTest::newRow("NTSC film") << 24000 << 1001 << 24000 << 1001 << "23.976" << qint64(24);
         QTest::newRow("unregistered") << 7 << 1 << 7 << 1 << "" << qint64(7);
@@ -83,12 +74,10 @@ private slots:
     }
     void rateFromValues()
     {
-        QFETCH(int, numerator);
-        QFETCH(int, denominator);
-        QFETCH(int, expectedNumerator);
-        QFETCH(int, expectedDenominator);
-        QFETCH(QString, name);
-        QFETCH(qint64, fps);
+        const auto [numerator, denominator, expectedNumerator, expectedDenominator, name, fps] =
+            DataTable::fetch<int, int, int, int, QString, qint64>(
+                "numerator", "denominator", "expectedNumerator", "expectedDenominator", "name",
+                "fps");
         const EditRate r(numerator, denominator);
         QCOMPARE(r.numerator(), expectedNumerator);
         QCOMPARE(r.denominator(), expectedDenominator);
@@ -109,11 +98,8 @@ private slots:
 
     void rateOrdering_data()
     {
-        QTest::addColumn<int>("an");
-        QTest::addColumn<int>("ad");
-        QTest::addColumn<int>("bn");
-        QTest::addColumn<int>("bd");
-        QTest::addColumn<int>("order");  // -1 a < b, 0 equal, 1 a > b
+        // order: -1 a < b, 0 equal, 1 a > b
+        DataTable::columns<int, int, int, int, int>("an", "ad", "bn", "bd", "order");
         QTest::newRow("numerator decides") << 24 << 1 << 25 << 1 << -1;
         QTest::newRow("then denominator") << 30000 << 1001 << 30000 << 1000 << 1;
         QTest::newRow("equal") << 60 << 1 << 60 << 1 << 0;
@@ -121,11 +107,8 @@ private slots:
     }
     void rateOrdering()
     {
-        QFETCH(int, an);
-        QFETCH(int, ad);
-        QFETCH(int, bn);
-        QFETCH(int, bd);
-        QFETCH(int, order);
+        const auto [an, ad, bn, bd, order] =
+            DataTable::fetch<int, int, int, int, int>("an", "ad", "bn", "bd", "order");
         const EditRate a(an, ad), b(bn, bd);
         QCOMPARE(a < b, order < 0);
         QCOMPARE(a > b, order > 0);
@@ -164,9 +147,7 @@ private slots:
 
     void msAndFrames_data()
     {
-        QTest::addColumn<qint64>("ms");
-        QTest::addColumn<qint64>("frames");
-        QTest::addColumn<qint64>("backMs");
+        DataTable::columns<qint64, qint64, qint64>("ms", "frames", "backMs");
         QTest::newRow("1999 ms") << qint64(1999) << qint64(47) << qint64(1958);
         QTest::newRow("2000 ms") << qint64(2000) << qint64(48) << qint64(2000);
         QTest::newRow("30 s") << qint64(30000) << qint64(720) << qint64(30000);
@@ -177,25 +158,22 @@ private slots:
     }
     void msAndFrames()
     {
-        QFETCH(qint64, ms);
-        QFETCH(qint64, frames);
-        QFETCH(qint64, backMs);
+        const auto [ms, frames, backMs] =
+            DataTable::fetch<qint64, qint64, qint64>("ms", "frames", "backMs");
         QCOMPARE(msToFrames(ms), frames);
         QCOMPARE(framesToMs(frames), backMs);
     }
 
     void secondsText_data()
     {
-        QTest::addColumn<qint64>("seconds");
-        QTest::addColumn<QString>("text");
+        DataTable::columns<qint64, QString>("seconds", "text");
         QTest::newRow("zero") << qint64(0) << "00:00";
         QTest::newRow("62") << qint64(62) << "01:02";
         QTest::newRow("minutes not wrapped") << qint64(3 * 3600 + 5) << "180:05";
     }
     void secondsText()
     {
-        QFETCH(qint64, seconds);
-        QFETCH(QString, text);
+        const auto [seconds, text] = DataTable::fetch<qint64, QString>("seconds", "text");
         QCOMPARE(secondsToText(seconds), text);
     }
 

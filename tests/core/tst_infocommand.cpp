@@ -1,6 +1,7 @@
 #include "core/project/projectdata.h"
 #include "core/storage/lsnpacker.h"
 #include "core/storage/projectindex.h"
+#include "support/datatable.h"
 #include "support/foldersnapshot.h"
 #include "support/lsnbytes.h"
 
@@ -114,10 +115,11 @@ private slots:
 
     void infoCommand_data()
     {
-        QTest::addColumn<QStringList>("arguments");  // "%f" is the packed file
-        QTest::addColumn<QByteArray>("bytes");       // empty: no file is made
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QStringList>("titles");  // expected clips on success
+        // arguments: "%f" is the packed file
+        // bytes: empty: no file is made
+        // titles: expected clips on success
+        DataTable::columns<QStringList, QByteArray, int, QStringList>("arguments", "bytes",
+                                                                      "exitCode", "titles");
 
         m_dir.reset(new QTemporaryDir);
         QList<QJsonObject> ignored;
@@ -145,10 +147,9 @@ private slots:
     }
     void infoCommand()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(QByteArray, bytes);
-        QFETCH(int, exitCode);
-        QFETCH(QStringList, titles);
+        auto [arguments, bytes, exitCode, titles] =
+            DataTable::fetch<QStringList, QByteArray, int, QStringList>("arguments", "bytes",
+                                                                        "exitCode", "titles");
         const QString file = m_dir->filePath("课件.lsn");
         QFile::remove(file);
         if (!bytes.isEmpty() || arguments.contains("%f"))

@@ -1,5 +1,6 @@
 #include "core/storage/lsnfileio.h"
 #include "core/storage/lsnpacker.h"
+#include "support/datatable.h"
 #include "support/foldersnapshot.h"
 #include "support/lsnbytes.h"
 
@@ -95,8 +96,7 @@ private slots:
 
     void independentPackOpens_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QStringList>("expectedNames");
+        DataTable::columns<QByteArray, QStringList>("bytes", "expectedNames");
         const QByteArray id = LsnBytes::identifier();
         const QByteArray big = randomBytes(50000, 7);
         QTest::newRow("three members")
@@ -112,8 +112,8 @@ private slots:
     }
     void independentPackOpens()
     {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QStringList, expectedNames);
+        const auto [bytes, expectedNames] =
+            DataTable::fetch<QByteArray, QStringList>("bytes", "expectedNames");
         QTemporaryDir tmp;
         QVERIFY(LsnBytes::writeFile(tmp.filePath("in.lsn"), bytes));
         LsnPacker packer;
@@ -198,8 +198,7 @@ private slots:
 
     void progressScaledIntoIntRange_data()
     {
-        QTest::addColumn<qint64>("allFileSize");
-        QTest::addColumn<int>("expectedMax");
+        DataTable::columns<qint64, int>("allFileSize", "expectedMax");
         QTest::newRow("real size") << qint64(20480 * 45) << 20480 * 45;
         QTest::newRow("int max") << qint64(INT_MAX) << INT_MAX;
         QTest::newRow("2 GiB") << (qint64(1) << 31) << (1 << 30);
@@ -208,8 +207,8 @@ private slots:
     }
     void progressScaledIntoIntRange()
     {
-        QFETCH(qint64, allFileSize);
-        QFETCH(int, expectedMax);
+        const auto [allFileSize, expectedMax] =
+            DataTable::fetch<qint64, int>("allFileSize", "expectedMax");
         QTemporaryDir tmp;
         const QByteArray content = randomBytes(20480 * 45, 5);
         // The stated total may be larger than the members (another writer's rounding, or a

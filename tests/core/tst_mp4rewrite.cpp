@@ -1,6 +1,7 @@
 // Rewriting a finished fragmented recording as a regular MP4: the streams come through
 // unchanged, and whenever the rewrite cannot be done the original file is left as it was.
 #include "core/record/mp4rewrite.h"
+#include "support/datatable.h"
 #include "support/mediainspect.h"
 #include "support/mp4boxes.h"
 #include "support/testmedia.h"
@@ -27,9 +28,8 @@ class TestMp4Rewrite : public QObject
 private slots:
     void rewritesOrKeepsTheFile_data()
     {
-        QTest::addColumn<QString>("input");  // "fragmented", "garbage" or "missing"
-        QTest::addColumn<bool>("blockTemporary");
-        QTest::addColumn<bool>("rewritten");
+        // input: "fragmented", "garbage" or "missing"
+        DataTable::columns<QString, bool, bool>("input", "blockTemporary", "rewritten");
         QTest::newRow("fragmented recording") << "fragmented" << false << true;
         QTest::newRow("temporary name taken") << "fragmented" << true << false;
         QTest::newRow("not a media file") << "garbage" << false << false;
@@ -38,9 +38,8 @@ private slots:
 
     void rewritesOrKeepsTheFile()
     {
-        QFETCH(QString, input);
-        QFETCH(bool, blockTemporary);
-        QFETCH(bool, rewritten);
+        const auto [input, blockTemporary, rewritten] =
+            DataTable::fetch<QString, bool, bool>("input", "blockTemporary", "rewritten");
         QTemporaryDir dir;
         const QString path = dir.filePath("录课 1.mp4");
         if (input == "fragmented") {

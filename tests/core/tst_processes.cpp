@@ -1,5 +1,6 @@
 // Counting and ending processes by executable name over /proc.
 #include "core/platform/processes.h"
+#include "support/datatable.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -63,10 +64,7 @@ private slots:
 
     void count_data()
     {
-        QTest::addColumn<QString>("exeName");
-        QTest::addColumn<int>("copies");
-        QTest::addColumn<QString>("query");
-        QTest::addColumn<int>("expected");
+        DataTable::columns<QString, int, QString, int>("exeName", "copies", "query", "expected");
 
         QTest::newRow("short name") << "lmr_short" << 2 << "lmr_short" << 2;
         QTest::newRow("part of the name counts") << "lmr_part_tool" << 1 << "lmr_part" << 1;
@@ -82,10 +80,8 @@ private slots:
 
     void count()
     {
-        QFETCH(QString, exeName);
-        QFETCH(int, copies);
-        QFETCH(QString, query);
-        QFETCH(int, expected);
+        const auto [exeName, copies, query, expected] =
+            DataTable::fetch<QString, int, QString, int>("exeName", "copies", "query", "expected");
         for (int i = 0; i < copies; ++i)
             QVERIFY(start(exeName));
         QCOMPARE(processCount(query), expected);

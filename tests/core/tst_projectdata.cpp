@@ -1,6 +1,7 @@
 #include "core/platform/settings.h"
 #include "core/project/projectdata.h"
 #include "core/project/recentfiles.h"
+#include "support/datatable.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,8 +44,7 @@ private slots:
 
     void positionsFollowInsertAndRemove_data()
     {
-        QTest::addColumn<int>("removeIndex");
-        QTest::addColumn<QList<qint64>>("expected");
+        DataTable::columns<int, QList<qint64>>("removeIndex", "expected");
         QTest::newRow("remove middle") << 1 << QList<qint64>{0, 1000};
         QTest::newRow("remove first") << 0 << QList<qint64>{0, 2000};
         QTest::newRow("remove last") << 2 << QList<qint64>{0, 1000};
@@ -53,8 +53,8 @@ private slots:
     }
     void positionsFollowInsertAndRemove()
     {
-        QFETCH(int, removeIndex);
-        QFETCH(QList<qint64>, expected);
+        const auto [removeIndex, expected] =
+            DataTable::fetch<int, QList<qint64>>("removeIndex", "expected");
         auto *p = ProjectData::instance();
         p->insert(0, clip(1000));
         p->insert(-1, clip(500));  // appends
@@ -68,9 +68,8 @@ private slots:
 
     void clipAtBoundaries_data()
     {
-        QTest::addColumn<qint64>("time");
-        QTest::addColumn<int>("clipIndex");  // -1: default clip
-        QTest::addColumn<qint64>("offset");
+        // clipIndex: -1: default clip
+        DataTable::columns<qint64, int, qint64>("time", "clipIndex", "offset");
         QTest::newRow("negative") << qint64(-1) << -1 << qint64(-1);
         QTest::newRow("start of first") << qint64(0) << 0 << qint64(0);
         QTest::newRow("inside first") << qint64(1) << 0 << qint64(1);
@@ -82,9 +81,8 @@ private slots:
     }
     void clipAtBoundaries()
     {
-        QFETCH(qint64, time);
-        QFETCH(int, clipIndex);
-        QFETCH(qint64, offset);
+        const auto [time, clipIndex, offset] =
+            DataTable::fetch<qint64, int, qint64>("time", "clipIndex", "offset");
         auto *p = ProjectData::instance();
         p->insert(-1, clip(1000));
         p->insert(-1, clip(2000));
@@ -136,18 +134,15 @@ private slots:
 
     void jsonRoundTripKeepsEveryField_data()
     {
-        QTest::addColumn<qint64>("duration");
-        QTest::addColumn<int>("width");
-        QTest::addColumn<int>("height");
+        DataTable::columns<qint64, int, int>("duration", "width", "height");
         QTest::newRow("ordinary") << qint64(61000) << 1920 << 1080;
         QTest::newRow("unknown size") << qint64(5) << -1 << -1;
         QTest::newRow("longer than 2^31 ms") << qint64(3000000000LL) << 1364 << 768;
     }
     void jsonRoundTripKeepsEveryField()
     {
-        QFETCH(qint64, duration);
-        QFETCH(int, width);
-        QFETCH(int, height);
+        const auto [duration, width, height] =
+            DataTable::fetch<qint64, int, int>("duration", "width", "height");
         QTemporaryDir dir;
         auto *p = ProjectData::instance();
         p->setProjectDir(dir.path());

@@ -4,6 +4,7 @@
 #include "core/project/projectdata.h"
 #include "core/record/screenrecord.h"
 #include "support/childrun.h"
+#include "support/datatable.h"
 #include "support/mediainspect.h"
 #include "support/mp4boxes.h"
 #include "support/testtone.h"
@@ -132,10 +133,8 @@ private slots:
 
 void TestRecordChild::childReportsProblems_data()
 {
-    QTest::addColumn<QString>("variable");
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QStringList>("expected");
-    QTest::addColumn<bool>("silentTrack");
+    DataTable::columns<QString, QString, QStringList, bool>("variable", "value", "expected",
+                                                            "silentTrack");
     QTest::newRow("no sound server")
         << "PULSE_SERVER"
         << "unix:/nonexistent/lumora" << QStringList{"warning 未发现音频输入设备！", "finish"}
@@ -146,10 +145,9 @@ void TestRecordChild::childReportsProblems_data()
 
 void TestRecordChild::childReportsProblems()
 {
-    QFETCH(QString, variable);
-    QFETCH(QString, value);
-    QFETCH(QStringList, expected);
-    QFETCH(bool, silentTrack);
+    const auto [variable, value, expected, silentTrack] =
+        DataTable::fetch<QString, QString, QStringList, bool>("variable", "value", "expected",
+                                                              "silentTrack");
     QTemporaryDir dir;
     const QString file = dir.filePath("rec.mp4");
     QProcessEnvironment env = childEnvironment();

@@ -6,6 +6,7 @@
 #include "core/record/deviceutil.h"
 #include "core/record/recordtimeline.h"
 #include "core/record/soundclock.h"
+#include "support/datatable.h"
 
 #include <QtTest>
 
@@ -47,9 +48,9 @@ class TestRecordTiming : public QObject
 private slots:
     void videoFramesAcrossPauses_data()
     {
-        QTest::addColumn<QStringList>("script");
-        QTest::addColumn<Times>("frames");    // capture times
-        QTest::addColumn<Times>("expected");  // file times, -1 for a dropped frame
+        // frames: capture times
+        // expected: file times, -1 for a dropped frame
+        DataTable::columns<QStringList, Times, Times>("script", "frames", "expected");
         QTest::newRow("before the start is dropped, first kept frame at 0")
             << QStringList{"start@1000"} << Times{500, 1200, 1533} << Times{-1, 0, 333};
         // Frames every 333333; a 5 s pause between the frames at 1000000 and 51000000: the
@@ -77,9 +78,8 @@ private slots:
     }
     void videoFramesAcrossPauses()
     {
-        QFETCH(QStringList, script);
-        QFETCH(Times, frames);
-        QFETCH(Times, expected);
+        const auto [script, frames, expected] =
+            DataTable::fetch<QStringList, Times, Times>("script", "frames", "expected");
         RecordTimeline line(33333);
         apply(line, script);
         Times got;
@@ -90,11 +90,10 @@ private slots:
 
     void soundFollowsThePictureOffsets_data()
     {
-        QTest::addColumn<QStringList>("script");
-        QTest::addColumn<Times>("frames");  // video frames mapped first
-        QTest::addColumn<qint64>("from");
-        QTest::addColumn<qint64>("to");
-        QTest::addColumn<Times>("parts");  // captureUs, durationUs, fileUs for each part
+        // frames: video frames mapped first
+        // parts: captureUs, durationUs, fileUs for each part
+        DataTable::columns<QStringList, Times, qint64, qint64, Times>("script", "frames", "from",
+                                                                      "to", "parts");
         QTest::newRow("before any picture: measured from the start")
             << QStringList{"start@1000"} << Times{} << qint64(1500) << qint64(2500)
             << Times{1500, 1000, 500};
@@ -116,11 +115,9 @@ private slots:
     }
     void soundFollowsThePictureOffsets()
     {
-        QFETCH(QStringList, script);
-        QFETCH(Times, frames);
-        QFETCH(qint64, from);
-        QFETCH(qint64, to);
-        QFETCH(Times, parts);
+        const auto [script, frames, from, to, parts] =
+            DataTable::fetch<QStringList, Times, qint64, qint64, Times>("script", "frames", "from",
+                                                                        "to", "parts");
         RecordTimeline line(33333);
         apply(line, script);
         for (qint64 t : frames)
@@ -160,9 +157,8 @@ private slots:
     {
         // 1000 samples per second, so samples and milliseconds are the same numbers; the
         // tolerance is 10 ms = 10 samples.
-        QTest::addColumn<QList<Times>>("chunks");  // {captureUs, samples, fileUs} each
-        QTest::addColumn<qint64>("lead");
-        QTest::addColumn<Steps>("expected");
+        // chunks: {captureUs, samples, fileUs} each
+        DataTable::columns<QList<Times>, qint64, Steps>("chunks", "lead", "expected");
         QTest::newRow("continuous chunks are taken whole")
             << QList<Times>{{0, 100, 0}, {100000, 100, 100000}} << qint64(0)
             << Steps{take(0, 100), take(0, 100)};
@@ -184,9 +180,8 @@ private slots:
     }
     void alignerPlacesChunks()
     {
-        QFETCH(QList<Times>, chunks);
-        QFETCH(qint64, lead);
-        QFETCH(Steps, expected);
+        const auto [chunks, lead, expected] =
+            DataTable::fetch<QList<Times>, qint64, Steps>("chunks", "lead", "expected");
         AudioAligner aligner(1000, 10000, lead);
         Steps got;
         for (const Times &c : chunks)
@@ -214,8 +209,9 @@ private slots:
 
     void soundClockIgnoresLateArrivals_data()
     {
-        QTest::addColumn<Times>("arrivals");  // each packet 20 samples at 1000 Hz = 20 ms
-        QTest::addColumn<Times>("expected");  // capture time of each packet's first sample
+        // arrivals: each packet 20 samples at 1000 Hz = 20 ms
+        // expected: capture time of each packet's first sample
+        DataTable::columns<Times, Times>("arrivals", "expected");
         QTest::newRow("prompt packets")
             << Times{1020000, 1040000, 1060000} << Times{1000000, 1020000, 1040000};
         QTest::newRow("a burst at the start settles on the earliest bound")
@@ -226,8 +222,7 @@ private slots:
     }
     void soundClockIgnoresLateArrivals()
     {
-        QFETCH(Times, arrivals);
-        QFETCH(Times, expected);
+        const auto [arrivals, expected] = DataTable::fetch<Times, Times>("arrivals", "expected");
         SoundClock clock(1000);
         Times got;
         for (qint64 a : arrivals)
@@ -248,8 +243,7 @@ private slots:
 
     void soundDeviceChoice_data()
     {
-        QTest::addColumn<QStringList>("devices");
-        QTest::addColumn<QString>("chosen");
+        DataTable::columns<QStringList, QString>("devices", "chosen");
         QTest::newRow("empty list: no sound") << QStringList{} << QString();
         QTest::newRow("first real microphone")
             << QStringList{"alsa_input.usb-mic", "alsa_input.pci-analog"} << "alsa_input.usb-mic";
@@ -262,8 +256,7 @@ private slots:
     }
     void soundDeviceChoice()
     {
-        QFETCH(QStringList, devices);
-        QFETCH(QString, chosen);
+        const auto [devices, chosen] = DataTable::fetch<QStringList, QString>("devices", "chosen");
         QList<TDeviceInfo> list;
         for (const QString &d : devices)
             list << TDeviceInfo{d};

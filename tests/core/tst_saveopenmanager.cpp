@@ -2,6 +2,7 @@
 #include "core/project/recentfiles.h"
 #include "core/storage/lsnpacker.h"
 #include "core/storage/saveopenmanager.h"
+#include "support/datatable.h"
 #include "support/foldersnapshot.h"
 #include "support/lsnbytes.h"
 
@@ -190,8 +191,7 @@ private slots:
 
     void saveOverSameFile_data()
     {
-        QTest::addColumn<bool>("earlierFile");
-        QTest::addColumn<bool>("staleBackup");
+        DataTable::columns<bool, bool>("earlierFile", "staleBackup");
         QTest::newRow("first save") << false << false;
         QTest::newRow("over an earlier file") << true << false;
         QTest::newRow("over an earlier file and a stale backup") << true << true;
@@ -199,8 +199,8 @@ private slots:
     }
     void saveOverSameFile()
     {
-        QFETCH(bool, earlierFile);
-        QFETCH(bool, staleBackup);
+        const auto [earlierFile, staleBackup] =
+            DataTable::fetch<bool, bool>("earlierFile", "staleBackup");
         if (earlierFile)
             QVERIFY(LsnBytes::writeFile(m_path, "earlier"));
         if (staleBackup)
@@ -222,8 +222,7 @@ private slots:
     // interrupted save left behind goes at the next save, also one that fails.
     void killedSaveLeavesWholeFile_data()
     {
-        QTest::addColumn<QString>("step");
-        QTest::addColumn<bool>("newFile");
+        DataTable::columns<QString, bool>("step", "newFile");
         QTest::newRow("while packing") << "packing" << false;
         QTest::newRow("packed, not yet synced") << "packed" << false;
         QTest::newRow("synced, not yet renamed") << "synced" << false;
@@ -231,8 +230,7 @@ private slots:
     }
     void killedSaveLeavesWholeFile()
     {
-        QFETCH(QString, step);
-        QFETCH(bool, newFile);
+        const auto [step, newFile] = DataTable::fetch<QString, bool>("step", "newFile");
         const QStringList earlier{"Cover.png", "pro.lsnc", "x.mp4", "x.mp4_1.jpg", "讲座 2.mp4"};
         QVERIFY(save(m_project.get(), m_path, false).saved);
         const QString projectDir = m_project.get()->projectDir();
@@ -355,9 +353,8 @@ private slots:
 
     void filesToPack_data()
     {
-        QTest::addColumn<QStringList>("entries");
-        QTest::addColumn<QStringList>("clipNames");
-        QTest::addColumn<QStringList>("expected");
+        DataTable::columns<QStringList, QStringList, QStringList>("entries", "clipNames",
+                                                                  "expected");
         QTest::newRow("derived files go with their clip")
             << QStringList{"x.mp4", "x.mp4_1.jpg", "x.mp4_wave.png",
                            "y.txt", "Cover.png",   "pro.lsnc"}
@@ -372,9 +369,9 @@ private slots:
     }
     void filesToPack()
     {
-        QFETCH(QStringList, entries);
-        QFETCH(QStringList, clipNames);
-        QFETCH(QStringList, expected);
+        const auto [entries, clipNames, expected] =
+            DataTable::fetch<QStringList, QStringList, QStringList>("entries", "clipNames",
+                                                                    "expected");
         QTemporaryDir dir;
         for (const QString &e : entries)
             QVERIFY(LsnBytes::writeFile(dir.filePath(e), "x"));
@@ -391,11 +388,9 @@ private slots:
 
     void copyDirectory_data()
     {
-        QTest::addColumn<bool>("intoSubFolder");
-        QTest::addColumn<bool>("sourceExists");
-        QTest::addColumn<bool>("targetHasFile");
-        QTest::addColumn<bool>("expectedResult");
-        QTest::addColumn<QStringList>("expectedFiles");  // under the target
+        // expectedFiles: under the target
+        DataTable::columns<bool, bool, bool, bool, QStringList>(
+            "intoSubFolder", "sourceExists", "targetHasFile", "expectedResult", "expectedFiles");
         QTest::newRow("flat copy")
             << false << true << false << true << QStringList{"a.txt", "sub", "sub/b.txt"};
         QTest::newRow("into a sub-folder")
@@ -407,11 +402,10 @@ private slots:
     }
     void copyDirectory()
     {
-        QFETCH(bool, intoSubFolder);
-        QFETCH(bool, sourceExists);
-        QFETCH(bool, targetHasFile);
-        QFETCH(bool, expectedResult);
-        QFETCH(QStringList, expectedFiles);
+        const auto [intoSubFolder, sourceExists, targetHasFile, expectedResult, expectedFiles] =
+            DataTable::fetch<bool, bool, bool, bool, QStringList>("intoSubFolder", "sourceExists",
+                                                                  "targetHasFile", "expectedResult",
+                                                                  "expectedFiles");
         QTemporaryDir tmp;
         const QString src = tmp.filePath("src");
         if (sourceExists) {

@@ -4,6 +4,7 @@
 #include "core/project/projectdata.h"
 #include "core/record/deviceutil.h"
 #include "core/record/screenrecord.h"
+#include "support/datatable.h"
 #include "support/mediainspect.h"
 #include "support/mp4boxes.h"
 #include "support/testtone.h"
@@ -135,9 +136,7 @@ private slots:
 
     void recordRectIsRoundedToMultiplesOfFour_data()
     {
-        QTest::addColumn<QRect>("given");
-        QTest::addColumn<QRect>("stored");
-        QTest::addColumn<QString>("crop");
+        DataTable::columns<QRect, QRect, QString>("given", "stored", "crop");
         QTest::newRow("1366x768 at 0,0")
             << QRect(0, 0, 1366, 768) << QRect(0, 0, 1364, 768) << "crop=1364:768:0:0";
         QTest::newRow("odd corner")
@@ -148,9 +147,8 @@ private slots:
     }
     void recordRectIsRoundedToMultiplesOfFour()
     {
-        QFETCH(QRect, given);
-        QFETCH(QRect, stored);
-        QFETCH(QString, crop);
+        const auto [given, stored, crop] =
+            DataTable::fetch<QRect, QRect, QString>("given", "stored", "crop");
         ScreenRecord engine;
         engine.setRecordRect(given);
         QCOMPARE(engine.recordRect(), stored);
@@ -160,9 +158,7 @@ private slots:
 
     void crfFollowsPictureSize_data()
     {
-        QTest::addColumn<int>("width");
-        QTest::addColumn<int>("height");
-        QTest::addColumn<QString>("crf");
+        DataTable::columns<int, int, QString>("width", "height", "crf");
         QTest::newRow("800x600") << 800 << 600 << "24";
         QTest::newRow("1024x736") << 1024 << 736 << "26";
         QTest::newRow("1280x720") << 1280 << 720 << "27";
@@ -172,9 +168,8 @@ private slots:
     }
     void crfFollowsPictureSize()
     {
-        QFETCH(int, width);
-        QFETCH(int, height);
-        QFETCH(QString, crf);
+        const auto [width, height, crf] =
+            DataTable::fetch<int, int, QString>("width", "height", "crf");
         QCOMPARE(ScreenRecord::crfFor(width, height), crf);
     }
 

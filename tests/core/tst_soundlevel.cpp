@@ -3,6 +3,7 @@
 // worth telling.
 #include "core/record/recordhealth.h"
 #include "core/record/soundlevel.h"
+#include "support/datatable.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -68,9 +69,7 @@ class TestSoundLevel : public QObject
 private slots:
     void peakOfEachSampleFormat_data()
     {
-        QTest::addColumn<int>("format");
-        QTest::addColumn<double>("peak");
-        QTest::addColumn<double>("db");
+        DataTable::columns<int, double, double>("format", "peak", "db");
         QTest::newRow("s16 full scale") << int(AV_SAMPLE_FMT_S16) << 1.0 << 0.0;
         QTest::newRow("s16 half, negative peak") << int(AV_SAMPLE_FMT_S16) << 0.5 << -6.02;
         QTest::newRow("s16 planar, peak in the second channel")
@@ -84,9 +83,8 @@ private slots:
     }
     void peakOfEachSampleFormat()
     {
-        QFETCH(int, format);
-        QFETCH(double, peak);
-        QFETCH(double, db);
+        const auto [format, peak, db] =
+            DataTable::fetch<int, double, double>("format", "peak", "db");
         auto frame = frameWithPeak(AVSampleFormat(format), peak);
         QVERIFY(frame);
         QVERIFY2(qAbs(soundlevel::peakDbfs(frame.get()) - db) < 0.1,
@@ -95,8 +93,7 @@ private slots:
 
     void silentMicrophoneRule_data()
     {
-        QTest::addColumn<QList<Feed>>("feeds");
-        QTest::addColumn<bool>("warning");
+        DataTable::columns<QList<Feed>, bool>("feeds", "warning");
         const double quiet = -70, loud = -20;
         QTest::newRow("five silent seconds warn")
             << QList<Feed>{{2500, quiet, false}, {2500, quiet, false}} << true;
@@ -118,8 +115,7 @@ private slots:
     }
     void silentMicrophoneRule()
     {
-        QFETCH(QList<Feed>, feeds);
-        QFETCH(bool, warning);
+        const auto [feeds, warning] = DataTable::fetch<QList<Feed>, bool>("feeds", "warning");
         SilenceWatch watch;
         for (const Feed &f : feeds)
             watch.feed(f.ms, f.db, f.muted);
@@ -128,10 +124,8 @@ private slots:
 
     void diskRule_data()
     {
-        QTest::addColumn<qint64>("freeBytes");
-        QTest::addColumn<qint64>("rate");
-        QTest::addColumn<int>("state");
-        QTest::addColumn<qint64>("secondsLeft");
+        DataTable::columns<qint64, qint64, int, qint64>("freeBytes", "rate", "state",
+                                                        "secondsLeft");
         const qint64 reserve = DiskSpaceGuard::kReserveBytes;
         const qint64 mb = 1024 * 1024;
         QTest::newRow("plenty") << 100000 * mb << mb << int(DiskSpaceGuard::Enough)
@@ -155,19 +149,16 @@ private slots:
     }
     void diskRule()
     {
-        QFETCH(qint64, freeBytes);
-        QFETCH(qint64, rate);
-        QFETCH(int, state);
-        QFETCH(qint64, secondsLeft);
+        const auto [freeBytes, rate, state, secondsLeft] =
+            DataTable::fetch<qint64, qint64, int, qint64>("freeBytes", "rate", "state",
+                                                          "secondsLeft");
         QCOMPARE(int(DiskSpaceGuard::judge(freeBytes, rate)), state);
         QCOMPARE(DiskSpaceGuard::secondsLeft(freeBytes, rate), secondsLeft);
     }
 
     void latePicturesAreToldAboveOnePercent_data()
     {
-        QTest::addColumn<qint64>("late");
-        QTest::addColumn<qint64>("total");
-        QTest::addColumn<QString>("text");
+        DataTable::columns<qint64, qint64, QString>("late", "total", "text");
         QTest::newRow("none") << qint64(0) << qint64(9000) << QString();
         QTest::newRow("exactly one percent") << qint64(90) << qint64(9000) << QString();
         QTest::newRow("just over")
@@ -181,9 +172,8 @@ private slots:
     }
     void latePicturesAreToldAboveOnePercent()
     {
-        QFETCH(qint64, late);
-        QFETCH(qint64, total);
-        QFETCH(QString, text);
+        const auto [late, total, text] =
+            DataTable::fetch<qint64, qint64, QString>("late", "total", "text");
         QCOMPARE(RecordHealth::latePicturesText(late, total), text);
     }
 };

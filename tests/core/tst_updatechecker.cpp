@@ -3,6 +3,7 @@
 // and that "conf.ini" names the server.
 #include "core/platform/settings.h"
 #include "core/update/updatechecker.h"
+#include "support/datatable.h"
 
 #include <QtTest>
 
@@ -13,9 +14,7 @@ class TestUpdateChecker : public QObject
 private slots:
     void newer_data()
     {
-        QTest::addColumn<QString>("remote");
-        QTest::addColumn<QString>("installed");
-        QTest::addColumn<bool>("newer");
+        DataTable::columns<QString, QString, bool>("remote", "installed", "newer");
         QTest::newRow("equal is not newer") << "0.2.5.0"
                                             << "0.2.5.0" << false;
         QTest::newRow("parts are numbers, not text") << "0.2.10.0"
@@ -41,16 +40,15 @@ private slots:
     }
     void newer()
     {
-        QFETCH(QString, remote);
-        QFETCH(QString, installed);
-        QFETCH(bool, newer);
+        const auto [remote, installed, newer] =
+            DataTable::fetch<QString, QString, bool>("remote", "installed", "newer");
         QCOMPARE(UpdateChecker::isNewerVersion(remote, installed), newer);
     }
 
     void requestUrl_data()
     {
-        QTest::addColumn<QString>("server");
-        QTest::addColumn<QString>("url");  // empty: no request is made
+        // url: empty: no request is made
+        DataTable::columns<QString, QString>("server", "url");
         const QString tail = "/apis/apk/apkInfos.jspx?apkid=com.lumora.lmrecordwindows";
         QTest::newRow("host and port") << "http://127.0.0.1:8080"
                                        << "http://127.0.0.1:8080" + tail;
@@ -67,15 +65,13 @@ private slots:
     }
     void requestUrl()
     {
-        QFETCH(QString, server);
-        QFETCH(QString, url);
+        const auto [server, url] = DataTable::fetch<QString, QString>("server", "url");
         QCOMPARE(UpdateChecker::requestUrl(server).toString(), url);
     }
 
     void webAddress_data()
     {
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<bool>("web");
+        DataTable::columns<QString, bool>("address", "web");
         QTest::newRow("https") << "https://downloads.example.edu/lumora_0.2.6.deb" << true;
         QTest::newRow("http") << "http://downloads.example.edu/x.deb" << true;
         QTest::newRow("file") << "file:///usr/bin/sh" << false;
@@ -86,8 +82,7 @@ private slots:
     }
     void webAddress()
     {
-        QFETCH(QString, address);
-        QFETCH(bool, web);
+        const auto [address, web] = DataTable::fetch<QString, bool>("address", "web");
         QCOMPARE(UpdateChecker::isWebAddress(address), web);
     }
 

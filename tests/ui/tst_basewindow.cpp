@@ -1,4 +1,5 @@
 // The frame window (title bar, dragging, close rule, maximise/restore) and the small popups.
+#include "support/datatable.h"
 #include "support/x11windows.h"
 #include "ui/base/basemainwidget.h"
 #include "ui/base/basewindow.h"
@@ -122,9 +123,10 @@ private slots:
 
     void drag_data()
     {
-        QTest::addColumn<QPoint>("press");        // inside the title bar
-        QTest::addColumn<QList<QPoint>>("path");  // pointer positions on the screen
-        QTest::addColumn<QPoint>("expected");     // window position at the end
+        // press: inside the title bar
+        // path: pointer positions on the screen
+        // expected: window position at the end
+        DataTable::columns<QPoint, QList<QPoint>, QPoint>("press", "path", "expected");
 
         const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
         const int right = area.x() + area.width();
@@ -157,9 +159,8 @@ private slots:
 
     void drag()
     {
-        QFETCH(QPoint, press);
-        QFETCH(QList<QPoint>, path);
-        QFETCH(QPoint, expected);
+        const auto [press, path, expected] =
+            DataTable::fetch<QPoint, QList<QPoint>, QPoint>("press", "path", "expected");
 
         BaseWindow window;
         window.move(200, 150);
@@ -189,9 +190,7 @@ private slots:
     // The close button and a close asked for by the window system both go through the content.
     void closeRule_data()
     {
-        QTest::addColumn<bool>("byWindowSystem");
-        QTest::addColumn<ContentKind>("kind");
-        QTest::addColumn<bool>("closes");
+        DataTable::columns<bool, ContentKind, bool>("byWindowSystem", "kind", "closes");
 
         QTest::newRow("no content") << false << ContentKind::None << true;
         QTest::newRow("content without the interface") << false << ContentKind::Plain << true;
@@ -205,9 +204,8 @@ private slots:
 
     void closeRule()
     {
-        QFETCH(bool, byWindowSystem);
-        QFETCH(ContentKind, kind);
-        QFETCH(bool, closes);
+        const auto [byWindowSystem, kind, closes] =
+            DataTable::fetch<bool, ContentKind, bool>("byWindowSystem", "kind", "closes");
 
         QPointer<BaseWindow> window = new BaseWindow;
         window->setContentWidget(makeContent(kind));
@@ -249,10 +247,8 @@ private slots:
 
     void promptPercent_data()
     {
-        QTest::addColumn<bool>("setMaximum");
-        QTest::addColumn<qint64>("maximum");
-        QTest::addColumn<qint64>("value");
-        QTest::addColumn<QString>("shown");
+        DataTable::columns<bool, qint64, qint64, QString>("setMaximum", "maximum", "value",
+                                                          "shown");
 
         const qint64 huge = std::numeric_limits<qint64>::max();
         QTest::newRow("value before any maximum") << false << qint64(0) << qint64(5) << "";
@@ -267,10 +263,9 @@ private slots:
 
     void promptPercent()
     {
-        QFETCH(bool, setMaximum);
-        QFETCH(qint64, maximum);
-        QFETCH(qint64, value);
-        QFETCH(QString, shown);
+        const auto [setMaximum, maximum, value, shown] =
+            DataTable::fetch<bool, qint64, qint64, QString>("setMaximum", "maximum", "value",
+                                                            "shown");
 
         QWidget parent;
         CommonPromptWindow prompt(&parent);

@@ -1,3 +1,4 @@
+#include "support/datatable.h"
 #include "support/mousedrag.h"
 #include "ui/board/boardcanvas.h"
 #include "ui/board/boardsettings.h"
@@ -78,8 +79,7 @@ private slots:
 
     void penStrokeShowsPenColourAndWidth_data()
     {
-        QTest::addColumn<QColor>("color");
-        QTest::addColumn<int>("width");
+        DataTable::columns<QColor, int>("color", "width");
         QTest::newRow("red 5") << QColor("#fa5151") << 5;
         QTest::newRow("green 1") << QColor("#02c160") << 1;
         QTest::newRow("black 9") << QColor("#000000") << 9;
@@ -87,8 +87,7 @@ private slots:
     }
     void penStrokeShowsPenColourAndWidth()
     {
-        QFETCH(QColor, color);
-        QFETCH(int, width);
+        const auto [color, width] = DataTable::fetch<QColor, int>("color", "width");
         m_settings.pen = QPen(color, width);
         m_canvas->setBoardSettings(&m_settings);
         drag(m_canvas, line({50, 100}, {250, 100}, 10));
@@ -112,10 +111,7 @@ private slots:
 
     void clickWithoutMovementAddsNoStep_data()
     {
-        QTest::addColumn<int>("tool");
-        QTest::addColumn<QPoint>("click");
-        QTest::addColumn<int>("strokesAfter");
-        QTest::addColumn<int>("undoSteps");
+        DataTable::columns<int, QPoint, int, int>("tool", "click", "strokesAfter", "undoSteps");
         // A stroke from (50, 100) to (250, 100) is on the page, one undo step.
         QTest::newRow("pen click") << int(ToolPen) << QPoint(150, 200) << 1 << 1;
         QTest::newRow("pen click on the stroke") << int(ToolPen) << QPoint(150, 100) << 1 << 1;
@@ -124,10 +120,8 @@ private slots:
     }
     void clickWithoutMovementAddsNoStep()
     {
-        QFETCH(int, tool);
-        QFETCH(QPoint, click);
-        QFETCH(int, strokesAfter);
-        QFETCH(int, undoSteps);
+        const auto [tool, click, strokesAfter, undoSteps] =
+            DataTable::fetch<int, QPoint, int, int>("tool", "click", "strokesAfter", "undoSteps");
         drag(m_canvas, line({50, 100}, {250, 100}, 10));
         m_settings.tool = tool;
         m_canvas->setBoardSettings(&m_settings);
@@ -139,8 +133,7 @@ private slots:
 
     void fastMovesGetPointsEvery10Pixels_data()
     {
-        QTest::addColumn<QPoint>("to");
-        QTest::addColumn<QList<qreal>>("fractions");
+        DataTable::columns<QPoint, QList<qreal>>("to", "fractions");
         QTest::newRow("50 across") << QPoint(150, 100) << QList<qreal>{0.2, 0.4, 0.6, 0.8};
         QTest::newRow("50 slanted") << QPoint(130, 140) << QList<qreal>{0.2, 0.4, 0.6, 0.8};
         QTest::newRow("18 none") << QPoint(118, 100) << QList<qreal>{};
@@ -149,8 +142,7 @@ private slots:
     }
     void fastMovesGetPointsEvery10Pixels()
     {
-        QFETCH(QPoint, to);
-        QFETCH(QList<qreal>, fractions);
+        const auto [to, fractions] = DataTable::fetch<QPoint, QList<qreal>>("to", "fractions");
         const QPoint from(100, 100);
         drag(m_canvas, {from, to});
         QCOMPARE(m_canvas->curRecord()->paths().size(), 1);
@@ -220,16 +212,15 @@ private slots:
 
     void clearingPushesOnlyWhenThereIsSomething_data()
     {
-        QTest::addColumn<int>("strokes");
-        QTest::addColumn<int>("stepsAfterClear");
+        DataTable::columns<int, int>("strokes", "stepsAfterClear");
         QTest::newRow("empty page") << 0 << 0;
         QTest::newRow("one stroke") << 1 << 2;
         QTest::newRow("three strokes") << 3 << 4;
     }
     void clearingPushesOnlyWhenThereIsSomething()
     {
-        QFETCH(int, strokes);
-        QFETCH(int, stepsAfterClear);
+        const auto [strokes, stepsAfterClear] =
+            DataTable::fetch<int, int>("strokes", "stepsAfterClear");
         for (int i = 0; i < strokes; ++i)
             drag(m_canvas, line({50, 50 + 40 * i}, {250, 50 + 40 * i}, 10));
         PathRecord *record = m_canvas->curRecord();
@@ -309,16 +300,15 @@ private slots:
 
     void toolOffPaintsNothingAndTakesNoDrawing_data()
     {
-        QTest::addColumn<bool>("withSettings");
-        QTest::addColumn<bool>("drawFirst");
+        DataTable::columns<bool, bool>("withSettings", "drawFirst");
         QTest::newRow("no settings") << false << false;
         QTest::newRow("tool off") << true << false;
         QTest::newRow("tool off after a stroke") << true << true;
     }
     void toolOffPaintsNothingAndTakesNoDrawing()
     {
-        QFETCH(bool, withSettings);
-        QFETCH(bool, drawFirst);
+        const auto [withSettings, drawFirst] =
+            DataTable::fetch<bool, bool>("withSettings", "drawFirst");
         auto *canvas = new BoardCanvas(m_host.get());
         canvas->setGeometry(0, 0, 400, 300);
         canvas->show();

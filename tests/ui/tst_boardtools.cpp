@@ -1,3 +1,4 @@
+#include "support/datatable.h"
 #include "support/mousedrag.h"
 #include "ui/board/boardcanvas.h"
 #include "ui/board/boardsettingpopup.h"
@@ -85,8 +86,7 @@ private slots:
 
     void penAndEraserUncheckEachOther_data()
     {
-        QTest::addColumn<QStringList>("clicks");
-        QTest::addColumn<int>("tool");
+        DataTable::columns<QStringList, int>("clicks", "tool");
         QTest::newRow("pen") << QStringList{"btn_pen"} << int(ToolPen);
         QTest::newRow("eraser") << QStringList{"btn_eraser"} << int(ToolEraser);
         QTest::newRow("pen then eraser") << QStringList{"btn_pen", "btn_eraser"} << int(ToolEraser);
@@ -97,8 +97,7 @@ private slots:
     }
     void penAndEraserUncheckEachOther()
     {
-        QFETCH(QStringList, clicks);
-        QFETCH(int, tool);
+        const auto [clicks, tool] = DataTable::fetch<QStringList, int>("clicks", "tool");
         Board board;
         BoardToolsWidget *tools = board.tools;
         BoardCanvas *canvas = board.canvas;
@@ -118,11 +117,8 @@ private slots:
     // Each new choice in the pop-up emits twice; choosing what is chosen emits nothing.
     void choosingColourAndWidth_data()
     {
-        QTest::addColumn<QList<int>>("colourClicks");
-        QTest::addColumn<QList<int>>("widthClicks");
-        QTest::addColumn<int>("emissions");
-        QTest::addColumn<QColor>("color");
-        QTest::addColumn<int>("width");
+        DataTable::columns<QList<int>, QList<int>, int, QColor, int>("colourClicks", "widthClicks",
+                                                                     "emissions", "color", "width");
         const QColor red("#fa5151");
         QTest::newRow("yellow") << QList<int>{1} << QList<int>{} << 2 << QColor("#ffc300") << 5;
         QTest::newRow("black") << QList<int>{6} << QList<int>{} << 2 << QColor("#000000") << 5;
@@ -135,11 +131,9 @@ private slots:
     }
     void choosingColourAndWidth()
     {
-        QFETCH(QList<int>, colourClicks);
-        QFETCH(QList<int>, widthClicks);
-        QFETCH(int, emissions);
-        QFETCH(QColor, color);
-        QFETCH(int, width);
+        const auto [colourClicks, widthClicks, emissions, color, width] =
+            DataTable::fetch<QList<int>, QList<int>, int, QColor, int>(
+                "colourClicks", "widthClicks", "emissions", "color", "width");
         BoardToolsWidget tools;
         QSignalSpy spy(&tools, &BoardToolsWidget::sig_BoardSettingsChanged);
         const auto colours = tools.popup()->findChildren<ColorRadioBtn *>();
@@ -164,9 +158,7 @@ private slots:
 
     void popupPlacement_data()
     {
-        QTest::addColumn<QPoint>("button");
-        QTest::addColumn<QPoint>("expected");
-        const QSize b(60, 64);
+        DataTable::columns<QPoint, QPoint>("button", "expected");
         QTest::newRow("room on the left") << QPoint(800, 500) << QPoint(800 - 318 - 4, 485);
         QTest::newRow("near the left edge: below") << QPoint(10, 500) << QPoint(10, 500 + 63 + 4);
         QTest::newRow("near the left edge and the bottom: right")
@@ -176,8 +168,7 @@ private slots:
     }
     void popupPlacement()
     {
-        QFETCH(QPoint, button);
-        QFETCH(QPoint, expected);
+        const auto [button, expected] = DataTable::fetch<QPoint, QPoint>("button", "expected");
         const QRect screen(0, 0, 1920, 1080);
         QCOMPARE(BoardSettingPopup::placement(button, {60, 64}, {319, 94}, screen), expected);
         // A screen too narrow for either side: above the button.
@@ -232,16 +223,14 @@ private slots:
 
     void countDown_data()
     {
-        QTest::addColumn<int>("seconds");
-        QTest::addColumn<QStringList>("shown");
+        DataTable::columns<int, QStringList>("seconds", "shown");
         QTest::newRow("three") << 3 << QStringList{"3", "2", "1"};
         QTest::newRow("one") << 1 << QStringList{"1"};
         QTest::newRow("zero still ends") << 0 << QStringList{"0"};
     }
     void countDown()
     {
-        QFETCH(int, seconds);
-        QFETCH(QStringList, shown);
+        const auto [seconds, shown] = DataTable::fetch<int, QStringList>("seconds", "shown");
         CountDownWidget countDown(nullptr, seconds);
         QCOMPARE(countDown.size(), QSize(200, 200));
         countDown.moveCenter(500, 400);

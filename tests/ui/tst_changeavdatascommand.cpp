@@ -1,6 +1,7 @@
 // Undo and redo of whole clip lists, checked against the project and the editor's refreshes
 // before and after every step.
 #include "core/project/projectdata.h"
+#include "support/datatable.h"
 #include "support/timelineinput.h"
 #include "ui/timeline/changeavdatascommand.h"
 #include "ui/timeline/graphicswidgetresources.h"
@@ -37,8 +38,7 @@ private slots:
 
     void undoRedoRestoresLists_data()
     {
-        QTest::addColumn<QList<AVData>>("before");
-        QTest::addColumn<QList<AVData>>("after");
+        DataTable::columns<QList<AVData>, QList<AVData>>("before", "after");
         const AVData a = clip(0, 3000, "a"), b = clip(0, 5000, "b"), c = clip(1000, 2000, "c");
         QTest::newRow("a clip added") << laidOut({a}) << laidOut({a, b});
         QTest::newRow("a clip removed") << laidOut({a, b, c}) << laidOut({a, c});
@@ -51,8 +51,8 @@ private slots:
     }
     void undoRedoRestoresLists()
     {
-        QFETCH(QList<AVData>, before);
-        QFETCH(QList<AVData>, after);
+        const auto [before, after] =
+            DataTable::fetch<QList<AVData>, QList<AVData>>("before", "after");
         ProjectData *project = ProjectData::instance();
         WidgetComposition timeline;
         int refreshes = 0;
@@ -110,8 +110,7 @@ private slots:
 
     void sameClipsComparesValues_data()
     {
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<bool>("same");
+        DataTable::columns<QString, bool>("field", "same");
         QTest::newRow("untouched") << "" << true;
         QTest::newRow("beginTime") << "beginTime" << false;
         QTest::newRow("endTime") << "endTime" << false;
@@ -122,8 +121,7 @@ private slots:
     }
     void sameClipsComparesValues()
     {
-        QFETCH(QString, field);
-        QFETCH(bool, same);
+        const auto [field, same] = DataTable::fetch<QString, bool>("field", "same");
         const QList<AVData> a = laidOut({clip(0, 3000), clip(500, 4000)});
         QList<AVData> b = a;
         AVData &d = b[1];

@@ -1,3 +1,4 @@
+#include "support/datatable.h"
 #include "ui/board/erasershape.h"
 
 #include <QtTest>
@@ -8,8 +9,7 @@ class TestEraserShape : public QObject
 private slots:
     void eraserShapeBandOnlyForLongMoves_data()
     {
-        QTest::addColumn<QPoint>("move");
-        QTest::addColumn<bool>("band");
+        DataTable::columns<QPoint, bool>("move", "band");
         QTest::newRow("10 across: circle") << QPoint(10, 0) << false;
         QTest::newRow("11 across: band") << QPoint(11, 0) << true;
         QTest::newRow("5+5 slanted: circle") << QPoint(5, 5) << false;
@@ -19,8 +19,7 @@ private slots:
     }
     void eraserShapeBandOnlyForLongMoves()
     {
-        QFETCH(QPoint, move);
-        QFETCH(bool, band);
+        const auto [move, band] = DataTable::fetch<QPoint, bool>("move", "band");
         const QPoint last(200, 200);
         const QPoint pos = last + move;
         const EraserShape shape(pos, &last);
@@ -40,10 +39,7 @@ private slots:
 
     void cutKeepsThePiecesOutside_data()
     {
-        QTest::addColumn<QPoint>("eraser");
-        QTest::addColumn<int>("pieces");
-        QTest::addColumn<qreal>("leftEnd");
-        QTest::addColumn<qreal>("rightStart");
+        DataTable::columns<QPoint, int, qreal, qreal>("eraser", "pieces", "leftEnd", "rightStart");
         // A straight stroke from (0, 0) to (200, 0) with points every 10 pixels.
         QTest::newRow("middle") << QPoint(100, 0) << 2 << 80.0 << 120.0;
         // Only (100, 0) is inside, yet the walk finds the edge of the circle at 94 and 107.
@@ -54,10 +50,9 @@ private slots:
     }
     void cutKeepsThePiecesOutside()
     {
-        QFETCH(QPoint, eraser);
-        QFETCH(int, pieces);
-        QFETCH(qreal, leftEnd);
-        QFETCH(qreal, rightStart);
+        const auto [eraser, pieces, leftEnd, rightStart] =
+            DataTable::fetch<QPoint, int, qreal, qreal>("eraser", "pieces", "leftEnd",
+                                                        "rightStart");
         QPainterPath path(QPointF(0, 0));
         for (int x = 10; x <= 200; x += 10)
             path.lineTo(x, 0);

@@ -11,6 +11,7 @@
 #include "core/recovery/projectrecovery.h"
 #include "core/storage/saveopenmanager.h"
 #include "support/childrun.h"
+#include "support/datatable.h"
 #include "support/foldersnapshot.h"
 #include "support/mediainspect.h"
 #include "support/mp4boxes.h"
@@ -258,11 +259,9 @@ void TestRecovery::init()
 // Which folders count as interrupted: the mark's process, the index.
 void TestRecovery::interruptedIsTold_data()
 {
-    QTest::addColumn<QString>("mark");   // "none", "this process", "reused pid", "other boot",
-                                         // "killed process", "running process"
-    QTest::addColumn<QString>("index");  // "clips", "empty", "garbage"
-    QTest::addColumn<bool>("found");
-    QTest::addColumn<bool>("readable");
+    // mark: "none", "this process", "reused pid", "other boot", "killed process", "running process"
+    // index: "clips", "empty", "garbage"
+    DataTable::columns<QString, QString, bool, bool>("mark", "index", "found", "readable");
     QTest::newRow("no mark") << "none"
                              << "clips" << false << true;
     QTest::newRow("the running program's own folder") << "this process"
@@ -283,10 +282,8 @@ void TestRecovery::interruptedIsTold_data()
 
 void TestRecovery::interruptedIsTold()
 {
-    QFETCH(QString, mark);
-    QFETCH(QString, index);
-    QFETCH(bool, found);
-    QFETCH(bool, readable);
+    const auto [mark, index, found, readable] =
+        DataTable::fetch<QString, QString, bool, bool>("mark", "index", "found", "readable");
     const QString folder = dir() + "/work";
     QDir().mkpath(folder);
     if (index == "garbage") {

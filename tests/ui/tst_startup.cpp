@@ -1,4 +1,5 @@
 // Start of the program: the command line, a second copy, the crash report viewer, the style.
+#include "support/datatable.h"
 #include "support/x11windows.h"
 #include "ui/app/startup.h"
 
@@ -43,10 +44,10 @@ class TestStartup : public QObject
 private slots:
     void consoleCommands_data()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("output");  // expected standard output, a pattern
-        QTest::addColumn<QString>("error");   // expected standard error, a pattern
+        // output: expected standard output, a pattern
+        // error: expected standard error, a pattern
+        DataTable::columns<QStringList, int, QString, QString>("arguments", "exitCode", "output",
+                                                               "error");
 
         QTest::newRow("version") << QStringList{"--version"} << 0
                                  << "^lumora_record 0\\.2\\.5\\.0\\n$"
@@ -73,10 +74,9 @@ private slots:
     // These run without any display.
     void consoleCommands()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(int, exitCode);
-        QFETCH(QString, output);
-        QFETCH(QString, error);
+        const auto [arguments, exitCode, output, error] =
+            DataTable::fetch<QStringList, int, QString, QString>("arguments", "exitCode", "output",
+                                                                 "error");
 
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -182,8 +182,7 @@ private slots:
 
     void styleSheetRules_data()
     {
-        QTest::addColumn<QString>("selector");
-        QTest::addColumn<QString>("declarations");
+        DataTable::columns<QString, QString>("selector", "declarations");
 
         QTest::newRow("frame") << "QWidget#base_window"
                                << "background:#28282a;";
@@ -210,8 +209,8 @@ private slots:
 
     void styleSheetRules()
     {
-        QFETCH(QString, selector);
-        QFETCH(QString, declarations);
+        const auto [selector, declarations] =
+            DataTable::fetch<QString, QString>("selector", "declarations");
 
         auto *app = qobject_cast<QApplication *>(QCoreApplication::instance());
         QVERIFY(applyApplicationStyleSheet(*app));

@@ -1,6 +1,7 @@
 // The private desktop the GUI tests run on (scripts/testenv): a window manager everywhere, a
 // compositing manager on $DISPLAY only. Tests of translucent and stay-on-top windows mean
 // nothing if either is missing, so a desktop that came up half-started fails here first.
+#include "support/datatable.h"
 #include "support/testdisplay.h"
 
 #include <QWidget>
@@ -22,15 +23,13 @@ private slots:
 
     void managers_data()
     {
-        QTest::addColumn<QString>("display");
-        QTest::addColumn<bool>("compositor");
+        DataTable::columns<QString, bool>("display", "compositor");
         QTest::newRow("desktop") << qEnvironmentVariable("DISPLAY") << true;
         QTest::newRow("without compositor") << TestDisplay::withoutCompositor() << false;
     }
     void managers()
     {
-        QFETCH(QString, display);
-        QFETCH(bool, compositor);
+        const auto [display, compositor] = DataTable::fetch<QString, bool>("display", "compositor");
         QVERIFY2(!display.isEmpty(), "run the tests with scripts/test");
         QVERIFY(TestDisplay::hasWindowManager(display));
         QCOMPARE(TestDisplay::hasCompositor(display), compositor);

@@ -2,6 +2,7 @@
 // length is laid out, the body each block kind draws, and the items that keep their pixel width
 // at any zoom.
 #include "core/media/avshowmanager.h"
+#include "support/datatable.h"
 #include "support/timelineinput.h"
 #include "ui/timeline/durationindicator.h"
 #include "ui/timeline/graphicsobjectverticalindicator.h"
@@ -81,10 +82,7 @@ class TestTimelineBlocks : public QObject
 private slots:
     void lengthAndEndMark_data()
     {
-        QTest::addColumn<Kind>("kind");
-        QTest::addColumn<qint64>("lengthMs");
-        QTest::addColumn<qreal>("frames");
-        QTest::addColumn<qreal>("height");
+        DataTable::columns<Kind, qint64, qreal, qreal>("kind", "lengthMs", "frames", "height");
         QTest::newRow("picture, 30 s") << Picture << qint64(30000) << 720.0 << 90.0;
         QTest::newRow("sound, 30 s") << Sound << qint64(30000) << 720.0 << 50.0;
         QTest::newRow("timed text, 30 s") << TimedText << qint64(30000) << 720.0 << 90.0;
@@ -94,10 +92,8 @@ private slots:
     }
     void lengthAndEndMark()
     {
-        QFETCH(Kind, kind);
-        QFETCH(qint64, lengthMs);
-        QFETCH(qreal, frames);
-        QFETCH(qreal, height);
+        const auto [kind, lengthMs, frames, height] =
+            DataTable::fetch<Kind, qint64, qreal, qreal>("kind", "lengthMs", "frames", "height");
 
         // Until it is given a clip, a block counts as 1000 frames long and is marked there.
         std::unique_ptr<AbstractGraphicsWidgetResources> fresh(Track::makeBlock(kind));
@@ -122,10 +118,7 @@ private slots:
 
     void newLengthIsLaidOut_data()
     {
-        QTest::addColumn<Kind>("kind");
-        QTest::addColumn<qint64>("newFrames");
-        QTest::addColumn<qreal>("width");
-        QTest::addColumn<bool>("reported");
+        DataTable::columns<Kind, qint64, qreal, bool>("kind", "newFrames", "width", "reported");
         QTest::newRow("picture shorter") << Picture << qint64(480) << 480.0 << true;
         QTest::newRow("sound longer") << Sound << qint64(900) << 900.0 << true;
         QTest::newRow("timed text shorter") << TimedText << qint64(100) << 100.0 << true;
@@ -135,10 +128,8 @@ private slots:
     }
     void newLengthIsLaidOut()
     {
-        QFETCH(Kind, kind);
-        QFETCH(qint64, newFrames);
-        QFETCH(qreal, width);
-        QFETCH(bool, reported);
+        const auto [kind, newFrames, width, reported] =
+            DataTable::fetch<Kind, qint64, qreal, bool>("kind", "newFrames", "width", "reported");
 
         Track track(kind, laidOut({clip(0, 30000), clip(0, 10000)}));
         AbstractGraphicsWidgetResources *block = track.sequence->resourceAt(0);
@@ -160,10 +151,7 @@ private slots:
 
     void blockBodies_data()
     {
-        QTest::addColumn<Kind>("kind");
-        QTest::addColumn<int>("bodyY");
-        QTest::addColumn<QColor>("body");
-        QTest::addColumn<bool>("labelled");
+        DataTable::columns<Kind, int, QColor, bool>("kind", "bodyY", "body", "labelled");
         const QColor track(QStringLiteral("#232324"));
         QTest::newRow("picture below its band")
             << Picture << 82 << over(QColor(QStringLiteral("#024a51")), 0.7, track) << true;
@@ -173,10 +161,8 @@ private slots:
     }
     void blockBodies()
     {
-        QFETCH(Kind, kind);
-        QFETCH(int, bodyY);
-        QFETCH(QColor, body);
-        QFETCH(bool, labelled);
+        const auto [kind, bodyY, body, labelled] =
+            DataTable::fetch<Kind, int, QColor, bool>("kind", "bodyY", "body", "labelled");
 
         AVData lecture = clip(0, 20000, QStringLiteral("Lecture"));
         Track track(kind, {lecture});

@@ -2,6 +2,7 @@
 // the mouse, the selected clip and its marked range, blocks dropped on a rebuild, and real
 // thumbnails and waveforms on the blocks.
 #include "core/media/avshowmanager.h"
+#include "support/datatable.h"
 #include "support/testmedia.h"
 #include "support/timelineinput.h"
 #include "ui/timeline/graphicsobjectverticalindicator.h"
@@ -88,9 +89,7 @@ private:
 private slots:
     void segmentLength_data()
     {
-        QTest::addColumn<QList<qint64>>("lengthsMs");
-        QTest::addColumn<int>("length");
-        QTest::addColumn<QList<qreal>>("blockWidths");
+        DataTable::columns<QList<qint64>, int, QList<qreal>>("lengthsMs", "length", "blockWidths");
         QTest::newRow("no clips") << QList<qint64>{} << 1200 << QList<qreal>{};
         QTest::newRow("one clip of 30 s") << QList<qint64>{30000} << 1200 << QList<qreal>{720};
         QTest::newRow("ends at 60 s")
@@ -100,9 +99,9 @@ private slots:
     }
     void segmentLength()
     {
-        QFETCH(QList<qint64>, lengthsMs);
-        QFETCH(int, length);
-        QFETCH(QList<qreal>, blockWidths);
+        const auto [lengthsMs, length, blockWidths] =
+            DataTable::fetch<QList<qint64>, int, QList<qreal>>("lengthsMs", "length",
+                                                               "blockWidths");
         auto w = makeWidget(spans(lengthsMs), 900);
         QVERIFY(w);
         GraphicsWidgetSegment *segment = w->segment();
@@ -129,11 +128,8 @@ private slots:
 
     void trimHandleLimits_data()
     {
-        QTest::addColumn<double>("scale");
-        QTest::addColumn<int>("side");
-        QTest::addColumn<double>("targetFrame");
-        QTest::addColumn<int>("cutStart");
-        QTest::addColumn<int>("cutEnd");
+        DataTable::columns<double, int, double, int, int>("scale", "side", "targetFrame",
+                                                          "cutStart", "cutEnd");
         QTest::newRow("right to 500") << 1.0 << 1 << 500.0 << 0 << 500;
         QTest::newRow("right stops 17 frames from the left") << 1.0 << 1 << 0.0 << 0 << 17;
         QTest::newRow("right stops at the end") << 1.0 << 1 << 900.0 << 0 << 720;
@@ -145,11 +141,9 @@ private slots:
     }
     void trimHandleLimits()
     {
-        QFETCH(double, scale);
-        QFETCH(int, side);
-        QFETCH(double, targetFrame);
-        QFETCH(int, cutStart);
-        QFETCH(int, cutEnd);
+        const auto [scale, side, targetFrame, cutStart, cutEnd] =
+            DataTable::fetch<double, int, double, int, int>("scale", "side", "targetFrame",
+                                                            "cutStart", "cutEnd");
         auto w = makeWidget(spans({30000}));
         QVERIFY(w);
         w->setScaleValue(scale);
@@ -182,11 +176,9 @@ private slots:
 
     void findSelectedClip_data()
     {
-        QTest::addColumn<int>("select");
-        QTest::addColumn<double>("dragLeftTo");  // < 0: no drag
-        QTest::addColumn<bool>("found");
-        QTest::addColumn<qint64>("startMs");
-        QTest::addColumn<qint64>("endMs");
+        // dragLeftTo: < 0: no drag
+        DataTable::columns<int, double, bool, qint64, qint64>("select", "dragLeftTo", "found",
+                                                              "startMs", "endMs");
         QTest::newRow("nothing selected") << int(SelectNone) << -1.0 << false << 0LL << 0LL;
         QTest::newRow("picture block untouched")
             << int(SelectPicture) << -1.0 << true << 0LL << 30000LL;
@@ -196,11 +188,9 @@ private slots:
     }
     void findSelectedClip()
     {
-        QFETCH(int, select);
-        QFETCH(double, dragLeftTo);
-        QFETCH(bool, found);
-        QFETCH(qint64, startMs);
-        QFETCH(qint64, endMs);
+        const auto [select, dragLeftTo, found, startMs, endMs] =
+            DataTable::fetch<int, double, bool, qint64, qint64>("select", "dragLeftTo", "found",
+                                                                "startMs", "endMs");
         const QList<AVData> clips = spans({12000, 30000});
         auto w = makeWidget(clips);
         QVERIFY(w);
@@ -226,9 +216,7 @@ private slots:
 
     void thumbnailSize_data()
     {
-        QTest::addColumn<int>("videoWidth");
-        QTest::addColumn<int>("videoHeight");
-        QTest::addColumn<QSize>("thumb");
+        DataTable::columns<int, int, QSize>("videoWidth", "videoHeight", "thumb");
         QTest::newRow("4:3") << 320 << 240 << QSize(66, 50);
         QTest::newRow("16:9") << 1920 << 1080 << QSize(88, 50);
         QTest::newRow("unknown size") << -1 << -1 << QSize(-1, -1);
@@ -236,9 +224,8 @@ private slots:
     }
     void thumbnailSize()
     {
-        QFETCH(int, videoWidth);
-        QFETCH(int, videoHeight);
-        QFETCH(QSize, thumb);
+        const auto [videoWidth, videoHeight, thumb] =
+            DataTable::fetch<int, int, QSize>("videoWidth", "videoHeight", "thumb");
         AVData d = clip(0, 4000);
         d.videoWidth = videoWidth;
         d.videoHeight = videoHeight;

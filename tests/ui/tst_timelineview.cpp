@@ -1,5 +1,6 @@
 // The timeline widget as the editor sees it: geometry, ruler clicks, zoom limits, the minimum
 // scale, scroll and zoom coupling of the ruler and the tracks, and the ruler's tick labels.
+#include "support/datatable.h"
 #include "support/timelineinput.h"
 #include "ui/timeline/graphicsobjectverticalindicator.h"
 #include "ui/timeline/graphicsscenetimeline.h"
@@ -79,10 +80,7 @@ private slots:
 
     void rulerClickSeeks_data()
     {
-        QTest::addColumn<double>("scale");
-        QTest::addColumn<int>("pixel");
-        QTest::addColumn<int>("frame");
-        QTest::addColumn<long>("ms");
+        DataTable::columns<double, int, int, long>("scale", "pixel", "frame", "ms");
         QTest::newRow("scale 1, pixel 48") << 1.0 << 48 << 48 << 2000L;
         QTest::newRow("scale 2, half frame rounds up") << 2.0 << 95 << 48 << 2000L;
         QTest::newRow("scale 2, whole frame") << 2.0 << 94 << 47 << 1958L;
@@ -90,10 +88,8 @@ private slots:
     }
     void rulerClickSeeks()
     {
-        QFETCH(double, scale);
-        QFETCH(int, pixel);
-        QFETCH(int, frame);
-        QFETCH(long, ms);
+        const auto [scale, pixel, frame, ms] =
+            DataTable::fetch<double, int, int, long>("scale", "pixel", "frame", "ms");
         auto w = makeWidget(1000);
         QVERIFY(w);
         refreshWith(w.get(), endingAt(3000));
@@ -112,18 +108,15 @@ private slots:
 
     void sceneClickAtFractionalFrame_data()
     {
-        QTest::addColumn<double>("sceneX");
-        QTest::addColumn<int>("frame");
-        QTest::addColumn<long>("ms");
+        DataTable::columns<double, int, long>("sceneX", "frame", "ms");
         QTest::newRow("47.6") << 47.6 << 48 << 2000L;
         QTest::newRow("47.4") << 47.4 << 47 << 1958L;
         QTest::newRow("left of the start") << -3.0 << 0 << 0L;
     }
     void sceneClickAtFractionalFrame()
     {
-        QFETCH(double, sceneX);
-        QFETCH(int, frame);
-        QFETCH(long, ms);
+        const auto [sceneX, frame, ms] =
+            DataTable::fetch<double, int, long>("sceneX", "frame", "ms");
         auto w = makeWidget();
         QVERIFY(w);
         QSignalSpy seek(w.get(), &WidgetComposition::curTimeChanged);
@@ -139,17 +132,14 @@ private slots:
 
     void curTimeMovesBothIndicators_data()
     {
-        QTest::addColumn<long>("msec");
-        QTest::addColumn<double>("frame");
-        QTest::addColumn<int>("scrollAtLeast");
+        DataTable::columns<long, double, int>("msec", "frame", "scrollAtLeast");
         QTest::newRow("inside the view") << 10000L << 240.0 << 0;
         QTest::newRow("past the right edge scrolls") << 100000L << 2400.0 << 2400 - 800 + 1;
     }
     void curTimeMovesBothIndicators()
     {
-        QFETCH(long, msec);
-        QFETCH(double, frame);
-        QFETCH(int, scrollAtLeast);
+        const auto [msec, frame, scrollAtLeast] =
+            DataTable::fetch<long, double, int>("msec", "frame", "scrollAtLeast");
         auto w = makeWidget();
         QVERIFY(w);
         refreshWith(w.get(), endingAt(5000));
@@ -165,9 +155,7 @@ private slots:
 
     void setScaleViewClamps_data()
     {
-        QTest::addColumn<double>("requested");
-        QTest::addColumn<double>("applied");
-        QTest::addColumn<int>("status");
+        DataTable::columns<double, double, int>("requested", "applied", "status");
         QTest::newRow("above the maximum") << 3.0 << 2.0 << int(ScaleClampedAtMaximum);
         QTest::newRow("below the minimum") << 0.001 << 0.01 << int(ScaleClampedAtMinimum);
         QTest::newRow("inside") << 0.5 << 0.5 << int(ScaleWithinRange);
@@ -175,9 +163,8 @@ private slots:
     }
     void setScaleViewClamps()
     {
-        QFETCH(double, requested);
-        QFETCH(double, applied);
-        QFETCH(int, status);
+        const auto [requested, applied, status] =
+            DataTable::fetch<double, double, int>("requested", "applied", "status");
         auto w = makeWidget();
         QVERIFY(w);
         w->avDatas = endingAt(20000);
@@ -216,16 +203,16 @@ private slots:
 
     void minimumScaleFitsScene_data()
     {
-        QTest::addColumn<qint64>("endFrames");  // 0: no clips
-        QTest::addColumn<double>("minScale");
+        // endFrames: 0: no clips
+        DataTable::columns<qint64, double>("endFrames", "minScale");
         QTest::newRow("empty timeline, 1200 frames") << qint64(0) << 800.0 / 1250;
         QTest::newRow("1640 frames") << qint64(1440) << 800.0 / 1690;
         QTest::newRow("200000 frames hits the floor") << qint64(199800) << 0.01;
     }
     void minimumScaleFitsScene()
     {
-        QFETCH(qint64, endFrames);
-        QFETCH(double, minScale);
+        const auto [endFrames, minScale] =
+            DataTable::fetch<qint64, double>("endFrames", "minScale");
         auto w = makeWidget(800);
         QVERIFY(w);
         QCOMPARE(w->compositionView()->viewport()->width(), 800);
@@ -245,16 +232,15 @@ private slots:
 
     void rulerFollowsTrackScroll_data()
     {
-        QTest::addColumn<int>("trackValue");
-        QTest::addColumn<int>("rulerAttempt");
+        DataTable::columns<int, int>("trackValue", "rulerAttempt");
         QTest::newRow("scrolled tracks, ruler tries the start") << 1000 << 0;
         QTest::newRow("scrolled tracks, ruler tries further") << 2000 << 3500;
         QTest::newRow("at the start, ruler tries to move") << 0 << 600;
     }
     void rulerFollowsTrackScroll()
     {
-        QFETCH(int, trackValue);
-        QFETCH(int, rulerAttempt);
+        const auto [trackValue, rulerAttempt] =
+            DataTable::fetch<int, int>("trackValue", "rulerAttempt");
         auto w = makeWidget();
         QVERIFY(w);
         refreshWith(w.get(), endingAt(4800));
@@ -274,16 +260,14 @@ private slots:
 
     void wheelOverRulerZooms_data()
     {
-        QTest::addColumn<int>("delta");
-        QTest::addColumn<double>("scale");
+        DataTable::columns<int, double>("delta", "scale");
         QTest::newRow("one notch in") << 120 << std::pow(1.2, 0.5);
         QTest::newRow("one notch out") << -120 << std::pow(1.2, -0.5);
         QTest::newRow("two notches in") << 240 << 1.2;
     }
     void wheelOverRulerZooms()
     {
-        QFETCH(int, delta);
-        QFETCH(double, scale);
+        const auto [delta, scale] = DataTable::fetch<int, double>("delta", "scale");
         auto w = makeWidget();
         QVERIFY(w);
         refreshWith(w.get(), endingAt(4800));
@@ -302,16 +286,14 @@ private slots:
 
     void dragRulerIndicator_data()
     {
-        QTest::addColumn<int>("toPixel");
-        QTest::addColumn<int>("frame");
+        DataTable::columns<int, int>("toPixel", "frame");
         QTest::newRow("inside the view") << 300 << 300;
         QTest::newRow("past the right edge stays at the edge") << 1200 << 799;
         QTest::newRow("left of the start stays 5 pixels in") << -40 << 5;
     }
     void dragRulerIndicator()
     {
-        QFETCH(int, toPixel);
-        QFETCH(int, frame);
+        const auto [toPixel, frame] = DataTable::fetch<int, int>("toPixel", "frame");
         auto w = makeWidget(800);
         QVERIFY(w);
         refreshWith(w.get(), endingAt(4800));
@@ -332,9 +314,8 @@ private slots:
 
     void autoScrollWhileDragging_data()
     {
-        QTest::addColumn<int>("startScroll");
-        QTest::addColumn<double>("sceneX");
-        QTest::addColumn<int>("direction");  // -1 left, 0 still, 1 right
+        // direction: -1 left, 0 still, 1 right
+        DataTable::columns<int, double, int>("startScroll", "sceneX", "direction");
         QTest::newRow("near the right edge") << 400 << 400.0 + 790 << 1;
         QTest::newRow("near the left edge") << 400 << 400.0 + 20 << -1;
         QTest::newRow("in the middle") << 400 << 400.0 + 400 << 0;
@@ -342,9 +323,8 @@ private slots:
     }
     void autoScrollWhileDragging()
     {
-        QFETCH(int, startScroll);
-        QFETCH(double, sceneX);
-        QFETCH(int, direction);
+        const auto [startScroll, sceneX, direction] =
+            DataTable::fetch<int, double, int>("startScroll", "sceneX", "direction");
         auto w = makeWidget(800);
         QVERIFY(w);
         refreshWith(w.get(), endingAt(4800));
@@ -366,9 +346,9 @@ private slots:
 
     void tickLevels_data()
     {
-        QTest::addColumn<double>("scale");
-        QTest::addColumn<QList<int>>("ticked");    // units with ticks
-        QTest::addColumn<QList<int>>("labelled");  // units with labels
+        // ticked: units with ticks
+        // labelled: units with labels
+        DataTable::columns<double, QList<int>, QList<int>>("scale", "ticked", "labelled");
         QTest::newRow("scale 1") << 1.0 << QList<int>{24, 240, 720, 1440, 21600, 43200, 86400}
                                  << QList<int>{240};
         QTest::newRow("scale 12") << 12.0 << QList<int>{1, 24, 240, 720, 1440, 21600, 43200}
@@ -382,9 +362,8 @@ private slots:
     }
     void tickLevels()
     {
-        QFETCH(double, scale);
-        QFETCH(QList<int>, ticked);
-        QFETCH(QList<int>, labelled);
+        const auto [scale, ticked, labelled] =
+            DataTable::fetch<double, QList<int>, QList<int>>("scale", "ticked", "labelled");
         QList<int> t, l;
         for (const auto &level : GraphicsWidgetTimeline::tickLevels(scale)) {
             if (level.ticks)
@@ -398,9 +377,9 @@ private slots:
 
     void rulerLabelsOnScreen_data()
     {
-        QTest::addColumn<double>("scale");
-        QTest::addColumn<QList<int>>("labelAt");  // pixel x of label centres
-        QTest::addColumn<QList<int>>("blankAt");  // pixel x between labels
+        // labelAt: pixel x of label centres
+        // blankAt: pixel x between labels
+        DataTable::columns<double, QList<int>, QList<int>>("scale", "labelAt", "blankAt");
         QTest::newRow("scale 1: every 10 seconds")
             << 1.0 << QList<int>{240, 480, 720} << QList<int>{120, 360, 600};
         QTest::newRow("scale 12: every 5th frame")
@@ -408,9 +387,8 @@ private slots:
     }
     void rulerLabelsOnScreen()
     {
-        QFETCH(double, scale);
-        QFETCH(QList<int>, labelAt);
-        QFETCH(QList<int>, blankAt);
+        const auto [scale, labelAt, blankAt] =
+            DataTable::fetch<double, QList<int>, QList<int>>("scale", "labelAt", "blankAt");
         auto w = makeWidget(900);
         QVERIFY(w);
         refreshWith(w.get(), endingAt(4800));

@@ -3,6 +3,7 @@
 #include "core/export/exportcliplist.h"
 #include "core/export/exportmp4layout.h"
 #include "core/media/h264settings.h"
+#include "support/datatable.h"
 
 #include <QtTest>
 
@@ -52,12 +53,9 @@ private slots:
 
 void TestExportClipList::builds_data()
 {
-    QTest::addColumn<QList<Span>>("timeline");
-    QTest::addColumn<QStringList>("expected");  // "file begin end position" per export clip
-    QTest::addColumn<QSize>("outputSize");
-    QTest::addColumn<bool>("background");
-    QTest::addColumn<qint64>("totalMs");
-    QTest::addColumn<bool>("wholeFile");
+    // expected: "file begin end position" per export clip
+    DataTable::columns<QList<Span>, QStringList, QSize, bool, qint64, bool>(
+        "timeline", "expected", "outputSize", "background", "totalMs", "wholeFile");
 
     const QSize hd(1920, 1080), small(1280, 720);
     QTest::newRow("adjacent spans of one file fold into one")
@@ -94,12 +92,9 @@ void TestExportClipList::builds_data()
 
 void TestExportClipList::builds()
 {
-    QFETCH(QList<Span>, timeline);
-    QFETCH(QStringList, expected);
-    QFETCH(QSize, outputSize);
-    QFETCH(bool, background);
-    QFETCH(qint64, totalMs);
-    QFETCH(bool, wholeFile);
+    const auto [timeline, expected, outputSize, background, totalMs, wholeFile] =
+        DataTable::fetch<QList<Span>, QStringList, QSize, bool, qint64, bool>(
+            "timeline", "expected", "outputSize", "background", "totalMs", "wholeFile");
 
     const ExportClipList list = buildExportClipList(clipsOf(timeline));
     QStringList got;
@@ -120,8 +115,7 @@ void TestExportClipList::builds()
 
 void TestExportClipList::crf_data()
 {
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<QString>("crf");
+    DataTable::columns<QSize, QString>("size", "crf");
     QTest::newRow("640x480") << QSize(640, 480) << "24";
     QTest::newRow("800x600 (480000)") << QSize(800, 600) << "24";
     QTest::newRow("480001") << QSize(480001, 1) << "26";
@@ -134,16 +128,14 @@ void TestExportClipList::crf_data()
 
 void TestExportClipList::crf()
 {
-    QFETCH(QSize, size);
-    QFETCH(QString, crf);
+    const auto [size, crf] = DataTable::fetch<QSize, QString>("size", "crf");
     QCOMPARE(h264::crfFor(size.width(), size.height()), crf);
 }
 
 void TestExportClipList::chapters_data()
 {
     // "title:lengthMs" per clip, laid end to end; expected "title start end" per chapter.
-    QTest::addColumn<QStringList>("clips");
-    QTest::addColumn<QStringList>("expected");
+    DataTable::columns<QStringList, QStringList>("clips", "expected");
 
     QTest::newRow("one chapter per new slide")
         << QStringList{"第1页:2000", "第2页:3000", "第3页:1000"}
@@ -165,8 +157,7 @@ void TestExportClipList::chapters_data()
 
 void TestExportClipList::chapters()
 {
-    QFETCH(QStringList, clips);
-    QFETCH(QStringList, expected);
+    const auto [clips, expected] = DataTable::fetch<QStringList, QStringList>("clips", "expected");
     QList<AVData> timeline;
     for (const QString &text : clips) {
         AVData clip;

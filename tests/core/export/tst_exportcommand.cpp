@@ -4,6 +4,7 @@
 #include "core/media/avrecord.h"
 #include "core/project/projectdata.h"
 #include "core/storage/lsnpacker.h"
+#include "support/datatable.h"
 #include "support/mediareadback.h"
 #include "support/mp4boxes.h"
 #include "support/mp4chapters.h"
@@ -106,9 +107,8 @@ void TestExportCommand::initTestCase()
 
 void TestExportCommand::exitStatus_data()
 {
-    QTest::addColumn<QStringList>("arguments");  // after "--export"; "@" is the test folder
-    QTest::addColumn<int>("status");
-    QTest::addColumn<bool>("writesOutput");
+    // arguments: after "--export"; "@" is the test folder
+    DataTable::columns<QStringList, int, bool>("arguments", "status", "writesOutput");
 
     QTest::newRow("a good project") << QStringList{"@/good.lsn", "@/good.mp4"} << 0 << true;
     QTest::newRow("a clip that is no video")
@@ -123,9 +123,8 @@ void TestExportCommand::exitStatus_data()
 
 void TestExportCommand::exitStatus()
 {
-    QFETCH(QStringList, arguments);
-    QFETCH(int, status);
-    QFETCH(bool, writesOutput);
+    auto [arguments, status, writesOutput] =
+        DataTable::fetch<QStringList, int, bool>("arguments", "status", "writesOutput");
     for (QString &argument : arguments)
         argument.replace("@", m_dir.path());
     const QString out = arguments.size() > 1 ? arguments.at(1) : QString();

@@ -1,5 +1,6 @@
 // The white canvas and the centred paste of smaller pictures, checked plane by plane.
 #include "core/export/exportframes.h"
+#include "support/datatable.h"
 
 #include <QtTest>
 
@@ -39,8 +40,7 @@ private slots:
 
 void TestExportFrames::pastesCentred_data()
 {
-    QTest::addColumn<QSize>("canvas");
-    QTest::addColumn<QSize>("picture");
+    DataTable::columns<QSize, QSize>("canvas", "picture");
     QTest::newRow("720p on 1080p") << QSize(1920, 1080) << QSize(1280, 720);
     QTest::newRow("odd offsets") << QSize(64, 48) << QSize(37, 21);
     QTest::newRow("odd picture, even offsets") << QSize(64, 48) << QSize(35, 23);
@@ -50,8 +50,7 @@ void TestExportFrames::pastesCentred_data()
 
 void TestExportFrames::pastesCentred()
 {
-    QFETCH(QSize, canvas);
-    QFETCH(QSize, picture);
+    const auto [canvas, picture] = DataTable::fetch<QSize, QSize>("canvas", "picture");
     ffmpeg::FramePtr white = exportframes::makeWhiteFrame(canvas.width(), canvas.height());
     ffmpeg::FramePtr source = patterned(picture.width(), picture.height());
     QVERIFY(white && source);

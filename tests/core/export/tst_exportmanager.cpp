@@ -5,6 +5,7 @@
 #include "core/export/exportmanager.h"
 #include "core/media/avrecord.h"
 #include "core/project/projectdata.h"
+#include "support/datatable.h"
 #include "support/mediareadback.h"
 #include "support/mp4boxes.h"
 #include "support/mp4chapters.h"
@@ -177,11 +178,9 @@ bool TestExportManager::runExport(ExportManager &manager, const QList<AVData> &c
 
 void TestExportManager::exportsProject_data()
 {
-    QTest::addColumn<QList<ClipSpan>>("spans");
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<QList<Probe>>("probes");
-    QTest::addColumn<QList<SoundSpan>>("sounds");
-    QTest::addColumn<double>("flashAt");  // output time of a flash and beep made together
+    // flashAt: output time of a flash and beep made together
+    DataTable::columns<QList<ClipSpan>, QSize, QList<Probe>, QList<SoundSpan>, double>(
+        "spans", "size", "probes", "sounds", "flashAt");
 
     const QColor white(255, 255, 255), red(255, 0, 0), blue(0, 0, 255), green(0, 128, 0),
         yellow(255, 255, 0), magenta(255, 0, 255), cyan(0, 255, 255);
@@ -236,11 +235,9 @@ void TestExportManager::exportsProject_data()
 
 void TestExportManager::exportsProject()
 {
-    QFETCH(QList<ClipSpan>, spans);
-    QFETCH(QSize, size);
-    QFETCH(QList<Probe>, probes);
-    QFETCH(QList<SoundSpan>, sounds);
-    QFETCH(double, flashAt);
+    const auto [spans, size, probes, sounds, flashAt] =
+        DataTable::fetch<QList<ClipSpan>, QSize, QList<Probe>, QList<SoundSpan>, double>(
+            "spans", "size", "probes", "sounds", "flashAt");
 
     const QList<AVData> clips = clipsFor(spans);
     qint64 totalMs = 0;
@@ -284,24 +281,25 @@ void TestExportManager::exportsProject()
     double lastPicture = -1;
     double firstFlash = -1;
     int wrong = 0;
-    QVERIFY(MediaReadback::forEachPicture(out, [&](double t, const QImage &image) {
-        lastPicture = t;
-        for (int i = pending.size() - 1; i >= 0; --i) {
-            // The first picture at or after the probe's time is the one shown then.
-            if (t < pending[i].time - 0.001)
-                continue;
-            const QColor got = image.pixelColor(pending[i].point);
-            if (!near(got, pending[i].colour)) {
-                qWarning() << "at" << t << pending[i].point << "got" << got << "expected"
-                           << pending[i].colour;
-                ++wrong;
+    QVERIFY(
+        MediaReadback::forEachPicture(out, [&, flashAt = flashAt](double t, const QImage &image) {
+            lastPicture = t;
+            for (int i = pending.size() - 1; i >= 0; --i) {
+                // The first picture at or after the probe's time is the one shown then.
+                if (t < pending[i].time - 0.001)
+                    continue;
+                const QColor got = image.pixelColor(pending[i].point);
+                if (!near(got, pending[i].colour)) {
+                    qWarning() << "at" << t << pending[i].point << "got" << got << "expected"
+                               << pending[i].colour;
+                    ++wrong;
+                }
+                pending.removeAt(i);
             }
-            pending.removeAt(i);
-        }
-        if (flashAt > 0 && firstFlash < 0 && t > flashAt - 0.3 &&
-            qGray(image.pixel(image.width() / 2, image.height() / 2)) > 200)
-            firstFlash = t;
-    }));
+            if (flashAt > 0 && firstFlash < 0 && t > flashAt - 0.3 &&
+                qGray(image.pixel(image.width() / 2, image.height() / 2)) > 200)
+                firstFlash = t;
+        }));
     QVERIFY2(pending.isEmpty(), "no picture at a probed time");
     QCOMPARE(wrong, 0);
     QVERIFY2(std::abs(lastPicture + 1.0 / 30 - total) <= 0.04,
@@ -355,8 +353,7 @@ void TestExportManager::exportsTurnedPicturesUpright_data()
 {
     // The "rotate" tag written, and the filter that stores the upright picture so that a
     // player, turning it as the tag says, shows it upright again.
-    QTest::addColumn<int>("degrees");
-    QTest::addColumn<QString>("storing");
+    DataTable::columns<int, QString>("degrees", "storing");
     QTest::newRow("rotate=0") << 0 << "null";
     QTest::newRow("rotate=90") << 90 << "transpose=clock";
     QTest::newRow("rotate=180") << 180 << "hflip,vflip";
@@ -365,8 +362,7 @@ void TestExportManager::exportsTurnedPicturesUpright_data()
 
 void TestExportManager::exportsTurnedPicturesUpright()
 {
-    QFETCH(int, degrees);
-    QFETCH(QString, storing);
+    const auto [degrees, storing] = DataTable::fetch<int, QString>("degrees", "storing");
     // Upright: 320×240 blue with a red top-left corner. Stored turned back and marked with the
     // turn, as a phone stores a video shot on its side.
     const QString plain = media(QStringLiteral("plain%1.mkv").arg(degrees));
@@ -413,9 +409,8 @@ void TestExportManager::exportsTurnedPicturesUpright()
 void TestExportManager::clampsSpansToMedia_data()
 {
     // The span of a 2000 ms clip as a project file may give it, after 1000 ms of another clip.
-    QTest::addColumn<qint64>("beginMs");
-    QTest::addColumn<qint64>("endMs");
-    QTest::addColumn<qint64>("usedMs");  // -1: refused
+    // usedMs: -1: refused
+    DataTable::columns<qint64, qint64, qint64>("beginMs", "endMs", "usedMs");
     QTest::newRow("two seconds past the end") << qint64(500) << qint64(4000) << qint64(1500);
     QTest::newRow("10^12") << qint64(0) << qint64(1000000000000) << qint64(2000);
     QTest::newRow("2^62 either way") << -(qint64(1) << 62) << (qint64(1) << 62) << qint64(2000);
@@ -426,9 +421,8 @@ void TestExportManager::clampsSpansToMedia_data()
 
 void TestExportManager::clampsSpansToMedia()
 {
-    QFETCH(qint64, beginMs);
-    QFETCH(qint64, endMs);
-    QFETCH(qint64, usedMs);
+    const auto [beginMs, endMs, usedMs] =
+        DataTable::fetch<qint64, qint64, qint64>("beginMs", "endMs", "usedMs");
     QList<AVData> clips = clipsFor({{"red720.mp4", 0, 1000}, {"blue1080.mp4", 0, -1}});
     clips[1].title = QStringLiteral("蓝色片段");
     clips[1].beginTime = beginMs;
@@ -471,10 +465,8 @@ void TestExportManager::clampsSpansToMedia()
 
 void TestExportManager::copiesWholeSingleClip_data()
 {
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<bool>("targetExists");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<bool>("byteCopy");  // the file is copied as it is
+    // byteCopy: the file is copied as it is
+    DataTable::columns<QString, bool, QString, bool>("file", "targetExists", "title", "byteCopy");
 
     // red720.mp4 has its index at the end, red720_fast.mp4 at the front.
     QTest::newRow("index first, no title: copied") << "red720_fast.mp4" << false << "" << true;
@@ -491,10 +483,8 @@ void TestExportManager::copiesWholeSingleClip_data()
 
 void TestExportManager::copiesWholeSingleClip()
 {
-    QFETCH(QString, file);
-    QFETCH(bool, targetExists);
-    QFETCH(QString, title);
-    QFETCH(bool, byteCopy);
+    const auto [file, targetExists, title, byteCopy] =
+        DataTable::fetch<QString, bool, QString, bool>("file", "targetExists", "title", "byteCopy");
     if (!QFile::exists(media("red720_fast.mp4")))
         QVERIFY(TestMedia::ffmpeg({"-i", media("red720.mp4"), "-c", "copy", "-movflags",
                                    "+faststart", media("red720_fast.mp4")}));
@@ -536,11 +526,10 @@ void TestExportManager::copiesWholeSingleClip()
 
 void TestExportManager::failsCleanly_data()
 {
-    QTest::addColumn<QList<ClipSpan>>("spans");
-    QTest::addColumn<int>("claimFrom");  // clip whose size claim is overridden, or -1
-    QTest::addColumn<QSize>("claimSize");
-    QTest::addColumn<bool>("outputInMissingFolder");
-    QTest::addColumn<QStringList>("named");  // what the message must name
+    // claimFrom: clip whose size claim is overridden, or -1
+    // named: what the message must name
+    DataTable::columns<QList<ClipSpan>, int, QSize, bool, QStringList>(
+        "spans", "claimFrom", "claimSize", "outputInMissingFolder", "named");
 
     QTest::newRow("a clip that is no video")
         << QList<ClipSpan>{{"red720.mp4", 0, 1000}, {"notvideo.mp4", 0, 1000}} << 1
@@ -561,11 +550,9 @@ void TestExportManager::failsCleanly_data()
 
 void TestExportManager::failsCleanly()
 {
-    QFETCH(QList<ClipSpan>, spans);
-    QFETCH(int, claimFrom);
-    QFETCH(QSize, claimSize);
-    QFETCH(bool, outputInMissingFolder);
-    QFETCH(QStringList, named);
+    const auto [spans, claimFrom, claimSize, outputInMissingFolder, named] =
+        DataTable::fetch<QList<ClipSpan>, int, QSize, bool, QStringList>(
+            "spans", "claimFrom", "claimSize", "outputInMissingFolder", "named");
 
     QList<AVData> clips = clipsFor(spans);
     if (claimFrom >= 0) {

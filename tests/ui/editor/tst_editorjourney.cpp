@@ -8,6 +8,7 @@
 #include "core/project/projectdata.h"
 #include "core/project/recentfiles.h"
 #include "core/record/screenrecord.h"
+#include "support/datatable.h"
 #include "support/modaldriver.h"
 #include "support/testmedia.h"
 #include "support/timelineinput.h"
@@ -647,8 +648,7 @@ private slots:
 
     void zoomSlider_data()
     {
-        QTest::addColumn<int>("sliderValue");
-        QTest::addColumn<double>("scale");
+        DataTable::columns<int, double>("sliderValue", "scale");
         QTest::newRow("least") << 100 << 0.01;
         QTest::newRow("half") << 5000 << 0.5;
         QTest::newRow("one") << 10000 << 1.0;
@@ -657,8 +657,7 @@ private slots:
     // The slider is the timeline's scale times 10000, both ways, on a two-hour project.
     void zoomSlider()
     {
-        QFETCH(int, sliderValue);
-        QFETCH(double, scale);
+        const auto [sliderValue, scale] = DataTable::fetch<int, double>("sliderValue", "scale");
         ProjectData *project = ProjectData::instance();
         project->reset();
         AVData lecture = project->newClip(QStringLiteral("two-hours.mp4"));
@@ -692,10 +691,7 @@ private slots:
 
     void videoRect_data()
     {
-        QTest::addColumn<QSize>("video");
-        QTest::addColumn<QSize>("largest");
-        QTest::addColumn<QSize>("area");
-        QTest::addColumn<QRect>("rect");
+        DataTable::columns<QSize, QSize, QSize, QRect>("video", "largest", "area", "rect");
         QTest::newRow("smaller clip centred") << QSize(1280, 720) << QSize(1920, 1080)
                                               << QSize(960, 600) << QRect(160, 120, 640, 360);
         QTest::newRow("largest clip, wide area") << QSize(1920, 1080) << QSize(1920, 1080)
@@ -713,10 +709,8 @@ private slots:
     }
     void videoRect()
     {
-        QFETCH(QSize, video);
-        QFETCH(QSize, largest);
-        QFETCH(QSize, area);
-        QFETCH(QRect, rect);
+        const auto [video, largest, area, rect] =
+            DataTable::fetch<QSize, QSize, QSize, QRect>("video", "largest", "area", "rect");
         QCOMPARE(MainContentWidget::videoRect(video, largest, area), rect);
     }
 };

@@ -1,6 +1,7 @@
 // The preview player on real libvlc: time mapping, clip switches, the end of playback and
 // how the reported timeline time follows the wall clock.
 #include "support/cliplist.h"
+#include "support/datatable.h"
 #include "support/testmedia.h"
 #include "ui/editor/mediainfo.h"
 #include "ui/editor/playhelper.h"
@@ -122,11 +123,9 @@ private slots:
 
     void seekToMapsTimelineToClip_data()
     {
-        QTest::addColumn<qint64>("seek");
-        QTest::addColumn<int>("index");
-        QTest::addColumn<qint64>("offset");
-        QTest::addColumn<qint64>("settled");
-        QTest::addColumn<qint64>("sourceTime");  // -1: at the file's end, not checked
+        // sourceTime: -1: at the file's end, not checked
+        DataTable::columns<qint64, int, qint64, qint64, qint64>("seek", "index", "offset",
+                                                                "settled", "sourceTime");
         QTest::newRow("inside the first")
             << qint64(4000) << 0 << qint64(4000) << qint64(4000) << qint64(4000);
         QTest::newRow("inside the second")
@@ -140,11 +139,9 @@ private slots:
     }
     void seekToMapsTimelineToClip()
     {
-        QFETCH(qint64, seek);
-        QFETCH(int, index);
-        QFETCH(qint64, offset);
-        QFETCH(qint64, settled);
-        QFETCH(qint64, sourceTime);
+        const auto [seek, index, offset, settled, sourceTime] =
+            DataTable::fetch<qint64, int, qint64, qint64, qint64>("seek", "index", "offset",
+                                                                  "settled", "sourceTime");
         // Each refresh replaces the entries; the replaced ones do not pile up.
         QVERIFY(m_helper->setAvDatas(clips("ten1:0:10000,ten2:0:10000,three:0:3000"), 0));
         QVERIFY(m_helper->setAvDatas(clips("ten2:0:10000,ten1:0:10000"), 12000));
@@ -290,8 +287,7 @@ private slots:
 
     void reportedTimeFollowsWallClock_data()
     {
-        QTest::addColumn<QString>("list");
-        QTest::addColumn<qint64>("start");
+        DataTable::columns<QString, qint64>("list", "start");
         // About ten seconds each, across a change of file at a file's end and inside files.
         QTest::newRow("touching spans of one file") << "ten1:0:4000,ten1:4000:10000" << qint64(0);
         QTest::newRow("two files") << "ten1:0:10000,ten2:0:10000" << qint64(5000);
@@ -299,8 +295,7 @@ private slots:
     }
     void reportedTimeFollowsWallClock()
     {
-        QFETCH(QString, list);
-        QFETCH(qint64, start);
+        const auto [list, start] = DataTable::fetch<QString, qint64>("list", "start");
         QVERIFY(m_helper->setAvDatas(clips(list), start));
         QTRY_COMPARE_WITH_TIMEOUT(player()->state(), Vlc::Paused, 5000);
         Recorder recorder(m_helper.get());
@@ -323,15 +318,13 @@ private slots:
 
     void pauseKeepsOffset_data()
     {
-        QTest::addColumn<qint64>("start");
-        QTest::addColumn<int>("index");
+        DataTable::columns<qint64, int>("start", "index");
         QTest::newRow("first clip") << qint64(1000) << 0;
         QTest::newRow("second clip") << qint64(11000) << 1;
     }
     void pauseKeepsOffset()
     {
-        QFETCH(qint64, start);
-        QFETCH(int, index);
+        const auto [start, index] = DataTable::fetch<qint64, int>("start", "index");
         QVERIFY(m_helper->setAvDatas(clips("ten1:0:10000,ten2:0:10000"), start));
         QTRY_COMPARE_WITH_TIMEOUT(player()->state(), Vlc::Paused, 5000);
         m_helper->play();

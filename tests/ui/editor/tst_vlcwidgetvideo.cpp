@@ -1,6 +1,7 @@
 // The picture libvlc draws into the preview widget, and tearing the two down in either order
 // while a file plays.
 #include "support/cliplist.h"
+#include "support/datatable.h"
 #include "support/testmedia.h"
 #include "ui/editor/playhelper.h"
 #include "ui/editor/vlcmediaplayer.h"
@@ -37,11 +38,9 @@ private slots:
 
     void pictureIsTheClips_data()
     {
-        QTest::addColumn<bool>("movedIntoWindow");
-        QTest::addColumn<qint64>("start");
-        QTest::addColumn<qint64>("seekTo");  // -1: no seek
-        QTest::addColumn<qint64>("playFor");
-        QTest::addColumn<QColor>("colour");
+        // seekTo: -1: no seek
+        DataTable::columns<bool, qint64, qint64, qint64, QColor>("movedIntoWindow", "start",
+                                                                 "seekTo", "playFor", "colour");
         const QColor red(255, 0, 0), blue(0, 0, 255);
         QTest::newRow("first clip, red")
             << false << qint64(200) << qint64(-1) << qint64(600) << red;
@@ -61,11 +60,9 @@ private slots:
     }
     void pictureIsTheClips()
     {
-        QFETCH(bool, movedIntoWindow);
-        QFETCH(qint64, start);
-        QFETCH(qint64, seekTo);
-        QFETCH(qint64, playFor);
-        QFETCH(QColor, colour);
+        const auto [movedIntoWindow, start, seekTo, playFor, colour] =
+            DataTable::fetch<bool, qint64, qint64, qint64, QColor>("movedIntoWindow", "start",
+                                                                   "seekTo", "playFor", "colour");
         QWidget window;
         window.setStyleSheet("background: rgb(0, 255, 0);");  // anything but the clip colours
         auto *content = new QWidget(movedIntoWindow ? nullptr : &window);

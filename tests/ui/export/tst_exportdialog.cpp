@@ -5,6 +5,7 @@
 #include "core/media/avrecord.h"
 #include "core/platform/settings.h"
 #include "core/project/projectdata.h"
+#include "support/datatable.h"
 #include "support/messageboxanswerer.h"
 #include "support/mp4boxes.h"
 #include "support/mp4chapters.h"
@@ -145,8 +146,7 @@ void TestExportDialog::setProject(const QStringList &clips)
 
 void TestExportDialog::lengthText_data()
 {
-    QTest::addColumn<qint64>("ms");
-    QTest::addColumn<QString>("text");
+    DataTable::columns<qint64, QString>("ms", "text");
     QTest::newRow("under a minute") << qint64(59999) << "时长：59秒";
     QTest::newRow("exactly a minute") << qint64(60000) << "时长：1分0秒";
     QTest::newRow("minutes and seconds") << qint64(125000) << "时长：2分5秒";
@@ -155,15 +155,13 @@ void TestExportDialog::lengthText_data()
 
 void TestExportDialog::lengthText()
 {
-    QFETCH(qint64, ms);
-    QFETCH(QString, text);
+    const auto [ms, text] = DataTable::fetch<qint64, QString>("ms", "text");
     QCOMPARE(ExportDialog::lengthText(ms), text);
 }
 
 void TestExportDialog::timeText_data()
 {
-    QTest::addColumn<qint64>("ms");
-    QTest::addColumn<QString>("text");
+    DataTable::columns<qint64, QString>("ms", "text");
     QTest::newRow("nothing") << qint64(0) << "00:00";
     QTest::newRow("75.4 s") << qint64(75400) << "01:15";
     QTest::newRow("61 minutes are not capped") << qint64(61 * 60000) << "61:00";
@@ -172,8 +170,7 @@ void TestExportDialog::timeText_data()
 
 void TestExportDialog::timeText()
 {
-    QFETCH(qint64, ms);
-    QFETCH(QString, text);
+    const auto [ms, text] = DataTable::fetch<qint64, QString>("ms", "text");
     QCOMPARE(ExportProgressDialog::timeText(ms), text);
 }
 
@@ -286,11 +283,12 @@ void TestExportDialog::checksInOrder()
 
 void TestExportDialog::exportsThroughTheEditorAction_data()
 {
-    QTest::addColumn<QStringList>("clips");
-    QTest::addColumn<QString>("damage");        // clip file made unreadable before exporting
-    QTest::addColumn<bool>("cancel");           // pressed once the progress has moved
-    QTest::addColumn<QStringList>("boxes");     // "title|text" of the boxes the teacher sees
-    QTest::addColumn<QStringList>("chapters");  // of the exported file
+    // damage: clip file made unreadable before exporting
+    // cancel: pressed once the progress has moved
+    // boxes: "title|text" of the boxes the teacher sees
+    // chapters: of the exported file
+    DataTable::columns<QStringList, QString, bool, QStringList, QStringList>(
+        "clips", "damage", "cancel", "boxes", "chapters");
 
     QTest::newRow("two slides") << QStringList{"a.mp4:0:2000:第1页", "b.mp4:500:2000:第2页",
                                                "a.mp4:1000:2000:第2页"}
@@ -307,11 +305,9 @@ void TestExportDialog::exportsThroughTheEditorAction_data()
 
 void TestExportDialog::exportsThroughTheEditorAction()
 {
-    QFETCH(QStringList, clips);
-    QFETCH(QString, damage);
-    QFETCH(bool, cancel);
-    QFETCH(QStringList, boxes);
-    QFETCH(QStringList, chapters);
+    const auto [clips, damage, cancel, boxes, chapters] =
+        DataTable::fetch<QStringList, QString, bool, QStringList, QStringList>(
+            "clips", "damage", "cancel", "boxes", "chapters");
 
     if (!damage.isEmpty())
         QVERIFY(QFile::copy(m_dir.filePath("a.mp4"), m_dir.filePath(damage)));
@@ -343,7 +339,7 @@ void TestExportDialog::exportsThroughTheEditorAction()
     bool boxWhileCancelling = false;
     QTimer watch;
     watch.setInterval(20);
-    connect(&watch, &QTimer::timeout, this, [&] {
+    connect(&watch, &QTimer::timeout, this, [&, cancel = cancel] {
         ExportProgressDialog *progress = topLevel<ExportProgressDialog>();
         if (!progress)
             return;

@@ -2,6 +2,7 @@
 // short drags, the start button's size limit, a handle dragged past the opposite edge, moves beyond
 // the screen's edges, Escape; and where the recording bar goes.
 #include "editorstandin.h"
+#include "support/datatable.h"
 #include "support/screenpixels.h"
 #include "support/xpointer.h"
 #include "ui/record/recordscreenselectwidget.h"
@@ -28,8 +29,7 @@ private slots:
 
     void ctrlBarPlacement_data()
     {
-        QTest::addColumn<QRectF>("area");
-        QTest::addColumn<QPoint>("bar");
+        DataTable::columns<QRectF, QPoint>("area", "bar");
         // Under the area, its right edge on the area's right edge.
         QTest::newRow("fits under") << QRectF(500, 300, 800, 400) << QPoint(1300 - 705, 717);
         QTest::newRow("fractions cut")
@@ -44,8 +44,7 @@ private slots:
     }
     void ctrlBarPlacement()
     {
-        QFETCH(QRectF, area);
-        QFETCH(QPoint, bar);
+        const auto [area, bar] = DataTable::fetch<QRectF, QPoint>("area", "bar");
         QCOMPARE(RecordScreenWidget::ctrlWidgetPos(area, QSize(706, 80), 1079), bar);
     }
 

@@ -4,6 +4,7 @@
 // second press while checking does nothing, and that only web addresses are ever opened.
 #include "core/platform/settings.h"
 #include "core/update/updatechecker.h"
+#include "support/datatable.h"
 #include "ui/app/startup.h"
 #include "ui/settings/itemview.h"
 #include "ui/settings/settingwidget.h"
@@ -143,13 +144,13 @@ private:
 
 void TestSettingWidget::versionPage_data()
 {
-    QTest::addColumn<QString>("server");  // "@" is the test's server
-    QTest::addColumn<QList<UpdateServer::Reply>>("replies");
-    QTest::addColumn<int>("requests");  // made by the first check
-    QTest::addColumn<QString>("status");
-    QTest::addColumn<QString>("icon");  // ":/images/..." shown with the result
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("opens");  // what the press then opens; empty: it checks again
+    // server: "@" is the test's server
+    // requests: made by the first check
+    // icon: ":/images/..." shown with the result
+    // opens: what the press then opens; empty: it checks again
+    DataTable::columns<QString, QList<UpdateServer::Reply>, int, QString, QString, QString,
+                       QString>("server", "replies", "requests", "status", "icon", "button",
+                                "opens");
 
     using R = UpdateServer::Reply;
     const QString right = ":/images/icon_right.png", warning = ":/images/icon_warning.png";
@@ -210,13 +211,10 @@ void TestSettingWidget::versionPage_data()
 
 void TestSettingWidget::versionPage()
 {
-    QFETCH(QString, server);
-    QFETCH(QList<UpdateServer::Reply>, replies);
-    QFETCH(int, requests);
-    QFETCH(QString, status);
-    QFETCH(QString, icon);
-    QFETCH(QString, button);
-    QFETCH(QString, opens);
+    auto [server, replies, requests, status, icon, button, opens] =
+        DataTable::fetch<QString, QList<UpdateServer::Reply>, int, QString, QString, QString,
+                         QString>("server", "replies", "requests", "status", "icon", "button",
+                                  "opens");
 
     m_server.replies = replies;
     m_server.requestLines.clear();

@@ -1,5 +1,6 @@
 // The slide-show container: fitting the slides into it, what the agent's messages may and may
 // not change, and that the agent it started never outlives it.
+#include "support/datatable.h"
 #include "support/slideshow.h"
 #include "ui/slides/pptcontainer.h"
 #include "ui/slides/pptshowwidget.h"
@@ -39,9 +40,7 @@ private:
 
 void TestPptContainer::fitsTheSlides_data()
 {
-    QTest::addColumn<QString>("pptSize");
-    QTest::addColumn<QSize>("container");
-    QTest::addColumn<QRect>("slides");
+    DataTable::columns<QString, QSize, QRect>("pptSize", "container", "slides");
     QTest::newRow("4:3 into 16:9") << "1024_768" << QSize(1280, 720) << QRect(160, 0, 960, 720);
     QTest::newRow("16:9 into 16:10") << "1920_1080" << QSize(1280, 800) << QRect(0, 40, 1280, 720);
     QTest::newRow("same shape") << "794_447" << QSize(794, 447) << QRect(0, 0, 794, 447);
@@ -49,9 +48,8 @@ void TestPptContainer::fitsTheSlides_data()
 
 void TestPptContainer::fitsTheSlides()
 {
-    QFETCH(QString, pptSize);
-    QFETCH(QSize, container);
-    QFETCH(QRect, slides);
+    const auto [pptSize, container, slides] =
+        DataTable::fetch<QString, QSize, QRect>("pptSize", "container", "slides");
     PptContainer c;
     c.resize(container);
     c.handleMsg(sizeMessage(pptSize));
