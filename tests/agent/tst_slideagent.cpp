@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr quint64 kContainerId = 4242;
@@ -221,12 +223,9 @@ void TestSlideAgent::endsWithoutHeartbeat()
 void TestSlideAgent::refusesBadFiles_data()
 {
     DataTable::columns<QString, QString>("file", "message");
-    QTest::newRow("cut-off pptx") << "broken.pptx"
-                                  << "无法转换演示文稿";
-    QTest::newRow("text named pptx") << "notes.pptx"
-                                     << "文件不是演示文稿";
-    QTest::newRow("missing") << "missing.pptx"
-                             << "无法打开文件";
+    QTest::newRow("cut-off pptx") << u"broken.pptx"_s << u"无法转换演示文稿"_s;
+    QTest::newRow("text named pptx") << u"notes.pptx"_s << u"文件不是演示文稿"_s;
+    QTest::newRow("missing") << u"missing.pptx"_s << u"无法打开文件"_s;
 }
 
 void TestSlideAgent::refusesBadFiles()

@@ -18,6 +18,8 @@
 #include <sys/utsname.h>
 #include <thread>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 volatile uintptr_t g_badAddress = 0x10;
@@ -89,30 +91,21 @@ private slots:
         DataTable::columns<QString, int, QString, QString, QString>("kind", "signal", "access",
                                                                     "module", "instruction");
 
-        QTest::newRow("read of a bad address") << "read" << SIGSEGV << "Read"
-                                               << "exe"
-                                               << "";
-        QTest::newRow("write to a read-only page") << "write" << SIGSEGV << "Write"
-                                                   << "exe"
-                                                   << "";
-        QTest::newRow("illegal instruction") << "illegal" << SIGILL << ""
-                                             << "exe"
-                                             << " 0F 0B";
-        QTest::newRow("division by zero") << "divide" << SIGFPE << ""
-                                          << "exe"
-                                          << " F7 F1";
-        QTest::newRow("abort") << "abort" << SIGABRT << ""
-                               << "libc.so"
-                               << "";
-        QTest::newRow("fault inside a library") << "library" << SIGSEGV << "Read"
-                                                << "libQt6Core"
-                                                << "";
-        QTest::newRow("jump outside every module") << "jump" << SIGSEGV << "Read"
-                                                   << ""
-                                                   << " ?? ?? ??";
-        QTest::newRow("fault on another thread") << "thread" << SIGSEGV << "Read"
-                                                 << "exe"
-                                                 << "";
+        QTest::newRow("read of a bad address")
+            << u"read"_s << SIGSEGV << u"Read"_s << u"exe"_s << u""_s;
+        QTest::newRow("write to a read-only page")
+            << u"write"_s << SIGSEGV << u"Write"_s << u"exe"_s << u""_s;
+        QTest::newRow("illegal instruction")
+            << u"illegal"_s << SIGILL << u""_s << u"exe"_s << u" 0F 0B"_s;
+        QTest::newRow("division by zero")
+            << u"divide"_s << SIGFPE << u""_s << u"exe"_s << u" F7 F1"_s;
+        QTest::newRow("abort") << u"abort"_s << SIGABRT << u""_s << u"libc.so"_s << u""_s;
+        QTest::newRow("fault inside a library")
+            << u"library"_s << SIGSEGV << u"Read"_s << u"libQt6Core"_s << u""_s;
+        QTest::newRow("jump outside every module")
+            << u"jump"_s << SIGSEGV << u"Read"_s << u""_s << u" ?? ?? ??"_s;
+        QTest::newRow("fault on another thread")
+            << u"thread"_s << SIGSEGV << u"Read"_s << u"exe"_s << u""_s;
     }
 
     void report()

@@ -4,6 +4,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 class TestImfCommon : public QObject
 {
     Q_OBJECT
@@ -12,22 +14,18 @@ private slots:
     {
         DataTable::columns<QString, qint64, QString, QString>("rate", "frames", "minutesSeconds",
                                                               "framesText");
-        QTest::newRow("1500 frames at 24") << "24" << qint64(1500) << "01:02"
-                                           << "1500";
-        QTest::newRow("one hour at 24 folds into minutes") << "24" << qint64(24 * 3600) << "60:00"
-                                                           << "86400";
-        QTest::newRow("29.97 counts as 30") << "29.97" << qint64(1800) << "01:00"
-                                            << "1800";
-        QTest::newRow("23.976 counts as 24") << "23.976" << qint64(24 * 61) << "01:01"
-                                             << "1464";
-        QTest::newRow("negative") << "24" << qint64(-5) << "-00:00"
-                                  << "-0";
-        QTest::newRow("zero") << "24" << qint64(0) << "00:00"
-                              << "0";
-        QTest::newRow("hours wrap after 60") << "24" << qint64(24LL * 3600 * 61 + 24 * 5) << "60:05"
-                                             << "5270520";
-        QTest::newRow("invalid rate") << "nope" << qint64(5000) << "00:00"
-                                      << "5000";
+        QTest::newRow("1500 frames at 24") << u"24"_s << qint64(1500) << u"01:02"_s << u"1500"_s;
+        QTest::newRow("one hour at 24 folds into minutes")
+            << u"24"_s << qint64(24 * 3600) << u"60:00"_s << u"86400"_s;
+        QTest::newRow("29.97 counts as 30")
+            << u"29.97"_s << qint64(1800) << u"01:00"_s << u"1800"_s;
+        QTest::newRow("23.976 counts as 24")
+            << u"23.976"_s << qint64(24 * 61) << u"01:01"_s << u"1464"_s;
+        QTest::newRow("negative") << u"24"_s << qint64(-5) << u"-00:00"_s << u"-0"_s;
+        QTest::newRow("zero") << u"24"_s << qint64(0) << u"00:00"_s << u"0"_s;
+        QTest::newRow("hours wrap after 60")
+            << u"24"_s << qint64(24LL * 3600 * 61 + 24 * 5) << u"60:05"_s << u"5270520"_s;
+        QTest::newRow("invalid rate") << u"nope"_s << qint64(5000) << u"00:00"_s << u"5000"_s;
     }
     void minutesSecondsText()
     {
@@ -43,16 +41,11 @@ private slots:
     {
         DataTable::columns<qint64, QString, QString>("frames", "pattern", "expected");
         const qint64 f = (1 * 3600 + 2 * 60 + 3) * 25 + 4;  // 01:02:03 and frame 4 at 25
-        QTest::newRow("all four fields") << f << "%1:%2:%3:%4"
-                                         << "01:02:03:04";
-        QTest::newRow("text after a field kept") << f << "%3s%4f"
-                                                 << "03s04f";
-        QTest::newRow("unknown field dropped") << f << "%9x%2"
-                                               << "02";
-        QTest::newRow("leading text dropped") << f << "T%1"
-                                              << "01";
-        QTest::newRow("negative gives zero fields") << qint64(-3) << "%2:%3"
-                                                    << "-00:00";
+        QTest::newRow("all four fields") << f << u"%1:%2:%3:%4"_s << u"01:02:03:04"_s;
+        QTest::newRow("text after a field kept") << f << u"%3s%4f"_s << u"03s04f"_s;
+        QTest::newRow("unknown field dropped") << f << u"%9x%2"_s << u"02"_s;
+        QTest::newRow("leading text dropped") << f << u"T%1"_s << u"01"_s;
+        QTest::newRow("negative gives zero fields") << qint64(-3) << u"%2:%3"_s << u"-00:00"_s;
     }
     void formattedText()
     {

@@ -19,6 +19,8 @@
 #include <csignal>
 #include <sys/resource.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr QRect kStageRect(0, 0, 320, 240);
@@ -136,11 +138,10 @@ void TestRecordChild::childReportsProblems_data()
     DataTable::columns<QString, QString, QStringList, bool>("variable", "value", "expected",
                                                             "silentTrack");
     QTest::newRow("no sound server")
-        << "PULSE_SERVER"
-        << "unix:/nonexistent/lumora" << QStringList{"warning 未发现音频输入设备！", "finish"}
-        << true;
-    QTest::newRow("no display") << "DISPLAY"
-                                << ":1999" << QStringList{"critical 无法录制！", "fail"} << false;
+        << u"PULSE_SERVER"_s << u"unix:/nonexistent/lumora"_s
+        << QStringList{"warning 未发现音频输入设备！", "finish"} << true;
+    QTest::newRow("no display") << u"DISPLAY"_s << u":1999"_s
+                                << QStringList{"critical 无法录制！", "fail"} << false;
 }
 
 void TestRecordChild::childReportsProblems()

@@ -7,6 +7,8 @@
 
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 class TestUpdateChecker : public QObject
 {
     Q_OBJECT
@@ -15,28 +17,17 @@ private slots:
     void newer_data()
     {
         DataTable::columns<QString, QString, bool>("remote", "installed", "newer");
-        QTest::newRow("equal is not newer") << "0.2.5.0"
-                                            << "0.2.5.0" << false;
-        QTest::newRow("parts are numbers, not text") << "0.2.10.0"
-                                                     << "0.2.9.0" << true;
-        QTest::newRow("an earlier part decides") << "0.2.9.9"
-                                                 << "0.3.0.0" << false;
-        QTest::newRow("last part") << "0.2.5.1"
-                                   << "0.2.5.0" << true;
-        QTest::newRow("older") << "0.2.4.9"
-                               << "0.2.5.0" << false;
-        QTest::newRow("missing parts count as 0") << "0.3"
-                                                  << "0.2.9.9" << true;
-        QTest::newRow("missing parts, equal") << "0.2.5"
-                                              << "0.2.5.0" << false;
-        QTest::newRow("a fifth part is not looked at") << "0.2.5.0.9"
-                                                       << "0.2.5.0" << false;
-        QTest::newRow("non-numeric part counts as 0") << "0.2.x.1"
-                                                      << "0.2.0.0" << true;
-        QTest::newRow("empty remote") << ""
-                                      << "0.2.5.0" << false;
-        QTest::newRow("major version") << "1.0.0.0"
-                                       << "0.99.99.99" << true;
+        QTest::newRow("equal is not newer") << u"0.2.5.0"_s << u"0.2.5.0"_s << false;
+        QTest::newRow("parts are numbers, not text") << u"0.2.10.0"_s << u"0.2.9.0"_s << true;
+        QTest::newRow("an earlier part decides") << u"0.2.9.9"_s << u"0.3.0.0"_s << false;
+        QTest::newRow("last part") << u"0.2.5.1"_s << u"0.2.5.0"_s << true;
+        QTest::newRow("older") << u"0.2.4.9"_s << u"0.2.5.0"_s << false;
+        QTest::newRow("missing parts count as 0") << u"0.3"_s << u"0.2.9.9"_s << true;
+        QTest::newRow("missing parts, equal") << u"0.2.5"_s << u"0.2.5.0"_s << false;
+        QTest::newRow("a fifth part is not looked at") << u"0.2.5.0.9"_s << u"0.2.5.0"_s << false;
+        QTest::newRow("non-numeric part counts as 0") << u"0.2.x.1"_s << u"0.2.0.0"_s << true;
+        QTest::newRow("empty remote") << u""_s << u"0.2.5.0"_s << false;
+        QTest::newRow("major version") << u"1.0.0.0"_s << u"0.99.99.99"_s << true;
     }
     void newer()
     {
@@ -50,18 +41,14 @@ private slots:
         // url: empty: no request is made
         DataTable::columns<QString, QString>("server", "url");
         const QString tail = "/apis/apk/apkInfos.jspx?apkid=com.lumora.lmrecordwindows";
-        QTest::newRow("host and port") << "http://127.0.0.1:8080"
-                                       << "http://127.0.0.1:8080" + tail;
-        QTest::newRow("https with a base path") << "https://updates.example.edu/lumora/"
-                                                << "https://updates.example.edu/lumora" + tail;
-        QTest::newRow("none") << ""
-                              << "";
-        QTest::newRow("ftp") << "ftp://updates.example.edu"
-                             << "";
-        QTest::newRow("file") << "file:///etc"
-                              << "";
-        QTest::newRow("no scheme") << "updates.example.edu"
-                                   << "";
+        QTest::newRow("host and port")
+            << u"http://127.0.0.1:8080"_s << u"http://127.0.0.1:8080"_s + tail;
+        QTest::newRow("https with a base path") << u"https://updates.example.edu/lumora/"_s
+                                                << u"https://updates.example.edu/lumora"_s + tail;
+        QTest::newRow("none") << u""_s << u""_s;
+        QTest::newRow("ftp") << u"ftp://updates.example.edu"_s << u""_s;
+        QTest::newRow("file") << u"file:///etc"_s << u""_s;
+        QTest::newRow("no scheme") << u"updates.example.edu"_s << u""_s;
     }
     void requestUrl()
     {

@@ -19,15 +19,13 @@
 
 namespace DataTable {
 
-template <typename... T, typename... Name>
-void columns(const Name &...names)
+template <typename... T, typename... Name> void columns(const Name &...names)
 {
     static_assert(sizeof...(T) == sizeof...(Name), "one name for each column type");
     (QTest::addColumn<T>(names), ...);
 }
 
-template <typename... T, typename... Name>
-std::tuple<T...> fetch(const Name &...names)
+template <typename... T, typename... Name> std::tuple<T...> fetch(const Name &...names)
 {
     static_assert(sizeof...(T) == sizeof...(Name), "one name for each column type");
     return std::tuple<T...>(*static_cast<T *>(QTest::qData(names, qMetaTypeId<T>()))...);

@@ -31,6 +31,8 @@
 #include <csignal>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 void say(const QString &line)
@@ -262,22 +264,15 @@ void TestRecovery::interruptedIsTold_data()
     // mark: "none", "this process", "reused pid", "other boot", "killed process", "running process"
     // index: "clips", "empty", "garbage"
     DataTable::columns<QString, QString, bool, bool>("mark", "index", "found", "readable");
-    QTest::newRow("no mark") << "none"
-                             << "clips" << false << true;
-    QTest::newRow("the running program's own folder") << "this process"
-                                                      << "clips" << false << true;
-    QTest::newRow("another running copy") << "running process"
-                                          << "clips" << false << true;
-    QTest::newRow("killed copy") << "killed process"
-                                 << "clips" << true << true;
-    QTest::newRow("pid reused by another process") << "reused pid"
-                                                   << "clips" << true << true;
-    QTest::newRow("before a power cut") << "other boot"
-                                        << "clips" << true << true;
-    QTest::newRow("killed with no clips") << "killed process"
-                                          << "empty" << false << true;
-    QTest::newRow("unreadable index") << "other boot"
-                                      << "garbage" << true << false;
+    QTest::newRow("no mark") << u"none"_s << u"clips"_s << false << true;
+    QTest::newRow("the running program's own folder")
+        << u"this process"_s << u"clips"_s << false << true;
+    QTest::newRow("another running copy") << u"running process"_s << u"clips"_s << false << true;
+    QTest::newRow("killed copy") << u"killed process"_s << u"clips"_s << true << true;
+    QTest::newRow("pid reused by another process") << u"reused pid"_s << u"clips"_s << true << true;
+    QTest::newRow("before a power cut") << u"other boot"_s << u"clips"_s << true << true;
+    QTest::newRow("killed with no clips") << u"killed process"_s << u"empty"_s << false << true;
+    QTest::newRow("unreadable index") << u"other boot"_s << u"garbage"_s << true << false;
 }
 
 void TestRecovery::interruptedIsTold()

@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QString windowTitles(qint64 pid)
@@ -50,25 +52,23 @@ private slots:
                                                                "error");
 
         QTest::newRow("version") << QStringList{"--version"} << 0
-                                 << "^lumora_record 0\\.2\\.5\\.0\\n$"
-                                 << "^$";
+                                 << u"^lumora_record 0\\.2\\.5\\.0\\n$"_s << u"^$"_s;
         QTest::newRow("short version")
-            << QStringList{"-v"} << 0 << "^lumora_record 0\\.2\\.5\\.0\\n$"
-            << "^$";
+            << QStringList{"-v"} << 0 << u"^lumora_record 0\\.2\\.5\\.0\\n$"_s << u"^$"_s;
         // Every option and every exit status is explained, in Chinese.
         QTest::newRow("help") << QStringList{"--help"} << 0
-                              << "^用法：lumora_record \\[选项\\] \\[课件\\.lsn\\]\\n[\\s\\S]*"
-                                 "\\n  --info <课件\\.lsn> +以[\\s\\S]*"
-                                 "\\n  --export <课件\\.lsn> <输出\\.mp4>\\n +把课件[\\s\\S]*"
-                                 "\\n  --crash-report <报告文件> +由[\\s\\S]*退出状态：\\n"
-                                 "  0 +成功[\\s\\S]*\\n  2 +命令行有误[\\s\\S]*\\n  130 +导出被"
-                              << "^$";
+                              << u"^用法：lumora_record \\[选项\\] \\[课件\\.lsn\\]\\n[\\s\\S]*"
+                                 u"\\n  --info <课件\\.lsn> +以[\\s\\S]*"
+                                 u"\\n  --export <课件\\.lsn> <输出\\.mp4>\\n +把课件[\\s\\S]*"
+                                 u"\\n  --crash-report <报告文件> +由[\\s\\S]*退出状态：\\n"
+                                 u"  0 +成功[\\s\\S]*\\n  2 +命令行有误[\\s\\S]*\\n  130 +导出被"_s
+                              << u"^$"_s;
         QTest::newRow("unknown option")
-            << QStringList{"--no-such-option"} << 2 << "^$"
-            << "^未知选项：no-such-option。运行 lumora_record --help 查看用法。\\n$";
+            << QStringList{"--no-such-option"} << 2 << u"^$"_s
+            << u"^未知选项：no-such-option。运行 lumora_record --help 查看用法。\\n$"_s;
         QTest::newRow("report option without its file")
-            << QStringList{"--crash-report"} << 2 << "^$"
-            << "^选项 --crash-report 缺少参数。";
+            << QStringList{"--crash-report"} << 2 << u"^$"_s
+            << u"^选项 --crash-report 缺少参数。"_s;
     }
 
     // These run without any display.
@@ -184,27 +184,26 @@ private slots:
     {
         DataTable::columns<QString, QString>("selector", "declarations");
 
-        QTest::newRow("frame") << "QWidget#base_window"
-                               << "background:#28282a;";
-        QTest::newRow("tool buttons") << "QToolButton"
-                                      << "color:#F3F3F3; background:transparent; font-size:12px;";
-        QTest::newRow("slider handle") << "QSlider::handle:Horizontal"
-                                       << "height: 16px; width:16px; border-image: "
-                                          "url(:/images/slider_handle.png); margin: -8 0px;";
-        QTest::newRow("count-down") << "QLabel#count_down_widget"
-                                    << "background-color: rgba(0, 0, 0, 30%); border-radius: 100; "
-                                       "color: #ffffff; font-size: 120px;";
-        QTest::newRow("export dialog") << "QDialog#ExportDialog"
-                                       << "background: #1b1b1c; border: 1px solid #464648; "
-                                          "border-radius: 9px; color:#f3f3f3; font-size: 12px;";
-        QTest::newRow("prompt labels") << "QWidget#SavePromptWindow QLabel"
-                                       << "background:transparent; font-size: 14px;";
-        QTest::newRow("progress chunk") << "QWidget#ExportProgressDialog QProgressBar::chunk"
-                                        << "border-radius:8px; background:#f2733d;";
-        QTest::newRow("menu item hover") << "QMenu QWidget#menu_item:hover"
-                                         << "background:#f2733d;";
-        QTest::newRow("around the slides") << "QWidget#view_ppt_container"
-                                           << "background:#000000;";
+        QTest::newRow("frame") << u"QWidget#base_window"_s << u"background:#28282a;"_s;
+        QTest::newRow("tool buttons")
+            << u"QToolButton"_s << u"color:#F3F3F3; background:transparent; font-size:12px;"_s;
+        QTest::newRow("slider handle") << u"QSlider::handle:Horizontal"_s
+                                       << u"height: 16px; width:16px; border-image: "
+                                          u"url(:/images/slider_handle.png); margin: -8 0px;"_s;
+        QTest::newRow("count-down") << u"QLabel#count_down_widget"_s
+                                    << u"background-color: rgba(0, 0, 0, 30%); border-radius: 100; "
+                                       u"color: #ffffff; font-size: 120px;"_s;
+        QTest::newRow("export dialog") << u"QDialog#ExportDialog"_s
+                                       << u"background: #1b1b1c; border: 1px solid #464648; "
+                                          u"border-radius: 9px; color:#f3f3f3; font-size: 12px;"_s;
+        QTest::newRow("prompt labels") << u"QWidget#SavePromptWindow QLabel"_s
+                                       << u"background:transparent; font-size: 14px;"_s;
+        QTest::newRow("progress chunk") << u"QWidget#ExportProgressDialog QProgressBar::chunk"_s
+                                        << u"border-radius:8px; background:#f2733d;"_s;
+        QTest::newRow("menu item hover")
+            << u"QMenu QWidget#menu_item:hover"_s << u"background:#f2733d;"_s;
+        QTest::newRow("around the slides")
+            << u"QWidget#view_ppt_container"_s << u"background:#000000;"_s;
     }
 
     void styleSheetRules()

@@ -20,6 +20,8 @@
 #include <QTcpSocket>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // A tiny HTTP server: every request is noted and answered with the current reply.
@@ -158,55 +160,46 @@ void TestSettingWidget::versionPage_data()
     const QString download = "https://downloads.example.edu/lumora_0.2.6.deb";
     const QByteArray newer = info(1, "0.2.6.0", download);
 
-    QTest::newRow("up to date") << "@" << QList<R>{{"200 OK", info(1, "0.2.5.0", download)}} << 1
-                                << "Lumora录课已是最新版本" << right << "检查更新"
-                                << "";
-    QTest::newRow("older on the server") << "@" << QList<R>{{"200 OK", info(1, "0.2.4.9", "")}} << 1
-                                         << "Lumora录课已是最新版本" << right << "检查更新"
-                                         << "";
-    QTest::newRow("newer with an address") << "@" << QList<R>{{"200 OK", newer}} << 1
-                                           << "检测有新版本" << warning << "去更新" << download;
-    QTest::newRow("newer without an address") << "@" << QList<R>{{"200 OK", info(1, "0.2.6.0", "")}}
-                                              << 1 << failed << warning << "检查更新"
-                                              << "";
-    QTest::newRow("result not 1") << "@" << QList<R>{{"200 OK", info(0, "0.2.6.0", download)}} << 1
-                                  << failed << warning << "检查更新"
-                                  << "";
-    QTest::newRow("not JSON") << "@" << QList<R>{{"200 OK", "<html>maintenance</html>"}} << 1
-                              << failed << warning << "检查更新"
-                              << "";
-    QTest::newRow("server error") << "@" << QList<R>{{"500 Internal Server Error", newer}} << 1
-                                  << failed << warning << "检查更新"
-                                  << "";
+    QTest::newRow("up to date") << u"@"_s << QList<R>{{"200 OK", info(1, "0.2.5.0", download)}} << 1
+                                << u"Lumora录课已是最新版本"_s << right << u"检查更新"_s << u""_s;
+    QTest::newRow("older on the server")
+        << u"@"_s << QList<R>{{"200 OK", info(1, "0.2.4.9", "")}} << 1
+        << u"Lumora录课已是最新版本"_s << right << u"检查更新"_s << u""_s;
+    QTest::newRow("newer with an address")
+        << u"@"_s << QList<R>{{"200 OK", newer}} << 1 << u"检测有新版本"_s << warning << u"去更新"_s
+        << download;
+    QTest::newRow("newer without an address")
+        << u"@"_s << QList<R>{{"200 OK", info(1, "0.2.6.0", "")}} << 1 << failed << warning
+        << u"检查更新"_s << u""_s;
+    QTest::newRow("result not 1") << u"@"_s << QList<R>{{"200 OK", info(0, "0.2.6.0", download)}}
+                                  << 1 << failed << warning << u"检查更新"_s << u""_s;
+    QTest::newRow("not JSON") << u"@"_s << QList<R>{{"200 OK", "<html>maintenance</html>"}} << 1
+                              << failed << warning << u"检查更新"_s << u""_s;
+    QTest::newRow("server error") << u"@"_s << QList<R>{{"500 Internal Server Error", newer}} << 1
+                                  << failed << warning << u"检查更新"_s << u""_s;
     QTest::newRow("file address not opened")
-        << "@" << QList<R>{{"200 OK", info(1, "0.2.6.0", "file:///usr/bin/sh")}} << 1 << failed
-        << warning << "检查更新"
-        << "";
+        << u"@"_s << QList<R>{{"200 OK", info(1, "0.2.6.0", "file:///usr/bin/sh")}} << 1 << failed
+        << warning << u"检查更新"_s << u""_s;
     QTest::newRow("javascript address not opened")
-        << "@" << QList<R>{{"200 OK", info(1, "0.2.6.0", "javascript:alert(1)")}} << 1 << failed
-        << warning << "检查更新"
-        << "";
+        << u"@"_s << QList<R>{{"200 OK", info(1, "0.2.6.0", "javascript:alert(1)")}} << 1 << failed
+        << warning << u"检查更新"_s << u""_s;
     QByteArray huge = newer;
     huge.append(QByteArray(2 * 1024 * 1024, ' '));
     QTest::newRow("reply over 1 MiB")
-        << "@" << QList<R>{{"200 OK", huge}} << 1 << failed << warning << "检查更新"
-        << "";
+        << u"@"_s << QList<R>{{"200 OK", huge}} << 1 << failed << warning << u"检查更新"_s << u""_s;
     QTest::newRow("redirect within http is followed")
-        << "@" << QList<R>{{"302 Found\r\nLocation: /apis/apk/moved.jspx", ""}, {"200 OK", newer}}
-        << 2 << "检测有新版本" << warning << "去更新" << download;
+        << u"@"_s
+        << QList<R>{{"302 Found\r\nLocation: /apis/apk/moved.jspx", ""}, {"200 OK", newer}} << 2
+        << u"检测有新版本"_s << warning << u"去更新"_s << download;
     QTest::newRow("redirect to another scheme")
-        << "@" << QList<R>{{"302 Found\r\nLocation: ftp://127.0.0.1/apkInfos", ""}} << 1 << failed
-        << warning << "检查更新"
-        << "";
+        << u"@"_s << QList<R>{{"302 Found\r\nLocation: ftp://127.0.0.1/apkInfos", ""}} << 1
+        << failed << warning << u"检查更新"_s << u""_s;
     QTest::newRow("server does not answer")
-        << "@" << QList<R>{{"", "", true}} << 1 << failed << warning << "检查更新"
-        << "";
-    QTest::newRow("nothing listening") << "http://127.0.0.1:1" << QList<R>{{"200 OK", newer}} << 0
-                                       << failed << warning << "检查更新"
-                                       << "";
+        << u"@"_s << QList<R>{{"", "", true}} << 1 << failed << warning << u"检查更新"_s << u""_s;
+    QTest::newRow("nothing listening") << u"http://127.0.0.1:1"_s << QList<R>{{"200 OK", newer}}
+                                       << 0 << failed << warning << u"检查更新"_s << u""_s;
     QTest::newRow("no server set")
-        << "" << QList<R>{{"200 OK", newer}} << 0 << failed << warning << "检查更新"
-        << "";
+        << u""_s << QList<R>{{"200 OK", newer}} << 0 << failed << warning << u"检查更新"_s << u""_s;
 }
 
 void TestSettingWidget::versionPage()
