@@ -351,7 +351,7 @@ private slots:
         QVERIFY(view.label_ppt_icon->isVisible());
         view.setFileName(QStringLiteral("第一课.pptx"));
         QCOMPARE(view.label_file_name->text(), QStringLiteral("第一课.pptx"));
-        QCOMPARE(view.widget->height(), 22);
+        QCOMPARE(view.label_file_name->parentWidget()->height(), 22);
     }
 
     void loadingSpins()

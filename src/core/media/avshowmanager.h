@@ -49,7 +49,6 @@ public:
     // request.
     void setImageSize(int width, int height);
     int imageWidth() const { return m_ImageWidth; }
-    int imageHeight() const { return m_ImageHeight; }
 
     // The thumbnail `time` seconds into the clip's span. True with `pixmap` filled when it is
     // cached; otherwise the thumbnail is queued and false returned.
@@ -63,7 +62,6 @@ public:
     void loadSpectrumInThread(QString path);
 
     bool isImageLoading() const { return m_ImageLoading; }
-    bool isSpectrumLoading() const { return m_SpectrumLoading; }
     // Thumbnails waiting for the job, oldest first (the one being made included).
     QList<ImageTask> pendingImageTasks() const;
 

@@ -31,9 +31,7 @@ public:
     // The stream of `type` has ended; the second end finishes the file.
     void writeFinished(OutStreamType type, const ProjectUpdate &update);
 
-    const AVData &clip() const { return m_avData; }
     void setClip(const AVData &clip) { m_avData = clip; }
-    bool hasAudio() const { return m_hasAudio; }
     bool streamFinished(OutStreamType type) const
     {
         return type == AudioStream ? m_audioFinished : m_videoFinished;

@@ -46,7 +46,6 @@ public:
     void setFreeSpaceForTesting(const FreeSpace &freeSpace) { m_freeSpace = freeSpace; }
 
     bool silentWarning() const { return m_silence.warning(); }
-    DiskSpaceGuard::State diskState() const { return m_diskState; }
     // What the recording writes per second, as last measured (or estimated).
     qint64 bytesPerSecond() const { return m_rate; }
 

@@ -31,7 +31,6 @@ public:
     // kSilentDb when no sound arrived).
     void feed(qint64 elapsedMs, double peakDb, bool muted);
     bool warning() const { return !m_heard && !m_muted && m_silentMs >= kWindowMs; }
-    bool heard() const { return m_heard; }
 
 private:
     qint64 m_silentMs = 0;

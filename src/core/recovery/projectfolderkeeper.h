@@ -25,8 +25,6 @@ public:
     explicit ProjectFolderKeeper(ProjectData *project, QObject *parent = nullptr);
     ~ProjectFolderKeeper() override;
 
-    // The folder currently marked, empty when none.
-    QString folder() const { return m_folder; }
     // Writes a pending index now.
     void flush();
 

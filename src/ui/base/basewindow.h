@@ -17,8 +17,6 @@ public:
     void setContentWidget(QWidget *widget);
     BaseMainWidget *mainWidget() const { return m_mainWidget; }
     void setMovable(bool movable) { m_movable = movable; }
-    // The area the window is kept inside while it is dragged.
-    QRect availableArea() const { return m_available; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -37,5 +35,5 @@ private:
     bool m_dragging = false;
     int m_pressX = -1;
     int m_pressY = -1;
-    QRect m_available;
+    QRect m_available;  // the area the window is kept inside while it is dragged
 };

@@ -21,7 +21,7 @@ LoaddingView::LoaddingView(QWidget *parent) : QWidget(parent)
     label_icon->setPixmap(QPixmap(QStringLiteral(":/images/icon_file_load.png")));
     layout->addWidget(label_icon);
 
-    widget = new QWidget(this);
+    auto *widget = new QWidget(this);
     widget->setObjectName(QStringLiteral("widget"));
     widget->setFixedHeight(22);
     auto *row = new QHBoxLayout(widget);

@@ -15,7 +15,6 @@ public:
     void setPptIconVisible(bool visible);
 
     QLabel *label_icon = nullptr;
-    QWidget *widget = nullptr;
     QLabel *label_ppt_icon = nullptr;
     QLabel *label_file_name = nullptr;
     QLabel *label_opening = nullptr;

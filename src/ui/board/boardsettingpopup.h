@@ -28,9 +28,6 @@ public:
     // else (no room below) right of it, else above it.
     static QPoint placement(QPoint buttonTopLeft, QSize button, QSize popup, const QRect &screen);
 
-    const QStringList &colors() const { return m_colors; }
-    const QList<int> &widths() const { return m_widths; }
-
 signals:
     void sig_ColorSelect(QColor color);
     void sig_WidthSelect(int width);

@@ -29,7 +29,6 @@ public:
     const QList<PathItem> &paths() const { return m_paths; }
     const QPainterPath &curPath() const { return m_curPath; }
     const QPen &pen() const { return m_pen; }
-    QPoint lastPoint() const { return m_lastPoint; }
 
     void setPen(const QPen &pen);
 

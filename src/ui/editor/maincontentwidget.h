@@ -87,14 +87,12 @@ public:
         WidgetComposition *composition = nullptr;
     };
     const Ui &ui() const { return m_ui; }
-    QMenu *fileMenu() const { return m_fileMenu; }
     QUndoStack *undoStack() const { return m_undoStack; }
     AvDatasManager *avDatasManager() const { return m_avDatasManager; }
     PlayHelper *playHelper() const { return m_playHelper; }
     CommonPromptWindow *promptWindow() const { return m_promptWindow; }
     CommonSuccessWindow *successWindow() const { return m_successWindow; }
     LoaddingView *loaddingView() const { return m_loaddingView; }
-    QSize videoSize() const { return m_videoSize; }
     QSize maxVideoSize() const { return m_maxVideoSize; }
 
     // Where the video widget goes for a clip of `videoSize` when the largest clip is

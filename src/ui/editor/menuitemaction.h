@@ -14,9 +14,6 @@ public:
     MenuItemAction(const QString &iconPath, const QString &text, const QKeySequence &shortcut,
                    QObject *parent = nullptr);
 
-    QString itemText() const { return m_text; }
-    QString iconPath() const { return m_iconPath; }
-
 protected:
     QWidget *createWidget(QWidget *parent) override;
 

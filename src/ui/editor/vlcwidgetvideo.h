@@ -29,8 +29,6 @@ public:
     WId surface(int index);
     // Puts surface `index` in front of the other.
     void raiseSurface(int index);
-    // The surface in front.
-    int frontSurface() const { return m_front; }
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

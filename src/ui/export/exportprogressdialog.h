@@ -22,7 +22,6 @@ public:
 
     // Creates the ExportManager and starts exporting the open project to `path`.
     void startExport(const QString &path);
-    ExportManager *exportManager() const { return m_manager; }
 
     // "mm:ss" for `ms` milliseconds; the minutes are not capped at 60.
     static QString timeText(qint64 ms);

@@ -18,14 +18,9 @@ public:
     // The account button: the avatar clipped to a circle and the name ("登录" without one).
     void setUser(const QString &avatarPath, const QString &name);
 
-    QWidget *menuBar() const { return m_menuBar; }
-    QToolButton *accountButton() const { return m_account; }
     QToolButton *newButton() const { return m_new; }
     QToolButton *openButton() const { return m_open; }
-    QToolButton *settingButton() const { return m_setting; }
-    QWidget *rightArea() const { return m_rightArea; }
     QWidget *topBar() const { return m_topBar; }
-    QWidget *windowButtons() const { return m_windowButtons; }
     QToolButton *closeButton() const { return m_close; }
     QToolButton *maximizeButton() const { return m_maximize; }
     QToolButton *restoreButton() const { return m_restore; }

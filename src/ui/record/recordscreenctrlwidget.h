@@ -17,7 +17,6 @@ public:
     explicit RecordScreenCtrlWidget(QWidget *parent = nullptr);
 
     BoardToolsWidget *boardTools() const { return m_boardTools; }
-    QToolButton *muteButton() const { return m_btnMute; }
     QToolButton *pauseButton() const { return m_btnPause; }
     QToolButton *stopButton() const { return m_btnStop; }
     QLabel *timeLabel() const { return m_labelTime; }

@@ -21,7 +21,6 @@ public:
 
     // The screen that was frozen; the recording window goes there.
     QScreen *grabbedScreen() const { return m_screen; }
-    QGraphicsView *view() const { return m_view; }
     ScreenGraphicsItem *selectionItem() const { return m_item; }
     const QPixmap &screenPixmap() const { return m_screenPixmap; }
 

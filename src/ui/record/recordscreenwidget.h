@@ -51,11 +51,8 @@ public:
     CountDownWidget *countDown() const { return m_countDown; }
     BoardCanvas *canvas() const { return m_canvas; }
     ScreenRecord *recorder() const { return m_recorder; }
-    RecordHealth *health() const { return m_health; }
     // The clip the recording goes into.
     AVData recordClip() const { return m_clip; }
-    // The project's clip list before the recording clip was inserted (the editor's undo).
-    const QList<AVData> &savedAvDatas() const { return m_savedAvDatas; }
 
 signals:
     void sig_Record_Finish();

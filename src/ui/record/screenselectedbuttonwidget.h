@@ -10,7 +10,6 @@ class ScreenSelectedButtonWidget : public QWidget
 public:
     explicit ScreenSelectedButtonWidget(QWidget *parent = nullptr);
 
-    QPushButton *cancelButton() const { return m_cancel; }
     QPushButton *startButton() const { return m_start; }
 
 signals:

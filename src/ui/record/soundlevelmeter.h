@@ -14,7 +14,6 @@ public:
 
     // dBFS; soundlevel::kSilentDb (or anything under the floor) shows nothing.
     void setLevel(double db);
-    double level() const { return m_db; }
     // The part of the width the bar fills, 0 to 1.
     double fill() const;
     QSize sizeHint() const override { return QSize(80, 4); }

@@ -19,7 +19,6 @@ public:
 
     void checkNewVersion();
     bool isChecking() const { return m_checking; }
-    QString downloadUrl() const { return m_downloadUrl; }
 
     // The installed version as shown: "0.2.5.0" gives "0.2.5".
     static QString shownVersion(const QString &version);

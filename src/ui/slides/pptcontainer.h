@@ -53,7 +53,6 @@ public:
 
     BoardCanvas *canvas() const { return m_Canvas; }
     PptShowWidget *pptShowWidget() const { return m_PptShowWidget; }
-    PptMainWidget *pptMainWidget() const { return m_PptMainWidget; }
     LoaddingView *loaddingView() const { return m_LoaddingView; }
     int curPage() const { return m_CurPage; }
     QSize pptSize() const { return QSize(m_PptWidth, m_PptHeight); }

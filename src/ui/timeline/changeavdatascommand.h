@@ -18,9 +18,6 @@ public:
                          const QList<AVData> &after, std::function<void()> refresh,
                          QUndoCommand *parent = nullptr);
 
-    const QList<AVData> &before() const { return m_before; }
-    const QList<AVData> &after() const { return m_after; }
-
     void undo() override;
     void redo() override;
 

@@ -19,8 +19,6 @@ public:
                                     QGraphicsItem *parent = nullptr);
 
     QColor color() const { return m_color; }
-    bool showsHead() const { return m_showHead; }
-    GraphicsItemLine *line() const { return m_line; }
     void setLineHeight(qreal height);
 
     QRectF boundingRect() const override;

@@ -14,7 +14,6 @@ class GraphicsSceneBase : public QGraphicsScene
     Q_OBJECT
 public:
     explicit GraphicsSceneBase(const EditRate &rate, QObject *parent = nullptr);
-    EditRate editRate() const { return m_editRate; }
 
 protected:
     EditRate m_editRate;

@@ -17,7 +17,6 @@ public:
 
     double minScale() const { return m_minScale; }
     double horizontalScale() const { return transform().m11(); }
-    eScaleStatus scaleStatus() const { return m_scaleStatus; }
 
     eScaleStatus setScaleView(double scaleFactor);
     eScaleStatus scaleView(double scaleFactor);

@@ -104,7 +104,6 @@ public:
     explicit GraphicsWidgetVideoResource(QGraphicsItem *parent = nullptr);
 
     QSize thumbSize() const { return m_thumbSize; }
-    int maxStripWidth() const { return m_maxStripWidth; }
     // The second of the clip whose picture the block shows.
     int thumbnailSecond() const;
 

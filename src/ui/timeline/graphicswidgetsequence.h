@@ -24,7 +24,6 @@ public:
                            QGraphicsItem *parent = nullptr);
 
     QUuid id() const { return m_id; }
-    QUuid detailsId() const { return m_detailsId; }
     eSequenceType sequenceType() const { return m_type; }
     int height() const { return m_height; }
     void setHeight(int height);

@@ -29,9 +29,6 @@ public:
 
     int height() const { return m_height; }
     void setHeight(int height);
-    EditRate editRate() const { return m_rate; }
-    TimelinePainter *painterWidget() const { return m_painter; }
-    bool showFrames() const { return m_showFrames; }
 
 public slots:
     void slot_show_frames_toggled(bool checked);
