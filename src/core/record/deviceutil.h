@@ -1,7 +1,7 @@
 #pragma once
 // The sound inputs the recorder can use, and the choice among them.
-// All functions may be called from any thread once a QCoreApplication exists; the device list
-// itself comes from Qt Multimedia (the PulseAudio source names).
+// All functions may be called from any thread; the device list is asked of the PulseAudio
+// server (its source names) and is empty when no server answers.
 #include <QList>
 #include <QString>
 
@@ -13,8 +13,9 @@ struct TDeviceInfo
 class DeviceUtil
 {
 public:
-    // The sound inputs the system offers, in the order Qt lists them; null devices and names
-    // beginning with the replacement character U+FFFD are left out.
+    // The sound inputs the system offers: the default source first, then the others in the
+    // server's order; names beginning with the replacement character U+FFFD are left out.
+    // Blocks for at most about 3 s while the server is asked.
     static QList<TDeviceInfo> getAudioDeviceInfo();
 
     // What the computer plays (the monitor of the default output); used when no real

@@ -121,21 +121,21 @@ void ScreenRecord::prepareRecord(AVData &clip)
     connect(
         this, &ScreenRecord::sig_PrepareComplete, this, [this, copy]() { onPrepareComplete(copy); },
         Qt::ConnectionType(Qt::AutoConnection | Qt::SingleShotConnection));
-    // Qt Multimedia's device list belongs to this thread; the choice is made on the worker.
-    const QList<TDeviceInfo> devices = DeviceUtil::getAudioDeviceInfo();
-    m_prepareThread.reset(QThread::create([this, devices]() { prepareRecordInThread(devices); }));
+    // Asking the sound server for its inputs may take a moment: done on the worker.
+    m_prepareThread.reset(QThread::create([this]() { prepareRecordInThread(); }));
     m_prepareThread->start();
 }
 
-void ScreenRecord::prepareRecordInThread(const QList<TDeviceInfo> &devices)
+void ScreenRecord::prepareRecordInThread()
 {
     QElapsedTimer timer;
     timer.start();
     avdevice_register_all();
     avformat_network_init();
+    const QString device = DeviceUtil::chooseAudioDevice(DeviceUtil::getAudioDeviceInfo());
     {
         QMutexLocker lock(&m_deviceMutex);
-        m_audioDeviceName = DeviceUtil::chooseAudioDevice(devices);
+        m_audioDeviceName = device;
     }
     emit sig_PrepareComplete();
     qInfo() << "初始ffmpeg用时：" << timer.elapsed();

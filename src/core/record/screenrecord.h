@@ -128,7 +128,7 @@ private:
     static constexpr size_t kQueuedPackets = 8;
 
     // Preparation (screenrecord.cpp)
-    void prepareRecordInThread(const QList<TDeviceInfo> &devices);
+    void prepareRecordInThread();
     void onPrepareComplete(const AVData &clip);
     void openRestInThread(AVData clip);
     // Runs `job` on the project's thread and waits; false when the engine is being destroyed
