@@ -69,10 +69,12 @@ private:
 
 std::atomic<quint64> g_started{0};
 
+// Never destroyed: a tool run on a pool thread (the project cover after an open, say) may
+// still be waiting for its turn or running while the program ends and its statics go.
 ToolGate &gate()
 {
-    static ToolGate g(QThread::idealThreadCount());
-    return g;
+    static ToolGate *g = new ToolGate(QThread::idealThreadCount());
+    return *g;
 }
 
 }  // namespace
