@@ -67,7 +67,8 @@ QList<TDeviceInfo> DeviceUtil::getAudioDeviceInfo()
     pa_context *raw = pa_context_new(pa_mainloop_get_api(loop.get()), "Lumora");
     if (!raw)
         return {};
-    if (pa_context_connect(raw, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+    // No flags: like the recording's own input, a server that starts on demand is started.
+    if (pa_context_connect(raw, nullptr, PA_CONTEXT_NOFLAGS, nullptr) < 0) {
         pa_context_unref(raw);
         return {};
     }
