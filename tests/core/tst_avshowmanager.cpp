@@ -9,9 +9,11 @@
 
 #include <QFileInfo>
 #include <QPixmapCache>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <memory>
@@ -41,6 +43,18 @@ struct ToolBlocker
     void release() { held.clear(); }
 };
 
+// Run as the child of toolWaitingAsTheProgramEnds: a tool run waits for its turn on a pool
+// thread while the program ends, and gets it only as the program's statics are destroyed.
+[[noreturn]] void endWhileAToolWaits()
+{
+    QThreadPool::globalInstance();                // ended last: it waits for the tool run
+    static std::unique_ptr<ToolBlocker> blocker;  // ended before the pool, after the gate
+    blocker = std::make_unique<ToolBlocker>();
+    QThreadPool::globalInstance()->start([] { FfmpegTool::run({"-version"}, 20000); });
+    QThread::msleep(300);
+    std::exit(0);
+}
+
 }  // namespace
 
 class TestAvShowManager : public QObject
@@ -64,6 +78,7 @@ private slots:
     void waveformMadeOncePerFile();
     void cover_data();
     void cover();
+    void toolWaitingAsTheProgramEnds();
 
 private:
     AVData clipOf(const QString &path, qint64 begin, qint64 end, qint64 duration);
@@ -74,6 +89,8 @@ private:
 
 void TestAvShowManager::initTestCase()
 {
+    if (qEnvironmentVariableIsSet("LUMORA_TOOL_AT_EXIT_CHILD"))
+        endWhileAToolWaits();
     QVERIFY(m_dir.isValid());
     m_colours = m_dir.filePath("colours.mp4");
     QVERIFY(TestMedia::ffmpeg(
@@ -369,6 +386,21 @@ void TestAvShowManager::cover()
         QVERIFY(beginTime >= 3000 ? qBlue(c) > 150 : qRed(c) > 150);
     }
     project->reset();
+}
+
+// The cover made after a project opens may still wait for the tool when the teacher quits.
+void TestAvShowManager::toolWaitingAsTheProgramEnds()
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedOutputChannel);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LUMORA_TOOL_AT_EXIT_CHILD", "1");
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {});
+    QVERIFY2(child.waitForFinished(30000), "the program did not end");
+    const QByteArray errors = child.readAllStandardError();
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+             errors.right(2000).constData());
 }
 
 QTEST_MAIN(TestAvShowManager)
