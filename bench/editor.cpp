@@ -317,6 +317,7 @@ int benchmark()
     waitFor([&] { return frame.isNull(); }, 10000);
     QDir(dataDir(QFileInfo(lsn).absoluteFilePath())).removeRecursively();
     QDir(cacheDir(QFileInfo(lsn).absoluteFilePath())).removeRecursively();
+    QDir(project->projectDir()).removeRecursively();  // the generated lectures
     std::printf("unpack_ms=%lld editor_open_ms=%lld\n",
                 static_cast<long long>(BenchTools::median(unpack)),
                 static_cast<long long>(BenchTools::median(open)));

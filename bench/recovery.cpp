@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -63,13 +64,20 @@ Trial runTrial(int killAfterMs)
 {
     Trial trial;
     QTemporaryDir dir;
+    // A copy of this program in the trial's folder: a build-tree copy keeps its "data/" beside
+    // itself, so each trial's working folder is its own.
+    const QString program = dir.filePath(QStringLiteral("bench_recovery"));
+    if (!QFile::copy(QCoreApplication::applicationFilePath(), program)) {
+        trial.note = "could not copy the program";
+        return trial;
+    }
     QProcess child;
     child.setWorkingDirectory(dir.path());
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_LOGGING_RULES", "*=false");
     child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(), {"--record-child"});
+    child.start(program, {"--record-child"});
     if (!child.waitForStarted(10000)) {
         trial.note = "child did not start";
         return trial;
