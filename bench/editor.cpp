@@ -191,12 +191,12 @@ int benchmark()
     ConfGuard conf;
     ProjectData *project = ProjectData::instance();
     project->reset();
-    QDir().mkpath(project->projectDir());
+    const QString mediaDir = project->projectDir();  // the generated lectures, removed at the end
+    QDir().mkpath(mediaDir);
     const QStringList pictures{"testsrc2", "smptehdbars", "mandelbrot"};
     for (int f = 0; f < 3; ++f) {
-        if (!TestMedia::makeLecture(
-                QDir(project->projectDir()).filePath(QString("lecture%1.mp4").arg(f)), 60,
-                pictures.at(f), 220 + 110 * f)) {
+        if (!TestMedia::makeLecture(QDir(mediaDir).filePath(QString("lecture%1.mp4").arg(f)), 60,
+                                    pictures.at(f), 220 + 110 * f)) {
             std::fprintf(stderr, "could not make the media with the ffmpeg tool\n");
             return 1;
         }
@@ -317,7 +317,7 @@ int benchmark()
     waitFor([&] { return frame.isNull(); }, 10000);
     QDir(dataDir(QFileInfo(lsn).absoluteFilePath())).removeRecursively();
     QDir(cacheDir(QFileInfo(lsn).absoluteFilePath())).removeRecursively();
-    QDir(project->projectDir()).removeRecursively();  // the generated lectures
+    QDir(mediaDir).removeRecursively();
     std::printf("unpack_ms=%lld editor_open_ms=%lld\n",
                 static_cast<long long>(BenchTools::median(unpack)),
                 static_cast<long long>(BenchTools::median(open)));
