@@ -2,6 +2,7 @@
 
 #include "core/media/h264settings.h"
 #include "core/project/projectdata.h"
+#include "core/record/deviceutil.h"
 #include "core/record/outfilewriter.h"
 
 extern "C" {

@@ -21,7 +21,6 @@
 #include "core/media/ffmpeghandles.h"
 #include "core/platform/handover.h"
 #include "core/project/avdata.h"
-#include "core/record/deviceutil.h"
 #include "core/record/recordtimeline.h"
 
 #include <QList>
