@@ -5,6 +5,7 @@
 #include "core/record/recordhealth.h"
 #include "core/record/screenrecord.h"
 #include "support/mediainspect.h"
+#include "support/recordingsteps.h"
 #include "support/testtone.h"
 
 #include <QFile>
@@ -17,35 +18,6 @@
 
 namespace {
 const QRect kArea(0, 0, 320, 240);
-
-AVData newProjectClip(const QString &dir)
-{
-    ProjectData *project = ProjectData::instance();
-    project->reset();
-    project->setProjectDir(dir + "/");
-    AVData clip = project->newClip();
-    clip.title = "a";
-    project->insert(0, clip);
-    return clip;
-}
-
-bool prepare(ScreenRecord &engine, AVData &clip)
-{
-    QSignalSpy prepared(&engine, &ScreenRecord::sig_PrepareComplete);
-    engine.setRecordRect(kArea);
-    engine.prepareRecord(clip);
-    if (!prepared.wait(10000))
-        return false;
-    return QTest::qWaitFor([&] { return engine.isCapturing(); }, 15000) &&
-           engine.state() == ScreenRecord::Prepared;
-}
-
-bool stopAndWait(ScreenRecord &engine)
-{
-    QSignalSpy finished(&engine, &ScreenRecord::sigRecordFinish);
-    engine.stopRecord();
-    return finished.count() > 0 || finished.wait(20000);
-}
 
 double loudest(const QSignalSpy &levels)
 {
@@ -110,9 +82,9 @@ private slots:
     void silentMicrophoneIsToldUntilSoundArrives()
     {
         QTemporaryDir dir;
-        AVData clip = newProjectClip(dir.path());
+        AVData clip = RecordingSteps::newProjectClip(ProjectData::instance(), dir.path());
         ScreenRecord engine;
-        QVERIFY(prepare(engine, clip));
+        QVERIFY(RecordingSteps::prepare(engine, clip, kArea, 0));
         RecordHealth health(&engine);
         QSignalSpy silent(&health, &RecordHealth::silentMicrophoneChanged);
         QSignalSpy levels(&health, &RecordHealth::levelChanged);
@@ -138,7 +110,7 @@ private slots:
         QVERIFY2(loudest(levels) > -30, qPrintable(QString::number(loudest(levels))));
         QCOMPARE(engine.state(), ScreenRecord::Recording);
         health.stop();
-        QVERIFY(stopAndWait(engine));
+        QVERIFY(RecordingSteps::stop(engine));
         QVERIFY(MediaInspect::probe(clip.filePath).video.endSec > 5);
     }
 
@@ -146,11 +118,11 @@ private slots:
     void mutedShowsNothing()
     {
         QTemporaryDir dir;
-        AVData clip = newProjectClip(dir.path());
+        AVData clip = RecordingSteps::newProjectClip(ProjectData::instance(), dir.path());
         TestTone tone;
         QVERIFY(tone.isHeard());
         ScreenRecord engine;
-        QVERIFY(prepare(engine, clip));
+        QVERIFY(RecordingSteps::prepare(engine, clip, kArea, 0));
         RecordHealth health(&engine);
         QSignalSpy silent(&health, &RecordHealth::silentMicrophoneChanged);
         QSignalSpy levels(&health, &RecordHealth::levelChanged);
@@ -167,7 +139,7 @@ private slots:
         levels.clear();
         QTRY_VERIFY_WITH_TIMEOUT(loudest(levels) > -30, 2000);
         health.stop();
-        QVERIFY(stopAndWait(engine));
+        QVERIFY(RecordingSteps::stop(engine));
     }
 
     // A project folder on a small disk that fills up while recording: the recording is stopped
@@ -180,13 +152,13 @@ private slots:
             QSKIP("mounting a tmpfs needs root");
         QDir(dir.path()).mkpath("project");
         const QString folder = dir.path() + "/project";
-        AVData clip = newProjectClip(folder);
+        AVData clip = RecordingSteps::newProjectClip(ProjectData::instance(), folder);
         QCOMPARE(int(RecordHealth::checkBeforeStart(folder, kArea.size())),
                  int(DiskSpaceGuard::Enough));
         QCOMPARE(int(RecordHealth::checkBeforeStart(folder, QSize(100000, 100000))),
                  int(DiskSpaceGuard::Full));
         ScreenRecord engine;
-        QVERIFY(prepare(engine, clip));
+        QVERIFY(RecordingSteps::prepare(engine, clip, kArea, 0));
         RecordHealth health(&engine);
         QSignalSpy full(&health, &RecordHealth::diskFull);
         QSignalSpy space(&health, &RecordHealth::diskSpaceChanged);
@@ -219,13 +191,13 @@ private slots:
     void latePicturesAreCounted()
     {
         QTemporaryDir dir;
-        AVData clip = newProjectClip(dir.path());
+        AVData clip = RecordingSteps::newProjectClip(ProjectData::instance(), dir.path());
         ScreenRecord engine;
-        QVERIFY(prepare(engine, clip));
+        QVERIFY(RecordingSteps::prepare(engine, clip, kArea, 0));
         ScreenRecord::setEncodeDelayForTesting(100);
         engine.startRecord();
         QTest::qWait(3000);
-        const bool stopped = stopAndWait(engine);
+        const bool stopped = RecordingSteps::stop(engine);
         ScreenRecord::setEncodeDelayForTesting(0);
         QVERIFY(stopped);
         const qint64 late = engine.latePictureCount();

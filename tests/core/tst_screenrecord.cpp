@@ -7,6 +7,7 @@
 #include "support/datatable.h"
 #include "support/mediainspect.h"
 #include "support/mp4boxes.h"
+#include "support/recordingsteps.h"
 #include "support/testtone.h"
 
 #include <QApplication>
@@ -53,41 +54,6 @@ private:
 void pause(int ms)
 {
     QTest::qWait(ms);
-}
-
-// Places `project` in `dir` with one empty clip to record into; returns that clip.
-AVData newProjectClip(ProjectData *project, const QString &dir)
-{
-    project->setProjectDir(dir + "/");
-    AVData clip = project->newClip();
-    clip.title = "a";
-    project->insert(0, clip);
-    return clip;
-}
-
-// Prepares `engine` for `clip` and waits until it reads its inputs (plus the count-down the
-// recording window would show, which also lets the sound input settle).
-bool prepare(ScreenRecord &engine, AVData &clip, const QRect &rect = kStageRect)
-{
-    QSignalSpy prepared(&engine, &ScreenRecord::sig_PrepareComplete);
-    engine.setRecordRect(rect);
-    engine.prepareRecord(clip);
-    // The preparation thread may have reported before the wait begins.
-    if (prepared.isEmpty() && !prepared.wait(10000))
-        return false;
-    QElapsedTimer clock;
-    clock.start();
-    while (!engine.isCapturing() && clock.elapsed() < 15000)
-        QTest::qWait(20);
-    QTest::qWait(1000);
-    return engine.state() == ScreenRecord::Prepared;
-}
-
-bool stopAndWait(ScreenRecord &engine)
-{
-    QSignalSpy finished(&engine, &ScreenRecord::sigRecordFinish);
-    engine.stopRecord();
-    return finished.count() > 0 || finished.wait(20000);
 }
 
 QString colourName(const QColor &c)
@@ -238,9 +204,9 @@ void TestScreenRecord::recordsColoursAndSound()
     stage.setColour(Qt::red);
     TestTone tone;
     QVERIFY(tone.isHeard());
-    AVData clip = newProjectClip(m_project.get(), dir.path());
+    AVData clip = RecordingSteps::newProjectClip(m_project.get(), dir.path());
     ScreenRecord engine(m_project.get());
-    QVERIFY(prepare(engine, clip, QRect(0, 0, 1366, 768)));
+    QVERIFY(RecordingSteps::prepare(engine, clip, QRect(0, 0, 1366, 768), 1000));
     QCOMPARE(engine.cropDescription(), QString("crop=1364:768:0:0"));
     QVERIFY(!engine.audioDeviceName().isEmpty());
     engine.startRecord();
@@ -249,7 +215,7 @@ void TestScreenRecord::recordsColoursAndSound()
     pause(1000);
     stage.setColour(Qt::blue);
     pause(1000);
-    QVERIFY(stopAndWait(engine));
+    QVERIFY(RecordingSteps::stop(engine));
 
     // A normally stopped file has been rewritten with one index at the end: no fragments,
     // and nothing left behind in the folder.
@@ -297,9 +263,9 @@ void TestScreenRecord::pausesAreLeftOut()
     stage.setColour(Qt::red);
     TestTone tone;
     QVERIFY(tone.isHeard());
-    AVData clip = newProjectClip(m_project.get(), dir.path());
+    AVData clip = RecordingSteps::newProjectClip(m_project.get(), dir.path());
     ScreenRecord engine(m_project.get());
-    QVERIFY(prepare(engine, clip));
+    QVERIFY(RecordingSteps::prepare(engine, clip, kStageRect, 1000));
     engine.startRecord();
     pause(1000);
     engine.pauseRecord();
@@ -311,7 +277,7 @@ void TestScreenRecord::pausesAreLeftOut()
     stage.setColour(Qt::blue);
     engine.resumeRecord();
     pause(1000);
-    QVERIFY(stopAndWait(engine));
+    QVERIFY(RecordingSteps::stop(engine));
 
     const MediaInspect::Info info = MediaInspect::probe(clip.filePath);
     QVERIFY2(qAbs(info.video.endSec - 2.0) <= 0.3, qPrintable(QString::number(info.video.endSec)));
@@ -336,13 +302,13 @@ void TestScreenRecord::muteKeepsLengthWithSilence()
     QTemporaryDir dir;
     TestTone tone;
     QVERIFY(tone.isHeard());
-    AVData clip = newProjectClip(m_project.get(), dir.path());
+    AVData clip = RecordingSteps::newProjectClip(m_project.get(), dir.path());
     ScreenRecord engine(m_project.get());
-    QVERIFY(prepare(engine, clip));
+    QVERIFY(RecordingSteps::prepare(engine, clip, kStageRect, 1000));
     engine.setMute(true);
     engine.startRecord();
     pause(2000);
-    QVERIFY(stopAndWait(engine));
+    QVERIFY(RecordingSteps::stop(engine));
     const MediaInspect::Info info = MediaInspect::probe(clip.filePath);
     QVERIFY(qAbs(info.video.endSec - 2.0) <= 0.3);
     QVERIFY(qAbs(info.audio.endSec - info.video.endSec) <= 0.045);
@@ -353,9 +319,9 @@ void TestScreenRecord::muteKeepsLengthWithSilence()
 void TestScreenRecord::nextClipSplitsOneFile()
 {
     QTemporaryDir dir;
-    AVData clip = newProjectClip(m_project.get(), dir.path());
+    AVData clip = RecordingSteps::newProjectClip(m_project.get(), dir.path());
     ScreenRecord engine(m_project.get());
-    QVERIFY(prepare(engine, clip));
+    QVERIFY(RecordingSteps::prepare(engine, clip, kStageRect, 1000));
     engine.startNextClip("too early");  // only while recording
     engine.startRecord();
     pause(1000);
@@ -363,7 +329,7 @@ void TestScreenRecord::nextClipSplitsOneFile()
     pause(1000);
     engine.startNextClip("c");
     pause(1000);
-    QVERIFY(stopAndWait(engine));
+    QVERIFY(RecordingSteps::stop(engine));
 
     const MediaInspect::Info info = MediaInspect::probe(clip.filePath);
     const qint64 fileMs = qint64(info.video.endSec * 1000);

@@ -204,8 +204,8 @@ private:
     std::atomic<qint64> m_latePictures{0};
     std::atomic<bool> m_writeFailed{false};
     std::atomic<bool> m_destroying{false};
-    HandOver m_handOver;  // cancelled when the engine is destroyed
-    std::atomic<bool> m_failureReported{false};
+    HandOver m_handOver;                     // cancelled when the engine is destroyed
+    std::atomic<bool> m_endReported{false};  // sigRecordFinish or the failure, once
     std::unique_ptr<QThread> m_prepareThread;
     std::unique_ptr<QThread> m_openThread;
     mutable QMutex m_deviceMutex;  // m_audioDeviceName

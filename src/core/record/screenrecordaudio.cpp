@@ -21,12 +21,6 @@ extern "C" {
 namespace {
 constexpr AVRational kMicroseconds{1, 1000000};
 
-struct AudioFifoDeleter
-{
-    void operator()(AVAudioFifo *fifo) const { av_audio_fifo_free(fifo); }
-};
-using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoDeleter>;
-
 // Converts captured samples into the encoder's format and collects them in a FIFO.
 class SoundConverter
 {
@@ -44,7 +38,7 @@ public:
             m_swr.reset(swr);
         if (m_swr && swr_init(m_swr.get()) < 0)
             m_swr.reset();
-        m_fifo.reset(av_audio_fifo_alloc(m_outFormat, m_outChannels, encoder->frame_size * 4));
+        m_fifo = ffmpeg::makeAudioFifo(m_outFormat, m_outChannels, encoder->frame_size * 4);
         m_silence.resize(size_t(
             av_samples_get_buffer_size(nullptr, m_inChannels, kSilenceChunk, m_inFormat, 1)));
         if (!m_silence.empty()) {
@@ -117,7 +111,7 @@ private:
     AVSampleFormat m_outFormat;
     int m_outChannels;
     ffmpeg::SwrContextPtr m_swr;
-    AudioFifoPtr m_fifo;
+    ffmpeg::AudioFifoPtr m_fifo;
     std::vector<uint8_t> m_silence;
 };
 }  // namespace

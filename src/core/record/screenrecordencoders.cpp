@@ -109,11 +109,12 @@ void ScreenRecord::encodeAndWrite(AVFrame *frame, OutStreamType type)
         QMutexLocker lock(&m_writerMutex);
         last = m_writers.empty();
     }
-    if (!last)
+    // The sound and the picture encoder each finish their stream and may both find the last
+    // writer gone: the end is reported once, by whichever gets here first.
+    if (!last || m_endReported.exchange(true))
         return;
     if (m_writeFailed.load()) {
-        if (!m_failureReported.exchange(true))
-            emit sig_Critical(tr("无法录制！"));
+        emit sig_Critical(tr("无法录制！"));
     } else {
         qInfo() << "ScreenRecord: pictures late" << m_latePictures.load() << "of"
                 << m_pictureSlots.load();
