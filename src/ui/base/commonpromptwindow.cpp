@@ -5,16 +5,23 @@
 #include <QHBoxLayout>
 #include <QLabel>
 
+QHBoxLayout *buildPromptFrame(QWidget *popup, const QSize &size, int spacing,
+                              const QMargins &margins)
+{
+    popup->setObjectName(QStringLiteral("SavePromptWindow"));
+    popup->setFixedSize(size);
+    auto *inner = new QWidget(popup);
+    inner->setFixedSize(size);
+    auto *layout = new QHBoxLayout(inner);
+    layout->setSpacing(spacing);
+    layout->setContentsMargins(margins);
+    return layout;
+}
+
 CommonPromptWindow::CommonPromptWindow(QWidget *parent) : QWidget(parent)
 {
-    setObjectName(QStringLiteral("SavePromptWindow"));
-    setFixedSize(177, 48);
-
-    auto *inner = new QWidget(this);
-    inner->setFixedSize(177, 48);
-    auto *layout = new QHBoxLayout(inner);
-    layout->setSpacing(0);
-    layout->setContentsMargins(24, 0, 24, 0);
+    QHBoxLayout *layout = buildPromptFrame(this, QSize(177, 48), 0, QMargins(24, 0, 24, 0));
+    QWidget *inner = layout->parentWidget();
     layout->addWidget(new LoadingView(inner, QStringLiteral(":/images/icon_loading.png")));
     layout->addSpacing(10);
     m_textLabel = new QLabel(inner);

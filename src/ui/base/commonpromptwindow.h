@@ -3,7 +3,16 @@
 // Main thread only.
 #include <QWidget>
 
+class QHBoxLayout;
 class QLabel;
+class QMargins;
+class QSize;
+
+// The frame of the editor's small pop-ups (this strip and CommonSuccessWindow): the object
+// name their style rule names, a fixed size, and an inner widget of that size whose row
+// layout is returned.
+QHBoxLayout *buildPromptFrame(QWidget *popup, const QSize &size, int spacing,
+                              const QMargins &margins);
 
 class CommonPromptWindow : public QWidget
 {

@@ -1,19 +1,15 @@
 #include "ui/base/commonsuccesswindow.h"
 
+#include "ui/base/commonpromptwindow.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QTimer>
 
 CommonSuccessWindow::CommonSuccessWindow(QWidget *parent) : QWidget(parent)
 {
-    setObjectName(QStringLiteral("SavePromptWindow"));
-    setFixedSize(120, 48);
-
-    auto *inner = new QWidget(this);
-    inner->setFixedSize(120, 48);
-    auto *layout = new QHBoxLayout(inner);
-    layout->setSpacing(6);
-    layout->setContentsMargins(20, 0, 20, 0);
+    QHBoxLayout *layout = buildPromptFrame(this, QSize(120, 48), 6, QMargins(20, 0, 20, 0));
+    QWidget *inner = layout->parentWidget();
     auto *icon = new QLabel(inner);
     icon->setFixedSize(18, 18);
     icon->setScaledContents(true);
