@@ -97,4 +97,30 @@ bool requestClose(quint32 id)
     return !error;
 }
 
+bool takeToRoot(quint32 id)
+{
+    Connection c;
+    if (!c.ok())
+        return false;
+    xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c.conn)).data;
+    xcb_unmap_window(c.conn, id);
+    xcb_reparent_window(c.conn, id, screen->root, 0, 0);
+    const xcb_void_cookie_t cookie = xcb_map_window_checked(c.conn, id);
+    Reply<xcb_generic_error_t> error(xcb_request_check(c.conn, cookie), &std::free);
+    return !error;
+}
+
+bool isShownIn(quint32 id, quint32 parent)
+{
+    Connection c;
+    if (!c.ok())
+        return false;
+    Reply<xcb_query_tree_reply_t> tree(
+        xcb_query_tree_reply(c.conn, xcb_query_tree(c.conn, id), nullptr), &std::free);
+    Reply<xcb_get_window_attributes_reply_t> attrs(
+        xcb_get_window_attributes_reply(c.conn, xcb_get_window_attributes(c.conn, id), nullptr),
+        &std::free);
+    return tree && attrs && tree->parent == parent && attrs->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
 }  // namespace X11Windows

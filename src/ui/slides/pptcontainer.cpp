@@ -146,7 +146,14 @@ void PptContainer::embedWindow(quint32 id)
     m_PptShowWidget->show();
     m_keepShownTimer = new QTimer(this);
     connect(m_keepShownTimer, &QTimer::timeout, this, [this, id]() {
-        if (isVisible() && X11WindowSearch::mapIfUnmapped(id))
+        QWindow *parent = m_slideWindow->parent();
+        if (!isVisible() || !parent)
+            return;
+        const qreal ratio = m_slideWindow->devicePixelRatio();
+        const QRect place = m_slideWindow->geometry();
+        const QRect pixels(QPoint(qRound(place.x() * ratio), qRound(place.y() * ratio)),
+                           (QSizeF(place.size()) * ratio).toSize());
+        if (X11WindowSearch::keepEmbedded(id, quint32(parent->winId()), pixels))
             qInfo() << "slide-show window shown again:" << id;
     });
     m_keepShownTimer->start(100);

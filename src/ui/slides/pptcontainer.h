@@ -116,7 +116,8 @@ private:
     QWindow *m_slideWindow = nullptr;
     QWidget *m_slideWindowContainer = nullptr;
     QList<QAction *> m_pageActions;
-    // Keeps the embedded window shown: the window manager lets go of it asynchronously and
-    // may unmap it after it was embedded.
+    // Keeps the embedded window shown in place: the window manager lets go of it
+    // asynchronously and may unmap it, or take it back to the root window, after it was
+    // embedded.
     QTimer *m_keepShownTimer = nullptr;
 };

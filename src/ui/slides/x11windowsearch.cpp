@@ -7,6 +7,7 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -145,15 +146,29 @@ bool staysOnTop(quint32 id)
         .contains(above);
 }
 
-bool mapIfUnmapped(quint32 id)
+bool keepEmbedded(quint32 id, quint32 parent, const QRect &geometry)
 {
     xcb_connection_t *conn = connection();
-    if (!conn)
+    if (!conn || !parent)
         return false;
+    Reply<xcb_query_tree_reply_t> tree(
+        xcb_query_tree_reply(conn, xcb_query_tree(conn, id), nullptr), &std::free);
     Reply<xcb_get_window_attributes_reply_t> attrs(
         xcb_get_window_attributes_reply(conn, xcb_get_window_attributes(conn, id), nullptr),
         &std::free);
-    if (!attrs || attrs->map_state != XCB_MAP_STATE_UNMAPPED)
+    if (!tree || !attrs)
+        return false;  // the window is gone
+    const bool elsewhere = tree->parent != parent;
+    if (elsewhere) {
+        // A window manager does not take an override-redirect window on again.
+        const uint32_t overrideRedirect = 1;
+        xcb_change_window_attributes(conn, id, XCB_CW_OVERRIDE_REDIRECT, &overrideRedirect);
+        xcb_reparent_window(conn, id, parent, int16_t(geometry.x()), int16_t(geometry.y()));
+        const uint32_t size[] = {uint32_t(std::max(1, geometry.width())),
+                                 uint32_t(std::max(1, geometry.height()))};
+        xcb_configure_window(conn, id, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+    }
+    if (!elsewhere && attrs->map_state != XCB_MAP_STATE_UNMAPPED)
         return false;
     xcb_map_window(conn, id);
     xcb_flush(conn);

@@ -6,6 +6,7 @@
 // application's own X connection; main thread only. Without an X display (another platform
 // plug-in) every answer is empty or false.
 #include <QList>
+#include <QRect>
 #include <QString>
 
 namespace X11WindowSearch {
@@ -36,8 +37,11 @@ bool setStaysOnTop(quint32 id, bool on);
 // Whether the window manager keeps the window `id` above the others now.
 bool staysOnTop(quint32 id);
 
-// Maps the window `id` when it is unmapped (a window manager that let go of an embedded
-// window may have unmapped it); true when it had to.
-bool mapIfUnmapped(quint32 id);
+// Keeps the embedded window `id` shown inside `parent` at `geometry` (X pixels, relative to
+// `parent`). A window manager that lets go of the window late, after it was embedded, puts it
+// back on the root window unmapped, and frames it anew once it is mapped there: the window
+// is then put back into `parent` (and left alone by the window manager from then on) and
+// mapped. True when it had to do anything.
+bool keepEmbedded(quint32 id, quint32 parent, const QRect &geometry);
 
 }  // namespace X11WindowSearch
