@@ -22,6 +22,8 @@ VlcMediaPlayer::VlcMediaPlayer(VlcInstance *instance, QObject *parent) : QObject
     if (!instance || !instance->core())
         return;
     m_instance = instance->core();
+    // Stopping a player mostly waits for its threads: several may be stopped at once.
+    m_retiring.setMaxThreadCount(4);
     m_vlcMediaPlayer = newCore();
     // A fresh player's surface comes to the front once it has a picture to show.
     connect(this, &VlcMediaPlayer::vout, this, [this](int count) {
@@ -81,17 +83,31 @@ void VlcMediaPlayer::retireCore(libvlc_media_player_t *core, int surface)
         QMetaObject::invokeMethod(
             this,
             [this, surface, retirement] {
-                if (m_surfaceRetirement[surface] == retirement)
-                    m_surfaceRetirement[surface] = 0;
+                if (m_surfaceRetirement.value(surface) == retirement)
+                    m_surfaceRetirement.remove(surface);
             },
             Qt::QueuedConnection);
     });
 }
 
+bool VlcMediaPlayer::holdsFile(libvlc_media_player_t *core)
+{
+    const libvlc_state_t state = libvlc_media_player_get_state(core);
+    if (state == libvlc_Stopped)
+        return false;
+    if (state != libvlc_NothingSpecial)
+        return true;
+    // Told to play a moment ago, it reports nothing yet while its threads open the file.
+    libvlc_media_t *media = libvlc_media_player_get_media(core);
+    if (media)
+        libvlc_media_release(media);
+    return media != nullptr;
+}
+
 int VlcMediaPlayer::freeSurface() const
 {
-    for (int i = 0; i < VlcWidgetVideo::kSurfaces; ++i)
-        if (i != m_frontSurface && i != m_standbySurface && m_surfaceRetirement[i] == 0)
+    for (int i = 0; i < VlcWidgetVideo::kMaxSurfaces; ++i)
+        if (i != m_frontSurface && i != m_standbySurface && !m_surfaceRetirement.contains(i))
             return i;
     return -1;
 }
@@ -156,8 +172,7 @@ void VlcMediaPlayer::openOnly(VlcMedia *media)
     if (!m_vlcMediaPlayer || !media || !media->core())
         return;
     m_media = media;
-    const libvlc_state_t state = libvlc_media_player_get_state(m_vlcMediaPlayer);
-    if (state != libvlc_NothingSpecial && state != libvlc_Stopped) {
+    if (holdsFile(m_vlcMediaPlayer)) {
         // Stopping an opened file waits for its threads, often for tens of milliseconds: a
         // fresh player in front takes the new file while the old one is stopped and released
         // on a worker. What it still reports is dropped: it is no longer the player in front.

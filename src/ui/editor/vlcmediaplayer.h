@@ -15,10 +15,12 @@
 // time in a second libvlc player, paused at its start time and drawing into the surface of
 // the video widget that lies beneath; openPrepared() then swaps the two players, so the
 // switch costs a resume instead of an open. Only the player in front reports events. A fresh
-// player that takes over from one being stopped draws into a third surface, raised when its
-// picture comes.
+// player that takes over from one being stopped draws into a surface of its own, raised when
+// its picture comes; the widget makes another surface when every one is taken (edits in quick
+// succession can retire players faster than they stop).
 #include "ui/editor/vlccommon.h"
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QThreadPool>
@@ -89,8 +91,11 @@ private:
     // it; the surface stays taken until it is released (libvlc refuses a window another
     // player still draws into, and opens one of its own instead).
     void retireCore(libvlc_media_player_t *core, int surface);
+    // Whether stopping `core` would wait for threads that open or play a file.
+    static bool holdsFile(libvlc_media_player_t *core);
     // A surface neither the player in front, the one beneath nor a player being stopped
-    // draws into; -1 when there is none.
+    // draws into (a new one past the last when all are taken); -1 when there are already
+    // kMaxSurfaces.
     int freeSurface() const;
     void setWindow(libvlc_media_player_t *core, int surface);
 
@@ -101,8 +106,8 @@ private:
     libvlc_media_player_t *m_standby = nullptr;
     int m_frontSurface = 0;
     int m_standbySurface = 1;
-    // Per surface: the number of the retirement that still holds it, 0 when none does.
-    quint64 m_surfaceRetirement[3] = {0, 0, 0};
+    // Per surface still held by a player being stopped: the number of that retirement.
+    QHash<int, quint64> m_surfaceRetirement;
     quint64 m_retirements = 0;
     QPointer<VlcMedia> m_preparedMedia;
     int m_preparedStart = -1;

@@ -22,16 +22,26 @@ VlcWidgetVideo::VlcWidgetVideo(QWidget *parent) : QFrame(parent)
     setAttribute(Qt::WA_DontCreateNativeAncestors);
     paintBlack(this);
     setMouseTracking(true);
-    for (QWidget *&s : m_surfaces) {
-        s = new QWidget(this);
-        s->setAttribute(Qt::WA_NativeWindow);
-        s->setAttribute(Qt::WA_DontCreateNativeAncestors);
-        // Mouse events go to this widget, as if the picture were drawn into it.
-        s->setAttribute(Qt::WA_TransparentForMouseEvents);
-        paintBlack(s);
-        s->installEventFilter(this);
-    }
+    for (int i = 0; i < kSurfaces; ++i)
+        addSurface();
     m_surfaces[0]->raise();
+}
+
+void VlcWidgetVideo::addSurface()
+{
+    auto *s = new QWidget(this);
+    s->setAttribute(Qt::WA_NativeWindow);
+    s->setAttribute(Qt::WA_DontCreateNativeAncestors);
+    // Mouse events go to this widget, as if the picture were drawn into it.
+    s->setAttribute(Qt::WA_TransparentForMouseEvents);
+    paintBlack(s);
+    s->installEventFilter(this);
+    s->setGeometry(contentsRect());
+    // Beneath the others: the front one keeps showing its picture.
+    s->lower();
+    if (isVisible())
+        s->show();
+    m_surfaces << s;
 }
 
 VlcWidgetVideo::VlcWidgetVideo(VlcMediaPlayer *player, QWidget *parent) : VlcWidgetVideo(parent)
@@ -62,13 +72,17 @@ void VlcWidgetVideo::setMediaPlayer(VlcMediaPlayer *player)
 
 WId VlcWidgetVideo::surface(int index)
 {
-    return m_surfaces[qBound(0, index, kSurfaces - 1)]->winId();
+    index = qBound(0, index, kMaxSurfaces - 1);
+    while (m_surfaces.size() <= index)
+        addSurface();
+    return m_surfaces.at(index)->winId();
 }
 
 void VlcWidgetVideo::raiseSurface(int index)
 {
-    m_front = qBound(0, index, kSurfaces - 1);
-    m_surfaces[m_front]->raise();
+    m_front = qBound(0, index, kMaxSurfaces - 1);
+    surface(m_front);
+    m_surfaces.at(m_front)->raise();
 }
 
 bool VlcWidgetVideo::eventFilter(QObject *watched, QEvent *event)
@@ -94,6 +108,11 @@ void VlcWidgetVideo::resizeEvent(QResizeEvent *event)
     QFrame::resizeEvent(event);
     for (QWidget *s : m_surfaces)
         s->setGeometry(contentsRect());
+}
+
+int VlcWidgetVideo::surfaceCount() const
+{
+    return m_surfaces.size();
 }
 
 VlcMediaPlayer *VlcWidgetVideo::mediaPlayer() const

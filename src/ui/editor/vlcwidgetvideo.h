@@ -1,12 +1,13 @@
 #pragma once
-// The widget a VlcMediaPlayer draws its picture into. Main thread only. It holds three stacked
-// native X11 windows of its own size ("surfaces"): the player draws the file it plays into
-// the front one and opens the next file into one beneath, then raises that one when it
-// switches; the third takes a fresh player while the one before it is still being stopped. Deleting
+// The widget a VlcMediaPlayer draws its picture into. Main thread only. It holds stacked native
+// X11 windows of its own size ("surfaces"): the player draws the file it plays into the front
+// one and opens the next file into one beneath, then raises that one when it switches; the
+// others take fresh players while the ones before them are still being stopped. Deleting
 // the widget first stops its player, because the video output must not outlive the window it draws
 // into; deleting the player first is fine. When the surfaces get new native windows (the widget was
 // moved into another window), the player is given them.
 #include <QFrame>
+#include <QList>
 #include <QPointer>
 
 class VlcMediaPlayer;
@@ -23,10 +24,14 @@ public:
     void setMediaPlayer(VlcMediaPlayer *player);
     VlcMediaPlayer *mediaPlayer() const;
 
+    // Surfaces made at the start, and the most there may be.
     static constexpr int kSurfaces = 3;
+    static constexpr int kMaxSurfaces = 12;
 
-    // The native window of surface `index` (0 to kSurfaces - 1); created on first call.
+    // The native window of surface `index` (0 to kMaxSurfaces - 1); made, with those before
+    // it, on first call.
     WId surface(int index);
+    int surfaceCount() const;
     // Puts surface `index` in front of the other.
     void raiseSurface(int index);
 
@@ -36,7 +41,9 @@ protected:
 
 private:
     QPointer<VlcMediaPlayer> m_player;
-    QWidget *m_surfaces[kSurfaces] = {nullptr, nullptr, nullptr};
+    void addSurface();
+
+    QList<QWidget *> m_surfaces;
     int m_front = 0;
     bool m_surfacesChanging = false;  // a hand-over of new surface windows is queued
 };

@@ -38,31 +38,36 @@ private slots:
 
     void pictureIsTheClips_data()
     {
-        // seekTo: -1: no seek
-        DataTable::columns<bool, qint64, qint64, qint64, QColor>("movedIntoWindow", "start",
-                                                                 "seekTo", "playFor", "colour");
+        // seekTo: -1: no seek; hops: seeks back and forth between start and seekTo at once
+        // before it
+        DataTable::columns<bool, qint64, qint64, int, qint64, QColor>(
+            "movedIntoWindow", "start", "seekTo", "hops", "playFor", "colour");
         const QColor red(255, 0, 0), blue(0, 0, 255);
         QTest::newRow("first clip, red")
-            << false << qint64(200) << qint64(-1) << qint64(600) << red;
+            << false << qint64(200) << qint64(-1) << 0 << qint64(600) << red;
         QTest::newRow("second clip, blue")
-            << false << qint64(2200) << qint64(-1) << qint64(600) << blue;
+            << false << qint64(2200) << qint64(-1) << 0 << qint64(600) << blue;
         // The second file was opened ahead into the window beneath; it must come to the front.
         QTest::newRow("played into the second clip, blue")
-            << false << qint64(1000) << qint64(-1) << qint64(1800) << blue;
+            << false << qint64(1000) << qint64(-1) << 0 << qint64(1800) << blue;
         // Paused in the first file, then sought into the second: a fresh player opens it while
         // the first one is still being stopped, and must draw into a window of the widget.
         QTest::newRow("sought from the first clip into the second, blue")
-            << false << qint64(200) << qint64(2600) << qint64(400) << blue;
+            << false << qint64(200) << qint64(2600) << 0 << qint64(400) << blue;
+        // Quick edits: more players are being stopped than the widget had surfaces; the new
+        // surfaces must not cover the picture.
+        QTest::newRow("sought back and forth at once, then into the second, blue")
+            << false << qint64(200) << qint64(2600) << 6 << qint64(400) << blue;
         // As the editor: made on its own with its player, then put into its frame window,
         // which makes the picture's native windows anew.
         QTest::newRow("moved into its window after the player was set, red")
-            << true << qint64(200) << qint64(-1) << qint64(600) << red;
+            << true << qint64(200) << qint64(-1) << 0 << qint64(600) << red;
     }
     void pictureIsTheClips()
     {
-        const auto [movedIntoWindow, start, seekTo, playFor, colour] =
-            DataTable::fetch<bool, qint64, qint64, qint64, QColor>("movedIntoWindow", "start",
-                                                                   "seekTo", "playFor", "colour");
+        const auto [movedIntoWindow, start, seekTo, hops, playFor, colour] =
+            DataTable::fetch<bool, qint64, qint64, int, qint64, QColor>(
+                "movedIntoWindow", "start", "seekTo", "hops", "playFor", "colour");
         QWidget window;
         window.setStyleSheet("background: rgb(0, 255, 0);");  // anything but the clip colours
         auto *content = new QWidget(movedIntoWindow ? nullptr : &window);
@@ -83,6 +88,10 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(helper.curTime() >= start + playFor, 5000);
         if (seekTo >= 0) {
             helper.pause();
+            for (int i = 0; i < hops; ++i)
+                helper.seekTo(i % 2 ? start : seekTo);
+            if (hops > 0)
+                QVERIFY(video->surfaceCount() > VlcWidgetVideo::kSurfaces);
             helper.seekTo(seekTo);
             helper.play();
             QTRY_VERIFY_WITH_TIMEOUT(helper.curTime() >= seekTo + playFor, 5000);
