@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFutureWatcher>
+#include <QGridLayout>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
@@ -38,6 +39,38 @@ bool refuseSecondInstance()
     return true;
 }
 
+namespace {
+
+// Gives every message box a least width as it is first shown: a box for a short text
+// ("导出成功") came out so narrow that the window manager cut its title to "...". A style
+// sheet's min-width would not do: on the label it replaces the text's own width, and the box
+// then cuts long texts.
+class MessageBoxWidener : public QObject
+{
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Show)
+            return false;
+        auto *box = qobject_cast<QMessageBox *>(watched);
+        auto *grid = box ? qobject_cast<QGridLayout *>(box->layout()) : nullptr;
+        if (!grid || box->property(kWidened).toBool())
+            return false;
+        box->setProperty(kWidened, true);
+        // Seen before the box sizes itself to its layout.
+        grid->addItem(new QSpacerItem(kMessageBoxMinWidth, 0), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+        return false;
+    }
+
+private:
+    static constexpr const char *kWidened = "lumoraWidened";
+};
+
+}  // namespace
+
 bool applyApplicationStyleSheet(QApplication &app, const QString &path)
 {
     QFile file(path);
@@ -45,6 +78,12 @@ bool applyApplicationStyleSheet(QApplication &app, const QString &path)
         return false;
     app.setStyleSheet(QString::fromUtf8(file.readAll()));
     file.close();
+    const QString widener = QStringLiteral("message_box_widener");
+    if (!app.findChild<QObject *>(widener, Qt::FindDirectChildrenOnly)) {
+        auto *filter = new MessageBoxWidener(&app);
+        filter->setObjectName(widener);
+        app.installEventFilter(filter);
+    }
     return true;
 }
 

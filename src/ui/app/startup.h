@@ -13,8 +13,11 @@ inline constexpr const char *kProgramName = "lumora_record";
 // true: the caller ends with exit code 0.
 bool refuseSecondInstance();
 
-// Applies the style sheet resource to the whole application; false (and nothing applied)
-// when it cannot be read.
+// Message boxes are at least this wide (see applyApplicationStyleSheet).
+inline constexpr int kMessageBoxMinWidth = 240;
+
+// Applies the style sheet resource to the whole application, and a least width to its message
+// boxes; false (and nothing applied) when the style sheet cannot be read.
 bool applyApplicationStyleSheet(QApplication &app,
                                 const QString &path = QStringLiteral(":/style.qss"));
 

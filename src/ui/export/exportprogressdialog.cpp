@@ -198,13 +198,16 @@ void ExportProgressDialog::slot_export_finished(bool sucess)
             m_bar->setRange(0, 1);  // a full bar also for a project shorter than one second
         m_bar->setValue(m_bar->maximum());
     }
+    // Over the editor window, as the program's other boxes: a box given this frameless dialog
+    // as its parent came up in the top-left corner of the screen under openbox.
+    QWidget *over = parentWidget() ? parentWidget()->window() : this;
     if (written) {
-        QMessageBox::information(this, tr("提示"), tr("导出成功"), QMessageBox::Ok);
+        QMessageBox::information(over, tr("提示"), tr("导出成功"), QMessageBox::Ok);
     } else {
         QString reason = m_manager ? m_manager->errorText() : QString();
         if (reason.isEmpty() && sucess)
             reason = tr("导出的文件不存在：%1").arg(m_path);
-        QMessageBox box(QMessageBox::Warning, tr("警告"), tr("导出失败"), QMessageBox::Ok, this);
+        QMessageBox box(QMessageBox::Warning, tr("警告"), tr("导出失败"), QMessageBox::Ok, over);
         box.setInformativeText(reason);
         box.exec();
     }

@@ -322,7 +322,9 @@ void TestExportDialog::exportsThroughTheEditorAction()
 
     MessageBoxAnswerer answerer;
     QString shownWithBox;  // percentage and bar when the result box came up
-    answerer.setOnBox([&](QMessageBox *) {
+    int boxWidth = 0;
+    answerer.setOnBox([&](QMessageBox *box) {
+        boxWidth = box->width();
         if (ExportProgressDialog *progress = topLevel<ExportProgressDialog>()) {
             const auto *bar = progress->findChild<QProgressBar *>("pb_export");
             shownWithBox = progress->findChild<QLabel *>("label_progress")->text() +
@@ -388,6 +390,9 @@ void TestExportDialog::exportsThroughTheEditorAction()
     QVERIFY(!topLevel<MaskForm>());
     QVERIFY(!topLevel<ExportProgressDialog>() && !topLevel<ExportDialog>());
     QCOMPARE(answerer.summary(), boxes);
+    // Wide enough for the window manager to show its title.
+    if (!boxes.isEmpty())
+        QVERIFY2(boxWidth >= kMessageBoxMinWidth, qPrintable(QString::number(boxWidth)));
     QVERIFY(!QFile::exists(target + ".part"));
     if (cancel) {
         QVERIFY(cancelPressed);
