@@ -78,6 +78,9 @@ void RecordPptWidget::startRecording()
 
     ProjectData *project = ProjectData::instance();
     AVData clip = project->newClip(QStringLiteral("%1_%2.mp4").arg(m_pptName).arg(m_pageNo));
+    // Titled like the clips of the slides that follow: the title names the block on the
+    // timeline and the chapter of the exported video, which would otherwise start at slide 2.
+    clip.title = tr("第%1页").arg(m_pageNo);
     if (m_insertTime < 0) {
         project->insert(-1, clip);
     } else {

@@ -188,7 +188,7 @@ void TestRecordPpt::recordsOneClipPerSlide()
 
     // At the playhead, 2 s into b: the three slides' clips, in order, in one file.
     const QList<AVData> clips = ProjectData::instance()->avDatas();
-    QCOMPARE(titlesOf(clips), (QStringList{"a", "b", "lesson_1.mp4", "第2页", "第3页", "b"}));
+    QCOMPARE(titlesOf(clips), (QStringList{"a", "b", "第1页", "第2页", "第3页", "b"}));
     QCOMPARE(clips.at(1).endTime, 2000);
     QCOMPARE(clips.at(5).beginTime, 2000);
     const QString file = m_project + "lesson_1.mp4";
