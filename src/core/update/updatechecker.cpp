@@ -92,7 +92,7 @@ void UpdateChecker::check(const QString &installedVersion)
     if (!url.isValid()) {
         qWarning() << "checkNewVersion: no usable update server:" << server;
         // The answer comes from the event loop, as a reply would.
-        QTimer::singleShot(0, this, [this] { finish(Failed); });
+        QTimer::singleShot(0, this, [this] { finish(NoServer); });
         return;
     }
 

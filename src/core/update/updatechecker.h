@@ -3,7 +3,8 @@
 //
 // The server's address is a deployment setting: the key "updateServer" of "conf.ini" when it
 // is set, otherwise the address the program was built with (CMake option
-// LUMORA_UPDATE_SERVER). With neither, no request is sent and the check fails.
+// LUMORA_UPDATE_SERVER). With neither, or with an address that is not http or https, no
+// request is sent and the check ends with NoServer: asking again cannot help.
 //
 // Request: GET <server>/apis/apk/apkInfos.jspx?apkid=com.lumora.lmrecordwindows. Reply: a JSON
 // object {"result": 1, "msg": {"apkInfo": {"downloadurl": "...", "version": "0.2.6.0"}}}.
@@ -24,7 +25,7 @@ class UpdateChecker : public QObject
 {
     Q_OBJECT
 public:
-    enum Result { UpToDate, NewVersion, Failed };
+    enum Result { UpToDate, NewVersion, Failed, NoServer };
     Q_ENUM(Result)
 
     static constexpr qint64 kMaxReplyBytes = 1024 * 1024;

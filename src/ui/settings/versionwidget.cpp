@@ -119,6 +119,11 @@ void VersionWidget::slot_check_finished(UpdateChecker::Result result, const QStr
         m_icon->setPixmap(m_warningPixmap);
         m_status->setText(tr("检查更新失败，请重试"));
         break;
+    case UpdateChecker::NoServer:
+        // A build without an update server: "retry" would promise what no press can do.
+        m_icon->setPixmap(m_warningPixmap);
+        m_status->setText(tr("没有可用的更新服务器，无法检查更新"));
+        break;
     }
     m_checking = false;
 }

@@ -198,8 +198,11 @@ void TestSettingWidget::versionPage_data()
         << u"@"_s << QList<R>{{"", "", true}} << 1 << failed << warning << u"检查更新"_s << u""_s;
     QTest::newRow("nothing listening") << u"http://127.0.0.1:1"_s << QList<R>{{"200 OK", newer}}
                                        << 0 << failed << warning << u"检查更新"_s << u""_s;
-    QTest::newRow("no server set")
-        << u""_s << QList<R>{{"200 OK", newer}} << 0 << failed << warning << u"检查更新"_s << u""_s;
+    const QString noServer = "没有可用的更新服务器，无法检查更新";
+    QTest::newRow("no server set") << u""_s << QList<R>{{"200 OK", newer}} << 0 << noServer
+                                   << warning << u"检查更新"_s << u""_s;
+    QTest::newRow("not a web address") << u"ftp://127.0.0.1"_s << QList<R>{{"200 OK", newer}} << 0
+                                       << noServer << warning << u"检查更新"_s << u""_s;
 }
 
 void TestSettingWidget::versionPage()
