@@ -1,8 +1,11 @@
 // The timing pieces of the recorder: which capture times the file keeps and where they land
 // (RecordTimeline), how the sound is kept continuous and in step (AudioAligner), how sound
 // packets are timed from their arrival (SoundClock), and the choice of the sound input from
-// a list (the list the sound server gives is checked with the recordings, tst_screenrecord).
+// a list (the list the sound server gives is checked with the recordings, tst_screenrecord),
+// and where a new clip begins when the picture changes just after it was asked for
+// (ClipSplitPoint).
 #include "core/record/audioaligner.h"
+#include "core/record/clipsplitpoint.h"
 #include "core/record/deviceutil.h"
 #include "core/record/recordtimeline.h"
 #include "core/record/soundclock.h"
@@ -22,6 +25,27 @@ AudioAligner::Step silence(qint64 n)
 AudioAligner::Step take(qint64 offset, qint64 n)
 {
     return AudioAligner::Step{AudioAligner::Step::Take, offset, n};
+}
+
+// A grabbed picture of 640x360 BGR0 pixels, by name: the first slide with or without a stroke
+// drawn over it, the second slide, the first with the pointer over it, a step of a fade from
+// the first to the second, and a picture of another size.
+std::vector<uint32_t> namedPicture(const QString &name)
+{
+    constexpr uint32_t kBlue = 0xff1f4fbe, kGreen = 0xff2e9e4f, kRed = 0xfffa5151;
+    const bool small = name == "other size";
+    const int width = small ? 320 : 640, height = small ? 180 : 360;
+    const uint32_t fill = name == "slide 2" ? kGreen : name == "fade" ? 0xff26779f : kBlue;
+    std::vector<uint32_t> picture(size_t(width * height), fill);
+    const auto paint = [&](int x0, int y0, int w, int h, uint32_t colour) {
+        for (int y = y0; y < y0 + h; ++y)
+            std::fill_n(picture.begin() + y * width + x0, w, colour);
+    };
+    if (name == "slide 1 drawn")
+        paint(180, 120, 220, 12, kRed);
+    if (name == "pointer")
+        paint(300, 200, 12, 18, 0xffffffff);
+    return picture;
 }
 
 // Applies a script of "start@t", "pause@t", "resume@t", "stop@t" to a time line.
@@ -239,6 +263,54 @@ private slots:
         for (int i = 1; i < 5; ++i)
             clock.packetArrived(1020000 + i * 20000 + 5000, 20);  // base 1005000
         QCOMPARE(clock.packetArrived(1125000, 20), qint64(1105000));
+    }
+
+    // pictures: from the request picture on, one every 1/30 s; split: the index of the first
+    // picture of the new clip.
+    void clipStartsWhereThePictureChanges_data()
+    {
+        DataTable::columns<QStringList, int>("pictures", "split");
+        QTest::newRow("slide painted two pictures after the report")
+            << QStringList{"slide 1", "slide 1", "slide 1", "slide 2", "slide 2"} << 3;
+        QTest::newRow("the stroke goes first, the slide decides")
+            << QStringList{"slide 1 drawn", "slide 1", "slide 1", "slide 2"} << 3;
+        QTest::newRow("only the stroke goes: the next slide looks the same")
+            << QStringList{"slide 1 drawn", "slide 1", "slide 1"} << 1;
+        QTest::newRow("the new slide is already shown") << QStringList{"slide 2", "slide 2"} << 0;
+        QTest::newRow("only the pointer moves")
+            << QStringList{"slide 1", "pointer", "slide 1", "pointer"} << 0;
+        QTest::newRow("a fade: its first step") << QStringList{"slide 1", "fade", "slide 2"} << 1;
+        QTest::newRow("a picture of another size is not compared")
+            << QStringList{"slide 1", "other size", "slide 2"} << 2;
+        QTest::newRow("stopped before the slide changed") << QStringList{"slide 1", "slide 1"} << 0;
+        QStringList late(ClipSplitPoint::kWatchedPictures + 1, "slide 1");
+        QTest::newRow("painted too late: at the report") << (late << "slide 2") << 0;
+    }
+    void clipStartsWhereThePictureChanges()
+    {
+        const auto [pictures, split] = DataTable::fetch<QStringList, int>("pictures", "split");
+        constexpr qint64 kFrameUs = 33333;
+        const auto picture = [](const std::vector<uint32_t> &pixels, int width) {
+            return ClipSplitPoint::Picture{reinterpret_cast<const uint8_t *>(pixels.data()),
+                                           qsizetype(pixels.size() * 4), width,
+                                           int(pixels.size()) / width, 4};
+        };
+        ClipSplitPoint point;
+        QVERIFY(!point.isWatching());
+        const std::vector<uint32_t> first = namedPicture(pictures.first());
+        point.start(1000000, picture(first, 640));
+        for (int i = 1; i < pictures.size(); ++i) {
+            const std::vector<uint32_t> pixels = namedPicture(pictures.at(i));
+            const int width = pictures.at(i) == "other size" ? 320 : 640;
+            // Decided once the watch has seen its pictures, not before.
+            const bool decided = point.add(1000000 + i * kFrameUs, picture(pixels, width));
+            QCOMPARE(decided, i == ClipSplitPoint::kWatchedPictures);
+            if (decided)
+                break;
+        }
+        QVERIFY(point.isWatching());
+        QCOMPARE(point.finish(), 1000000 + split * kFrameUs);
+        QVERIFY(!point.isWatching());
     }
 
     void soundDeviceChoice_data()

@@ -21,6 +21,7 @@
 #include "core/media/ffmpeghandles.h"
 #include "core/platform/handover.h"
 #include "core/project/avdata.h"
+#include "core/record/clipsplitpoint.h"
 #include "core/record/recordtimeline.h"
 
 #include <QList>
@@ -69,8 +70,9 @@ public:
     void pauseRecord();
     void resumeRecord();
     void stopRecord();
-    // Ends the current clip at the next picture and goes on in a new clip titled `title`,
-    // written into the same file.
+    // Ends the current clip and goes on in a new clip titled `title`, written into the same
+    // file. The new clip begins where the picture changes within half a second (a slide show
+    // paints the new slide a moment after it reports it), else at the next picture.
     void startNextClip(const QString &title);
     void setMute(bool mute);
     bool isMuted() const { return m_mute.load(); }
@@ -147,7 +149,10 @@ private:
     // Readers (screenrecordreaders.cpp)
     void decodeVideoDatasInThread();
     void decodeAudioDatasInThread();
-    void splitClip(qint64 fileUs);
+    // The clip asked for by startNextClip, if one was asked for since the last call.
+    bool takeClipRequest(AVData &next);
+    // Ends the current clip at `fileUs` and goes on in `next`.
+    void splitClip(qint64 fileUs, AVData next);
     // Queues `packet` (its reference is taken over; null: the input has ended); waits while
     // the queue is full.
     void queuePacket(DecoderChannel &channel, AVPacket *packet);
@@ -189,6 +194,9 @@ private:
     AVData m_nextAvData;
     QMutex m_clipMutex;  // m_avData and m_nextAvData between the engine's thread and the readers
     ffmpeg::FramePtr m_silenceFrame;
+    // Video reader only: where the clip asked for begins, and that clip.
+    ClipSplitPoint m_splitPoint;
+    AVData m_watchedClip;
 
     // Where the grabbed picture lies on the screen (the rectangle itself: only it is grabbed).
     QPoint m_grabOrigin;

@@ -8,6 +8,7 @@
 #include "core/record/soundclock.h"
 
 extern "C" {
+#include <libavutil/pixdesc.h>
 #include <libavutil/time.h>
 }
 
@@ -64,6 +65,9 @@ void ScreenRecord::decodeVideoDatasInThread()
     AVFormatContext *ctx = m_pVideoInputContext.get();
     const AVRational timebase = ctx->streams[m_videoStreamIndex]->time_base;
     const qint64 frameTicks = av_rescale_q(1, AVRational{1, kFrameRate}, m_videoInputTimebase);
+    const AVCodecParameters *parameters = ctx->streams[m_videoStreamIndex]->codecpar;
+    const AVPixFmtDescriptor *format = av_pix_fmt_desc_get(AVPixelFormat(parameters->format));
+    const int bytesPerPixel = format ? av_get_padded_bits_per_pixel(format) / 8 : 0;
     qint64 clockShift = kUnknownShift;
     qint64 lastSlot = -1;
     while (pkt) {
@@ -98,30 +102,52 @@ void ScreenRecord::decodeVideoDatasInThread()
         lastSlot = slot;
         pkt->pts = pkt->dts = av_rescale_q(slot, AVRational{1, kFrameRate}, m_videoInputTimebase);
         pkt->duration = frameTicks;
-        if (m_newClipRequested.load())
-            splitClip(av_rescale_q(pkt->pts, m_videoInputTimebase, kMicroseconds));
+        // A new clip asked for starts where the picture changes, at the latest when the split
+        // point has seen enough pictures.
+        const qint64 pictureUs = av_rescale_q(pkt->pts, m_videoInputTimebase, kMicroseconds);
+        const ClipSplitPoint::Picture picture{pkt->data, pkt->size, parameters->width,
+                                              parameters->height, bytesPerPixel};
+        AVData requested;
+        if (takeClipRequest(requested)) {
+            if (m_splitPoint.isWatching())
+                splitClip(m_splitPoint.finish(), m_watchedClip);
+            m_watchedClip = requested;
+            m_splitPoint.start(pictureUs, picture);
+        } else if (m_splitPoint.add(pictureUs, picture)) {
+            splitClip(m_splitPoint.finish(), m_watchedClip);
+        }
         queuePacket(m_videoDecoder, pkt.get());
     }
+    // Stopped while watching: the new clip still gets its place, before the file is finished.
+    if (m_splitPoint.isWatching())
+        splitClip(m_splitPoint.finish(), m_watchedClip);
     queuePacket(m_videoDecoder, nullptr);
     m_pVideoInputContext.reset();
     qInfo() << "decodeVideoDatasInThread:结束视频录制";
 }
 
-void ScreenRecord::splitClip(qint64 fileUs)
+bool ScreenRecord::takeClipRequest(AVData &next)
+{
+    if (!m_newClipRequested.load())
+        return false;
+    QMutexLocker lock(&m_clipMutex);
+    next = m_nextAvData;
+    m_newClipRequested = false;
+    return true;
+}
+
+void ScreenRecord::splitClip(qint64 fileUs, AVData next)
 {
     AVData current;
-    AVData next;
     {
         QMutexLocker lock(&m_clipMutex);
         m_avData.endTime = fileUs / 1000;
-        next = m_nextAvData;
         next.beginTime = m_avData.endTime;
         // Until the file is finished the new clip is empty rather than of negative length,
         // so the clips after it keep sound positions.
         next.endTime = next.beginTime;
         current = m_avData;
         m_avData = next;
-        m_newClipRequested = false;
     }
     runOnMainThread([this, current, next]() {
         const int index = m_project->indexOf(current);
