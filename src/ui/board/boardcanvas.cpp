@@ -9,6 +9,7 @@
 #include <QPixmap>
 #include <QUndoGroup>
 #include <QUndoStack>
+#include <QWindow>
 
 namespace {
 // White of alpha 1: invisible, yet it makes the otherwise transparent canvas take the pointer
@@ -67,6 +68,16 @@ void BoardCanvas::setDrawEnabled(bool enabled)
     m_drawEnabled = enabled;
     // Without a tool the canvas lets the pointer through to what lies below it.
     setAttribute(Qt::WA_TransparentForMouseEvents, !enabled);
+    // A canvas that is a window of its own (over the slide show) must say so to the window
+    // system as well: Qt turns the attribute into the window's input flag when the window is
+    // made and never takes it back, so the canvas would let every stroke through.
+    if (isWindow()) {
+        const Qt::WindowFlags flags =
+            windowFlags().setFlag(Qt::WindowTransparentForInput, !enabled);
+        overrideWindowFlags(flags);
+        if (QWindow *handle = windowHandle())
+            handle->setFlags(flags);
+    }
     updateCursor();
     update();
 }
