@@ -17,15 +17,22 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QFutureWatcher>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
+#include <QTimer>
 #include <QTranslator>
+#include <QTreeView>
 #include <QtConcurrent>
 
 bool refuseSecondInstance()
@@ -45,28 +52,71 @@ namespace {
 // ("导出成功") came out so narrow that the window manager cut its title to "...". A style
 // sheet's min-width would not do: on the label it replaces the text's own width, and the box
 // then cuts long texts.
-class MessageBoxWidener : public QObject
+//
+// Qt's own file dialog opens too small for its list, and its columns keep widths measured for
+// Latin text: the size, the type and the date were cut to "...". It opens larger, and the
+// columns take the width of what they show each time a folder is listed.
+class DialogWidener : public QObject
 {
 public:
     using QObject::QObject;
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() != QEvent::Show)
+        if (event->type() != QEvent::Show || watched->property(kWidened).toBool())
             return false;
-        auto *box = qobject_cast<QMessageBox *>(watched);
-        auto *grid = box ? qobject_cast<QGridLayout *>(box->layout()) : nullptr;
-        if (!grid || box->property(kWidened).toBool())
-            return false;
-        box->setProperty(kWidened, true);
-        // Seen before the box sizes itself to its layout.
-        grid->addItem(new QSpacerItem(kMessageBoxMinWidth, 0), grid->rowCount(), 0, 1,
-                      grid->columnCount());
+        if (auto *box = qobject_cast<QMessageBox *>(watched)) {
+            auto *grid = qobject_cast<QGridLayout *>(box->layout());
+            if (!grid)
+                return false;
+            box->setProperty(kWidened, true);
+            // Seen before the box sizes itself to its layout.
+            grid->addItem(new QSpacerItem(kMessageBoxMinWidth, 0), grid->rowCount(), 0, 1,
+                          grid->columnCount());
+        } else if (auto *dialog = qobject_cast<QFileDialog *>(watched)) {
+            dialog->setProperty(kWidened, true);
+            widenFileDialog(dialog);
+        }
         return false;
     }
 
 private:
+    static void widenFileDialog(QFileDialog *dialog)
+    {
+        // Before the dialog places itself over its parent, which it does with this size.
+        const QSize room = dialog->screen()->availableGeometry().size();
+        dialog->resize(qMin(qMax(dialog->width(), kFileDialogSize.width()), room.width()),
+                       qMin(qMax(dialog->height(), kFileDialogSize.height()), room.height()));
+        auto *list = dialog->findChild<QTreeView *>(QStringLiteral("treeView"));
+        auto *model = dialog->findChild<QFileSystemModel *>();
+        if (!list || !model)
+            return;
+        const QPointer<QTreeView> guarded(list);
+        const auto fit = [guarded] {
+            if (!guarded)
+                return;
+            QHeaderView *header = guarded->header();
+            int others = 0;
+            for (int column = 1; column < header->count(); ++column) {
+                guarded->resizeColumnToContents(column);
+                if (column == kTypeColumn && header->sectionSize(column) > kTypeColumnMaxWidth)
+                    header->resizeSection(column, kTypeColumnMaxWidth);
+                others += header->sectionSize(column);
+            }
+            // The name takes the rest; the last column stretches when there is more.
+            header->resizeSection(0,
+                                  qMax(kNameColumnMinWidth, guarded->viewport()->width() - others));
+        };
+        QObject::connect(model, &QFileSystemModel::directoryLoaded, list,
+                         [fit] { QTimer::singleShot(0, fit); });
+        QTimer::singleShot(0, list, fit);
+    }
+
     static constexpr const char *kWidened = "lumoraWidened";
+    static constexpr QSize kFileDialogSize{880, 540};
+    static constexpr int kTypeColumn = 2;
+    static constexpr int kTypeColumnMaxWidth = 220;
+    static constexpr int kNameColumnMinWidth = 220;
 };
 
 }  // namespace
@@ -78,9 +128,9 @@ bool applyApplicationStyleSheet(QApplication &app, const QString &path)
         return false;
     app.setStyleSheet(QString::fromUtf8(file.readAll()));
     file.close();
-    const QString widener = QStringLiteral("message_box_widener");
+    const QString widener = QStringLiteral("dialog_widener");
     if (!app.findChild<QObject *>(widener, Qt::FindDirectChildrenOnly)) {
-        auto *filter = new MessageBoxWidener(&app);
+        auto *filter = new DialogWidener(&app);
         filter->setObjectName(widener);
         app.installEventFilter(filter);
     }

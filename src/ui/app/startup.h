@@ -16,8 +16,9 @@ bool refuseSecondInstance();
 // Message boxes are at least this wide (see applyApplicationStyleSheet).
 inline constexpr int kMessageBoxMinWidth = 240;
 
-// Applies the style sheet resource to the whole application, and a least width to its message
-// boxes; false (and nothing applied) when the style sheet cannot be read.
+// Applies the style sheet resource to the whole application, a least width to its message
+// boxes, and room for their columns to Qt's file dialogs; false (and nothing applied) when the
+// style sheet cannot be read.
 bool applyApplicationStyleSheet(QApplication &app,
                                 const QString &path = QStringLiteral(":/style.qss"));
 
