@@ -6,8 +6,8 @@
 std::vector<uint32_t> ClipSplitPoint::gridOf(const Picture &picture)
 {
     std::vector<uint32_t> grid;
-    if (!picture.data || picture.width <= 0 || picture.height <= 0 ||
-        picture.bytesPerPixel < 1 || picture.bytesPerPixel > 4)
+    if (!picture.data || picture.width <= 0 || picture.height <= 0 || picture.bytesPerPixel < 1 ||
+        picture.bytesPerPixel > 4)
         return grid;
     const qsizetype stride = picture.size / picture.height;
     if (stride < qsizetype(picture.width) * picture.bytesPerPixel)

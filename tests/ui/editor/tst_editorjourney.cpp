@@ -36,6 +36,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
@@ -47,6 +48,7 @@
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QTreeView>
 #include <QUndoStack>
 #include <QtTest>
 
@@ -241,10 +243,33 @@ class TestEditorJourney : public QObject
         QTest::mouseClick(editor->ui().btn_file, Qt::LeftButton);
     }
 
-    static void importFile(MainContentWidget *editor, ModalDriver &driver, const QString &path)
+    static void importFile(MainContentWidget *editor, ModalDriver &driver, const QString &path,
+                           const std::function<void(QFileDialog *)> &onShown = {})
     {
-        driver.fillFileDialog(path);
+        driver.fillFileDialog(path, onShown);
         QTest::mouseClick(editor->ui().btn_import, Qt::LeftButton);
+    }
+
+    // Qt's file dialog opens large enough that its columns show the size, the type and the
+    // date of what it lists whole (the type up to 220 pixels).
+    static bool columnsFit(QFileDialog *dialog)
+    {
+        auto *list = dialog->findChild<QTreeView *>(QStringLiteral("treeView"));
+        if (!list || dialog->width() < 880)
+            return false;
+        return QTest::qWaitFor(
+            [list] {
+                if (list->model()->rowCount(list->rootIndex()) == 0)
+                    return false;
+                for (int column = 1; column < 4; ++column) {
+                    if (list->header()->sectionSize(column) <
+                        qMin(static_cast<QAbstractItemView *>(list)->sizeHintForColumn(column),
+                             220))
+                        return false;
+                }
+                return true;
+            },
+            5000);
     }
 
     static bool closeFrame(BaseWindow *frame)
@@ -357,8 +382,11 @@ private slots:
         QVERIFY(!editor->ui().btn_undo->isEnabled());
         QVERIFY(prompts.shown > 0);
 
-        importFile(editor, driver, m_clipB);
+        bool columnsFitted = false;
+        importFile(editor, driver, m_clipB,
+                   [&](QFileDialog *dialog) { columnsFitted = columnsFit(dialog); });
         QVERIFY2(finished(driver), qPrintable(driver.failures().join('\n')));
+        QVERIFY(columnsFitted);
         QTRY_COMPARE_WITH_TIMEOUT(ProjectData::instance()->count(), 2, kLongWaitMs);
         QTRY_VERIFY(!editor->avDatasManager()->isBusy());
         QCOMPARE(editor->undoStack()->count(), 1);
