@@ -156,19 +156,31 @@ bool keepEmbedded(quint32 id, quint32 parent, const QRect &geometry)
     Reply<xcb_get_window_attributes_reply_t> attrs(
         xcb_get_window_attributes_reply(conn, xcb_get_window_attributes(conn, id), nullptr),
         &std::free);
-    if (!tree || !attrs)
+    Reply<xcb_get_geometry_reply_t> placed(
+        xcb_get_geometry_reply(conn, xcb_get_geometry(conn, id), nullptr), &std::free);
+    if (!tree || !attrs || !placed)
         return false;  // the window is gone
+    const QRect wanted(geometry.topLeft(), geometry.size().expandedTo(QSize(1, 1)));
     const bool elsewhere = tree->parent != parent;
+    // In place, but the slide show sized itself anew (to half the screen, seen once after a
+    // pause): the recording would show a small slide in a black field.
+    const bool misplaced =
+        !elsewhere && QRect(placed->x, placed->y, placed->width, placed->height) != wanted;
     if (elsewhere) {
         // A window manager does not take an override-redirect window on again.
         const uint32_t overrideRedirect = 1;
         xcb_change_window_attributes(conn, id, XCB_CW_OVERRIDE_REDIRECT, &overrideRedirect);
-        xcb_reparent_window(conn, id, parent, int16_t(geometry.x()), int16_t(geometry.y()));
-        const uint32_t size[] = {uint32_t(std::max(1, geometry.width())),
-                                 uint32_t(std::max(1, geometry.height()))};
-        xcb_configure_window(conn, id, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+        xcb_reparent_window(conn, id, parent, int16_t(wanted.x()), int16_t(wanted.y()));
     }
-    if (!elsewhere && attrs->map_state != XCB_MAP_STATE_UNMAPPED)
+    if (elsewhere || misplaced) {
+        const uint32_t place[] = {uint32_t(wanted.x()), uint32_t(wanted.y()),
+                                  uint32_t(wanted.width()), uint32_t(wanted.height())};
+        xcb_configure_window(conn, id,
+                             XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
+                                 XCB_CONFIG_WINDOW_HEIGHT,
+                             place);
+    }
+    if (!elsewhere && !misplaced && attrs->map_state != XCB_MAP_STATE_UNMAPPED)
         return false;
     xcb_map_window(conn, id);
     xcb_flush(conn);

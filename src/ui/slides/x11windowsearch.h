@@ -41,7 +41,8 @@ bool staysOnTop(quint32 id);
 // `parent`). A window manager that lets go of the window late, after it was embedded, puts it
 // back on the root window unmapped, and frames it anew once it is mapped there: the window
 // is then put back into `parent` (and left alone by the window manager from then on) and
-// mapped. True when it had to do anything.
+// mapped. A window in place that moved or sized itself anew is put back at `geometry`. True
+// when it had to do anything.
 bool keepEmbedded(quint32 id, quint32 parent, const QRect &geometry);
 
 }  // namespace X11WindowSearch

@@ -105,8 +105,8 @@ void TestPptContainer::ignoresMalformedMessages()
     QCOMPARE(pages.size(), 1);
 }
 
-// The slide show embedded: it stays in place when the window manager takes it back late, and
-// the agent that shows it ends with the container.
+// The slide show embedded: it stays in place when the window manager takes it back late or
+// the slide show sizes it anew, and the agent that shows it ends with the container.
 void TestPptContainer::embeddedSlideShow()
 {
     QVERIFY(m_dir.isValid());
@@ -148,6 +148,13 @@ void TestPptContainer::embeddedSlideShow()
     const auto inPlace = [&] { return X11Windows::isShownIn(slides, parent) && slideShown(); };
     QVERIFY(QTest::qWaitFor(inPlace, 10000));
     QTest::qWait(1000);
+    QVERIFY(inPlace());
+    // The slide show sizes its window anew, smaller: it is put back at its size.
+    QCOMPARE(QProcess::execute("xdotool",
+                               {"windowsize", QString::number(slides),
+                                QString::number(c->width() / 4), QString::number(c->height() / 4)}),
+             0);
+    QTest::qWait(1500);
     QVERIFY(inPlace());
     delete c;
     // Told to close, it ends at once (its process object goes with it).
