@@ -49,6 +49,9 @@ void RecordPptWidget::on_btn_play_clicked()
         ui.btn_pause->show();
         ui.btn_stop->show();
         setStaysOnTop(true);
+        // Minimised while recording, the window would leave the slides out of the recording.
+        if (auto *frame = qobject_cast<BaseWindow *>(window()))
+            frame->mainWidget()->minimizeButton()->hide();
         break;
     default: break;
     }

@@ -177,11 +177,13 @@ void TestRecordPpt::recordsOneClipPerSlide()
     QCOMPARE(w.content->recorder()->state(), ScreenRecord::Paused);
     QCOMPARE(button(w.content, "btn_play")->text(), QStringLiteral("继续"));
     QTRY_VERIFY(!X11WindowSearch::staysOnTop(frameId));
+    QVERIFY(w.frame->mainWidget()->minimizeButton()->isVisible());
     const int pausedAt = labelSeconds(w.content);
     QVERIFY2(pausedAt >= 5, qPrintable(w.content->form().label_record_time->text()));
     QTest::qWait(3000);
     button(w.content, "btn_play")->click();
     QCOMPARE(w.content->recorder()->state(), ScreenRecord::Recording);
+    QVERIFY(!w.frame->mainWidget()->minimizeButton()->isVisible());
     QTest::qWait(600);
     QVERIFY2(qAbs(labelSeconds(w.content) - pausedAt) <= 1,
              qPrintable(w.content->form().label_record_time->text()));
