@@ -165,6 +165,10 @@ private slots:
             << QPoint(10, 1000) << QPoint(10 + 59 + 4, 985);
         QTest::newRow("exactly fits on the left") << QPoint(322, 500) << QPoint(0, 485);
         QTest::newRow("one pixel short on the left") << QPoint(321, 500) << QPoint(321, 567);
+        QTest::newRow("on the left, at the screen's foot: ends at its edge")
+            << QPoint(1500, 1010) << QPoint(1500 - 318 - 4, 1079 - 93);
+        QTest::newRow("on the right, at the screen's foot: ends at its edge")
+            << QPoint(10, 1010) << QPoint(10 + 59 + 4, 1079 - 93);
     }
     void popupPlacement()
     {

@@ -83,14 +83,17 @@ QPoint BoardSettingPopup::placement(QPoint b, QSize button, QSize popup, const Q
     const int bw = button.width();
     const int bh = button.height();
     const QPoint above(b.x(), b.y() - (ph - 1) - 4);
+    // Beside a button at the foot of the screen (the bar of a maximised recording window) the
+    // popup would reach below the screen's edge: it is moved up to end there.
+    const int besideY = qMin(b.y() - 15, screen.bottom() - (ph - 1));
 
-    const QPoint left(b.x() - (pw - 1) - 4, b.y() - 15);
+    const QPoint left(b.x() - (pw - 1) - 4, besideY);
     if (left.x() >= screen.left())
         return left;
     const QPoint below(b.x(), b.y() + (bh - 1) + 4);
     if (below.y() + ph - 1 <= screen.bottom())
         return below;
-    const QPoint right(b.x() + (bw - 1) + 4, b.y() - 15);
+    const QPoint right(b.x() + (bw - 1) + 4, besideY);
     if (right.x() + pw - 1 <= screen.right())
         return right;
     return above;

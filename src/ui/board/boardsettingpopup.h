@@ -25,7 +25,8 @@ public:
 
     // Top-left of a pop-up of `popup` size for a button at global `buttonTopLeft` of `button`
     // size on `screen`: left of the button; when that leaves the screen on the left, below it,
-    // else (no room below) right of it, else above it.
+    // else (no room below) right of it, else above it. Beside the button it never reaches
+    // below the screen.
     static QPoint placement(QPoint buttonTopLeft, QSize button, QSize popup, const QRect &screen);
 
 signals:
