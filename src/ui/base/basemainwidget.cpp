@@ -92,8 +92,15 @@ void BaseMainWidget::setContentWidget(QWidget *widget)
 
 void BaseMainWidget::setMaximizedLook(bool maximized)
 {
-    m_ui.restore->setVisible(maximized);
-    m_ui.maximize->setVisible(!maximized);
+    m_maximized = maximized;
+    m_ui.restore->setVisible(m_sizeButtonsShown && maximized);
+    m_ui.maximize->setVisible(m_sizeButtonsShown && !maximized);
+}
+
+void BaseMainWidget::setSizeButtonsShown(bool shown)
+{
+    m_sizeButtonsShown = shown;
+    setMaximizedLook(m_maximized);
 }
 
 void BaseMainWidget::resizeEvent(QResizeEvent *event)

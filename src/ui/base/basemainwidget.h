@@ -19,6 +19,9 @@ public:
     QWidget *contentWidget() const { return m_ui.content; }
     // Shows the restore button instead of the maximize button while maximized.
     void setMaximizedLook(bool maximized);
+    // Whether the title bar offers to maximize and restore the window at all: a recording
+    // window keeps its size while it records, whatever state the window goes through.
+    void setSizeButtonsShown(bool shown);
 
     QWidget *titleBar() const { return m_ui.titleBar; }
     QLabel *titleLabel() const { return m_ui.title; }
@@ -49,4 +52,6 @@ private:
         QWidget *content = nullptr;
     } m_ui;
     QVBoxLayout *m_layout = nullptr;
+    bool m_sizeButtonsShown = true;
+    bool m_maximized = false;
 };

@@ -70,8 +70,7 @@ void RecordPptWidget::startRecording()
     if (auto *frame = qobject_cast<BaseWindow *>(window())) {
         frame->setMovable(false);
         frame->mainWidget()->minimizeButton()->hide();
-        frame->mainWidget()->maximizeButton()->hide();
-        frame->mainWidget()->restoreButton()->hide();
+        frame->mainWidget()->setSizeButtonsShown(false);
     }
 
     // The grabber works in the X server's pixels.

@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QUndoGroup>
+#include <QWindow>
 #include <QtTest>
 
 namespace {
@@ -178,6 +179,14 @@ void TestRecordPpt::recordsOneClipPerSlide()
     QCOMPARE(button(w.content, "btn_play")->text(), QStringLiteral("继续"));
     QTRY_VERIFY(!X11WindowSearch::staysOnTop(frameId));
     QVERIFY(w.frame->mainWidget()->minimizeButton()->isVisible());
+    // Minimised while paused and brought back as the task bar does: the window still offers
+    // no way to change its size, which the recording keeps.
+    w.frame->mainWidget()->minimizeButton()->click();
+    QTRY_VERIFY(w.frame->isMinimized() && !w.frame->windowHandle()->isExposed());
+    QCOMPARE(QProcess::execute("xdotool", {"windowactivate", QString::number(frameId)}), 0);
+    QTRY_VERIFY(!w.frame->isMinimized() && w.frame->windowHandle()->isExposed());
+    QVERIFY(!w.frame->mainWidget()->maximizeButton()->isVisible());
+    QVERIFY(!w.frame->mainWidget()->restoreButton()->isVisible());
     const int pausedAt = labelSeconds(w.content);
     QVERIFY2(pausedAt >= 5, qPrintable(w.content->form().label_record_time->text()));
     QTest::qWait(3000);
