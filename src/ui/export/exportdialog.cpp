@@ -198,6 +198,12 @@ void ExportDialog::on_btn_export_clicked()
         warn(tr("请检查视频路径是否合法"));
         return;
     }
+    // The name is one file name inside the chosen folder: a separator would put the export
+    // (and the overwrite question) somewhere else, e.g. "../课" in the folder above.
+    if (name.contains(QLatin1Char('/')) || name.contains(QChar(0))) {
+        warn(tr("请检查视频名称是否合法"));
+        return;
+    }
     const QString target = dir.absoluteFilePath(QStringLiteral("%1.mp4").arg(name));
     const QFileInfo existing(target);
     if (existing.exists() || existing.isSymLink()) {

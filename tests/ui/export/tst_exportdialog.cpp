@@ -221,6 +221,8 @@ void TestExportDialog::checksInOrder()
         // A name longer than the file system takes; the folder is made on the way.
         {QString(300, QChar('x')), folder, "警告|请检查视频名称是否合法"},
         {"a/b", folder, "警告|请检查视频名称是否合法"},
+        // The folder above exists: the name must not lead the export out of the chosen one.
+        {"../物理第一课", folder, "警告|请检查视频名称是否合法"},
     };
     for (const Step &step : steps) {
         boxes.clear();
