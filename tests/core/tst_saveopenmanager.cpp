@@ -314,6 +314,16 @@ private slots:
         QVERIFY(RecentFiles::instance()->files().isEmpty());
     }
 
+    // A folder nobody may write to (not even root): the message names the chosen file.
+    void saveIntoUnwritableFolder()
+    {
+        const QString path = QStringLiteral("/proc/课程 一.lsn");
+        const Run run = save(m_project.get(), path, false);
+        QVERIFY(!run.saved);
+        QCOMPARE(run.error, QStringLiteral("无法写入文件：%1").arg(path));
+        QVERIFY(m_project.get()->filePath().isEmpty());
+    }
+
     void failedOpenKeepsEverything_data()
     {
         QTest::addColumn<QByteArray>("bytes");

@@ -58,6 +58,11 @@ protected:
     bool unpackAndReplace(const QString &filePath, const QString &outDir,
                           const std::function<bool(const QString &unpackedDir)> &check);
     void setErrorText(const QString &text);
+    // The message names `shown` where it named `actual`, a file of the program's own.
+    void showPathInError(const QString &actual, const QString &shown)
+    {
+        m_errorText.replace(actual, shown);
+    }
     // Moves `fresh` to `target`, removing what was at `target` only after the move worked.
     static bool replaceFolder(const QString &fresh, const QString &target);
 

@@ -213,6 +213,8 @@ void SaveOpenManager::finishSave(const SaveResult &result, const QString &path, 
         ok = false;
     }
     if (!ok) {
+        // The teacher chose `path`; the half-written file beside it is the program's own.
+        showPathInError(tempPath(path), path);
         if (!result.stagedCopy.isEmpty())
             QDir(result.stagedCopy).removeRecursively();
         emit sig_SaveFinished(false);
