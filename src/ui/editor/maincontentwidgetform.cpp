@@ -231,7 +231,11 @@ void MainContentWidget::buildFileMenu()
     add(QStringLiteral(":/images/icon_menu_item_setting.png"), tr("设置"), QKeySequence(),
         &MainContentWidget::slotMenuSetting);
     m_fileMenu->addSeparator();
+    // Like the title bar's close button: unsaved work is asked about before the window goes.
     add(QStringLiteral(":/images/icon_exit.png"), tr("退出"), QKeySequence(QKeySequence::Close),
-        [this] { window()->close(); });
+        [this] {
+            if (preCloseWindow())
+                window()->close();
+        });
     m_ui.btn_file->setMenu(m_fileMenu);
 }

@@ -509,6 +509,16 @@ private slots:
         QCOMPARE(driver.seen().last(), question);
         QTest::qWait(200);
         QVERIFY(frame && frame->isVisible());
+        // "退出" (its key) asks the same question.
+        driver.answerMessageBox(QStringLiteral("取消"));
+        frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame));
+        QTest::keyClick(editor, Qt::Key_W, Qt::ControlModifier);
+        QVERIFY(finished(driver));
+        QCOMPARE(driver.seen().size(), 2);
+        QCOMPARE(driver.seen().last(), question);
+        QTest::qWait(200);
+        QVERIFY(frame && frame->isVisible());
 
         // "是": the window closes only once the save has finished.
         QSignalSpy saved(editor, &MainContentWidget::sig_SaveProFinished);
