@@ -17,6 +17,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 #include <QVBoxLayout>
 
 namespace {
@@ -226,7 +227,10 @@ void ExportDialog::on_btn_export_clicked()
         }
     }
     if (!QFileInfo(target).isFile()) {
-        warn(tr("请检查视频名称是否合法"));
+        // A folder that takes no file at all (read-only, a system folder) is the path's fault,
+        // not the name's.
+        QTemporaryFile plain(dir.filePath(QStringLiteral("export-probe-XXXXXX")));
+        warn(plain.open() ? tr("请检查视频名称是否合法") : tr("请检查视频路径是否合法"));
         return;
     }
     QFile::remove(target);

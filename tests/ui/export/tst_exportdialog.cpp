@@ -218,6 +218,8 @@ void TestExportDialog::checksInOrder()
         {"   ", folder, "警告|视频名称为空"},
         {"物理第一课", "", "警告|视频路径为空"},
         {"物理第一课", m_dir.filePath("plainfile/sub"), "警告|请检查视频路径是否合法"},
+        // A folder that is there but takes no file (not even from root).
+        {"物理第一课", "/proc", "警告|请检查视频路径是否合法"},
         // A name longer than the file system takes; the folder is made on the way.
         {QString(300, QChar('x')), folder, "警告|请检查视频名称是否合法"},
         {"a/b", folder, "警告|请检查视频名称是否合法"},
