@@ -57,10 +57,14 @@ MainContentWidget::MainContentWidget(QWidget *parent) : QWidget(parent)
     m_redoIcon = QIcon(QStringLiteral(":/images/icon_redo.png"));
     m_redoDisableIcon = QIcon(QStringLiteral(":/images/icon_redo_disable.png"));
     // Every binding of the standard keys (Ctrl+Y and Ctrl+Shift+Z both redo); a button takes
-    // only one.
-    for (QToolButton *button : {m_ui.btn_undo, m_ui.btn_redo}) {
+    // only one. The delete key deletes the marked span, as the button does.
+    const std::pair<QToolButton *, QKeySequence::StandardKey> keyed[] = {
+        {m_ui.btn_undo, QKeySequence::Undo},
+        {m_ui.btn_redo, QKeySequence::Redo},
+        {m_ui.btn_delete, QKeySequence::Delete}};
+    for (const auto &[button, standardKey] : keyed) {
         auto *keys = new QAction(button);
-        keys->setShortcuts(button == m_ui.btn_undo ? QKeySequence::Undo : QKeySequence::Redo);
+        keys->setShortcuts(standardKey);
         connect(keys, &QAction::triggered, button, [button] {
             if (button->isEnabled())
                 button->click();
