@@ -6,15 +6,13 @@
 #include "core/record/screenrecord.h"
 #include "support/mediainspect.h"
 #include "support/recordingsteps.h"
+#include "support/smalldisk.h"
 #include "support/testtone.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <unistd.h>
 
 namespace {
 const QRect kArea(0, 0, 320, 240);
@@ -26,28 +24,6 @@ double loudest(const QSignalSpy &levels)
         db = std::max(db, args.at(0).toDouble());
     return db;
 }
-
-// A tmpfs of `mb` megabytes mounted at `dir` for the life of the object (needs root).
-class SmallDisk
-{
-public:
-    SmallDisk(const QString &dir, int mb) : m_dir(dir)
-    {
-        m_mounted = geteuid() == 0 &&
-                    QProcess::execute("mount", {"-t", "tmpfs", "-o", QString("size=%1m").arg(mb),
-                                                "tmpfs", dir}) == 0;
-    }
-    ~SmallDisk()
-    {
-        if (m_mounted)
-            QProcess::execute("umount", {"-l", m_dir});
-    }
-    bool isMounted() const { return m_mounted; }
-
-private:
-    QString m_dir;
-    bool m_mounted = false;
-};
 
 // Fills the file system of `dir` until `leaveBytes` are free.
 bool fillUntil(const QString &dir, qint64 leaveBytes)
