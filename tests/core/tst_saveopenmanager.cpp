@@ -5,6 +5,7 @@
 #include "support/datatable.h"
 #include "support/foldersnapshot.h"
 #include "support/lsnbytes.h"
+#include "support/smalldisk.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
@@ -314,14 +315,39 @@ private slots:
         QVERIFY(RecentFiles::instance()->files().isEmpty());
     }
 
-    // A folder nobody may write to (not even root): the message names the chosen file.
-    void saveIntoUnwritableFolder()
+    // A save that cannot be written says why, names the file the teacher chose and keeps
+    // what was there.
+    void failedWriteKeepsEarlierFile_data()
     {
-        const QString path = QStringLiteral("/proc/课程 一.lsn");
+        DataTable::columns<QString, QString>("where", "message");
+        QTest::newRow("folder that takes no file (not even from root)") << "proc"
+                                                                        << "无法写入文件：%1";
+        QTest::newRow("disk without room") << "small disk"
+                                           << "磁盘空间不足：%1";
+    }
+    void failedWriteKeepsEarlierFile()
+    {
+        const auto [where, message] = DataTable::fetch<QString, QString>("where", "message");
+        QString path = QStringLiteral("/proc/课程 一.lsn");
+        std::unique_ptr<SmallDisk> disk;
+        if (where == "small disk") {
+            const QString mount = m_tmp->filePath("small");
+            QVERIFY(QDir().mkpath(mount));
+            disk = std::make_unique<SmallDisk>(mount, 1);
+            if (!disk->isMounted())
+                QSKIP("mounting a tmpfs needs root");
+            path = mount + "/课程 一.lsn";
+            QVERIFY(LsnBytes::writeFile(path, "earlier"));
+            // The project's files (about 640 kB) do not fit beside 600 kB of other files.
+            QVERIFY(LsnBytes::writeFile(mount + "/other", QByteArray(600 * 1024, 'x')));
+        }
         const Run run = save(m_project.get(), path, false);
         QVERIFY(!run.saved);
-        QCOMPARE(run.error, QStringLiteral("无法写入文件：%1").arg(path));
+        QCOMPARE(run.error, message.arg(path));
         QVERIFY(m_project.get()->filePath().isEmpty());
+        QVERIFY(!QFileInfo::exists(path + "_tmp"));
+        if (disk)
+            QCOMPARE(LsnBytes::readFile(path), QByteArray("earlier"));
     }
 
     void failedOpenKeepsEverything_data()

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QUuid>
 
@@ -120,8 +121,13 @@ bool LsnPacker::compressFiles(const QFileInfoList &files, const QString &outPath
         finishProgress();
     } else {
         m_byteCount = 0;
-        setErrorText(tr("无法写入文件：%1").arg(outPath));
         QFile::remove(outPath);
+        // With the half-written file gone, the free room is what the save had to work with.
+        const QString folder = QFileInfo(outPath).absolutePath();
+        if (QStorageInfo(folder).bytesAvailable() < total)
+            setErrorText(tr("磁盘空间不足：%1").arg(outPath));
+        else
+            setErrorText(tr("无法写入文件：%1").arg(outPath));
     }
     return ok;
 }
