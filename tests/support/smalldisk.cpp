@@ -7,10 +7,9 @@
 
 SmallDisk::SmallDisk(const QString &dir, int mb) : m_dir(dir)
 {
-    m_mounted =
-        geteuid() == 0 &&
-        QProcess::execute("mount", {"-t", "tmpfs", "-o", QString("size=%1m").arg(mb), "tmpfs",
-                                    dir}) == 0;
+    m_mounted = geteuid() == 0 &&
+                QProcess::execute(
+                    "mount", {"-t", "tmpfs", "-o", QString("size=%1m").arg(mb), "tmpfs", dir}) == 0;
 }
 
 SmallDisk::~SmallDisk()

@@ -89,6 +89,8 @@ private:
     int writeAudioDataInThread();
     bool writeAudioPacket(ffmpeg::PacketPtr packet);
     bool writePacket(AVPacket *packet, const char *what);
+    // The message for an FFmpeg write error `ret` on the export file.
+    QString writeFailure(int ret) const;
     void finishInput();
     void slot_write_finished(int steamIndex);
     void waitForThreads();

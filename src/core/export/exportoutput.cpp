@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QThread>
 
+#include <cerrno>
+
 namespace {
 constexpr AVRational kVideoEncoderTimebase{1, 30};
 }
@@ -79,6 +81,14 @@ int ExportManager::openOutput(const QString &path)
     return 1;
 }
 
+QString ExportManager::writeFailure(int ret) const
+{
+    // A full disk is said as such: the teacher can free room or choose another folder.
+    if (ret == AVERROR(ENOSPC))
+        return tr("磁盘空间不足：%1").arg(m_TargetPath);
+    return tr("无法写入导出文件：%1").arg(m_TargetPath);
+}
+
 bool ExportManager::writePacket(AVPacket *packet, const char *what)
 {
     int ret;
@@ -88,7 +98,7 @@ bool ExportManager::writePacket(AVPacket *packet, const char *what)
     }
     if (ret < 0) {
         qWarning() << what << "av_interleaved_write_frame:" << ffmpeg::errorText(ret);
-        fail(tr("无法写入导出文件：%1").arg(m_TargetPath));
+        fail(writeFailure(ret));
         return false;
     }
     return true;
@@ -297,14 +307,14 @@ void ExportManager::finishFile()
             qInfo() << "av_write_trailer()";
             if (ret < 0) {
                 qWarning() << "av_write_trailer:" << ffmpeg::errorText(ret);
-                fail(tr("无法写入导出文件：%1").arg(m_TargetPath));
+                fail(writeFailure(ret));
             }
         }
         const int ret = avio_closep(&out->pb);
         qInfo() << "关闭视频输出io";
         if (ret < 0) {
             qWarning() << "avio_closep:" << ffmpeg::errorText(ret);
-            fail(tr("无法写入导出文件：%1").arg(m_TargetPath));
+            fail(writeFailure(ret));
         }
         m_OutFormatContext.reset();
     }

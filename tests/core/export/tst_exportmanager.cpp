@@ -9,11 +9,13 @@
 #include "support/mediareadback.h"
 #include "support/mp4boxes.h"
 #include "support/mp4chapters.h"
+#include "support/smalldisk.h"
 #include "support/testmedia.h"
 
 #include <QColor>
 #include <QFile>
 #include <QSignalSpy>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -527,32 +529,37 @@ void TestExportManager::copiesWholeSingleClip()
 void TestExportManager::failsCleanly_data()
 {
     // claimFrom: clip whose size claim is overridden, or -1
+    // output: where the export goes: "" beside the clips, over an earlier export; "missing
+    //   folder"; "full disk", over an earlier export on a disk with almost no room
     // named: what the message must name
-    DataTable::columns<QList<ClipSpan>, int, QSize, bool, QStringList>(
-        "spans", "claimFrom", "claimSize", "outputInMissingFolder", "named");
+    DataTable::columns<QList<ClipSpan>, int, QSize, QString, QStringList>(
+        "spans", "claimFrom", "claimSize", "output", "named");
 
     QTest::newRow("a clip that is no video")
         << QList<ClipSpan>{{"red720.mp4", 0, 1000}, {"notvideo.mp4", 0, 1000}} << 1
-        << QSize(1280, 720) << false << QStringList{"notvideo.mp4"};
+        << QSize(1280, 720) << "" << QStringList{"notvideo.mp4"};
     QTest::newRow("a clip file that is missing")
         << QList<ClipSpan>{{"red720.mp4", 0, 1000}, {"gone.mp4", 0, 1000}} << 1 << QSize(1280, 720)
-        << false << QStringList{"gone.mp4"};
+        << "" << QStringList{"gone.mp4"};
     QTest::newRow("a picture larger than its clip claims")
         << QList<ClipSpan>{{"red720.mp4", 0, 1000}, {"blue1080.mp4", 0, 1000}} << 1
-        << QSize(1280, 720) << false << QStringList{"第2段", "1920×1080", "1280×720"};
+        << QSize(1280, 720) << "" << QStringList{"第2段", "1920×1080", "1280×720"};
     QTest::newRow("an output that cannot be written")
         << QList<ClipSpan>{{"red720.mp4", 0, 1000}, {"blue1080.mp4", 0, 1000}} << -1 << QSize()
-        << true << QStringList{"missing/folder/out.mp4"};
+        << "missing folder" << QStringList{"missing/folder/out.mp4"};
+    QTest::newRow("an output on a full disk")
+        << QList<ClipSpan>{{"red720.mp4", 0, 1000}, {"blue1080.mp4", 0, 1000}} << -1 << QSize()
+        << "full disk" << QStringList{"磁盘空间不足", "full/out.mp4"};
     QTest::newRow("a single whole clip that is missing")
-        << QList<ClipSpan>{{"gone.mp4", 0, 1000}} << 0 << QSize(1280, 720) << false
+        << QList<ClipSpan>{{"gone.mp4", 0, 1000}} << 0 << QSize(1280, 720) << ""
         << QStringList{"第1段"};
 }
 
 void TestExportManager::failsCleanly()
 {
-    const auto [spans, claimFrom, claimSize, outputInMissingFolder, named] =
-        DataTable::fetch<QList<ClipSpan>, int, QSize, bool, QStringList>(
-            "spans", "claimFrom", "claimSize", "outputInMissingFolder", "named");
+    const auto [spans, claimFrom, claimSize, output, named] =
+        DataTable::fetch<QList<ClipSpan>, int, QSize, QString, QStringList>(
+            "spans", "claimFrom", "claimSize", "output", "named");
 
     QList<AVData> clips = clipsFor(spans);
     if (claimFrom >= 0) {
@@ -564,8 +571,23 @@ void TestExportManager::failsCleanly()
         if (named.first().startsWith(QStringLiteral("第")))
             clips[claimFrom].title = named.first();
     }
-    const QString out = outputInMissingFolder ? m_dir.filePath("missing/folder/out.mp4")
-                                              : m_dir.filePath("failed.mp4");
+    const bool outputInMissingFolder = output == QStringLiteral("missing folder");
+    std::unique_ptr<SmallDisk> disk;
+    QString out = m_dir.filePath("failed.mp4");
+    if (outputInMissingFolder)
+        out = m_dir.filePath("missing/folder/out.mp4");
+    if (output == QStringLiteral("full disk")) {
+        QVERIFY(QDir(m_dir.path()).mkpath("full"));
+        disk = std::make_unique<SmallDisk>(m_dir.filePath("full"), 1);
+        if (!disk->isMounted())
+            QSKIP("mounting a tmpfs needs root");
+        out = m_dir.filePath("full/out.mp4");
+        // Room for the earlier export and a few kilobytes more.
+        const qint64 free = QStorageInfo(m_dir.filePath("full")).bytesAvailable();
+        QFile other(m_dir.filePath("full/other"));
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        QCOMPARE(other.write(QByteArray(int(free - 16 * 1024), 'x')), free - 16 * 1024);
+    }
     if (!outputInMissingFolder) {
         QFile old(out);
         QVERIFY(old.open(QIODevice::WriteOnly));
@@ -583,7 +605,7 @@ void TestExportManager::failsCleanly()
     for (const QString &name : named)
         QVERIFY2(manager.errorText().contains(name), qPrintable(manager.errorText()));
     // A clip is named as the teacher knows it, not by the folder the export reads it from.
-    QVERIFY2(outputInMissingFolder || !manager.errorText().contains(m_dir.path()),
+    QVERIFY2(!output.isEmpty() || !manager.errorText().contains(m_dir.path()),
              qPrintable(manager.errorText()));
     QVERIFY(!QFile::exists(ExportManager::partialPath(out)));
     if (outputInMissingFolder) {
