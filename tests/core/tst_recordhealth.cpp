@@ -25,23 +25,6 @@ double loudest(const QSignalSpy &levels)
     return db;
 }
 
-// Fills the file system of `dir` until `leaveBytes` are free.
-bool fillUntil(const QString &dir, qint64 leaveBytes)
-{
-    QFile filler(dir + "/filler.bin");
-    if (!filler.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray block(1024 * 1024, 'x');
-    qint64 free = RecordHealth::freeBytes(dir);
-    while (free - leaveBytes > 0) {
-        const qint64 n = std::min<qint64>(block.size(), free - leaveBytes);
-        if (filler.write(block.constData(), n) != n)
-            return false;
-        filler.flush();
-        free = RecordHealth::freeBytes(dir);
-    }
-    return true;
-}
 }  // namespace
 
 class TestRecordHealth : public QObject
@@ -148,7 +131,7 @@ private slots:
         QTest::qWait(2500);
         QCOMPARE(full.count(), 0);
         // Something else fills the disk: a few megabytes stay free.
-        QVERIFY(fillUntil(dir.path(), DiskSpaceGuard::kReserveBytes + 3 * 1024 * 1024));
+        QVERIFY(disk.fillLeaving(DiskSpaceGuard::kReserveBytes + 3 * 1024 * 1024));
         QVERIFY(full.wait(RecordHealth::kDiskIntervalMs + 2000));
         QVERIFY(space.count() > 0 && space.last().at(0).toBool());
         QVERIFY(finished.count() > 0 || finished.wait(20000));

@@ -338,8 +338,8 @@ private slots:
                 QSKIP("mounting a tmpfs needs root");
             path = mount + "/课程 一.lsn";
             QVERIFY(LsnBytes::writeFile(path, "earlier"));
-            // The project's files (about 640 kB) do not fit beside 600 kB of other files.
-            QVERIFY(LsnBytes::writeFile(mount + "/other", QByteArray(600 * 1024, 'x')));
+            // The project's files (about 640 kB) do not fit in what is left.
+            QVERIFY(disk->fillLeaving(400 * 1024));
         }
         const Run run = save(m_project.get(), path, false);
         QVERIFY(!run.saved);

@@ -1,7 +1,12 @@
 #include "support/smalldisk.h"
 
+#include <QByteArray>
+#include <QFile>
 #include <QProcess>
+#include <QStorageInfo>
 #include <QStringList>
+
+#include <algorithm>
 
 #include <unistd.h>
 
@@ -16,4 +21,20 @@ SmallDisk::~SmallDisk()
 {
     if (m_mounted)
         QProcess::execute("umount", {"-l", m_dir});
+}
+
+bool SmallDisk::fillLeaving(qint64 freeBytes) const
+{
+    QFile filler(m_dir + "/filler.bin");
+    if (!filler.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    const QByteArray block(1024 * 1024, 'x');
+    qint64 free = QStorageInfo(m_dir).bytesAvailable();
+    while (free > freeBytes) {
+        const qint64 n = std::min<qint64>(block.size(), free - freeBytes);
+        if (filler.write(block.constData(), n) != n || !filler.flush())
+            return false;
+        free = QStorageInfo(m_dir).bytesAvailable();
+    }
+    return true;
 }

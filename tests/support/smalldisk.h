@@ -13,6 +13,9 @@ public:
     SmallDisk &operator=(const SmallDisk &) = delete;
 
     bool isMounted() const { return m_mounted; }
+    // Writes "filler.bin" on the disk until only `freeBytes` are left; false if a write fails.
+    // It may be called while something else writes there, to fill the disk under it.
+    bool fillLeaving(qint64 freeBytes) const;
 
 private:
     QString m_dir;
