@@ -42,6 +42,7 @@ void MainContentWidget::on_btn_record_screen_clicked()
     QTimer::singleShot(300, this, [this] {
         // Without a parent: the window manager would hide children of the minimised editor.
         auto *select = new RecordScreenSelectWidget;
+        watchRecordingWindow(select);
         connect(select, &RecordScreenSelectWidget::sig_Cancel, this, [this] {
             window()->showNormal();
             window()->activateWindow();
@@ -54,6 +55,7 @@ void MainContentWidget::on_btn_record_screen_clicked()
                                                           select->grabbedScreen());
                     connect(record, &RecordScreenWidget::sig_Record_Finish, this,
                             [this] { onRecordFinished(5); });
+                    watchRecordingWindow(record);
                     record->show();
                 });
         select->show();
@@ -81,11 +83,41 @@ void MainContentWidget::on_btn_record_ppt_clicked()
     frame->setContentWidget(record);
     frame->setTitle(path.mid(path.lastIndexOf('/') + 1));
     m_pptWindow = frame;
+    watchRecordingWindow(frame);
     connect(frame, &QObject::destroyed, this, [this] { onRecordFinished(15); });
     frame->showMaximized();
     const ClipAtResult at = ProjectData::instance()->clipAt(m_ui.composition->curTimeMs());
     record->openPptFile(path, at.clip, at.offset);
     window()->showMinimized();
+}
+
+void MainContentWidget::watchRecordingWindow(QWidget *window)
+{
+    m_recordWindow = window;
+    // Checked once the window is really gone (a pointer to it is cleared by then).
+    connect(window, &QObject::destroyed, this,
+            [this] { QTimer::singleShot(0, this, &MainContentWidget::updateRecordingLock); });
+    updateRecordingLock();
+}
+
+void MainContentWidget::updateRecordingLock()
+{
+    // Disabled, the editor's buttons, menu and keys do nothing; its title bar (a part of the
+    // frame) still minimises and asks before closing.
+    setEnabled(!m_recordWindow && !m_pptWindow);
+}
+
+bool MainContentWidget::refuseWhileRecording()
+{
+    if (!m_recordWindow && !m_pptWindow)
+        return false;
+    QMessageBox::information(this, tr("提示"), tr("正在录制，请先结束录制！"));
+    // The recording may have ended while the box was shown.
+    if (QWidget *recording = m_recordWindow ? m_recordWindow.data() : m_pptWindow.data()) {
+        recording->raise();
+        recording->activateWindow();
+    }
+    return true;
 }
 
 void MainContentWidget::onRecordFinished(int delayMs)

@@ -145,6 +145,12 @@ private:
     void showPrompt(const QString &text, qint64 maximum);
     void placePopups();
     void onRecordFinished(int delayMs);
+    // A recording window (the screen selection, the screen recording or the slide show) that
+    // writes into this project: while one is open the editor takes no edits and does not
+    // close, so that the project and its folder stay under the recording.
+    void watchRecordingWindow(QWidget *window);
+    void updateRecordingLock();
+    bool refuseWhileRecording();
 
     Ui m_ui;
     QMenu *m_fileMenu = nullptr;
@@ -154,6 +160,7 @@ private:
     ProjectFolderKeeper *m_folderKeeper = nullptr;
     QIcon m_undoIcon, m_undoDisableIcon, m_redoIcon, m_redoDisableIcon;
     QPointer<BaseWindow> m_pptWindow;
+    QPointer<QWidget> m_recordWindow;
     MaskForm *m_mask = nullptr;
     LoaddingView *m_loaddingView = nullptr;
     CommonPromptWindow *m_promptWindow = nullptr;

@@ -232,5 +232,7 @@ void MainContentWidget::saveProject(const QString &path, bool saveAs)
 
 bool MainContentWidget::preCloseWindow()
 {
+    if (refuseWhileRecording())
+        return false;
     return askSaveThen([this] { window()->close(); });
 }

@@ -684,9 +684,23 @@ private slots:
         QPointer<RecordScreenSelectWidget> select;
         QTRY_VERIFY_WITH_TIMEOUT(select = topLevel<RecordScreenSelectWidget>(), 3000);
         QVERIFY(QTest::qWaitForWindowExposed(select));
+        // Until the recording is over, the editor takes no edits and does not close: the
+        // recording goes into this project and its folder.
+        QVERIFY(!editor->isEnabled());
+        {
+            ModalDriver driver;
+            driver.answerMessageBox(QStringLiteral("OK"));
+            closeFrame(frame);
+            QVERIFY(finished(driver));
+            QCOMPARE(driver.seen(), QStringList{QStringLiteral("提示|正在录制，请先结束录制！")});
+        }
+        QVERIFY(frame && select);
+        // The recording window comes back to the front, ready for its keys.
+        QVERIFY(QTest::qWaitForWindowActive(select));
         QTest::keyClick(select, Qt::Key_Escape);
         QTRY_VERIFY(!select);
         QTRY_VERIFY(!frame->isMinimized());
+        QTRY_VERIFY(editor->isEnabled());
         closeFrame(frame);
         QTRY_VERIFY(!frame);
     }
