@@ -96,28 +96,8 @@ void MainContentWidget::watchRecordingWindow(QWidget *window)
     m_recordWindow = window;
     // Checked once the window is really gone (a pointer to it is cleared by then).
     connect(window, &QObject::destroyed, this,
-            [this] { QTimer::singleShot(0, this, &MainContentWidget::updateRecordingLock); });
-    updateRecordingLock();
-}
-
-void MainContentWidget::updateRecordingLock()
-{
-    // Disabled, the editor's buttons, menu and keys do nothing; its title bar (a part of the
-    // frame) still minimises and asks before closing.
-    setEnabled(!m_recordWindow && !m_pptWindow);
-}
-
-bool MainContentWidget::refuseWhileRecording()
-{
-    if (!m_recordWindow && !m_pptWindow)
-        return false;
-    QMessageBox::information(this, tr("提示"), tr("正在录制，请先结束录制！"));
-    // The recording may have ended while the box was shown.
-    if (QWidget *recording = m_recordWindow ? m_recordWindow.data() : m_pptWindow.data()) {
-        recording->raise();
-        recording->activateWindow();
-    }
-    return true;
+            [this] { QTimer::singleShot(0, this, &MainContentWidget::updateLock); });
+    updateLock();
 }
 
 void MainContentWidget::onRecordFinished(int delayMs)

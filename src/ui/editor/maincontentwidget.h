@@ -145,12 +145,14 @@ private:
     void showPrompt(const QString &text, qint64 maximum);
     void placePopups();
     void onRecordFinished(int delayMs);
-    // A recording window (the screen selection, the screen recording or the slide show) that
-    // writes into this project: while one is open the editor takes no edits and does not
-    // close, so that the project and its folder stay under the recording.
+    // A recording window (the screen selection, the screen recording or the slide show)
+    // writes into this project, and a save reads it: while one is open or running, the
+    // editor takes no edits and does not close, so that the project and its folder stay as
+    // they are under them.
     void watchRecordingWindow(QWidget *window);
-    void updateRecordingLock();
-    bool refuseWhileRecording();
+    void updateLock();
+    // Says why the editor cannot close now, if it cannot (true).
+    bool refuseWhileBusy();
 
     Ui m_ui;
     QMenu *m_fileMenu = nullptr;
@@ -161,6 +163,7 @@ private:
     QIcon m_undoIcon, m_undoDisableIcon, m_redoIcon, m_redoDisableIcon;
     QPointer<BaseWindow> m_pptWindow;
     QPointer<QWidget> m_recordWindow;
+    bool m_saving = false;
     MaskForm *m_mask = nullptr;
     LoaddingView *m_loaddingView = nullptr;
     CommonPromptWindow *m_promptWindow = nullptr;

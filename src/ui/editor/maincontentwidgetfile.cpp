@@ -6,6 +6,7 @@
 #include "core/platform/settings.h"
 #include "core/project/projectdata.h"
 #include "core/storage/saveopenmanager.h"
+#include "ui/base/basewindow.h"
 #include "ui/base/commonpromptwindow.h"
 #include "ui/base/commonsuccesswindow.h"
 #include "ui/base/loaddingview.h"
@@ -180,6 +181,8 @@ void MainContentWidget::slotMenuSave()
         slotMenuSaveAs();
         return;
     }
+    m_saving = true;
+    updateLock();
     showPrompt(tr("正在保存..."), 0);
     recreateCover([this, path] { saveProject(path, false); });
 }
@@ -200,12 +203,16 @@ void MainContentWidget::slotMenuSaveAs()
     }
     qDebug() << "另存课件文件：" << name;
     writeSetting(QStringLiteral("SaveLsnFileDir"), QFileInfo(name).absolutePath());
+    m_saving = true;
+    updateLock();
     showPrompt(tr("正在保存..."), 0);
     recreateCover([this, name] { saveProject(name, true); });
 }
 
 void MainContentWidget::saveProject(const QString &path, bool saveAs)
 {
+    m_saving = true;
+    updateLock();
     auto *manager = new SaveOpenManager(this);
     connect(manager, &SaveOpenManager::sig_UpdateMaxProgress, this, [this](qlonglong max) {
         qDebug() << "slotMenuSaveAs:sig_UpdateMaxProgress:" << max;
@@ -218,6 +225,8 @@ void MainContentWidget::saveProject(const QString &path, bool saveAs)
     connect(manager, &SaveOpenManager::sig_SaveFinished, this, [this, manager](bool success) {
         manager->deleteLater();
         m_promptWindow->hide();
+        m_saving = false;
+        updateLock();
         if (success) {
             m_successWindow->showMessage(tr("保存成功"), 2000);
             ProjectData::instance()->markSaved();
@@ -230,9 +239,33 @@ void MainContentWidget::saveProject(const QString &path, bool saveAs)
     manager->saveProject(path, saveAs);
 }
 
+void MainContentWidget::updateLock()
+{
+    // Disabled, the editor's buttons, menu and keys do nothing; its title bar (a part of the
+    // frame) still minimises and asks before closing.
+    setEnabled(!m_recordWindow && !m_pptWindow && !m_saving);
+}
+
+bool MainContentWidget::refuseWhileBusy()
+{
+    if (m_saving) {
+        QMessageBox::information(this, tr("提示"), tr("正在保存，请稍候！"));
+        return true;
+    }
+    if (!m_recordWindow && !m_pptWindow)
+        return false;
+    QMessageBox::information(this, tr("提示"), tr("正在录制，请先结束录制！"));
+    // The recording may have ended while the box was shown.
+    if (QWidget *recording = m_recordWindow ? m_recordWindow.data() : m_pptWindow.data()) {
+        recording->raise();
+        recording->activateWindow();
+    }
+    return true;
+}
+
 bool MainContentWidget::preCloseWindow()
 {
-    if (refuseWhileRecording())
+    if (refuseWhileBusy())
         return false;
     return askSaveThen([this] { window()->close(); });
 }

@@ -61,12 +61,16 @@ class ShowCounter : public QObject
 public:
     explicit ShowCounter(QWidget *w) { w->installEventFilter(this); }
     int shown = 0;
+    int shownWithParentEnabled = 0;  // shown while the widget's parent took input
 
 protected:
-    bool eventFilter(QObject *, QEvent *event) override
+    bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Show)
+        if (event->type() == QEvent::Show) {
             ++shown;
+            if (static_cast<QWidget *>(watched)->parentWidget()->isEnabled())
+                ++shownWithParentEnabled;
+        }
         return false;
     }
 };
@@ -432,8 +436,10 @@ private slots:
         QCOMPARE(blockCount(editor), 3);
         QVERIFY(ProjectData::instance()->isModified());
 
-        // Save as, through the file menu.
+        // Save as, through the file menu. While it saves, the editor takes no edits (they
+        // would not be in the file, yet count as saved) and no second save.
         prompts.shown = 0;
+        prompts.shownWithParentEnabled = 0;
         QSignalSpy saved(editor, &MainContentWidget::sig_SaveProFinished);
         fileMenu(editor, driver, QStringLiteral("另存为"),
                  [&] { driver.fillFileDialog(m_lesson); });
@@ -442,6 +448,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(saved.count(), 1, kLongWaitMs);
         QCOMPARE(saved.first().first().toBool(), true);
         QVERIFY(prompts.shown > 0);
+        QCOMPARE(prompts.shownWithParentEnabled, 0);
+        QVERIFY(editor->isEnabled());
         QVERIFY(editor->successWindow()->isVisible());
         QCOMPARE(editor->successWindow()->text(), QStringLiteral("保存成功"));
         QVERIFY(!ProjectData::instance()->isModified());
