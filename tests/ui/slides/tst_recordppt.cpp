@@ -247,7 +247,8 @@ void TestRecordPpt::recordsOneClipPerSlide()
         // The clip starts with the slide's first picture: the one before still shows the slide
         // before, so deleting a slide's clip leaves no flash of it in the next one.
         for (int i = 1; i < frames.size(); ++i) {
-            if (frames.at(i).first * 1000 < clip.beginTime)
+            // In whole milliseconds: a picture at 4.4 s reads back as 4.39999... s.
+            if (qRound64(frames.at(i).first * 1000) < clip.beginTime)
                 continue;
             for (int shows : {slide - 1, slide}) {
                 const QImage &picture = frames.at(shows == slide ? i : i - 1).second;
