@@ -146,9 +146,9 @@ private:
     void placePopups();
     void onRecordFinished(int delayMs);
     // A recording window (the screen selection, the screen recording or the slide show)
-    // writes into this project, and a save reads it: while one is open or running, the
-    // editor takes no edits and does not close, so that the project and its folder stay as
-    // they are under them.
+    // writes into this project, a save reads it and an open replaces it: while one is open
+    // or running, the editor takes no edits and does not close, so that the project and its
+    // folder stay as they are under them.
     void watchRecordingWindow(QWidget *window);
     void updateLock();
     // Says why the editor cannot close now, if it cannot (true).
@@ -164,6 +164,7 @@ private:
     QPointer<BaseWindow> m_pptWindow;
     QPointer<QWidget> m_recordWindow;
     bool m_saving = false;
+    bool m_opening = false;
     MaskForm *m_mask = nullptr;
     LoaddingView *m_loaddingView = nullptr;
     CommonPromptWindow *m_promptWindow = nullptr;

@@ -118,6 +118,9 @@ void MainContentWidget::openProFile(const QString &path)
 {
     ProjectData *project = ProjectData::instance();
     stopPlayback();
+    // A recording or an import now would go into the project that the open replaces.
+    m_opening = true;
+    updateLock();
     project->reset();
     project->markSaved();
     updateView(true);
@@ -132,6 +135,8 @@ void MainContentWidget::openProFile(const QString &path)
     auto *manager = new SaveOpenManager(this);
     connect(manager, &SaveOpenManager::sig_OpenSuccess, this, [this, manager] {
         manager->deleteLater();
+        m_opening = false;
+        updateLock();
         ProjectData::instance()->markSaved();
         updateView(true);
         m_loaddingView->hide();
@@ -139,6 +144,8 @@ void MainContentWidget::openProFile(const QString &path)
     });
     connect(manager, &SaveOpenManager::sig_OpenFailed, this, [this, manager] {
         manager->deleteLater();
+        m_opening = false;
+        updateLock();
         m_loaddingView->hide();
         warn(this, tr("打开失败！"), manager->errorText());
         // The project was never touched by the failed open; start a new one all the same, so
@@ -243,11 +250,12 @@ void MainContentWidget::updateLock()
 {
     // Disabled, the editor's buttons, menu and keys do nothing; its title bar (a part of the
     // frame) still minimises and asks before closing.
-    setEnabled(!m_recordWindow && !m_pptWindow && !m_saving);
+    setEnabled(!m_recordWindow && !m_pptWindow && !m_saving && !m_opening);
 }
 
 bool MainContentWidget::refuseWhileBusy()
 {
+    // An open in progress may be left: nothing of the teacher's is at stake in it.
     if (m_saving) {
         QMessageBox::information(this, tr("提示"), tr("正在保存，请稍候！"));
         return true;

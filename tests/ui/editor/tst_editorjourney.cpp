@@ -556,6 +556,8 @@ private slots:
         QVERIFY(deleteMiddleOfLongest(editor));
         const QStringList modifiedAgain = spans(projectClips());
         QSignalSpy savedBeforeOpen(editor, &MainContentWidget::sig_SaveProFinished);
+        // While the project opens, nothing can go into the project it replaces.
+        ShowCounter opening(editor->loaddingView());
         int savesWhenDialogShown = -1;
         driver.answerMessageBox(QStringLiteral("是"));
         driver.fillFileDialog(
@@ -570,6 +572,9 @@ private slots:
                                      !ProjectData::instance()->isModified(),
                                  kLongWaitMs);
         QCOMPARE(spans(projectClips()), modifiedAgain);
+        QVERIFY(opening.shown > 0);
+        QCOMPARE(opening.shownWithParentEnabled, 0);
+        QVERIFY(editor->isEnabled());
 
         // "新建" while the preview plays: playback stops and the button says "播放" again.
         QPushButton *play = editor->ui().btn_play_stop;
