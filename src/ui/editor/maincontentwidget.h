@@ -151,6 +151,8 @@ private:
     // folder stay as they are under them.
     void watchRecordingWindow(QWidget *window);
     void updateLock();
+    void setSaving(bool saving);
+    void setOpening(bool opening);
     // Says why the editor cannot close now, if it cannot (true).
     bool refuseWhileBusy();
 

@@ -6,7 +6,6 @@
 #include "core/platform/settings.h"
 #include "core/project/projectdata.h"
 #include "core/storage/saveopenmanager.h"
-#include "ui/base/basewindow.h"
 #include "ui/base/commonpromptwindow.h"
 #include "ui/base/commonsuccesswindow.h"
 #include "ui/base/loaddingview.h"
@@ -119,8 +118,7 @@ void MainContentWidget::openProFile(const QString &path)
     ProjectData *project = ProjectData::instance();
     stopPlayback();
     // A recording or an import now would go into the project that the open replaces.
-    m_opening = true;
-    updateLock();
+    setOpening(true);
     project->reset();
     project->markSaved();
     updateView(true);
@@ -135,8 +133,7 @@ void MainContentWidget::openProFile(const QString &path)
     auto *manager = new SaveOpenManager(this);
     connect(manager, &SaveOpenManager::sig_OpenSuccess, this, [this, manager] {
         manager->deleteLater();
-        m_opening = false;
-        updateLock();
+        setOpening(false);
         ProjectData::instance()->markSaved();
         updateView(true);
         m_loaddingView->hide();
@@ -144,8 +141,7 @@ void MainContentWidget::openProFile(const QString &path)
     });
     connect(manager, &SaveOpenManager::sig_OpenFailed, this, [this, manager] {
         manager->deleteLater();
-        m_opening = false;
-        updateLock();
+        setOpening(false);
         m_loaddingView->hide();
         warn(this, tr("打开失败！"), manager->errorText());
         // The project was never touched by the failed open; start a new one all the same, so
@@ -188,8 +184,7 @@ void MainContentWidget::slotMenuSave()
         slotMenuSaveAs();
         return;
     }
-    m_saving = true;
-    updateLock();
+    setSaving(true);
     showPrompt(tr("正在保存..."), 0);
     recreateCover([this, path] { saveProject(path, false); });
 }
@@ -210,16 +205,14 @@ void MainContentWidget::slotMenuSaveAs()
     }
     qDebug() << "另存课件文件：" << name;
     writeSetting(QStringLiteral("SaveLsnFileDir"), QFileInfo(name).absolutePath());
-    m_saving = true;
-    updateLock();
+    setSaving(true);
     showPrompt(tr("正在保存..."), 0);
     recreateCover([this, name] { saveProject(name, true); });
 }
 
 void MainContentWidget::saveProject(const QString &path, bool saveAs)
 {
-    m_saving = true;
-    updateLock();
+    setSaving(true);
     auto *manager = new SaveOpenManager(this);
     connect(manager, &SaveOpenManager::sig_UpdateMaxProgress, this, [this](qlonglong max) {
         qDebug() << "slotMenuSaveAs:sig_UpdateMaxProgress:" << max;
@@ -232,8 +225,7 @@ void MainContentWidget::saveProject(const QString &path, bool saveAs)
     connect(manager, &SaveOpenManager::sig_SaveFinished, this, [this, manager](bool success) {
         manager->deleteLater();
         m_promptWindow->hide();
-        m_saving = false;
-        updateLock();
+        setSaving(false);
         if (success) {
             m_successWindow->showMessage(tr("保存成功"), 2000);
             ProjectData::instance()->markSaved();
@@ -250,7 +242,19 @@ void MainContentWidget::updateLock()
 {
     // Disabled, the editor's buttons, menu and keys do nothing; its title bar (a part of the
     // frame) still minimises and asks before closing.
-    setEnabled(!m_recordWindow && !m_pptWindow && !m_saving && !m_opening);
+    setEnabled(!m_recordWindow && !m_saving && !m_opening);
+}
+
+void MainContentWidget::setSaving(bool saving)
+{
+    m_saving = saving;
+    updateLock();
+}
+
+void MainContentWidget::setOpening(bool opening)
+{
+    m_opening = opening;
+    updateLock();
 }
 
 bool MainContentWidget::refuseWhileBusy()
@@ -260,13 +264,13 @@ bool MainContentWidget::refuseWhileBusy()
         QMessageBox::information(this, tr("提示"), tr("正在保存，请稍候！"));
         return true;
     }
-    if (!m_recordWindow && !m_pptWindow)
+    if (!m_recordWindow)
         return false;
     QMessageBox::information(this, tr("提示"), tr("正在录制，请先结束录制！"));
     // The recording may have ended while the box was shown.
-    if (QWidget *recording = m_recordWindow ? m_recordWindow.data() : m_pptWindow.data()) {
-        recording->raise();
-        recording->activateWindow();
+    if (m_recordWindow) {
+        m_recordWindow->raise();
+        m_recordWindow->activateWindow();
     }
     return true;
 }
