@@ -151,8 +151,8 @@ private:
     // folder stay as they are under them.
     void watchRecordingWindow(QWidget *window);
     void updateLock();
-    void setSaving(bool saving);
-    void setOpening(bool opening);
+    // Sets one of the busy flags (m_saving, m_opening) and the lock with it.
+    void setBusy(bool &flag, bool busy);
     // Says why the editor cannot close now, if it cannot (true).
     bool refuseWhileBusy();
 

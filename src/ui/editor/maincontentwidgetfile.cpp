@@ -118,7 +118,7 @@ void MainContentWidget::openProFile(const QString &path)
     ProjectData *project = ProjectData::instance();
     stopPlayback();
     // A recording or an import now would go into the project that the open replaces.
-    setOpening(true);
+    setBusy(m_opening, true);
     project->reset();
     project->markSaved();
     updateView(true);
@@ -133,7 +133,7 @@ void MainContentWidget::openProFile(const QString &path)
     auto *manager = new SaveOpenManager(this);
     connect(manager, &SaveOpenManager::sig_OpenSuccess, this, [this, manager] {
         manager->deleteLater();
-        setOpening(false);
+        setBusy(m_opening, false);
         ProjectData::instance()->markSaved();
         updateView(true);
         m_loaddingView->hide();
@@ -141,7 +141,7 @@ void MainContentWidget::openProFile(const QString &path)
     });
     connect(manager, &SaveOpenManager::sig_OpenFailed, this, [this, manager] {
         manager->deleteLater();
-        setOpening(false);
+        setBusy(m_opening, false);
         m_loaddingView->hide();
         warn(this, tr("打开失败！"), manager->errorText());
         // The project was never touched by the failed open; start a new one all the same, so
@@ -184,7 +184,7 @@ void MainContentWidget::slotMenuSave()
         slotMenuSaveAs();
         return;
     }
-    setSaving(true);
+    setBusy(m_saving, true);
     showPrompt(tr("正在保存..."), 0);
     recreateCover([this, path] { saveProject(path, false); });
 }
@@ -205,14 +205,14 @@ void MainContentWidget::slotMenuSaveAs()
     }
     qDebug() << "另存课件文件：" << name;
     writeSetting(QStringLiteral("SaveLsnFileDir"), QFileInfo(name).absolutePath());
-    setSaving(true);
+    setBusy(m_saving, true);
     showPrompt(tr("正在保存..."), 0);
     recreateCover([this, name] { saveProject(name, true); });
 }
 
 void MainContentWidget::saveProject(const QString &path, bool saveAs)
 {
-    setSaving(true);
+    setBusy(m_saving, true);
     auto *manager = new SaveOpenManager(this);
     connect(manager, &SaveOpenManager::sig_UpdateMaxProgress, this, [this](qlonglong max) {
         qDebug() << "slotMenuSaveAs:sig_UpdateMaxProgress:" << max;
@@ -225,7 +225,7 @@ void MainContentWidget::saveProject(const QString &path, bool saveAs)
     connect(manager, &SaveOpenManager::sig_SaveFinished, this, [this, manager](bool success) {
         manager->deleteLater();
         m_promptWindow->hide();
-        setSaving(false);
+        setBusy(m_saving, false);
         if (success) {
             m_successWindow->showMessage(tr("保存成功"), 2000);
             ProjectData::instance()->markSaved();
@@ -245,15 +245,9 @@ void MainContentWidget::updateLock()
     setEnabled(!m_recordWindow && !m_saving && !m_opening);
 }
 
-void MainContentWidget::setSaving(bool saving)
+void MainContentWidget::setBusy(bool &flag, bool busy)
 {
-    m_saving = saving;
-    updateLock();
-}
-
-void MainContentWidget::setOpening(bool opening)
-{
-    m_opening = opening;
+    flag = busy;
     updateLock();
 }
 
