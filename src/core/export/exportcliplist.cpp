@@ -15,10 +15,15 @@ bool ExportClipList::isWholeSingleFile() const
 ExportClipList buildExportClipList(const QList<AVData> &timeline)
 {
     ExportClipList list;
+    QList<AVData> titled;  // the clips with a span, laid end to end, before folding
+    qint64 titledPosition = 0;
     for (const AVData &clip : timeline) {
         // A span of no length contributes nothing and would only cost an open of its file.
         if (clip.endTime <= clip.beginTime)
             continue;
+        titled.append(clip);
+        titled.last().position = titledPosition;
+        titledPosition += clip.length();
         if (!list.clips.isEmpty()) {
             AVData &previous = list.clips.last();
             if (previous.filePath == clip.filePath && previous.endTime == clip.beginTime) {
@@ -44,6 +49,7 @@ ExportClipList buildExportClipList(const QList<AVData> &timeline)
         list.smallestSize.setHeight(std::min(list.smallestSize.height(), clip.videoHeight));
     }
     list.totalMs = position;
+    list.chapters = exportlayout::chaptersFor(titled, list.totalMs);
     return list;
 }
 

@@ -2,6 +2,7 @@
 // The export clip list: the project's clips in timeline order, with each clip that continues
 // the previous one (same file, beginning where the previous ends) folded into it, and the
 // figures the export derives from that list. Plain functions; any thread.
+#include "core/export/exportmp4layout.h"
 #include "core/project/avdata.h"
 
 #include <QList>
@@ -14,6 +15,9 @@ struct ExportClipList
     QSize outputSize;     // the largest videoWidth and the largest videoHeight
     QSize smallestSize;   // the smallest videoWidth and the smallest videoHeight
     qint64 totalMs = 0;   // length of the whole export
+    // The chapters, from the timeline's own clips: folding the spans of one file (a slide
+    // recording split into 第1页, 第2页...) must not fold their chapters.
+    QList<exportlayout::Chapter> chapters;
     // True when the export is one clip used from its first to its last millisecond, which is
     // exported by copying its file.
     bool isWholeSingleFile() const;

@@ -234,9 +234,7 @@ bool ExportManager::copyWholeFile(const QString &source, const QString &path)
     // Copied beside the target first, so a failed copy leaves what was there before.
     QFile::remove(m_PartialPath);
     QString reason;
-    if (!exportlayout::copyIndexFirst(
-            source, m_PartialPath, exportlayout::chaptersFor(m_ClipList.clips, m_ClipList.totalMs),
-            &reason)) {
+    if (!exportlayout::copyIndexFirst(source, m_PartialPath, m_ClipList.chapters, &reason)) {
         qWarning() << "copyWholeFile:" << reason;
         QFile::remove(m_PartialPath);
         fail(tr("无法复制片段“%1”的文件").arg(exportClipName(m_ClipList.clips.first())));

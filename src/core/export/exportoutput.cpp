@@ -49,8 +49,7 @@ int ExportManager::openOutput(const QString &path)
     // back to move the index to the front when the file is finished.
     av_freep(&out->url);
     out->url = av_strdup(m_PartialPath.toUtf8().constData());
-    if (!out->url || !exportlayout::addChapters(
-                         out, exportlayout::chaptersFor(m_ClipList.clips, m_ClipList.totalMs)))
+    if (!out->url || !exportlayout::addChapters(out, m_ClipList.chapters))
         return -1;
     ret = avio_open(&out->pb, m_PartialPath.toUtf8().constData(), AVIO_FLAG_WRITE);
     if (ret < 0) {

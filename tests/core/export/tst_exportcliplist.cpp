@@ -134,7 +134,9 @@ void TestExportClipList::crf()
 
 void TestExportClipList::chapters_data()
 {
-    // "title:lengthMs" per clip, laid end to end; expected "title start end" per chapter.
+    // "title:lengthMs" per clip, laid end to end, each of a file of its own; "title:lengthMs:
+    // file" for clips that share a file, the one after continuing the one before; expected
+    // "title start end" per chapter.
     DataTable::columns<QStringList, QStringList>("clips", "expected");
 
     QTest::newRow("one chapter per new slide")
@@ -146,6 +148,12 @@ void TestExportClipList::chapters_data()
     QTest::newRow("an imported video between slides, back to the same slide")
         << QStringList{"第1页:1000", "intro:1500", "第1页:500"}
         << QStringList{"第1页 0 1000", "intro 1000 2500", "第1页 2500 3000"};
+    QTest::newRow("one recording split into three slides, then a video")
+        << QStringList{"第1页:2000:rec", "第2页:3000:rec", "第3页:1000:rec", "video1:1500"}
+        << QStringList{"第1页 0 2000", "第2页 2000 5000", "第3页 5000 6000", "video1 6000 7500"};
+    QTest::newRow("a video, then one recording of two slides")
+        << QStringList{"video1:1000", "第1页:500:rec", "第2页:700:rec"}
+        << QStringList{"video1 0 1000", "第1页 1000 1500", "第2页 1500 2200"};
     QTest::newRow("no titles, no chapters") << QStringList{":1000", ":2000"} << QStringList{};
     QTest::newRow("an untitled clip continues the chapter before it")
         << QStringList{"第1页:1000", ":1000", "第2页:1000"}
@@ -159,18 +167,23 @@ void TestExportClipList::chapters()
 {
     const auto [clips, expected] = DataTable::fetch<QStringList, QStringList>("clips", "expected");
     QList<AVData> timeline;
+    QHash<QString, qint64> fileEnds;
     for (const QString &text : clips) {
         AVData clip;
         clip.title = text.section(':', 0, 0);
-        clip.filePath = QStringLiteral("f%1").arg(timeline.size());
-        clip.endTime = clip.duration = text.section(':', 1).toLongLong();
+        clip.filePath = text.section(':', 2);
+        if (clip.filePath.isEmpty())
+            clip.filePath = QStringLiteral("f%1").arg(timeline.size());
+        clip.beginTime = fileEnds.value(clip.filePath);
+        clip.endTime = clip.beginTime + text.section(':', 1, 1).toLongLong();
+        fileEnds[clip.filePath] = clip.duration = clip.endTime;
         clip.videoWidth = 640;
         clip.videoHeight = 360;
         timeline.append(clip);
     }
     const ExportClipList list = buildExportClipList(timeline);
     QStringList got;
-    for (const exportlayout::Chapter &c : exportlayout::chaptersFor(list.clips, list.totalMs))
+    for (const exportlayout::Chapter &c : list.chapters)
         got << QStringLiteral("%1 %2 %3").arg(c.title).arg(c.startMs).arg(c.endMs);
     QCOMPARE(got, expected);
 }
