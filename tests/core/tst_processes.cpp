@@ -27,14 +27,27 @@ private:
         const QString path = m_dir.filePath(name);
         if (!QFile::exists(path)) {
             QFile::copy(QStringLiteral("/bin/sleep"), path);
-            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                            QFile::ReadOther | QFile::ExeOther);
         }
         return path;
     }
 
-    QProcess *start(const QString &name)
+    // who: "" this process's user and session; "session" the same user in another desktop
+    // session; "user" another user (root only).
+    QProcess *start(const QString &name, const QString &who = QString())
     {
         auto *process = new QProcess(this);
+        if (who == QLatin1String("session")) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("XDG_SESSION_ID"), QStringLiteral("lmr-other"));
+            process->setProcessEnvironment(environment);
+        } else if (who == QLatin1String("user")) {
+            process->setChildProcessModifier([]() {
+                if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                    ::_exit(126);
+            });
+        }
         process->start(program(name), {QStringLiteral("30")});
         if (!process->waitForStarted())
             return nullptr;
@@ -51,6 +64,15 @@ private slots:
             delete process;
         }
         m_started.clear();
+    }
+
+    void initTestCase()
+    {
+        // The session this test runs in, whatever the machine's own.
+        qputenv("XDG_SESSION_ID", "lmr-test");
+        // Another user must be able to run the copies.
+        QFile::setPermissions(m_dir.path(), QFile::permissions(m_dir.path()) | QFile::ExeOther |
+                                                QFile::ReadOther);
     }
 
     void ownName()
@@ -85,6 +107,36 @@ private slots:
         for (int i = 0; i < copies; ++i)
             QVERIFY(start(exeName));
         QCOMPARE(processCount(query), expected);
+    }
+
+    // On a shared computer every teacher runs a copy of their own: the second-copy check
+    // counts the same session only, and nothing of another user is counted or ended.
+    void scope_data()
+    {
+        DataTable::columns<QString, int, int>("who", "sameUser", "sameSession");
+        QTest::newRow("this session") << "" << 1 << 1;
+        QTest::newRow("another session of the same user") << "session" << 1 << 0;
+        QTest::newRow("another user") << "user" << 0 << 0;
+    }
+
+    void scope()
+    {
+        const auto [who, sameUser, sameSession] =
+            DataTable::fetch<QString, int, int>("who", "sameUser", "sameSession");
+        if (who == QLatin1String("user") && ::geteuid() != 0)
+            QSKIP("starting a process as another user needs root");
+        const QString name = QStringLiteral("lmr_scope_") + (who.isEmpty() ? "own" : who);
+        QProcess *process = start(name, who);
+        QVERIFY(process);
+        // Wait until it runs its program (the copy's name), not the fork of this test.
+        QTRY_COMPARE(processExecutableName(process->processId()), name);
+        QCOMPARE(processCount(name, ProcessScope::SameUser), sameUser);
+        QCOMPARE(processCount(name, ProcessScope::SameSession), sameSession);
+        QCOMPARE(killProcesses(name), sameUser);
+        if (sameUser == 0) {
+            QTest::qWait(200);
+            QCOMPARE(process->state(), QProcess::Running);
+        }
     }
 
     // A child that has exited but was not yet reaped is no longer running.

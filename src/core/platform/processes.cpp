@@ -3,8 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPair>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -39,6 +41,42 @@ bool hasEnded(qint64 pid)
     return state == 'Z' || state == 'X';
 }
 
+uint ownerOf(qint64 pid)
+{
+    struct stat info
+    {
+    };
+    if (::stat(QByteArray("/proc/" + QByteArray::number(pid)).constData(), &info) != 0)
+        return uint(-1);
+    return info.st_uid;
+}
+
+// The variable that names the desktop session of the calling process, and its value.
+QPair<QByteArray, QByteArray> ownSessionKey()
+{
+    for (const char *name : {"XDG_SESSION_ID", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        const QByteArray value = qgetenv(name);
+        if (!value.isEmpty())
+            return {QByteArray(name), value};
+    }
+    return {};
+}
+
+bool inSession(qint64 pid, const QPair<QByteArray, QByteArray> &key)
+{
+    if (key.first.isEmpty())
+        return true;
+    QFile file(QStringLiteral("/proc/%1/environ").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray prefix = key.first + '=';
+    for (const QByteArray &entry : file.readAll().split('\0')) {
+        if (entry.startsWith(prefix))
+            return entry.mid(prefix.size()) == key.second;
+    }
+    return false;
+}
+
 }  // namespace
 
 QString processExecutableName(qint64 pid)
@@ -58,11 +96,13 @@ QString processExecutableName(qint64 pid)
     return base.startsWith(comm) ? base : comm;
 }
 
-QList<qint64> processIds(const QString &exeName)
+QList<qint64> processIds(const QString &exeName, ProcessScope scope)
 {
     QList<qint64> ids;
     if (exeName.isEmpty())
         return ids;
+    const uint user = ::geteuid();
+    const QPair<QByteArray, QByteArray> session = ownSessionKey();
     const QStringList entries =
         QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &entry : entries) {
@@ -70,22 +110,26 @@ QList<qint64> processIds(const QString &exeName)
         const qint64 pid = entry.toLongLong(&ok);
         if (!ok || pid <= 0)
             continue;
-        if (processExecutableName(pid).contains(exeName, Qt::CaseSensitive) && !hasEnded(pid))
-            ids.append(pid);
+        if (!processExecutableName(pid).contains(exeName, Qt::CaseSensitive) || hasEnded(pid) ||
+            ownerOf(pid) != user)
+            continue;
+        if (scope == ProcessScope::SameSession && !inSession(pid, session))
+            continue;
+        ids.append(pid);
     }
     return ids;
 }
 
-int processCount(const QString &exeName)
+int processCount(const QString &exeName, ProcessScope scope)
 {
-    return int(processIds(exeName).size());
+    return int(processIds(exeName, scope).size());
 }
 
 int killProcesses(const QString &exeName)
 {
     const qint64 self = qint64(::getpid());
     int signalled = 0;
-    for (qint64 pid : processIds(exeName)) {
+    for (qint64 pid : processIds(exeName, ProcessScope::SameUser)) {
         if (pid == self)
             continue;
         if (::kill(pid_t(pid), SIGTERM) == 0)

@@ -37,7 +37,7 @@
 
 bool refuseSecondInstance()
 {
-    if (processCount(QString::fromLatin1(kProgramName)) <= 1)
+    if (processCount(QString::fromLatin1(kProgramName), ProcessScope::SameSession) <= 1)
         return false;
     const QString text = QApplication::translate("Startup", "程序正在运行中,请勿重复打开");
     qWarning().noquote() << text;
@@ -227,6 +227,14 @@ QWidget *offerInterruptedProjects()
                                         "上次未保存的项目无法读取（%1），文件夹原样保留：%2")
                     .arg(found.indexError,
                          QDir::toNativeSeparators(QFileInfo(found.folder).absoluteFilePath())));
+            continue;
+        }
+        if (found.heldByPackedFile) {
+            // Opened and left as it was saved: the packed file holds all of it.
+            qInfo().noquote() << "working folder of a saved project removed:" << found.folder
+                              << found.mark.filePath;
+            if (!ProjectRecovery::discard(found.folder))
+                qWarning().noquote() << "cannot remove" << found.folder;
             continue;
         }
         if (askToRecover(found) == RecoveryAnswer::Discard) {
