@@ -57,10 +57,10 @@ MainContentWidget *findEditor()
     return nullptr;
 }
 
-// --edit-child <clipA> <clipB>: packs clip A into lecture.lsn, opens it in the editor through
-// the start-up, imports clip B at the end and deletes 1.0-2.5 s of clip A; prints "edited" and
-// waits to be killed.
-int editChild(char **argv)
+// --edit-child <clipA> <clipB> [open-only]: packs clip A into lecture.lsn, opens it in the
+// editor through the start-up, imports clip B at the end and deletes 1.0-2.5 s of clip A (with
+// "open-only", changes nothing); prints "edited" and waits to be killed.
+int editChild(int argc, char **argv)
 {
     const QString clipA = QString::fromLocal8Bit(argv[2]);
     const QString clipB = QString::fromLocal8Bit(argv[3]);
@@ -88,6 +88,12 @@ int editChild(char **argv)
                          60000))
         return 4;
     MainContentWidget *editor = findEditor();
+    if (argc > 4 && qstrcmp(argv[4], "open-only") == 0) {
+        // Long enough for the editor to have made its pictures in the working folder.
+        QTest::qWait(2500);
+        say("edited " + clipsJson());
+        return QCoreApplication::exec();
+    }
     AvDatasManager *importer = editor->avDatasManager();
     const ClipAtResult end = project->clipAt(project->at(0).length());
     if (importer->addVideoFile(clipB, end.clip, end.offset) != 1 ||
@@ -221,6 +227,7 @@ private slots:
     void interruptedIsTold_data();
     void interruptedIsTold();
     void killedEditRecoversAndSaves();
+    void killedWithNothingNewIsNotOffered();
     void killedScreenRecordingPlaysAndExports();
     void killedSlideShowKeepsEverySlide();
     void discardAndUnreadableIndex_data();
@@ -362,6 +369,29 @@ void TestRecovery::killedEditRecoversAndSaves()
         QCOMPARE(saved[i]["endTime"], before[i]["endTime"]);
 }
 
+// A project that was only opened: its packed file holds everything, so nothing is offered and
+// the working folder goes; the packed file stays as it was.
+void TestRecovery::killedWithNothingNewIsNotOffered()
+{
+    const ChildRun::Result open =
+        runChild(program(), dir(), {"--edit-child", m_clipA, m_clipB, "open-only"}, "edited", 300);
+    QCOMPARE(open.status, QProcess::CrashExit);
+    const QString lsn = dir() + "/lecture.lsn";
+    const QByteArray packed = FolderSnapshot::contents(dir()).value("lecture.lsn");
+    QVERIFY(!packed.isEmpty());
+    // The child's working folder for the packed file: data/<md5 of its path> beside it.
+    const QString working = dir() + "/data/" + QDir(dataDir(lsn)).dirName() + "/";
+    const QList<InterruptedProject> left = ProjectRecovery::findInterrupted({working});
+    QCOMPARE(left.size(), 1);
+    QVERIFY(left.first().heldByPackedFile);
+
+    const ChildRun::Result start = runChild(program(), dir(), {"--start-child", "恢复"});
+    QVERIFY2(start.value("box").isEmpty(), qPrintable(start.lines.join('\n')));
+    QCOMPARE(start.value("window"), QString("home"));
+    QVERIFY(!QFileInfo::exists(working));
+    QCOMPARE(FolderSnapshot::contents(dir()).value("lecture.lsn"), packed);
+}
+
 void TestRecovery::killedScreenRecordingPlaysAndExports()
 {
     const ChildRun::Result record =
@@ -466,7 +496,7 @@ int main(int argc, char **argv)
     }
     if ((mode == "--edit-child" && argc > 3) || (mode == "--start-child" && argc > 2)) {
         QApplication app(argc, argv);
-        return mode == "--edit-child" ? editChild(argv) : startChild(argc, argv);
+        return mode == "--edit-child" ? editChild(argc, argv) : startChild(argc, argv);
     }
     QApplication app(argc, argv);
     TestRecovery test;

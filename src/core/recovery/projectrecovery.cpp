@@ -3,6 +3,7 @@
 #include "core/media/ffmpeghandles.h"
 #include "core/project/projectdata.h"
 #include "core/record/mp4rewrite.h"
+#include "core/storage/infocommand.h"
 #include "core/storage/projectindex.h"
 
 #include <QDebug>
@@ -65,8 +66,34 @@ bool ProjectRecovery::inspect(const QString &folder, InterruptedProject *found)
             clip.filePath = QStringLiteral("%1/%2").arg(project.folder, clip.fileName);
             project.clips.append(clip);
         }
+        project.heldByPackedFile =
+            !project.mark.filePath.isEmpty() && packedFileHolds(project.mark.filePath, project);
     }
     *found = project;
+    return true;
+}
+
+bool ProjectRecovery::packedFileHolds(const QString &packedFile, const InterruptedProject &project)
+{
+    PackedProjectContents packed;
+    QString error;
+    if (!readPackedProjectContents(packedFile, &packed, &error) ||
+        packed.clips.size() != project.clips.size())
+        return false;
+    // Positions are derived; everything else of a clip is the teacher's work.
+    const auto comparable = [](const AVData &clip) {
+        QJsonObject json = clip.toJson();
+        json.remove(QStringLiteral("position"));
+        return json;
+    };
+    for (int i = 0; i < project.clips.size(); ++i) {
+        const AVData &clip = project.clips.at(i);
+        if (comparable(AVData::fromJson(packed.clips.at(i))) != comparable(clip))
+            return false;
+        const QFileInfo media(clip.filePath);
+        if (!media.isFile() || packed.memberSizes.value(clip.fileName, -1) != media.size())
+            return false;
+    }
     return true;
 }
 

@@ -29,6 +29,10 @@ struct InterruptedProject
     bool indexReadable = false;
     QString indexError;   // why the index could not be read
     QList<AVData> clips;  // as the index holds them, file paths in `folder`
+    // True when the packed file the mark names holds all of it: the same clips, spans and
+    // titles, and each clip's media at the same size (a project that was only opened, or
+    // saved just before the end). There is nothing to recover; the folder may go quietly.
+    bool heldByPackedFile = false;
 };
 
 class ProjectRecovery
@@ -43,6 +47,8 @@ public:
     static QList<InterruptedProject>
     findInterrupted(const QStringList &folders = candidateFolders());
     static bool inspect(const QString &folder, InterruptedProject *found);
+    // True when the packed file `packedFile` holds every clip of `project` as it is.
+    static bool packedFileHolds(const QString &packedFile, const InterruptedProject &project);
 
     struct Repair
     {

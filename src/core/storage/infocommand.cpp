@@ -20,7 +20,8 @@ QString tr(const char *text)
 
 // Walks the members the way the unpacker does, with the same checks, keeping only the bytes
 // of "pro.lsnc".
-bool readIndexBytes(LsnFileIo &in, QByteArray *index, QString *error)
+bool readIndexBytes(LsnFileIo &in, QByteArray *index, QHash<QString, qint64> *memberSizes,
+                    QString *error)
 {
     int fileCount = 0;
     qint64 total = 0;
@@ -40,6 +41,7 @@ bool readIndexBytes(LsnFileIo &in, QByteArray *index, QString *error)
             *error = in.errorText();
             return false;
         }
+        memberSizes->insert(header.fileName, header.fileSize);
         const bool isIndex = header.fileName == QLatin1String("pro.lsnc");
         if (isIndex && header.fileSize > kMaxProjectIndexBytes) {
             *error = tr("项目索引 pro.lsnc 过大");
@@ -80,28 +82,31 @@ bool readIndexBytes(LsnFileIo &in, QByteArray *index, QString *error)
 
 }  // namespace
 
-int runInfoCommand(const QString &file, QTextStream &out, QTextStream &err)
+bool readPackedProjectContents(const QString &file, PackedProjectContents *contents, QString *error)
 {
-    QString error;
     QByteArray indexBytes;
     LsnFileIo in(file);
     // Unbuffered: after each seek past a piece only its 4-byte count is read, where a buffered
     // reader would pull a whole block of the media. The kernel is told not to read ahead.
     if (!QFileInfo(file).isFile() || !in.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        error = tr("无法打开文件");
-    } else {
-        posix_fadvise(in.handle(), 0, 0, POSIX_FADV_RANDOM);
-        readIndexBytes(in, &indexBytes, &error);
+        *error = tr("无法打开文件");
+        return false;
     }
-    QList<QJsonObject> clips;
-    if (error.isEmpty())
-        parseProjectIndex(indexBytes, &clips, &error);
-    if (!error.isEmpty()) {
+    posix_fadvise(in.handle(), 0, 0, POSIX_FADV_RANDOM);
+    return readIndexBytes(in, &indexBytes, &contents->memberSizes, error) &&
+           parseProjectIndex(indexBytes, &contents->clips, error);
+}
+
+int runInfoCommand(const QString &file, QTextStream &out, QTextStream &err)
+{
+    QString error;
+    PackedProjectContents contents;
+    if (!readPackedProjectContents(file, &contents, &error)) {
         err << tr("无法读取课件文件 %1：%2").arg(file, error) << Qt::endl;
         return 2;
     }
     QJsonArray array;
-    for (const QJsonObject &clip : clips)
+    for (const QJsonObject &clip : contents.clips)
         array.append(clip);
     out << QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact)) << Qt::endl;
     return 0;

@@ -6,9 +6,23 @@
 // in any way gives one line on `err` and returns 2. Nothing is written to any file.
 //
 // Needs no display and no event loop; any thread.
+#include <QHash>
+#include <QJsonObject>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
+
+// What a packed project file holds, read as `--info` reads it (the contents of the media are
+// skipped): the clips of its index and the size of every member. False, with the reason,
+// when the file cannot be read or breaks the layout.
+struct PackedProjectContents
+{
+    QList<QJsonObject> clips;
+    QHash<QString, qint64> memberSizes;
+};
+bool readPackedProjectContents(const QString &file, PackedProjectContents *contents,
+                               QString *error);
 
 int runInfoCommand(const QString &file, QTextStream &out, QTextStream &err);
 // The whole command line (program name, "--info", FILE); a wrong argument count returns 2.
