@@ -1,8 +1,9 @@
 // lumora_slide_agent <presentation file> <container window id> <main widget window id>
 // Shows a presentation for the presentation recording window of lumora_record, which starts
-// it. Exit status: 0 when it ended as asked (or its window went away), 1 when the file could
-// not be opened or converted, 2 for a wrong command line, 3 when the window could not be
-// reached.
+// it. Exit status (SlideProtocol::AgentExit): 0 when it ended as asked (or its window went
+// away), 1 when the file could not be opened or converted, 2 for a wrong command line, 3 when
+// the window could not be reached, 4 when LibreOffice is not installed, 5 when the conversion
+// took too long.
 #include "slideagent.h"
 
 #include <QApplication>
@@ -24,7 +25,7 @@ int main(int argc, char *argv[])
         QTextStream(stdout) << "usage: lumora_slide_agent <presentation file> "
                                "<container window id> <main widget window id>"
                             << Qt::endl;
-        return 2;
+        return SlideProtocol::kExitUsage;
     }
     // The window that started the agent is its parent process.
     SlideAgent agent(args.at(1), static_cast<qint64>(::getppid()), containerWinId);

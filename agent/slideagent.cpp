@@ -26,7 +26,6 @@ SlideAgent::SlideAgent(const QString &presentationPath, qint64 containerPid, qui
     : QObject(parent), m_path(presentationPath),
       m_serverName(SlideProtocol::serverName(containerPid, containerWinId))
 {
-    m_connectRetry.setSingleShot(true);
     m_connectRetry.setInterval(100);
     connect(&m_connectRetry, &QTimer::timeout, this, &SlideAgent::tryConnect);
     m_heartbeat.setSingleShot(true);
@@ -39,11 +38,6 @@ SlideAgent::SlideAgent(const QString &presentationPath, qint64 containerPid, qui
     connect(&m_socket, &QLocalSocket::readyRead, this, &SlideAgent::onReadyRead);
     connect(&m_socket, &QLocalSocket::disconnected, this,
             [this]() { finish(0, QStringLiteral("connection closed, ending")); });
-    connect(&m_socket, &QLocalSocket::errorOccurred, this, [this](QLocalSocket::LocalSocketError) {
-        if (m_socket.state() == QLocalSocket::UnconnectedState && !m_finished &&
-            m_connectTries > 0 && !m_converter)
-            m_connectRetry.start();
-    });
 }
 
 SlideAgent::~SlideAgent()
@@ -53,28 +47,37 @@ SlideAgent::~SlideAgent()
 
 void SlideAgent::start()
 {
+    m_connectClock.start();
+    m_connectRetry.start();
     tryConnect();
 }
 
+// The retry does not wait for the socket's error signal: a failed connect may leave the socket
+// in a state that signals nothing more, and the agent must end within its limit whatever the
+// socket does.
 void SlideAgent::tryConnect()
 {
-    if (m_finished)
-        return;
-    if (++m_connectTries * m_connectRetry.interval() > kConnectTimeoutMs) {
-        finish(3, tr("无法连接到录课窗口：%1").arg(m_serverName));
+    if (m_finished || m_converter) {
+        m_connectRetry.stop();
         return;
     }
-    m_socket.connectToServer(m_serverName);
+    if (m_connectClock.elapsed() >= kConnectTimeoutMs) {
+        finish(SlideProtocol::kExitNoWindow, tr("无法连接到录课窗口：%1").arg(m_serverName));
+        return;
+    }
+    if (m_socket.state() == QLocalSocket::UnconnectedState)
+        m_socket.connectToServer(m_serverName);
 }
 
 void SlideAgent::onConnected()
 {
+    m_connectRetry.stop();
     m_converter = new SlideConverter(this);
     connect(m_converter, &SlideConverter::progress, this,
             [this](qint64 ms) { send(SlideProtocol::kPptConverting, ms); });
     connect(m_converter, &SlideConverter::finished, this, &SlideAgent::onConverted);
     connect(m_converter, &SlideConverter::failed, this,
-            [this](const QString &message) { finish(1, message); });
+            [this](int exitCode, const QString &message) { finish(exitCode, message); });
     m_converter->start(m_path);
 }
 
@@ -84,7 +87,7 @@ void SlideAgent::onConverted(const QString &pdfPath)
                                     : QStringLiteral("slides converted: %1").arg(pdfPath));
     m_window = new SlideWindow(QFileInfo(m_path).fileName());
     if (!m_window->load(pdfPath)) {
-        finish(1, tr("无法打开演示文稿：%1").arg(m_path));
+        finish(SlideProtocol::kExitUnreadable, tr("无法打开演示文稿：%1").arg(m_path));
         return;
     }
     connect(m_window, &SlideWindow::pageChanged, this,

@@ -6,6 +6,7 @@
 // for 10 seconds once the slides are shown. Main thread only.
 #include "core/slides/slideprotocol.h"
 
+#include <QElapsedTimer>
 #include <QLocalSocket>
 #include <QObject>
 #include <QTimer>
@@ -41,8 +42,9 @@ private:
     QString m_path;
     QString m_serverName;
     QLocalSocket m_socket;
+    // Tries again every 100 ms until connected or kConnectTimeoutMs have passed.
     QTimer m_connectRetry;
-    int m_connectTries = 0;
+    QElapsedTimer m_connectClock;
     QTimer m_heartbeat;
     SlideConverter *m_converter = nullptr;
     SlideWindow *m_window = nullptr;

@@ -52,8 +52,10 @@ SlideConverter::SlideConverter(QObject *parent) : QObject(parent)
     connect(&m_progressTimer, &QTimer::timeout, this,
             [this]() { emit progress(m_clock.elapsed()); });
     m_timeout.setSingleShot(true);
-    connect(&m_timeout, &QTimer::timeout, this,
-            [this]() { fail(tr("转换演示文稿超时：%1").arg(QDir::toNativeSeparators(m_source))); });
+    connect(&m_timeout, &QTimer::timeout, this, [this]() {
+        fail(tr("转换演示文稿超时：%1").arg(QDir::toNativeSeparators(m_source)),
+             SlideProtocol::kExitConvertTimedOut);
+    });
 }
 
 SlideConverter::~SlideConverter()
@@ -68,11 +70,22 @@ QString SlideConverter::cacheDir()
 
 QString SlideConverter::sofficeProgram()
 {
+    if (qEnvironmentVariableIsSet("LUMORA_SOFFICE")) {
+        const QString chosen = qEnvironmentVariable("LUMORA_SOFFICE");
+        return QFileInfo(chosen).isExecutable() ? chosen : QString();
+    }
     QString program = QStandardPaths::findExecutable(QStringLiteral("soffice"));
     if (program.isEmpty() &&
         QFileInfo::exists(QStringLiteral("/usr/lib/libreoffice/program/soffice")))
         program = QStringLiteral("/usr/lib/libreoffice/program/soffice");
     return program;
+}
+
+int SlideConverter::convertTimeoutMs()
+{
+    bool ok = false;
+    const int chosen = qEnvironmentVariableIntValue("LUMORA_CONVERT_TIMEOUT_MS", &ok);
+    return ok && chosen > 0 ? chosen : kConvertTimeoutMs;
 }
 
 void SlideConverter::start(const QString &sourcePath)
@@ -121,13 +134,13 @@ void SlideConverter::start(const QString &sourcePath)
         QFile::remove(m_cachedPdf);
     }
     if (sofficeProgram().isEmpty()) {
-        fail(tr("未找到 LibreOffice，无法转换演示文稿"));
+        fail(tr("未找到 LibreOffice，无法转换演示文稿"), SlideProtocol::kExitNoLibreOffice);
         return;
     }
     m_clock.start();
     emit progress(0);
     m_progressTimer.start();
-    m_timeout.start(kConvertTimeoutMs);
+    m_timeout.start(convertTimeoutMs());
     m_lock = std::make_unique<QLockFile>(dir + QStringLiteral("/libreoffice.lock"));
     // A conversion whose agent was killed leaves its lock; it is taken over after a while.
     m_lock->setStaleLockTime(kConvertTimeoutMs + 10000);
@@ -174,7 +187,8 @@ void SlideConverter::tryLockAndConvert()
     connect(m_process, &QProcess::finished, this, &SlideConverter::onConvertFinished);
     connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
-            fail(tr("无法启动 LibreOffice：%1").arg(m_process->errorString()));
+            fail(tr("无法启动 LibreOffice：%1").arg(m_process->errorString()),
+                 SlideProtocol::kExitNoLibreOffice);
     });
     qInfo().noquote() << "soffice" << arguments.join(QLatin1Char(' '));
     m_process->start(sofficeProgram(), arguments);
@@ -205,10 +219,10 @@ void SlideConverter::onConvertFinished(int exitCode, QProcess::ExitStatus status
     emit finished(result);
 }
 
-void SlideConverter::fail(const QString &message)
+void SlideConverter::fail(const QString &message, int exitCode)
 {
     cleanUp();
-    emit failed(message);
+    emit failed(exitCode, message);
 }
 
 void SlideConverter::cancel()

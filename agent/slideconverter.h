@@ -4,6 +4,8 @@
 // used as it is. LibreOffice runs headless with a profile of its own inside the cache, so a
 // running office suite of the teacher is neither used nor disturbed; one conversion at a time
 // uses that profile (a lock file). Main thread only; the conversion is a child process.
+#include "core/slides/slideprotocol.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QProcess>
@@ -23,8 +25,11 @@ public:
     // The cache: "cache/slides" in the program's cache folder (AppPaths): beside the program
     // in a build tree or portable copy, ~/.cache/lumora/ for an installed one.
     static QString cacheDir();
-    // The LibreOffice program, empty when none is installed.
+    // The LibreOffice program, empty when none is installed. LUMORA_SOFFICE, when set, names
+    // it instead (an unusual installation, or a test).
     static QString sofficeProgram();
+    // How long a conversion may run: 180 s, or LUMORA_CONVERT_TIMEOUT_MS when set.
+    static int convertTimeoutMs();
 
     // Starts; finished or failed follows (also when the answer is known at once).
     void start(const QString &sourcePath);
@@ -37,12 +42,13 @@ signals:
     // While LibreOffice runs, every 500 ms: the time since the conversion began.
     void progress(qint64 elapsedMs);
     void finished(const QString &pdfPath);
-    void failed(const QString &message);
+    // `exitCode` is the agent's exit status for this failure (SlideProtocol::AgentExit).
+    void failed(int exitCode, const QString &message);
 
 private:
     void tryLockAndConvert();
     void onConvertFinished(int exitCode, QProcess::ExitStatus status);
-    void fail(const QString &message);
+    void fail(const QString &message, int exitCode = SlideProtocol::kExitUnreadable);
     void cleanUp();
 
     QString m_source;

@@ -25,12 +25,14 @@ constexpr quint64 kContainerId = 4242;
 class AgentRun
 {
 public:
-    explicit AgentRun(const QString &agent, const QString &file)
+    // Without `listen`, no window waits for the agent (it went away before the agent started).
+    explicit AgentRun(const QString &agent, const QString &file, bool listen = true)
     {
         const QString name =
             SlideProtocol::serverName(QCoreApplication::applicationPid(), kContainerId);
         QLocalServer::removeServer(name);
-        server.listen(name);
+        if (listen)
+            server.listen(name);
         process.setProcessChannelMode(QProcess::MergedChannels);
         process.start(agent, {file, QString::number(kContainerId), QStringLiteral("1")});
     }
@@ -114,6 +116,7 @@ private slots:
     void showsTurnsAndCloses();
     void reopeningUsesTheCache();
     void endsWithoutHeartbeat();
+    void endsWhenNoWindowWaits();
     void refusesBadFiles_data();
     void refusesBadFiles();
 
@@ -218,6 +221,21 @@ void TestSlideAgent::endsWithoutHeartbeat()
     QVERIFY(run.ended(15000));
     QVERIFY(clock.elapsed() >= 10000);
     QVERIFY(run.output().contains("no heartbeat"));
+}
+
+// Started for a window that is already gone: it keeps trying for its 5 seconds, then ends by
+// itself with the status that says so.
+void TestSlideAgent::endsWhenNoWindowWaits()
+{
+    AgentRun run(m_agent, m_dir.filePath("single.odp"), false);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(run.ended(15000));
+    QVERIFY2(clock.elapsed() >= 4500 && clock.elapsed() <= 9000,
+             qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(run.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(run.process.exitCode(), int(SlideProtocol::kExitNoWindow));
+    QVERIFY(run.output().contains(u"无法连接到录课窗口"_s));
 }
 
 void TestSlideAgent::refusesBadFiles_data()

@@ -36,6 +36,16 @@ inline constexpr char kPptSize[] = "ppt_size";        // value: "W_H" of the sli
 // While LibreOffice converts the presentation: value = milliseconds since it began.
 inline constexpr char kPptConverting[] = "ppt_converting";
 
+// How the agent ends (its exit status), so that the window can tell the teacher why.
+enum AgentExit {
+    kExitDone = 0,             // ended as asked, or its window went away
+    kExitUnreadable = 1,       // missing, damaged, password-protected or not a presentation
+    kExitUsage = 2,            // wrong command line
+    kExitNoWindow = 3,         // the window that started it could not be reached
+    kExitNoLibreOffice = 4,    // a presentation needs LibreOffice, which is not installed
+    kExitConvertTimedOut = 5,  // LibreOffice took too long
+};
+
 // The longest line either side accepts; a longer one is thrown away unread.
 inline constexpr int kMaxLineBytes = 4096;
 

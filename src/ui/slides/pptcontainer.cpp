@@ -117,7 +117,7 @@ void PptContainer::findWindowTick()
 {
     ++m_FindCount;
     if (m_FindCount > kMaxFindCount) {
-        searchFailed();
+        searchFailed(tr("幻灯片放映窗口没有出现"));
         return;
     }
     const qint64 agentPid = m_agentProcess ? m_agentProcess->processId() : 0;
@@ -164,11 +164,13 @@ void PptContainer::embedWindow(quint32 id)
         emit sig_SlidesInPlace();
 }
 
-void PptContainer::searchFailed()
+void PptContainer::searchFailed(const QString &reason)
 {
     m_FindWindowTimer->stop();
     endAgent();
-    QMessageBox::warning(this, tr("警告"), tr("打开ppt文件失败！"), QMessageBox::Ok);
+    qWarning().noquote() << "slide show failed:" << reason;
+    QMessageBox::warning(this, tr("警告"), tr("打开ppt文件失败！") + QLatin1Char('\n') + reason,
+                         QMessageBox::Ok);
 }
 
 QRect PptContainer::canvasGeometry() const

@@ -88,7 +88,10 @@ protected:
 private:
     void findWindowTick();
     void embedWindow(quint32 id);
-    void searchFailed();
+    // Ends the search and the agent and tells the teacher, with `reason` on a second line.
+    void searchFailed(const QString &reason);
+    // Why an agent that ended with `exitCode` before its window was found failed.
+    static QString failureReason(int exitCode, QProcess::ExitStatus status);
     void onNewConnection();
     void onReadyRead();
     void onAgentFinished(int exitCode, QProcess::ExitStatus status);

@@ -46,18 +46,31 @@ int PptContainer::openPptFile(const QString &path)
             bytes.truncate(zero);
         qInfo().noquote() << "cmd输出：" << QString::fromUtf8(bytes).trimmed();
     });
-    connect(process, &QProcess::errorOccurred, process,
-            [](QProcess::ProcessError error) { qWarning() << "cmd error:" << error; });
+    connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
+        qWarning() << "cmd error:" << error;
+        if (error != QProcess::FailedToStart)
+            return;
+        // No finished signal follows: the search would wait in vain. Told from the event loop,
+        // not from inside start().
+        QMetaObject::invokeMethod(
+            this,
+            [this, process]() {
+                if (process == m_agentProcess && m_FindWindowTimer->isActive())
+                    searchFailed(
+                        tr("找不到幻灯片放映程序 lumora_slide_agent，请重新安装 Lumora录课"));
+                process->deleteLater();
+            },
+            Qt::QueuedConnection);
+    });
     connect(process, &QProcess::finished, this, &PptContainer::onAgentFinished);
     connect(process, &QProcess::finished, process, &QObject::deleteLater);
     const QStringList arguments = {path, containerId, mainId};
     process->setProcessChannelMode(QProcess::MergedChannels);
     qInfo() << "openPptFile:" << arguments;
     m_agentProcess = process;
-    process->start(agentProgram(), arguments, QIODevice::ReadWrite);
-
     m_FindCount = 0;
     m_FindWindowTimer->start(20);
+    process->start(agentProgram(), arguments, QIODevice::ReadWrite);
     return 1;
 }
 
@@ -147,9 +160,24 @@ void PptContainer::sendMsg(const QString &text)
 void PptContainer::onAgentFinished(int exitCode, QProcess::ExitStatus status)
 {
     qInfo() << "slide agent ended:" << exitCode << status;
-    // An agent that ends before its window was found has failed (it said why on its output).
+    // An agent that ends before its window was found has failed; its status says why.
     if (m_FindWindowTimer->isActive())
-        searchFailed();
+        searchFailed(failureReason(exitCode, status));
+}
+
+QString PptContainer::failureReason(int exitCode, QProcess::ExitStatus status)
+{
+    if (status == QProcess::NormalExit) {
+        switch (exitCode) {
+        case SlideProtocol::kExitUnreadable:
+            return tr("文件无法打开：可能已损坏、设有密码或不是演示文稿");
+        case SlideProtocol::kExitNoLibreOffice:
+            return tr("未安装 LibreOffice，请先安装软件包 libreoffice-impress");
+        case SlideProtocol::kExitConvertTimedOut: return tr("转换演示文稿的时间过长");
+        default: break;
+        }
+    }
+    return tr("幻灯片放映程序意外结束");
 }
 
 void PptContainer::endAgent()

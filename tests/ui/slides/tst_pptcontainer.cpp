@@ -34,6 +34,7 @@ private slots:
     void ignoresMalformedMessages_data();
     void ignoresMalformedMessages();
     void embeddedSlideShow();
+    void failedAgentIsReported_data();
     void failedAgentIsReported();
     void searchGivesUpAndEndsTheAgent();
 
@@ -161,19 +162,64 @@ void TestPptContainer::embeddedSlideShow()
     QTRY_VERIFY_WITH_TIMEOUT(!agent || agent->state() == QProcess::NotRunning, 5000);
 }
 
+// Whatever stops the slide show, the teacher is told at once and why, instead of after 20
+// seconds of searching for a window that will not come.
+void TestPptContainer::failedAgentIsReported_data()
+{
+    // soffice: what LUMORA_SOFFICE names for the agent ("" the installed LibreOffice);
+    // withinMs: how soon after the open the message must come
+    DataTable::columns<QString, QString, QString, int>("agent", "soffice", "reason", "withinMs");
+    QTest::newRow("slide-show program missing")
+        << "/nonexistent/lumora_slide_agent"
+        << ""
+        << "找不到幻灯片放映程序 lumora_slide_agent，请重新安装 Lumora录课" << 1000;
+    QTest::newRow("LibreOffice not installed")
+        << ""
+        << "/nonexistent/soffice"
+        << "未安装 LibreOffice，请先安装软件包 libreoffice-impress" << 8000;
+    QTest::newRow("conversion too long") << ""
+                                         << "hanging"
+                                         << "转换演示文稿的时间过长" << 10000;
+    QTest::newRow("damaged file") << ""
+                                  << ""
+                                  << "文件无法打开：可能已损坏、设有密码或不是演示文稿" << 60000;
+}
+
 void TestPptContainer::failedAgentIsReported()
 {
+    auto [agentProgram, soffice, reason, withinMs] =
+        DataTable::fetch<QString, QString, QString, int>("agent", "soffice", "reason", "withinMs");
+    const QString usualAgent = PptContainer::agentProgram();
+    if (!agentProgram.isEmpty())
+        PptContainer::setAgentProgram(agentProgram);
+    if (soffice == "hanging") {
+        soffice = m_dir.filePath("hanging-soffice");
+        QFile script(soffice);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nexec sleep 60\n");
+        script.close();
+        script.setPermissions(script.permissions() | QFile::ExeOwner);
+        qputenv("LUMORA_CONVERT_TIMEOUT_MS", "1500");
+    }
+    if (!soffice.isEmpty())
+        qputenv("LUMORA_SOFFICE", soffice.toUtf8());
+
     PptContainer c;
     c.resize(800, 450);
     c.show();
     SlideShow::MessageBoxAnswerer answerer;
+    QElapsedTimer clock;
+    clock.start();
     c.openPptFile(m_dir.filePath("broken.pptx"));
     QPointer<QProcess> agent = c.agentProcess();
-    // The agent cannot convert the file and says so; the container reports it instead of
-    // searching on for 20 seconds.
-    QTRY_COMPARE_WITH_TIMEOUT(answerer.shown, QStringList{QStringLiteral("警告/打开ppt文件失败！")},
-                              60000);
-    QVERIFY(!agent || agent->state() == QProcess::NotRunning);
+    QTRY_VERIFY_WITH_TIMEOUT(!answerer.shown.isEmpty(), 60000);
+    const qint64 tookMs = clock.elapsed();
+    qunsetenv("LUMORA_SOFFICE");
+    qunsetenv("LUMORA_CONVERT_TIMEOUT_MS");
+    PptContainer::setAgentProgram(usualAgent);
+    QCOMPARE(answerer.shown, QStringList{"警告/打开ppt文件失败！\n" + reason});
+    QVERIFY2(tookMs <= withinMs, qPrintable(QString::number(tookMs)));
+    QTRY_VERIFY(!agent || agent->state() == QProcess::NotRunning);
     QVERIFY(!c.isEmbedded());
 }
 
@@ -198,8 +244,8 @@ void TestPptContainer::searchGivesUpAndEndsTheAgent()
     c.openPptFile(m_dir.filePath("single.odp"));
     QPointer<QProcess> agent = c.agentProcess();
     QVERIFY(agent);
-    QTRY_COMPARE_WITH_TIMEOUT(answerer.shown, QStringList{QStringLiteral("警告/打开ppt文件失败！")},
-                              60000);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.shown,
+                              QStringList{"警告/打开ppt文件失败！\n幻灯片放映窗口没有出现"}, 60000);
     // About 20 seconds of searching (1000 ticks of 20 ms), then the agent is ended too.
     QVERIFY(clock.elapsed() >= 19000);
     QTRY_VERIFY_WITH_TIMEOUT(!agent || agent->state() == QProcess::NotRunning, 10000);
