@@ -95,10 +95,12 @@ void RecordPptWidget::startRecording()
     auto *overlay = new QWidget(window());
     overlay->setObjectName(QStringLiteral("count_down_overlay"));
     overlay->setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    overlay->setWindowState(Qt::WindowFullScreen | Qt::WindowActive);
+    // Translucent before anything makes its native window: a window made without an alpha
+    // channel shows black where it should show the slide.
     overlay->setAttribute(Qt::WA_TranslucentBackground);
     overlay->setAttribute(Qt::WA_NoSystemBackground);
     overlay->setAttribute(Qt::WA_DeleteOnClose);
+    overlay->setWindowState(Qt::WindowFullScreen | Qt::WindowActive);
     auto *countDown = new CountDownWidget(nullptr, kCountDownSeconds);
     countDown->setParent(overlay);
     const QRect global = ui.view_ppt_container->slideRect();

@@ -4,6 +4,7 @@
 #include "core/project/projectdata.h"
 #include "core/record/screenrecord.h"
 #include "support/mediareadback.h"
+#include "support/screenpixels.h"
 #include "support/slideshow.h"
 #include "support/testmedia.h"
 #include "support/xpointer.h"
@@ -139,9 +140,16 @@ void TestRecordPpt::recordsOneClipPerSlide()
     QCOMPARE(answerer.shown, QStringList());
     QCOMPARE(w.content->pageNo(), 1);
 
-    // Then three seconds of count-down, then the recording.
+    // Then three seconds of count-down over the slide, which stays in sight around it, then
+    // the recording.
     QTRY_VERIFY(w.content->countDown() && w.content->countDown()->isVisible());
     QVERIFY(container->slidesInPlace());
+    const QRect slides = container->slideRect();
+    const QPoint aside(slides.left() + slides.width() / 10, slides.center().y());
+    QTest::qWait(500);
+    const QColor seen = ScreenPixels::desktop().pixelColor(aside);
+    QVERIFY(w.content->countDown() && w.content->countDown()->isVisible());
+    QVERIFY2(ScreenPixels::near(seen, SlideShow::slideColour(1), 12), qPrintable(seen.name()));
     QTRY_COMPARE_WITH_TIMEOUT(w.content->recorder()->state(), ScreenRecord::Recording, 20000);
     QVERIFY(!button(w.content, "btn_play")->isVisible());
     QVERIFY(button(w.content, "btn_pause")->isVisible());
