@@ -2,6 +2,8 @@
 
 #include "core/platform/apppaths.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 
 QString settingsFilePath(const QString &fileName)
@@ -20,4 +22,15 @@ void writeSetting(const QString &key, const QVariant &value, const QString &file
     QSettings settings(settingsFilePath(fileName), QSettings::IniFormat);
     settings.setValue(key, value);
     settings.sync();
+}
+
+QString dialogStartFolder(const QString &key, QStandardPaths::StandardLocation fallback)
+{
+    const QString remembered = readSetting(key).toString();
+    if (!remembered.isEmpty() && QFileInfo(remembered).isDir())
+        return remembered;
+    const QString own = QStandardPaths::writableLocation(fallback);
+    if (!own.isEmpty() && QFileInfo(own).isDir())
+        return own;
+    return QDir::homePath();
 }

@@ -64,7 +64,8 @@ void MainContentWidget::on_btn_record_screen_clicked()
 
 void MainContentWidget::on_btn_record_ppt_clicked()
 {
-    const QString dir = readSetting(QStringLiteral("pptFilePath")).toString();
+    const QString dir =
+        dialogStartFolder(QStringLiteral("pptFilePath"), QStandardPaths::DocumentsLocation);
     // The presentation types the slide show also opens come after the usual ones.
     const QString path =
         QFileDialog::getOpenFileName(this, tr("打开PPT文件"), dir,

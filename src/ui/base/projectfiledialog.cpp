@@ -7,7 +7,8 @@
 
 QString askProjectFileToOpen(QWidget *parent)
 {
-    const QString dir = readSetting(QStringLiteral("openFileDir")).toString();
+    const QString dir =
+        dialogStartFolder(QStringLiteral("openFileDir"), QStandardPaths::DocumentsLocation);
     return QFileDialog::getOpenFileName(
         parent, QCoreApplication::translate("ProjectFileDialog", "打开课件"), dir,
         QCoreApplication::translate("ProjectFileDialog", "课件文件(*.lsn)"));

@@ -32,7 +32,8 @@ void MainContentWidget::importVideo()
 {
     if (m_avDatasManager->isBusy())
         return;
-    const QString dir = readSetting(QStringLiteral("addVideoFilePath")).toString();
+    const QString dir =
+        dialogStartFolder(QStringLiteral("addVideoFilePath"), QStandardPaths::MoviesLocation);
     const QString path = QFileDialog::getOpenFileName(this, tr("选择视频文件"), dir,
                                                       QString::fromUtf8(kImportFilter));
     if (path.isEmpty())

@@ -194,7 +194,8 @@ void MainContentWidget::slotMenuSaveAs()
     ProjectData *project = ProjectData::instance();
     QString proposed = project->filePath();
     if (proposed.isEmpty())
-        proposed = QDir(readSetting(QStringLiteral("SaveLsnFileDir")).toString())
+        proposed = QDir(dialogStartFolder(QStringLiteral("SaveLsnFileDir"),
+                                          QStandardPaths::DocumentsLocation))
                        .filePath(tr("未命名.lsn"));
     const QString name =
         QFileDialog::getSaveFileName(this, tr("保存课件"), proposed, tr("课件文件(*.lsn)"));

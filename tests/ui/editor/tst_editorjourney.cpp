@@ -46,6 +46,7 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStackedWidget>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeView>
@@ -231,6 +232,8 @@ class TestEditorJourney : public QObject
 
     QTemporaryDir m_dir;
     QString m_clipA, m_clipB, m_lesson;
+    // The teacher's own Videos folder, where the first import starts.
+    QString m_videos;
     QByteArray m_confBackup;
     bool m_hadConf = false;
 
@@ -319,6 +322,13 @@ private slots:
             QVERIFY(conf.remove());
         }
         RecentFiles::instance()->clear();
+        // The teacher's XDG folders (the test desktop's configuration folder is its own).
+        m_videos = m_dir.filePath(QStringLiteral("我的视频"));
+        QVERIFY(QDir().mkpath(m_videos));
+        QFile userDirs(userDirsPath());
+        QVERIFY(userDirs.open(QIODevice::WriteOnly));
+        userDirs.write("XDG_VIDEOS_DIR=\"" + m_videos.toUtf8() + "\"\n");
+        userDirs.close();
         m_clipA = m_dir.filePath(QStringLiteral("第一课.mp4"));
         m_clipB = m_dir.filePath(QStringLiteral("second.mkv"));
         m_lesson = m_dir.filePath(QStringLiteral("lessons/第一课.lsn"));
@@ -330,8 +340,15 @@ private slots:
                                    "yuv420p", "-c:a", "aac", m_clipB}));
     }
 
+    static QString userDirsPath()
+    {
+        return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+               QStringLiteral("/user-dirs.dirs");
+    }
+
     void cleanupTestCase()
     {
+        QFile::remove(userDirsPath());
         for (QWidget *w : QApplication::topLevelWidgets())
             w->close();
         QTest::qWait(200);
@@ -379,10 +396,12 @@ private slots:
         QVERIFY(!editor->ui().btn_play_stop->isVisible());
         QVERIFY(QFileInfo(ProjectData::defaultProjectDir()).isDir());
 
-        // Two imports. The first leaves nothing to undo; the dialog offers the other video
-        // types and all files.
+        // Two imports. The first leaves nothing to undo; the dialog starts in the teacher's
+        // Videos folder and offers the other video types and all files.
         ShowCounter prompts(editor->promptWindow());
-        importFile(editor, driver, m_clipA);
+        QString startedIn;
+        importFile(editor, driver, m_clipA,
+                   [&](QFileDialog *dialog) { startedIn = dialog->directory().absolutePath(); });
         QVERIFY2(finished(driver), qPrintable(driver.failures().join('\n')));
         QCOMPARE(driver.seen().last(),
                  QStringLiteral("选择视频文件|video files(*.avi *.mpg *.mp4 *.mov *.mkv *.webm "
@@ -393,11 +412,17 @@ private slots:
         QVERIFY(!editor->ui().btn_undo->isEnabled());
         QVERIFY(prompts.shown > 0);
 
+        QCOMPARE(startedIn, m_videos);
+
+        // The second starts where the first video was.
         bool columnsFitted = false;
-        importFile(editor, driver, m_clipB,
-                   [&](QFileDialog *dialog) { columnsFitted = columnsFit(dialog); });
+        importFile(editor, driver, m_clipB, [&](QFileDialog *dialog) {
+            startedIn = dialog->directory().absolutePath();
+            columnsFitted = columnsFit(dialog);
+        });
         QVERIFY2(finished(driver), qPrintable(driver.failures().join('\n')));
         QVERIFY(columnsFitted);
+        QCOMPARE(startedIn, m_dir.path());
         QTRY_COMPARE_WITH_TIMEOUT(ProjectData::instance()->count(), 2, kLongWaitMs);
         QTRY_VERIFY(!editor->avDatasManager()->isBusy());
         QCOMPARE(editor->undoStack()->count(), 1);
