@@ -25,10 +25,11 @@ extern "C" {
 
 namespace {
 
-QString tr(const char *text)
+// The texts of this file, in the translation context "ExportCommand".
+struct ExportCommandText
 {
-    return QCoreApplication::translate("ExportCommand", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(ExportCommand)
+};
 
 QString clock(qint64 seconds)
 {
@@ -95,14 +96,14 @@ bool readClips(const QString &dir, QList<AVData> *clips, QString *error)
         AVData clip = AVData::fromJson(object);
         // A clip names a file inside the project, never one elsewhere on the machine.
         if (!isPlainMemberName(clip.fileName)) {
-            *error = tr("片段文件名无效：%1").arg(clip.fileName);
+            *error = ExportCommandText::tr("片段文件名无效：%1").arg(clip.fileName);
             return false;
         }
         clip.filePath = QStringLiteral("%1/%2").arg(dir, clip.fileName);
         clips->append(clip);
     }
     if (clips->isEmpty()) {
-        *error = tr("项目中没有片段");
+        *error = ExportCommandText::tr("项目中没有片段");
         return false;
     }
     return true;
@@ -114,23 +115,24 @@ int runExportCommand(const QString &file, const QString &out, QTextStream &progr
                      QTextStream &err, bool progressIsTerminal)
 {
     auto failure = [&](const QString &reason) {
-        err << tr("导出失败：%1").arg(reason) << Qt::endl;
+        err << ExportCommandText::tr("导出失败：%1").arg(reason) << Qt::endl;
         return 2;
     };
     if (!QFileInfo(file).isFile())
-        return failure(tr("无法打开文件 %1").arg(file));
+        return failure(ExportCommandText::tr("无法打开文件 %1").arg(file));
 
     QTemporaryDir workDir(QDir::tempPath() + QStringLiteral("/lumora-export-XXXXXX"));
     if (!workDir.isValid())
-        return failure(tr("无法创建临时文件夹"));
+        return failure(ExportCommandText::tr("无法创建临时文件夹"));
     const QString projectDir = workDir.path() + QStringLiteral("/project");
     LsnPacker packer;
     if (!packer.uncompressFile(file, projectDir))
-        return failure(tr("无法打开课件文件 %1：%2").arg(file, packer.errorText()));
+        return failure(
+            ExportCommandText::tr("无法打开课件文件 %1：%2").arg(file, packer.errorText()));
     QList<AVData> clips;
     QString error;
     if (!readClips(projectDir, &clips, &error))
-        return failure(tr("无法打开课件文件 %1：%2").arg(file, error));
+        return failure(ExportCommandText::tr("无法打开课件文件 %1：%2").arg(file, error));
 
     StopSignals stopSignals;
     ExportManager manager;
@@ -149,8 +151,9 @@ int runExportCommand(const QString &file, const QString &out, QTextStream &progr
         const qint64 spent = elapsed.elapsed() / 1000;
         const qint64 left =
             seconds > 0 ? qint64(double(spent) * (maxSeconds - seconds) / seconds) : -1;
-        const QString line =
-            tr("导出 %1%  已用 %2  剩余 %3").arg(percent, 3).arg(clock(spent), clock(left));
+        const QString line = ExportCommandText::tr("导出 %1%  已用 %2  剩余 %3")
+                                 .arg(percent, 3)
+                                 .arg(clock(spent), clock(left));
         if (progressIsTerminal)
             progress << '\r' << line << "\x1b[K" << Qt::flush;
         else
@@ -171,7 +174,7 @@ int runExportCommand(const QString &file, const QString &out, QTextStream &progr
             show(maxSeconds);
         endProgressLine();
         if (ok) {
-            progress << tr("已导出：%1").arg(out) << Qt::endl;
+            progress << ExportCommandText::tr("已导出：%1").arg(out) << Qt::endl;
             status = 0;
         } else {
             status = failure(manager.errorText());
@@ -180,7 +183,7 @@ int runExportCommand(const QString &file, const QString &out, QTextStream &progr
     });
     QObject::connect(&manager, &ExportManager::sig_ExportCanceled, &loop, [&] {
         endProgressLine();
-        err << tr("已取消导出") << Qt::endl;
+        err << ExportCommandText::tr("已取消导出") << Qt::endl;
         status = 130;
         loop.quit();
     });
@@ -208,7 +211,8 @@ int runExportCommandLine(const QStringList &arguments)
     av_log_set_level(AV_LOG_QUIET);
     QTextStream out(stdout), err(stderr);
     if (arguments.size() != 4) {
-        err << tr("用法：lumora_record --export 课件文件.lsn 输出文件.mp4") << Qt::endl;
+        err << ExportCommandText::tr("用法：lumora_record --export 课件文件.lsn 输出文件.mp4")
+            << Qt::endl;
         return 2;
     }
     return runExportCommand(arguments.at(2), arguments.at(3), out, err, isatty(STDOUT_FILENO));

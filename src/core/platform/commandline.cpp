@@ -7,10 +7,11 @@
 
 namespace {
 
-QString tr(const char *text)
+// The texts of this file, in the translation context "CommandLine".
+struct CommandLineText
 {
-    return QCoreApplication::translate("CommandLine", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(CommandLine)
+};
 
 void print(FILE *stream, const QString &text)
 {
@@ -69,20 +70,22 @@ QString optionSyntax(const QCommandLineOption &option, const QString &moreArgume
 
 CommandLine::CommandLine()
     : m_helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")},
-                   tr("显示本帮助并退出。")),
+                   CommandLineText::tr("显示本帮助并退出。")),
       m_versionOption(QStringList{QStringLiteral("v"), QStringLiteral("version")},
-                      tr("显示版本并退出。")),
+                      CommandLineText::tr("显示版本并退出。")),
       m_crashReportOption(
           QStringLiteral("crash-report"),
-          tr("由出错的程序启动：告知用户程序出错了，\n<报告文件> 为它写下的错误报告。"),
-          tr("报告文件"))
+          CommandLineText::tr(
+              "由出错的程序启动：告知用户程序出错了，\n<报告文件> 为它写下的错误报告。"),
+          CommandLineText::tr("报告文件"))
 {
-    m_parser.setApplicationDescription(tr("Lumora录课：录制与编辑课程。"));
+    m_parser.setApplicationDescription(CommandLineText::tr("Lumora录课：录制与编辑课程。"));
     m_parser.addOption(m_helpOption);
     m_parser.addOption(m_versionOption);
     m_parser.addOption(m_crashReportOption);
-    m_parser.addPositionalArgument(QStringLiteral("file"), tr("要打开的课件 (*.lsn)。"),
-                                   tr("[课件.lsn]"));
+    m_parser.addPositionalArgument(QStringLiteral("file"),
+                                   CommandLineText::tr("要打开的课件 (*.lsn)。"),
+                                   CommandLineText::tr("[课件.lsn]"));
 }
 
 void CommandLine::addConsoleCommand(const QCommandLineOption &option, ConsoleRun run,
@@ -94,6 +97,7 @@ void CommandLine::addConsoleCommand(const QCommandLineOption &option, ConsoleRun
 
 bool CommandLine::parse(const QStringList &arguments)
 {
+    m_arguments = arguments;
     m_parsed = m_parser.parse(arguments);
     return m_parsed;
 }
@@ -132,37 +136,43 @@ int CommandLine::runConsoleCommand() const
 
 QString CommandLine::helpText() const
 {
-    QString text = tr("用法：%1 [选项] [课件.lsn]\n").arg(QStringLiteral("lumora_record"));
+    QString text =
+        CommandLineText::tr("用法：%1 [选项] [课件.lsn]\n").arg(QStringLiteral("lumora_record"));
     text += m_parser.applicationDescription() + QLatin1Char('\n');
-    text += tr("不带选项时打开程序窗口；给出课件时在编辑器中打开它。\n"
-               "同一时间只运行一个程序窗口。\n");
-    text += QLatin1Char('\n') + tr("选项：") + QLatin1Char('\n');
+    text += CommandLineText::tr("不带选项时打开程序窗口；给出课件时在编辑器中打开它。\n"
+                                "同一时间只运行一个程序窗口。\n");
+    text += QLatin1Char('\n') + CommandLineText::tr("选项：") + QLatin1Char('\n');
     text += helpRow(optionSyntax(m_helpOption, {}), m_helpOption.description());
     text += helpRow(optionSyntax(m_versionOption, {}), m_versionOption.description());
     for (const auto &command : m_consoleCommands)
         text += helpRow(optionSyntax(command.option, command.moreArguments),
                         command.option.description());
     text += helpRow(optionSyntax(m_crashReportOption, {}), m_crashReportOption.description());
-    text += QLatin1Char('\n') + tr("参数：") + QLatin1Char('\n');
-    text += helpRow(tr("课件.lsn"), tr("要打开的课件文件。"));
-    text += QLatin1Char('\n') + tr("退出状态：") + QLatin1Char('\n');
-    text +=
-        helpRow(QStringLiteral("0"), tr("成功；窗口正常关闭；另一个程序已在运行时，提示后退出。"));
-    text += helpRow(QStringLiteral("2"), tr("命令行有误，或课件无法打开、读取或导出；\n"
-                                            "标准错误上有一行说明。"));
-    text += helpRow(QStringLiteral("130"), tr("导出被 Ctrl-C 或 SIGTERM 取消，输出文件已删除。"));
-    text += helpRow(tr("128+信号"), tr("程序出错崩溃：先写下错误报告 testcrash.log，\n"
-                                       "再因同一信号结束。"));
-    text += QLatin1Char('\n') + tr("文件：") + QLatin1Char('\n');
-    text += helpRow(QStringLiteral("conf.ini"), tr("设置。安装后的程序放在 ~/.config/lumora/\n"
-                                                   "（或 $XDG_CONFIG_HOME/lumora/）。"));
-    text += helpRow(tr("data/、testcrash.log、dump/"),
-                    tr("课件的工作文件夹和错误报告。安装后的程序放在\n"
-                       "~/.local/share/lumora/（或 $XDG_DATA_HOME/lumora/）。"));
-    text +=
-        helpRow(QStringLiteral("cache/"), tr("课件封面等缓存。安装后的程序放在 ~/.cache/lumora/\n"
-                                             "（或 $XDG_CACHE_HOME/lumora/）。"));
-    text += tr("从可写的程序文件夹（构建目录或便携副本）运行时，这些都在程序文件夹中。\n");
+    text += QLatin1Char('\n') + CommandLineText::tr("参数：") + QLatin1Char('\n');
+    text += helpRow(CommandLineText::tr("课件.lsn"), CommandLineText::tr("要打开的课件文件。"));
+    text += QLatin1Char('\n') + CommandLineText::tr("退出状态：") + QLatin1Char('\n');
+    text += helpRow(QStringLiteral("0"),
+                    CommandLineText::tr("成功；窗口正常关闭；另一个程序已在运行时，提示后退出。"));
+    text += helpRow(QStringLiteral("2"),
+                    CommandLineText::tr("命令行有误，或课件无法打开、读取或导出；\n"
+                                        "标准错误上有一行说明。"));
+    text += helpRow(QStringLiteral("130"),
+                    CommandLineText::tr("导出被 Ctrl-C 或 SIGTERM 取消，输出文件已删除。"));
+    text += helpRow(CommandLineText::tr("128+信号"),
+                    CommandLineText::tr("程序出错崩溃：先写下错误报告 testcrash.log，\n"
+                                        "再因同一信号结束。"));
+    text += QLatin1Char('\n') + CommandLineText::tr("文件：") + QLatin1Char('\n');
+    text += helpRow(QStringLiteral("conf.ini"),
+                    CommandLineText::tr("设置。安装后的程序放在 ~/.config/lumora/\n"
+                                        "（或 $XDG_CONFIG_HOME/lumora/）。"));
+    text += helpRow(CommandLineText::tr("data/、testcrash.log、dump/"),
+                    CommandLineText::tr("课件的工作文件夹和错误报告。安装后的程序放在\n"
+                                        "~/.local/share/lumora/（或 $XDG_DATA_HOME/lumora/）。"));
+    text += helpRow(QStringLiteral("cache/"),
+                    CommandLineText::tr("课件封面等缓存。安装后的程序放在 ~/.cache/lumora/\n"
+                                        "（或 $XDG_CACHE_HOME/lumora/）。"));
+    text += CommandLineText::tr(
+        "从可写的程序文件夹（构建目录或便携副本）运行时，这些都在程序文件夹中。\n");
     return text;
 }
 
@@ -171,20 +181,33 @@ QString CommandLine::errorText() const
     const QStringList unknown = m_parser.unknownOptionNames();
     QString reason;
     if (!unknown.isEmpty()) {
-        reason = tr("未知选项：%1").arg(unknown.join(QStringLiteral("、")));
+        reason = CommandLineText::tr("未知选项：%1").arg(unknown.join(QStringLiteral("、")));
     } else {
-        // QCommandLineParser words its other errors in English; name the option it quotes.
-        const QString error = m_parser.errorText();
-        const QString name =
-            QRegularExpression(QStringLiteral("'([^']*)'")).match(error).captured(1);
-        if (error.startsWith(QLatin1String("Missing value")))
-            reason = tr("选项 %1 缺少参数").arg(name);
-        else if (error.startsWith(QLatin1String("Unexpected value")))
-            reason = tr("选项 %1 不带参数").arg(name);
-        else
-            reason = tr("命令行有误");
+        // QCommandLineParser words its errors in the language of Qt's own translation: the
+        // option at fault is found in the arguments instead. An option that takes a value
+        // and is last has none; "--option=value" gives one to an option that takes none.
+        QList<QCommandLineOption> options{m_helpOption, m_versionOption, m_crashReportOption};
+        for (const ConsoleCommand &command : m_consoleCommands)
+            options.append(command.option);
+        for (const QCommandLineOption &option : options) {
+            for (const QString &name : option.names()) {
+                const QString dashed =
+                    (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+                if (!option.valueName().isEmpty() && m_arguments.size() > 1 &&
+                    m_arguments.last() == dashed)
+                    reason = CommandLineText::tr("选项 %1 缺少参数").arg(dashed);
+                else if (option.valueName().isEmpty() &&
+                         m_arguments.mid(1)
+                                 .filter(QRegularExpression(QStringLiteral("^%1=").arg(
+                                     QRegularExpression::escape(dashed))))
+                                 .size() > 0)
+                    reason = CommandLineText::tr("选项 %1 不带参数").arg(dashed);
+            }
+        }
+        if (reason.isEmpty())
+            reason = CommandLineText::tr("命令行有误");
     }
-    return tr("%1。运行 lumora_record --help 查看用法。").arg(reason);
+    return CommandLineText::tr("%1。运行 lumora_record --help 查看用法。").arg(reason);
 }
 
 QString CommandLine::projectFile() const

@@ -62,5 +62,6 @@ private:
         QString moreArguments;
     };
     QList<ConsoleCommand> m_consoleCommands;
+    QStringList m_arguments;
     bool m_parsed = false;
 };

@@ -13,10 +13,11 @@
 
 namespace {
 
-QString tr(const char *text)
+// The texts of this file, in the translation context "InfoCommand".
+struct InfoCommandText
 {
-    return QCoreApplication::translate("InfoCommand", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(InfoCommand)
+};
 
 // Walks the members the way the unpacker does, with the same checks, keeping only the bytes
 // of "pro.lsnc".
@@ -34,7 +35,7 @@ bool readIndexBytes(LsnFileIo &in, QByteArray *index, QHash<QString, qint64> *me
     for (int i = 0; i < fileCount; ++i) {
         LsnMemberHeader header;
         if (in.bytesLeft() == 0) {
-            *error = tr("文件中的文件数少于文件头所写的 %1 个").arg(fileCount);
+            *error = InfoCommandText::tr("文件中的文件数少于文件头所写的 %1 个").arg(fileCount);
             return false;
         }
         if (!in.readMemberHeader(&header, &names)) {
@@ -44,7 +45,7 @@ bool readIndexBytes(LsnFileIo &in, QByteArray *index, QHash<QString, qint64> *me
         memberSizes->insert(header.fileName, header.fileSize);
         const bool isIndex = header.fileName == QLatin1String("pro.lsnc");
         if (isIndex && header.fileSize > kMaxProjectIndexBytes) {
-            *error = tr("项目索引 pro.lsnc 过大");
+            *error = InfoCommandText::tr("项目索引 pro.lsnc 过大");
             return false;
         }
         for (qint64 left = header.fileSize; left > 0;) {
@@ -70,11 +71,11 @@ bool readIndexBytes(LsnFileIo &in, QByteArray *index, QHash<QString, qint64> *me
         haveIndex = haveIndex || isIndex;
     }
     if (in.bytesLeft() > 0) {
-        *error = tr("文件中的文件数多于文件头所写的 %1 个").arg(fileCount);
+        *error = InfoCommandText::tr("文件中的文件数多于文件头所写的 %1 个").arg(fileCount);
         return false;
     }
     if (!haveIndex) {
-        *error = tr("缺少项目索引 pro.lsnc");
+        *error = InfoCommandText::tr("缺少项目索引 pro.lsnc");
         return false;
     }
     return true;
@@ -89,7 +90,7 @@ bool readPackedProjectContents(const QString &file, PackedProjectContents *conte
     // Unbuffered: after each seek past a piece only its 4-byte count is read, where a buffered
     // reader would pull a whole block of the media. The kernel is told not to read ahead.
     if (!QFileInfo(file).isFile() || !in.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        *error = tr("无法打开文件");
+        *error = InfoCommandText::tr("无法打开文件");
         return false;
     }
     posix_fadvise(in.handle(), 0, 0, POSIX_FADV_RANDOM);
@@ -102,7 +103,7 @@ int runInfoCommand(const QString &file, QTextStream &out, QTextStream &err)
     QString error;
     PackedProjectContents contents;
     if (!readPackedProjectContents(file, &contents, &error)) {
-        err << tr("无法读取课件文件 %1：%2").arg(file, error) << Qt::endl;
+        err << InfoCommandText::tr("无法读取课件文件 %1：%2").arg(file, error) << Qt::endl;
         return 2;
     }
     QJsonArray array;
@@ -117,7 +118,7 @@ int runInfoCommandLine(const QStringList &arguments, QTextStream &out, QTextStre
     // Standard error carries the one line of a failure and nothing else.
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false\n*.info=false"));
     if (arguments.size() != 3) {
-        err << tr("用法：lumora_record --info 课件文件.lsn") << Qt::endl;
+        err << InfoCommandText::tr("用法：lumora_record --info 课件文件.lsn") << Qt::endl;
         return 2;
     }
     return runInfoCommand(arguments.at(2), out, err);

@@ -12,10 +12,11 @@
 
 namespace {
 
-QString tr(const char *text)
+// The texts of this file, in the translation context "LsnFileIo".
+struct LsnFileIoText
 {
-    return QCoreApplication::translate("LsnFileIo", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(LsnFileIo)
+};
 
 // Inflates a qCompress() record: 4 bytes of big-endian length, then a zlib stream that must
 // end exactly at that length and at the end of the record. Unlike qUncompress, which keeps
@@ -90,16 +91,16 @@ static qint64 readRecordCount(LsnFileIo *io, qint64 maxLength)
 {
     char countBytes[4];
     if (io->read(countBytes, 4) != 4) {
-        io->setRecordError(tr("文件已截断"));
+        io->setRecordError(LsnFileIoText::tr("文件已截断"));
         return -1;
     }
     const qint32 count = qFromLittleEndian<qint32>(countBytes);
     if (count <= 0 || count > maxLength) {
-        io->setRecordError(tr("文件中有长度不合法的记录"));
+        io->setRecordError(LsnFileIoText::tr("文件中有长度不合法的记录"));
         return -1;
     }
     if (count > io->bytesLeft()) {
-        io->setRecordError(tr("文件已截断"));
+        io->setRecordError(LsnFileIoText::tr("文件已截断"));
         return -1;
     }
     return count;
@@ -112,7 +113,7 @@ QByteArray LsnFileIo::readByteArray(qint64 maxLength)
         return QByteArray();
     QByteArray bytes = read(count);
     if (bytes.size() != count) {
-        setRecordError(tr("文件已截断"));
+        setRecordError(LsnFileIoText::tr("文件已截断"));
         return QByteArray();
     }
     return bytes;
@@ -124,7 +125,7 @@ qint64 LsnFileIo::readByteArray(char *buffer, qint64 maxLength)
     if (count < 0)
         return -1;
     if (read(buffer, count) != count) {
-        setRecordError(tr("文件已截断"));
+        setRecordError(LsnFileIoText::tr("文件已截断"));
         return -1;
     }
     return count;
@@ -136,7 +137,7 @@ qint64 LsnFileIo::skipByteArray(qint64 maxLength)
     if (count < 0)
         return -1;
     if (!seek(pos() + count)) {
-        setRecordError(tr("文件已截断"));
+        setRecordError(LsnFileIoText::tr("文件已截断"));
         return -1;
     }
     return count;
@@ -150,7 +151,7 @@ QByteArray LsnFileIo::readCompressByteArray()
     QByteArray text;
     if (!inflateRecord(raw, kMaxHeaderBytes, &text)) {
         qDebug() << "qUncompress error:" << raw;
-        setRecordError(tr("文件中有损坏的压缩记录"));
+        setRecordError(LsnFileIoText::tr("文件中有损坏的压缩记录"));
         return QByteArray();
     }
     return text;
@@ -163,7 +164,7 @@ bool LsnFileIo::readIdentifier()
     if (first != identifier()) {
         // Whatever broke while reading it, a file without the identifier is simply not ours.
         m_error.clear();
-        setRecordError(tr("不是课件文件"));
+        setRecordError(LsnFileIoText::tr("不是课件文件"));
         return false;
     }
     return true;
@@ -202,11 +203,11 @@ bool LsnFileIo::readPackHeader(int *fileCount, qint64 *allFileSize)
     qint64 total = 0;
     if (!readInteger(header, "fileCount", &count) || count <= 0 ||
         count > std::numeric_limits<int>::max()) {
-        setRecordError(tr("文件头中的文件数不合法"));
+        setRecordError(LsnFileIoText::tr("文件头中的文件数不合法"));
         return false;
     }
     if (!readInteger(header, "allFileSize", &total) || total < 0) {
-        setRecordError(tr("文件头中的总大小不合法"));
+        setRecordError(LsnFileIoText::tr("文件头中的总大小不合法"));
         return false;
     }
     *fileCount = static_cast<int>(count);
@@ -220,27 +221,27 @@ bool LsnFileIo::readMemberHeader(LsnMemberHeader *header, QSet<QString> *seenNam
     if (recordError())
         return false;
     if (json.isEmpty()) {
-        setRecordError(tr("文件中有损坏的文件头"));
+        setRecordError(LsnFileIoText::tr("文件中有损坏的文件头"));
         return false;
     }
     const QJsonValue name = json.value(QLatin1String("fileName"));
     if (!name.isString() || !isPlainMemberName(name.toString())) {
-        setRecordError(tr("文件中有不合法的文件名：%1").arg(name.toString()));
+        setRecordError(LsnFileIoText::tr("文件中有不合法的文件名：%1").arg(name.toString()));
         return false;
     }
     if (seenNames->contains(name.toString())) {
-        setRecordError(tr("文件中有重复的文件名：%1").arg(name.toString()));
+        setRecordError(LsnFileIoText::tr("文件中有重复的文件名：%1").arg(name.toString()));
         return false;
     }
     qint64 size = 0;
     if (!readInteger(json, "fileSize", &size) || size < 0) {
-        setRecordError(tr("文件中有大小不合法的文件：%1").arg(name.toString()));
+        setRecordError(LsnFileIoText::tr("文件中有大小不合法的文件：%1").arg(name.toString()));
         return false;
     }
     // Every piece costs 4 bytes of count besides its contents, so a member can never be larger
     // than what is left of the file.
     if (size > bytesLeft()) {
-        setRecordError(tr("文件已截断"));
+        setRecordError(LsnFileIoText::tr("文件已截断"));
         return false;
     }
     header->fileName = name.toString();
@@ -259,7 +260,7 @@ bool LsnFileIo::readEndMarker()
 {
     const QByteArray marker = readCompressByteArray();
     if (marker != endMarker()) {
-        setRecordError(tr("文件中缺少文件结束标记"));
+        setRecordError(LsnFileIoText::tr("文件中缺少文件结束标记"));
         return false;
     }
     return true;

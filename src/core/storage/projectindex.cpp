@@ -9,10 +9,11 @@
 
 namespace {
 
-QString tr(const char *text)
+// The texts of this file, in the translation context "ProjectIndex".
+struct ProjectIndexText
 {
-    return QCoreApplication::translate("ProjectIndex", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(ProjectIndex)
+};
 
 // QDataStream type ids as QSettings writes them (QDataStream::Qt_4_0 numbering).
 constexpr quint32 kVariantListTypeId = 9;
@@ -228,7 +229,7 @@ bool parseProjectIndex(const QByteArray &iniText, QList<QJsonObject> *clips, QSt
     if (!ok) {
         clips->clear();
         if (error)
-            *error = tr("项目索引 pro.lsnc 中的片段列表已损坏");
+            *error = ProjectIndexText::tr("项目索引 pro.lsnc 中的片段列表已损坏");
     }
     return ok;
 }
@@ -238,12 +239,12 @@ bool readProjectIndexFile(const QString &path, QList<QJsonObject> *clips, QStrin
     QFile file(path);
     if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
         if (error)
-            *error = tr("缺少项目索引 pro.lsnc");
+            *error = ProjectIndexText::tr("缺少项目索引 pro.lsnc");
         return false;
     }
     if (file.size() > kMaxProjectIndexBytes) {
         if (error)
-            *error = tr("项目索引 pro.lsnc 过大");
+            *error = ProjectIndexText::tr("项目索引 pro.lsnc 过大");
         return false;
     }
     return parseProjectIndex(file.read(kMaxProjectIndexBytes), clips, error);

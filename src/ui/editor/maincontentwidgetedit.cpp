@@ -13,8 +13,9 @@
 
 namespace {
 // The types the import's conversion reads: the usual list first, then other common ones.
-const char *const kImportFilter =
-    "video files(*.avi *.mpg *.mp4 *.mov *.mkv *.webm *.m4v *.wmv *.flv);;所有文件 (*)";
+const char *const kImportFilter = QT_TRANSLATE_NOOP(
+    "MainContentWidget",
+    "video files(*.avi *.mpg *.mp4 *.mov *.mkv *.webm *.m4v *.wmv *.flv);;所有文件 (*)");
 }  // namespace
 
 void MainContentWidget::deleteSelectedRange()
@@ -34,8 +35,8 @@ void MainContentWidget::importVideo()
         return;
     const QString dir =
         dialogStartFolder(QStringLiteral("addVideoFilePath"), QStandardPaths::MoviesLocation);
-    const QString path = QFileDialog::getOpenFileName(this, tr("选择视频文件"), dir,
-                                                      QString::fromUtf8(kImportFilter));
+    const QString path =
+        QFileDialog::getOpenFileName(this, tr("选择视频文件"), dir, tr(kImportFilter));
     if (path.isEmpty())
         return;
     const ClipAtResult at = ProjectData::instance()->clipAt(m_ui.composition->curTimeMs());
