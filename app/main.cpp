@@ -3,12 +3,15 @@
 #include "core/export/exportcommand.h"
 #include "core/platform/commandline.h"
 #include "core/platform/crashhandler.h"
+#include "core/platform/language.h"
 #include "core/storage/infocommand.h"
 #include "ui/app/startup.h"
 
 #include <QApplication>
 #include <QDebug>
 #include <QTextStream>
+
+#include <optional>
 
 namespace {
 
@@ -49,16 +52,10 @@ void addConsoleCommands(CommandLine &commandLine)
         QCoreApplication::translate("CommandLine", "<输出.mp4>"));
 }
 
-int runConsole(int argc, char *argv[], const CommandLine &commandLine)
-{
-    QCoreApplication app(argc, argv);
-    return commandLine.runConsoleCommand();
-}
-
 int runWindowed(int argc, char *argv[], const CommandLine &commandLine)
 {
     QApplication app(argc, argv);
-    installQtChineseTranslations(app);
+    language::install(app);
     // The crashed copy may still be there while its report is shown.
     if (!commandLine.crashReportFile().isEmpty())
         return showCrashReport(commandLine.crashReportFile());
@@ -79,10 +76,18 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QString::fromLatin1(kProgramName));
     QCoreApplication::setApplicationVersion(QStringLiteral(LUMORA_VERSION));
 
-    CommandLine commandLine;
-    addConsoleCommands(commandLine);
-    commandLine.parse(argumentList(argc, argv));
-    if (commandLine.isConsoleCommand())
-        return runConsole(argc, argv, commandLine);
-    return runWindowed(argc, argv, commandLine);
+    std::optional<CommandLine> commandLine;
+    {
+        // The command line's texts (the help, the errors) are made in the interface's
+        // language, so its translation is installed first; a command that needs no display
+        // runs under this application, the windows under one of their own.
+        QCoreApplication app(argc, argv);
+        language::install(app);
+        commandLine.emplace();
+        addConsoleCommands(*commandLine);
+        commandLine->parse(argumentList(argc, argv));
+        if (commandLine->isConsoleCommand())
+            return commandLine->runConsoleCommand();
+    }
+    return runWindowed(argc, argv, *commandLine);
 }

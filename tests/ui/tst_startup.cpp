@@ -1,4 +1,5 @@
 // Start of the program: the command line, a second copy, the crash report viewer, the style.
+#include "core/platform/language.h"
 #include "support/datatable.h"
 #include "support/x11windows.h"
 #include "ui/app/startup.h"
@@ -69,17 +70,32 @@ private slots:
         QTest::newRow("report option without its file")
             << QStringList{"--crash-report"} << 2 << u"^$"_s
             << u"^选项 --crash-report 缺少参数。"_s;
+        // On a desktop in English, the same in English.
+        QTest::newRow("help in English")
+            << QStringList{"--help", "LANGUAGE=en_GB"} << 0
+            << u"^Usage: lumora_record \\[options\\] \\[lecture\\.lsn\\]\\n[\\s\\S]*"
+               u"\\n  --export <lecture\\.lsn> <output\\.mp4>\\n +Exports[\\s\\S]*Exit status:\\n"_s
+            << u"^$"_s;
+        QTest::newRow("unknown option in English")
+            << QStringList{"--no-such-option", "LANGUAGE=en_GB"} << 2 << u"^$"_s
+            << u"^Unknown option: no-such-option\\. Run lumora_record --help for the usage\\.\\n$"_s;
     }
 
     // These run without any display.
     void consoleCommands()
     {
-        const auto [arguments, exitCode, output, error] =
+        auto [arguments, exitCode, output, error] =
             DataTable::fetch<QStringList, int, QString, QString>("arguments", "exitCode", "output",
                                                                  "error");
+        // A last "LANGUAGE=..." is the desktop's language, not an argument.
+        QString desktopLanguage;
+        if (arguments.last().startsWith(u"LANGUAGE="_s))
+            desktopLanguage = arguments.takeLast().mid(9);
 
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (!desktopLanguage.isEmpty())
+            env.insert(u"LANGUAGE"_s, desktopLanguage);
         env.remove(QStringLiteral("DISPLAY"));
         env.remove(QStringLiteral("WAYLAND_DISPLAY"));
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
@@ -99,6 +115,11 @@ private slots:
                            "dump|config|local|share|XDG_\\w+)[A-Za-z]{3,}\\b"),
             QRegularExpression::CaseInsensitiveOption);
         QString said = out + err;
+        if (!desktopLanguage.isEmpty()) {
+            const QRegularExpression han(u"\\p{Han}"_s);
+            QVERIFY2(!han.match(said).hasMatch(), qPrintable(said));
+            return;
+        }
         for (const QString &argument : arguments)
             said.remove(argument.mid(2));
         QVERIFY2(!english.match(said).hasMatch(), qPrintable(english.match(said).captured()));
@@ -147,10 +168,35 @@ private slots:
         QCOMPARE(process.exitCode(), 0);
     }
 
-    // Qt's own buttons speak the program's language too.
+    // The interface follows the desktop's language unless the teacher chose one.
+    void languageRule_data()
+    {
+        DataTable::columns<int, QStringList, bool>("choice", "uiLanguages", "english");
+        const int system = int(language::Choice::System);
+        QTest::newRow("Chinese desktop") << system << QStringList{"zh-CN", "en"} << false;
+        QTest::newRow("Taiwanese desktop") << system << QStringList{"zh-Hant-TW"} << false;
+        QTest::newRow("English desktop") << system << QStringList{"en-US"} << true;
+        QTest::newRow("German desktop, Chinese second")
+            << system << QStringList{"de", "zh"} << true;
+        QTest::newRow("no language at all") << system << QStringList{} << true;
+        QTest::newRow("chose Chinese on an English desktop")
+            << int(language::Choice::Chinese) << QStringList{"en-GB"} << false;
+        QTest::newRow("chose English on a Chinese desktop")
+            << int(language::Choice::English) << QStringList{"zh-CN"} << true;
+    }
+
+    void languageRule()
+    {
+        const auto [choice, uiLanguages, english] =
+            DataTable::fetch<int, QStringList, bool>("choice", "uiLanguages", "english");
+        QCOMPARE(language::englishFor(language::Choice(choice), uiLanguages), english);
+    }
+
+    // Qt's own buttons speak the program's language too (the test desktop is Chinese).
     void qtWordsAreChinese()
     {
-        QVERIFY(installQtChineseTranslations(*qApp));
+        QVERIFY(!language::english());
+        QVERIFY(language::install(*qApp));
         QMessageBox box;
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         QCOMPARE(box.button(QMessageBox::Ok)->text(), QStringLiteral("确定"));

@@ -137,17 +137,6 @@ bool applyApplicationStyleSheet(QApplication &app, const QString &path)
     return true;
 }
 
-bool installQtChineseTranslations(QApplication &app)
-{
-    auto *translator = new QTranslator(&app);
-    if (!translator->load(QLocale(QLocale::Chinese, QLocale::China), "qtbase", "_",
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        delete translator;
-        return false;
-    }
-    return QApplication::installTranslator(translator);
-}
-
 int showCrashReport(const QString &reportFile)
 {
     qWarning().noquote() << "crash report:" << reportFile;

@@ -22,10 +22,6 @@ inline constexpr int kMessageBoxMinWidth = 240;
 bool applyApplicationStyleSheet(QApplication &app,
                                 const QString &path = QStringLiteral(":/style.qss"));
 
-// Qt's own words (message-box buttons, file dialogs) in Chinese, like the rest of the
-// program, when the system has Qt's Chinese translations; false when it has not.
-bool installQtChineseTranslations(QApplication &app);
-
 // What the program does when it was started with --crash-report FILE: tells the user that
 // the last run crashed and returns the exit code.
 int showCrashReport(const QString &reportFile);
