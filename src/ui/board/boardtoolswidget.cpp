@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
+
 BoardToolsWidget::BoardToolsWidget(QWidget *parent)
     : QWidget(parent), m_settings(new BoardSettings), m_popup(new BoardSettingPopup(this)),
       m_undoIcon(":/images/icon_undo_40.png"),
@@ -63,7 +65,8 @@ QToolButton *BoardToolsWidget::makeButton(const QString &name, const QString &te
     b->setText(text);
     b->setIcon(icon);
     b->setIconSize(QSize(40, 40));
-    b->setFixedSize(60, 64);
+    // 60 wide, or as wide as a longer word under the picture.
+    b->setFixedSize(std::max(60, b->fontMetrics().horizontalAdvance(text) + 10), 64);
     b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     b->setCheckable(checkable);
     return b;

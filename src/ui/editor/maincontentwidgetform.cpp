@@ -14,6 +14,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 const char *kBlankPromptStyle =
     "QWidget#view_blank_prompt{background: #1f1f20;border: 1px solid #313033;border-radius: "
@@ -83,6 +85,17 @@ void MainContentWidget::buildForm()
     m_ui.btn_record_white_board =
         menuButton(QStringLiteral("btn_record_white_board"),
                    QStringLiteral(":/images/icon_whiteboard.png"), tr("白板"));
+    // As wide as the longest word under a picture: English words are longer than Chinese ones.
+    int buttonWidth = 68;
+    const QList<QToolButton *> menuButtons{m_ui.btn_file, m_ui.btn_record_ppt,
+                                           m_ui.btn_record_screen, m_ui.btn_record_white_board};
+    for (QToolButton *b : menuButtons) {
+        b->ensurePolished();
+        buttonWidth = std::max(buttonWidth, b->fontMetrics().horizontalAdvance(b->text()) + 12);
+    }
+    for (QToolButton *b : menuButtons)
+        b->setFixedWidth(buttonWidth);
+    m_ui.view_menu_bar->setFixedWidth(buttonWidth + 20);
     menuLayout->addWidget(m_ui.btn_file, 0, Qt::AlignHCenter);
     menuLayout->addWidget(m_ui.line, 0, Qt::AlignHCenter);
     menuLayout->addWidget(m_ui.btn_record_ppt, 0, Qt::AlignHCenter);

@@ -20,6 +20,8 @@
 #include <QTemporaryFile>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 QFrame *makeLine(QWidget *parent, const QString &name)
@@ -77,13 +79,16 @@ void ExportDialog::buildForm()
     m_cover->setAlignment(Qt::AlignCenter);
     centerLayout->addWidget(m_cover, 0, Qt::AlignHCenter);
 
-    // A labelled field: the label 60 wide, the field 28 high; gives the row.
-    const auto fieldRow = [center](const QString &label, const QString &labelName,
-                                   QLineEdit *&field, const QString &fieldName) {
+    // A labelled field: the labels as wide as the longer of the two (at least 60), the field
+    // 28 high; gives the row.
+    const int labelWidth = std::max({60, fontMetrics().horizontalAdvance(tr("视频名称")) + 6,
+                                     fontMetrics().horizontalAdvance(tr("导出至")) + 6});
+    const auto fieldRow = [center, labelWidth](const QString &label, const QString &labelName,
+                                               QLineEdit *&field, const QString &fieldName) {
         auto *row = new QHBoxLayout;
         auto *text = new QLabel(label, center);
         text->setObjectName(labelName);
-        text->setFixedWidth(60);
+        text->setFixedWidth(labelWidth);
         field = new QLineEdit(center);
         field->setObjectName(fieldName);
         field->setFixedHeight(28);
@@ -97,7 +102,8 @@ void ExportDialog::buildForm()
         fieldRow(tr("导出至"), QStringLiteral("label_2"), m_dir, QStringLiteral("edit_export_dir"));
     auto *browse = new QPushButton(tr("浏览"), center);
     browse->setObjectName(QStringLiteral("btn_export_open"));
-    browse->setFixedSize(56, 28);
+    browse->setFixedSize(std::max(56, browse->fontMetrics().horizontalAdvance(browse->text()) + 16),
+                         28);
     dirRow->addWidget(browse);
     centerLayout->addLayout(dirRow);
 

@@ -177,7 +177,7 @@ void ScreenGraphicsItem::mouseReleaseEvent(QGraphicsSceneMouseEvent *)
 {
     setCurSelectBtnPos(PosNone);
     if (m_selectRect.width() > kMinRecordSide && m_selectRect.height() > kMinRecordSide) {
-        const qreal x = std::max<qreal>(0, m_selectRect.right() - 151);
+        const qreal x = std::max<qreal>(0, m_selectRect.right() - buttonWidget()->width());
         const qreal y = std::min(boundingRect().bottom() - 26, m_selectRect.bottom() + 17);
         m_buttonProxy->setPos(x, y);
         m_buttonProxy->show();

@@ -10,6 +10,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 VersionWidget::VersionWidget(QWidget *parent)
     : QWidget(parent), m_rightPixmap(QStringLiteral(":/images/icon_right.png")),
       m_warningPixmap(QStringLiteral(":/images/icon_warning.png"))
@@ -72,7 +74,13 @@ void VersionWidget::buildForm()
 
     m_update = new QPushButton(tr("检查更新"), this);
     m_update->setObjectName(QStringLiteral("btn_update"));
-    m_update->setFixedSize(120, 34);
+    // Wide enough for its longest text: "检查更新" and "去更新" in every language.
+    QFont font = m_update->font();
+    font.setPixelSize(14);
+    const QFontMetrics metrics(font);
+    m_update->setFixedSize(std::max({120, metrics.horizontalAdvance(tr("检查更新")) + 28,
+                                     metrics.horizontalAdvance(tr("去更新")) + 28}),
+                           34);
     m_update->setCursor(Qt::PointingHandCursor);
     m_update->setStyleSheet(
         QStringLiteral("QPushButton{border: 1px solid #94c1ff;border-radius: 5px;font-size: 14px;"
