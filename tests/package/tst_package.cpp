@@ -210,7 +210,9 @@ void TestPackage::shippedFiles()
     QVERIFY2(appstreamCheck.code == 0, qPrintable(appstreamCheck.out));
     QSettings entry(desktop, QSettings::IniFormat);
     entry.beginGroup("Desktop Entry");
-    QCOMPARE(entry.value("Name").toString(), QString("Lumora录课"));
+    // English for every desktop, Chinese beside it for a Chinese one.
+    QCOMPARE(entry.value("Name").toString(), QString("Lumora Record"));
+    QCOMPARE(entry.value("Name[zh]").toString(), QString("Lumora录课"));
     QCOMPARE(entry.value("Exec").toString(), QString("lumora_record %f"));
     QCOMPARE(entry.value("Icon").toString(), kAppId);
 
