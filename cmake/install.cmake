@@ -28,22 +28,37 @@ configure_file(${LUMORA_DESKTOP_DIR}/${LUMORA_APP_ID}.metainfo.xml.in
 install(FILES ${PROJECT_BINARY_DIR}/${LUMORA_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
-# The manual page is made from --help and --version of the built program.
+# The manual pages are made from --help and --version of the built program: English in
+# man1, Chinese in zh_CN/man1 (the program's help follows LANGUAGE).
 find_program(LUMORA_HELP2MAN help2man REQUIRED)
 find_program(LUMORA_GZIP gzip REQUIRED)
-set(LUMORA_MANPAGE ${PROJECT_BINARY_DIR}/lumora_record.1)
-add_custom_command(
-  OUTPUT ${LUMORA_MANPAGE}.gz
-  COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY LC_ALL=C.UTF-8
-          ${LUMORA_HELP2MAN} --locale=C.UTF-8 --no-info --no-discard-stderr --section=1
-          --include=${LUMORA_DESKTOP_DIR}/lumora_record.h2m
-          --output=${LUMORA_MANPAGE} $<TARGET_FILE:lumora_record>
-  COMMAND ${LUMORA_GZIP} -9nf ${LUMORA_MANPAGE}
-  DEPENDS lumora_record ${LUMORA_DESKTOP_DIR}/lumora_record.h2m
-  COMMENT "Manual page lumora_record.1 from --help"
-  VERBATIM)
-add_custom_target(lumora_manpage ALL DEPENDS ${LUMORA_MANPAGE}.gz)
-install(FILES ${LUMORA_MANPAGE}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+set(LUMORA_MANPAGES "")
+foreach(lang en zh_CN)
+  if(lang STREQUAL "en")
+    set(include ${LUMORA_DESKTOP_DIR}/lumora_record.h2m)
+    set(dir ${PROJECT_BINARY_DIR}/man/man1)
+    set(installdir ${CMAKE_INSTALL_MANDIR}/man1)
+  else()
+    set(include ${LUMORA_DESKTOP_DIR}/lumora_record.${lang}.h2m)
+    set(dir ${PROJECT_BINARY_DIR}/man/${lang}/man1)
+    set(installdir ${CMAKE_INSTALL_MANDIR}/${lang}/man1)
+  endif()
+  set(page ${dir}/lumora_record.1)
+  add_custom_command(
+    OUTPUT ${page}.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
+    COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY LC_ALL=C.UTF-8
+            LANGUAGE=${lang}
+            ${LUMORA_HELP2MAN} --locale=C.UTF-8 --no-info --no-discard-stderr --section=1
+            --include=${include} --output=${page} $<TARGET_FILE:lumora_record>
+    COMMAND ${LUMORA_GZIP} -9nf ${page}
+    DEPENDS lumora_record ${include}
+    COMMENT "Manual page ${lang}/lumora_record.1 from --help"
+    VERBATIM)
+  list(APPEND LUMORA_MANPAGES ${page}.gz)
+  install(FILES ${page}.gz DESTINATION ${installdir})
+endforeach()
+add_custom_target(lumora_manpage ALL DEPENDS ${LUMORA_MANPAGES})
 
 # What Debian wants beside every package: the copyright file and the changelog.
 set(LUMORA_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/${LUMORA_PACKAGE_NAME})

@@ -253,12 +253,20 @@ void TestPackage::shippedFiles()
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("LANG", "C.UTF-8");
     env.insert("MANWIDTH", "100");
-    const Result manual = run("man", {"-l", installed("share/man/man1/lumora_record.1.gz")}, env);
+    const Result manual =
+        run("man", {"-l", installed("share/man/zh_CN/man1/lumora_record.1.gz")}, env);
     QCOMPARE(manual.code, 0);
     for (const QString &text :
          QStringList{"lumora_record - 录制与编辑课程", "--export <课件.lsn> <输出.mp4>",
                      "退出状态：", "130    导出被 Ctrl-C"})
         QVERIFY2(manual.out.contains(text), qPrintable(text + "\n" + manual.out));
+    // And the English one, for every other desktop.
+    const Result english = run("man", {"-l", installed("share/man/man1/lumora_record.1.gz")}, env);
+    QCOMPARE(english.code, 0);
+    for (const QString &text :
+         QStringList{"lumora_record - record and edit lectures", "--export <lecture.lsn> <output.mp4>",
+                     "Exit status:"})
+        QVERIFY2(english.out.contains(text), qPrintable(text + "\n" + english.out));
 }
 
 void TestPackage::commandLineFromReadOnlyRoot()
