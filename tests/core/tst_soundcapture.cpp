@@ -44,8 +44,8 @@ struct Heard
         const auto at = [this](double sec) {
             return qint64((sec - sound.startSeconds) * sound.sampleRate);
         };
-        return SoundSpectrum::noiseFloorDb(sound.samples, sound.sampleRate, at(fromSec),
-                                           at(toSec), {toneHz});
+        return SoundSpectrum::noiseFloorDb(sound.samples, sound.sampleRate, at(fromSec), at(toSec),
+                                           {toneHz});
     }
 };
 
@@ -114,11 +114,14 @@ private slots:
         DataTable::columns<QString, QString, int, int, bool>("wanted", "recorded", "heard",
                                                              "notHeard", "fellBack");
         QTest::newRow("the second microphone")
-            << "lumora_mic2" << "lumora_mic2" << kSecondTone << kDefaultTone << false;
+            << "lumora_mic2"
+            << "lumora_mic2" << kSecondTone << kDefaultTone << false;
         QTest::newRow("the default, nothing chosen")
-            << "" << "lumora_mic" << kDefaultTone << kSecondTone << false;
+            << ""
+            << "lumora_mic" << kDefaultTone << kSecondTone << false;
         QTest::newRow("a microphone that is gone: the default")
-            << "headset_unplugged" << "lumora_mic" << kDefaultTone << kSecondTone << true;
+            << "headset_unplugged"
+            << "lumora_mic" << kDefaultTone << kSecondTone << true;
     }
     void chosenMicrophoneIsRecorded()
     {

@@ -74,20 +74,19 @@ private slots:
         DataTable::columns<QStringList, QString, QStringList, QString, bool>(
             "devices", "wanted", "microphones", "recorded", "fellBack");
         const QStringList two{"usb_headset", "builtin_mic"};
-        QTest::newRow("nothing chosen: the default")
-            << two << "" << two << "usb_headset" << false;
-        QTest::newRow("the chosen one is there") << two << "builtin_mic" << two << "builtin_mic"
-                                                 << false;
+        QTest::newRow("nothing chosen: the default") << two << "" << two << "usb_headset" << false;
+        QTest::newRow("the chosen one is there")
+            << two << "builtin_mic" << two << "builtin_mic" << false;
         QTest::newRow("the chosen one is gone")
             << two << "old_headset" << two << "usb_headset" << true;
         QTest::newRow("a monitor is no microphone")
             << QStringList{"speakers.monitor", "builtin_mic"} << "speakers.monitor"
             << QStringList{"builtin_mic"} << "builtin_mic" << true;
         QTest::newRow("a monitor that is the system default is passed over")
-            << QStringList{"speakers.monitor", "builtin_mic"} << ""
-            << QStringList{"builtin_mic"} << "builtin_mic" << false;
-        QTest::newRow("no microphone left") << QStringList{} << "old_headset" << QStringList{}
-                                            << "" << true;
+            << QStringList{"speakers.monitor", "builtin_mic"} << "" << QStringList{"builtin_mic"}
+            << "builtin_mic" << false;
+        QTest::newRow("no microphone left")
+            << QStringList{} << "old_headset" << QStringList{} << "" << true;
     }
     void microphoneChoice()
     {

@@ -37,8 +37,8 @@ double SoundSpectrum::toneDb(const QVector<float> &samples, int rate, double hz,
     return toDb(power(samples, rate, hz, from, to));
 }
 
-double SoundSpectrum::noiseFloorDb(const QVector<float> &samples, int rate, qint64 from,
-                                   qint64 to, const QList<double> &tonesHz)
+double SoundSpectrum::noiseFloorDb(const QVector<float> &samples, int rate, qint64 from, qint64 to,
+                                   const QList<double> &tonesHz)
 {
     double sum = 0;
     int count = 0;

@@ -13,8 +13,7 @@ QString loadModule(const QStringList &arguments)
 }
 }  // namespace
 
-VirtualMicrophone::VirtualMicrophone(const QString &name, const QString &description)
-    : m_name(name)
+VirtualMicrophone::VirtualMicrophone(const QString &name, const QString &description) : m_name(name)
 {
     const QString sinkModule =
         loadModule({"module-null-sink", "sink_name=" + sink(),

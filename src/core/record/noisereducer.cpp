@@ -107,8 +107,8 @@ int NoiseReducer::measureDelay()
     ok = ok && push(g, nullptr, 0, &output);
     if (!ok || output.empty())
         return 0;
-    const auto loudest = std::max_element(output.begin(), output.end(),
-                                          [](float x, float y) { return std::fabs(x) < std::fabs(y); });
+    const auto loudest = std::max_element(
+        output.begin(), output.end(), [](float x, float y) { return std::fabs(x) < std::fabs(y); });
     const int delay = int(loudest - output.begin()) - kClickAt;
     return delay >= 0 && delay < 2 * kChunk ? delay : 0;
 }

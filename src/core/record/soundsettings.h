@@ -29,8 +29,8 @@ QList<TDeviceInfo> microphonesOf(const QList<TDeviceInfo> &devices);
 
 struct MicrophoneChoice
 {
-    QString device;          // the source to record; empty: none at all
-    bool fellBack = false;   // the wanted microphone is gone; the default was taken
+    QString device;         // the source to record; empty: none at all
+    bool fellBack = false;  // the wanted microphone is gone; the default was taken
 };
 // The source to record for the wanted microphone (empty: the default): the wanted one when the
 // list has it, else what DeviceUtil::chooseAudioDevice takes.

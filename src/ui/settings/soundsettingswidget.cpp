@@ -24,7 +24,8 @@ const QString kComboStyle = QStringLiteral(
     "QComboBox{border: 1px solid #e0e0e0;border-radius: 5px;padding: 4px 10px;font-size: 14px;"
     "color: #181e33;background: #ffffff;}"
     "QComboBox:hover{border-color: #f2733d;}"
-    "QComboBox::drop-down{border: 0px;width: 24px;}"
+    "QComboBox::drop-down{border: 0px;width: 28px;}"
+    "QComboBox::down-arrow{image: url(:/images/icon_chevron_down.png);width: 16px;height: 16px;}"
     "QComboBox QAbstractItemView{border: 1px solid #e0e0e0;selection-background-color: #fff6f1;"
     "selection-color: #f2733d;outline: 0px;}");
 const QString kCheckStyle = QStringLiteral(
@@ -102,9 +103,9 @@ void SoundSettingsWidget::buildForm()
         root->addSpacing(16);
         return box;
     };
-    m_computerSound = addOption(QStringLiteral("check_computer_sound"), tr("同时录制电脑声音"),
-                                tr("把电脑播放的声音（视频、网页等）一起录进课程"),
-                                m_settings.computerSound);
+    m_computerSound =
+        addOption(QStringLiteral("check_computer_sound"), tr("同时录制电脑声音"),
+                  tr("把电脑播放的声音（视频、网页等）一起录进课程"), m_settings.computerSound);
     m_noiseReduction = addOption(QStringLiteral("check_noise_reduction"), tr("降噪"),
                                  tr("减弱风扇、空调等持续的背景噪音"), m_settings.noiseReduction);
     root->addStretch();

@@ -76,8 +76,7 @@ void TestRecordScreenSound::unpluggedMicrophoneAndComputerSound()
     QVERIFY(QTest::qWaitFor([&] { return window->countDown()->isHidden(); }, 8000));
     QTest::qWait(500);
     if (!qEnvironmentVariableIsEmpty("LUMORA_SCREENSHOT_DIR"))
-        bar->grab().save(qEnvironmentVariable("LUMORA_SCREENSHOT_DIR") +
-                         "/screen-bar-sound.png");
+        bar->grab().save(qEnvironmentVariable("LUMORA_SCREENSHOT_DIR") + "/screen-bar-sound.png");
     // The meter follows the microphone being recorded.
     QVERIFY(QTest::qWaitFor([&] { return bar->levelMeter()->fill() > 0.3; }, 3000));
     // Nothing of the bar's lines is cut off.
