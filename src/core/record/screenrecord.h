@@ -229,7 +229,7 @@ private:
     std::unique_ptr<QThread> m_openThread;
     mutable QMutex m_deviceMutex;  // m_audioDeviceName, m_soundSettings
 
-    // The computer's sound and the teacher's sound choices (screenrecordaudio.cpp).
+    // The computer's sound: a third reader, mixed by the sound encoder loop (screenrecordaudio).
     int openComputerSoundInput();
     void readSoundInThread(AVFormatContext *context, int streamIndex, DecoderChannel &channel,
                            bool microphone);
