@@ -1,11 +1,14 @@
 // The recorder's sound as the teacher sets it on the "声音" page, on the test sound server with
 // a second microphone: the chosen microphone is the one recorded, a chosen microphone that is
 // gone gives way to the default, the computer's sound is mixed into the one track (and mute
-// silences only the microphone), and noise reduction lowers a steady noise but not a tone.
+// silences only the microphone, and a beep keeps its place against the picture), and noise
+// reduction lowers a steady noise but not a tone.
 // What is heard is read back from the written file with a spectrum of the decoded sound.
 #include "core/project/projectdata.h"
 #include "core/record/screenrecord.h"
+#include "support/benchtools.h"
 #include "support/datatable.h"
+#include "support/flashandbeep.h"
 #include "support/mediainspect.h"
 #include "support/mediareadback.h"
 #include "support/recordingsteps.h"
@@ -69,8 +72,8 @@ class TestSoundCapture : public QObject
     Heard record(const SoundSettings &settings, double seconds,
                  const std::function<void(ScreenRecord &)> &during = {})
     {
-        QTemporaryDir dir;
-        AVData clip = RecordingSteps::newProjectClip(m_project.get(), dir.path());
+        AVData clip = RecordingSteps::newProjectClip(m_project.get(), m_dir.path());
+        m_file = clip.filePath;
         ScreenRecord engine(m_project.get());
         engine.setSoundSettings(settings);
         Heard heard;
@@ -92,6 +95,8 @@ class TestSoundCapture : public QObject
         m_lengthsAgree = qAbs(info.audio.endSec - info.video.endSec) <= 0.045;
         return heard;
     }
+    QTemporaryDir m_dir;
+    QString m_file;  // of the last recording
     bool m_fellBack = false;
     bool m_computerSound = false;
     bool m_lengthsAgree = false;
@@ -105,7 +110,11 @@ private slots:
         QVERIFY(m_second->isReady());
     }
     void cleanupTestCase() { m_second.reset(); }
-    void init() { m_project = std::make_unique<ProjectData>(); }
+    void init()
+    {
+        m_project = std::make_unique<ProjectData>();
+        QVERIFY(m_dir.isValid());
+    }
     void cleanup() { m_project.reset(); }
 
     // Each microphone hears its own tone: the recording holds the chosen one's tone only.
@@ -173,6 +182,36 @@ private slots:
                  qPrintable(before + " / " + muted));
     }
 
+    // What the computer plays is in step with the picture: a beep heard at the moment a window
+    // flashes lands within 45 ms of the flash's picture in the file (with noise reduction on
+    // the microphone, as the whole mixing path runs then).
+    void computerSoundInStepWithThePicture()
+    {
+        FlashAndBeep stage(kRect, "lumora_sink", 700);
+        QVERIFY(QTest::qWaitForWindowExposed(&stage));
+        QVERIFY(QTest::qWaitFor([&] { return stage.isPlaying(); }, 5000));
+        SoundSettings settings;
+        settings.microphone = m_second->source();
+        settings.computerSound = true;
+        settings.noiseReduction = true;
+        qint64 startedUs = 0;
+        record(settings, 5.0, [&](ScreenRecord &) { startedUs = BenchTools::monotonicUs(); });
+        stage.stop();
+        QVERIFY(m_computerSound);
+        QList<double> offsets = stage.offsetsMs(m_file, startedUs);
+        QStringList shown;
+        for (double o : offsets)
+            shown << QString::number(o, 'f', 0);
+        QVERIFY2(offsets.size() >= 4, qPrintable(QString("%1 flashes shown, offsets (ms): %2")
+                                                     .arg(stage.flashes())
+                                                     .arg(shown.join(' '))));
+        qInfo() << "beep - flash (ms):" << shown.join(' ');
+        std::sort(offsets.begin(), offsets.end(),
+                  [](double a, double b) { return std::fabs(a) < std::fabs(b); });
+        QVERIFY2(std::fabs(offsets.at(offsets.size() / 2)) <= 45,
+                 qPrintable("offsets (ms): " + shown.join(' ')));
+    }
+
     // A tone in the steady noise of a fan, recorded without and with "降噪".
     void noiseReductionLowersTheNoiseFloor()
     {
@@ -193,6 +232,7 @@ private slots:
                                  .arg(floorAfter)
                                  .arg(toneBefore)
                                  .arg(toneAfter);
+        qInfo() << qPrintable(what);
         QVERIFY2(floorBefore - floorAfter >= 10, qPrintable(what));
         QVERIFY2(qAbs(toneBefore - toneAfter) < 1, qPrintable(what));
     }
