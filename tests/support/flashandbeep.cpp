@@ -114,7 +114,8 @@ void FlashAndBeep::check()
     const qint64 now = BenchTools::monotonicUs();
     if (m_next == 0) {
         // The first beep a second ahead, beyond what the stream has written.
-        m_next = std::max<qint64>(1, (now + 1000000 - origin) * kRate / 1000000 / m_everySamples + 1);
+        m_next =
+            std::max<qint64>(1, (now + 1000000 - origin) * kRate / 1000000 / m_everySamples + 1);
         m_firstBeep = m_next;
     }
     const qint64 due = origin + m_next * m_everySamples * 1000000 / kRate;
