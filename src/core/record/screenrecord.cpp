@@ -197,7 +197,10 @@ void ScreenRecord::openRestInThread(AVData clip)
     }
     const bool microphone = !audioDeviceName().isEmpty();
     // The computer's sound is mixed into the one sound track; without it the microphone alone.
-    const bool computerSound = soundSettings().computerSound && openComputerSoundInput() == 0;
+    const bool computerSoundWanted = soundSettings().computerSound;
+    const bool computerSound = computerSoundWanted && openComputerSoundInput() == 0;
+    if (computerSoundWanted && !computerSound)
+        emit sig_Warning(tr("无法录制电脑声音！"));
     m_computerSoundOpen = computerSound;
     if (!microphone) {
         m_pAudioInputContext.reset();
