@@ -3,11 +3,15 @@
 // and once with the ffmpeg tool doing the same (x11grab + pulse, the same encoder settings).
 // Prints the processor time of both, raw and per second of recorded picture, the frames of
 // both files against 30 per second of what each holds and the click-to-flash offset in each
-// file; last:
-//   cpu_vs_ffmpeg=<ratio> frames_ok=<percent> av_offset_ms=<n>
-// Aims: 1.0 or less, 100, 45 or less. Needs an X display and a PulseAudio server with the
-// sink "lumora_sink" and its microphone "lumora_mic" (bench/record starts them: scripts/testenv,
-// lumora_start_env).
+// file. A third recording by the engine takes the clicks from the computer's sound (the
+// monitor of the default output) mixed with a second, silent microphone that goes through
+// noise reduction, as a teacher with "同时录制电脑声音" and "降噪" on records; its processor
+// time per recorded second is set against the engine's with the microphone alone. Last:
+//   cpu_vs_ffmpeg=<ratio> frames_ok=<percent> av_offset_ms=<n> mix_cost=<ratio>
+//   av_offset_mix_ms=<n>   (one line)
+// Aims: 1.0 or less, 100, 45 or less, 1.10 or less, 45 or less. Needs an X display and a PulseAudio
+// server with the sink "lumora_sink" and its microphone "lumora_mic" (bench/record starts them:
+// scripts/testenv, lumora_start_env).
 //
 // Known timing: the click track is one continuous PulseAudio stream whose clicks sit at fixed
 // sample positions; the server's latency report tells on the monotonic clock when each sample
@@ -30,6 +34,7 @@
 #include <QEventLoop>
 #include <QMutex>
 #include <QPainter>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -223,17 +228,28 @@ private:
     QList<Flash> m_flashes;
 };
 
-// The engine recording in a child process (bench_record --engine <file>); prints
-// "started <monotonic us>" when the recording starts.
+// The second microphone of the mixed recording: a null sink of its own, never played into.
+constexpr const char *kSilentMicrophone = "lumora_bench_mic";
+
+// The engine recording in a child process (bench_record --engine <file> [--mix]); prints
+// "started <monotonic us>" when the recording starts. With --mix it records the computer's
+// sound and the silent second microphone with noise reduction.
 int engineChild(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QString file = QString::fromLocal8Bit(argv[2]);
+    SoundSettings sound;
+    if (argc > 3 && qstrcmp(argv[3], "--mix") == 0) {
+        sound.microphone = QString::fromLatin1(kSilentMicrophone);
+        sound.computerSound = true;
+        sound.noiseReduction = true;
+    }
     ProjectData *project = ProjectData::instance();
     project->setProjectDir(QFileInfo(file).absolutePath() + "/");
     AVData clip = project->newClip(QFileInfo(file).fileName());
     project->insert(0, clip);
     ScreenRecord engine;
+    engine.setSoundSettings(sound);
     QObject::connect(
         &engine, &ScreenRecord::sigRecordFinish, &app, [&]() { app.exit(0); },
         Qt::QueuedConnection);
@@ -419,6 +435,26 @@ int main(int argc, char **argv)
     }
 
     const Run our = runRecorder(QCoreApplication::applicationFilePath(), {"--engine", ours}, 0);
+    const QString mixedFile = QDir(folder).filePath("engine-mix.mp4");
+    QFile::remove(mixedFile);
+    Run mixed;
+    {
+        QProcess pactl;
+        pactl.start("pactl", {"load-module", "module-null-sink",
+                              QStringLiteral("sink_name=%1_sink").arg(kSilentMicrophone)});
+        pactl.waitForFinished();
+        const QString sinkModule = QString::fromLatin1(pactl.readAllStandardOutput()).trimmed();
+        pactl.start("pactl", {"load-module", "module-remap-source",
+                              QStringLiteral("master=%1_sink.monitor").arg(kSilentMicrophone),
+                              QStringLiteral("source_name=%1").arg(kSilentMicrophone)});
+        pactl.waitForFinished();
+        const QString sourceModule = QString::fromLatin1(pactl.readAllStandardOutput()).trimmed();
+        mixed = runRecorder(QCoreApplication::applicationFilePath(),
+                            {"--engine", mixedFile, "--mix"}, 0);
+        for (const QString &module : {sourceModule, sinkModule})
+            if (!module.isEmpty())
+                QProcess::execute("pactl", {"unload-module", module});
+    }
     const QString display = QString::fromLocal8Bit(qgetenv("DISPLAY"));
     QStringList grab{"-nostdin",
                      "-v",
@@ -456,8 +492,10 @@ int main(int argc, char **argv)
         lateMax = std::max(lateMax, f.shownUs - f.dueUs);
     const FileFigures a = measure(ours);
     const FileFigures b = measure(theirs);
+    const FileFigures m = measure(mixedFile);
     const QList<double> ourOffsets = recorderOffsets(a, our, stage);
     const QList<double> theirOffsets = recorderOffsets(b, their, stage);
+    const QList<double> mixedOffsets = recorderOffsets(m, mixed, stage);
     // The two files are not of the same length: the tool stops after exactly kSeconds of
     // input, while our child stops on a timer started when its recording starts, so its file
     // may hold a little more or less. Both the processor time and the frame count are
@@ -476,7 +514,11 @@ int main(int argc, char **argv)
                 "(%d for %d s)\n",
                 their.cpuSeconds, b.seconds(), perSecond(their, b), b.frames, framesDue(b),
                 30 * kSeconds, kSeconds);
+    std::printf("engine, computer sound and noise reduction: cpu %.2f s for %.3f s recorded "
+                "(%.3f s per second), frames %d of %d\n",
+                mixed.cpuSeconds, m.seconds(), perSecond(mixed, m), m.frames, framesDue(m));
     printFile("engine file", a, ourOffsets, our, stage);
+    printFile("engine file with computer sound", m, mixedOffsets, mixed, stage);
     printFile("ffmpeg file", b, theirOffsets, their, stage);
     std::printf("ffmpeg tool's click-to-flash offset: %.0f ms\n", medianAbs(theirOffsets));
     std::printf("raw cpu ratio (whole runs): %.2f\n",
@@ -484,9 +526,14 @@ int main(int argc, char **argv)
     const double ratio = perSecond(our, a) > 0 && perSecond(their, b) > 0
                              ? perSecond(our, a) / perSecond(their, b)
                              : -1.0;
+    const double mixCost = perSecond(mixed, m) > 0 && perSecond(our, a) > 0
+                               ? perSecond(mixed, m) / perSecond(our, a)
+                               : -1.0;
     const int due = framesDue(a);
-    std::printf("cpu_vs_ffmpeg=%.2f frames_ok=%d av_offset_ms=%d\n", ratio,
-                due > 0 ? int(std::lround(100.0 * std::min(a.frames, due) / due)) : 0,
-                ourOffsets.isEmpty() ? -1 : int(std::lround(medianAbs(ourOffsets))));
+    std::printf("cpu_vs_ffmpeg=%.2f frames_ok=%d av_offset_ms=%d mix_cost=%.2f "
+                "av_offset_mix_ms=%d\n",
+                ratio, due > 0 ? int(std::lround(100.0 * std::min(a.frames, due) / due)) : 0,
+                ourOffsets.isEmpty() ? -1 : int(std::lround(medianAbs(ourOffsets))), mixCost,
+                mixedOffsets.isEmpty() ? -1 : int(std::lround(medianAbs(mixedOffsets))));
     return 0;
 }

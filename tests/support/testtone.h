@@ -9,6 +9,10 @@ class TestTone
 {
 public:
     explicit TestTone(int frequencyHz = 660);
+    // The tone played into `sink`, heard on the source `heardOn`; with `noiseAmplitude`, white
+    // noise of that amplitude (of full scale) is added, as a fan in the room would.
+    TestTone(int frequencyHz, const QString &sink, const QString &heardOn,
+             double noiseAmplitude = 0);
     ~TestTone();
     TestTone(const TestTone &) = delete;
     TestTone &operator=(const TestTone &) = delete;

@@ -52,7 +52,8 @@ void onSourceInfo(pa_context *, const pa_source_info *info, int eol, void *userd
     const QString name = QString::fromUtf8(info->name);
     if (name.isEmpty() || name.startsWith(QChar(0xFFFD)))
         return;
-    sources->devices.append(TDeviceInfo{name});
+    sources->devices.append(
+        TDeviceInfo(name, QString::fromUtf8(info->description ? info->description : "")));
 }
 
 }  // namespace
@@ -108,6 +109,8 @@ QList<TDeviceInfo> DeviceUtil::getAudioDeviceInfo()
             break;
         }
     }
+    if (!sources.devices.isEmpty() && sources.devices.first().devName == sources.defaultName)
+        sources.devices.first().isDefault = true;
     return sources.devices;
 }
 

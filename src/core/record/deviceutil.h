@@ -7,7 +7,14 @@
 
 struct TDeviceInfo
 {
-    QString devName;  // PulseAudio source name, as FFmpeg's "pulse" input takes it
+    TDeviceInfo(const QString &name = QString(), const QString &text = QString(),
+                bool systemDefault = false)
+        : devName(name), description(text), isDefault(systemDefault)
+    {
+    }
+    QString devName;      // PulseAudio source name, as FFmpeg's "pulse" input takes it
+    QString description;  // the name the desktop shows for it (may be empty)
+    bool isDefault;       // the source chosen in the system's sound settings
 };
 
 class DeviceUtil

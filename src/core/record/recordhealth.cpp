@@ -30,6 +30,17 @@ RecordHealth::RecordHealth(ScreenRecord *engine, QObject *parent)
     m_diskTimer.setInterval(kDiskIntervalMs);
     connect(&m_levelTimer, &QTimer::timeout, this, &RecordHealth::tickLevel);
     connect(&m_diskTimer, &QTimer::timeout, this, &RecordHealth::checkDisk);
+    if (engine) {
+        // Emitted on the engine's worker: queued to this thread.
+        connect(
+            engine, &ScreenRecord::sig_SoundInputsOpened, this,
+            [this]() {
+                if (m_engine)
+                    emit soundInputsOpened(m_engine->microphoneFellBack(),
+                                           m_engine->recordsComputerSound());
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 qint64 RecordHealth::freeBytes(const QString &folder)
@@ -157,6 +168,12 @@ QString RecordHealth::diskFullText()
 QString RecordHealth::diskFullBeforeStartText()
 {
     return QCoreApplication::translate("RecordHealth", "磁盘空间不足，无法录制！");
+}
+
+QString RecordHealth::computerSoundText(bool recorded)
+{
+    return recorded ? QCoreApplication::translate("RecordHealth", "录制电脑声音")
+                    : QCoreApplication::translate("RecordHealth", "不录电脑声音");
 }
 
 QString RecordHealth::latePicturesText(qint64 late, qint64 total)

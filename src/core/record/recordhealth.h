@@ -1,7 +1,9 @@
 #pragma once
 // RecordHealth watches a running recording for the window that shows it: the microphone's
-// level for the meter (ten times a second), a microphone that stays silent at the start, and
-// the free space of the project folder's file system against what the recording writes. It
+// level for the meter (ten times a second), a microphone that stays silent at the start, the
+// sound inputs the engine opened (the chosen microphone or the default in its place, the
+// computer's sound or not), and the free space of the project folder's file system against
+// what the recording writes. It
 // only reads the engine; the window decides what to show and stops the recording when the
 // disk is about to fill (diskFull).
 //
@@ -54,6 +56,8 @@ public:
     static QString diskLowText(qint64 secondsLeft);
     static QString diskFullText();
     static QString diskFullBeforeStartText();
+    // Whether the computer's sound goes into the recording.
+    static QString computerSoundText(bool recorded);
     // After the stop: the line about pictures that were late, or empty when at most 1 % were.
     static QString latePicturesText(qint64 late, qint64 total);
 
@@ -65,6 +69,9 @@ signals:
     void diskSpaceChanged(bool low, qint64 secondsLeft);
     // The next seconds of recording would fill the disk: stop now. Emitted once.
     void diskFull();
+    // The engine opened its sound inputs: the microphone chosen in the settings was gone and
+    // the default one is recorded instead; the computer's sound is recorded.
+    void soundInputsOpened(bool microphoneFellBack, bool computerSound);
 
 private:
     void tickLevel();

@@ -88,6 +88,19 @@ QString ScreenRecord::audioDeviceName() const
     return m_audioDeviceName;
 }
 
+void ScreenRecord::setSoundSettings(const SoundSettings &settings)
+{
+    QMutexLocker lock(&m_deviceMutex);
+    m_soundSettings = settings;
+    m_soundSettingsGiven = true;
+}
+
+SoundSettings ScreenRecord::soundSettings() const
+{
+    QMutexLocker lock(&m_deviceMutex);
+    return m_soundSettings;
+}
+
 void ScreenRecord::setRecordRect(const QRect &rect)
 {
     const int width = (rect.right() - rect.left() + 1) / 4 * 4;
@@ -133,10 +146,22 @@ void ScreenRecord::prepareRecordInThread()
     timer.start();
     avdevice_register_all();
     avformat_network_init();
-    const QString device = DeviceUtil::chooseAudioDevice(DeviceUtil::getAudioDeviceInfo());
+    SoundSettings settings;
     {
         QMutexLocker lock(&m_deviceMutex);
-        m_audioDeviceName = device;
+        if (!m_soundSettingsGiven)
+            m_soundSettings = SoundSettings::load();
+        settings = m_soundSettings;
+    }
+    const MicrophoneChoice choice =
+        chooseMicrophone(DeviceUtil::getAudioDeviceInfo(), settings.microphone);
+    if (choice.fellBack)
+        qWarning() << "ScreenRecord: the chosen microphone" << settings.microphone
+                   << "is gone, recording" << choice.device;
+    m_microphoneFellBack = choice.fellBack && !choice.device.isEmpty();
+    {
+        QMutexLocker lock(&m_deviceMutex);
+        m_audioDeviceName = choice.device;
     }
     emit sig_PrepareComplete();
     qInfo() << "初始ffmpeg用时：" << timer.elapsed();
@@ -170,10 +195,17 @@ void ScreenRecord::openRestInThread(AVData clip)
         QMutexLocker lock(&m_deviceMutex);
         m_audioDeviceName.clear();
     }
-    if (audioDeviceName().isEmpty()) {
+    const bool microphone = !audioDeviceName().isEmpty();
+    // The computer's sound is mixed into the one sound track; without it the microphone alone.
+    const bool computerSoundWanted = soundSettings().computerSound;
+    const bool computerSound = computerSoundWanted && openComputerSoundInput() == 0;
+    if (computerSoundWanted && !computerSound)
+        emit sig_Warning(tr("无法录制电脑声音！"));
+    m_computerSoundOpen = computerSound;
+    if (!microphone) {
         m_pAudioInputContext.reset();
         m_audioDecoder.context.reset();
-        if (openAudioEncoder() == 0)
+        if (openAudioEncoder() == 0 && !computerSound)
             createSilenceFrame();
     }
 
@@ -195,7 +227,7 @@ void ScreenRecord::openRestInThread(AVData clip)
     runOnMainThread([this, placed]() { m_project->replace(placed); });
 
     auto writer = std::make_unique<OutFileWriter>();
-    const bool withSound = !audioDeviceName().isEmpty() || m_silenceFrame;
+    const bool withSound = microphone || computerSound || m_silenceFrame;
     if (writer->openOutput(placed, pVideoEncodeContext.get(),
                            withSound ? pAudioEncodeContext.get() : nullptr) != 0) {
         qWarning() << "打开输出文件失败！";
@@ -209,9 +241,19 @@ void ScreenRecord::openRestInThread(AVData clip)
     if (m_destroying)
         m_state = Stopped;
     m_threadPool->start([this]() { decodeVideoDatasInThread(); });
-    if (!audioDeviceName().isEmpty())
+    if (microphone || computerSound)
+        m_threadPool->start([this]() { encodeAudioDatasInThread(); });
+    if (microphone)
         m_threadPool->start([this]() { decodeAudioDatasInThread(); });
+    if (computerSound) {
+        m_threadPool->start([this]() {
+            readSoundInThread(m_pComputerSoundInputContext.get(), m_computerSoundStreamIndex,
+                              m_computerSoundDecoder, false);
+            m_pComputerSoundInputContext.reset();
+        });
+    }
     m_capturing = true;
+    emit sig_SoundInputsOpened();
     qInfo() << "初始化filter，打开输出共用时:" << timer.elapsed();
 }
 

@@ -23,6 +23,7 @@
 #include "core/project/avdata.h"
 #include "core/record/clipsplitpoint.h"
 #include "core/record/recordtimeline.h"
+#include "core/record/soundsettings.h"
 
 #include <QList>
 #include <QMutex>
@@ -83,6 +84,15 @@ public:
     bool isCapturing() const { return m_capturing.load(); }
     // The PulseAudio source in use; empty when the file gets a silent sound track.
     QString audioDeviceName() const;
+    // What is recorded of the sound (microphone, computer sound, noise reduction). Read from
+    // "conf.ini" by prepareRecord unless given before it.
+    void setSoundSettings(const SoundSettings &settings);
+    SoundSettings soundSettings() const;
+    // Once the sound inputs are open (sig_SoundInputsOpened; any thread): whether the
+    // microphone chosen in the settings was gone and the default one is recorded instead, and
+    // whether the computer's sound is recorded.
+    bool microphoneFellBack() const { return m_microphoneFellBack.load(); }
+    bool recordsComputerSound() const { return m_computerSoundOpen.load(); }
 
     // The loudest microphone level (dBFS) recorded since the last call, or
     // soundlevel::kSilentDb when no sound was recorded since; any thread.
@@ -113,6 +123,7 @@ signals:
     void sig_Warning(QString text);
     void sig_Critical(QString text);
     void sig_PrepareComplete();
+    void sig_SoundInputsOpened();
 
 private:
     // A decoder shared by a reader (queues packets) and an encoder loop (decodes them and
@@ -216,5 +227,19 @@ private:
     std::atomic<bool> m_endReported{false};  // sigRecordFinish or the failure, once
     std::unique_ptr<QThread> m_prepareThread;
     std::unique_ptr<QThread> m_openThread;
-    mutable QMutex m_deviceMutex;  // m_audioDeviceName
+    mutable QMutex m_deviceMutex;  // m_audioDeviceName, m_soundSettings
+
+    // The computer's sound: a third reader, mixed by the sound encoder loop (screenrecordaudio).
+    int openComputerSoundInput();
+    void readSoundInThread(AVFormatContext *context, int streamIndex, DecoderChannel &channel,
+                           bool microphone);
+    // A decoded frame of `channel` if one is ready within `waitMs` (AVERROR(EAGAIN) if not).
+    static int pollFrame(DecoderChannel &channel, AVFrame *frame, int waitMs);
+    SoundSettings m_soundSettings;
+    bool m_soundSettingsGiven = false;
+    std::atomic<bool> m_microphoneFellBack{false};
+    std::atomic<bool> m_computerSoundOpen{false};
+    ffmpeg::InputFormatContextPtr m_pComputerSoundInputContext;
+    DecoderChannel m_computerSoundDecoder;
+    int m_computerSoundStreamIndex = -1;
 };

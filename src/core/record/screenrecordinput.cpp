@@ -3,6 +3,7 @@
 #include "core/record/screenrecord.h"
 
 #include "core/media/h264settings.h"
+#include "core/record/deviceutil.h"
 
 extern "C" {
 #include <libavdevice/avdevice.h>
@@ -106,16 +107,17 @@ int ScreenRecord::openVideoEncoder()
     return 0;
 }
 
-int ScreenRecord::openAudioInput()
+namespace {
+// Opens a PulseAudio source (a microphone, or the monitor of an output) for the recorder.
+bool openSoundCapture(const QString &device, ffmpeg::InputFormatContextPtr &context,
+                      int &streamIndex, ffmpeg::CodecContextPtr &decoder)
 {
-    const QString device = audioDeviceName();
-    qInfo() << "使用音频输入设备：" << device;
     // Ask the sound server for the file's rate, so that only the sample format is converted.
     // Small fragments (20 ms) arrive soon after they are captured, which times them well.
     ffmpeg::Dictionary options;
-    if (!options.set("sample_rate", kSampleRate) || !options.set("channels", 2) ||
-        !options.set("fragment_size", kSampleRate * 2 * 2 / 50))
-        return -1;
+    if (!options.set("sample_rate", ScreenRecord::kSampleRate) || !options.set("channels", 2) ||
+        !options.set("fragment_size", ScreenRecord::kSampleRate * 2 * 2 / 50))
+        return false;
     const auto configure = [](AVCodecContext *dec, AVFormatContext *, AVStream *stream) {
         if (dec->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
             const int channels = dec->ch_layout.nb_channels;
@@ -126,8 +128,30 @@ int ScreenRecord::openAudioInput()
         // The reader rewrites packet times to capture microseconds.
         dec->pkt_timebase = AVRational{1, 1000000};
     };
-    if (!openCapture(device, "pulse", options, AVMEDIA_TYPE_AUDIO, 2, configure,
-                     m_pAudioInputContext, m_audioStreamIndex, m_audioDecoder.context))
+    return openCapture(device, "pulse", options, AVMEDIA_TYPE_AUDIO, 2, configure, context,
+                       streamIndex, decoder);
+}
+}  // namespace
+
+int ScreenRecord::openComputerSoundInput()
+{
+    const QString device = DeviceUtil::loopbackDeviceName();
+    qInfo() << "录制电脑声音：" << device;
+    if (!openSoundCapture(device, m_pComputerSoundInputContext, m_computerSoundStreamIndex,
+                          m_computerSoundDecoder.context)) {
+        qWarning() << "ScreenRecord: the computer's sound cannot be recorded";
+        m_pComputerSoundInputContext.reset();
+        m_computerSoundDecoder.context.reset();
+        return -1;
+    }
+    return 0;
+}
+
+int ScreenRecord::openAudioInput()
+{
+    const QString device = audioDeviceName();
+    qInfo() << "使用音频输入设备：" << device;
+    if (!openSoundCapture(device, m_pAudioInputContext, m_audioStreamIndex, m_audioDecoder.context))
         return -1;
     m_audioInputTimebase = m_pAudioInputContext->streams[m_audioStreamIndex]->time_base;
     qInfo() << "m_audioInputTimebase:" << rational(m_audioInputTimebase);

@@ -161,10 +161,16 @@ void ScreenRecord::splitClip(qint64 fileUs, AVData next)
 
 void ScreenRecord::decodeAudioDatasInThread()
 {
-    m_threadPool->start([this]() { encodeAudioDatasInThread(); });
+    readSoundInThread(m_pAudioInputContext.get(), m_audioStreamIndex, m_audioDecoder, true);
+    m_pAudioInputContext.reset();
+    qInfo() << "decodeAudioDatasInThread:结束音频录制4444444444";
+}
+
+void ScreenRecord::readSoundInThread(AVFormatContext *ctx, int streamIndex, DecoderChannel &channel,
+                                     bool microphone)
+{
     ffmpeg::PacketPtr pkt = ffmpeg::makePacket();
-    AVFormatContext *ctx = m_pAudioInputContext.get();
-    const AVCodecParameters *parameters = ctx->streams[m_audioStreamIndex]->codecpar;
+    const AVCodecParameters *parameters = ctx->streams[streamIndex]->codecpar;
     SoundClock clock(parameters->sample_rate);
     bool paused = false;
     while (pkt) {
@@ -173,7 +179,7 @@ void ScreenRecord::decodeAudioDatasInThread()
             qWarning() << "decodeAudioDatasInThread: av_read_frame" << ffmpeg::errorText(ret);
             break;
         }
-        if (pkt->stream_index != m_audioStreamIndex) {
+        if (pkt->stream_index != streamIndex) {
             av_packet_unref(pkt.get());
             continue;
         }
@@ -197,14 +203,14 @@ void ScreenRecord::decodeAudioDatasInThread()
             continue;
         }
         if (paused) {
-            qInfo() << "encodeAudioDatasInThread 恢复录制:pause_pts:" << captureUs;
+            if (microphone)
+                qInfo() << "encodeAudioDatasInThread 恢复录制:pause_pts:" << captureUs;
             paused = false;
         }
         pkt->pts = pkt->dts = captureUs;
-        queuePacket(m_audioDecoder, pkt.get());
+        queuePacket(channel, pkt.get());
     }
-    qInfo() << "decodeAudioDatasInThread:结束音频录制0000000";
-    queuePacket(m_audioDecoder, nullptr);
-    m_pAudioInputContext.reset();
-    qInfo() << "decodeAudioDatasInThread:结束音频录制4444444444";
+    if (microphone)
+        qInfo() << "decodeAudioDatasInThread:结束音频录制0000000";
+    queuePacket(channel, nullptr);
 }

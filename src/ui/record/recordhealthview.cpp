@@ -1,6 +1,7 @@
 #include "ui/record/recordhealthview.h"
 
 #include "core/record/recordhealth.h"
+#include "core/record/soundsettings.h"
 #include "ui/record/soundlevelmeter.h"
 
 #include <QLabel>
@@ -22,7 +23,21 @@ RecordHealthView::RecordHealthView(RecordHealth *health, SoundLevelMeter *meter,
         m_secondsLeft = secondsLeft;
         refresh();
     });
+    connect(health, &RecordHealth::soundInputsOpened, this,
+            [this](bool microphoneFellBack, bool computerSound) {
+                m_microphoneFellBack = microphoneFellBack;
+                if (m_computerSound) {
+                    m_computerSound->setText(RecordHealth::computerSoundText(computerSound));
+                    m_computerSound->show();
+                }
+                refresh();
+            });
     refresh();
+}
+
+void RecordHealthView::setComputerSoundLabel(QLabel *label)
+{
+    m_computerSound = label;
 }
 
 QString RecordHealthView::warningText() const
@@ -31,6 +46,8 @@ QString RecordHealthView::warningText() const
         return RecordHealth::diskLowText(m_secondsLeft);
     if (m_silent)
         return RecordHealth::silentMicrophoneText();
+    if (m_microphoneFellBack)
+        return microphoneFallbackText();
     return QString();
 }
 

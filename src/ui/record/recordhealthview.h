@@ -1,7 +1,8 @@
 #pragma once
-// Shows a recording's health in its window: the meter follows the microphone, and one short
-// warning line shows the most pressing warning (the disk before the microphone), hidden when
-// there is none. Main thread only.
+// Shows a recording's health in its window: the meter follows the microphone, one short
+// warning line shows the most pressing warning (the disk, then a silent microphone, then a
+// chosen microphone that was gone), hidden when there is none, and a label says whether the
+// computer's sound is recorded (hidden until the sound inputs are open). Main thread only.
 #include <QObject>
 #include <QPointer>
 
@@ -17,12 +18,15 @@ public:
                      QObject *parent = nullptr);
 
     QString warningText() const;
+    void setComputerSoundLabel(QLabel *label);
 
 private:
     void refresh();
 
     QPointer<SoundLevelMeter> m_meter;
     QPointer<QLabel> m_warning;
+    QPointer<QLabel> m_computerSound;
+    bool m_microphoneFellBack = false;
     bool m_silent = false;
     bool m_diskLow = false;
     qint64 m_secondsLeft = 0;

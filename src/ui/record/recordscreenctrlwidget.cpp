@@ -57,12 +57,24 @@ RecordScreenCtrlWidget::RecordScreenCtrlWidget(QWidget *parent) : QWidget(parent
     m_labelWarning->setWordWrap(true);
     m_labelWarning->setStyleSheet("color: #f2a23d; font-size: 11px;");
     m_labelWarning->hide();
+    m_labelComputerSound = new QLabel(this);
+    m_labelComputerSound->setObjectName("label_computer_sound");
+    m_labelComputerSound->setStyleSheet("color: #a0a0a6; font-size: 10px;");
+    // Its room is kept while hidden, so the lines under it do not jump when it shows.
+    QSizePolicy keepRoom = m_labelComputerSound->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    m_labelComputerSound->setSizePolicy(keepRoom);
+    m_labelComputerSound->hide();
+    auto *meterRow = new QHBoxLayout;
+    meterRow->setSpacing(6);
+    meterRow->addWidget(m_meter, 1, Qt::AlignVCenter);
+    meterRow->addWidget(m_labelComputerSound);
     auto *timeColumn = new QVBoxLayout;
-    timeColumn->setContentsMargins(0, 8, 8, 6);
-    timeColumn->setSpacing(4);
+    timeColumn->setContentsMargins(0, 4, 8, 4);
+    timeColumn->setSpacing(3);
     timeColumn->addStretch();
     timeColumn->addWidget(m_labelTime);
-    timeColumn->addWidget(m_meter);
+    timeColumn->addLayout(meterRow);
     timeColumn->addWidget(m_labelWarning);
     timeColumn->addStretch();
     layout->addLayout(timeColumn, 1);

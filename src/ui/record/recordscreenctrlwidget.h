@@ -23,6 +23,8 @@ public:
     // The microphone's level under the time, and the line for a warning under it.
     SoundLevelMeter *levelMeter() const { return m_meter; }
     QLabel *warningLabel() const { return m_labelWarning; }
+    // Beside the meter: whether the computer's sound is recorded.
+    QLabel *computerSoundLabel() const { return m_labelComputerSound; }
     // The sentence shown in place of the drawing tools when drawing is unavailable.
     QLabel *drawUnavailableLabel() const { return m_drawUnavailable; }
 
@@ -53,6 +55,7 @@ private:
     QLabel *m_labelTime;
     SoundLevelMeter *m_meter;
     QLabel *m_labelWarning;
+    QLabel *m_labelComputerSound;
     QTime m_startTime;
     QTime m_pauseTime;
     QTimer m_timer;

@@ -67,7 +67,9 @@ RecordScreenWidget::RecordScreenWidget(const QRectF &selectArea, const AVData &c
     m_recorder = new ScreenRecord(this);
     m_savedAvDatas = ProjectData::instance()->avDatas();
     m_health = new RecordHealth(m_recorder, this);
-    new RecordHealthView(m_health, m_ctrlWidget->levelMeter(), m_ctrlWidget->warningLabel(), this);
+    auto *healthView = new RecordHealthView(m_health, m_ctrlWidget->levelMeter(),
+                                            m_ctrlWidget->warningLabel(), this);
+    healthView->setComputerSoundLabel(m_ctrlWidget->computerSoundLabel());
 
     connect(m_countDown, &CountDownWidget::sig_CountDownFinished, this, [this]() {
         m_recorder->startRecord();

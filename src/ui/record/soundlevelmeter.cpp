@@ -19,6 +19,12 @@ void SoundLevelMeter::setLevel(double db)
     update();
 }
 
+void SoundLevelMeter::setTrackColour(const QColor &colour)
+{
+    m_track = colour;
+    update();
+}
+
 double SoundLevelMeter::fill() const
 {
     if (m_db <= kFloorDb)
@@ -33,7 +39,7 @@ void SoundLevelMeter::paintEvent(QPaintEvent *)
     painter.setPen(Qt::NoPen);
     const QRectF track = rect();
     const qreal radius = track.height() / 2.0;
-    painter.setBrush(QColor(255, 255, 255, 40));
+    painter.setBrush(m_track);
     painter.drawRoundedRect(track, radius, radius);
     const double f = fill();
     if (f <= 0)

@@ -1,6 +1,7 @@
 #pragma once
-// A thin bar that shows the microphone's level while recording: green, orange near full
-// scale, red at it; nothing at all while muted or silent. Main thread only.
+// A thin bar that shows the microphone's level while recording (and on the settings page):
+// green, orange near full scale, red at it; nothing at all while muted or silent. Main thread
+// only.
 #include <QWidget>
 
 class SoundLevelMeter : public QWidget
@@ -16,6 +17,9 @@ public:
     void setLevel(double db);
     // The part of the width the bar fills, 0 to 1.
     double fill() const;
+    double level() const { return m_db; }
+    // The colour of the empty bar (a faint white by default, for the dark recording bars).
+    void setTrackColour(const QColor &colour);
     QSize sizeHint() const override { return QSize(80, 4); }
 
 protected:
@@ -23,4 +27,5 @@ protected:
 
 private:
     double m_db = -120.0;
+    QColor m_track{255, 255, 255, 40};
 };

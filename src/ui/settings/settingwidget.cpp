@@ -1,6 +1,7 @@
 #include "ui/settings/settingwidget.h"
 
 #include "ui/settings/itemview.h"
+#include "ui/settings/soundsettingswidget.h"
 #include "ui/settings/versionwidget.h"
 
 #include <QHBoxLayout>
@@ -22,11 +23,15 @@ SettingWidget::SettingWidget(QWidget *parent) : QWidget(parent)
         "QWidget#SettingWidget{background: #ffffff;border: 1px solid #e0e0e0;border-radius: 9px;}"
         "QWidget#line{background:#f2f2f2;}QListView{background:transparent;border:0px;}"));
 
-    auto *item = new QListWidgetItem(m_menu);
-    item->setSizeHint(QSize(0, 50));
-    m_menu->setItemWidget(item, new ItemView(QStringLiteral(":/images/icon_version.png"),
-                                             QStringLiteral(":/images/icon_version_checked.png"),
-                                             tr("软件版本")));
+    const auto addEntry = [this](const QString &icon, const QString &text) {
+        auto *item = new QListWidgetItem(m_menu);
+        item->setSizeHint(QSize(0, 50));
+        m_menu->setItemWidget(
+            item, new ItemView(QStringLiteral(":/images/%1.png").arg(icon),
+                               QStringLiteral(":/images/%1_checked.png").arg(icon), text));
+    };
+    addEntry(QStringLiteral("icon_version"), tr("软件版本"));
+    addEntry(QStringLiteral("icon_sound"), tr("声音"));
     connect(m_menu, &QListWidget::currentItemChanged, this,
             &SettingWidget::slot_current_item_changed);
     m_menu->setCurrentRow(0);
@@ -90,9 +95,16 @@ void SettingWidget::buildForm()
     pageLayout->setContentsMargins(0, 0, 0, 0);
     m_versionWidget = new VersionWidget(pageVersion);
     pageLayout->addWidget(m_versionWidget);
+    auto *pageSound = new QWidget(m_pages);
+    pageSound->setObjectName(QStringLiteral("page_sound"));
+    auto *soundLayout = new QVBoxLayout(pageSound);
+    soundLayout->setContentsMargins(0, 0, 0, 0);
+    m_soundWidget = new SoundSettingsWidget(pageSound);
+    soundLayout->addWidget(m_soundWidget);
     auto *page2 = new QWidget(m_pages);
     page2->setObjectName(QStringLiteral("page_2"));
     m_pages->addWidget(pageVersion);
+    m_pages->addWidget(pageSound);
     m_pages->addWidget(page2);
     right->addWidget(m_pages, 1);
     root->addLayout(right, 1);

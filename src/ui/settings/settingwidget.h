@@ -1,6 +1,6 @@
 #pragma once
-// The settings window: a menu list on the left (its one entry "软件版本") and the pages on
-// the right, under a title bar that drags the window and closes it. Built and shown by its
+// The settings window: a menu list on the left (its entries "软件版本" and "声音") and the
+// pages on the right, under a title bar that drags the window and closes it. Built and shown by its
 // caller (the home page, the editor); deletes itself when closed. Main thread only.
 #include <QPoint>
 #include <QWidget>
@@ -8,6 +8,7 @@
 class QListWidget;
 class QListWidgetItem;
 class QStackedWidget;
+class SoundSettingsWidget;
 class VersionWidget;
 
 class SettingWidget : public QWidget
@@ -17,6 +18,7 @@ public:
     explicit SettingWidget(QWidget *parent = nullptr);
 
     VersionWidget *versionWidget() const { return m_versionWidget; }
+    SoundSettingsWidget *soundWidget() const { return m_soundWidget; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -30,5 +32,6 @@ private:
     QWidget *m_titleView = nullptr;
     QStackedWidget *m_pages = nullptr;
     VersionWidget *m_versionWidget = nullptr;
+    SoundSettingsWidget *m_soundWidget = nullptr;
     QPoint m_dragAnchor{-1, -1};
 };

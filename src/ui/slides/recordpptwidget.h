@@ -85,6 +85,7 @@ private:
     // The microphone meter and the warning line under the elapsed time, and what feeds them.
     SoundLevelMeter *m_meter = nullptr;
     QLabel *m_labelWarning = nullptr;
+    QLabel *m_labelComputerSound = nullptr;
     RecordHealth *m_health = nullptr;
     bool m_stoppedForDisk = false;
     int m_pageNo = 1;

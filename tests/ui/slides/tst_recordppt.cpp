@@ -159,6 +159,13 @@ void TestRecordPpt::recordsOneClipPerSlide()
     QTRY_VERIFY(X11WindowSearch::staysOnTop(frameId));
     const QRect recorded = w.content->recorder()->recordRect();
     QVERIFY(container->slideRect().adjusted(1, 1, -1, -1).contains(recorded));
+    // The bar says whether the computer's sound is recorded: not, as the settings start.
+    auto *computerSound = w.content->findChild<QLabel *>("label_computer_sound");
+    QTRY_VERIFY(computerSound && computerSound->isVisible());
+    QCOMPARE(computerSound->text(), QStringLiteral("不录电脑声音"));
+    if (!qEnvironmentVariableIsEmpty("LUMORA_SCREENSHOT_DIR"))
+        w.frame->grab().save(qEnvironmentVariable("LUMORA_SCREENSHOT_DIR") +
+                             "/presentation-recording.png");
 
     // A stroke with the pen across the first slide, with the real pointer: the window system
     // decides which window takes it.

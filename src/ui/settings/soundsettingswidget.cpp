@@ -1,0 +1,202 @@
+#include "ui/settings/soundsettingswidget.h"
+
+#include "core/record/deviceutil.h"
+#include "core/record/soundlevelprobe.h"
+#include "ui/record/soundlevelmeter.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFutureWatcher>
+#include <QLabel>
+#include <QVBoxLayout>
+#include <QtConcurrent>
+
+namespace {
+const QString kTitleStyle =
+    QStringLiteral("QLabel{font-size: 14px;font-weight: 500;color: #131b26;}");
+const QString kTextStyle =
+    QStringLiteral("QLabel{font-size: 14px;font-weight: 400;color: #181e33;}");
+const QString kHintStyle =
+    QStringLiteral("QLabel{font-size: 12px;font-weight: 400;color: #646873;}");
+const QString kNoteStyle =
+    QStringLiteral("QLabel{font-size: 12px;font-weight: 400;color: #f2733d;}");
+const QString kComboStyle = QStringLiteral(
+    "QComboBox{border: 1px solid #e0e0e0;border-radius: 5px;padding: 4px 10px;font-size: 14px;"
+    "color: #181e33;background: #ffffff;}"
+    "QComboBox:hover{border-color: #f2733d;}"
+    "QComboBox::drop-down{border: 0px;width: 28px;}"
+    "QComboBox::down-arrow{image: url(:/images/icon_chevron_down.png);width: 16px;height: 16px;}"
+    "QComboBox QAbstractItemView{border: 1px solid #e0e0e0;selection-background-color: #fff6f1;"
+    "selection-color: #f2733d;outline: 0px;}");
+const QString kCheckStyle = QStringLiteral(
+    "QCheckBox{font-size: 14px;font-weight: 400;color: #181e33;spacing: 8px;}"
+    "QCheckBox::indicator{width: 16px;height: 16px;border: 1px solid #c9ccd3;border-radius: 3px;"
+    "background: #ffffff;}"
+    "QCheckBox::indicator:hover{border-color: #f2733d;}"
+    "QCheckBox::indicator:checked{border-color: #f2733d;background: #f2733d;"
+    "image: url(:/images/icon_check.png);}");
+}  // namespace
+
+SoundSettingsWidget::SoundSettingsWidget(QWidget *parent) : QWidget(parent)
+{
+    m_settings = SoundSettings::load();
+    m_probe = new SoundLevelProbe(this);
+    buildForm();
+    connect(m_probe, &SoundLevelProbe::levelChanged, m_meter, &SoundLevelMeter::setLevel);
+    refreshMicrophones();
+}
+
+SoundSettingsWidget::~SoundSettingsWidget() = default;
+
+void SoundSettingsWidget::buildForm()
+{
+    setObjectName(QStringLiteral("SoundSettingsWidget"));
+    auto *root = new QVBoxLayout(this);
+    root->setContentsMargins(30, 20, 30, 30);
+    root->setSpacing(0);
+    auto *title = new QLabel(tr("声音"), this);
+    title->setObjectName(QStringLiteral("label_title"));
+    title->setStyleSheet(kTitleStyle);
+    root->addWidget(title);
+    root->addSpacing(28);
+
+    auto *microphoneTitle = new QLabel(tr("麦克风"), this);
+    microphoneTitle->setObjectName(QStringLiteral("label_microphone"));
+    microphoneTitle->setStyleSheet(kTextStyle);
+    root->addWidget(microphoneTitle);
+    root->addSpacing(10);
+    m_microphones = new QComboBox(this);
+    m_microphones->setObjectName(QStringLiteral("combo_microphone"));
+    m_microphones->setStyleSheet(kComboStyle);
+    m_microphones->setMinimumHeight(34);
+    m_microphones->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    root->addWidget(m_microphones);
+    root->addSpacing(10);
+    m_meter = new SoundLevelMeter(this);
+    m_meter->setTrackColour(QColor(QStringLiteral("#eceef2")));
+    m_meter->setFixedHeight(6);
+    root->addWidget(m_meter);
+    root->addSpacing(6);
+    m_note = new QLabel(this);
+    m_note->setObjectName(QStringLiteral("label_microphone_note"));
+    m_note->setStyleSheet(kNoteStyle);
+    m_note->setWordWrap(true);
+    m_note->hide();
+    root->addWidget(m_note);
+    root->addSpacing(22);
+
+    const auto addOption = [this, root](const QString &name, const QString &text,
+                                        const QString &hint, bool checked) {
+        auto *box = new QCheckBox(text, this);
+        box->setObjectName(name);
+        box->setStyleSheet(kCheckStyle);
+        box->setChecked(checked);
+        box->setCursor(Qt::PointingHandCursor);
+        root->addWidget(box);
+        root->addSpacing(4);
+        auto *explain = new QLabel(hint, this);
+        explain->setObjectName(name + QStringLiteral("_hint"));
+        explain->setStyleSheet(kHintStyle);
+        explain->setWordWrap(true);
+        explain->setContentsMargins(24, 0, 0, 0);
+        root->addWidget(explain);
+        root->addSpacing(16);
+        return box;
+    };
+    m_computerSound =
+        addOption(QStringLiteral("check_computer_sound"), tr("同时录制电脑声音"),
+                  tr("把电脑播放的声音（视频、网页等）一起录进课程"), m_settings.computerSound);
+    m_noiseReduction = addOption(QStringLiteral("check_noise_reduction"), tr("降噪"),
+                                 tr("减弱风扇、空调等持续的背景噪音"), m_settings.noiseReduction);
+    root->addStretch();
+
+    connect(m_microphones, &QComboBox::activated, this,
+            &SoundSettingsWidget::on_combo_microphone_activated);
+    connect(m_computerSound, &QCheckBox::toggled, this, [this](bool on) {
+        m_settings.computerSound = on;
+        m_settings.save();
+    });
+    connect(m_noiseReduction, &QCheckBox::toggled, this, [this](bool on) {
+        m_settings.noiseReduction = on;
+        m_settings.save();
+    });
+}
+
+void SoundSettingsWidget::refreshMicrophones()
+{
+    if (m_loading)
+        return;
+    m_loading = true;
+    m_microphones->clear();
+    m_microphones->addItem(tr("正在查找麦克风..."));
+    m_microphones->setEnabled(false);
+    auto *watcher = new QFutureWatcher<QList<TDeviceInfo>>(this);
+    connect(watcher, &QFutureWatcher<QList<TDeviceInfo>>::finished, this, [this, watcher]() {
+        watcher->deleteLater();
+        m_loading = false;
+        fill(watcher->result());
+        emit microphonesListed();
+    });
+    watcher->setFuture(QtConcurrent::run([]() { return DeviceUtil::getAudioDeviceInfo(); }));
+}
+
+void SoundSettingsWidget::fill(const QList<TDeviceInfo> &devices)
+{
+    m_microphones->clear();
+    const QList<TDeviceInfo> microphones = microphonesOf(devices);
+    if (microphones.isEmpty()) {
+        m_microphones->addItem(tr("未发现麦克风"));
+        m_microphones->setEnabled(false);
+        m_note->hide();
+        listenToChosen();
+        return;
+    }
+    // The one a recording takes when the teacher chose none.
+    const QString systemDefault = chooseMicrophone(devices, QString()).device;
+    for (const TDeviceInfo &d : microphones) {
+        QString text = d.description.isEmpty() ? d.devName : d.description;
+        if (d.devName == systemDefault)
+            text = tr("%1（默认）").arg(text);
+        m_microphones->addItem(text, d.devName);
+    }
+    const MicrophoneChoice choice = chooseMicrophone(devices, m_settings.microphone);
+    m_microphones->setCurrentIndex(std::max(0, m_microphones->findData(choice.device)));
+    m_microphones->setEnabled(true);
+    m_note->setText(microphoneFallbackText());
+    m_note->setVisible(choice.fellBack);
+    listenToChosen();
+}
+
+void SoundSettingsWidget::on_combo_microphone_activated(int index)
+{
+    const QString device = m_microphones->itemData(index).toString();
+    if (device.isEmpty())
+        return;
+    m_settings.microphone = device;
+    m_settings.save();
+    m_note->hide();
+    listenToChosen();
+}
+
+void SoundSettingsWidget::listenToChosen()
+{
+    const QString device = m_microphones->currentData().toString();
+    if (!isVisible() || device.isEmpty()) {
+        m_probe->stop();
+        return;
+    }
+    if (device != m_probe->device() || !m_probe->isListening())
+        m_probe->listen(device);
+}
+
+void SoundSettingsWidget::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    listenToChosen();
+}
+
+void SoundSettingsWidget::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    m_probe->stop();
+}

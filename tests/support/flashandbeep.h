@@ -1,0 +1,60 @@
+#pragma once
+// A window that flashes white exactly when a beep is heard on a sound sink, for checking that
+// a recording keeps sound and picture in step. A thread plays one continuous stream into the
+// sink (silence with a 10 ms, 1 kHz beep every `everyMs`); after every write the server's
+// latency tells on the monotonic clock when each sample is heard, and the window turns white
+// for 100 ms at each beep's moment, noting when it was really painted. offsetsMs() then reads
+// a recorded file: for each flash in its pictures (midway between the last dark and the first
+// white picture) the beep nearest to it, less what the stage itself had between the two.
+// Main thread, except the playing thread inside.
+#include <QList>
+#include <QMutex>
+#include <QThread>
+#include <QTimer>
+#include <QWidget>
+
+#include <atomic>
+#include <limits>
+#include <vector>
+
+class FlashAndBeep : public QWidget
+{
+public:
+    FlashAndBeep(const QRect &geometry, const QString &sink, int everyMs = 1000);
+    ~FlashAndBeep() override;
+
+    // True once the stream plays (the first beep follows a second later).
+    bool isPlaying() const { return m_origin.load() != kUnknown; }
+    // The recorder's click-to-flash offsets (ms) in `file`, whose time 0 was captured at
+    // `startedUs` (monotonic clock); one per flash that has its beep.
+    QList<double> offsetsMs(const QString &file, qint64 startedUs) const;
+    int flashes() const { return m_flashes.size(); }
+    void stop();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    static constexpr qint64 kUnknown = std::numeric_limits<qint64>::min();
+    struct Flash
+    {
+        qint64 shownUs;
+        qint64 beep;
+    };
+    void play();
+    void check();
+    qint64 beepHeardUs(qint64 k) const;
+
+    QString m_sink;
+    qint64 m_everySamples;
+    QThread *m_player = nullptr;
+    std::atomic<bool> m_stop{false};
+    std::atomic<qint64> m_origin{kUnknown};
+    std::atomic<qint64> m_firstBeep{std::numeric_limits<qint64>::max()};
+    mutable QMutex m_mutex;
+    std::vector<std::pair<qint64, qint64>> m_history;  // (when, origin estimate)
+    QTimer m_timer;
+    bool m_white = false;
+    qint64 m_next = 0;
+    QList<Flash> m_flashes;
+};
