@@ -959,6 +959,14 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
         <source>电脑过于繁忙，有%1%的画面未能及时录下</source>
         <translation>The computer was too busy: %1% of the pictures could not be recorded in time</translation>
     </message>
+    <message>
+        <source>录制电脑声音</source>
+        <translation>Recording the computer's sound</translation>
+    </message>
+    <message>
+        <source>不录电脑声音</source>
+        <translation>Not recording the computer's sound</translation>
+    </message>
 </context>
 <context>
     <name>RecordPptWidget</name>
@@ -1098,6 +1106,10 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
         <source>打开麦克风出错！</source>
         <translation>The microphone could not be opened!</translation>
     </message>
+    <message>
+        <source>无法录制电脑声音！</source>
+        <translation>The computer's sound cannot be recorded!</translation>
+    </message>
 </context>
 <context>
     <name>ScreenSelectedButtonWidget</name>
@@ -1115,6 +1127,14 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
     <message>
         <source>软件版本</source>
         <translation>Version</translation>
+    </message>
+    <message>
+        <source>声音</source>
+        <translation>Sound</translation>
+    </message>
+    <message>
+        <source>语言</source>
+        <translation>Language</translation>
     </message>
 </context>
 <context>
@@ -1168,6 +1188,52 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
     <message>
         <source>%1 - 幻灯片放映</source>
         <translation>%1 - 幻灯片放映</translation>
+    </message>
+</context>
+<context>
+    <name>SoundSettings</name>
+    <message>
+        <source>所选麦克风已不可用，改用默认麦克风</source>
+        <translation>The chosen microphone is gone: the default microphone is used</translation>
+    </message>
+</context>
+<context>
+    <name>SoundSettingsWidget</name>
+    <message>
+        <source>声音</source>
+        <translation>Sound</translation>
+    </message>
+    <message>
+        <source>麦克风</source>
+        <translation>Microphone</translation>
+    </message>
+    <message>
+        <source>同时录制电脑声音</source>
+        <translation>Also record the computer's sound</translation>
+    </message>
+    <message>
+        <source>把电脑播放的声音（视频、网页等）一起录进课程</source>
+        <translation>Records what the computer plays (videos, web pages) into the lecture too</translation>
+    </message>
+    <message>
+        <source>降噪</source>
+        <translation>Noise reduction</translation>
+    </message>
+    <message>
+        <source>减弱风扇、空调等持续的背景噪音</source>
+        <translation>Lowers steady background noise such as fans and air conditioning</translation>
+    </message>
+    <message>
+        <source>正在查找麦克风...</source>
+        <translation>Looking for microphones...</translation>
+    </message>
+    <message>
+        <source>未发现麦克风</source>
+        <translation>No microphone found</translation>
+    </message>
+    <message>
+        <source>%1（默认）</source>
+        <translation>%1 (default)</translation>
     </message>
 </context>
 <context>

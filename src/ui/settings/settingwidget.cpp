@@ -1,6 +1,7 @@
 #include "ui/settings/settingwidget.h"
 
 #include "ui/settings/itemview.h"
+#include "ui/settings/languagesettingswidget.h"
 #include "ui/settings/soundsettingswidget.h"
 #include "ui/settings/versionwidget.h"
 
@@ -32,6 +33,7 @@ SettingWidget::SettingWidget(QWidget *parent) : QWidget(parent)
     };
     addEntry(QStringLiteral("icon_version"), tr("软件版本"));
     addEntry(QStringLiteral("icon_sound"), tr("声音"));
+    addEntry(QStringLiteral("icon_language"), tr("语言"));
     connect(m_menu, &QListWidget::currentItemChanged, this,
             &SettingWidget::slot_current_item_changed);
     m_menu->setCurrentRow(0);
@@ -101,10 +103,12 @@ void SettingWidget::buildForm()
     soundLayout->setContentsMargins(0, 0, 0, 0);
     m_soundWidget = new SoundSettingsWidget(pageSound);
     soundLayout->addWidget(m_soundWidget);
+    m_languageWidget = new LanguageSettingsWidget(m_pages);
     auto *page2 = new QWidget(m_pages);
     page2->setObjectName(QStringLiteral("page_2"));
     m_pages->addWidget(pageVersion);
     m_pages->addWidget(pageSound);
+    m_pages->addWidget(m_languageWidget);
     m_pages->addWidget(page2);
     right->addWidget(m_pages, 1);
     root->addLayout(right, 1);

@@ -1,10 +1,11 @@
 #pragma once
-// The settings window: a menu list on the left (its entries "软件版本" and "声音") and the
+// The settings window: a menu list on the left (its entries "软件版本", "声音" and "语言") and the
 // pages on the right, under a title bar that drags the window and closes it. Built and shown by its
 // caller (the home page, the editor); deletes itself when closed. Main thread only.
 #include <QPoint>
 #include <QWidget>
 
+class LanguageSettingsWidget;
 class QListWidget;
 class QListWidgetItem;
 class QStackedWidget;
@@ -19,6 +20,7 @@ public:
 
     VersionWidget *versionWidget() const { return m_versionWidget; }
     SoundSettingsWidget *soundWidget() const { return m_soundWidget; }
+    LanguageSettingsWidget *languageWidget() const { return m_languageWidget; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -33,5 +35,6 @@ private:
     QStackedWidget *m_pages = nullptr;
     VersionWidget *m_versionWidget = nullptr;
     SoundSettingsWidget *m_soundWidget = nullptr;
+    LanguageSettingsWidget *m_languageWidget = nullptr;
     QPoint m_dragAnchor{-1, -1};
 };

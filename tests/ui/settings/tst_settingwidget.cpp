@@ -2,11 +2,13 @@
 // 127.0.0.1: what the page says for each kind of answer, what its button does then (check
 // again, or open the download address, which the test catches instead of a browser), that a
 // second press while checking does nothing, and that only web addresses are ever opened.
+#include "core/platform/language.h"
 #include "core/platform/settings.h"
 #include "core/update/updatechecker.h"
 #include "support/datatable.h"
 #include "ui/app/startup.h"
 #include "ui/settings/itemview.h"
+#include "ui/settings/languagesettingswidget.h"
 #include "ui/settings/settingwidget.h"
 #include "ui/settings/versionwidget.h"
 
@@ -16,6 +18,7 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
@@ -138,6 +141,7 @@ private slots:
 
     void versionPage_data();
     void versionPage();
+    void languagePage();
 
 private:
     UpdateServer m_server;
@@ -221,7 +225,7 @@ void TestSettingWidget::versionPage()
 
     QPointer<SettingWidget> window = new SettingWidget;
     auto *menu = window->findChild<QListWidget *>("listview_menu");
-    QCOMPARE(menu->count(), 2);  // "软件版本", "声音" (tst_soundsettings)
+    QCOMPARE(menu->count(), 3);  // "软件版本", "声音" (tst_soundsettings), "语言"
     auto *entry = qobject_cast<ItemView *>(menu->itemWidget(menu->item(0)));
     QVERIFY(entry && entry->isSelected());
     QCOMPARE(entry->text(), QStringLiteral("软件版本"));
@@ -281,6 +285,42 @@ void TestSettingWidget::versionPage()
 
     QTest::mouseClick(window->findChild<QPushButton *>("btn_close_window"), Qt::LeftButton);
     QVERIFY(QTest::qWaitFor([&] { return window.isNull(); }, 5000));  // deleted on close
+}
+
+// "语言": the choice is stored when it is clicked, shown again next time, and said to apply at
+// the next start.
+void TestSettingWidget::languagePage()
+{
+    writeSetting("language", QVariant());
+    for (const char *pick : {"radio_language_english", "radio_language_system"}) {
+        QPointer<SettingWidget> window = new SettingWidget;
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        auto *menu = window->findChild<QListWidget *>("listview_menu");
+        auto *entry = qobject_cast<ItemView *>(menu->itemWidget(menu->item(2)));
+        QCOMPARE(entry->text(), QStringLiteral("语言"));
+        QTest::mouseClick(entry, Qt::LeftButton);
+        LanguageSettingsWidget *page = window->languageWidget();
+        QTRY_VERIFY(page->isVisible());
+        QVERIFY(window->findChild<QLabel *>("label_language_note")->isVisible());
+        QCOMPARE(window->findChild<QLabel *>("label_language_note")->text(),
+                 QStringLiteral("重新启动程序后生效"));
+        QCOMPARE(page->systemButton()->text(), QStringLiteral("跟随系统"));
+        // What was chosen before is what is shown.
+        const bool englishBefore = QLatin1String(pick) == QLatin1String("radio_language_system");
+        QCOMPARE(page->englishButton()->isChecked(), englishBefore);
+        QCOMPARE(page->systemButton()->isChecked(), !englishBefore);
+        QVERIFY(!page->chineseButton()->isChecked());
+        // On its round mark, where a teacher clicks.
+        auto *radio = page->findChild<QRadioButton *>(pick);
+        QTest::mouseClick(radio, Qt::LeftButton, {}, QPoint(8, radio->height() / 2));
+        QCOMPARE(readSetting("language").toString(),
+                 englishBefore ? QStringLiteral("system") : QStringLiteral("en"));
+        QCOMPARE(language::english(), !englishBefore);
+        window->close();
+        QTRY_VERIFY(window.isNull());
+    }
+    writeSetting("language", QVariant());
 }
 
 QTEST_MAIN(TestSettingWidget)
