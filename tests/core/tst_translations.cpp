@@ -39,8 +39,8 @@ QList<Message> readTs(const QString &path)
         } else if (xml.name() == QLatin1String("source")) {
             message = Message{context, xml.readElementText(), QString(), false};
         } else if (xml.name() == QLatin1String("translation")) {
-            message.unfinished = xml.attributes().value(QLatin1String("type")) ==
-                                 QLatin1String("unfinished");
+            message.unfinished =
+                xml.attributes().value(QLatin1String("type")) == QLatin1String("unfinished");
             message.translation = xml.readElementText();
             messages.append(message);
         }

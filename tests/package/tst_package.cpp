@@ -263,9 +263,8 @@ void TestPackage::shippedFiles()
     // And the English one, for every other desktop.
     const Result english = run("man", {"-l", installed("share/man/man1/lumora_record.1.gz")}, env);
     QCOMPARE(english.code, 0);
-    for (const QString &text :
-         QStringList{"lumora_record - record and edit lectures", "--export <lecture.lsn> <output.mp4>",
-                     "Exit status:"})
+    for (const QString &text : QStringList{"lumora_record - record and edit lectures",
+                                           "--export <lecture.lsn> <output.mp4>", "Exit status:"})
         QVERIFY2(english.out.contains(text), qPrintable(text + "\n" + english.out));
 }
 

@@ -12,6 +12,8 @@
 #include "support/xpointer.h"
 #include "ui/app/startup.h"
 #include "ui/base/basewindow.h"
+#include "ui/base/commonpromptwindow.h"
+#include "ui/base/commonsuccesswindow.h"
 #include "ui/editor/maincontentwidget.h"
 #include "ui/home/firstwidget.h"
 #include "ui/home/firstwindow.h"
@@ -25,6 +27,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
@@ -144,7 +147,8 @@ void TestEnglishJourney::initTestCase()
 bool TestEnglishJourney::allEnglish(QWidget *top, const QString &name)
 {
     saveScreenshot(top, name);
-    const QStringList chinese = chineseTexts(top, {u"物理第一课"_s, u"课件"_s});
+    // Besides the teacher's files, "中文" names the Chinese interface in the language page.
+    const QStringList chinese = chineseTexts(top, {u"物理第一课"_s, u"课件"_s, u"中文"_s});
     if (!chinese.isEmpty())
         qWarning().noquote() << name << "shows Chinese:\n" << chinese.join(u'\n');
     return chinese.isEmpty();
@@ -177,7 +181,10 @@ void TestEnglishJourney::everyWindowInEnglish()
     QCOMPARE(dialogTexts.value(0), u"Choose a video file"_s);
     QTRY_COMPARE_WITH_TIMEOUT(ProjectData::instance()->count(), 1, 120000);
     QTRY_VERIFY_WITH_TIMEOUT(!editor->avDatasManager()->isBusy(), 60000);
-    QTest::qWait(1500);
+    // Once its "Done" has gone, with the clip's pictures made.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !editor->promptWindow()->isVisible() && !editor->successWindow()->isVisible(), 10000);
+    QTest::qWait(1000);
     QVERIFY(allEnglish(frame, u"editor"_s));
 
     // The file menu.
@@ -207,8 +214,15 @@ void TestEnglishJourney::everyWindowInEnglish()
     QWidget *settings = nullptr;
     QTRY_VERIFY((settings = QApplication::activeWindow()) &&
                 settings->objectName() == u"SettingWidget"_s);
-    QTest::qWait(300);
-    QVERIFY(allEnglish(settings, u"settings"_s));
+    // Every page of it, picked from its menu.
+    auto *pages = settings->findChild<QListWidget *>(u"listview_menu"_s);
+    QVERIFY(pages && pages->count() >= 3);
+    for (int row = 0; row < pages->count(); ++row) {
+        QTest::mouseClick(pages->itemWidget(pages->item(row)), Qt::LeftButton);
+        QTRY_COMPARE(pages->currentRow(), row);
+        QTest::qWait(300);
+        QVERIFY(allEnglish(settings, u"settings_%1"_s.arg(row)));
+    }
     settings->close();
 
     // Screen recording: the frozen screen with a chosen area and its buttons.

@@ -26,15 +26,9 @@ Choice chosen()
 void setChosen(Choice choice)
 {
     switch (choice) {
-    case Choice::Chinese:
-        writeSetting(kKey, QStringLiteral("zh"));
-        break;
-    case Choice::English:
-        writeSetting(kKey, QStringLiteral("en"));
-        break;
-    case Choice::System:
-        writeSetting(kKey, QStringLiteral("system"));
-        break;
+    case Choice::Chinese: writeSetting(kKey, QStringLiteral("zh")); break;
+    case Choice::English: writeSetting(kKey, QStringLiteral("en")); break;
+    case Choice::System: writeSetting(kKey, QStringLiteral("system")); break;
     }
 }
 
@@ -46,12 +40,9 @@ bool english()
 bool englishFor(Choice choice, const QStringList &uiLanguages)
 {
     switch (choice) {
-    case Choice::Chinese:
-        return false;
-    case Choice::English:
-        return true;
-    case Choice::System:
-        break;
+    case Choice::Chinese: return false;
+    case Choice::English: return true;
+    case Choice::System: break;
     }
     const QString first = uiLanguages.value(0);
     return !first.startsWith(QLatin1String("zh"), Qt::CaseInsensitive);
