@@ -65,7 +65,7 @@ void apply(RecordTimeline &line, const QStringList &script)
         else if (parts.at(0) == "stop")
             line.stop(t);
         else if (parts.at(0) == "fixed")
-            line.setFixedPauseSpacing(true);
+            line.setFixedPauseSpacing(t);
     }
 }
 }  // namespace
@@ -104,11 +104,11 @@ private slots:
         QTest::newRow("a frame that repeats a capture time is dropped")
             << QStringList{"start@0"} << Times{10, 10, 20} << Times{0, -1, 10};
         // Board pictures a second apart, the last just before the pause: the first picture
-        // after it follows by one frame spacing, not by the last spacing (half a second).
+        // after it follows by the spacing given, not by the last spacing (half a second).
         QTest::newRow("fixed pause spacing for pictures that come when the board changed")
-            << QStringList{"fixed@0", "start@0", "pause@2500000", "resume@9000000"}
+            << QStringList{"fixed@33334", "start@0", "pause@2500000", "resume@9000000"}
             << Times{0, 1000000, 2000000, 2499999, 9000000}
-            << Times{0, 1000000, 2000000, 2499999, 2533332};
+            << Times{0, 1000000, 2000000, 2499999, 2533333};
     }
     void videoFramesAcrossPauses()
     {
@@ -134,11 +134,11 @@ private slots:
             << QStringList{"change@100", "tick@150"} << Times{100};
         QTest::newRow("a change within 1/30 s waits for the spacing")
             << QStringList{"change@0", "tick@0", "change@10000", "tick@20000", "tick@40000"}
-            << Times{0, 33333};
+            << Times{0, 33334};
         QTest::newRow("many changes in one spacing make one picture")
             << QStringList{"change@0",     "tick@0",     "change@5000", "change@20000",
                            "change@30000", "tick@34000", "tick@60000"}
-            << Times{0, 33333};
+            << Times{0, 33334};
         QTest::newRow("a still board is sent again once a second")
             << QStringList{"change@0", "tick@0", "tick@999999", "tick@1000000", "tick@2500000"}
             << Times{0, 1000000, 2000000};
@@ -146,21 +146,23 @@ private slots:
             << QStringList{"change@0", "tick@0", "change@700000", "tick@710000"}
             << Times{0, 700000};
         QTest::newRow("late ticks keep the due stamps")
-            << QStringList{"change@0", "tick@0", "change@10000", "tick@90000"} << Times{0, 33333};
+            << QStringList{"change@0", "tick@0", "change@10000", "tick@90000"} << Times{0, 33334};
         QTest::newRow("the end sends the picture just before it")
             << QStringList{"change@0", "tick@0", "end@400000"} << Times{0, 399999};
-        QTest::newRow("an end right after an unchanged picture sends nothing more")
+        QTest::newRow("an end right after a picture sends nothing more")
             << QStringList{"change@0", "tick@0", "end@20000"} << Times{0};
-        QTest::newRow("an end right after a change still shows it")
-            << QStringList{"change@0", "tick@0", "change@10000", "end@20000"} << Times{0, 19999};
+        QTest::newRow("an end keeps the spacing even after a change")
+            << QStringList{"change@0", "tick@0", "change@10000", "end@20000"} << Times{0};
+        QTest::newRow("an end after a held change shows it")
+            << QStringList{"change@0", "tick@0", "change@10000", "end@40000"} << Times{0, 39999};
         QTest::newRow("nothing is due after the end until the next change")
             << QStringList{"change@0",       "tick@0",       "end@400000",  "tick@3000000",
                            "change@5000000", "tick@5000000", "tick@6000000"}
             << Times{0, 399999, 5000000, 6000000};
         QTest::newRow("a picture sent at once keeps the spacing after it")
             << QStringList{"change@0",     "tick@0",     "now@10000",
-                           "change@20000", "tick@30000", "tick@43333"}
-            << Times{0, 43333};
+                           "change@20000", "tick@30000", "tick@43334"}
+            << Times{0, 43334};
     }
     void picturesByCadence()
     {

@@ -36,14 +36,13 @@ qint64 PictureCadence::end(qint64 us)
 {
     const bool wasActive = m_active;
     m_active = false;
-    const bool pending = m_pending;
     m_pending = false;
     const qint64 stamp = us - 1;
     if (!wasActive || stamp <= m_lastSentUs)
         return -1;
-    // A picture within one spacing of the end shows the end already, unless the board changed
-    // since.
-    if (!pending && m_lastSentUs >= 0 && stamp - m_lastSentUs < kMinSpacingUs)
+    // A picture within one spacing of the end stands for the end: the spacing holds there too.
+    // Otherwise the end gets a picture, whether the board changed since or not.
+    if (m_lastSentUs >= 0 && stamp - m_lastSentUs < kMinSpacingUs)
         return -1;
     m_lastSentUs = stamp;
     return stamp;

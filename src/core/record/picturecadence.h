@@ -6,7 +6,8 @@
 // - while nothing changes, the last picture goes out again kMaxSpacingUs after the one before
 //   (at least once a second), so every stretch of the file has recent pictures;
 // - when a stretch ends (a pause or the stop), one last picture just before its end shows the
-//   board as it was then, so the file's pictures reach the end of the stretch;
+//   board as it was then, so the file's pictures reach the end of the stretch (none when the
+//   last picture is within the spacing of the end);
 // - each picture is stamped with the moment it became due: when its change happened, or when
 //   the spacing allowed it, or when the repeat was due. Stamps strictly increase.
 // Times are microseconds on the capture clock. Before the first change and after end() nothing
@@ -18,7 +19,9 @@
 class PictureCadence
 {
 public:
-    static constexpr qint64 kMinSpacingUs = 1000000 / 30;
+    // A whole 1/30 s and a microsecond more: two pictures never fall on one tick of a
+    // 30-a-second time base, however their times are rounded.
+    static constexpr qint64 kMinSpacingUs = 1000000 / 30 + 1;
     static constexpr qint64 kMaxSpacingUs = 1000000;
     static constexpr qint64 kNever = std::numeric_limits<qint64>::max();
 

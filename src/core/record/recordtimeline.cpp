@@ -51,10 +51,10 @@ void RecordTimeline::stop(qint64 us)
     m_stopUs = last.endUs;
 }
 
-void RecordTimeline::setFixedPauseSpacing(bool fixed)
+void RecordTimeline::setFixedPauseSpacing(qint64 spacingUs)
 {
     QMutexLocker lock(&m_mutex);
-    m_fixedPauseSpacing = fixed;
+    m_fixedPauseSpacingUs = spacingUs;
 }
 
 bool RecordTimeline::lastStretch(qint64 *beginUs, qint64 *endUs) const
@@ -115,9 +115,9 @@ qint64 RecordTimeline::mapVideo(qint64 captureUs)
         if (m_lastVideoFileUs < 0) {
             s.fixedOffsetUs = captureUs;
         } else {
-            const qint64 spacing = m_lastVideoDeltaUs > 0 && !m_fixedPauseSpacing
-                                       ? m_lastVideoDeltaUs
-                                       : m_nominalFrameUs;
+            const qint64 spacing = m_fixedPauseSpacingUs > 0 ? m_fixedPauseSpacingUs
+                                   : m_lastVideoDeltaUs > 0  ? m_lastVideoDeltaUs
+                                                             : m_nominalFrameUs;
             s.fixedOffsetUs = captureUs - (m_lastVideoFileUs + spacing);
         }
         s.fixed = true;

@@ -35,9 +35,9 @@ public:
     void resume(qint64 us);
     void stop(qint64 us);
 
-    // Every pause is closed by the nominal frame spacing instead of the last spacing seen (for
-    // pictures that come only when something changed, up to a second apart).
-    void setFixedPauseSpacing(bool fixed);
+    // Every pause is closed by `spacingUs` instead of the last spacing seen (for pictures that
+    // come only when something changed, up to a second apart).
+    void setFixedPauseSpacing(qint64 spacingUs);
 
     bool isStarted() const;
     // The last kept stretch: where it begins and where it ends (INT64_MAX while it is being
@@ -75,7 +75,7 @@ private:
     bool m_stopped = false;
     qint64 m_stopUs = 0;
     qint64 m_nominalFrameUs;
-    bool m_fixedPauseSpacing = false;
+    qint64 m_fixedPauseSpacingUs = 0;  // 0: the last spacing seen
     qint64 m_lastVideoCaptureUs = -1;
     qint64 m_lastVideoFileUs = -1;
     qint64 m_lastVideoDeltaUs = -1;

@@ -3,6 +3,7 @@
 #include "core/record/screenrecord.h"
 
 #include "core/media/h264settings.h"
+#include "core/record/picturecadence.h"
 #include "core/record/x11grabsource.h"
 
 extern "C" {
@@ -71,9 +72,9 @@ int ScreenRecord::openVideoInput()
     }
     m_changeDriven = m_pictureSource->isChangeDriven();
     if (m_changeDriven) {
-        // A pause is closed by one frame spacing, whatever the spacing of the pictures
-        // before it (up to a second on a still board).
-        m_timeline.setFixedPauseSpacing(true);
+        // A pause is closed by the pictures' least spacing, whatever the spacing of the
+        // pictures before it (up to a second on a still board).
+        m_timeline.setFixedPauseSpacing(PictureCadence::kMinSpacingUs);
     }
     const QSize size = m_pictureSource->size();
     if (m_recordRect.width() != size.width() || m_recordRect.height() != size.height()) {
