@@ -21,7 +21,12 @@ ExportClipList buildExportClipList(const QList<AVData> &timeline)
             continue;
         if (!list.clips.isEmpty()) {
             AVData &previous = list.clips.last();
-            if (previous.filePath == clip.filePath && previous.endTime == clip.beginTime) {
+            // The next span of the same file is read on in one go, unless it starts a chapter
+            // of its own (the next slide or board page of one recording).
+            const bool sameChapter =
+                clip.title.trimmed().isEmpty() || clip.title.trimmed() == previous.title.trimmed();
+            if (previous.filePath == clip.filePath && previous.endTime == clip.beginTime &&
+                sameChapter) {
                 previous.endTime = clip.endTime;
                 continue;
             }

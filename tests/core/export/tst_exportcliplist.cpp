@@ -134,7 +134,8 @@ void TestExportClipList::crf()
 
 void TestExportClipList::chapters_data()
 {
-    // "title:lengthMs" per clip, laid end to end; expected "title start end" per chapter.
+    // "title:lengthMs" per clip, laid end to end, each of its own file ("title:lengthMs:on"
+    // goes on in the file of the clip before); expected "title start end" per chapter.
     DataTable::columns<QStringList, QStringList>("clips", "expected");
 
     QTest::newRow("one chapter per new slide")
@@ -146,6 +147,9 @@ void TestExportClipList::chapters_data()
     QTest::newRow("an imported video between slides, back to the same slide")
         << QStringList{"第1页:1000", "intro:1500", "第1页:500"}
         << QStringList{"第1页 0 1000", "intro 1000 2500", "第1页 2500 3000"};
+    QTest::newRow("slides recorded one after another in one file")
+        << QStringList{"第1页:2000", "第2页:3000:on", "第2页:500:on", ":500:on"}
+        << QStringList{"第1页 0 2000", "第2页 2000 6000"};
     QTest::newRow("no titles, no chapters") << QStringList{":1000", ":2000"} << QStringList{};
     QTest::newRow("an untitled clip continues the chapter before it")
         << QStringList{"第1页:1000", ":1000", "第2页:1000"}
@@ -162,8 +166,16 @@ void TestExportClipList::chapters()
     for (const QString &text : clips) {
         AVData clip;
         clip.title = text.section(':', 0, 0);
-        clip.filePath = QStringLiteral("f%1").arg(timeline.size());
-        clip.endTime = clip.duration = text.section(':', 1).toLongLong();
+        const qint64 length = text.section(':', 1, 1).toLongLong();
+        if (text.section(':', 2) == "on" && !timeline.isEmpty()) {
+            clip.filePath = timeline.last().filePath;
+            clip.beginTime = timeline.last().endTime;
+            clip.endTime = clip.beginTime + length;
+            clip.duration = 60000;
+        } else {
+            clip.filePath = QStringLiteral("f%1").arg(timeline.size());
+            clip.endTime = clip.duration = length;
+        }
         clip.videoWidth = 640;
         clip.videoHeight = 360;
         timeline.append(clip);
