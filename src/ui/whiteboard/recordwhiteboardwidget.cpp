@@ -172,6 +172,7 @@ void RecordWhiteboardWidget::setupUi()
     ui.label_page->setObjectName(QStringLiteral("label_page"));
     ui.label_page->setAlignment(Qt::AlignCenter);
     ui.label_page->setMinimumWidth(90);
+    ui.label_page->setStyleSheet(QStringLiteral("color: #f3f3f3; font-size: 14px;"));
     ui.btn_next = controlButton(bar, QStringLiteral("btn_next"),
                                 QStringLiteral(":/images/icon_next_step.png"), QString());
     ui.btn_next->setToolTip(tr("下一页"));
