@@ -25,7 +25,7 @@
 
 namespace WhiteboardJourney {
 
-bool openEditor(const QString &dir)
+bool makeProject(const QString &dir)
 {
     const QString media = dir + "/media";
     const QString project = dir + "/project/";
@@ -48,6 +48,13 @@ bool openEditor(const QString &dir)
         clip.videoHeight = 240;
         data->insert(-1, clip);
     }
+    return true;
+}
+
+bool openEditor(const QString &dir)
+{
+    if (!makeProject(dir))
+        return false;
     auto *frame = new BaseWindow;
     frame->setAttribute(Qt::WA_DeleteOnClose);
     auto *editor = new MainContentWidget;

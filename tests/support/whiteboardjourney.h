@@ -15,8 +15,11 @@ class RecordWhiteboardWidget;
 
 namespace WhiteboardJourney {
 
-// The editor (in its frame) on a project in `dir` of two 4 s clips "a" and "b", with the
-// playhead 2 s into "b". False when it could not be made.
+// The program's project in `dir` made of two 4 s clips "a" and "b". False when it could not
+// be made.
+bool makeProject(const QString &dir);
+// The editor (in its frame) on such a project, with the playhead 2 s into "b". False when it
+// could not be made.
 bool openEditor(const QString &dir);
 // Clicks 白板 in the editor; the whiteboard window's content, or null.
 RecordWhiteboardWidget *openWhiteboard();

@@ -11,12 +11,15 @@
 #include "support/mp4chapters.h"
 #include "support/testdisplay.h"
 #include "support/whiteboardjourney.h"
+#include "ui/base/basemainwidget.h"
+#include "ui/base/basewindow.h"
 #include "ui/board/boardcanvas.h"
 #include "ui/board/countdownwidget.h"
 #include "ui/board/pathrecord.h"
 #include "ui/whiteboard/recordwhiteboardwidget.h"
 #include "ui/whiteboard/whiteboardview.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPointer>
@@ -30,6 +33,26 @@ using namespace WhiteboardJourney;
 namespace {
 const QColor kRed("#fa5151");
 const QColor kBlue("#0daeff");
+
+struct Window
+{
+    QPointer<BaseWindow> frame;
+    QPointer<RecordWhiteboardWidget> content;
+};
+
+// The whiteboard window as the editor opens it, with the playhead 2 s into "b".
+Window openWindow()
+{
+    Window w;
+    w.frame = new BaseWindow;
+    w.content = new RecordWhiteboardWidget;
+    w.frame->setContentWidget(w.content);
+    w.frame->resize(1280, 800);
+    w.frame->show();
+    const ClipAtResult at = ProjectData::instance()->clipAt(6000);
+    w.content->setInsertPoint(at.clip, at.offset);
+    return w;
+}
 }  // namespace
 
 class TestRecordWhiteboard : public QObject
@@ -37,9 +60,13 @@ class TestRecordWhiteboard : public QObject
     Q_OBJECT
 private slots:
     void recordsOnePageAfterAnother();
+    void closingWithoutRecordingInsertsNothing_data();
+    void closingWithoutRecordingInsertsNothing();
+    void recorderFailureRestoresTheClips();
 
 private:
     QTemporaryDir m_dir;
+    int m_runs = 0;
 };
 
 void TestRecordWhiteboard::recordsOnePageAfterAnother()
@@ -188,6 +215,50 @@ void TestRecordWhiteboard::recordsOnePageAfterAnother()
         chapters << chapter.title;
     QVERIFY2(chapters == (QStringList{"a", "b", "白板第1页", "白板第2页", "白板第1页", "b"}),
              qPrintable(Mp4Chapters::summary(out).join(' ')));
+}
+
+void TestRecordWhiteboard::closingWithoutRecordingInsertsNothing_data()
+{
+    QTest::addColumn<bool>("duringCountDown");
+    QTest::newRow("before start") << false;
+    QTest::newRow("during count-down") << true;
+}
+
+void TestRecordWhiteboard::closingWithoutRecordingInsertsNothing()
+{
+    QFETCH(bool, duringCountDown);
+    QVERIFY(makeProject(m_dir.filePath(QStringLiteral("closing-%1").arg(++m_runs))));
+    const QList<AVData> before = ProjectData::instance()->avDatas();
+    Window w = openWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(w.frame));
+    if (duringCountDown) {
+        w.content->form().btn_play->click();
+        QVERIFY(w.content->countDown());
+        QCOMPARE(ProjectData::instance()->count(), 4);  // b split, the new clip between
+        QTest::qWait(1000);
+    }
+    w.frame->mainWidget()->closeButton()->click();
+    QTRY_VERIFY_WITH_TIMEOUT(w.frame.isNull(), 10000);
+    QCOMPARE(ProjectData::instance()->avDatas(), before);
+    QCOMPARE(ProjectData::instance()->avDatas().at(1).endTime, 4000);
+    QCOMPARE(QDir(ProjectData::instance()->projectDir()).entryList({"白板*"}), QStringList());
+}
+
+void TestRecordWhiteboard::recorderFailureRestoresTheClips()
+{
+    QVERIFY(makeProject(m_dir.filePath(QStringLiteral("failing-%1").arg(++m_runs))));
+    const QList<AVData> before = ProjectData::instance()->avDatas();
+    // A project folder that cannot hold files: the engine cannot write the recording.
+    QFile blocker(m_dir.filePath("not-a-folder"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Window w = openWindow();
+    QVERIFY(QTest::qWaitForWindowExposed(w.frame));
+    ProjectData::instance()->setProjectDir(blocker.fileName() + "/project/");
+    w.content->form().btn_play->click();
+    QTRY_VERIFY_WITH_TIMEOUT(w.frame.isNull(), 30000);
+    QCOMPARE(ProjectData::instance()->avDatas(), before);
+    QCOMPARE(ProjectData::instance()->avDatas().at(1).endTime, 4000);
 }
 
 QTEST_MAIN(TestRecordWhiteboard)
