@@ -3,10 +3,12 @@
 // packets are timed from their arrival (SoundClock), and the choice of the sound input from
 // a list (the list the sound server gives is checked with the recordings, tst_screenrecord),
 // and where a new clip begins when the picture changes just after it was asked for
-// (ClipSplitPoint).
+// (ClipSplitPoint), and when the pictures of a board that changes rarely go to the encoder
+// (PictureCadence).
 #include "core/record/audioaligner.h"
 #include "core/record/clipsplitpoint.h"
 #include "core/record/deviceutil.h"
+#include "core/record/picturecadence.h"
 #include "core/record/recordtimeline.h"
 #include "core/record/soundclock.h"
 #include "support/datatable.h"
@@ -62,6 +64,8 @@ void apply(RecordTimeline &line, const QStringList &script)
             line.resume(t);
         else if (parts.at(0) == "stop")
             line.stop(t);
+        else if (parts.at(0) == "fixed")
+            line.setFixedPauseSpacing(t);
     }
 }
 }  // namespace
@@ -99,6 +103,12 @@ private slots:
             << Times{0, 100, 200, 1050, 1150, 2020, 2120} << Times{0, 100, 200, 300, 400, 500, 600};
         QTest::newRow("a frame that repeats a capture time is dropped")
             << QStringList{"start@0"} << Times{10, 10, 20} << Times{0, -1, 10};
+        // Board pictures a second apart, the last just before the pause: the first picture
+        // after it follows by the spacing given, not by the last spacing (half a second).
+        QTest::newRow("fixed pause spacing for pictures that come when the board changed")
+            << QStringList{"fixed@33334", "start@0", "pause@2500000", "resume@9000000"}
+            << Times{0, 1000000, 2000000, 2499999, 9000000}
+            << Times{0, 1000000, 2000000, 2499999, 2533333};
     }
     void videoFramesAcrossPauses()
     {
@@ -110,6 +120,72 @@ private slots:
         for (qint64 t : frames)
             got << line.mapVideo(t);
         QCOMPARE(got, expected);
+    }
+
+    void picturesByCadence_data()
+    {
+        // script: "change@t" (the board changed), "tick@t" (is a picture due at t?), "end@t"
+        // (pause or stop at t), "now@t" (a picture sent at once, outside the rule). sent: the
+        // stamps of the pictures the rule sent, in order.
+        DataTable::columns<QStringList, Times>("script", "sent");
+        QTest::newRow("nothing changed: nothing is sent")
+            << QStringList{"tick@0", "tick@5000000"} << Times{};
+        QTest::newRow("a change is sent at once, stamped with its time")
+            << QStringList{"change@100", "tick@150"} << Times{100};
+        QTest::newRow("a change within 1/30 s waits for the spacing")
+            << QStringList{"change@0", "tick@0", "change@10000", "tick@20000", "tick@40000"}
+            << Times{0, 33334};
+        QTest::newRow("many changes in one spacing make one picture")
+            << QStringList{"change@0",     "tick@0",     "change@5000", "change@20000",
+                           "change@30000", "tick@34000", "tick@60000"}
+            << Times{0, 33334};
+        QTest::newRow("a still board is sent again once a second")
+            << QStringList{"change@0", "tick@0", "tick@999999", "tick@1000000", "tick@2500000"}
+            << Times{0, 1000000, 2000000};
+        QTest::newRow("a change after a still second is stamped with its own time")
+            << QStringList{"change@0", "tick@0", "change@700000", "tick@710000"}
+            << Times{0, 700000};
+        QTest::newRow("late ticks keep the due stamps")
+            << QStringList{"change@0", "tick@0", "change@10000", "tick@90000"} << Times{0, 33334};
+        QTest::newRow("the end sends the picture just before it")
+            << QStringList{"change@0", "tick@0", "end@400000"} << Times{0, 399999};
+        QTest::newRow("an end right after a picture sends nothing more")
+            << QStringList{"change@0", "tick@0", "end@20000"} << Times{0};
+        QTest::newRow("an end keeps the spacing even after a change")
+            << QStringList{"change@0", "tick@0", "change@10000", "end@20000"} << Times{0};
+        QTest::newRow("an end after a held change shows it")
+            << QStringList{"change@0", "tick@0", "change@10000", "end@40000"} << Times{0, 39999};
+        QTest::newRow("nothing is due after the end until the next change")
+            << QStringList{"change@0",       "tick@0",       "end@400000",  "tick@3000000",
+                           "change@5000000", "tick@5000000", "tick@6000000"}
+            << Times{0, 399999, 5000000, 6000000};
+        QTest::newRow("a picture sent at once keeps the spacing after it")
+            << QStringList{"change@0",     "tick@0",     "now@10000",
+                           "change@20000", "tick@30000", "tick@43334"}
+            << Times{0, 43334};
+    }
+    void picturesByCadence()
+    {
+        const auto [script, sent] = DataTable::fetch<QStringList, Times>("script", "sent");
+        PictureCadence cadence;
+        Times got;
+        for (const QString &entry : script) {
+            const QStringList parts = entry.split('@');
+            const qint64 t = parts.at(1).toLongLong();
+            if (parts.at(0) == "change") {
+                cadence.changed(t);
+            } else if (parts.at(0) == "tick") {
+                for (qint64 stamp = cadence.take(t); stamp >= 0; stamp = cadence.take(t))
+                    got << stamp;
+            } else if (parts.at(0) == "now") {
+                cadence.sentAt(t);
+            } else if (parts.at(0) == "end") {
+                const qint64 stamp = cadence.end(t);
+                if (stamp >= 0)
+                    got << stamp;
+            }
+        }
+        QCOMPARE(got, sent);
     }
 
     void soundFollowsThePictureOffsets_data()

@@ -163,7 +163,10 @@ Sound sound(const QString &path)
 QString decodeErrors(const QString &path)
 {
     QProcess p;
-    p.start("ffmpeg", {"-nostdin", "-v", "error", "-i", path, "-f", "null", "-"});
+    // Each picture keeps its own time: a file whose pictures come only when the picture
+    // changed is not judged by the tool's guess of a frame rate.
+    p.start("ffmpeg", {"-nostdin", "-v", "error", "-i", path, "-fps_mode", "passthrough",
+                       "-enc_time_base", "-1", "-f", "null", "-"});
     if (!p.waitForFinished(120000)) {
         p.kill();
         p.waitForFinished();

@@ -55,7 +55,8 @@ Sound sound(const QString &path);
 bool decodeStream(const QString &path, int type,
                   const std::function<void(const AVFrame *, double)> &visit);
 
-// stderr of `ffmpeg -v error -i path -f null -` (empty for a file that decodes cleanly).
+// stderr of `ffmpeg -v error -i path -f null -` (empty for a file that decodes cleanly), with
+// every picture passed on at its own time.
 QString decodeErrors(const QString &path);
 
 }  // namespace MediaReadback

@@ -33,6 +33,12 @@ struct ExportClipInput
     ffmpeg::CodecContextPtr videoDecoder;
     Yuv420Converter converter;
     int64_t droppedFrames = 0;
+    // A file whose pictures come only when the picture changed: the newest decoded picture
+    // before the span (shown from the span's start), and the last picture sent, held on
+    // every output tick until the next one.
+    ffmpeg::FramePtr beforeSpan;
+    ffmpeg::FramePtr lastPicture;
+    int64_t heldFrames = 0;
 
     // The sound side. Output samples of the clip: [startSample, endSample).
     Sound sound = Sound::Silence;

@@ -26,6 +26,8 @@ ExportClipList buildExportClipList(const QList<AVData> &timeline)
         titledPosition += clip.length();
         if (!list.clips.isEmpty()) {
             AVData &previous = list.clips.last();
+            // The next span of the same file is read on in one go (its chapter, if it starts
+            // one, comes from `titled`).
             if (previous.filePath == clip.filePath && previous.endTime == clip.beginTime) {
                 previous.endTime = clip.endTime;
                 continue;

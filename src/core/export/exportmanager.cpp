@@ -14,6 +14,8 @@
 #include <QSet>
 #include <QThread>
 
+#include <algorithm>
+
 ExportManager::ExportManager(QObject *parent, ProjectData *project)
     : QObject(parent), m_Project(project)
 {
@@ -220,13 +222,29 @@ bool ExportManager::isAlreadyExportFormat(const QString &file) const
     ffmpeg::PacketPtr packet = ffmpeg::makePacket();
     if (!check || !scratch || !packet)
         return false;
+    // And its pictures come at a steady rate: a file with pictures only where the picture
+    // changed (a whiteboard recording) is written again with every picture held.
+    const int video = av_find_best_stream(input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    const AVRational videoTimebase = input->streams[video]->time_base;
+    int64_t lastDts = AV_NOPTS_VALUE;
+    int64_t shortestUs = INT64_MAX, longestUs = 0;
     bool clean = true;
     while (clean && !m_Canceled && av_read_frame(input.get(), packet.get()) >= 0) {
-        if (packet->stream_index == audio)
+        if (packet->stream_index == audio) {
             clean = exportaudio::packetDecodes(check.get(), scratch.get(), packet.get());
+        } else if (packet->stream_index == video && packet->dts != AV_NOPTS_VALUE) {
+            if (lastDts != AV_NOPTS_VALUE) {
+                const int64_t stepUs =
+                    av_rescale_q(packet->dts - lastDts, videoTimebase, AV_TIME_BASE_Q);
+                shortestUs = std::min(shortestUs, stepUs);
+                longestUs = std::max(longestUs, stepUs);
+            }
+            lastDts = packet->dts;
+        }
         av_packet_unref(packet.get());
     }
-    return clean && !m_Canceled;
+    const bool steady = shortestUs == INT64_MAX || longestUs - shortestUs <= 2000;
+    return clean && steady && !m_Canceled;
 }
 
 bool ExportManager::copyWholeFile(const QString &source, const QString &path)

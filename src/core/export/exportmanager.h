@@ -80,6 +80,12 @@ private:
     void readClip(ExportClipInput *input);
     int decodeVideoDatasInThread(ExportClipInput *input);
     void handleDecodedFrame(ExportClipInput *input, AVFrame *frame);
+    // The output tick (1/30 s) of a time of the output in microseconds.
+    static int64_t outputTick(int64_t outMicroseconds);
+    // Queues `picture` at `outPts`, keeping it as the clip's picture to hold.
+    void sendPicture(ExportClipInput *input, ffmpeg::FramePtr picture, int64_t outPts);
+    // Every tick after the last picture, up to `tick` (excluded), gets the clip's last picture.
+    void holdUntil(ExportClipInput *input, int64_t tick);
     ffmpeg::FramePtr pictureForOutput(ExportClipInput *input, AVFrame *frame);
     void startSoundSection(ExportClipInput *input, int64_t fromSample, int64_t fromPts);
     void readClipPackets(ExportClipInput *input);

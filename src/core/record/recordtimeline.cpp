@@ -51,6 +51,22 @@ void RecordTimeline::stop(qint64 us)
     m_stopUs = last.endUs;
 }
 
+void RecordTimeline::setFixedPauseSpacing(qint64 spacingUs)
+{
+    QMutexLocker lock(&m_mutex);
+    m_fixedPauseSpacingUs = spacingUs;
+}
+
+bool RecordTimeline::lastStretch(qint64 *beginUs, qint64 *endUs) const
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_segments.isEmpty())
+        return false;
+    *beginUs = m_segments.last().beginUs;
+    *endUs = m_segments.last().endUs;
+    return true;
+}
+
 bool RecordTimeline::isStarted() const
 {
     QMutexLocker lock(&m_mutex);
@@ -99,7 +115,9 @@ qint64 RecordTimeline::mapVideo(qint64 captureUs)
         if (m_lastVideoFileUs < 0) {
             s.fixedOffsetUs = captureUs;
         } else {
-            const qint64 spacing = m_lastVideoDeltaUs > 0 ? m_lastVideoDeltaUs : m_nominalFrameUs;
+            const qint64 spacing = m_fixedPauseSpacingUs > 0 ? m_fixedPauseSpacingUs
+                                   : m_lastVideoDeltaUs > 0  ? m_lastVideoDeltaUs
+                                                             : m_nominalFrameUs;
             s.fixedOffsetUs = captureUs - (m_lastVideoFileUs + spacing);
         }
         s.fixed = true;

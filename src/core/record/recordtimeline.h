@@ -35,7 +35,14 @@ public:
     void resume(qint64 us);
     void stop(qint64 us);
 
+    // Every pause is closed by `spacingUs` instead of the last spacing seen (for pictures that
+    // come only when something changed, up to a second apart).
+    void setFixedPauseSpacing(qint64 spacingUs);
+
     bool isStarted() const;
+    // The last kept stretch: where it begins and where it ends (INT64_MAX while it is being
+    // recorded). False before the start.
+    bool lastStretch(qint64 *beginUs, qint64 *endUs) const;
     // True once the recording was stopped at or before `us`: a reader that sees a packet from
     // that time on has read everything that belongs to the file.
     bool isOverAt(qint64 us) const;
@@ -68,6 +75,7 @@ private:
     bool m_stopped = false;
     qint64 m_stopUs = 0;
     qint64 m_nominalFrameUs;
+    qint64 m_fixedPauseSpacingUs = 0;  // 0: the last spacing seen
     qint64 m_lastVideoCaptureUs = -1;
     qint64 m_lastVideoFileUs = -1;
     qint64 m_lastVideoDeltaUs = -1;

@@ -53,6 +53,8 @@ ScreenRecord::~ScreenRecord()
         m_timeline.stop(captureClockNow());
         m_state = Stopped;
     }
+    if (m_pictureSource)
+        m_pictureSource->interrupt();
     for (QThread *thread : {m_prepareThread.get(), m_openThread.get()}) {
         if (thread)
             thread->wait();
@@ -74,12 +76,6 @@ void ScreenRecord::presentMessage(bool critical, const QString &text)
         qWarning() << "ScreenRecord:" << text;
     if (presenter())
         presenter()(parent(), critical, text);
-}
-
-qint64 ScreenRecord::captureClockNow()
-{
-    // The clock FFmpeg's x11grab and pulse inputs stamp their packets with.
-    return av_gettime();
 }
 
 QString ScreenRecord::audioDeviceName() const
@@ -110,6 +106,13 @@ void ScreenRecord::setRecordRect(const QRect &rect)
     m_recordRect.setBottom(rect.top() + height - 1);
     // Only the rectangle is grabbed from the screen; the crop graph then keeps all of it.
     m_grabOrigin = m_recordRect.topLeft();
+}
+
+void ScreenRecord::setPictureSource(std::shared_ptr<PictureSource> source)
+{
+    if (m_state.load() != Idle)
+        return;
+    m_pictureSource = std::move(source);
 }
 
 QString ScreenRecord::crfFor(int width, int height)
@@ -240,7 +243,10 @@ void ScreenRecord::openRestInThread(AVData clip)
     }
     if (m_destroying)
         m_state = Stopped;
-    m_threadPool->start([this]() { decodeVideoDatasInThread(); });
+    if (m_changeDriven)
+        m_threadPool->start([this]() { readChangedPicturesInThread(); });
+    else
+        m_threadPool->start([this]() { decodeVideoDatasInThread(); });
     if (microphone || computerSound)
         m_threadPool->start([this]() { encodeAudioDatasInThread(); });
     if (microphone)
@@ -306,6 +312,7 @@ void ScreenRecord::startNextClip(const QString &title)
     m_nextAvData.copyValuesFrom(m_avData);
     m_nextAvData.uuid = QUuid::createUuid().toString();
     m_nextAvData.title = title;
+    m_clipRequestUs = captureClockNow();
     m_newClipRequested = true;
 }
 

@@ -1,9 +1,13 @@
 #pragma once
-// ScreenRecord: the recording engine. Captures a rectangle of the X screen ("x11grab") and a
-// PulseAudio source ("pulse"), crops, encodes H.264 and AAC and writes one MP4 file for the
-// project clip it is given, leaving paused stretches out and splitting the file into several
-// clips on request. The file is a fragmented MP4, so a recording that is cut off (the program
-// killed, the power gone) still plays up to its last fragment.
+// ScreenRecord: the recording engine. Takes its pictures from a PictureSource (by default a
+// rectangle of the X screen, X11GrabSource; the whiteboard gives its own scene) and its sound
+// from a PulseAudio source ("pulse"), crops, encodes H.264 and AAC and writes one MP4 file for
+// the project clip it is given, leaving paused stretches out and splitting the file into
+// several clips on request. Pictures of a change-driven source go to the encoder by
+// PictureCadence's rule, so such a file has pictures only where the picture changed (and at
+// least one a second), each stamped with the time it appeared. The file is a fragmented MP4, so a
+// recording that is cut off (the program killed, the power gone) still plays up to its last
+// fragment.
 //
 // Threads:
 // - Every public function is called on the engine's thread (the thread that created it,
@@ -22,6 +26,7 @@
 #include "core/platform/handover.h"
 #include "core/project/avdata.h"
 #include "core/record/clipsplitpoint.h"
+#include "core/record/picturesource.h"
 #include "core/record/recordtimeline.h"
 #include "core/record/soundsettings.h"
 
@@ -63,6 +68,9 @@ public:
 
     // Keeps the top-left corner; width and height are rounded down to multiples of 4.
     void setRecordRect(const QRect &rect);
+    // Before prepareRecord: pictures come from `source` instead of the screen rectangle; the
+    // file's picture is the source's size.
+    void setPictureSource(std::shared_ptr<PictureSource> source);
     QRect recordRect() const { return m_recordRect; }
     // Opens the inputs and the file for `clip` (its filePath is the output); packets are read
     // and thrown away until startRecord.
@@ -147,7 +155,7 @@ private:
     // and `job` did not run.
     bool runOnMainThread(const std::function<void()> &job);
     void presentMessage(bool critical, const QString &text);
-    static qint64 captureClockNow();
+    static qint64 captureClockNow() { return PictureSource::captureClockUs(); }
 
     // Inputs and encoders (screenrecordinput.cpp)
     int openVideoInput();
@@ -160,14 +168,16 @@ private:
     // Readers (screenrecordreaders.cpp)
     void decodeVideoDatasInThread();
     void decodeAudioDatasInThread();
-    // The clip asked for by startNextClip, if one was asked for since the last call.
-    bool takeClipRequest(AVData &next);
+    // The clip asked for by startNextClip, if one was asked for since the last call (and, for
+    // a picture taken at `notBeforeUs`, at or before that time).
+    bool takeClipRequest(AVData &next, qint64 notBeforeUs = std::numeric_limits<qint64>::max());
     // Ends the current clip at `fileUs` and goes on in `next`.
     void splitClip(qint64 fileUs, AVData next);
+    // The reader of a change-driven source (screenrecordchanges.cpp).
+    void readChangedPicturesInThread();
     // Queues `packet` (its reference is taken over; null: the input has ended); waits while
     // the queue is full.
     void queuePacket(DecoderChannel &channel, AVPacket *packet);
-    static qint64 toCaptureUs(qint64 pts, AVRational timebase, qint64 &clockShiftUs);
 
     // Encoders and the file (screenrecordencoders.cpp)
     int encodeVideoDatasInThread();
@@ -183,13 +193,13 @@ private:
     AVData m_avData;
     QRect m_recordRect;
     QString m_audioDeviceName;
-    ffmpeg::InputFormatContextPtr m_pVideoInputContext;
+    std::shared_ptr<PictureSource> m_pictureSource;
+    bool m_changeDriven = false;  // m_pictureSource is change-driven
     ffmpeg::InputFormatContextPtr m_pAudioInputContext;
     DecoderChannel m_videoDecoder;
     DecoderChannel m_audioDecoder;
     ffmpeg::CodecContextPtr pVideoEncodeContext;
     ffmpeg::CodecContextPtr pAudioEncodeContext;
-    int m_videoStreamIndex = -1;
     int m_audioStreamIndex = -1;
     std::atomic<int> m_state{Idle};
     std::atomic<bool> m_mute{false};
@@ -203,6 +213,7 @@ private:
     std::vector<std::unique_ptr<OutFileWriter>> m_writers;  // oldest first
     std::atomic<bool> m_newClipRequested{false};
     AVData m_nextAvData;
+    qint64 m_clipRequestUs = 0;  // capture time of the last startNextClip
     QMutex m_clipMutex;  // m_avData and m_nextAvData between the engine's thread and the readers
     ffmpeg::FramePtr m_silenceFrame;
     // Video reader only: where the clip asked for begins, and that clip.

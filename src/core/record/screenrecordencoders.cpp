@@ -164,6 +164,7 @@ int ScreenRecord::encodeVideoDatasInThread()
     ffmpeg::FramePtr previous = ffmpeg::makeFrame();  // the last picture encoded
     const AVRational frameRate{1, kFrameRate};
     qint64 lastSlot = -1;
+    qint64 lastPtsUs = -1;
     int result = 0;
     // The sound encoder's priming comes first in the file; the silent track is that much
     // shorter, so that both streams end together.
@@ -189,7 +190,9 @@ int ScreenRecord::encodeVideoDatasInThread()
             // A place of the frame rate the grabber missed repeats the picture before it (a
             // stretch of up to half a second; longer ones are left as they are).
             const qint64 slot = av_rescale_q(filtered->pts, m_videoInputTimebase, frameRate);
-            if (lastSlot >= 0 && slot - lastSlot > 1 && slot - lastSlot <= kFrameRate / 2) {
+            // A change-driven source leaves places out on purpose: its picture is held.
+            if (!m_changeDriven && lastSlot >= 0 && slot - lastSlot > 1 &&
+                slot - lastSlot <= kFrameRate / 2) {
                 for (qint64 missed = lastSlot + 1; missed < slot; ++missed) {
                     previous->pts = av_rescale_q(missed, frameRate, m_videoInputTimebase);
                     previous->pict_type = AV_PICTURE_TYPE_NONE;
@@ -200,6 +203,7 @@ int ScreenRecord::encodeVideoDatasInThread()
             if (const int delay = encodeDelayForTesting().load())
                 QThread::msleep(ulong(delay));
             lastSlot = slot;
+            lastPtsUs = av_rescale_q(filtered->pts, m_videoInputTimebase, kMicroseconds);
             // Without microphone the silent track follows the picture.
             encodeSilenceUntil(av_rescale_q(slot, frameRate, {1, kSampleRate}) - priming);
             av_frame_unref(previous.get());
@@ -207,8 +211,9 @@ int ScreenRecord::encodeVideoDatasInThread()
         }
     }
     // The picture ends one frame after its last frame; the sound is brought to the same end.
-    const qint64 videoEndUs =
-        lastSlot >= 0 ? av_rescale_q(lastSlot + 1, frameRate, kMicroseconds) : -1;
+    qint64 videoEndUs = lastSlot >= 0 ? av_rescale_q(lastSlot + 1, frameRate, kMicroseconds) : -1;
+    if (m_changeDriven && lastPtsUs >= 0)
+        videoEndUs = lastPtsUs + av_rescale_q(1, frameRate, kMicroseconds);
     m_timeline.finishVideo(videoEndUs);
     encodeAndWrite(nullptr, VideoStream);
     if (m_silenceFrame) {

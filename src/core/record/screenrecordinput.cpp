@@ -4,6 +4,8 @@
 
 #include "core/media/h264settings.h"
 #include "core/record/deviceutil.h"
+#include "core/record/picturecadence.h"
+#include "core/record/x11grabsource.h"
 
 extern "C" {
 #include <libavdevice/avdevice.h>
@@ -62,27 +64,44 @@ bool openCapture(const QString &url, const char *formatName, ffmpeg::Dictionary 
 
 int ScreenRecord::openVideoInput()
 {
-    const QString display = QString::fromLocal8Bit(qgetenv("DISPLAY"));
-    if (display.isEmpty() || m_recordRect.width() <= 0 || m_recordRect.height() <= 0) {
-        qWarning() << " no display or no rectangle to record:" << display << m_recordRect;
+    if (!m_pictureSource)
+        m_pictureSource = std::make_shared<X11GrabSource>(m_recordRect, kFrameRate);
+    QString error;
+    if (!m_pictureSource->open(&error)) {
+        qWarning() << " opening the picture source failed:" << error;
         return -1;
     }
-    ffmpeg::Dictionary options;
-    const QByteArray size =
-        QStringLiteral("%1x%2").arg(m_recordRect.width()).arg(m_recordRect.height()).toLatin1();
-    if (!options.set("framerate", kFrameRate) || !options.set("draw_mouse", 1) ||
-        !options.set("grab_x", m_grabOrigin.x()) || !options.set("grab_y", m_grabOrigin.y()) ||
-        !options.set("video_size", size.constData()))
-        return -1;
-    const auto configure = [](AVCodecContext *dec, AVFormatContext *ctx, AVStream *stream) {
-        dec->time_base = stream->time_base;
-        dec->framerate = av_guess_frame_rate(ctx, stream, nullptr);
-    };
-    if (!openCapture(display, "x11grab", options, AVMEDIA_TYPE_VIDEO, 12, configure,
-                     m_pVideoInputContext, m_videoStreamIndex, m_videoDecoder.context))
-        return -1;
+    m_changeDriven = m_pictureSource->isChangeDriven();
+    if (m_changeDriven) {
+        // A pause is closed by the pictures' least spacing, whatever the spacing of the
+        // pictures before it (up to a second on a still board).
+        m_timeline.setFixedPauseSpacing(PictureCadence::kMinSpacingUs);
+    }
+    const QSize size = m_pictureSource->size();
+    if (m_recordRect.width() != size.width() || m_recordRect.height() != size.height()) {
+        // The source decides the picture: it is recorded whole.
+        m_recordRect = QRect(QPoint(0, 0), size);
+        m_grabOrigin = QPoint(0, 0);
+    }
+    m_videoInputTimebase = m_pictureSource->timeBase();
+    const AVCodecParameters *parameters = m_pictureSource->parameters();
+    const AVCodec *codec = avcodec_find_decoder(parameters->codec_id);
+    m_videoDecoder.context = ffmpeg::makeCodecContext(codec);
     AVCodecContext *dec = m_videoDecoder.context.get();
-    m_videoInputTimebase = m_pVideoInputContext->streams[m_videoStreamIndex]->time_base;
+    int ret = dec ? avcodec_parameters_to_context(dec, parameters) : AVERROR_DECODER_NOT_FOUND;
+    if (ret >= 0) {
+        dec->pkt_timebase = m_videoInputTimebase;
+        dec->time_base = m_videoInputTimebase;
+        dec->framerate = AVRational{kFrameRate, 1};
+        dec->thread_count = 12;
+        ret = avcodec_open2(dec, codec, nullptr);
+    }
+    if (ret < 0) {
+        qWarning() << " opening the picture decoder failed" << ffmpeg::errorText(ret);
+        m_videoDecoder.context.reset();
+        return -1;
+    }
+    qInfo() << " avcodec_open2 success";
 
     if (openVideoEncoder() != 0)
         return -1;

@@ -21,20 +21,7 @@ extern "C" {
 
 namespace {
 constexpr AVRational kMicroseconds{1, 1000000};
-constexpr qint64 kUnknownShift = std::numeric_limits<qint64>::min();
 }  // namespace
-
-qint64 ScreenRecord::toCaptureUs(qint64 pts, AVRational timebase, qint64 &clockShiftUs)
-{
-    const qint64 us = av_rescale_q(pts, timebase, kMicroseconds);
-    if (clockShiftUs == kUnknownShift) {
-        // Both inputs stamp with the wall clock; an input on another clock is moved onto it,
-        // taking its first packet as just captured.
-        const qint64 now = captureClockNow();
-        clockShiftUs = std::llabs(us - now) < 10LL * 1000000 ? 0 : now - us;
-    }
-    return us + clockShiftUs;
-}
 
 void ScreenRecord::queuePacket(DecoderChannel &channel, AVPacket *packet)
 {
@@ -62,25 +49,21 @@ void ScreenRecord::decodeVideoDatasInThread()
 {
     m_threadPool->start([this]() { encodeVideoDatasInThread(); });
     ffmpeg::PacketPtr pkt = ffmpeg::makePacket();
-    AVFormatContext *ctx = m_pVideoInputContext.get();
-    const AVRational timebase = ctx->streams[m_videoStreamIndex]->time_base;
     const qint64 frameTicks = av_rescale_q(1, AVRational{1, kFrameRate}, m_videoInputTimebase);
-    const AVCodecParameters *parameters = ctx->streams[m_videoStreamIndex]->codecpar;
+    const AVCodecParameters *parameters = m_pictureSource->parameters();
     const AVPixFmtDescriptor *format = av_pix_fmt_desc_get(AVPixelFormat(parameters->format));
     const int bytesPerPixel = format ? av_get_padded_bits_per_pixel(format) / 8 : 0;
-    qint64 clockShift = kUnknownShift;
+    const int width = parameters->width;
+    const int height = parameters->height;
     qint64 lastSlot = -1;
     while (pkt) {
-        const int ret = av_read_frame(ctx, pkt.get());
-        if (ret < 0) {
-            qWarning() << "decodeVideoDatasInThread: av_read_frame" << ffmpeg::errorText(ret);
+        qint64 captureUs = 0;
+        if (m_pictureSource->read(pkt.get(), &captureUs, 100) == PictureSource::Read::Ended)
             break;
-        }
-        if (m_state.load() == Prepared || pkt->stream_index != m_videoStreamIndex) {
+        if (m_state.load() == Prepared || pkt->size <= 0) {
             av_packet_unref(pkt.get());
             continue;
         }
-        const qint64 captureUs = toCaptureUs(pkt->pts, timebase, clockShift);
         if (m_timeline.isOverAt(captureUs)) {
             av_packet_unref(pkt.get());
             break;
@@ -105,8 +88,7 @@ void ScreenRecord::decodeVideoDatasInThread()
         // A new clip asked for starts where the picture changes, at the latest when the split
         // point has seen enough pictures.
         const qint64 pictureUs = av_rescale_q(pkt->pts, m_videoInputTimebase, kMicroseconds);
-        const ClipSplitPoint::Picture picture{pkt->data, pkt->size, parameters->width,
-                                              parameters->height, bytesPerPixel};
+        const ClipSplitPoint::Picture picture{pkt->data, pkt->size, width, height, bytesPerPixel};
         AVData requested;
         if (takeClipRequest(requested)) {
             if (m_splitPoint.isWatching())
@@ -122,15 +104,16 @@ void ScreenRecord::decodeVideoDatasInThread()
     if (m_splitPoint.isWatching())
         splitClip(m_splitPoint.finish(), m_watchedClip);
     queuePacket(m_videoDecoder, nullptr);
-    m_pVideoInputContext.reset();
     qInfo() << "decodeVideoDatasInThread:结束视频录制";
 }
 
-bool ScreenRecord::takeClipRequest(AVData &next)
+bool ScreenRecord::takeClipRequest(AVData &next, qint64 notBeforeUs)
 {
     if (!m_newClipRequested.load())
         return false;
     QMutexLocker lock(&m_clipMutex);
+    if (notBeforeUs < m_clipRequestUs)
+        return false;
     next = m_nextAvData;
     m_newClipRequested = false;
     return true;

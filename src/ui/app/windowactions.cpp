@@ -1,6 +1,6 @@
 // The actions that open the program's other windows: screen recording, slide-show recording,
-// export and settings, from the editor and from the home page. Kept together because they
-// join the editor and the home page to those windows.
+// whiteboard recording, export and settings, from the editor and from the home page. Kept
+// together because they join the editor and the home page to those windows.
 #include "core/project/projectdata.h"
 #include "ui/base/basewindow.h"
 #include "ui/editor/maincontentwidget.h"
@@ -11,6 +11,7 @@
 #include "ui/settings/settingwidget.h"
 #include "ui/slides/recordpptwidget.h"
 #include "ui/timeline/widgetcomposition.h"
+#include "ui/whiteboard/recordwhiteboardwidget.h"
 
 #include <QDebug>
 #include <QFileDialog>
@@ -89,6 +90,20 @@ void MainContentWidget::on_btn_record_ppt_clicked()
     frame->showMaximized();
     const ClipAtResult at = ProjectData::instance()->clipAt(m_ui.composition->curTimeMs());
     record->openPptFile(path, at.clip, at.offset);
+    window()->showMinimized();
+}
+
+void MainContentWidget::on_btn_record_white_board_clicked()
+{
+    auto *frame = new BaseWindow;
+    auto *record = new RecordWhiteboardWidget;
+    frame->setContentWidget(record);
+    frame->setTitle(tr("白板"));
+    watchRecordingWindow(frame);
+    connect(frame, &QObject::destroyed, this, [this] { onRecordFinished(15); });
+    const ClipAtResult at = ProjectData::instance()->clipAt(m_ui.composition->curTimeMs());
+    record->setInsertPoint(at.clip, at.offset);
+    frame->showMaximized();
     window()->showMinimized();
 }
 

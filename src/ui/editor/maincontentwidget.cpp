@@ -176,6 +176,8 @@ void MainContentWidget::connectParts()
             &MainContentWidget::on_btn_record_screen_clicked);
     connect(m_ui.btn_record_ppt, &QToolButton::clicked, this,
             &MainContentWidget::on_btn_record_ppt_clicked);
+    connect(m_ui.btn_record_white_board, &QToolButton::clicked, this,
+            &MainContentWidget::on_btn_record_white_board_clicked);
 }
 
 void MainContentWidget::onPlayStopClicked(bool checked)

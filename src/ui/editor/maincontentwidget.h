@@ -111,6 +111,7 @@ public slots:
     void slotMenuSetting();
     void on_btn_record_screen_clicked();
     void on_btn_record_ppt_clicked();
+    void on_btn_record_white_board_clicked();
     void updateVlcViewSize();
 
 protected:

@@ -154,6 +154,9 @@ void TestExportClipList::chapters_data()
     QTest::newRow("a video, then one recording of two slides")
         << QStringList{"video1:1000", "第1页:500:rec", "第2页:700:rec"}
         << QStringList{"video1 0 1000", "第1页 1000 1500", "第2页 1500 2200"};
+    QTest::newRow("slides recorded one after another in one file")
+        << QStringList{"第1页:2000:rec", "第2页:3000:rec", "第2页:500:rec", ":500:rec"}
+        << QStringList{"第1页 0 2000", "第2页 2000 6000"};
     QTest::newRow("no titles, no chapters") << QStringList{":1000", ":2000"} << QStringList{};
     QTest::newRow("an untitled clip continues the chapter before it")
         << QStringList{"第1页:1000", ":1000", "第2页:1000"}

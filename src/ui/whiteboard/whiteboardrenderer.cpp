@@ -1,0 +1,129 @@
+#include "ui/whiteboard/whiteboardrenderer.h"
+
+#include "core/record/scenepicturesource.h"
+#include "ui/board/boardcanvas.h"
+#include "ui/board/pathrecord.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+const QColor kPointerFill(0xf2, 0x73, 0x3d);
+constexpr qreal kPointerRadius = 7;
+}  // namespace
+
+WhiteboardRenderer::WhiteboardRenderer(WhiteboardView *view,
+                                       std::shared_ptr<ScenePictureSource> source, QObject *parent)
+    : QObject(parent), m_view(view), m_source(std::move(source))
+{
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &WhiteboardRenderer::onTimer);
+    connect(view, &WhiteboardView::sig_Changed, this, &WhiteboardRenderer::onChanged);
+}
+
+void WhiteboardRenderer::onChanged()
+{
+    m_cadence.changed(PictureSource::captureClockUs());
+    if (m_timer.isActive())
+        return;
+    const qint64 waitUs = m_cadence.dueUs() - PictureSource::captureClockUs();
+    // Drawn after the event that changed the board has been handled to its end.
+    m_timer.start(int(std::clamp<qint64>((waitUs + 999) / 1000, 0, 1000)));
+}
+
+void WhiteboardRenderer::onTimer()
+{
+    const qint64 stamp = m_cadence.take(PictureSource::captureClockUs());
+    if (stamp < 0) {
+        if (m_cadence.dueUs() != PictureCadence::kNever)
+            onChanged();
+        return;
+    }
+    ScenePictureSource::Canvas canvas = m_source->newCanvas();
+    if (canvas.image.isNull())
+        return;
+    render(canvas.image);
+    ++m_rendered;
+    m_source->push(std::move(canvas), stamp);
+}
+
+void WhiteboardRenderer::renderNow()
+{
+    // Drawn at once, whatever the spacing: the page the teacher asked for comes first.
+    const qint64 stamp = std::max(PictureSource::captureClockUs(), m_cadence.lastSentUs() + 1);
+    m_timer.stop();
+    m_cadence.sentAt(stamp);
+    ScenePictureSource::Canvas canvas = m_source->newCanvas();
+    if (canvas.image.isNull())
+        return;
+    render(canvas.image);
+    ++m_rendered;
+    m_source->push(std::move(canvas), stamp);
+}
+
+void WhiteboardRenderer::updateBase()
+{
+    BoardCanvas *canvas = m_view->canvas();
+    const PathRecord *record = canvas->curRecord();
+    const QList<PathItem> &paths = record->paths();
+    const bool sameScene = !m_base.isNull() && m_baseRecord == record &&
+                           m_baseBackground == m_view->background() &&
+                           m_baseCanvasSize == canvas->size();
+    // Strokes only added since: drawn onto the kept picture. Anything else: drawn anew.
+    bool appended = sameScene && paths.size() >= m_baseStrokes.size();
+    for (int i = 0; appended && i < m_baseStrokes.size(); ++i)
+        appended = paths.at(i).id == m_baseStrokes.at(i);
+    if (appended && paths.size() == m_baseStrokes.size())
+        return;
+    if (m_base.isNull())
+        m_base = QImage(kPictureWidth, kPictureHeight, QImage::Format_RGB32);
+    QPainter painter(&m_base);
+    int from = 0;
+    if (!appended) {
+        WhiteboardView::paintBackground(painter, QRectF(0, 0, kPictureWidth, kPictureHeight),
+                                        m_view->background());
+        m_baseStrokes.clear();
+    } else {
+        from = m_baseStrokes.size();
+    }
+    const QSize size = canvas->size();
+    if (size.width() > 0 && size.height() > 0)
+        painter.scale(qreal(kPictureWidth) / size.width(), qreal(kPictureHeight) / size.height());
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (int i = from; i < paths.size(); ++i) {
+        painter.strokePath(paths.at(i).path, paths.at(i).pen);
+        m_baseStrokes.append(paths.at(i).id);
+    }
+    m_baseRecord = record;
+    m_baseBackground = m_view->background();
+    m_baseCanvasSize = canvas->size();
+}
+
+void WhiteboardRenderer::render(QImage &image)
+{
+    if (!m_view)
+        return;
+    updateBase();
+    std::memcpy(image.bits(), m_base.constBits(), size_t(m_base.sizeInBytes()));
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    BoardCanvas *canvas = m_view->canvas();
+    const QSize size = canvas->size();
+    const PathRecord *record = canvas->curRecord();
+    if (!record->curPath().isEmpty() && size.width() > 0 && size.height() > 0) {
+        painter.save();
+        painter.scale(qreal(kPictureWidth) / size.width(), qreal(kPictureHeight) / size.height());
+        painter.strokePath(record->curPath(), record->pen());
+        painter.restore();
+    }
+    const QPointF pointer = m_view->pointer();
+    if (pointer.x() >= 0) {
+        painter.setPen(QPen(Qt::white, 2));
+        painter.setBrush(kPointerFill);
+        painter.drawEllipse(QPointF(pointer.x() * kPictureWidth, pointer.y() * kPictureHeight),
+                            kPointerRadius, kPointerRadius);
+    }
+}

@@ -1,0 +1,57 @@
+#pragma once
+// WhiteboardRenderer: draws the whiteboard's pictures for the recording. Whenever the board
+// changed (WhiteboardView::sig_Changed) it draws the page as the teacher sees it — background,
+// strokes, the stroke being drawn and the pointer as a small dot — at kPictureSize and hands
+// the picture to the recorder's ScenePictureSource, stamped with the time the change happened.
+// Changes closer together than PictureCadence::kMinSpacingUs make one picture; a still board
+// costs nothing here (the recorder repeats the last picture).
+//
+// The background and the finished strokes are kept as a picture of their own, extended when a
+// stroke is added and drawn anew only when the page, the background or the strokes otherwise
+// change. Main thread only.
+#include "core/record/picturecadence.h"
+#include "ui/whiteboard/whiteboardview.h"
+
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+#include <memory>
+
+class ScenePictureSource;
+
+class WhiteboardRenderer : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kPictureWidth = 1920;
+    static constexpr int kPictureHeight = 1080;
+
+    WhiteboardRenderer(WhiteboardView *view, std::shared_ptr<ScenePictureSource> source,
+                       QObject *parent = nullptr);
+
+    // Draws the board as it is now and hands the picture in (also without a change).
+    void renderNow();
+    // Draws the board as it is now into `image` (kPictureWidth x kPictureHeight, RGB32).
+    void render(QImage &image);
+    qint64 renderedCount() const { return m_rendered; }
+
+private:
+    void onChanged();
+    void onTimer();
+    void updateBase();
+
+    QPointer<WhiteboardView> m_view;
+    std::shared_ptr<ScenePictureSource> m_source;
+    PictureCadence m_cadence;
+    QTimer m_timer;
+    qint64 m_rendered = 0;
+
+    // Background and finished strokes of the page last drawn.
+    QImage m_base;
+    const void *m_baseRecord = nullptr;
+    int m_baseBackground = -1;
+    QSize m_baseCanvasSize;
+    QList<quint64> m_baseStrokes;
+};

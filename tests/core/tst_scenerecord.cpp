@@ -1,0 +1,135 @@
+// The recording engine with a change-driven picture source (the whiteboard's): pictures go
+// into the file only when the picture changed, at least once a second and at the stop, each at
+// the time it appeared; pauses are left out, the sound follows, and a new clip begins with the
+// first picture drawn after it was asked for.
+#include "core/project/projectdata.h"
+#include "core/record/picturecadence.h"
+#include "core/record/scenepicturesource.h"
+#include "core/record/screenrecord.h"
+#include "support/mediainspect.h"
+#include "support/mediareadback.h"
+#include "support/recordingsteps.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+constexpr QSize kPicture(640, 360);
+
+QString colourName(const QColor &c)
+{
+    if (c.red() > 160 && c.green() < 90 && c.blue() < 90)
+        return "red";
+    if (c.green() > 160 && c.red() < 90 && c.blue() < 90)
+        return "green";
+    if (c.blue() > 160 && c.red() < 90 && c.green() < 90)
+        return "blue";
+    return "other";
+}
+
+// Hands in a picture of one colour, drawn now; returns when it was drawn.
+qint64 show(ScenePictureSource &source, const QColor &colour)
+{
+    ScenePictureSource::Canvas canvas = source.newCanvas();
+    canvas.image.fill(colour);
+    const qint64 now = PictureSource::captureClockUs();
+    source.push(std::move(canvas), now);
+    return now;
+}
+
+}  // namespace
+
+class TestSceneRecord : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<ProjectData> m_project;
+
+private slots:
+    void init() { m_project = std::make_unique<ProjectData>(); }
+    void cleanup() { m_project.reset(); }
+
+    void recordsChangesAtTheirTimes();
+};
+
+void TestSceneRecord::recordsChangesAtTheirTimes()
+{
+    QTemporaryDir dir;
+    AVData clip = RecordingSteps::newProjectClip(m_project.get(), dir.path());
+    auto source = std::make_shared<ScenePictureSource>(kPicture);
+    ScreenRecord engine(m_project.get());
+    engine.setPictureSource(source);
+    show(*source, Qt::red);
+    QVERIFY(RecordingSteps::prepare(engine, clip, QRect(), 500));
+
+    // Red, still for 1.5 s; a new clip and blue; green 0.3 s later; a pause of a second during
+    // which yellow is shown and taken back; 0.7 s more of green.
+    QElapsedTimer recorded;
+    engine.startRecord();
+    recorded.start();
+    QTest::qWait(1500);
+    engine.startNextClip("b");
+    const qint64 blueDrawnMs = recorded.elapsed();
+    show(*source, Qt::blue);
+    QTest::qWait(300);
+    show(*source, Qt::green);
+    QTest::qWait(100);
+    engine.pauseRecord();
+    const qint64 keptMs = recorded.elapsed();
+    show(*source, Qt::yellow);
+    QTest::qWait(500);
+    show(*source, Qt::green);
+    QTest::qWait(500);
+    engine.resumeRecord();
+    recorded.restart();
+    QTest::qWait(700);
+    QVERIFY(RecordingSteps::stop(engine));
+    const double expectedSec = (keptMs + recorded.elapsed()) / 1000.0;
+
+    QCOMPARE(MediaReadback::decodeErrors(clip.filePath), QString());
+    const MediaInspect::Info info = MediaInspect::probe(clip.filePath);
+    QCOMPARE(info.video.width, kPicture.width());
+    // The stop's picture ends the file within one frame of the recorded time (pause left out).
+    QVERIFY2(qAbs(info.video.endSec - expectedSec) <= 0.1,
+             qPrintable(QString("%1 %2").arg(info.video.endSec).arg(expectedSec)));
+    QVERIFY2(qAbs(info.audio.endSec - info.video.endSec) <= 0.045,
+             qPrintable(QString("%1 %2").arg(info.audio.endSec).arg(info.video.endSec)));
+
+    // Few pictures, rising times, none more than a second apart; the colours in order, each at
+    // the time it was shown.
+    const QList<MediaInspect::Picture> pictures = MediaInspect::pictures(clip.filePath);
+    QVERIFY2(pictures.size() >= 5 && pictures.size() <= 12,
+             qPrintable(QString::number(pictures.size())));
+    QStringList runs;
+    double firstBlue = -1;
+    for (int i = 0; i < pictures.size(); ++i) {
+        if (i > 0) {
+            const double gap = pictures.at(i).sec - pictures.at(i - 1).sec;
+            QVERIFY2(gap > 0 && gap <= PictureCadence::kMaxSpacingUs / 1e6 + 0.001,
+                     qPrintable(QString("%1 s after %2 s").arg(gap).arg(pictures.at(i - 1).sec)));
+        }
+        const QString name = colourName(pictures.at(i).centre);
+        if (name == "blue" && firstBlue < 0)
+            firstBlue = pictures.at(i).sec;
+        if (runs.isEmpty() || runs.last() != name)
+            runs << name;
+    }
+    QCOMPARE(runs.join(' '), QStringLiteral("red blue green"));
+    QVERIFY2(qAbs(firstBlue - blueDrawnMs / 1000.0) <= 0.05,
+             qPrintable(QString("%1 %2").arg(firstBlue).arg(blueDrawnMs)));
+
+    // The second clip begins with the first blue picture.
+    const QList<AVData> clips = m_project->avDatas();
+    QCOMPARE(clips.size(), 2);
+    QCOMPARE(clips.at(1).title, QStringLiteral("b"));
+    QVERIFY2(qAbs(clips.at(1).beginTime - qint64(firstBlue * 1000)) <= 1,
+             qPrintable(QString("%1 %2").arg(clips.at(1).beginTime).arg(firstBlue)));
+    QCOMPARE(clips.at(1).endTime, clips.at(1).duration);
+}
+
+QTEST_GUILESS_MAIN(TestSceneRecord)
+#include "tst_scenerecord.moc"
