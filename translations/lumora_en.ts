@@ -1066,6 +1066,81 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
     </message>
 </context>
 <context>
+    <name>RecordWhiteboardWidget</name>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>白板第%1页</source>
+        <translation>Board page %1</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Continue</translation>
+    </message>
+    <message>
+        <source>正在录课 %1</source>
+        <translation>Recording %1</translation>
+    </message>
+    <message>
+        <source>静音</source>
+        <translation>Mute</translation>
+    </message>
+    <message>
+        <source>解除静音</source>
+        <translation>Unmute</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>结束</source>
+        <translation>End</translation>
+    </message>
+    <message>
+        <source>上一页</source>
+        <translation>Previous</translation>
+    </message>
+    <message>
+        <source>下一页</source>
+        <translation>Next</translation>
+    </message>
+    <message>
+        <source>新建页</source>
+        <translation>New page</translation>
+    </message>
+    <message>
+        <source>背景</source>
+        <translation>Background</translation>
+    </message>
+    <message>
+        <source>白色</source>
+        <translation>White</translation>
+    </message>
+    <message>
+        <source>黑板</source>
+        <translation>Chalkboard</translation>
+    </message>
+    <message>
+        <source>网格</source>
+        <translation>Grid</translation>
+    </message>
+    <message>
+        <source>正在录课</source>
+        <translation>Recording</translation>
+    </message>
+    <message>
+        <source>第 %1 / %2 页</source>
+        <translation>Page %1 / %2</translation>
+    </message>
+</context>
+<context>
     <name>SaveOpenManager</name>
     <message>
         <source>无法写入项目索引：%1</source>

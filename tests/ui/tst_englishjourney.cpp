@@ -6,6 +6,7 @@
 #include "core/platform/language.h"
 #include "core/project/projectdata.h"
 #include "core/project/recentfiles.h"
+#include "core/record/screenrecord.h"
 #include "support/modaldriver.h"
 #include "support/slideshow.h"
 #include "support/testmedia.h"
@@ -17,9 +18,12 @@
 #include "ui/editor/maincontentwidget.h"
 #include "ui/home/firstwidget.h"
 #include "ui/home/firstwindow.h"
+#include "ui/record/recordscreenctrlwidget.h"
 #include "ui/record/recordscreenselectwidget.h"
+#include "ui/record/recordscreenwidget.h"
 #include "ui/slides/pptcontainer.h"
 #include "ui/slides/recordpptwidget.h"
+#include "ui/whiteboard/recordwhiteboardwidget.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -33,6 +37,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPointer>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -94,6 +99,15 @@ template <typename T> T *topLevel()
 {
     for (QWidget *w : QApplication::topLevelWidgets())
         if (auto *found = qobject_cast<T *>(w); found && found->isVisible())
+            return found;
+    return nullptr;
+}
+
+// The content of a shown frame window, of type T.
+template <typename T> T *frameContent()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (T *found = w->isVisible() ? w->findChild<T *>() : nullptr)
             return found;
     return nullptr;
 }
@@ -233,8 +247,39 @@ void TestEnglishJourney::everyWindowInEnglish()
     QVERIFY(XPointer::drag({{400, 300}, {900, 700}}));
     QTest::qWait(300);
     QVERIFY(allEnglish(select, u"screen_select"_s));
-    QTest::keyClick(select, Qt::Key_Escape);
-    QTRY_VERIFY(!select);
+    // "Start recording": the bar while it records, then "End".
+    // The buttons live in the selection's scene, not among its child widgets.
+    QPushButton *start = nullptr;
+    for (QWidget *w : QApplication::allWidgets())
+        if (w->objectName() == u"screen_start_reocrd"_s)
+            start = qobject_cast<QPushButton *>(w);
+    QVERIFY(start && start->isVisible());
+    QCOMPARE(start->text(), u"Start recording"_s);
+    QVERIFY(XPointer::click(start->mapToGlobal(start->rect().center())));
+    QPointer<RecordScreenWidget> recording;
+    QTRY_VERIFY_WITH_TIMEOUT((recording = topLevel<RecordScreenWidget>()) &&
+                                 recording->recorder() &&
+                                 recording->recorder()->state() == ScreenRecord::Recording,
+                             20000);
+    QTest::qWait(1500);
+    QVERIFY(allEnglish(recording, u"screen_recording"_s));
+    RecordScreenCtrlWidget *bar = recording->ctrlWidget();
+    saveScreenshot(bar, u"screen_recording_bar"_s);
+    QVERIFY(XPointer::click(bar->stopButton()->mapToGlobal(bar->stopButton()->rect().center())));
+    QTRY_VERIFY_WITH_TIMEOUT(!recording, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(editor->isEnabled(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(ProjectData::instance()->count() >= 2, 10000);
+
+    // The whiteboard, from the editor's button.
+    QTest::mouseClick(editor->ui().btn_record_white_board, Qt::LeftButton);
+    QPointer<RecordWhiteboardWidget> board;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (board = frameContent<RecordWhiteboardWidget>()) && board->window()->isVisible(), 10000);
+    QVERIFY(QTest::qWaitForWindowExposed(board->window()));
+    QTest::qWait(500);
+    QVERIFY(allEnglish(board->window(), u"whiteboard"_s));
+    board->window()->close();
+    QTRY_VERIFY(!board);
     QTRY_VERIFY(editor->isEnabled());
 
     // The slide show: its window with the slide in place.

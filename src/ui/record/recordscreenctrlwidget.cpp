@@ -1,5 +1,6 @@
 #include "ui/record/recordscreenctrlwidget.h"
 
+#include "core/record/recordhealth.h"
 #include "ui/board/boardtoolswidget.h"
 #include "ui/record/soundlevelmeter.h"
 
@@ -10,6 +11,8 @@
 #include <QStyleOption>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 RecordScreenCtrlWidget::RecordScreenCtrlWidget(QWidget *parent) : QWidget(parent)
 {
@@ -78,6 +81,37 @@ RecordScreenCtrlWidget::RecordScreenCtrlWidget(QWidget *parent) : QWidget(parent
     timeColumn->addWidget(m_labelWarning);
     timeColumn->addStretch();
     layout->addLayout(timeColumn, 1);
+    // Widths made for the Chinese words; English ones are longer. A button is as wide as the
+    // longest text it shows, the drawing tools as their buttons, and the bar grows by what
+    // they and the lines beside the meter need beyond the Chinese words.
+    const int fixedBefore = m_btnMute->width() + m_btnPause->width() + m_btnStop->width() + 360;
+    const auto widen = [](QToolButton *button, const QStringList &texts) {
+        int width = button->width();
+        for (const QString &text : texts)
+            width = std::max(width, button->fontMetrics().horizontalAdvance(text) + 10);
+        button->setFixedWidth(width);
+    };
+    widen(m_btnMute, {tr("静音"), tr("解除静音")});
+    widen(m_btnPause, {tr("暂停"), tr("继续")});
+    widen(m_btnStop, {tr("结束")});
+    m_boardTools->setFixedSize(std::max(360, m_boardTools->sizeHint().width()), 64);
+    m_drawUnavailable->setFixedSize(m_boardTools->size());
+    const int fixedAfter =
+        m_btnMute->width() + m_btnPause->width() + m_btnStop->width() + m_boardTools->width();
+    QFont small = m_labelComputerSound->font();
+    small.setPixelSize(10);
+    const QFontMetrics metrics(small);
+    const auto soundLine = [&](bool recorded, bool translated) {
+        const QString text = RecordHealth::computerSoundText(recorded);
+        return metrics.horizontalAdvance(
+            translated ? text : QString::fromUtf8(recorded ? "录制电脑声音" : "不录电脑声音"));
+    };
+    const int lineGrowth = std::max(soundLine(true, true), soundLine(false, true)) -
+                           std::max(soundLine(true, false), soundLine(false, false));
+    const QFontMetrics timeMetrics = m_labelTime->fontMetrics();
+    const int timeGrowth = timeMetrics.horizontalAdvance(m_labelTime->text()) -
+                           timeMetrics.horizontalAdvance(QStringLiteral("录屏中 00:00:00"));
+    setFixedSize(706 + (fixedAfter - fixedBefore) + std::max({0, lineGrowth, timeGrowth}), 80);
     // Pausing or stopping before the recording runs would leave the engine behind.
     m_btnPause->setEnabled(false);
     m_btnStop->setEnabled(false);
