@@ -2,6 +2,8 @@
 // killed with SIGKILL, its file size limited as on a full disk, or without its display or its
 // sound server. What the child reports and what its file holds.
 #include "core/project/projectdata.h"
+#include "core/record/mp4rewrite.h"
+#include "core/record/scenepicturesource.h"
 #include "core/record/screenrecord.h"
 #include "support/childrun.h"
 #include "support/datatable.h"
@@ -25,10 +27,11 @@ namespace {
 
 constexpr QRect kStageRect(0, 0, 320, 240);
 
-// tst_screenrecord --record-child <file> <ms> [--fsize <bytes>]
+// tst_screenrecord --record-child <file> <ms> [--fsize <bytes> | --scene]
 // Records <ms> milliseconds (0: until killed) of kStageRect into <file> and prints one line per
 // event: "prepared", "recording", "warning <text>", "critical <text>", "fail", "finish",
-// "clips <json>".
+// "clips <json>". With --scene the pictures are not grabbed but drawn, as the whiteboard's are:
+// a picture of another grey every 300 ms.
 int recordChild(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -52,6 +55,19 @@ int recordChild(int argc, char **argv)
     project->insert(0, clip);
 
     ScreenRecord engine(project);
+    const bool scene = argc > 4 && qstrcmp(argv[4], "--scene") == 0;
+    auto source = std::make_shared<ScenePictureSource>(QSize(640, 360));
+    QTimer draw;
+    if (scene) {
+        engine.setPictureSource(source);
+        QObject::connect(&draw, &QTimer::timeout, [&source, shade = 0]() mutable {
+            ScenePictureSource::Canvas canvas = source->newCanvas();
+            canvas.image.fill(QColor(shade, shade, shade));
+            shade = (shade + 40) % 240;
+            source->push(std::move(canvas), PictureSource::captureClockUs());
+        });
+        draw.start(300);
+    }
     QObject::connect(&engine, &ScreenRecord::sig_Warning,
                      [&](const QString &t) { say("warning " + t); });
     QObject::connect(&engine, &ScreenRecord::sig_Critical,
@@ -130,6 +146,7 @@ private slots:
     void childReportsProblems_data();
     void childReportsProblems();
     void killedRecordingStillPlays();
+    void killedBoardRecordingStillPlays();
     void writeErrorEndsRecordingWithFailure();
 };
 
@@ -181,6 +198,28 @@ void TestRecordChild::killedRecordingStillPlays()
              qPrintable(QString::number(info.video.endSec)));
     QVERIFY(info.audio.present);
     QVERIFY(MediaInspect::pictures(file).size() >= 4 * ScreenRecord::kFrameRate);
+}
+
+void TestRecordChild::killedBoardRecordingStillPlays()
+{
+    // Pictures only when the drawn scene changed: what was written before the kill plays, and
+    // the repair that recovery makes of it keeps its pictures and their times.
+    QTemporaryDir dir;
+    const QString file = dir.filePath("board.mp4");
+    const ChildRun::Result run = runChild({file, "0", "--scene"}, childEnvironment(), 5000);
+    QCOMPARE(run.status, QProcess::CrashExit);
+    QVERIFY(run.lines.contains("recording"));
+    QVERIFY(Mp4Boxes::topLevel(file).contains("moof"));
+    const MediaInspect::Info killed = MediaInspect::probe(file);
+    QVERIFY2(killed.video.endSec >= 3.5 && killed.video.endSec <= 5.3,
+             qPrintable(QString::number(killed.video.endSec)));
+    const QList<MediaInspect::Picture> pictures = MediaInspect::pictures(file);
+    QVERIFY2(pictures.size() >= 10 && pictures.size() <= 20,
+             qPrintable(QString::number(pictures.size())));
+    QVERIFY(Mp4Rewrite::rewriteAsRegular(file));
+    QVERIFY(!Mp4Boxes::topLevel(file).contains("moof"));
+    QCOMPARE(MediaInspect::pictures(file).size(), pictures.size());
+    QVERIFY(qAbs(MediaInspect::probe(file).video.endSec - killed.video.endSec) < 0.001);
 }
 
 void TestRecordChild::writeErrorEndsRecordingWithFailure()

@@ -20,6 +20,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
 #include <QTimer>
 #include <QToolButton>
 #include <QUndoGroup>
@@ -40,6 +41,23 @@ QToolButton *controlButton(QWidget *parent, const QString &name, const QString &
     button->setMinimumSize(60, 64);
     button->setFocusPolicy(Qt::NoFocus);
     return button;
+}
+
+// The icon of `button` with a faded picture for its disabled look: the page buttons' light
+// pictures would otherwise look the same enabled or not.
+void fadeWhenDisabled(QToolButton *button)
+{
+    QIcon icon = button->icon();
+    const QPixmap normal = icon.pixmap(button->iconSize());
+    QPixmap faded(normal.size());
+    faded.setDevicePixelRatio(normal.devicePixelRatio());
+    faded.fill(Qt::transparent);
+    QPainter painter(&faded);
+    painter.setOpacity(0.3);
+    painter.drawPixmap(0, 0, normal);
+    painter.end();
+    icon.addPixmap(faded, QIcon::Disabled);
+    button->setIcon(icon);
 }
 
 }  // namespace
@@ -176,6 +194,8 @@ void RecordWhiteboardWidget::setupUi()
     ui.btn_next = controlButton(bar, QStringLiteral("btn_next"),
                                 QStringLiteral(":/images/icon_next_step.png"), QString());
     ui.btn_next->setToolTip(tr("下一页"));
+    fadeWhenDisabled(ui.btn_previous);
+    fadeWhenDisabled(ui.btn_next);
     ui.btn_new_page = controlButton(bar, QStringLiteral("btn_new_page"),
                                     QStringLiteral(":/images/icon_new_page.png"), tr("新建页"));
     ui.btn_background =

@@ -100,6 +100,53 @@ void WhiteboardRenderer::updateBase()
     m_baseRecord = record;
     m_baseBackground = m_view->background();
     m_baseCanvasSize = canvas->size();
+    m_baseChanged = true;
+}
+
+bool WhiteboardRenderer::updateLive()
+{
+    BoardCanvas *canvas = m_view->canvas();
+    const PathRecord *record = canvas->curRecord();
+    const QPainterPath &path = record->curPath();
+    const QSize size = canvas->size();
+    if (path.isEmpty() || size.width() <= 0 || size.height() <= 0) {
+        m_liveElements = 0;
+        return false;
+    }
+    const int count = path.elementCount();
+    // The same stroke, grown by straight segments: only those are drawn. Anything else (a new
+    // stroke, another page, a changed base): the base is copied and the stroke drawn whole.
+    bool grown = !m_baseChanged && m_liveElements > 0 && m_liveRecord == record &&
+                 count >= m_liveElements && QPointF(path.elementAt(0)) == m_liveStart &&
+                 record->pen() == m_livePen;
+    for (int i = m_liveElements; grown && i < count; ++i)
+        grown = path.elementAt(i).isLineTo();
+    if (grown && count == m_liveElements)
+        return true;
+    QPainterPath part;
+    if (grown) {
+        part.moveTo(path.elementAt(m_liveElements - 1));
+        for (int i = m_liveElements; i < count; ++i)
+            part.lineTo(path.elementAt(i));
+    } else {
+        if (m_live.size() != m_base.size())
+            m_live = QImage(m_base.size(), QImage::Format_RGB32);
+        std::memcpy(m_live.bits(), m_base.constBits(), size_t(m_base.sizeInBytes()));
+        part = path;
+        m_baseChanged = false;
+    }
+    QPainter painter(&m_live);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(qreal(kPictureWidth) / size.width(), qreal(kPictureHeight) / size.height());
+    QPen pen = record->pen();
+    if (grown)
+        pen.setCapStyle(Qt::RoundCap);  // the pieces meet without a gap at the turns
+    painter.strokePath(part, pen);
+    m_liveRecord = record;
+    m_liveElements = count;
+    m_liveStart = path.elementAt(0);
+    m_livePen = record->pen();
+    return true;
 }
 
 void WhiteboardRenderer::render(QImage &image)
@@ -107,18 +154,10 @@ void WhiteboardRenderer::render(QImage &image)
     if (!m_view)
         return;
     updateBase();
-    std::memcpy(image.bits(), m_base.constBits(), size_t(m_base.sizeInBytes()));
+    const QImage &shown = updateLive() ? m_live : m_base;
+    std::memcpy(image.bits(), shown.constBits(), size_t(shown.sizeInBytes()));
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    BoardCanvas *canvas = m_view->canvas();
-    const QSize size = canvas->size();
-    const PathRecord *record = canvas->curRecord();
-    if (!record->curPath().isEmpty() && size.width() > 0 && size.height() > 0) {
-        painter.save();
-        painter.scale(qreal(kPictureWidth) / size.width(), qreal(kPictureHeight) / size.height());
-        painter.strokePath(record->curPath(), record->pen());
-        painter.restore();
-    }
     const QPointF pointer = m_view->pointer();
     if (pointer.x() >= 0) {
         painter.setPen(QPen(Qt::white, 2));

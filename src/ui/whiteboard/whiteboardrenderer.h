@@ -8,12 +8,15 @@
 //
 // The background and the finished strokes are kept as a picture of their own, extended when a
 // stroke is added and drawn anew only when the page, the background or the strokes otherwise
-// change. Main thread only.
+// change; the stroke being drawn is kept over a copy of it and extended by its new points, so
+// a picture costs a copy and a few segments however long the stroke grows. Main thread only.
 #include "core/record/picturecadence.h"
 #include "ui/whiteboard/whiteboardview.h"
 
 #include <QImage>
 #include <QObject>
+#include <QPen>
+#include <QPointF>
 #include <QPointer>
 #include <QTimer>
 
@@ -41,6 +44,9 @@ private:
     void onChanged();
     void onTimer();
     void updateBase();
+    // Brings the picture of the base with the stroke being drawn up to date; false when no
+    // stroke is being drawn.
+    bool updateLive();
 
     QPointer<WhiteboardView> m_view;
     std::shared_ptr<ScenePictureSource> m_source;
@@ -54,4 +60,12 @@ private:
     int m_baseBackground = -1;
     QSize m_baseCanvasSize;
     QList<quint64> m_baseStrokes;
+    bool m_baseChanged = false;
+
+    // The base with the stroke being drawn, up to m_liveElements of its path's elements.
+    QImage m_live;
+    const void *m_liveRecord = nullptr;
+    int m_liveElements = 0;
+    QPointF m_liveStart;
+    QPen m_livePen;
 };
