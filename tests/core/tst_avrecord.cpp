@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstring>
+
 class TestAVRecord : public QObject
 {
     Q_OBJECT
@@ -146,7 +148,8 @@ void TestAVRecord::soundOnlyDoesNotReuseOldSize()
 void TestAVRecord::errorText()
 {
     QCOMPARE(ffmpeg::errorText(AVERROR_EOF), QString("End of file"));
-    QVERIFY(ffmpeg::errorText(AVERROR(ENOENT)).contains("No such file"));
+    // The system's own words for the error, in the desktop's language.
+    QVERIFY(ffmpeg::errorText(AVERROR(ENOENT)).contains(QString::fromLocal8Bit(strerror(ENOENT))));
     int err = 0;
     QVERIFY(!ffmpeg::openInput(m_dir.filePath("absent.mp4"), &err));
     QCOMPARE(err, AVERROR(ENOENT));

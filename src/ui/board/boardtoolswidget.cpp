@@ -18,13 +18,15 @@ BoardToolsWidget::BoardToolsWidget(QWidget *parent)
     setObjectName("view_draw_tools");
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
-    m_btnPen = makeButton("btn_pen", tr("画笔"), QIcon(":/images/icon_pen.png"), true);
-    m_btnPenSetting =
-        makeButton("btn_pen_setting", tr("画笔设置"), QIcon(":/images/icon_palette.png"), false);
-    m_btnClear = makeButton("btn_clear", tr("清空"), QIcon(":/images/icon_clear.png"), false);
-    m_btnEraser = makeButton("btn_eraser", tr("橡皮擦"), QIcon(":/images/icon_eraser.png"), true);
-    m_btnUndo = makeButton("btn_undo", tr("撤销"), m_undoDisabledIcon, false);
-    m_btnRedo = makeButton("btn_redo", tr("恢复"), m_redoDisabledIcon, false);
+    m_btnPen = makeButton("btn_pen", QT_TR_NOOP("画笔"), QIcon(":/images/icon_pen.png"), true);
+    m_btnPenSetting = makeButton("btn_pen_setting", QT_TR_NOOP("画笔设置"),
+                                 QIcon(":/images/icon_palette.png"), false);
+    m_btnClear =
+        makeButton("btn_clear", QT_TR_NOOP("清空"), QIcon(":/images/icon_clear.png"), false);
+    m_btnEraser =
+        makeButton("btn_eraser", QT_TR_NOOP("橡皮擦"), QIcon(":/images/icon_eraser.png"), true);
+    m_btnUndo = makeButton("btn_undo", QT_TR_NOOP("撤销"), m_undoDisabledIcon, false);
+    m_btnRedo = makeButton("btn_redo", QT_TR_NOOP("恢复"), m_redoDisabledIcon, false);
     for (QToolButton *b :
          {m_btnPen, m_btnPenSetting, m_btnClear, m_btnEraser, m_btnUndo, m_btnRedo})
         row->addWidget(b);
@@ -57,16 +59,19 @@ BoardToolsWidget::~BoardToolsWidget()
     delete m_settings;
 }
 
-QToolButton *BoardToolsWidget::makeButton(const QString &name, const QString &text,
+QToolButton *BoardToolsWidget::makeButton(const QString &name, const char *source,
                                           const QIcon &icon, bool checkable)
 {
     auto *b = new QToolButton(this);
     b->setObjectName(name);
+    const QString text = tr(source);
     b->setText(text);
     b->setIcon(icon);
     b->setIconSize(QSize(40, 40));
-    // 60 wide, or as wide as a longer word under the picture.
-    b->setFixedSize(std::max(60, b->fontMetrics().horizontalAdvance(text) + 10), 64);
+    // 60 wide for the Chinese word, wider by what a longer translation needs.
+    const int growth = b->fontMetrics().horizontalAdvance(text) -
+                       b->fontMetrics().horizontalAdvance(QString::fromUtf8(source));
+    b->setFixedSize(60 + std::max(0, growth), 64);
     b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     b->setCheckable(checkable);
     return b;

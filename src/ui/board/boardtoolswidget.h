@@ -32,7 +32,8 @@ signals:
     void sig_redo();
 
 private:
-    QToolButton *makeButton(const QString &name, const QString &text, const QIcon &icon,
+    // `source` is the Chinese text, translated here.
+    QToolButton *makeButton(const QString &name, const char *source, const QIcon &icon,
                             bool checkable);
     void slot_pen_toggled(bool checked);
     void slot_eraser_toggled(bool checked);

@@ -85,16 +85,22 @@ RecordScreenCtrlWidget::RecordScreenCtrlWidget(QWidget *parent) : QWidget(parent
     // longest text it shows, the drawing tools as their buttons, and the bar grows by what
     // they and the lines beside the meter need beyond the Chinese words.
     const int fixedBefore = m_btnMute->width() + m_btnPause->width() + m_btnStop->width() + 360;
-    const auto widen = [](QToolButton *button, const QStringList &texts) {
-        int width = button->width();
-        for (const QString &text : texts)
-            width = std::max(width, button->fontMetrics().horizontalAdvance(text) + 10);
-        button->setFixedWidth(width);
+    const auto widen = [this](QToolButton *button, const QList<const char *> &sources) {
+        int growth = 0;
+        for (const char *source : sources)
+            growth = std::max(
+                growth, button->fontMetrics().horizontalAdvance(tr(source)) -
+                            button->fontMetrics().horizontalAdvance(QString::fromUtf8(source)));
+        button->setFixedWidth(button->width() + growth);
     };
-    widen(m_btnMute, {tr("静音"), tr("解除静音")});
-    widen(m_btnPause, {tr("暂停"), tr("继续")});
-    widen(m_btnStop, {tr("结束")});
-    m_boardTools->setFixedSize(std::max(360, m_boardTools->sizeHint().width()), 64);
+    widen(m_btnMute, {"静音", "解除静音"});
+    widen(m_btnPause, {"暂停", "继续"});
+    widen(m_btnStop, {"结束"});
+    int toolsGrowth = 0;  // the drawing tools are 60 wide each for the Chinese words
+    for (const QToolButton *tool :
+         m_boardTools->findChildren<QToolButton *>(QString(), Qt::FindDirectChildrenOnly))
+        toolsGrowth += tool->width() - 60;
+    m_boardTools->setFixedSize(360 + toolsGrowth, 64);
     m_drawUnavailable->setFixedSize(m_boardTools->size());
     const int fixedAfter =
         m_btnMute->width() + m_btnPause->width() + m_btnStop->width() + m_boardTools->width();

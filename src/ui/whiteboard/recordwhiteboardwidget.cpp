@@ -93,7 +93,8 @@ RecordWhiteboardWidget::RecordWhiteboardWidget(QWidget *parent) : QWidget(parent
         ui.btn_unmute->hide();
     });
     m_health = new RecordHealth(m_recorder, this);
-    new RecordHealthView(m_health, m_meter, m_labelWarning, this);
+    auto *healthView = new RecordHealthView(m_health, m_meter, m_labelWarning, this);
+    healthView->setComputerSoundLabel(m_labelComputerSound);
     // The disk is about to fill: the recording ends as "结束" ends it, the clips kept.
     connect(m_health, &RecordHealth::diskFull, this, [this]() {
         m_stoppedForDisk = true;
@@ -242,11 +243,23 @@ void RecordWhiteboardWidget::setupUi()
     keepRoom.setRetainSizeWhenHidden(true);
     m_labelWarning->setSizePolicy(keepRoom);
     m_labelWarning->hide();
+    // Whether the computer's sound is recorded, beside the meter (as on the other bars).
+    m_labelComputerSound = new QLabel(bar);
+    m_labelComputerSound->setObjectName(QStringLiteral("label_computer_sound"));
+    m_labelComputerSound->setStyleSheet(QStringLiteral("color: #a0a0a6; font-size: 12px;"));
+    QSizePolicy keepSoundRoom = m_labelComputerSound->sizePolicy();
+    keepSoundRoom.setRetainSizeWhenHidden(true);
+    m_labelComputerSound->setSizePolicy(keepSoundRoom);
+    m_labelComputerSound->hide();
+    auto *meterRow = new QHBoxLayout;
+    meterRow->setSpacing(8);
+    meterRow->addWidget(m_meter, 0, Qt::AlignVCenter);
+    meterRow->addWidget(m_labelComputerSound);
     auto *timeColumn = new QVBoxLayout;
     timeColumn->setSpacing(4);
     timeColumn->addStretch();
     timeColumn->addWidget(ui.label_record_time);
-    timeColumn->addWidget(m_meter);
+    timeColumn->addLayout(meterRow);
     timeColumn->addWidget(m_labelWarning);
     timeColumn->addStretch();
     ui.horizontalLayout->addLayout(timeColumn);

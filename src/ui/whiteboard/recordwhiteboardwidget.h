@@ -94,6 +94,7 @@ private:
     QTimer *m_timer = nullptr;
     SoundLevelMeter *m_meter = nullptr;
     QLabel *m_labelWarning = nullptr;
+    QLabel *m_labelComputerSound = nullptr;
     RecordHealth *m_health = nullptr;
     bool m_stoppedForDisk = false;
     QList<AVData> m_savedAvDatas;

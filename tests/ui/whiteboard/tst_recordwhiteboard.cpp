@@ -86,6 +86,10 @@ void TestRecordWhiteboard::recordsOnePageAfterAnother()
     QElapsedTimer recording;
     recording.start();
     QVERIFY(!w->form().btn_play->isVisible());
+    // The bar says whether the computer's sound is recorded: not, as the settings start.
+    auto *computerSound = w->findChild<QLabel *>("label_computer_sound");
+    QTRY_VERIFY(computerSound && computerSound->isVisible());
+    QCOMPARE(computerSound->text(), QStringLiteral("不录电脑声音"));
 
     QPoint redAt;
     QVERIFY(drawStroke(w, 0.3, &redAt));
