@@ -39,6 +39,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -92,7 +93,12 @@ void saveScreenshot(QWidget *widget, const QString &name)
     if (dir.isEmpty())
         return;
     QDir().mkpath(dir);
-    widget->grab().save(dir + u"/en_"_s + name + u".png"_s);
+    // From the screen, as the teacher sees it: the preview's video is a native window that a
+    // widget's own grab leaves black.
+    const QRect area(widget->mapToGlobal(QPoint(0, 0)), widget->size());
+    widget->screen()
+        ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+        .save(dir + u"/en_"_s + name + u".png"_s);
 }
 
 template <typename T> T *topLevel()
