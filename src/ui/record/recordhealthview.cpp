@@ -60,3 +60,16 @@ void RecordHealthView::refresh()
     m_warning->setToolTip(text);
     m_warning->setVisible(!text.isEmpty());
 }
+
+QLabel *RecordHealthView::makeComputerSoundLabel(QWidget *parent, int pixelSize)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(QStringLiteral("label_computer_sound"));
+    label->setStyleSheet(QStringLiteral("color: #a0a0a6; font-size: %1px;").arg(pixelSize));
+    // Its room is kept while hidden, so what lies beside it does not move when it shows.
+    QSizePolicy keepRoom = label->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    label->setSizePolicy(keepRoom);
+    label->hide();
+    return label;
+}

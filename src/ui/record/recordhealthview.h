@@ -7,6 +7,7 @@
 #include <QPointer>
 
 class QLabel;
+class QWidget;
 class RecordHealth;
 class SoundLevelMeter;
 
@@ -19,6 +20,9 @@ public:
 
     QString warningText() const;
     void setComputerSoundLabel(QLabel *label);
+    // The label every recording bar shows beside its meter for the computer's sound: grey,
+    // `pixelSize` high, hidden and keeping its room until the sound inputs are open.
+    static QLabel *makeComputerSoundLabel(QWidget *parent, int pixelSize);
 
 private:
     void refresh();

@@ -2,6 +2,7 @@
 
 #include "core/record/recordhealth.h"
 #include "ui/board/boardtoolswidget.h"
+#include "ui/record/recordhealthview.h"
 #include "ui/record/soundlevelmeter.h"
 
 #include <QFrame>
@@ -60,14 +61,7 @@ RecordScreenCtrlWidget::RecordScreenCtrlWidget(QWidget *parent) : QWidget(parent
     m_labelWarning->setWordWrap(true);
     m_labelWarning->setStyleSheet("color: #f2a23d; font-size: 11px;");
     m_labelWarning->hide();
-    m_labelComputerSound = new QLabel(this);
-    m_labelComputerSound->setObjectName("label_computer_sound");
-    m_labelComputerSound->setStyleSheet("color: #a0a0a6; font-size: 10px;");
-    // Its room is kept while hidden, so the lines under it do not jump when it shows.
-    QSizePolicy keepRoom = m_labelComputerSound->sizePolicy();
-    keepRoom.setRetainSizeWhenHidden(true);
-    m_labelComputerSound->setSizePolicy(keepRoom);
-    m_labelComputerSound->hide();
+    m_labelComputerSound = RecordHealthView::makeComputerSoundLabel(this, 10);
     auto *meterRow = new QHBoxLayout;
     meterRow->setSpacing(6);
     meterRow->addWidget(m_meter, 1, Qt::AlignVCenter);

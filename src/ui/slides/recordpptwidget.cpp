@@ -188,13 +188,7 @@ void RecordPptWidget::setupUi()
     keepRoom.setRetainSizeWhenHidden(true);
     m_labelWarning->setSizePolicy(keepRoom);
     m_labelWarning->hide();
-    m_labelComputerSound = new QLabel(bar);
-    m_labelComputerSound->setObjectName(QStringLiteral("label_computer_sound"));
-    m_labelComputerSound->setStyleSheet(QStringLiteral("color: #a0a0a6; font-size: 12px;"));
-    QSizePolicy keepSoundRoom = m_labelComputerSound->sizePolicy();
-    keepSoundRoom.setRetainSizeWhenHidden(true);
-    m_labelComputerSound->setSizePolicy(keepSoundRoom);
-    m_labelComputerSound->hide();
+    m_labelComputerSound = RecordHealthView::makeComputerSoundLabel(bar, 12);
     auto *meterRow = new QHBoxLayout;
     meterRow->setSpacing(8);
     meterRow->addWidget(m_meter, 0, Qt::AlignVCenter);
