@@ -1,15 +1,21 @@
-// bench_record: records 30 s of a 1920x1080 screen area showing moving content, where a white
+// bench_record: first records 20 s of a still 1920x1080 slide, where only a small square turns
+// dark or light every 1.2 s, with the recording engine and with the ffmpeg tool (x11grab +
+// pulse, the same encoder settings): processor time per recorded second of both, and how late
+// each change of the square appears in the engine's file against when it was painted. Then
+// records 30 s of a 1920x1080 screen area showing moving content, where a white
 // flash and a click in the sound happen together every ~3 s; once with the recording engine
-// and once with the ffmpeg tool doing the same (x11grab + pulse, the same encoder settings).
+// and once with the ffmpeg tool doing the same.
 // Prints the processor time of both, raw and per second of recorded picture, the frames of
 // both files against 30 per second of what each holds and the click-to-flash offset in each
 // file. A third recording by the engine takes the clicks from the computer's sound (the
 // monitor of the default output) mixed with a second, silent microphone that goes through
 // noise reduction, as a teacher with "同时录制电脑声音" and "降噪" on records; its processor
 // time per recorded second is set against the engine's with the microphone alone. Last:
-//   cpu_vs_ffmpeg=<ratio> frames_ok=<percent> av_offset_ms=<n> mix_cost=<ratio>
-//   av_offset_mix_ms=<n>   (one line)
-// Aims: 1.0 or less, 100, 45 or less, 1.10 or less, 45 or less. Needs an X display and a PulseAudio
+//   still_vs_cli=<ratio> motion_vs_cli=<ratio> change_late_ms_p95=<ms> frames_ok=<percent>
+//   av_offset_ms=<n> mix_cost=<ratio> av_offset_mix_ms=<n>   (one line)
+// Aims: 0.2 or less, 1.0 or less, 50 or less, 100, 45 or less, 1.10 or less, 45 or less.
+// With --x11grab the engine grabs the whole screen 30 times a second as the tool does (the
+// route "conf.ini" can ask for), for comparison. Needs an X display and a PulseAudio
 // server with the sink "lumora_sink" and its microphone "lumora_mic" (bench/record starts them:
 // scripts/testenv, lumora_start_env).
 //
@@ -23,6 +29,7 @@
 #include "core/media/ffmpeghandles.h"
 #include "core/project/projectdata.h"
 #include "core/record/screenrecord.h"
+#include "core/record/x11grabsource.h"
 #include "support/benchtools.h"
 #include "support/mediareadback.h"
 
@@ -50,6 +57,9 @@
 namespace {
 
 constexpr int kSeconds = 30;
+constexpr int kStillSeconds = 20;
+constexpr qint64 kSquareEveryUs = 1200000;
+constexpr QRect kSquare(1600, 880, 48, 48);
 constexpr qint64 kFlashEveryUs = 3010000;  // not a whole number of frames: the grab's phase varies
 constexpr qint64 kFlashUs = 100000;
 constexpr int kRate = 44100;
@@ -228,6 +238,55 @@ private:
     QList<Flash> m_flashes;
 };
 
+// A still slide; only a small square turns dark or light every kSquareEveryUs. Notes when
+// each change had been handed to the X server.
+class StillStage : public QWidget
+{
+public:
+    StillStage()
+    {
+        setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+        setGeometry(0, 0, 1920, 1080);
+        show();
+        connect(&m_timer, &QTimer::timeout, this, [this]() {
+            m_dark = !m_dark;
+            repaint(kSquare);
+            m_changes.append(monotonicUs());
+        });
+        m_timer.setTimerType(Qt::PreciseTimer);
+    }
+    void startChanging() { m_timer.start(int(kSquareEveryUs / 1000)); }
+    void stop() { m_timer.stop(); }
+    // Monotonic times of the square's changes; the first one turns it dark.
+    const QList<qint64> &changes() const { return m_changes; }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.fillRect(rect(), QColor(250, 250, 246));
+        p.fillRect(QRect(0, 0, width(), 140), QColor(30, 70, 140));
+        QFont font = p.font();
+        font.setPixelSize(64);
+        p.setFont(font);
+        p.setPen(Qt::white);
+        p.drawText(QRect(80, 0, width() - 160, 140), Qt::AlignVCenter, "Lecture 7: Fourier series");
+        font.setPixelSize(40);
+        p.setFont(font);
+        p.setPen(QColor(20, 20, 20));
+        for (int i = 0; i < 8; ++i)
+            p.drawText(
+                QPoint(120, 260 + 90 * i),
+                QStringLiteral("- point %1: f(x) = a0/2 + sum(an cos nx + bn sin nx)").arg(i + 1));
+        p.fillRect(kSquare, m_dark ? QColor(10, 10, 10) : QColor(240, 240, 240));
+    }
+
+private:
+    QTimer m_timer;
+    bool m_dark = false;
+    QList<qint64> m_changes;
+};
+
 // The second microphone of the mixed recording: a null sink of its own, never played into.
 constexpr const char *kSilentMicrophone = "lumora_bench_mic";
 
@@ -237,9 +296,11 @@ constexpr const char *kSilentMicrophone = "lumora_bench_mic";
 int engineChild(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QString file = QString::fromLocal8Bit(argv[2]);
+    const QStringList args = app.arguments();
+    const QString file = args.value(2);
+    const int seconds = args.contains("--still") ? kStillSeconds : kSeconds;
     SoundSettings sound;
-    if (argc > 3 && qstrcmp(argv[3], "--mix") == 0) {
+    if (args.contains("--mix")) {
         sound.microphone = QString::fromLatin1(kSilentMicrophone);
         sound.computerSound = true;
         sound.noiseReduction = true;
@@ -263,10 +324,13 @@ int engineChild(int argc, char **argv)
         std::printf("started %lld\n", monotonicUs());
         std::fflush(stdout);
         // A precise timer: a coarse one may fire 5 % early or late, a second either way.
-        QTimer::singleShot(kSeconds * 1000, Qt::PreciseTimer, &app, [&]() { engine.stopRecord(); });
+        QTimer::singleShot(seconds * 1000, Qt::PreciseTimer, &app, [&]() { engine.stopRecord(); });
     });
     poll.start(10);
     engine.setRecordRect(QRect(0, 0, 1920, 1080));
+    if (args.contains("--x11grab"))
+        engine.setPictureSource(
+            std::make_shared<X11GrabSource>(engine.recordRect(), ScreenRecord::kFrameRate));
     engine.prepareRecord(clip);
     return app.exec();
 }
@@ -347,6 +411,43 @@ FileFigures measure(const QString &path)
     return f;
 }
 
+// File times of the pictures where the still stage's square turned dark or light.
+QList<double> squareChanges(const QString &path)
+{
+    QList<double> changes;
+    int state = -1;  // 1: dark
+    MediaReadback::decodeStream(path, AVMEDIA_TYPE_VIDEO, [&](const AVFrame *frame, double t) {
+        const QPoint centre = kSquare.center();
+        if (frame->width <= centre.x() || frame->height <= centre.y())
+            return;
+        const int y = frame->data[0][frame->linesize[0] * centre.y() + centre.x()];
+        const int now = y < 128 ? 1 : 0;
+        if (state >= 0 && now != state)
+            changes << t;
+        state = now;
+    });
+    return changes;
+}
+
+// How late (ms) each change of the square appears in the file: against the stage's change
+// just before it, on the clock of the recording that started at `startedUs`.
+QList<double> changeLateness(const QList<double> &inFile, const QList<qint64> &shown,
+                             qint64 startedUs)
+{
+    QList<double> late;
+    for (double t : inFile) {
+        double best = -1;
+        for (qint64 at : shown) {
+            const double rel = (at - startedUs) / 1e6;
+            if (rel <= t + 0.005)
+                best = rel;
+        }
+        if (best >= 0 && t - best < 1.0)
+            late << (t - best) * 1000;
+    }
+    return late;
+}
+
 // The recorder's own click-to-flash offsets in ms (click minus flash in the file, less what
 // the stage had between them), one per flash that has its click.
 QList<double> recorderOffsets(const FileFigures &file, const Run &run, const Stage &stage)
@@ -414,11 +515,87 @@ int main(int argc, char **argv)
     if (argc > 2 && qstrcmp(argv[1], "--engine") == 0)
         return engineChild(argc, argv);
     QApplication app(argc, argv);
-    // --keep DIR leaves both files in DIR for a closer look.
+    // --keep DIR leaves the files in DIR for a closer look.
     QTemporaryDir temporary;
-    const QString folder = argc > 2 && qstrcmp(argv[1], "--keep") == 0
-                               ? QString::fromLocal8Bit(argv[2])
-                               : temporary.path();
+    const QStringList options = app.arguments();
+    const int keep = int(options.indexOf("--keep"));
+    const QString folder =
+        keep > 0 && keep + 1 < options.size() ? options.at(keep + 1) : temporary.path();
+    const QStringList engineOptions =
+        options.contains("--x11grab") ? QStringList{"--x11grab"} : QStringList{};
+    const QString display = QString::fromLocal8Bit(qgetenv("DISPLAY"));
+    const auto toolArguments = [&](int seconds, const QString &file) {
+        QStringList grab{"-nostdin",
+                         "-v",
+                         "error",
+                         "-y",
+                         "-f",
+                         "x11grab",
+                         "-framerate",
+                         "30",
+                         "-draw_mouse",
+                         "1",
+                         "-video_size",
+                         "1920x1080",
+                         "-i",
+                         display + "+0,0",
+                         "-f",
+                         "pulse",
+                         "-sample_rate",
+                         "44100",
+                         "-channels",
+                         "2",
+                         "-fragment_size",
+                         "3528",
+                         "-i",
+                         "lumora_mic",
+                         "-t",
+                         QString::number(seconds)};
+        grab += BenchTools::encoderArguments("28");
+        grab += {"-threads", "12", file};
+        return grab;
+    };
+    const auto perSecond = [](const Run &run, const FileFigures &f) {
+        return f.seconds() > 0 ? run.cpuSeconds / f.seconds() : -1.0;
+    };
+
+    // The still slide.
+    const QString stillOurs = QDir(folder).filePath("engine-still.mp4");
+    const QString stillTheirs = QDir(folder).filePath("ffmpeg-still.mp4");
+    QFile::remove(stillOurs);
+    QFile::remove(stillTheirs);
+    Run stillOur;
+    Run stillTheir;
+    QList<qint64> squareShown;
+    {
+        StillStage still;
+        QEventLoop settle;
+        QTimer::singleShot(1500, &settle, &QEventLoop::quit);
+        settle.exec();
+        still.startChanging();
+        stillOur = runRecorder(QCoreApplication::applicationFilePath(),
+                               QStringList{"--engine", stillOurs, "--still"} + engineOptions, 0);
+        stillTheir = runRecorder("ffmpeg", toolArguments(kStillSeconds, stillTheirs), 300000);
+        still.stop();
+        squareShown = still.changes();
+    }
+    const FileFigures stillA = measure(stillOurs);
+    const FileFigures stillB = measure(stillTheirs);
+    const QList<double> late =
+        changeLateness(squareChanges(stillOurs), squareShown, stillOur.startedUs);
+    const double stillRatio = perSecond(stillOur, stillA) > 0 && perSecond(stillTheir, stillB) > 0
+                                  ? perSecond(stillOur, stillA) / perSecond(stillTheir, stillB)
+                                  : -1.0;
+    std::printf("still, engine: cpu %.2f s for %.3f s recorded (%.3f s per second), %d pictures\n",
+                stillOur.cpuSeconds, stillA.seconds(), perSecond(stillOur, stillA), stillA.frames);
+    std::printf("still, ffmpeg: cpu %.2f s for %.3f s recorded (%.3f s per second), %d pictures\n",
+                stillTheir.cpuSeconds, stillB.seconds(), perSecond(stillTheir, stillB),
+                stillB.frames);
+    std::printf("still, engine file: %lld changes of the square, late (ms):", qint64(late.size()));
+    for (double l : late)
+        std::printf(" %.0f", l);
+    std::printf("\n");
+
     const QString ours = QDir(folder).filePath("engine.mp4");
     const QString theirs = QDir(folder).filePath("ffmpeg.mp4");
     // A clip is never given the name of a file already there: clear what an earlier run kept.
@@ -434,7 +611,8 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    const Run our = runRecorder(QCoreApplication::applicationFilePath(), {"--engine", ours}, 0);
+    const Run our = runRecorder(QCoreApplication::applicationFilePath(),
+                                QStringList{"--engine", ours} + engineOptions, 0);
     const QString mixedFile = QDir(folder).filePath("engine-mix.mp4");
     QFile::remove(mixedFile);
     Run mixed;
@@ -450,41 +628,12 @@ int main(int argc, char **argv)
         pactl.waitForFinished();
         const QString sourceModule = QString::fromLatin1(pactl.readAllStandardOutput()).trimmed();
         mixed = runRecorder(QCoreApplication::applicationFilePath(),
-                            {"--engine", mixedFile, "--mix"}, 0);
+                            QStringList{"--engine", mixedFile, "--mix"} + engineOptions, 0);
         for (const QString &module : {sourceModule, sinkModule})
             if (!module.isEmpty())
                 QProcess::execute("pactl", {"unload-module", module});
     }
-    const QString display = QString::fromLocal8Bit(qgetenv("DISPLAY"));
-    QStringList grab{"-nostdin",
-                     "-v",
-                     "error",
-                     "-y",
-                     "-f",
-                     "x11grab",
-                     "-framerate",
-                     "30",
-                     "-draw_mouse",
-                     "1",
-                     "-video_size",
-                     "1920x1080",
-                     "-i",
-                     display + "+0,0",
-                     "-f",
-                     "pulse",
-                     "-sample_rate",
-                     "44100",
-                     "-channels",
-                     "2",
-                     "-fragment_size",
-                     "3528",
-                     "-i",
-                     "lumora_mic",
-                     "-t",
-                     QString::number(kSeconds)};
-    grab += BenchTools::encoderArguments("28");
-    grab += {"-threads", "12", theirs};
-    const Run their = runRecorder("ffmpeg", grab, 300000);
+    const Run their = runRecorder("ffmpeg", toolArguments(kSeconds, theirs), 300000);
     stage.stop();
 
     qint64 lateMax = 0;
@@ -500,9 +649,6 @@ int main(int argc, char **argv)
     // input, while our child stops on a timer started when its recording starts, so its file
     // may hold a little more or less. Both the processor time and the frame count are
     // therefore judged per second of what each file holds; the raw figures are shown too.
-    const auto perSecond = [](const Run &run, const FileFigures &f) {
-        return f.seconds() > 0 ? run.cpuSeconds / f.seconds() : -1.0;
-    };
     const auto framesDue = [](const FileFigures &f) { return int(std::lround(f.seconds() * 30)); };
     std::printf("stage: %lld flashes, latest repaint %.1f ms after its click\n",
                 qint64(stage.flashes().size()), lateMax / 1000.0);
@@ -530,9 +676,10 @@ int main(int argc, char **argv)
                                ? perSecond(mixed, m) / perSecond(our, a)
                                : -1.0;
     const int due = framesDue(a);
-    std::printf("cpu_vs_ffmpeg=%.2f frames_ok=%d av_offset_ms=%d mix_cost=%.2f "
-                "av_offset_mix_ms=%d\n",
-                ratio, due > 0 ? int(std::lround(100.0 * std::min(a.frames, due) / due)) : 0,
+    std::printf("still_vs_cli=%.2f motion_vs_cli=%.2f change_late_ms_p95=%.0f frames_ok=%d "
+                "av_offset_ms=%d mix_cost=%.2f av_offset_mix_ms=%d\n",
+                stillRatio, ratio, late.isEmpty() ? -1.0 : BenchTools::percentile(late, 0.95),
+                due > 0 ? int(std::lround(100.0 * std::min(a.frames, due) / due)) : 0,
                 ourOffsets.isEmpty() ? -1 : int(std::lround(medianAbs(ourOffsets))), mixCost,
                 mixedOffsets.isEmpty() ? -1 : int(std::lround(medianAbs(mixedOffsets))));
     return 0;

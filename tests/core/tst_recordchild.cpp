@@ -197,7 +197,8 @@ void TestRecordChild::killedRecordingStillPlays()
     QVERIFY2(info.video.endSec >= 4.0 && info.video.endSec <= 5.3,
              qPrintable(QString::number(info.video.endSec)));
     QVERIFY(info.audio.present);
-    QVERIFY(MediaInspect::pictures(file).size() >= 4 * ScreenRecord::kFrameRate);
+    // A still screen: a picture at least once a second.
+    QVERIFY(MediaInspect::pictures(file).size() >= 4);
 }
 
 void TestRecordChild::killedBoardRecordingStillPlays()

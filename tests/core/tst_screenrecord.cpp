@@ -1,18 +1,24 @@
 // The recording engine on the test X server with the test sound server: what ends up in the
 // file and in the project. The cases that run the engine in a child process are in
 // tst_recordchild.
+#include "core/platform/settings.h"
 #include "core/project/projectdata.h"
 #include "core/record/deviceutil.h"
+#include "core/record/picturecadence.h"
 #include "core/record/screenrecord.h"
 #include "support/datatable.h"
 #include "support/mediainspect.h"
+#include "support/mediareadback.h"
 #include "support/mp4boxes.h"
 #include "support/recordingsteps.h"
 #include "support/testtone.h"
 
 #include <QApplication>
+#include <QCursor>
+#include <QElapsedTimer>
 #include <QPainter>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -43,12 +49,25 @@ public:
         repaint();
         QCoreApplication::processEvents();
     }
+    // A small black square over the colour, painted alone.
+    void setMark(const QRect &mark)
+    {
+        m_mark = mark;
+        repaint(mark);
+        QCoreApplication::processEvents();
+    }
 
 protected:
-    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), m_colour); }
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.fillRect(rect(), m_colour);
+        p.fillRect(m_mark, Qt::black);
+    }
 
 private:
     QColor m_colour = Qt::black;
+    QRect m_mark;
 };
 
 void pause(int ms)
@@ -195,6 +214,8 @@ private slots:
     void pausesAreLeftOut();
     void muteKeepsLengthWithSilence();
     void nextClipSplitsOneFile();
+    void screenIsReadWhereItChanges_data();
+    void screenIsReadWhereItChanges();
 };
 
 void TestScreenRecord::recordsColoursAndSound()
@@ -285,9 +306,10 @@ void TestScreenRecord::pausesAreLeftOut()
              qPrintable(QString("%1 %2").arg(info.audio.endSec).arg(info.video.endSec)));
     const QList<MediaInspect::Picture> pictures = MediaInspect::pictures(clip.filePath);
     QCOMPARE(colourRuns(pictures).join(' '), QStringLiteral("red blue"));
-    // No jump in the picture: at most one frame interval more than the ordinary spacing.
+    // No jump in the picture: at most one frame interval more than the ordinary spacing (a
+    // still screen is read again at least once a second).
     const double frame = 1.0 / ScreenRecord::kFrameRate;
-    QVERIFY2(largestGap(pictures) <= 2 * frame + 0.005,
+    QVERIFY2(largestGap(pictures) <= PictureCadence::kMaxSpacingUs / 1e6 + 2 * frame + 0.005,
              qPrintable(QString::number(largestGap(pictures))));
     // The sound has no hole either where the pause was cut out, nor at the start (the tone
     // was heard before the recording began).
@@ -351,6 +373,74 @@ void TestScreenRecord::nextClipSplitsOneFile()
         }
     }
     QCOMPARE(clips.at(2).endTime, clips.at(2).duration);
+}
+
+void TestScreenRecord::screenIsReadWhereItChanges_data()
+{
+    DataTable::columns<QString>("screenGrab");
+    QTest::newRow("changes read (default)") << QString();
+    QTest::newRow("x11grab asked for") << QString(ScreenRecord::kScreenGrabX11grab);
+}
+
+// A still screen where a small square is painted and then the pointer comes over it: the
+// square and the pointer are in the file from when they were shown, and a still screen gives
+// few pictures unless "conf.ini" asks for x11grab's 30 a second.
+void TestScreenRecord::screenIsReadWhereItChanges()
+{
+    const auto [screenGrab] = DataTable::fetch<QString>("screenGrab");
+    writeSetting(QLatin1String(ScreenRecord::kScreenGrabKey), screenGrab);
+    const auto restore =
+        qScopeGuard([] { writeSetting(QLatin1String(ScreenRecord::kScreenGrabKey), QVariant()); });
+    QCursor::setPos(kStageRect.right() + 200, kStageRect.bottom() + 200);
+    QTemporaryDir dir;
+    ColourStage stage(kStageRect);
+    stage.setColour(QColor(128, 128, 128));
+    AVData clip = RecordingSteps::newProjectClip(m_project.get(), dir.path());
+    ScreenRecord engine(m_project.get());
+    QVERIFY(RecordingSteps::prepare(engine, clip, kStageRect, 1000));
+    engine.startRecord();
+    QElapsedTimer clock;
+    clock.start();
+    pause(700);
+    const QRect mark(8, 8, 16, 16);
+    stage.setMark(mark);
+    const double markSec = clock.elapsed() / 1000.0;
+    pause(800);
+    const QPoint pointer = kStageRect.center();
+    QCursor::setPos(pointer);
+    const double pointerSec = clock.elapsed() / 1000.0;
+    pause(700);
+    QVERIFY(RecordingSteps::stop(engine));
+
+    int count = 0;
+    double markAt = -1;
+    double pointerAt = -1;
+    QVERIFY(MediaReadback::forEachPicture(clip.filePath, [&](double sec, const QImage &image) {
+        ++count;
+        if (markAt < 0 && qGray(image.pixel(mark.center())) < 60)
+            markAt = sec;
+        // The pointer's outline or fill, far from the grey, just below and right of its tip.
+        int far = 0;
+        for (int y = pointer.y(); y < pointer.y() + 12; ++y)
+            for (int x = pointer.x(); x < pointer.x() + 6; ++x)
+                far += std::abs(qGray(image.pixel(x, y)) - 128) > 80;
+        if (pointerAt < 0 && far >= 4)
+            pointerAt = sec;
+    }));
+    const QString times = QString("mark painted %1 s, in the file %2 s; pointer moved %3 s, "
+                                  "in the file %4 s; %5 pictures")
+                              .arg(markSec)
+                              .arg(markAt)
+                              .arg(pointerSec)
+                              .arg(pointerAt)
+                              .arg(count);
+    QVERIFY2(markAt >= markSec - 0.02 && markAt <= markSec + 0.1, qPrintable(times));
+    QVERIFY2(pointerAt >= pointerSec - 0.02 && pointerAt <= pointerSec + 0.15, qPrintable(times));
+    const double seconds = MediaInspect::probe(clip.filePath).video.endSec;
+    if (screenGrab.isEmpty())
+        QVERIFY2(count <= 3 * seconds + 4, qPrintable(times));
+    else
+        QVERIFY2(count >= 25 * seconds, qPrintable(times));
 }
 
 int main(int argc, char **argv)

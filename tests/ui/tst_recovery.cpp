@@ -410,7 +410,8 @@ void TestRecovery::killedScreenRecordingPlaysAndExports()
     const QString file = tempFolder() + clips[0]["fileName"].toString();
     QVERIFY2(!Mp4Boxes::topLevel(file).contains("moof"),
              qPrintable(Mp4Boxes::topLevel(file).join(' ')));
-    QVERIFY(MediaInspect::pictures(file).size() >= 7 * ScreenRecord::kFrameRate);
+    // A still screen: a picture at least once a second.
+    QVERIFY(MediaInspect::pictures(file).size() >= 7);
     QCOMPARE(start.value("saved"), QString("1"));
 
     // The saved project exports cleanly.

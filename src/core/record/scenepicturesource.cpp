@@ -3,18 +3,13 @@
 #include <QDeadlineTimer>
 
 #include <algorithm>
+#include <cstring>
 
-ScenePictureSource::ScenePictureSource(const QSize &size) : m_size(size)
+ScenePictureSource::ScenePictureSource(const QSize &size) : m_size(size), m_picture(size)
 {
     m_parameters = avcodec_parameters_alloc();
-    if (m_parameters) {
-        m_parameters->codec_type = AVMEDIA_TYPE_VIDEO;
-        m_parameters->codec_id = AV_CODEC_ID_RAWVIDEO;
-        m_parameters->format = AV_PIX_FMT_BGR0;
-        m_parameters->width = size.width();
-        m_parameters->height = size.height();
-        m_parameters->sample_aspect_ratio = AVRational{1, 1};
-    }
+    if (m_parameters)
+        m_picture.describe(m_parameters);
     m_pool = av_buffer_pool_init(size_t(size.width()) * size_t(size.height()) * 4, av_buffer_alloc);
 }
 
@@ -24,6 +19,7 @@ ScenePictureSource::~ScenePictureSource()
         QMutexLocker lock(&m_mutex);
         m_waiting.reset();
     }
+    m_converted.reset();
     avcodec_parameters_free(&m_parameters);
     // Pictures still held by the recorder return their buffers later; the pool goes with the
     // last of them.
@@ -70,7 +66,7 @@ qint64 ScenePictureSource::pushedCount() const
 
 bool ScenePictureSource::open(QString *error)
 {
-    if (!m_parameters || !m_pool || m_size.width() <= 0 || m_size.height() <= 0) {
+    if (!m_parameters || !m_pool || !m_picture.isValid()) {
         *error = QStringLiteral("no memory for pictures of %1x%2")
                      .arg(m_size.width())
                      .arg(m_size.height());
@@ -91,9 +87,31 @@ PictureSource::Read ScenePictureSource::read(AVPacket *packet, qint64 *captureUs
         return Read::Ended;
     if (!m_waiting)
         return Read::Unchanged;
-    av_packet_move_ref(packet, m_waiting.get());
-    m_waiting.reset();
+    ffmpeg::PacketPtr drawn = std::move(m_waiting);
     *captureUs = m_waitingUs;
+    lock.unlock();
+    // Only the rows that differ from the picture before are converted.
+    const qsizetype stride = qsizetype(m_size.width()) * 4;
+    const int height = m_size.height();
+    const uint8_t *now = drawn->data;
+    const uint8_t *before = m_converted ? m_converted->data : nullptr;
+    for (int row = 0; row < height;) {
+        if (before && std::memcmp(now + row * stride, before + row * stride, size_t(stride)) == 0) {
+            ++row;
+            continue;
+        }
+        int end = row + 1;
+        while (end < height && (!before || std::memcmp(now + end * stride, before + end * stride,
+                                                       size_t(stride)) != 0))
+            ++end;
+        if (!m_picture.convertRows(now, stride, row, end))
+            return Read::Ended;
+        row = end;
+    }
+    m_converted = std::move(drawn);
+    if (!m_picture.takeReference(packet))
+        return Read::Ended;
+    packet->pts = packet->dts = *captureUs;
     return Read::Picture;
 }
 

@@ -2,12 +2,15 @@
 // ScenePictureSource: a change-driven picture source for scenes the program draws itself (the
 // whiteboard). The owner draws each changed picture into a canvas taken from the source and
 // hands it in with the time it was drawn; the recorder's reader takes the newest one. A picture
-// handed in while an earlier one still waits replaces it (it shows more).
+// handed in while an earlier one still waits replaces it (it shows more). The reader gets it in
+// YUV 4:2:0, of which only the rows that differ from the picture before are converted
+// (YuvPicture), so a small change costs little.
 //
 // Threads: newCanvas() and push() on the owner's thread (normally the main thread); read() on
 // the recorder's video reader; interrupt() from any thread.
 #include "core/media/ffmpeghandles.h"
 #include "core/record/picturesource.h"
+#include "core/record/yuvpicture.h"
 
 #include <QImage>
 #include <QMutex>
@@ -16,7 +19,8 @@
 class ScenePictureSource : public PictureSource
 {
 public:
-    // Pictures of `size`, 32-bit pixels in QImage::Format_RGB32 (BGR0 in memory).
+    // Canvases of `size` (even width and height), 32-bit pixels in QImage::Format_RGB32 (BGR0
+    // in memory).
     explicit ScenePictureSource(const QSize &size);
     ~ScenePictureSource() override;
     ScenePictureSource(const ScenePictureSource &) = delete;
@@ -46,6 +50,9 @@ private:
     QSize m_size;
     AVCodecParameters *m_parameters = nullptr;  // owned
     AVBufferPool *m_pool = nullptr;             // owned; buffers may outlive the source
+    // Reader only: the last picture converted, and what it is in YUV.
+    ffmpeg::PacketPtr m_converted;
+    YuvPicture m_picture;
     mutable QMutex m_mutex;
     QWaitCondition m_arrived;
     ffmpeg::PacketPtr m_waiting;  // the newest picture not read yet

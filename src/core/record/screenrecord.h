@@ -1,6 +1,7 @@
 #pragma once
 // ScreenRecord: the recording engine. Takes its pictures from a PictureSource (by default a
-// rectangle of the X screen, X11GrabSource; the whiteboard gives its own scene) and its sound
+// rectangle of the X screen read where it changed, X11DamageSource, or grabbed whole by
+// X11GrabSource; the whiteboard gives its own scene) and its sound
 // from a PulseAudio source ("pulse"), crops, encodes H.264 and AAC and writes one MP4 file for
 // the project clip it is given, leaving paused stretches out and splitting the file into
 // several clips on request. Pictures of a change-driven source go to the encoder by
@@ -55,8 +56,13 @@ public:
     enum OutStreamType { VideoStream = 0, AudioStream = 1 };
     class OutFileWriter;
 
-    // Pictures per second taken from the screen.
+    // Pictures per second taken from the screen (at most, when only its changes are read).
     static constexpr int kFrameRate = 30;
+    // How the screen is read, a key of "conf.ini": by default only what changed
+    // (X11DamageSource); kScreenGrabX11grab grabs it whole at kFrameRate (X11GrabSource), as
+    // also when the X server lacks what the first needs.
+    static constexpr const char *kScreenGrabKey = "record/screenGrab";
+    static constexpr const char *kScreenGrabX11grab = "x11grab";
     // Sound written to the file.
     static constexpr int kSampleRate = 44100;
 
@@ -158,6 +164,9 @@ private:
     static qint64 captureClockNow() { return PictureSource::captureClockUs(); }
 
     // Inputs and encoders (screenrecordinput.cpp)
+    // The screen rectangle's source by kScreenGrabKey, opened; null (`error` says why) when
+    // no source can be opened.
+    static std::shared_ptr<PictureSource> openScreenSource(const QRect &rect, QString *error);
     int openVideoInput();
     int openVideoEncoder();
     int openAudioInput();

@@ -2,9 +2,15 @@
 // newest picture the source delivered and sends it to the encoder by PictureCadence's rule:
 // when the picture changed (at most 30 a second), again at least once a second while nothing
 // changes, and once at the end of every stretch (pause, stop); each picture stamped with the
-// time it appeared. A new clip asked for begins with the first picture drawn after the request.
+// time it appeared. A new clip asked for begins where the picture changes within kClipWaitUs of
+// the request (ClipSplitPoint, as for the continuous grab: a slide show paints the new slide a
+// moment after it asks, a board its new page at once), else where it was asked for.
 #include "core/record/picturecadence.h"
 #include "core/record/screenrecord.h"
+
+extern "C" {
+#include <libavutil/pixdesc.h>
+}
 
 #include <QDebug>
 #include <QThreadPool>
@@ -16,6 +22,23 @@ namespace {
 constexpr AVRational kMicroseconds{1, 1000000};
 // Longest wait for the source, so that a pause or the stop is seen soon.
 constexpr qint64 kLongestWaitUs = 20000;
+// How long a new clip waits for the picture that begins it (the continuous grab watches as long).
+constexpr qint64 kClipWaitUs = 500000;
+
+// What ClipSplitPoint compares of a picture: its first plane.
+ClipSplitPoint::Picture splitPicture(const AVPacket *packet, const AVCodecParameters *parameters)
+{
+    const AVPixFmtDescriptor *format = av_pix_fmt_desc_get(AVPixelFormat(parameters->format));
+    if (!format || !packet->data)
+        return {};
+    const bool planar = format->flags & AV_PIX_FMT_FLAG_PLANAR;
+    const int bytesPerPixel = planar ? 1 : av_get_padded_bits_per_pixel(format) / 8;
+    const qsizetype size =
+        planar ? qsizetype(parameters->width) * parameters->height : qsizetype(packet->size);
+    if (size > packet->size)
+        return {};
+    return {packet->data, size, parameters->width, parameters->height, bytesPerPixel};
+}
 }  // namespace
 
 void ScreenRecord::readChangedPicturesInThread()
@@ -34,6 +57,9 @@ void ScreenRecord::readChangedPicturesInThread()
     PictureCadence cadence;
     qint64 stretchBeginUs = -1;  // the kept stretch the cadence follows
     bool stretchEnded = true;
+    qint64 lastFileUs = -1;   // of the newest picture sent
+    qint64 watchUntilUs = 0;  // while m_splitPoint watches
+    const AVCodecParameters *parameters = m_pictureSource->parameters();
 
     const auto send = [&](qint64 stampUs) {
         const bool newest = latestUs <= stampUs;
@@ -47,9 +73,10 @@ void ScreenRecord::readChangedPicturesInThread()
             return;
         pkt->pts = pkt->dts = av_rescale_q(fileUs, kMicroseconds, m_videoInputTimebase);
         pkt->duration = frameTicks;
-        AVData requested;
-        if (takeClipRequest(requested, newest ? latestUs : previousUs))
-            splitClip(fileUs, requested);
+        if (m_splitPoint.isWatching() &&
+            m_splitPoint.add(fileUs, splitPicture(pkt.get(), parameters)))
+            splitClip(m_splitPoint.finish(), m_watchedClip);
+        lastFileUs = fileUs;
         m_pictureSlots += 1;
         queuePacket(m_videoDecoder, pkt.get());
     };
@@ -79,6 +106,29 @@ void ScreenRecord::readChangedPicturesInThread()
         }
         if (state == Stopped && (!started || stretchEnded))
             break;
+        if (started && m_newClipRequested.load()) {
+            // A new clip: compared with the picture shown when it was asked for.
+            qint64 requestUs = 0;
+            {
+                QMutexLocker lock(&m_clipMutex);
+                requestUs = m_clipRequestUs;
+            }
+            AVData requested;
+            if (takeClipRequest(requested)) {
+                if (m_splitPoint.isWatching())
+                    splitClip(m_splitPoint.finish(), m_watchedClip);
+                m_watchedClip = requested;
+                const bool before =
+                    latestUs <= requestUs || previousUs < 0 || previousUs > requestUs;
+                const qint64 fileUs = m_timeline.mapVideo(requestUs);
+                m_splitPoint.start(
+                    fileUs >= 0 ? fileUs : std::max<qint64>(lastFileUs, 0),
+                    splitPicture(before ? latest.get() : previous.get(), parameters));
+                watchUntilUs = requestUs + kClipWaitUs;
+            }
+        }
+        if (m_splitPoint.isWatching() && captureClockNow() >= watchUntilUs)
+            splitClip(m_splitPoint.finish(), m_watchedClip);
         qint64 waitUs = kLongestWaitUs;
         if (!stretchEnded && haveLatest) {
             const qint64 now = captureClockNow();
@@ -105,6 +155,9 @@ void ScreenRecord::readChangedPicturesInThread()
                 cadence.changed(drawnUs);
         }
     }
+    // Stopped while watching: the new clip still gets its place, before the file is finished.
+    if (m_splitPoint.isWatching())
+        splitClip(m_splitPoint.finish(), m_watchedClip);
     queuePacket(m_videoDecoder, nullptr);
     qInfo() << "readChangedPicturesInThread: pictures" << m_pictureSlots.load();
 }

@@ -3,8 +3,10 @@
 #include "core/record/screenrecord.h"
 
 #include "core/media/h264settings.h"
+#include "core/platform/settings.h"
 #include "core/record/deviceutil.h"
 #include "core/record/picturecadence.h"
+#include "core/record/x11damagesource.h"
 #include "core/record/x11grabsource.h"
 
 extern "C" {
@@ -62,12 +64,31 @@ bool openCapture(const QString &url, const char *formatName, ffmpeg::Dictionary 
 }
 }  // namespace
 
+std::shared_ptr<PictureSource> ScreenRecord::openScreenSource(const QRect &rect, QString *error)
+{
+    const QString grab = readSetting(QLatin1String(kScreenGrabKey)).toString();
+    if (grab != QLatin1String(kScreenGrabX11grab)) {
+        auto source = std::make_shared<X11DamageSource>(rect);
+        if (source->open(error))
+            return source;
+        qWarning() << "ScreenRecord: the screen cannot be read by its changes (" << *error
+                   << "); x11grab grabs it" << kFrameRate << "times a second instead";
+    } else {
+        qInfo() << "ScreenRecord: conf.ini asks for x11grab: the screen is grabbed" << kFrameRate
+                << "times a second";
+    }
+    auto source = std::make_shared<X11GrabSource>(rect, kFrameRate);
+    return source->open(error) ? source : nullptr;
+}
+
 int ScreenRecord::openVideoInput()
 {
-    if (!m_pictureSource)
-        m_pictureSource = std::make_shared<X11GrabSource>(m_recordRect, kFrameRate);
     QString error;
-    if (!m_pictureSource->open(&error)) {
+    if (!m_pictureSource)
+        m_pictureSource = openScreenSource(m_recordRect, &error);
+    else if (!m_pictureSource->open(&error))
+        m_pictureSource.reset();
+    if (!m_pictureSource) {
         qWarning() << " opening the picture source failed:" << error;
         return -1;
     }
