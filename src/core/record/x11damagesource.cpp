@@ -23,13 +23,11 @@ namespace {
 // How often the pointer's place is asked for: as often as pictures may go out.
 constexpr qint64 kPointerPollUs = PictureCadence::kMinSpacingUs;
 
-template <typename Reply>
-struct FreeReply
+template <typename Reply> struct FreeReply
 {
     void operator()(Reply *reply) const { std::free(reply); }
 };
-template <typename Reply>
-using ReplyPtr = std::unique_ptr<Reply, FreeReply<Reply>>;
+template <typename Reply> using ReplyPtr = std::unique_ptr<Reply, FreeReply<Reply>>;
 
 bool present(xcb_connection_t *connection, xcb_extension_t *extension, int *firstEvent)
 {
@@ -113,10 +111,9 @@ bool X11DamageSource::open(QString *error)
         return false;
     }
     int shmEvent = 0;
-    for (auto [extension, name, first] :
-         {std::tuple{&xcb_damage_id, "DAMAGE", &m_damageEvent},
-          std::tuple{&xcb_xfixes_id, "XFIXES", &m_fixesEvent},
-          std::tuple{&xcb_shm_id, "MIT-SHM", &shmEvent}}) {
+    for (auto [extension, name, first] : {std::tuple{&xcb_damage_id, "DAMAGE", &m_damageEvent},
+                                          std::tuple{&xcb_xfixes_id, "XFIXES", &m_fixesEvent},
+                                          std::tuple{&xcb_shm_id, "MIT-SHM", &shmEvent}}) {
         if (!present(m_connection, extension, first)) {
             *error = QStringLiteral("the X server lacks the %1 extension").arg(name);
             close();
@@ -247,9 +244,9 @@ void X11DamageSource::pollPointer()
         m_pointerX = reply->same_screen ? reply->root_x : -1000000;
         m_pointerY = reply->same_screen ? reply->root_y : -1000000;
     }
-    m_pointer.box = QRect(m_pointerX - m_pointer.hotX - m_rect.x(),
-                          m_pointerY - m_pointer.hotY - m_rect.y(), m_pointer.width,
-                          m_pointer.height);
+    m_pointer.box =
+        QRect(m_pointerX - m_pointer.hotX - m_rect.x(), m_pointerY - m_pointer.hotY - m_rect.y(),
+              m_pointer.width, m_pointer.height);
     const QRect shown = m_pointer.box.intersected(QRect(QPoint(0, 0), m_rect.size()));
     if (shown != m_shownPointerBox)
         m_pointerChanged = true;

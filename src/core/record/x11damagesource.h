@@ -63,9 +63,9 @@ private:
     uint32_t m_root = 0;
     uint32_t m_damage = 0;
     uint32_t m_segment = 0;
-    uint8_t *m_screen = nullptr;  // shared memory: the rectangle as last read, BGR0 rows
-    int m_damageEvent = 0;        // first event code of the Damage extension
-    int m_fixesEvent = 0;         // of XFixes
+    uint8_t *m_screen = nullptr;       // shared memory: the rectangle as last read, BGR0 rows
+    int m_damageEvent = 0;             // first event code of the Damage extension
+    int m_fixesEvent = 0;              // of XFixes
     std::vector<uint8_t> m_dirtyRows;  // rows of the rectangle drawn since the last picture
     bool m_dirty = false;
     Pointer m_pointer;
