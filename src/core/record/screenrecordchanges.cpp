@@ -87,10 +87,19 @@ void ScreenRecord::readChangedPicturesInThread()
         qint64 endUs = 0;
         const bool started = m_timeline.lastStretch(&beginUs, &endUs);
         if (started && beginUs != stretchBeginUs) {
-            // Recording starts or goes on: the picture as it is now comes first.
-            stretchBeginUs = beginUs;
-            stretchEnded = false;
-            cadence.changed(beginUs);
+            // Recording starts or goes on: the picture as it is now comes first. A change
+            // shown just before may still be on its way from the source (the screen's
+            // compositor paints it a moment later): a picture it delivers within one spacing
+            // stands for the start, as the next grab of a continuous source would.
+            const qint64 settleUs = beginUs + PictureCadence::kMinSpacingUs;
+            if (captureClockNow() >= settleUs || state == Stopped ||
+                endUs != std::numeric_limits<qint64>::max()) {
+                if (haveLatest && latestUs > beginUs && latestUs <= settleUs)
+                    latestUs = beginUs;
+                stretchBeginUs = beginUs;
+                stretchEnded = false;
+                cadence.changed(beginUs);
+            }
         }
         if (started && !stretchEnded && endUs != std::numeric_limits<qint64>::max()) {
             // Paused or stopped: what was due before the end, then the picture at the end.

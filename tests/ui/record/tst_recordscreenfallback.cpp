@@ -185,7 +185,8 @@ void TestRecordScreenFallback::recordWithoutCompositor()
         if (frameOrBar > 5 && framed == 1 && !shots.isEmpty())
             image.save(shots + "/fallback-framed.png");
     }));
-    QVERIFY(pictures > 20);
+    // Pictures where the screen changed (the click) and at least once a second.
+    QVERIFY(pictures >= 2);
     QCOMPARE(desktopShown, pictures);
     QCOMPARE(framed, 0);
 }
