@@ -242,10 +242,12 @@ void TestRecordPpt::recordsOneClipPerSlide()
         const double nearEnd = (clip.endTime - 300) / 1000.0;
         const QImage *atMiddle = nullptr;
         const QImage *atEnd = nullptr;
+        // What is shown at a time: the last picture at or before it (pictures come only where
+        // the screen changed, and at least once a second).
         for (const auto &frame : frames) {
-            if (!atMiddle && frame.first >= middle)
+            if (frame.first <= middle)
                 atMiddle = &frame.second;
-            if (!atEnd && frame.first >= nearEnd)
+            if (frame.first <= nearEnd)
                 atEnd = &frame.second;
         }
         QVERIFY(atMiddle && atEnd);
