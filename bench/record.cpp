@@ -406,8 +406,11 @@ FileFigures measure(const QString &path)
         }
         const uint8_t *y = frame->data[0] + frame->linesize[0] * (frame->height / 2);
         const bool nowWhite = y[frame->width / 2] > 200 && y[frame->width / 8] > 200;
+        // A grab falls anywhere between the last dark picture and the first white one; a
+        // file with pictures only where the screen changed stamps the white one when it
+        // appeared.
         if (nowWhite && !white && lastDark >= 0)
-            f.flashes << (lastDark + t) / 2;
+            f.flashes << (t - lastDark > 1.5 / 30 ? t : (lastDark + t) / 2);
         if (!nowWhite)
             lastDark = t;
         white = nowWhite;

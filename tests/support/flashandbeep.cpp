@@ -143,8 +143,11 @@ QList<double> FlashAndBeep::offsetsMs(const QString &file, qint64 startedUs) con
     MediaReadback::decodeStream(file, AVMEDIA_TYPE_VIDEO, [&](const AVFrame *frame, double t) {
         const uint8_t *y = frame->data[0] + frame->linesize[0] * (frame->height / 2);
         const bool nowWhite = y[frame->width / 2] > 200;
+        // A grab falls anywhere between the last dark picture and the first white one; a
+        // file with pictures only where the screen changed stamps the white one when it
+        // appeared.
         if (nowWhite && !white && lastDark >= 0)
-            flashes << (lastDark + t) / 2;
+            flashes << (t - lastDark > 1.5 / 30 ? t : (lastDark + t) / 2);
         if (!nowWhite)
             lastDark = t;
         white = nowWhite;

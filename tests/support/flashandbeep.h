@@ -5,7 +5,8 @@
 // latency tells on the monotonic clock when each sample is heard, and the window turns white
 // for 100 ms at each beep's moment, noting when it was really painted. offsetsMs() then reads
 // a recorded file: for each flash in its pictures (midway between the last dark and the first
-// white picture) the beep nearest to it, less what the stage itself had between the two.
+// white picture, or the white one's own time where pictures come only on change) the beep
+// nearest to it, less what the stage itself had between the two.
 // Main thread, except the playing thread inside.
 #include <QList>
 #include <QMutex>
