@@ -6,6 +6,7 @@
 #include "core/record/picturecadence.h"
 #include "core/record/scenepicturesource.h"
 #include "core/record/screenrecord.h"
+#include "core/record/yuvpicture.h"
 #include "support/mediainspect.h"
 #include "support/mediareadback.h"
 #include "support/recordingsteps.h"
@@ -54,6 +55,8 @@ private slots:
     void cleanup() { m_project.reset(); }
 
     void recordsChangesAtTheirTimes();
+    void onlyGivenRowsChange_data();
+    void onlyGivenRowsChange();
 };
 
 void TestSceneRecord::recordsChangesAtTheirTimes()
@@ -129,6 +132,56 @@ void TestSceneRecord::recordsChangesAtTheirTimes()
     QVERIFY2(qAbs(clips.at(1).beginTime - qint64(firstBlue * 1000)) <= 1,
              qPrintable(QString("%1 %2").arg(clips.at(1).beginTime).arg(firstBlue)));
     QCOMPARE(clips.at(1).endTime, clips.at(1).duration);
+}
+
+void TestSceneRecord::onlyGivenRowsChange_data()
+{
+    QTest::addColumn<int>("top");
+    QTest::addColumn<int>("bottom");
+    QTest::addColumn<int>("firstChanged");  // whole pairs of rows change
+    QTest::addColumn<int>("lastChanged");
+    QTest::newRow("a band") << 10 << 20 << 10 << 19;
+    QTest::newRow("odd edges widen to pairs") << 7 << 13 << 6 << 13;
+    QTest::newRow("the last row") << 35 << 36 << 34 << 35;
+    QTest::newRow("nothing") << 20 << 20 << -1 << -1;
+}
+
+// The kept picture changes only in the rows given, and a picture handed out before keeps what
+// it showed (the recorder may still hold it).
+void TestSceneRecord::onlyGivenRowsChange()
+{
+    QFETCH(int, top);
+    QFETCH(int, bottom);
+    QFETCH(int, firstChanged);
+    QFETCH(int, lastChanged);
+    const QSize size(48, 36);
+    QImage red(size, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QImage blue(size, QImage::Format_RGB32);
+    blue.fill(Qt::blue);
+    YuvPicture picture(size);
+    QVERIFY(picture.convertRows(red.constBits(), red.bytesPerLine(), 0, size.height()));
+    ffmpeg::PacketPtr before = ffmpeg::makePacket();
+    QVERIFY(picture.takeReference(before.get()));
+    QVERIFY(picture.convertRows(blue.constBits(), blue.bytesPerLine(), top, bottom));
+    ffmpeg::PacketPtr after = ffmpeg::makePacket();
+    QVERIFY(picture.takeReference(after.get()));
+    QCOMPARE(after->size, size.width() * size.height() * 3 / 2);
+    const int redLuma = (66 * 255 + 128) / 256 + 16;
+    const int blueLuma = (25 * 255 + 128) / 256 + 16;
+    for (int row = 0; row < size.height(); ++row) {
+        const bool changed = row >= firstChanged && row <= lastChanged;
+        QCOMPARE(int(after->data[row * size.width() + 5]), changed ? blueLuma : redLuma);
+        QCOMPARE(int(before->data[row * size.width() + 5]), redLuma);
+    }
+    // Chroma follows its pairs of rows.
+    const uint8_t *cbBefore = before->data + size.width() * size.height();
+    const uint8_t *cbAfter = after->data + size.width() * size.height();
+    for (int pair = 0; pair < size.height() / 2; ++pair) {
+        const bool changed = pair * 2 >= firstChanged && pair * 2 <= lastChanged;
+        QCOMPARE(cbAfter[pair * size.width() / 2] > 200, changed);
+        QVERIFY(cbBefore[pair * size.width() / 2] < 128);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSceneRecord)
