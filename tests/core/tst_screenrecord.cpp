@@ -18,6 +18,7 @@
 #include <QElapsedTimer>
 #include <QPainter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -216,6 +217,7 @@ private slots:
     void nextClipSplitsOneFile();
     void screenIsReadWhereItChanges_data();
     void screenIsReadWhereItChanges();
+    void missingExtensionFallsBackToX11grab();
 };
 
 void TestScreenRecord::recordsColoursAndSound()
@@ -441,6 +443,37 @@ void TestScreenRecord::screenIsReadWhereItChanges()
         QVERIFY2(count <= 3 * seconds + 4, qPrintable(times));
     else
         QVERIFY2(count >= 25 * seconds, qPrintable(times));
+}
+
+// A display without the Damage extension: the log says so and the screen is grabbed 30 times a
+// second instead.
+void TestScreenRecord::missingExtensionFallsBackToX11grab()
+{
+    QProcess xvfb;
+    xvfb.start("Xvfb", {"-displayfd", "1", "-extension", "DAMAGE", "-screen", "0", "640x480x24",
+                        "-nolisten", "tcp"});
+    QVERIFY(xvfb.waitForStarted());
+    QVERIFY(QTest::qWaitFor([&] { return xvfb.canReadLine(); }, 20000));
+    const QByteArray number = xvfb.readLine().trimmed();
+    const QByteArray display = qgetenv("DISPLAY");
+    const auto restore = qScopeGuard([&] {
+        qputenv("DISPLAY", display);
+        xvfb.terminate();
+        xvfb.waitForFinished();
+    });
+    qputenv("DISPLAY", ":" + number);  // what the recorder connects to
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("lacks the DAMAGE extension.*x11grab"));
+    QTemporaryDir dir;
+    AVData clip = RecordingSteps::newProjectClip(m_project.get(), dir.path());
+    ScreenRecord engine(m_project.get());
+    QVERIFY(RecordingSteps::prepare(engine, clip, kStageRect, 500));
+    engine.startRecord();
+    pause(1000);
+    QVERIFY(RecordingSteps::stop(engine));
+    const double seconds = MediaInspect::probe(clip.filePath).video.endSec;
+    const qsizetype pictures = MediaInspect::pictures(clip.filePath).size();
+    QVERIFY2(seconds > 0.7 && pictures >= 25 * seconds,
+             qPrintable(QString("%1 pictures in %2 s").arg(pictures).arg(seconds)));
 }
 
 int main(int argc, char **argv)
