@@ -7,8 +7,8 @@ namespace session {
 bool isWayland(const QProcessEnvironment &environment)
 {
     return !environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty() ||
-           environment.value(QStringLiteral("XDG_SESSION_TYPE")).compare(
-               QStringLiteral("wayland"), Qt::CaseInsensitive) == 0;
+           environment.value(QStringLiteral("XDG_SESSION_TYPE"))
+                   .compare(QStringLiteral("wayland"), Qt::CaseInsensitive) == 0;
 }
 
 QString preferX11Windows()

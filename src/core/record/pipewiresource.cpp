@@ -166,15 +166,14 @@ void PipeWireSource::Impl::take(const spa_buffer *buffer)
                               qint64(plane.chunk->offset % plane.maxsize) + plane.chunk->size) {
         return;
     }
-    sws = sws_getCachedContext(sws, crop.width(), crop.height(), format, rect.width(),
-                               rect.height(), AV_PIX_FMT_BGR0,
-                               crop.size() == rect.size() ? SWS_POINT : SWS_BICUBIC, nullptr,
-                               nullptr, nullptr);
+    sws = sws_getCachedContext(
+        sws, crop.width(), crop.height(), format, rect.width(), rect.height(), AV_PIX_FMT_BGR0,
+        crop.size() == rect.size() ? SWS_POINT : SWS_BICUBIC, nullptr, nullptr, nullptr);
     ScenePictureSource::Canvas canvas = scene.newCanvas();
     if (!sws || !canvas.packet)
         return;
-    const uint8_t *base = static_cast<const uint8_t *>(plane.data) +
-                          plane.chunk->offset % plane.maxsize;
+    const uint8_t *base =
+        static_cast<const uint8_t *>(plane.data) + plane.chunk->offset % plane.maxsize;
     const uint8_t *source[4] = {base + qint64(crop.y()) * stride + qint64(crop.x()) * 4};
     const int sourceStride[4] = {stride};
     uint8_t *target[4] = {canvas.packet->data};
@@ -198,8 +197,7 @@ void PipeWireSource::Impl::setFailed(const QString &why)
     scene.interrupt();
 }
 
-PipeWireSource::PipeWireSource(int remoteFd, quint32 node, const QRect &monitor,
-                               const QRect &rect)
+PipeWireSource::PipeWireSource(int remoteFd, quint32 node, const QRect &monitor, const QRect &rect)
     : d(std::make_unique<Impl>(monitor, rect))
 {
     d->fd = remoteFd;
@@ -258,10 +256,10 @@ bool PipeWireSource::open(QString *error)
     d->fd = -1;  // the connection owns it now, whatever came of it
     if (d->core) {
         pw_core_add_listener(d->core, &d->coreListener, &kCoreEvents, d.get());
-        d->stream = pw_stream_new(
-            d->core, "lumora-screen",
-            pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY, "Capture",
-                              PW_KEY_MEDIA_ROLE, "Screen", nullptr));
+        d->stream =
+            pw_stream_new(d->core, "lumora-screen",
+                          pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY,
+                                            "Capture", PW_KEY_MEDIA_ROLE, "Screen", nullptr));
     }
     int ret = -1;
     if (d->stream) {
@@ -310,10 +308,11 @@ bool PipeWireSource::open(QString *error)
     }
     if (d->delivered.load() > 0)
         return true;
-    *error = d->failure.isEmpty() ? QStringLiteral("no picture from the PipeWire stream %1 within %2 ms")
-                                        .arg(d->node)
-                                        .arg(kFirstPictureWaitMs)
-                                  : d->failure;
+    *error = d->failure.isEmpty()
+                 ? QStringLiteral("no picture from the PipeWire stream %1 within %2 ms")
+                       .arg(d->node)
+                       .arg(kFirstPictureWaitMs)
+                 : d->failure;
     return false;
 }
 

@@ -9,8 +9,13 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusReply>
+#include <QDBusUnixFileDescriptor>
 #include <QDBusVariant>
 #include <QDebug>
+
+#include <cerrno>
+
+#include <fcntl.h>
 
 namespace {
 const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
@@ -56,8 +61,8 @@ bool firstStream(const QVariant &value, ScreenCastPortal::Stream *stream)
         stream->node = node;
         const QPoint size = pointOf(properties.value(QStringLiteral("size")));
         if (size.x() > 0 && size.y() > 0)
-            stream->area =
-                QRect(pointOf(properties.value(QStringLiteral("position"))), QSize(size.x(), size.y()));
+            stream->area = QRect(pointOf(properties.value(QStringLiteral("position"))),
+                                 QSize(size.x(), size.y()));
     }
     argument.endArray();
     return found;
@@ -94,9 +99,10 @@ QString ScreenCastPortal::failureText(Failure failure, const QString &detail)
     switch (failure) {
     case Failure::Refused: return tr("已取消录制：桌面没有允许共享屏幕。");
     case Failure::NoPortal:
-        return tr("无法在 Wayland 桌面上录屏：没有找到桌面门户的屏幕共享接口。\n"
-                  "请安装 xdg-desktop-portal 和桌面对应的门户软件包"
-                  "（GNOME：xdg-desktop-portal-gnome，KDE：xdg-desktop-portal-kde），然后重新登录。");
+        return tr(
+            "无法在 Wayland 桌面上录屏：没有找到桌面门户的屏幕共享接口。\n"
+            "请安装 xdg-desktop-portal 和桌面对应的门户软件包"
+            "（GNOME：xdg-desktop-portal-gnome，KDE：xdg-desktop-portal-kde），然后重新登录。");
     case Failure::Failed: break;
     }
     return tr("无法在 Wayland 桌面上录屏：桌面门户出错（%1）。").arg(detail);
@@ -126,24 +132,25 @@ void ScreenCastPortal::start(const QString &parentWindow)
     m_version = version.arguments().first().value<QDBusVariant>().variant().toUInt();
     qInfo() << "ScreenCastPortal: version" << m_version;
     request(Step::CreateSession, QStringLiteral("CreateSession"),
-            {QVariantMap{{QStringLiteral("session_handle_token"),
-                          QStringLiteral("lumora_session%1").arg(QCoreApplication::applicationPid())}}});
+            {QVariantMap{
+                {QStringLiteral("session_handle_token"),
+                 QStringLiteral("lumora_session%1").arg(QCoreApplication::applicationPid())}}});
 }
 
 void ScreenCastPortal::request(Step step, const QString &method, QList<QVariant> arguments)
 {
     m_step = step;
     QDBusConnection bus = QDBusConnection::sessionBus();
-    const QString token = QStringLiteral("lumora%1_%2")
-                              .arg(QCoreApplication::applicationPid())
-                              .arg(++m_tokenCount);
+    const QString token =
+        QStringLiteral("lumora%1_%2").arg(QCoreApplication::applicationPid()).arg(++m_tokenCount);
     QVariantMap options = arguments.takeLast().toMap();
     options.insert(QStringLiteral("handle_token"), token);
     arguments.append(options);
     // The request's path is known before the call, so its answer cannot come before we listen.
     QString sender = bus.baseService().mid(1);
     sender.replace('.', '_');
-    m_requestPath = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
+    m_requestPath =
+        QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
     bus.connect(kService, m_requestPath, kRequest, QStringLiteral("Response"), this,
                 SLOT(onResponse(uint, QVariantMap)));
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kScreenCast, method);
@@ -167,8 +174,8 @@ void ScreenCastPortal::request(Step step, const QString &method, QList<QVariant>
                     bus.disconnect(kService, m_requestPath, kRequest, QStringLiteral("Response"),
                                    this, SLOT(onResponse(uint, QVariantMap)));
                     m_requestPath = path;
-                    bus.connect(kService, m_requestPath, kRequest, QStringLiteral("Response"),
-                                this, SLOT(onResponse(uint, QVariantMap)));
+                    bus.connect(kService, m_requestPath, kRequest, QStringLiteral("Response"), this,
+                                SLOT(onResponse(uint, QVariantMap)));
                 }
             });
 }
@@ -228,7 +235,11 @@ void ScreenCastPortal::onResponse(uint response, const QVariantMap &results)
             fail(Failure::Failed, remote.error().message());
             return;
         }
-        stream.remote = remote.value();
+        stream.remoteFd = fcntl(remote.value().fileDescriptor(), F_DUPFD_CLOEXEC, 3);
+        if (stream.remoteFd < 0) {
+            fail(Failure::Failed, QStringLiteral("PipeWire remote: %1").arg(errno));
+            return;
+        }
         m_step = Step::Done;
         qInfo() << "ScreenCastPortal: node" << stream.node << "area" << stream.area;
         emit started(stream);

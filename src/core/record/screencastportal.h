@@ -10,7 +10,6 @@
 // to the next SelectSources, so the desktop asks once, not at every recording.
 //
 // The session stays open while the object lives (the stream ends with it). Main thread only.
-#include <QDBusUnixFileDescriptor>
 #include <QObject>
 #include <QRect>
 #include <QString>
@@ -20,19 +19,20 @@ class ScreenCastPortal : public QObject
     Q_OBJECT
 public:
     enum class Failure {
-        Refused,      // the teacher refused the desktop's question
-        NoPortal,     // no portal, or one without the ScreenCast interface
-        Failed,       // the portal answered with an error
+        Refused,   // the teacher refused the desktop's question
+        NoPortal,  // no portal, or one without the ScreenCast interface
+        Failed,    // the portal answered with an error
     };
     Q_ENUM(Failure)
     // The monitor's stream: the PipeWire node, where the monitor lies on the desktop (its
     // "position" and "size"; empty when the portal does not say) and the connection to the
-    // PipeWire server.
+    // PipeWire server, a file descriptor that whoever receives `started` takes over (hands on
+    // to a PipeWireSource, or closes).
     struct Stream
     {
         quint32 node = 0;
         QRect area;
-        QDBusUnixFileDescriptor remote;
+        int remoteFd = -1;
     };
 
     static constexpr const char *kRestoreTokenKey = "ScreenCast/restoreToken";

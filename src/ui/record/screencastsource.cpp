@@ -11,7 +11,7 @@
 #include <QScreen>
 #include <QWidget>
 
-#include <fcntl.h>
+#include <unistd.h>
 
 bool ScreenCastSource::needed()
 {
@@ -41,6 +41,7 @@ void ScreenCastSource::request(const QRect &serverRect, const QScreen *screen)
                     monitor = X11Desktop::toServerPixels(
                         QRectF(QPointF(0, 0), QSizeF(screen->size())), screen);
                 if (!monitor.contains(serverRect)) {
+                    ::close(stream.remoteFd);
                     qWarning() << "ScreenCastSource: rectangle" << serverRect
                                << "not on the shared monitor" << monitor;
                     // The desktop is to ask again next time, so that another screen can be
@@ -51,15 +52,8 @@ void ScreenCastSource::request(const QRect &serverRect, const QScreen *screen)
                                    "请在桌面的对话框中选择录制区域所在的屏幕，然后重新开始录制。"));
                     return;
                 }
-                const int fd = fcntl(stream.remote.fileDescriptor(), F_DUPFD_CLOEXEC, 3);
-                if (fd < 0) {
-                    emit failed(
-                        ScreenCastPortal::failureText(ScreenCastPortal::Failure::Failed,
-                                                      QStringLiteral("PipeWire")));
-                    return;
-                }
-                emit ready(
-                    std::make_shared<PipeWireSource>(fd, stream.node, monitor, serverRect));
+                emit ready(std::make_shared<PipeWireSource>(stream.remoteFd, stream.node, monitor,
+                                                            serverRect));
             });
     m_portal->start(QStringLiteral("x11:%1").arg(m_window->winId(), 0, 16));
 }
