@@ -20,10 +20,13 @@ bool ScreenCastSource::needed()
 
 ScreenCastSource::ScreenCastSource(QWidget *window) : QObject(window), m_window(window) {}
 
-void ScreenCastSource::request(const QRect &serverRect, const QScreen *screen)
+void ScreenCastSource::request(const QRect &area, const QScreen *screen)
 {
     if (m_portal)
         return;
+    // What the recorder keeps of the rectangle (ScreenRecord::setRecordRect): its top-left
+    // corner, width and height rounded down to multiples of 4.
+    const QRect serverRect(area.topLeft(), QSize(area.width() / 4 * 4, area.height() / 4 * 4));
     // The portal's session lives as long as the window: the stream ends with it.
     m_portal = new ScreenCastPortal(m_window);
     connect(m_portal, &ScreenCastPortal::failed, this,
