@@ -56,7 +56,8 @@ void addConsoleCommands(CommandLine &commandLine)
 int runWindowed(int argc, char *argv[], const CommandLine &commandLine)
 {
     // On a Wayland desktop the windows run through XWayland; only the picture is taken through
-    // the desktop portal.
+    // the desktop portal. The slide-show agent inherits the choice, so its window can be
+    // embedded.
     const QString platform = session::preferX11Windows();
     QApplication app(argc, argv);
     if (!platform.isEmpty())

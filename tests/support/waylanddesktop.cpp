@@ -59,8 +59,8 @@ int TestPortal::asked()
     if (!call.waitForFinished(5000) || call.exitCode() != 0)
         return -1;
     // "(uint32 1,)"
-    const QRegularExpressionMatch m =
-        QRegularExpression(QStringLiteral("uint32 (\\d+)")).match(QString::fromUtf8(call.readAll()));
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("uint32 (\\d+)"))
+                                          .match(QString::fromUtf8(call.readAll()));
     return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 

@@ -145,10 +145,10 @@ void TestWaylandRecord::cropInFrame_data()
                                   << QRect(100, 50, 400, 300) << QRect(200, 100, 800, 600);
     QTest::newRow("whole monitor") << QSize(1920, 1080) << QRect(0, 0, 1920, 1080)
                                    << QRect(0, 0, 1920, 1080) << QRect(0, 0, 1920, 1080);
-    QTest::newRow("past the edge") << QSize(1920, 1080) << QRect(0, 0, 1920, 1080)
-                                   << QRect(1800, 100, 400, 300) << QRect();
-    QTest::newRow("other monitor") << QSize(1920, 1080) << QRect(0, 0, 1920, 1080)
-                                   << QRect(2000, 100, 400, 300) << QRect();
+    QTest::newRow("past the edge")
+        << QSize(1920, 1080) << QRect(0, 0, 1920, 1080) << QRect(1800, 100, 400, 300) << QRect();
+    QTest::newRow("other monitor")
+        << QSize(1920, 1080) << QRect(0, 0, 1920, 1080) << QRect(2000, 100, 400, 300) << QRect();
 }
 
 void TestWaylandRecord::cropInFrame()
@@ -194,9 +194,8 @@ void TestWaylandRecord::refused()
     QVERIFY(portal.isServing());
     expectRefusal(ScreenCastPortal::failureText(ScreenCastPortal::Failure::Refused));
     QCOMPARE(portal.asked(), 1);
-    QVERIFY(readSetting(QString::fromLatin1(ScreenCastPortal::kRestoreTokenKey))
-                .toString()
-                .isEmpty());
+    QVERIFY(
+        readSetting(QString::fromLatin1(ScreenCastPortal::kRestoreTokenKey)).toString().isEmpty());
 }
 
 void TestWaylandRecord::sharedAndRecordedTwice()
@@ -225,9 +224,8 @@ void TestWaylandRecord::sharedAndRecordedTwice()
     QVERIFY(waitUntil([&]() { return window->countDown()->isVisible(); }, 15000));
     QCOMPARE(project->count(), 1);
     QCOMPARE(portal.asked(), 1);
-    QVERIFY(!readSetting(QString::fromLatin1(ScreenCastPortal::kRestoreTokenKey))
-                 .toString()
-                 .isEmpty());
+    QVERIFY(
+        !readSetting(QString::fromLatin1(ScreenCastPortal::kRestoreTokenKey)).toString().isEmpty());
     QVERIFY(waitUntil([&]() { return startedUs > 0; }, 6000));
 
     // A green stroke over the red part.
@@ -274,7 +272,8 @@ void TestWaylandRecord::sharedAndRecordedTwice()
     }));
     QVERIFY2(pictures > 30, qPrintable(QString::number(pictures)));
     QCOMPARE(coloured, pictures);
-    QVERIFY2(withStroke > pictures / 3, qPrintable(QString("%1 of %2").arg(withStroke).arg(pictures)));
+    QVERIFY2(withStroke > pictures / 3,
+             qPrintable(QString("%1 of %2").arg(withStroke).arg(pictures)));
     // A picture at least every second, whatever changed on the screen.
     QVERIFY2(widest <= 1.05, qPrintable(QString::number(widest)));
     // The beeps are heard where their flashes are seen.
