@@ -17,7 +17,9 @@ extern "C" {
 
 #include <atomic>
 #include <cmath>
+#include <ctime>
 #include <mutex>
+
 #include <unistd.h>
 
 namespace {
@@ -85,14 +87,18 @@ void onParamChanged(void *data, uint32_t id, const spa_pod *param)
     d->frame = QSize(int(info.size.width), int(info.size.height));
     qInfo() << "PipeWireSource: format" << info.format << d->frame;
 
-    uint8_t buffer[256];
+    uint8_t buffer[512];
     spa_pod_builder builder;
     spa_pod_builder_init(&builder, buffer, sizeof(buffer));
-    const spa_pod *params[1];
+    const spa_pod *params[2];
     params[0] = static_cast<const spa_pod *>(spa_pod_builder_add_object(
         &builder, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_dataType,
         SPA_POD_Int((1 << SPA_DATA_MemFd) | (1 << SPA_DATA_MemPtr))));
-    pw_stream_update_params(d->stream, params, 1);
+    // The header tells when the compositor took each picture.
+    params[1] = static_cast<const spa_pod *>(spa_pod_builder_add_object(
+        &builder, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type,
+        SPA_POD_Id(SPA_META_Header), SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_header))));
+    pw_stream_update_params(d->stream, params, 2);
 }
 
 void onStateChanged(void *data, pw_stream_state, pw_stream_state state, const char *error)
@@ -160,6 +166,20 @@ void PipeWireSource::Impl::take(const spa_buffer *buffer)
     if (!plane.data || !plane.chunk || plane.chunk->size == 0 ||
         (plane.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED))
         return;
+    // When the compositor took the picture (its monotonic clock), when it says: the way here
+    // through PipeWire and the conversion below do not make the picture later than its sound.
+    qint64 takenUs = PictureSource::captureClockUs();
+    const auto *header = static_cast<const spa_meta_header *>(
+        spa_buffer_find_meta_data(buffer, SPA_META_Header, sizeof(spa_meta_header)));
+    if (header && (header->flags & SPA_META_HEADER_FLAG_CORRUPTED))
+        return;
+    if (header && header->pts > 0) {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const qint64 ageUs = (qint64(now.tv_sec) * 1000000000 + now.tv_nsec - header->pts) / 1000;
+        if (ageUs >= 0 && ageUs < 1000000)
+            takenUs -= ageUs;
+    }
     const int stride = plane.chunk->stride > 0 ? plane.chunk->stride : frame.width() * 4;
     const QRect crop = PipeWireSource::cropInFrame(frame, monitor, rect);
     if (crop.isEmpty() || qint64(crop.bottom()) * stride + qint64(crop.right() + 1) * 4 >
@@ -179,7 +199,7 @@ void PipeWireSource::Impl::take(const spa_buffer *buffer)
     uint8_t *target[4] = {canvas.packet->data};
     const int targetStride[4] = {rect.width() * 4};
     sws_scale(sws, source, sourceStride, 0, crop.height(), target, targetStride);
-    scene.push(std::move(canvas), PictureSource::captureClockUs());
+    scene.push(std::move(canvas), takenUs);
     QMutexLocker lock(&mutex);
     ++delivered;
     changed.wakeAll();
