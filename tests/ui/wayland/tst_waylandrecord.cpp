@@ -180,6 +180,10 @@ void TestWaylandRecord::expectRefusal(const QString &text)
     QVERIFY(box);
     QCOMPARE(box->text(), text);
     QCOMPARE(box->windowTitle(), "警告");
+    if (!qEnvironmentVariableIsEmpty("LUMORA_SCREENSHOTS"))
+        box->grab().save(QStringLiteral("%1/%2.png")
+                             .arg(qEnvironmentVariable("LUMORA_SCREENSHOTS"),
+                                  QTest::currentTestFunction()));
     box->close();
     QCOMPARE(project->count(), before);
     QVERIFY(QDir(project->projectDir()).entryList(QDir::Files).isEmpty());
