@@ -1196,6 +1196,12 @@ In the desktop's dialog choose the screen the area is on, then start the recordi
 <context>
     <name>ScreenRecord</name>
     <message>
+        <source>桌面停止了屏幕共享：从这里起录像只保留最后的画面。
+请停止录制，然后重新开始。</source>
+        <translation>The desktop stopped sharing the screen: from here on the recording keeps only the last picture.
+Stop the recording, then start it again.</translation>
+    </message>
+    <message>
         <source>未发现音频输入设备！</source>
         <translation>No sound input device was found!</translation>
     </message>

@@ -65,6 +65,7 @@ struct PipeWireSource::Impl
     QWaitCondition changed;  // a picture came or the stream failed
     QString failure;         // under mutex
     std::atomic<qint64> delivered{0};
+    std::atomic<bool> closing{false};  // the source is being destroyed
 
     void take(const spa_buffer *buffer);
     void setFailed(const QString &why);
@@ -101,11 +102,15 @@ void onParamChanged(void *data, uint32_t id, const spa_pod *param)
     pw_stream_update_params(d->stream, params, 2);
 }
 
-void onStateChanged(void *data, pw_stream_state, pw_stream_state state, const char *error)
+void onStateChanged(void *data, pw_stream_state old, pw_stream_state state, const char *error)
 {
     auto *d = static_cast<PipeWireSource::Impl *>(data);
     qInfo() << "PipeWireSource: stream" << pw_stream_state_as_string(state);
-    if (state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED)
+    if (d->closing.load())
+        return;
+    // A stream that ran and stops: its node is gone, the desktop stopped sharing the screen.
+    if (state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED ||
+        (old == PW_STREAM_STATE_STREAMING && state == PW_STREAM_STATE_PAUSED))
         d->setFailed(QStringLiteral("stream %1: %2")
                          .arg(QString::fromUtf8(pw_stream_state_as_string(state)),
                               QString::fromUtf8(error ? error : "")));
@@ -226,6 +231,7 @@ PipeWireSource::PipeWireSource(int remoteFd, quint32 node, const QRect &monitor,
 
 PipeWireSource::~PipeWireSource()
 {
+    d->closing = true;
     if (d->loop)
         pw_thread_loop_stop(d->loop);
     if (d->stream)

@@ -2,8 +2,9 @@
 // grab would see only black: the program's windows run on the compositor's XWayland and the
 // picture comes from the compositor's own screen cast, through the test screen-sharing portal
 // and PipeWire. Journeys of the screen recording window: shared and recorded (the desktop's
-// real colours, a pen stroke, sound in step), recorded again without a second question, the
-// question refused, and no portal at all; and a slide show recorded the same way.
+// real colours, a pen stroke, sound in step), recorded again without a second question (and
+// the sharing ended by the desktop meanwhile), the question refused, and no portal at all; and
+// a slide show recorded the same way.
 #include "core/platform/session.h"
 #include "core/platform/settings.h"
 #include "core/project/projectdata.h"
@@ -181,9 +182,9 @@ void TestWaylandRecord::expectRefusal(const QString &text)
     QCOMPARE(box->text(), text);
     QCOMPARE(box->windowTitle(), "警告");
     if (!qEnvironmentVariableIsEmpty("LUMORA_SCREENSHOTS"))
-        box->grab().save(QStringLiteral("%1/%2.png")
-                             .arg(qEnvironmentVariable("LUMORA_SCREENSHOTS"),
-                                  QTest::currentTestFunction()));
+        box->grab().save(
+            QStringLiteral("%1/%2.png")
+                .arg(qEnvironmentVariable("LUMORA_SCREENSHOTS"), QTest::currentTestFunction()));
     box->close();
     QCOMPARE(project->count(), before);
     QVERIFY(QDir(project->projectDir()).entryList(QDir::Files).isEmpty());
@@ -211,8 +212,9 @@ void TestWaylandRecord::refused()
 void TestWaylandRecord::sharedAndRecordedTwice()
 {
     startProject("shared");
-    WaylandDesktop::TestPortal portal("share");
-    QVERIFY(portal.isServing());
+    std::optional<WaylandDesktop::TestPortal> portal;
+    portal.emplace("share");
+    QVERIFY(portal->isServing());
     ProjectData *project = ProjectData::instance();
 
     // Red left, blue right.
@@ -231,7 +233,7 @@ void TestWaylandRecord::sharedAndRecordedTwice()
     // The desktop shared the screen: the clip is in the project and the count-down runs.
     QVERIFY(waitUntil([&]() { return window->countDown()->isVisible(); }, 15000));
     QCOMPARE(project->count(), 1);
-    QCOMPARE(portal.asked(), 1);
+    QCOMPARE(portal->asked(), 1);
     QVERIFY(
         !readSetting(QString::fromLatin1(ScreenCastPortal::kRestoreTokenKey)).toString().isEmpty());
     QVERIFY(waitUntil([&]() { return startedUs > 0; }, 6000));
@@ -315,12 +317,29 @@ void TestWaylandRecord::sharedAndRecordedTwice()
             [&]() { started = true; });
     window->show();
     QVERIFY(waitUntil([&]() { return started; }, 15000));
+    QCOMPARE(portal->asked(), 1);
+    // The desktop ends the sharing while recording (its portal goes away): the teacher is told,
+    // and what was recorded is kept.
     QTest::qWait(500);
+    portal.reset();
+    QMessageBox *box = messageBox();
+    QVERIFY(box);
+    QCOMPARE(box->windowTitle(), "警告");
+    QVERIFY2(box->text().startsWith("桌面停止了屏幕共享"), qPrintable(box->text()));
+    box->close();
+    QTest::qWait(1500);
+    QVERIFY(window);
     window->ctrlWidget()->stopButton()->click();
     QVERIFY(again.count() > 0 || again.wait(30000));
-    QCOMPARE(portal.asked(), 1);
     QCOMPARE(project->count(), 2);
-    QVERIFY(QFileInfo(project->at(1).filePath).size() > 0);
+    const MediaReadback::StreamsInfo info = MediaReadback::streams(project->at(1).filePath);
+    QVERIFY(info.opened);
+    // The picture goes on to the stop (the last one the desktop sent), as the sound does.
+    QVERIFY2(info.durationSeconds > 1.9, qPrintable(QString::number(info.durationSeconds)));
+    double lastPicture = 0;
+    QVERIFY(MediaReadback::forEachPicture(project->at(1).filePath,
+                                          [&](double t, const QImage &) { lastPicture = t; }));
+    QVERIFY2(lastPicture > info.durationSeconds - 0.2, qPrintable(QString::number(lastPicture)));
 }
 
 void TestWaylandRecord::slideShow()
