@@ -168,7 +168,7 @@ void PipeWireSource::Impl::take(const spa_buffer *buffer)
     if (!buffer || buffer->n_datas < 1 || format == AV_PIX_FMT_NONE || frame.isEmpty())
         return;
     const spa_data &plane = buffer->datas[0];
-    if (!plane.data || !plane.chunk || plane.chunk->size == 0 ||
+    if (!plane.data || !plane.chunk || plane.chunk->size == 0 || plane.maxsize == 0 ||
         (plane.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED))
         return;
     // When the compositor took the picture (its monotonic clock), when it says: the way here
@@ -187,8 +187,11 @@ void PipeWireSource::Impl::take(const spa_buffer *buffer)
     }
     const int stride = plane.chunk->stride > 0 ? plane.chunk->stride : frame.width() * 4;
     const QRect crop = PipeWireSource::cropInFrame(frame, monitor, rect);
-    if (crop.isEmpty() || qint64(crop.bottom()) * stride + qint64(crop.right() + 1) * 4 >
-                              qint64(plane.chunk->offset % plane.maxsize) + plane.chunk->size) {
+    const qint64 offset = plane.chunk->offset % plane.maxsize;
+    // The last byte the crop reads lies within the picture and the buffer.
+    const qint64 needed = qint64(crop.bottom()) * stride + qint64(crop.right() + 1) * 4;
+    if (crop.isEmpty() || needed > qint64(plane.chunk->size) ||
+        offset + needed > qint64(plane.maxsize)) {
         return;
     }
     sws = sws_getCachedContext(
@@ -197,8 +200,7 @@ void PipeWireSource::Impl::take(const spa_buffer *buffer)
     ScenePictureSource::Canvas canvas = scene.newCanvas();
     if (!sws || !canvas.packet)
         return;
-    const uint8_t *base =
-        static_cast<const uint8_t *>(plane.data) + plane.chunk->offset % plane.maxsize;
+    const uint8_t *base = static_cast<const uint8_t *>(plane.data) + offset;
     const uint8_t *source[4] = {base + qint64(crop.y()) * stride + qint64(crop.x()) * 4};
     const int sourceStride[4] = {stride};
     uint8_t *target[4] = {canvas.packet->data};
