@@ -37,6 +37,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMutex>
 #include <QPainter>
@@ -276,6 +277,7 @@ int engineChild(int argc, char **argv)
     const QRect rect(0, 0, 1920, 1080);
     engine.setRecordRect(rect);
     ScreenCastPortal portal;
+    std::shared_ptr<PipeWireSource> source;
     if (wayland) {
         QObject::connect(&portal, &ScreenCastPortal::failed, &app,
                          [&](ScreenCastPortal::Failure failure, const QString &detail) {
@@ -287,8 +289,9 @@ int engineChild(int argc, char **argv)
         QObject::connect(
             &portal, &ScreenCastPortal::started, &app, [&](const ScreenCastPortal::Stream &stream) {
                 const QRect monitor = stream.area.isEmpty() ? rect : stream.area;
-                engine.setPictureSource(
-                    std::make_shared<PipeWireSource>(stream.remoteFd, stream.node, monitor, rect));
+                source =
+                    std::make_shared<PipeWireSource>(stream.remoteFd, stream.node, monitor, rect);
+                engine.setPictureSource(source);
                 engine.prepareRecord(clip);
                 poll.start(10);
             });
@@ -297,7 +300,11 @@ int engineChild(int argc, char **argv)
         poll.start(10);
         engine.prepareRecord(clip);
     }
-    return app.exec();
+    const int status = app.exec();
+    if (source)
+        std::fprintf(stderr, "engine, Wayland desktop: pictures the compositor sent: %lld\n",
+                     source->deliveredCount());
+    return status;
 }
 
 // The moving bars alone, full screen, for `seconds` (bench_record --bars <seconds>): the
@@ -320,8 +327,10 @@ int barsChild(int argc, char **argv)
             auto *widget = static_cast<QWidget *>(watched);
             QPainter p(widget);
             BenchTools::paintMovingBars(p, widget->rect());
+            ++painted;
             return true;
         }
+        qint64 painted = 0;
     } painter;
     bars.installEventFilter(&painter);
     bars.show();
@@ -329,7 +338,12 @@ int barsChild(int argc, char **argv)
     QTimer::singleShot(QString::fromLocal8Bit(argv[2]).toInt() * 1000, &app, &QApplication::quit);
     std::printf("shown\n");
     std::fflush(stdout);
-    return app.exec();
+    QElapsedTimer clock;
+    clock.start();
+    const int status = app.exec();
+    std::fprintf(stderr, "bars on the Wayland desktop: painted %.1f times a second\n",
+                 painter.painted * 1000.0 / std::max<qint64>(1, clock.elapsed()));
+    return status;
 }
 
 struct Run
@@ -563,15 +577,17 @@ int main(int argc, char **argv)
         WaylandDesktop::use();
         WaylandDesktop::TestPortal portal;
         QProcess bars;
+        bars.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         bars.start(QCoreApplication::applicationFilePath(),
-                   {"--bars", QString::number(kSeconds + 20)});
+                   {"--bars", QString::number(kSeconds + 8)});
         const bool shown = bars.waitForReadyRead(20000);
         if (!portal.isServing() || !shown)
             std::fprintf(stderr, "the Wayland test desktop is not ready\n");
         else
             wayland = runRecorder(QCoreApplication::applicationFilePath(),
                                   {"--engine", waylandFile, "--wayland"}, 0);
-        bars.kill();
+        if (!bars.waitForFinished(20000))
+            bars.kill();
         bars.waitForFinished();
         for (const char *name :
              {"DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS"}) {
