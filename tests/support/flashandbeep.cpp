@@ -135,7 +135,8 @@ void FlashAndBeep::paintEvent(QPaintEvent *)
     QPainter(this).fillRect(rect(), m_white ? Qt::white : QColor(20, 20, 30));
 }
 
-QList<double> FlashAndBeep::offsetsMs(const QString &file, qint64 startedUs) const
+QList<double> FlashAndBeep::offsetsMs(const QString &file, qint64 startedUs,
+                                      bool changeDriven) const
 {
     QList<double> flashes, beeps;
     bool white = false;
@@ -144,7 +145,7 @@ QList<double> FlashAndBeep::offsetsMs(const QString &file, qint64 startedUs) con
         const uint8_t *y = frame->data[0] + frame->linesize[0] * (frame->height / 2);
         const bool nowWhite = y[frame->width / 2] > 200;
         if (nowWhite && !white && lastDark >= 0)
-            flashes << (lastDark + t) / 2;
+            flashes << (changeDriven ? t : (lastDark + t) / 2);
         if (!nowWhite)
             lastDark = t;
         white = nowWhite;

@@ -3,6 +3,7 @@
 #include "core/record/screenrecord.h"
 
 #include "core/media/h264settings.h"
+#include "core/platform/session.h"
 #include "core/record/deviceutil.h"
 #include "core/record/picturecadence.h"
 #include "core/record/x11grabsource.h"
@@ -64,6 +65,12 @@ bool openCapture(const QString &url, const char *formatName, ffmpeg::Dictionary 
 
 int ScreenRecord::openVideoInput()
 {
+    if (!m_pictureSource && session::isWayland()) {
+        // An X11 grab sees nothing of a Wayland desktop (black): the windows hand over the
+        // desktop portal's stream instead (ScreenCastSource).
+        qWarning() << " no picture source on a Wayland session: the X11 grab would record black";
+        return -1;
+    }
     if (!m_pictureSource)
         m_pictureSource = std::make_shared<X11GrabSource>(m_recordRect, kFrameRate);
     QString error;
