@@ -109,9 +109,11 @@ void ClipRowLayout::removeAt(int index)
     m_itemIndex.insert(m_items.at(index), index);
     m_items.removeLast();
     m_itemIndex.remove(item);
-    for (int i = 0; i < m_slots.size(); ++i) {
-        if (m_slots.at(i).item == item) {
-            m_slots.removeAt(i);
+    // Its slot stays, empty, at the item's width: the row keeps its clips in place.
+    for (Slot &slot : m_slots) {
+        if (slot.item == item) {
+            slot.width = item->effectiveSizeHint(Qt::PreferredSize).width();
+            slot.item = nullptr;
             break;
         }
     }

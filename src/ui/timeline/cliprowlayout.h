@@ -6,7 +6,8 @@
 // n slots in O(n), which keeps a rebuild of a long lecture fast.
 //
 // count() and itemAt() (what QGraphicsLayout sees) list the blocks the row holds, in no
-// particular order; slotCount() and itemInSlot() list the row. Main thread only.
+// particular order; slotCount() and itemInSlot() list the row. removeAt() empties the item's
+// slot. Main thread only.
 #include <QGraphicsLayout>
 #include <QHash>
 #include <QList>
