@@ -272,7 +272,8 @@ void AvShowManager::loadImageInThread()
             }
             // Pictures are read as QImage here: a QPixmap belongs to the GUI thread.
             QImage image = readImage(task.path);
-            if (image.isNull()) {
+            // No tool run for a media file that is not there (a clip of a removed file).
+            if (image.isNull() && QFileInfo::exists(m_AvData.filePath)) {
                 const QStringList args = thumbnailArguments(m_AvData.filePath, task.second,
                                                             task.path, m_ImageWidth, m_ImageHeight);
                 qDebug() << "执行cmd命令：" << args;
@@ -310,7 +311,7 @@ QImage AvShowManager::loadWholeSpectrum()
     if (stopping())
         return QImage();
     QImage image = readImage(wholePath);
-    if (!image.isNull())
+    if (!image.isNull() || !QFileInfo::exists(m_AvData.filePath))
         return image;
     registry.making.insert(wholePath);
     lock.unlock();
