@@ -4,6 +4,7 @@
 #include "core/platform/commandline.h"
 #include "core/platform/crashhandler.h"
 #include "core/platform/language.h"
+#include "core/platform/session.h"
 #include "core/storage/infocommand.h"
 #include "ui/app/startup.h"
 
@@ -54,7 +55,13 @@ void addConsoleCommands(CommandLine &commandLine)
 
 int runWindowed(int argc, char *argv[], const CommandLine &commandLine)
 {
+    // On a Wayland desktop the windows run through XWayland; only the picture is taken through
+    // the desktop portal. The slide-show agent inherits the choice, so its window can be
+    // embedded.
+    const QString platform = session::preferX11Windows();
     QApplication app(argc, argv);
+    if (!platform.isEmpty())
+        qInfo() << "Wayland session: windows through" << platform;
     language::install(app);
     // The crashed copy may still be there while its report is shown.
     if (!commandLine.crashReportFile().isEmpty())

@@ -10,16 +10,20 @@
 // file. A third recording by the engine takes the clicks from the computer's sound (the
 // monitor of the default output) mixed with a second, silent microphone that goes through
 // noise reduction, as a teacher with "同时录制电脑声音" and "降噪" on records; its processor
-// time per recorded second is set against the engine's with the microphone alone. Last:
+// time per recorded second is set against the engine's with the microphone alone. A fourth
+// recording takes the same rectangle with the same moving bars from the Wayland test desktop
+// (mutter's screen cast through the test portal and PipeWire); its processor time per recorded
+// second is set against the engine's X11 route. Last:
 //   still_vs_cli=<ratio> motion_vs_cli=<ratio> change_late_ms_p95=<ms> frames_ok=<percent>
-//   av_offset_ms=<n> mix_cost=<ratio> av_offset_mix_ms=<n>   (one line)
+//   av_offset_ms=<n> mix_cost=<ratio> av_offset_mix_ms=<n> wayland_vs_x11=<ratio>
+//   wayland_frames_ok=<percent>   (one line)
 // frames_ok counts the different pictures in the engine's file against those in the tool's
 // (which grabs 30 a second): moving content keeps every picture the screen showed.
-// Aims: 0.2 or less, 1.0 or less, 50 or less, 100, 45 or less, 1.10 or less, 45 or less.
-// With --x11grab the engine grabs the whole screen 30 times a second as the tool does (the
-// route "conf.ini" can ask for), for comparison. Needs an X display and a PulseAudio
-// server with the sink "lumora_sink" and its microphone "lumora_mic" (bench/record starts them:
-// scripts/testenv, lumora_start_env).
+// Aims: 0.2 or less, 1.0 or less, 50 or less, 100, 45 or less, 1.10 or less, 45 or less, 1.0
+// or less, 100. With --x11grab the engine grabs the whole X screen 30 times a second as the
+// tool does (the route "conf.ini" can ask for), for comparison. Needs an X display, a
+// PulseAudio server with the sink "lumora_sink" and its microphone "lumora_mic", and the
+// Wayland test desktop (bench/record starts them: scripts/testenv, lumora_start_env).
 //
 // Known timing: the click track is one continuous PulseAudio stream whose clicks sit at fixed
 // sample positions; the server's latency report tells on the monotonic clock when each sample
@@ -30,16 +34,20 @@
 // was off (a late repaint) is then taken away, so what remains is the recorder's own error.
 #include "core/media/ffmpeghandles.h"
 #include "core/project/projectdata.h"
+#include "core/record/pipewiresource.h"
+#include "core/record/screencastportal.h"
 #include "core/record/screenrecord.h"
 #include "core/record/x11grabsource.h"
 #include "support/benchtools.h"
 #include "support/mediareadback.h"
+#include "support/waylanddesktop.h"
 
 #include <pulse/error.h>
 #include <pulse/simple.h>
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMutex>
 #include <QPainter>
@@ -301,9 +309,10 @@ private:
 // The second microphone of the mixed recording: a null sink of its own, never played into.
 constexpr const char *kSilentMicrophone = "lumora_bench_mic";
 
-// The engine recording in a child process (bench_record --engine <file> [--mix]); prints
-// "started <monotonic us>" when the recording starts. With --mix it records the computer's
-// sound and the silent second microphone with noise reduction.
+// The engine recording in a child process (bench_record --engine <file> [--mix | --wayland]);
+// prints "started <monotonic us>" when the recording starts. With --mix it records the
+// computer's sound and the silent second microphone with noise reduction; with --wayland it
+// takes the screen from the desktop portal's PipeWire stream.
 int engineChild(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -316,6 +325,7 @@ int engineChild(int argc, char **argv)
         sound.computerSound = true;
         sound.noiseReduction = true;
     }
+    const bool wayland = argc > 3 && qstrcmp(argv[3], "--wayland") == 0;
     ProjectData *project = ProjectData::instance();
     project->setProjectDir(QFileInfo(file).absolutePath() + "/");
     AVData clip = project->newClip(QFileInfo(file).fileName());
@@ -337,13 +347,79 @@ int engineChild(int argc, char **argv)
         // A precise timer: a coarse one may fire 5 % early or late, a second either way.
         QTimer::singleShot(seconds * 1000, Qt::PreciseTimer, &app, [&]() { engine.stopRecord(); });
     });
-    poll.start(10);
-    engine.setRecordRect(QRect(0, 0, 1920, 1080));
-    if (args.contains("--x11grab"))
-        engine.setPictureSource(
-            std::make_shared<X11GrabSource>(engine.recordRect(), ScreenRecord::kFrameRate));
-    engine.prepareRecord(clip);
-    return app.exec();
+    const QRect rect(0, 0, 1920, 1080);
+    engine.setRecordRect(rect);
+    ScreenCastPortal portal;
+    std::shared_ptr<PipeWireSource> source;
+    if (wayland) {
+        QObject::connect(&portal, &ScreenCastPortal::failed, &app,
+                         [&](ScreenCastPortal::Failure failure, const QString &detail) {
+                             std::fprintf(
+                                 stderr, "%s\n",
+                                 qPrintable(ScreenCastPortal::failureText(failure, detail)));
+                             app.exit(1);
+                         });
+        QObject::connect(
+            &portal, &ScreenCastPortal::started, &app, [&](const ScreenCastPortal::Stream &stream) {
+                const QRect monitor = stream.area.isEmpty() ? rect : stream.area;
+                source =
+                    std::make_shared<PipeWireSource>(stream.remoteFd, stream.node, monitor, rect);
+                engine.setPictureSource(source);
+                engine.prepareRecord(clip);
+                poll.start(10);
+            });
+        portal.start();
+    } else {
+        if (args.contains("--x11grab"))
+            engine.setPictureSource(
+                std::make_shared<X11GrabSource>(engine.recordRect(), ScreenRecord::kFrameRate));
+        poll.start(10);
+        engine.prepareRecord(clip);
+    }
+    const int status = app.exec();
+    if (source)
+        std::fprintf(stderr, "engine, Wayland desktop: pictures the compositor sent: %lld\n",
+                     source->deliveredCount());
+    return status;
+}
+
+// The moving bars alone, full screen, for `seconds` (bench_record --bars <seconds>): the
+// content of the Wayland run, shown on that desktop.
+int barsChild(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QWidget bars;
+    bars.setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    bars.setGeometry(0, 0, 1920, 1080);
+    QTimer motion;
+    QObject::connect(&motion, &QTimer::timeout, &bars, [&]() { bars.update(); });
+    class Painter : public QObject
+    {
+    public:
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            if (event->type() != QEvent::Paint)
+                return false;
+            auto *widget = static_cast<QWidget *>(watched);
+            QPainter p(widget);
+            BenchTools::paintMovingBars(p, widget->rect());
+            ++painted;
+            return true;
+        }
+        qint64 painted = 0;
+    } painter;
+    bars.installEventFilter(&painter);
+    bars.show();
+    motion.start(33);
+    QTimer::singleShot(QString::fromLocal8Bit(argv[2]).toInt() * 1000, &app, &QApplication::quit);
+    std::printf("shown\n");
+    std::fflush(stdout);
+    QElapsedTimer clock;
+    clock.start();
+    const int status = app.exec();
+    std::fprintf(stderr, "bars on the Wayland desktop: painted %.1f times a second\n",
+                 painter.painted * 1000.0 / std::max<qint64>(1, clock.elapsed()));
+    return status;
 }
 
 struct Run
@@ -539,6 +615,8 @@ int main(int argc, char **argv)
 {
     if (argc > 2 && qstrcmp(argv[1], "--engine") == 0)
         return engineChild(argc, argv);
+    if (argc > 2 && qstrcmp(argv[1], "--bars") == 0)
+        return barsChild(argc, argv);
     QApplication app(argc, argv);
     // --keep DIR leaves the files in DIR for a closer look.
     QTemporaryDir temporary;
@@ -663,12 +741,48 @@ int main(int argc, char **argv)
     const Run their = runRecorder("ffmpeg", toolArguments(kSeconds, theirs), 300000);
     stage.stop();
 
+    // The Wayland route: the same bars on the Wayland test desktop, recorded through the test
+    // portal and mutter's screen cast.
+    const QString waylandFile = QDir(folder).filePath("engine-wayland.mp4");
+    QFile::remove(waylandFile);
+    Run wayland;
+    {
+        const QProcessEnvironment x11 = QProcessEnvironment::systemEnvironment();
+        for (const char *name :
+             {"DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS"})
+            qunsetenv(name);
+        WaylandDesktop::use();
+        WaylandDesktop::TestPortal portal;
+        QProcess bars;
+        bars.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        bars.start(QCoreApplication::applicationFilePath(),
+                   {"--bars", QString::number(kSeconds + 8)});
+        const bool shown = bars.waitForReadyRead(20000);
+        if (!portal.isServing() || !shown)
+            std::fprintf(stderr, "the Wayland test desktop is not ready\n");
+        else
+            wayland = runRecorder(QCoreApplication::applicationFilePath(),
+                                  {"--engine", waylandFile, "--wayland"}, 0);
+        if (!bars.waitForFinished(20000))
+            bars.kill();
+        bars.waitForFinished();
+        for (const char *name :
+             {"DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS"}) {
+            const QString value = x11.value(QString::fromLatin1(name));
+            if (x11.contains(QString::fromLatin1(name)))
+                qputenv(name, value.toLocal8Bit());
+            else
+                qunsetenv(name);
+        }
+    }
+
     qint64 lateMax = 0;
     for (const Stage::Flash &f : stage.flashes())
         lateMax = std::max(lateMax, f.shownUs - f.dueUs);
     const FileFigures a = measure(ours);
     const FileFigures b = measure(theirs);
     const FileFigures m = measure(mixedFile);
+    const FileFigures w = measure(waylandFile);
     const QList<double> ourOffsets = recorderOffsets(a, our, stage);
     const QList<double> theirOffsets = recorderOffsets(b, their, stage);
     const QList<double> mixedOffsets = recorderOffsets(m, mixed, stage);
@@ -691,6 +805,10 @@ int main(int argc, char **argv)
                 "(%.3f s per second), frames %d of %d\n",
                 mixed.cpuSeconds, m.seconds(), perSecond(mixed, m), m.frames, framesDue(m));
     std::printf("different pictures: engine %d, ffmpeg %d\n", a.distinct, b.distinct);
+    std::printf("engine, Wayland desktop through PipeWire: cpu %.2f s for %.3f s recorded "
+                "(%.3f s per second), frames %d of %d, largest gap %.0f ms\n",
+                wayland.cpuSeconds, w.seconds(), perSecond(wayland, w), w.frames, framesDue(w),
+                w.largestGap * 1000);
     printFile("engine file", a, ourOffsets, our, stage);
     printFile("engine file with computer sound", m, mixedOffsets, mixed, stage);
     printFile("ffmpeg file", b, theirOffsets, their, stage);
@@ -710,10 +828,18 @@ int main(int argc, char **argv)
     const int framesOk =
         b.distinct > 0 ? int(std::lround(100.0 * std::min(1.0, double(a.distinct) / b.distinct)))
                        : 0;
+    const double waylandVsX11 = perSecond(wayland, w) > 0 && perSecond(our, a) > 0
+                                    ? perSecond(wayland, w) / perSecond(our, a)
+                                    : -1.0;
+    const int waylandDue = framesDue(w);
+    const int waylandFramesOk =
+        waylandDue > 0 ? int(std::lround(100.0 * std::min(w.frames, waylandDue) / waylandDue)) : 0;
     std::printf("still_vs_cli=%.2f motion_vs_cli=%.2f change_late_ms_p95=%.0f frames_ok=%d "
-                "av_offset_ms=%d mix_cost=%.2f av_offset_mix_ms=%d\n",
+                "av_offset_ms=%d mix_cost=%.2f av_offset_mix_ms=%d wayland_vs_x11=%.2f "
+                "wayland_frames_ok=%d\n",
                 stillRatio, ratio, late.isEmpty() ? -1.0 : BenchTools::percentile(late, 0.95),
                 framesOk, ourOffsets.isEmpty() ? -1 : int(std::lround(medianAbs(ourOffsets))),
-                mixCost, mixedOffsets.isEmpty() ? -1 : int(std::lround(medianAbs(mixedOffsets))));
+                mixCost, mixedOffsets.isEmpty() ? -1 : int(std::lround(medianAbs(mixedOffsets))),
+                waylandVsX11, waylandFramesOk);
     return 0;
 }

@@ -94,9 +94,12 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${LUMORA_PROJECT_URL})
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${LUMORA_MAINTAINER})
 # Libraries found by dpkg-shlibdeps, plus the tools the program starts and the VLC plug-ins
-# that play the preview; the slide show needs LibreOffice and Chinese fonts.
+# that play the preview; the slide show needs LibreOffice and Chinese fonts. On Wayland
+# desktops the screen comes from the desktop portal as a PipeWire stream: the PipeWire client
+# modules, and a portal with the desktop's own back end (GNOME, KDE, wlroots, GTK).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "ffmpeg, vlc-plugin-base")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libreoffice-impress, fonts-noto-cjk, qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "ffmpeg, vlc-plugin-base, libpipewire-0.3-modules")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libreoffice-impress, fonts-noto-cjk, qt6-translations-l10n, \
+xdg-desktop-portal, xdg-desktop-portal-gnome | xdg-desktop-portal-kde | xdg-desktop-portal-backend")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

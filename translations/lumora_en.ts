@@ -1168,7 +1168,39 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
     </message>
 </context>
 <context>
+    <name>ScreenCastPortal</name>
+    <message>
+        <source>已取消录制：桌面没有允许共享屏幕。</source>
+        <translation>Recording cancelled: the desktop did not allow the screen to be shared.</translation>
+    </message>
+    <message>
+        <source>无法在 Wayland 桌面上录屏：没有找到桌面门户的屏幕共享接口。
+请安装 xdg-desktop-portal 和桌面对应的门户软件包（GNOME：xdg-desktop-portal-gnome，KDE：xdg-desktop-portal-kde），然后重新登录。</source>
+        <translation>Cannot record the screen on this Wayland desktop: the desktop portal's screen sharing was not found.
+Install xdg-desktop-portal and the portal package of your desktop (GNOME: xdg-desktop-portal-gnome, KDE: xdg-desktop-portal-kde), then log in again.</translation>
+    </message>
+    <message>
+        <source>无法在 Wayland 桌面上录屏：桌面门户出错（%1）。</source>
+        <translation>Cannot record the screen on this Wayland desktop: the desktop portal failed (%1).</translation>
+    </message>
+</context>
+<context>
+    <name>ScreenCastSource</name>
+    <message>
+        <source>录制区域不在共享的屏幕上。
+请在桌面的对话框中选择录制区域所在的屏幕，然后重新开始录制。</source>
+        <translation>The recording area is not on the shared screen.
+In the desktop's dialog choose the screen the area is on, then start the recording again.</translation>
+    </message>
+</context>
+<context>
     <name>ScreenRecord</name>
+    <message>
+        <source>桌面停止了屏幕共享：从这里起录像只保留最后的画面。
+请停止录制，然后重新开始。</source>
+        <translation>The desktop stopped sharing the screen: from here on the recording keeps only the last picture.
+Stop the recording, then start it again.</translation>
+    </message>
     <message>
         <source>未发现音频输入设备！</source>
         <translation>No sound input device was found!</translation>

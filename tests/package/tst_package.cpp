@@ -199,7 +199,9 @@ void TestPackage::shippedFiles()
     QCOMPARE(fields.code, 0);
     for (const QString &needed :
          QStringList{"Depends: ffmpeg, vlc-plugin-base, ", "libqt6widgets6", "libavformat59",
-                     "libvlc5", "Recommends: libreoffice-impress, fonts-noto-cjk"})
+                     "libvlc5", "libpipewire-0.3-modules", "libqt6dbus6",
+                     "Recommends: libreoffice-impress, fonts-noto-cjk",
+                     "xdg-desktop-portal, xdg-desktop-portal-gnome | xdg-desktop-portal-kde"})
         QVERIFY2(fields.out.contains(needed), qPrintable(needed + "\n" + fields.out));
 
     const QString desktop = installed("share/applications/" + kAppId + ".desktop");

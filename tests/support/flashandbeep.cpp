@@ -135,7 +135,8 @@ void FlashAndBeep::paintEvent(QPaintEvent *)
     QPainter(this).fillRect(rect(), m_white ? Qt::white : QColor(20, 20, 30));
 }
 
-QList<double> FlashAndBeep::offsetsMs(const QString &file, qint64 startedUs) const
+QList<double> FlashAndBeep::offsetsMs(const QString &file, qint64 startedUs,
+                                      bool changeDriven) const
 {
     QList<double> flashes, beeps;
     bool white = false;
@@ -147,7 +148,7 @@ QList<double> FlashAndBeep::offsetsMs(const QString &file, qint64 startedUs) con
         // file with pictures only where the screen changed stamps the white one when it
         // appeared.
         if (nowWhite && !white && lastDark >= 0)
-            flashes << (t - lastDark > 1.5 / 30 ? t : (lastDark + t) / 2);
+            flashes << (changeDriven || t - lastDark > 1.5 / 30 ? t : (lastDark + t) / 2);
         if (!nowWhite)
             lastDark = t;
         white = nowWhite;

@@ -27,8 +27,10 @@ public:
     // True once the stream plays (the first beep follows a second later).
     bool isPlaying() const { return m_origin.load() != kUnknown; }
     // The recorder's click-to-flash offsets (ms) in `file`, whose time 0 was captured at
-    // `startedUs` (monotonic clock); one per flash that has its beep.
-    QList<double> offsetsMs(const QString &file, qint64 startedUs) const;
+    // `startedUs` (monotonic clock); one per flash that has its beep. A file of a
+    // change-driven source (`changeDriven`) has a picture when the screen changed, stamped when
+    // it appeared: a flash is then its first white picture.
+    QList<double> offsetsMs(const QString &file, qint64 startedUs, bool changeDriven = false) const;
     int flashes() const { return m_flashes.size(); }
     void stop();
 

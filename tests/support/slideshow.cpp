@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QProcess>
+#include <QRegularExpression>
 
 namespace SlideShow {
 namespace {
@@ -28,6 +29,16 @@ bool runScript(const QStringList &arguments, QString *error)
     if (!ok && error)
         *error = output.isEmpty() ? p.errorString() : output;
     return ok;
+}
+
+QRegularExpression lateNotePattern()
+{
+    const QString text =
+        QCoreApplication::translate("RecordHealth", "电脑过于繁忙，有%1%的画面未能及时录下");
+    QStringList parts;
+    for (const QString &part : text.split(QStringLiteral("%1")))
+        parts << QRegularExpression::escape(part);
+    return QRegularExpression(parts.join(QStringLiteral("[0-9.]+")));
 }
 
 }  // namespace
@@ -65,11 +76,16 @@ QString copyAgent(const QString &dir)
     return target;
 }
 
-MessageBoxAnswerer::MessageBoxAnswerer()
+MessageBoxAnswerer::MessageBoxAnswerer() : busyNote(lateNotePattern())
 {
     connect(&m_timer, &QTimer::timeout, this, [this]() {
         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            shown.append(box->windowTitle() + QLatin1Char('/') + box->text());
+            const QString seen = box->windowTitle() + QLatin1Char('/') + box->text();
+            qInfo().noquote() << "message box answered:" << seen;
+            // A loaded machine may make a recording's pictures late; the note that says so after
+            // the recording is true, not a fault of the journey, and may come after it ended.
+            if (!busyNote.match(box->text()).hasMatch())
+                shown.append(seen);
             box->button(QMessageBox::Ok)->click();
         }
     });

@@ -5,6 +5,7 @@
 #include "ui/timeline/graphicsobjectverticalindicator.h"
 #include "ui/timeline/graphicsscenetimeline.h"
 #include "ui/timeline/graphicsviewscalable.h"
+#include "ui/timeline/graphicswidgetresources.h"
 #include "ui/timeline/graphicswidgetsequence.h"
 #include "ui/timeline/graphicswidgettimeline.h"
 #include "ui/timeline/widgetcomposition.h"
@@ -228,6 +229,54 @@ private slots:
         QCOMPARE(scaled.at(0).at(0).toDouble(), 1.0);
         QCOMPARE(w->compositionView()->setScaleView(0), ScaleClampedAtMinimum);
         QCOMPARE(w->compositionView()->horizontalScale(), minScale);
+    }
+
+    // A long lecture: only the blocks near the view are built; those scrolled or zoomed into
+    // view are there, at their clip's place, by the time the tracks are painted.
+    void blocksBuiltAsTheyComeIntoView()
+    {
+        auto w = makeWidget();
+        QVERIFY(w);
+        QList<AVData> clips;
+        for (int i = 0; i < 120; ++i)
+            clips << clip(0, 4000, QStringLiteral("片段 %1").arg(i + 1));
+        clips = laidOut(clips);
+        refreshWith(w.get(), clips);
+        w->setScaleValue(1.0);
+        GraphicsWidgetSegment *segment = w->segment();
+        for (int track = 0; track < 2; ++track) {
+            QCOMPARE(segment->sequenceAt(track)->resourceCount(), 120);
+            QVERIFY(segment->sequenceAt(track)->builtResourceCount() < 40);
+        }
+        // What is under the pointer at the middle of a clip's place on screen.
+        GraphicsViewScalable *view = w->compositionView();
+        auto blockAt = [&](int index, qreal y) -> AbstractGraphicsWidgetResources * {
+            const AVData &d = clips.at(index);
+            const QPointF scene(msToFrames(d.position + d.length() / 2), y);
+            for (QGraphicsItem *item : view->items(view->mapFromScene(scene)))
+                if (auto *block = dynamic_cast<AbstractGraphicsWidgetResources *>(item))
+                    return block;
+            return nullptr;
+        };
+        view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->maximum());
+        view->viewport()->grab();
+        for (const qreal y : {45.0, 125.0}) {
+            AbstractGraphicsWidgetResources *last = blockAt(119, y);
+            QVERIFY(last);
+            QCOMPARE(last->avData().uuid, clips.last().uuid);
+            QCOMPARE(last->x(), qreal(msToFrames(clips.last().position)));
+        }
+        QVERIFY(segment->sequenceAt(0)->builtResourceCount() < 80);
+        // Zoomed out to the whole lecture: every block, each at its place.
+        w->setScaleValue(0.01);
+        view->viewport()->grab();
+        QCOMPARE(segment->sequenceAt(0)->builtResourceCount(), 120);
+        QCOMPARE(segment->sequenceAt(1)->builtResourceCount(), 120);
+        for (const int index : {0, 60, 119}) {
+            AbstractGraphicsWidgetResources *block = blockAt(index, 45);
+            QVERIFY(block);
+            QCOMPARE(block->avData().uuid, clips.at(index).uuid);
+        }
     }
 
     void rulerFollowsTrackScroll_data()

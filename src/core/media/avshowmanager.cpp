@@ -48,10 +48,59 @@ QImage readImage(const QString &path)
 
 }  // namespace
 
-AvShowManager::AvShowManager(const AVData &clip, QObject *parent)
-    : QObject(parent), m_AvData(clip), m_ThreadPool(new QThreadPool(this))
+QThreadPool *AvShowManager::sharedPool()
 {
-    m_ThreadPool->setMaxThreadCount(2);
+    // Never destroyed: every manager has taken back or waited for its jobs before it goes, and
+    // an idle thread of the pool costs nothing at the end of the process.
+    static QThreadPool *pool = [] {
+        auto *p = new QThreadPool;
+        p->setMaxThreadCount(2);
+        return p;
+    }();
+    return pool;
+}
+
+// One job of a manager on the shared pool. It takes itself off the manager's queued list as
+// it begins; a job the destructor took back from the pool never begins.
+class AvShowManager::Job : public QRunnable
+{
+public:
+    Job(AvShowManager *owner, std::function<void()> work) : m_owner(owner), m_work(std::move(work))
+    {
+    }
+
+    void run() override
+    {
+        {
+            QMutexLocker lock(&m_owner->m_Mutex);
+            m_owner->m_QueuedJobs.removeOne(this);
+            if (m_owner->stopping()) {
+                m_owner->m_JobsChanged.wakeAll();
+                return;
+            }
+            ++m_owner->m_RunningJobs;
+        }
+        m_work();
+        QMutexLocker lock(&m_owner->m_Mutex);
+        --m_owner->m_RunningJobs;
+        m_owner->m_JobsChanged.wakeAll();
+    }
+
+private:
+    AvShowManager *m_owner;
+    std::function<void()> m_work;
+};
+
+void AvShowManager::startJob(std::function<void()> work)
+{
+    auto *job = new Job(this, std::move(work));
+    QMutexLocker lock(&m_Mutex);
+    m_QueuedJobs.append(job);
+    sharedPool()->start(job);
+}
+
+AvShowManager::AvShowManager(const AVData &clip, QObject *parent) : QObject(parent), m_AvData(clip)
+{
     QPixmapCache::setCacheLimit(kCacheLimitKb);
     // Emitted on the manager's own thread by handOver, whose wait (unlike that of a blocking
     // queued connection) ends when the manager is destroyed.
@@ -68,7 +117,17 @@ AvShowManager::~AvShowManager()
         spectrumRegistry().changed.wakeAll();
     }
     FfmpegTool::wakeWaiters();
-    m_ThreadPool->waitForDone();
+    QMutexLocker lock(&m_Mutex);
+    const QList<QRunnable *> queued = m_QueuedJobs;
+    for (QRunnable *job : queued) {
+        if (sharedPool()->tryTake(job)) {
+            m_QueuedJobs.removeOne(job);
+            delete job;
+        }
+    }
+    // What is left has begun (or is just beginning): it sees the stop and ends soon.
+    while (!m_QueuedJobs.isEmpty() || m_RunningJobs > 0)
+        m_JobsChanged.wait(&m_Mutex);
 }
 
 void AvShowManager::setImageSize(int width, int height)
@@ -170,7 +229,7 @@ bool AvShowManager::getImageOnTime(long time, QPixmap &pixmap)
         }
     }
     if (!m_ImageLoading.exchange(true))
-        m_ThreadPool->start([this] { loadImageInThread(); });
+        startJob([this] { loadImageInThread(); });
     return false;
 }
 
@@ -183,7 +242,7 @@ bool AvShowManager::getSpectrum(QPixmap &pixmap)
     if (m_AvData.duration <= 0 || m_AvData.endTime <= m_AvData.beginTime)
         return false;
     if (!m_SpectrumLoading.exchange(true))
-        m_ThreadPool->start([this, path] { loadSpectrumInThread(path); });
+        startJob([this, path] { loadSpectrumInThread(path); });
     return false;
 }
 
@@ -213,7 +272,8 @@ void AvShowManager::loadImageInThread()
             }
             // Pictures are read as QImage here: a QPixmap belongs to the GUI thread.
             QImage image = readImage(task.path);
-            if (image.isNull()) {
+            // No tool run for a media file that is not there (a clip of a removed file).
+            if (image.isNull() && QFileInfo::exists(m_AvData.filePath)) {
                 const QStringList args = thumbnailArguments(m_AvData.filePath, task.second,
                                                             task.path, m_ImageWidth, m_ImageHeight);
                 qDebug() << "执行cmd命令：" << args;
@@ -251,7 +311,7 @@ QImage AvShowManager::loadWholeSpectrum()
     if (stopping())
         return QImage();
     QImage image = readImage(wholePath);
-    if (!image.isNull())
+    if (!image.isNull() || !QFileInfo::exists(m_AvData.filePath))
         return image;
     registry.making.insert(wholePath);
     lock.unlock();

@@ -6,10 +6,12 @@
 //
 // Threads: construct, request (getImageOnTime, getSpectrum), set the size and destroy on the
 // manager's own thread, which must run an event loop and be the GUI thread (QPixmapCache).
-// The jobs run on the manager's pool (at most two threads: one thumbnail job, one waveform
-// job); onLoadPixmapFinish and onLoadSpectrumFinish are emitted from those pool threads,
-// addPixmapToCache on the manager's thread while the job waits (HandOver).
-// createCover may be called from any thread. The destructor stops the jobs and waits for them.
+// The jobs (at most one thumbnail job and one waveform job per manager) run on one pool
+// shared by every manager of the process, two threads wide: a timeline of many blocks makes
+// no threads of its own, and the tool runs stay within the cores. onLoadPixmapFinish and
+// onLoadSpectrumFinish are emitted from those pool threads, addPixmapToCache on the manager's
+// thread while the job waits (HandOver). createCover may be called from any thread. The
+// destructor takes back its jobs that have not started and stops and waits for the others.
 #include "core/platform/handover.h"
 #include "core/project/avdata.h"
 
@@ -19,10 +21,13 @@
 #include <QObject>
 #include <QPixmap>
 #include <QStringList>
+#include <QWaitCondition>
 
 #include <atomic>
+#include <functional>
 
 class ProjectData;
+class QRunnable;
 class QThreadPool;
 
 class AvShowManager : public QObject
@@ -95,6 +100,8 @@ private slots:
     void slot_insert_pixmap(const QString &path, const QPixmap &pixmap);
 
 private:
+    class Job;
+
     // Emits addPixmapToCache with `image` as a pixmap on the manager's thread, which puts it
     // into the cache, and waits for that (or until the manager is being destroyed). The pool
     // threads never make a QPixmap themselves.
@@ -102,15 +109,24 @@ private:
     // The whole-file waveform, made at most once at a time per media file in this process.
     QImage loadWholeSpectrum();
     bool stopping() const { return m_Stopping.load(); }
+    // Queues `work` on the shared pool as one of this manager's jobs.
+    void startJob(std::function<void()> work);
+
+    // The pool every manager's jobs run on.
+    static QThreadPool *sharedPool();
 
     AVData m_AvData;
     int m_ImageWidth = -1;
     int m_ImageHeight = -1;
     std::atomic_bool m_ImageLoading{false};
     std::atomic_bool m_SpectrumLoading{false};
-    QThreadPool *m_ThreadPool = nullptr;
     QList<ImageTask> m_PathStack;
     mutable QMutex m_Mutex;
+    // This manager's jobs queued on the shared pool and not yet begun, and those running;
+    // guarded by m_Mutex, changes signalled by m_JobsChanged.
+    QList<QRunnable *> m_QueuedJobs;
+    int m_RunningJobs = 0;
+    QWaitCondition m_JobsChanged;
     std::atomic_bool m_Stopping{false};
     HandOver m_HandOver;  // cancelled when the manager is destroyed
 };

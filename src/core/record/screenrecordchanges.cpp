@@ -1,10 +1,12 @@
-// ScreenRecord: the reader of a change-driven picture source (the whiteboard). It keeps the
-// newest picture the source delivered and sends it to the encoder by PictureCadence's rule:
-// when the picture changed (at most 30 a second), again at least once a second while nothing
-// changes, and once at the end of every stretch (pause, stop); each picture stamped with the
-// time it appeared. A new clip asked for begins where the picture changes within kClipWaitUs of
-// the request (ClipSplitPoint, as for the continuous grab: a slide show paints the new slide a
-// moment after it asks, a board its new page at once), else where it was asked for.
+// ScreenRecord: the reader of a change-driven picture source (the whiteboard, the X screen read
+// by its changes, a Wayland desktop's screen cast). It keeps the newest picture the source
+// delivered and sends it to the encoder by PictureCadence's rule: when the picture changed (at most
+// 30 a second), again at least once a second while nothing changes, and once at the end of every
+// stretch (pause, stop); each picture stamped with the time it appeared. A new clip asked for
+// begins where the picture changes within kClipWaitUs of the request (ClipSplitPoint, as for the
+// continuous grab: a slide show paints the new slide a moment after it asks, a board its new page
+// at once), else where it was asked for. A source that gives up while recording leaves its last
+// picture to the end (with a warning).
 #include "core/record/picturecadence.h"
 #include "core/record/screenrecord.h"
 
@@ -13,6 +15,7 @@ extern "C" {
 }
 
 #include <QDebug>
+#include <QThread>
 #include <QThreadPool>
 
 #include <algorithm>
@@ -60,6 +63,7 @@ void ScreenRecord::readChangedPicturesInThread()
     qint64 lastFileUs = -1;   // of the newest picture sent
     qint64 watchUntilUs = 0;  // while m_splitPoint watches
     const AVCodecParameters *parameters = m_pictureSource->parameters();
+    bool sourceEnded = false;  // the source delivers no more pictures
 
     const auto send = [&](qint64 stampUs) {
         const bool newest = latestUs <= stampUs;
@@ -149,10 +153,22 @@ void ScreenRecord::readChangedPicturesInThread()
             waitUs = std::clamp<qint64>(cadence.dueUs() - now, 0, kLongestWaitUs);
         }
         qint64 drawnUs = 0;
-        const PictureSource::Read read =
-            m_pictureSource->read(incoming.get(), &drawnUs, int((waitUs + 999) / 1000));
-        if (read == PictureSource::Read::Ended)
-            break;
+        PictureSource::Read read = PictureSource::Read::Unchanged;
+        if (sourceEnded)
+            QThread::usleep(quint64(std::max<qint64>(waitUs, 1000)));
+        else
+            read = m_pictureSource->read(incoming.get(), &drawnUs, int((waitUs + 999) / 1000));
+        if (read == PictureSource::Read::Ended) {
+            if (m_destroying.load())
+                break;
+            // The source gave up while recording (the desktop stopped sharing the screen): the
+            // file keeps the last picture until the stop, and the teacher is told.
+            qWarning() << "readChangedPicturesInThread: the picture source ended";
+            sourceEnded = true;
+            emit sig_Warning(tr("桌面停止了屏幕共享：从这里起录像只保留最后的画面。\n"
+                                "请停止录制，然后重新开始。"));
+            continue;
+        }
         if (read == PictureSource::Read::Picture) {
             av_packet_unref(previous.get());
             av_packet_move_ref(previous.get(), latest.get());

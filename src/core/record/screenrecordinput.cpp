@@ -3,6 +3,7 @@
 #include "core/record/screenrecord.h"
 
 #include "core/media/h264settings.h"
+#include "core/platform/session.h"
 #include "core/platform/settings.h"
 #include "core/record/deviceutil.h"
 #include "core/record/picturecadence.h"
@@ -83,6 +84,12 @@ std::shared_ptr<PictureSource> ScreenRecord::openScreenSource(const QRect &rect,
 
 int ScreenRecord::openVideoInput()
 {
+    if (!m_pictureSource && session::isWayland()) {
+        // An X11 grab sees nothing of a Wayland desktop (black): the windows hand over the
+        // desktop portal's stream instead (ScreenCastSource).
+        qWarning() << " no picture source on a Wayland session: the X11 grab would record black";
+        return -1;
+    }
     QString error;
     if (!m_pictureSource)
         m_pictureSource = openScreenSource(m_recordRect, &error);

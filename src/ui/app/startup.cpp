@@ -5,6 +5,7 @@
 #include "core/project/recentfiles.h"
 #include "core/record/screenrecord.h"
 #include "core/recovery/projectrecovery.h"
+#include "core/storage/saveopenmanager.h"
 #include "ui/base/basewindow.h"
 #include "ui/editor/maincontentwidget.h"
 #include "ui/editor/vlccommon.h"
@@ -148,14 +149,20 @@ int showCrashReport(const QString &reportFile)
 
 QWidget *openEditorWindow(const QString &projectFile)
 {
+    // The file is unpacked on a worker while the editor is built and the window comes up; its
+    // outcome arrives through the event loop, so a file that cannot be opened is reported
+    // over the shown window.
+    SaveOpenManager *unpacking = nullptr;
+    if (!projectFile.isEmpty()) {
+        unpacking = new SaveOpenManager(nullptr);
+        unpacking->openProject(projectFile);
+    }
     auto *window = new BaseWindow;
     window->setTitle(QApplication::translate("Startup", "Lumora录课"));
     auto *editor = new MainContentWidget;
     window->setContentWidget(editor);
-    // The file is unpacked on a worker while the window comes up; its outcome arrives through
-    // the event loop, so a file that cannot be opened is reported over the shown window.
-    if (!projectFile.isEmpty())
-        editor->openProFile(projectFile);
+    if (unpacking)
+        editor->openProFile(projectFile, unpacking);
     window->show();
     return window;
 }

@@ -35,6 +35,7 @@ class QSlider;
 class QTimer;
 class QToolButton;
 class QUndoStack;
+class SaveOpenManager;
 class VlcWidgetVideo;
 class WidgetComposition;
 
@@ -46,8 +47,9 @@ public:
     ~MainContentWidget() override;
 
     // Opens a packed project file into the editor; a file that cannot be opened leaves a new,
-    // empty project and says "打开失败！".
-    void openProFile(const QString &path);
+    // empty project and says "打开失败！". `unpacking`, when given, is a manager already
+    // unpacking `path` (started before the editor was built); the editor takes it over.
+    void openProFile(const QString &path, SaveOpenManager *unpacking = nullptr);
     void saveProject(const QString &path, bool saveAs);
     // Brings the timeline and the preview up to the project's clip list; a change of a
     // non-empty list becomes one undo step. `clear` starts over (new or opened project).

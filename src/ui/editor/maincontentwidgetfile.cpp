@@ -113,7 +113,7 @@ void MainContentWidget::chooseAndOpenFile()
         openProFile(path);
 }
 
-void MainContentWidget::openProFile(const QString &path)
+void MainContentWidget::openProFile(const QString &path, SaveOpenManager *unpacking)
 {
     ProjectData *project = ProjectData::instance();
     stopPlayback();
@@ -130,7 +130,10 @@ void MainContentWidget::openProFile(const QString &path)
     m_loaddingView->raise();
     writeSetting(QStringLiteral("openFileDir"), info.absolutePath());
 
-    auto *manager = new SaveOpenManager(this);
+    // The outcome of an unpack started earlier arrives through the event loop, so it is still
+    // to come when it is connected here.
+    SaveOpenManager *manager = unpacking ? unpacking : new SaveOpenManager(this);
+    manager->setParent(this);
     connect(manager, &SaveOpenManager::sig_OpenSuccess, this, [this, manager] {
         manager->deleteLater();
         setBusy(m_opening, false);
@@ -152,7 +155,8 @@ void MainContentWidget::openProFile(const QString &path)
             [](qlonglong max) { qDebug() << "openProFile:sig_UpdateMaxProgress:" << max; });
     connect(manager, &SaveOpenManager::sig_UpdateProgress, this,
             [](qlonglong value) { qDebug() << "openProFile:sig_UpdateProgress:" << value; });
-    manager->openProject(path);
+    if (!unpacking)
+        manager->openProject(path);
 }
 
 void MainContentWidget::recreateCover(const std::function<void()> &then)

@@ -10,6 +10,7 @@
 #include "ui/record/recordhealthview.h"
 #include "ui/record/recordmessages.h"
 #include "ui/record/recordscreenctrlwidget.h"
+#include "ui/record/screencastsource.h"
 #include "ui/record/x11desktop.h"
 
 #include <QCloseEvent>
@@ -111,6 +112,32 @@ RecordScreenWidget::RecordScreenWidget(const QRectF &selectArea, const AVData &c
         });
         return;
     }
+    if (ScreenCastSource::needed()) {
+        // A Wayland desktop: the desktop asks the teacher for the screen first; the count-down
+        // starts once it is shared.
+        m_countDown->hide();
+        updateMask();
+        m_screenCast = new ScreenCastSource(this);
+        connect(m_screenCast, &ScreenCastSource::ready, this,
+                [this](std::shared_ptr<PictureSource> source) {
+                    m_recorder->setPictureSource(std::move(source));
+                    startCountDown();
+                });
+        connect(m_screenCast, &ScreenCastSource::failed, this, [this](const QString &text) {
+            showRecordWarning(text);
+            m_finished = true;
+            emit sig_Record_Finish();
+            close();
+        });
+        QTimer::singleShot(0, this,
+                           [this]() { m_screenCast->request(serverRecordRect(), m_screen); });
+        return;
+    }
+    startCountDown();
+}
+
+void RecordScreenWidget::startCountDown()
+{
     prepareRecord();
     m_countDown->show();
     updateMask();

@@ -10,6 +10,10 @@
 // screen stays the desktop, visible and usable. Without a compositing manager the canvas
 // could only be opaque, so drawing is then unavailable and the bar says so.
 //
+// On a Wayland desktop the desktop portal is asked for the screen before the count-down
+// (ScreenCastSource); when the teacher refuses or there is no portal the window says why and
+// closes with the project unchanged.
+//
 // Main thread only (the engine reports back to it through queued signals).
 #include "core/project/avdata.h"
 
@@ -22,6 +26,7 @@ class BoardCanvas;
 class CountDownWidget;
 class RecordHealth;
 class RecordScreenCtrlWidget;
+class ScreenCastSource;
 class ScreenRecord;
 
 class RecordScreenWidget : public QWidget
@@ -65,6 +70,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Inserts the clip, opens the recording and counts down.
+    void startCountDown();
     void prepareRecord();
     void connectBoard();
     // Shapes the window to the frame, the bar, the count-down and the canvas while drawing.
@@ -86,4 +93,5 @@ private:
     bool m_finished = false;
     RecordHealth *m_health = nullptr;
     bool m_stoppedForDisk = false;
+    ScreenCastSource *m_screenCast = nullptr;  // on a Wayland desktop
 };

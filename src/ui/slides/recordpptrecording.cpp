@@ -8,6 +8,7 @@
 #include "ui/board/boardtoolswidget.h"
 #include "ui/board/countdownwidget.h"
 #include "ui/record/recordmessages.h"
+#include "ui/record/screencastsource.h"
 #include "ui/record/x11desktop.h"
 #include "ui/slides/pptcontainer.h"
 #include "ui/slides/recordpptwidget.h"
@@ -66,6 +67,30 @@ void RecordPptWidget::startRecording()
         QMessageBox::warning(this, tr("警告"), RecordHealth::diskFullBeforeStartText());
         return;
     }
+    // The grabber works in the X server's pixels.
+    const QRect area = ui.view_ppt_container->slideRect().adjusted(1, 1, -1, -1);
+    const QRect serverRect = X11Desktop::toServerPixels(
+        QRectF(area.translated(-screen()->geometry().topLeft())), screen());
+    if (ScreenCastSource::needed() && !m_screenShared) {
+        // A Wayland desktop: the desktop asks the teacher for the screen first; the recording
+        // starts once it is shared. Nothing has changed yet when the answer is no.
+        if (m_screenCast)
+            return;
+        m_screenCast = new ScreenCastSource(this);
+        connect(m_screenCast, &ScreenCastSource::ready, this,
+                [this](std::shared_ptr<PictureSource> source) {
+                    m_recorder->setPictureSource(std::move(source));
+                    m_screenShared = true;
+                    startRecording();
+                });
+        connect(m_screenCast, &ScreenCastSource::failed, this, [this](const QString &text) {
+            showRecordWarning(text);
+            m_screenCast->deleteLater();
+            m_screenCast = nullptr;
+        });
+        m_screenCast->request(serverRect, screen());
+        return;
+    }
     setStaysOnTop(true);
     if (auto *frame = qobject_cast<BaseWindow *>(window())) {
         frame->setMovable(false);
@@ -73,10 +98,7 @@ void RecordPptWidget::startRecording()
         frame->mainWidget()->setSizeButtonsShown(false);
     }
 
-    // The grabber works in the X server's pixels.
-    const QRect area = ui.view_ppt_container->slideRect().adjusted(1, 1, -1, -1);
-    m_recorder->setRecordRect(X11Desktop::toServerPixels(
-        QRectF(area.translated(-screen()->geometry().topLeft())), screen()));
+    m_recorder->setRecordRect(serverRect);
 
     ProjectData *project = ProjectData::instance();
     AVData clip = project->newClip(QStringLiteral("%1_%2.mp4").arg(m_pptName).arg(m_pageNo));

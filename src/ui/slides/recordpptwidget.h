@@ -8,6 +8,7 @@
 #include "core/project/avdata.h"
 #include "ui/base/basewindowinterface.h"
 #include "ui/board/countdownwidget.h"
+#include "ui/record/screencastsource.h"
 
 #include <QList>
 #include <QPointer>
@@ -97,4 +98,7 @@ private:
     QPointer<QWidget> m_countDownOverlay;
     QPointer<CountDownWidget> m_countDown;
     AVData m_recordClip;  // the clip the recording began with
+    // A Wayland desktop: the desktop portal is asked for the screen before the count-down.
+    QPointer<ScreenCastSource> m_screenCast;
+    bool m_screenShared = false;
 };

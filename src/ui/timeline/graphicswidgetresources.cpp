@@ -7,11 +7,11 @@
 #include <QGraphicsLayout>
 #include <QGraphicsScene>
 #include <QGraphicsSceneResizeEvent>
+#include <QGraphicsView>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
 #include <QStyleOptionGraphicsItem>
-#include <QUuid>
 
 namespace {
 constexpr qreal kRadius = 6;
@@ -21,21 +21,62 @@ constexpr int kBandHeight = 50;
 
 AbstractGraphicsWidgetResources::AbstractGraphicsWidgetResources(const QColor &color,
                                                                  QGraphicsItem *parent)
-    : QGraphicsWidget(parent), m_id(QUuid::createUuid().toString()), m_color(color)
+    : QGraphicsWidget(parent), m_color(color)
 {
-    m_leftHandle = new TrimHandle(TrimHandle::Left, this);
-    m_rightHandle = new TrimHandle(TrimHandle::Right, this);
-    m_leftHandle->hide();
-    m_rightHandle->hide();
-    m_durationIndicator = new DurationIndicator(this);
-    m_durationIndicator->hide();
-    placeDurationIndicator();
+    // The handles and the end mark are made when first needed: most blocks are never
+    // selected, and every item of a block costs again when a long lecture is rebuilt.
     // A panel is left out of its parents' keyboard focus chain. Without that, moving a block
     // into or out of a track walks the chain of every other block, and a rebuild of n clips
     // costs n squared.
     setFlags(ItemIsSelectable | ItemIsPanel);
     setAcceptHoverEvents(true);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+}
+
+const AVData &AbstractGraphicsWidgetResources::noClip()
+{
+    static const AVData none;
+    return none;
+}
+
+TrimHandle *AbstractGraphicsWidgetResources::leftHandle()
+{
+    makeHandles();
+    return m_leftHandle;
+}
+
+TrimHandle *AbstractGraphicsWidgetResources::rightHandle()
+{
+    makeHandles();
+    return m_rightHandle;
+}
+
+void AbstractGraphicsWidgetResources::makeHandles()
+{
+    if (m_leftHandle)
+        return;
+    m_leftHandle = new TrimHandle(TrimHandle::Left, this);
+    m_rightHandle = new TrimHandle(TrimHandle::Right, this);
+    m_leftHandle->hide();
+    m_rightHandle->hide();
+    // Made inside a block already on the scene: they take the view's scale here, as items
+    // entering the scene do.
+    if (scene() && !scene()->views().isEmpty()) {
+        const QTransform view = scene()->views().constFirst()->transform();
+        m_leftHandle->viewTransformChanged(view);
+        m_rightHandle->viewTransformChanged(view);
+    }
+    placeHandles();
+}
+
+DurationIndicator *AbstractGraphicsWidgetResources::durationIndicator()
+{
+    if (!m_durationIndicator) {
+        m_durationIndicator = new DurationIndicator(this);
+        m_durationIndicator->hide();
+        placeDurationIndicator();
+    }
+    return m_durationIndicator;
 }
 
 void AbstractGraphicsWidgetResources::setAvData(const AVData &avData)
@@ -52,7 +93,7 @@ void AbstractGraphicsWidgetResources::setAvData(const AVData &avData)
     m_cutStart = 0;
     m_cutEnd = int(frames);
     placeHandles();
-    requestPicture();
+    preparePictures();
 }
 
 bool AbstractGraphicsWidgetResources::showsSpanOf(const AVData &clip) const
@@ -233,8 +274,12 @@ QVariant GraphicsWidgetVideoResource::itemChange(GraphicsItemChange change, cons
 {
     if (change == ItemSelectedHasChanged) {
         const bool selected = value.toBool();
-        m_leftHandle->setVisible(selected);
-        m_rightHandle->setVisible(selected);
+        if (selected)
+            makeHandles();
+        if (m_leftHandle) {
+            m_leftHandle->setVisible(selected);
+            m_rightHandle->setVisible(selected);
+        }
     }
     return AbstractGraphicsWidgetResources::itemChange(change, value);
 }
@@ -277,7 +322,7 @@ void GraphicsWidgetVideoResource::paint(QPainter *painter, const QStyleOptionGra
     painter->restore();
 }
 
-void GraphicsWidgetVideoResource::requestPicture()
+void GraphicsWidgetVideoResource::preparePictures()
 {
     // Thumbnails are 50 pixels high and keep the picture's aspect ratio.
     if (m_avData.videoWidth > 0 && m_avData.videoHeight > 0)
@@ -287,8 +332,6 @@ void GraphicsWidgetVideoResource::requestPicture()
         m_thumbSize = QSize(-1, -1);
     makeShowManager();
     m_showManager->setImageSize(m_thumbSize.width(), m_thumbSize.height());
-    QPixmap first;
-    m_showManager->getImageOnTime(0, first);
 }
 
 void GraphicsWidgetVideoResource::drawThumbnail(QPainter *painter, qreal w, qreal sx, bool selected)
@@ -324,11 +367,9 @@ GraphicsWidgetAudioResource::GraphicsWidgetAudioResource(QGraphicsItem *parent)
 {
 }
 
-void GraphicsWidgetAudioResource::requestPicture()
+void GraphicsWidgetAudioResource::preparePictures()
 {
     makeShowManager();
-    QPixmap strip;
-    m_showManager->getSpectrum(strip);
 }
 
 void GraphicsWidgetAudioResource::paint(QPainter *painter, const QStyleOptionGraphicsItem *,

@@ -3,9 +3,10 @@
 // of the clip's used span, the picture block draws the title, the length and a thumbnail, the
 // sound block the waveform. The picture block carries the two trim handles with which the
 // user marks a range (cutStart..cutEnd, frames within the block) while it is selected.
-// Pictures come from the block's own AvShowManager; the block repaints when they arrive.
-// Each block also carries a hidden end mark (DurationIndicator) and an asset record holding
-// its length. Main thread only.
+// Pictures come from the block's own AvShowManager, asked for when the block is painted; the
+// block repaints when they arrive.
+// Each block also carries a hidden end mark (DurationIndicator, made when first asked for)
+// and an asset record holding its length. Main thread only.
 #include "core/project/avdata.h"
 #include "core/timeline/asset.h"
 #include "core/timeline/imfcommon.h"
@@ -25,7 +26,6 @@ class AbstractGraphicsWidgetResources : public QGraphicsWidget
 public:
     explicit AbstractGraphicsWidgetResources(const QColor &color, QGraphicsItem *parent = nullptr);
 
-    QString id() const { return m_id; }
     const AVData &avData() const { return m_avData; }
     QColor color() const { return m_color; }
     Duration sourceDuration() const { return m_asset.sourceDuration(); }
@@ -35,9 +35,10 @@ public:
     virtual double rateRatio() const { return 1.0; }
     int cutStart() const { return m_cutStart; }
     int cutEnd() const { return m_cutEnd; }
-    TrimHandle *leftHandle() const { return m_leftHandle; }
-    TrimHandle *rightHandle() const { return m_rightHandle; }
-    DurationIndicator *durationIndicator() const { return m_durationIndicator; }
+    // The trim handles and the hidden end mark, made on first use.
+    TrimHandle *leftHandle();
+    TrimHandle *rightHandle();
+    DurationIndicator *durationIndicator();
     AvShowManager *showManager() const { return m_showManager; }
 
     // Takes a copy of the clip, sizes the block to its span and starts loading its picture.
@@ -64,10 +65,11 @@ signals:
 protected:
     QSizeF sizeHint(Qt::SizeHint which, const QSizeF &constraint) const override;
     void resizeEvent(QGraphicsSceneResizeEvent *event) override;
-    // Asks for the block's picture (made in the background on a miss), through a manager made
-    // with makeShowManager().
-    virtual void requestPicture() = 0;
+    // Makes the block's picture manager (makeShowManager()). The pictures themselves are asked
+    // for as the block is painted: a block that never comes into view makes none.
+    virtual void preparePictures() = 0;
     void makeShowManager();
+    void makeHandles();
     void placeHandles();
     void placeDurationIndicator();
     // The block's width in frames: sourceDuration / rateRatio, never negative.
@@ -80,8 +82,7 @@ protected:
     // The block's rounded body in pixels (the painter's horizontal scale undone).
     static void drawBody(QPainter *painter, const QRectF &rect, const QColor &color);
 
-    QString m_id;
-    AVData m_avData;
+    AVData m_avData = noClip();
     QColor m_color;
     AssetMxfTrack m_asset;
     int m_cutStart = 0;
@@ -92,6 +93,10 @@ protected:
     AvShowManager *m_showManager = nullptr;  // child of the block
 
 private:
+    // The clip of a block not given one yet: one value for all, so that a block made costs no
+    // new uuid.
+    static const AVData &noClip();
+
     // The label as last drawn, shortened to the width it had then.
     QString m_label;
     int m_labelWidth = -1;
@@ -110,7 +115,7 @@ public:
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
 protected:
-    void requestPicture() override;
+    void preparePictures() override;
     QVariant itemChange(GraphicsItemChange change, const QVariant &value) override;
 
 private:
@@ -129,5 +134,5 @@ public:
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
 protected:
-    void requestPicture() override;
+    void preparePictures() override;
 };

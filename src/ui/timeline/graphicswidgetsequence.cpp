@@ -54,17 +54,42 @@ QSizeF GraphicsWidgetSequence::sizeHint(Qt::SizeHint which, const QSizeF &constr
 
 int GraphicsWidgetSequence::resourceCount() const
 {
+    return m_layout->slotCount();
+}
+
+int GraphicsWidgetSequence::builtResourceCount() const
+{
     return m_layout->count();
 }
 
-AbstractGraphicsWidgetResources *GraphicsWidgetSequence::resourceAt(int index) const
+AbstractGraphicsWidgetResources *GraphicsWidgetSequence::resourceAt(int index)
 {
-    return itemOf<AbstractGraphicsWidgetResources>(m_layout, index);
+    if (index < 0 || index >= m_layout->slotCount())
+        return nullptr;
+    auto *block = static_cast<AbstractGraphicsWidgetResources *>(m_layout->itemInSlot(index));
+    if (block || !m_makeBlock)
+        return block;
+    block = m_makeBlock();
+    block->setAvData(m_clips.at(index));
+    m_layout->fillSlot(index, block);
+    connect(block, &AbstractGraphicsWidgetResources::sig_TrimHandleMove, this,
+            &GraphicsWidgetSequence::sig_TrimHandleMove);
+    block->show();
+    return block;
+}
+
+void GraphicsWidgetSequence::buildResourcesIn(qreal left, qreal right)
+{
+    const auto [first, last] = m_layout->slotsIn(left, right);
+    for (int i = first; i <= last; ++i)
+        resourceAt(i);
 }
 
 void GraphicsWidgetSequence::insertResource(AbstractGraphicsWidgetResources *block, int index)
 {
+    index = (index < 0 || index > m_clips.size()) ? int(m_clips.size()) : index;
     m_layout->insertItem(index, block);
+    m_clips.insert(index, block->avData());
     connect(block, &AbstractGraphicsWidgetResources::sig_TrimHandleMove, this,
             &GraphicsWidgetSequence::sig_TrimHandleMove);
     block->show();
@@ -80,55 +105,56 @@ void dropBlock(AbstractGraphicsWidgetResources *block)
     // Deferred: the block may be the one whose event led to this rebuild.
     block->deleteLater();
 }
+
+// The width in frames of the block a clip gets (AbstractGraphicsWidgetResources::setAvData).
+qreal blockWidth(const AVData &clip)
+{
+    return qreal(qMax<qint64>(0, msToFrames(clip.endTime - clip.beginTime)));
+}
 }  // namespace
 
 void GraphicsWidgetSequence::clearResources()
 {
-    for (int i = m_layout->count() - 1; i >= 0; --i) {
-        auto *block = static_cast<AbstractGraphicsWidgetResources *>(m_layout->itemAt(i));
-        m_layout->removeAt(i);
+    QList<AbstractGraphicsWidgetResources *> built;
+    for (int i = 0; i < m_layout->count(); ++i)
+        built << static_cast<AbstractGraphicsWidgetResources *>(m_layout->itemAt(i));
+    m_layout->setSlots({});
+    m_clips.clear();
+    for (AbstractGraphicsWidgetResources *block : std::as_const(built))
         dropBlock(block);
-    }
 }
 
 void GraphicsWidgetSequence::setClips(
     const QList<AVData> &clips, const std::function<AbstractGraphicsWidgetResources *()> &makeBlock)
 {
+    m_makeBlock = makeBlock;
     QMultiHash<QString, AbstractGraphicsWidgetResources *> unused;
-    for (int i = 0; i < m_layout->count(); ++i)
-        unused.insert(resourceAt(i)->avData().uuid, resourceAt(i));
-    QList<QGraphicsLayoutItem *> row;
+    for (int i = 0; i < m_layout->count(); ++i) {
+        auto *block = static_cast<AbstractGraphicsWidgetResources *>(m_layout->itemAt(i));
+        unused.insert(block->avData().uuid, block);
+    }
+    QList<ClipRowLayout::Slot> row;
     row.reserve(clips.size());
-    QList<AbstractGraphicsWidgetResources *> made;
     for (const AVData &clip : clips) {
         AbstractGraphicsWidgetResources *block =
             takeKeptFor(unused, clip, [&clip](AbstractGraphicsWidgetResources *kept) {
                 return kept->showsSpanOf(clip);
             });
-        if (block) {
+        if (block)
             block->moveTo(clip);
-        } else {
-            block = makeBlock();
-            block->setAvData(clip);
-            made << block;
-        }
-        row << block;
+        row << ClipRowLayout::Slot{block, blockWidth(clip)};
     }
     for (AbstractGraphicsWidgetResources *block : std::as_const(unused))
         dropBlock(block);
-    m_layout->setItems(row);
-    for (AbstractGraphicsWidgetResources *block : std::as_const(made)) {
-        connect(block, &AbstractGraphicsWidgetResources::sig_TrimHandleMove, this,
-                &GraphicsWidgetSequence::sig_TrimHandleMove);
-        block->show();
-    }
+    m_layout->setSlots(row);
+    m_clips = clips;
 }
 
 AbstractGraphicsWidgetResources *GraphicsWidgetSequence::selectedResource() const
 {
-    for (int i = 0; i < m_layout->count(); ++i) {
-        AbstractGraphicsWidgetResources *block = resourceAt(i);
-        if (block->isSelected())
+    for (int i = 0; i < m_layout->slotCount(); ++i) {
+        auto *block = static_cast<AbstractGraphicsWidgetResources *>(m_layout->itemInSlot(i));
+        if (block && block->isSelected())
             return block;
     }
     return nullptr;

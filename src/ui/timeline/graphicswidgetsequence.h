@@ -1,8 +1,10 @@
 #pragma once
 // The containers of the track scene: the root (GraphicsWidgetComposition) holds one segment;
 // the segment stacks the tracks (picture track above the sound track) and is `length` frames
-// wide; a track (GraphicsWidgetSequence) lays its clip blocks end to end in clip order.
-// Main thread only.
+// wide; a track (GraphicsWidgetSequence) lays its clip blocks end to end in clip order. A
+// track given a clip list builds the block of a clip only when it is asked for it
+// (resourceAt(), buildResourcesIn() for the part of the track in view): a long lecture opens
+// without building the blocks off screen. Main thread only.
 #include "core/project/avdata.h"
 #include "ui/timeline/timelinetypes.h"
 
@@ -28,15 +30,21 @@ public:
     int height() const { return m_height; }
     void setHeight(int height);
 
+    // The number of clips on the track, with a block built or not.
     int resourceCount() const;
-    AbstractGraphicsWidgetResources *resourceAt(int index) const;
+    // The block of clip `index`, built now if it was not yet; null outside the track.
+    AbstractGraphicsWidgetResources *resourceAt(int index);
+    // Builds the blocks not built yet that reach into [left, right] (track coordinates).
+    void buildResourcesIn(qreal left, qreal right);
+    // The number of blocks built.
+    int builtResourceCount() const;
     void insertResource(AbstractGraphicsWidgetResources *block, int index);
     // Takes every block out of the track and deletes it (with its picture manager).
     void clearResources();
     // Makes the track show `clips` in order. The block of a clip whose span the track already
     // shows (same uuid, same span of the same file) is kept with its pictures and only moved;
-    // the other clips get new blocks from `makeBlock`, and blocks of clips no longer there
-    // are deleted.
+    // the blocks of the other clips are made by `makeBlock` when they are asked for, and
+    // blocks of clips no longer there are deleted.
     void setClips(const QList<AVData> &clips,
                   const std::function<AbstractGraphicsWidgetResources *()> &makeBlock);
     AbstractGraphicsWidgetResources *selectedResource() const;
@@ -56,6 +64,8 @@ private:
     eSequenceType m_type;
     int m_height = 50;
     ClipRowLayout *m_layout;
+    QList<AVData> m_clips;  // the clip of each slot of the layout
+    std::function<AbstractGraphicsWidgetResources *()> m_makeBlock;
 };
 
 class GraphicsWidgetSegment : public QGraphicsWidget

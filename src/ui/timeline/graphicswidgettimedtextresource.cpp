@@ -7,7 +7,7 @@ GraphicsWidgetTimedTextResource::GraphicsWidgetTimedTextResource(QGraphicsItem *
 {
 }
 
-void GraphicsWidgetTimedTextResource::requestPicture()
+void GraphicsWidgetTimedTextResource::preparePictures()
 {
     // Text is drawn from the clip itself: there is no thumbnail or waveform to make.
 }

@@ -14,5 +14,5 @@ public:
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
 protected:
-    void requestPicture() override;
+    void preparePictures() override;
 };

@@ -50,6 +50,7 @@ WidgetComposition::WidgetComposition(QWidget *parent) : QFrame(parent)
     m_timelineView->setFixedHeight(kRulerHeight);
     m_compositionView =
         makeView(QStringLiteral("CompositionView"), m_compositionScene, Qt::ScrollBarAsNeeded);
+    m_compositionView->viewport()->installEventFilter(this);
 
     auto *box = new QVBoxLayout(this);
     box->setContentsMargins(0, 0, 0, 0);
@@ -141,7 +142,22 @@ void WidgetComposition::refresh()
     root->adjustSize();
     m_timelineView->horizontalScrollBar()->setValue(
         m_compositionView->horizontalScrollBar()->value());
+    buildVisibleBlocks();
     QTimer::singleShot(100, this, &WidgetComposition::fitMinScale);
+}
+
+void WidgetComposition::buildVisibleBlocks()
+{
+    const QRectF visible =
+        m_compositionView->mapToScene(m_compositionView->viewport()->rect()).boundingRect();
+    // Half a view's width either side as well: a short scroll finds its blocks built.
+    const qreal margin = visible.width() / 2;
+    GraphicsWidgetSegment *tracks = segment();
+    for (int i = 0; i < tracks->sequenceCount(); ++i) {
+        GraphicsWidgetSequence *track = tracks->sequenceAt(i);
+        const qreal left = track->mapFromScene(visible.topLeft()).x();
+        track->buildResourcesIn(left - margin, left + visible.width() + margin);
+    }
 }
 
 void WidgetComposition::fitMinScale()
@@ -253,6 +269,10 @@ void WidgetComposition::setScaleValue(double scaleFactor)
 
 bool WidgetComposition::eventFilter(QObject *watched, QEvent *event)
 {
+    // Whatever brought the tracks into view (a scroll, a zoom, a larger window), their blocks
+    // are there before they are painted.
+    if (watched == m_compositionView->viewport() && event->type() == QEvent::Paint)
+        buildVisibleBlocks();
     if (watched == m_timelineView->viewport() && event->type() == QEvent::Wheel) {
         const auto *wheel = static_cast<QWheelEvent *>(event);
         m_compositionView->scaleView(std::pow(1.2, wheel->angleDelta().y() / 240.0));

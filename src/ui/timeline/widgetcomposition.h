@@ -25,7 +25,9 @@ public:
     // The clips on display, replaced as a whole by the editor before refresh().
     QList<AVData> avDatas;
 
-    // Rebuilds the blocks from `avDatas`; 100 ms later the minimum scale is fitted anew.
+    // Rebuilds the blocks from `avDatas`; 100 ms later the minimum scale is fitted anew. Only
+    // the blocks in view (and half a view's width either side) are built; the others are built as
+    // they come into view, before the tracks are painted.
     void refresh();
     // The current time (the indicator's frame) in milliseconds.
     qint64 curTimeMs() const;
@@ -65,6 +67,7 @@ private:
     void onCompositionScaleChanged(const QTransform &transform, eScaleStatus status);
     void onTimeHandleMove(double sceneX);
     void fitMinScale();
+    void buildVisibleBlocks();
     void followCompositionWidth();
 
     GraphicsSceneTimeline *m_timelineScene;
