@@ -35,11 +35,17 @@ QRectF LaserTrail::bounds() const
 {
     if (m_points.isEmpty())
         return QRectF();
-    QRectF r(m_points.first().pos, QSizeF(0, 0));
-    for (const Point &p : m_points)
-        r = r.united(QRectF(p.pos, QSizeF(0, 0)));
+    // By the coordinates: QRectF::united skips rectangles of no size.
+    qreal left = m_points.first().pos.x(), right = left;
+    qreal top = m_points.first().pos.y(), bottom = top;
+    for (const Point &p : m_points) {
+        left = std::min(left, p.pos.x());
+        right = std::max(right, p.pos.x());
+        top = std::min(top, p.pos.y());
+        bottom = std::max(bottom, p.pos.y());
+    }
     const qreal m = kDotRadius + 4;
-    return r.adjusted(-m, -m, m, m);
+    return QRectF(QPointF(left - m, top - m), QPointF(right + m, bottom + m));
 }
 
 void LaserTrail::paint(QPainter &painter, qint64 nowMs) const

@@ -85,7 +85,8 @@ QPainterPath shapePath(int tool, const QPointF &start, const QPointF &end, qreal
         const qreal b = r.height() / 2;
         // Ramanujan's length of the ellipse, split into pieces kPointSpacing long at most.
         const qreal around = M_PI * (3 * (a + b) - std::sqrt((3 * a + b) * (a + 3 * b)));
-        const int n = std::max(16, int(std::ceil(around / kPointSpacing)));
+        // A multiple of 4, so that the ends of both axes are points of the outline.
+        const int n = 4 * std::max(4, int(std::ceil(around / kPointSpacing / 4)));
         const QPointF c = r.center();
         path.moveTo(c + QPointF(a, 0));
         for (int k = 1; k <= n; ++k) {
