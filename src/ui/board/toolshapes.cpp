@@ -83,10 +83,11 @@ QPainterPath shapePath(int tool, const QPointF &start, const QPointF &end, qreal
         const QRectF r = QRectF(start, end).normalized();
         const qreal a = r.width() / 2;
         const qreal b = r.height() / 2;
-        // Ramanujan's length of the ellipse, split into pieces kPointSpacing long at most.
-        const qreal around = M_PI * (3 * (a + b) - std::sqrt((3 * a + b) * (a + 3 * b)));
-        // A multiple of 4, so that the ends of both axes are points of the outline.
-        const int n = 4 * std::max(4, int(std::ceil(around / kPointSpacing / 4)));
+        // Equal steps of the angle move the point at most max(a, b) times the step: pieces
+        // kPointSpacing long at most. A multiple of 4, so that the ends of both axes are
+        // points of the outline.
+        const qreal longest = 2 * M_PI * std::max(a, b);
+        const int n = 4 * std::max(4, int(std::ceil(longest / kPointSpacing / 4)));
         const QPointF c = r.center();
         path.moveTo(c + QPointF(a, 0));
         for (int k = 1; k <= n; ++k) {
@@ -102,6 +103,13 @@ QPainterPath shapePath(int tool, const QPointF &start, const QPointF &end, qreal
 
 QPen toolPen(int tool, const QPen &base)
 {
+    if (isShapeTool(tool)) {
+        // Round ends and corners; stroked whole, so a shape's many short pieces never show.
+        QPen pen = base;
+        pen.setCapStyle(Qt::RoundCap);
+        pen.setJoinStyle(Qt::RoundJoin);
+        return pen;
+    }
     if (tool != ToolHighlighter)
         return base;
     QPen pen = base;

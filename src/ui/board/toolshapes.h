@@ -24,7 +24,7 @@ QPointF constrainedEnd(int tool, const QPointF &start, const QPointF &end, bool 
 QPainterPath shapePath(int tool, const QPointF &start, const QPointF &end, qreal penWidth);
 
 // The pen a tool draws with when the teacher chose `base`: the highlighter's is translucent,
-// several times wider and round; the others draw with `base`.
+// several times wider and round; shapes have round ends and corners; the pen draws with `base`.
 QPen toolPen(int tool, const QPen &base);
 
 // The font of text placed with a pen `width` wide: the wider the pen, the larger the letters.

@@ -21,9 +21,11 @@ const char *const kDefaults[GlobalKeys::ActionCount] = {
     "Ctrl+Alt+P", "Ctrl+Alt+S", "Ctrl+Alt+D", "Ctrl+Alt+L", "Ctrl+Alt+C",
 };
 const char *const kTexts[GlobalKeys::ActionCount] = {
-    QT_TRANSLATE_NOOP("GlobalKeys", "暂停/继续录制"), QT_TRANSLATE_NOOP("GlobalKeys", "结束录制"),
+    QT_TRANSLATE_NOOP("GlobalKeys", "暂停/继续录制"),
+    QT_TRANSLATE_NOOP("GlobalKeys", "结束录制"),
     QT_TRANSLATE_NOOP("GlobalKeys", "打开/关闭画笔"),
-    QT_TRANSLATE_NOOP("GlobalKeys", "打开/关闭激光笔"), QT_TRANSLATE_NOOP("GlobalKeys", "清空画板"),
+    QT_TRANSLATE_NOOP("GlobalKeys", "打开/关闭激光笔"),
+    QT_TRANSLATE_NOOP("GlobalKeys", "清空画板"),
 };
 
 // Presses of one key closer together than this are the keyboard repeating a held key.

@@ -1,11 +1,11 @@
 #include "ui/record/portalshortcuts.h"
 
 #include <QDBusArgument>
-#include <QDBusObjectPath>
 #include <QDBusConnection>
 #include <QDBusInterface>
 #include <QDBusMessage>
 #include <QDBusMetaType>
+#include <QDBusObjectPath>
 #include <QDBusReply>
 #include <QDebug>
 #include <QVariantMap>
@@ -139,8 +139,8 @@ PortalShortcuts::Session::~Session()
         QDBus::NoBlock);
 }
 
-bool PortalShortcuts::Session::request(const QString &method, QList<QVariant> args, QVariantMap options,
-                              const char *slot)
+bool PortalShortcuts::Session::request(const QString &method, QList<QVariant> args,
+                                       QVariantMap options, const char *slot)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
@@ -190,8 +190,8 @@ void PortalShortcuts::Session::onBound(uint response, const QVariantMap &)
         qInfo() << "PortalShortcuts: keys bound";
 }
 
-void PortalShortcuts::Session::onActivated(const QDBusObjectPath &session, const QString &id, qulonglong,
-                                  const QVariantMap &)
+void PortalShortcuts::Session::onActivated(const QDBusObjectPath &session, const QString &id,
+                                           qulonglong, const QVariantMap &)
 {
     if (session.path() == m_session)
         emit m_owner->activated(id);
