@@ -23,22 +23,21 @@ private slots:
         DataTable::columns<int, QPointF, bool, QPointF>("tool", "end", "shift", "expected");
         // All from (100, 100).
         const qreal d = std::hypot(100.0, 10.0);
-        QTest::newRow("line free") << int(ToolLine) << QPointF(150, 127) << false
-                                   << QPointF(150, 127);
-        QTest::newRow("line near level") << int(ToolLine) << QPointF(200, 110) << true
-                                         << QPointF(100 + d, 100);
+        QTest::newRow("line free")
+            << int(ToolLine) << QPointF(150, 127) << false << QPointF(150, 127);
+        QTest::newRow("line near level")
+            << int(ToolLine) << QPointF(200, 110) << true << QPointF(100 + d, 100);
         const qreal diag = std::hypot(50.0, 45.0) / std::sqrt(2.0);
         QTest::newRow("line near 45 degrees down-left")
             << int(ToolLine) << QPointF(50, 145) << true << QPointF(100 - diag, 100 + diag);
-        QTest::newRow("arrow near straight up")
-            << int(ToolArrow) << QPointF(103, 20) << true
-            << QPointF(100, 100 - std::hypot(3.0, 80.0));
-        QTest::newRow("rectangle to square") << int(ToolRect) << QPointF(150, 120) << true
-                                             << QPointF(150, 150);
+        QTest::newRow("arrow near straight up") << int(ToolArrow) << QPointF(103, 20) << true
+                                                << QPointF(100, 100 - std::hypot(3.0, 80.0));
+        QTest::newRow("rectangle to square")
+            << int(ToolRect) << QPointF(150, 120) << true << QPointF(150, 150);
         QTest::newRow("ellipse to circle, up-left")
             << int(ToolEllipse) << QPointF(70, 90) << true << QPointF(70, 70);
-        QTest::newRow("rectangle free") << int(ToolRect) << QPointF(150, 120) << false
-                                        << QPointF(150, 120);
+        QTest::newRow("rectangle free")
+            << int(ToolRect) << QPointF(150, 120) << false << QPointF(150, 120);
         QTest::newRow("pen is never constrained")
             << int(ToolPen) << QPointF(150, 127) << true << QPointF(150, 127);
     }
@@ -124,7 +123,8 @@ private slots:
     }
     void highlighterIsWideAndTranslucent()
     {
-        const auto [width, highlighterWidth] = DataTable::fetch<int, qreal>("width", "highlighterWidth");
+        const auto [width, highlighterWidth] =
+            DataTable::fetch<int, qreal>("width", "highlighterWidth");
         const QPen base(QColor("#ffc300"), width);
         const QPen pen = toolPen(ToolHighlighter, base);
         QCOMPARE(pen.widthF(), highlighterWidth);
@@ -150,7 +150,8 @@ private slots:
     }
     void laserTrailFades()
     {
-        const auto [at, shown, points] = DataTable::fetch<qint64, bool, int>("at", "shown", "points");
+        const auto [at, shown, points] =
+            DataTable::fetch<qint64, bool, int>("at", "shown", "points");
         LaserTrail trail;
         trail.add({10, 10}, 0);
         trail.add({20, 10}, 100);

@@ -21,9 +21,9 @@
 #include "ui/whiteboard/whiteboardrenderer.h"
 #include "ui/whiteboard/whiteboardview.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QApplication>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QLabel>
@@ -108,18 +108,14 @@ private:
         return QPoint(int(WhiteboardRenderer::kPictureWidth * x),
                       int(WhiteboardRenderer::kPictureHeight * y));
     }
-    bool click(const char *name)
-    {
-        return clickButton(m_window, name);
-    }
+    bool click(const char *name) { return clickButton(m_window, name); }
     // Drags with the real pointer from one board point to another.
     bool dragOnBoard(double x0, double y0, double x1, double y1)
     {
         const int before = m_canvas->curRecord()->undoStack()->index();
         return XPointer::drag({onScreen(x0, y0), onScreen(x1, y1)}, 24) &&
                QTest::qWaitFor(
-                   [&] { return m_canvas->curRecord()->undoStack()->index() == before + 1; },
-                   3000);
+                   [&] { return m_canvas->curRecord()->undoStack()->index() == before + 1; }, 3000);
     }
     // Picks a shape in the shapes button's menu (opened by its arrow). The menu runs its own
     // event loop from the press: the pick is made from a timer inside that loop.
@@ -221,15 +217,15 @@ void TestWhiteboardTools::drawsTeachesAndObeysKeysFromAnyWindow()
     QTest::qWait(700);
     const qint64 allDrawnMs = now();
     QTest::qWait(500);
-    const QString shots = qEnvironmentVariable("LUMORA_SCREENSHOTS");
-    if (!shots.isEmpty())
-        frame->grab().save(shots + "/whiteboard-tools.png");
 
     // The laser pointer along the bottom of the board; it keeps nothing.
     QVERIFY(click("btn_laser"));
     for (int i = 0; i <= 10; ++i)
         QVERIFY(XPointer::moveTo(onScreen(0.20 + 0.04 * i, 0.85)));
     const qint64 laserMs = now();
+    const QString shots = qEnvironmentVariable("LUMORA_SCREENSHOTS");
+    if (!shots.isEmpty())
+        frame->grab().save(shots + "/whiteboard-tools.png");
     QTest::qWait(1600);
     const qint64 laserGoneMs = now();
     QCOMPARE(m_canvas->curRecord()->paths().size(), 7);
@@ -266,7 +262,7 @@ void TestWhiteboardTools::drawsTeachesAndObeysKeysFromAnyWindow()
     QVERIFY(XPointer::key(xdotoolKey(GlobalKeys::Clear)));
     QTest::qWait(200);
     QCOMPARE(m_canvas->curRecord()->paths().size(), 7);  // the line in two pieces
-    const QSizeF board = m_canvas->size();  // the canvas goes with the window
+    const QSizeF board = m_canvas->size();               // the canvas goes with the window
     const qint64 stoppedAt = now();
     QVERIFY(XPointer::key(xdotoolKey(GlobalKeys::Stop)));
     QTRY_VERIFY_WITH_TIMEOUT(m_window.isNull(), 60000);
@@ -331,27 +327,26 @@ void TestWhiteboardTools::drawsTeachesAndObeysKeysFromAnyWindow()
     QVERIFY(colourNear(drawn, inPicture(0.80, 0.30) + QPoint(-17, 9), kBlue, 4));
     QVERIFY(!colourNear(drawn, inPicture(0.50, 0.25), kBlue, 3));
     const double squareBottom = 0.50 + square.height() / board.height();
-    QVERIFY(colourNear(drawn, inPicture(0.20, squareBottom), kBlue, 3));   // square
-    QVERIFY(!colourNear(drawn, inPicture(0.20, 0.58), kBlue, 3));          // not the drag
-    QVERIFY(colourNear(drawn, inPicture(0.40, 0.60), kBlue, 3));           // ellipse
+    QVERIFY(colourNear(drawn, inPicture(0.20, squareBottom), kBlue, 3));  // square
+    QVERIFY(!colourNear(drawn, inPicture(0.20, 0.58), kBlue, 3));         // not the drag
+    QVERIFY(colourNear(drawn, inPicture(0.40, 0.60), kBlue, 3));          // ellipse
     QVERIFY(!colourNear(drawn, inPicture(0.50, 0.60), kBlue, 3));
-    const QRect textInPicture(inPicture(textBox.left() / board.width(),
-                                        textBox.top() / board.height()),
-                              inPicture(textBox.right() / board.width(),
-                                        textBox.bottom() / board.height()));
+    const QRect textInPicture(
+        inPicture(textBox.left() / board.width(), textBox.top() / board.height()),
+        inPicture(textBox.right() / board.width(), textBox.bottom() / board.height()));
     QVERIFY(ScreenPixels::countNear(drawn.copy(textInPicture), kBlue, 50) > 100);
-    QVERIFY(ScreenPixels::countNear(drawn.copy(textInPicture.translated(0, textInPicture.height() +
-                                                                              20)),
-                                    kBlue, 50) == 0);
+    QVERIFY(ScreenPixels::countNear(
+                drawn.copy(textInPicture.translated(0, textInPicture.height() + 20)), kBlue, 50) ==
+            0);
 
     // The laser pointer while it moves, and a second after it stopped.
     const QRect laserBand(inPicture(0.15, 0.80), inPicture(0.65, 0.90));
     const int dotPixels =
         ScreenPixels::countNear(shownAt(frames, laserMs / 1000.0).copy(laserBand), kLaser, 60);
     QVERIFY2(dotPixels > 100, qPrintable(QString::number(dotPixels)));
-    QCOMPARE(ScreenPixels::countNear(shownAt(frames, laserGoneMs / 1000.0).copy(laserBand), kLaser,
-                                     60),
-             0);
+    QCOMPARE(
+        ScreenPixels::countNear(shownAt(frames, laserGoneMs / 1000.0).copy(laserBand), kLaser, 60),
+        0);
 
     // Undone text and the erased middle of the line.
     const QImage erased = shownAt(frames, erasedMs / 1000.0);
