@@ -61,11 +61,14 @@ KeysSettingsWidget::KeysSettingsWidget(QWidget *parent) : QWidget(parent)
         grid->addWidget(label, 2 * a, 0);
         grid->addWidget(edit, 2 * a, 1, Qt::AlignLeft);
         grid->addWidget(state, 2 * a + 1, 0, 1, 2);
-        // A key is one combination: it is taken as soon as it is typed.
+        // A key is one combination: it is taken as soon as it is typed, once the edit has
+        // handled the key press (it sets its own sequence after announcing it).
         connect(edit, &QKeySequenceEdit::keySequenceChanged, this,
                 [this, a](const QKeySequence &typed) {
-                    if (!m_filling && !typed.isEmpty())
-                        apply(a, typed);
+                    if (m_filling || typed.isEmpty())
+                        return;
+                    QMetaObject::invokeMethod(
+                        this, [this, a, typed] { apply(a, typed); }, Qt::QueuedConnection);
                 });
         m_edits.append(edit);
         m_states.append(state);
