@@ -28,7 +28,8 @@ private slots:
             << QKeySequence("Ctrl+Shift+F8") << QString();
         QTest::newRow("a letter alone")
             << int(GlobalKeys::TogglePen) << QKeySequence("P") << QKeySequence("Ctrl+Alt+D")
-            << QStringLiteral("P 不能用作快捷键：请按 Ctrl、Alt 或 Super 加一个字母、数字或 F1–F12。");
+            << QStringLiteral(
+                   "P 不能用作快捷键：请按 Ctrl、Alt 或 Super 加一个字母、数字或 F1–F12。");
         QTest::newRow("Shift alone is no modifier for it")
             << int(GlobalKeys::TogglePen) << QKeySequence("Shift+P") << QKeySequence("Ctrl+Alt+D")
             << QStringLiteral(
