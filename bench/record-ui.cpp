@@ -1,8 +1,9 @@
 // bench_record-ui: what the screen recording window costs on top of the recording engine.
 // On the test desktop (a window manager and a compositing manager), over a screen of moving
 // bars, records a 1280x720 area for 30 s twice, each in a child process: once through
-// the recording window (count-down, control bar, and a pen stroke drawn all the time with
-// synthetic pointer events on its canvas), once with the engine alone. Prints the processor
+// the recording window (count-down, control bar, and drawing all the time with synthetic
+// pointer events on its canvas, every 2 s with the next tool: pen, highlighter, line, arrow,
+// rectangle, ellipse, laser pointer), once with the engine alone. Prints the processor
 // time of both, raw and per second of recorded picture, and the frames of both against 30 per
 // second; last:
 //   ui_overhead=<cpu ratio, window / engine> frames_ok=<percent of the window's frames>
@@ -15,6 +16,7 @@
 #include "support/testdisplay.h"
 #include "ui/app/startup.h"
 #include "ui/board/boardcanvas.h"
+#include "ui/board/boardsettings.h"
 #include "ui/board/boardtoolswidget.h"
 #include "ui/board/countdownwidget.h"
 #include "ui/record/recordscreenctrlwidget.h"
@@ -33,6 +35,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 
 namespace {
 
@@ -94,11 +97,11 @@ int engineChild(int argc, char **argv)
 }
 
 // Pointer events on the canvas as a hand drawing without a pause: a zigzag, a new stroke
-// every 2 s, 60 movements a second.
+// every 2 s with the next tool, 60 movements a second.
 class Hand : public QObject
 {
 public:
-    explicit Hand(BoardCanvas *canvas) : m_canvas(canvas)
+    Hand(BoardCanvas *canvas, BoardToolsWidget *tools) : m_canvas(canvas), m_tools(tools)
     {
         connect(&m_timer, &QTimer::timeout, this, [this]() { step(); });
     }
@@ -125,6 +128,9 @@ private:
         const QPointF pos(size.width() * (0.1 + 0.8 * std::fmod(t / 4, 1.0)),
                           size.height() * (0.5 + 0.35 * std::sin(t * 3)));
         if (!m_down) {
+            static const int tools[] = {ToolPen,  ToolHighlighter, ToolLine, ToolArrow,
+                                        ToolRect, ToolEllipse,     ToolLaser};
+            m_tools->selectTool(tools[strokes % std::size(tools)]);
             send(QEvent::MouseButtonPress, pos, Qt::LeftButton, Qt::LeftButton);
             m_down = true;
             ++strokes;
@@ -138,6 +144,7 @@ private:
     }
 
     BoardCanvas *m_canvas;
+    BoardToolsWidget *m_tools;
     QTimer m_timer;
     int m_ticks = 0;
     bool m_down = false;
@@ -164,7 +171,7 @@ int windowChild(int argc, char **argv)
     for (QToolButton *b : bar->boardTools()->findChildren<QToolButton *>())
         if (b->text() == QStringLiteral("画笔"))
             b->click();
-    Hand hand(window->canvas());
+    Hand hand(window->canvas(), bar->boardTools());
     QObject::connect(window->countDown(), &CountDownWidget::sig_CountDownFinished, &app, [&]() {
         hand.start();
         QTimer::singleShot(kSeconds * 1000, Qt::PreciseTimer, &app, [&]() {
@@ -251,7 +258,7 @@ int main(int argc, char **argv)
     const Figures e = measure(engineFile);
     const Figures w = measure(windowDir + "/" + made.first());
     print("engine alone", engineCpu, e);
-    print("recording window with pen", windowCpu, w);
+    print("recording window drawing", windowCpu, w);
     const double ePer = e.seconds > 0 ? engineCpu / e.seconds : -1;
     const double wPer = w.seconds > 0 ? windowCpu / w.seconds : -1;
     std::printf("raw cpu ratio (whole runs): %.2f\n", engineCpu > 0 ? windowCpu / engineCpu : -1);

@@ -71,6 +71,34 @@
         <source>恢复</source>
         <translation>Redo</translation>
     </message>
+    <message>
+        <source>直线</source>
+        <translation>Line</translation>
+    </message>
+    <message>
+        <source>箭头</source>
+        <translation>Arrow</translation>
+    </message>
+    <message>
+        <source>矩形</source>
+        <translation>Rectangle</translation>
+    </message>
+    <message>
+        <source>椭圆</source>
+        <translation>Ellipse</translation>
+    </message>
+    <message>
+        <source>荧光笔</source>
+        <translation>Highlighter</translation>
+    </message>
+    <message>
+        <source>文字</source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <source>激光笔</source>
+        <translation>Laser</translation>
+    </message>
 </context>
 <context>
     <name>CommandLine</name>
@@ -518,6 +546,29 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
     </message>
 </context>
 <context>
+    <name>GlobalKeys</name>
+    <message>
+        <source>暂停/继续录制</source>
+        <translation>Pause/continue recording</translation>
+    </message>
+    <message>
+        <source>结束录制</source>
+        <translation>Stop recording</translation>
+    </message>
+    <message>
+        <source>打开/关闭画笔</source>
+        <translation>Pen on/off</translation>
+    </message>
+    <message>
+        <source>打开/关闭激光笔</source>
+        <translation>Laser pointer on/off</translation>
+    </message>
+    <message>
+        <source>清空画板</source>
+        <translation>Clear the drawing</translation>
+    </message>
+</context>
+<context>
     <name>InfoCommand</name>
     <message>
         <source>文件中的文件数少于文件头所写的 %1 个</source>
@@ -546,6 +597,41 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
     <message>
         <source>用法：lumora_record --info 课件文件.lsn</source>
         <translation>Usage: lumora_record --info lecture.lsn</translation>
+    </message>
+</context>
+<context>
+    <name>KeysSettingsWidget</name>
+    <message>
+        <source>快捷键</source>
+        <translation>Keys</translation>
+    </message>
+    <message>
+        <source>录课窗口打开时，这些快捷键在任何窗口中都起作用。</source>
+        <translation>While a recording window is open, these keys work in every window.</translation>
+    </message>
+    <message>
+        <source>这个桌面不让程序接收其他窗口的按键：快捷键只在录课窗口有焦点时起作用。</source>
+        <translation>This desktop does not let programs receive keys from other windows: the keys work only while the recording window has the focus.</translation>
+    </message>
+    <message>
+        <source>恢复默认</source>
+        <translation>Restore defaults</translation>
+    </message>
+    <message>
+        <source>%1 已被其他程序占用，录课时这个快捷键不起作用，请换一个。</source>
+        <translation>%1 is held by another program and will not work while recording; please choose another key.</translation>
+    </message>
+    <message>
+        <source>%1 不能用作快捷键：请按 Ctrl、Alt 或 Super 加一个字母、数字或 F1–F12。</source>
+        <translation>%1 cannot be used: press Ctrl, Alt or Super with a letter, a digit or F1–F12.</translation>
+    </message>
+    <message>
+        <source>%1 已用于“%2”。</source>
+        <translation>%1 is already used for “%2”.</translation>
+    </message>
+    <message>
+        <source>录课窗口打开时，桌面把这些快捷键交给本程序，在任何窗口中都起作用（桌面可能先请你确认）。</source>
+        <translation>While a recording window is open, the desktop passes these keys to the program from every window (it may ask you to confirm them first).</translation>
     </message>
 </context>
 <context>
@@ -1242,6 +1328,10 @@ Stop the recording, then start it again.</translation>
     <message>
         <source>语言</source>
         <translation>Language</translation>
+    </message>
+    <message>
+        <source>快捷键</source>
+        <translation>Keys</translation>
     </message>
 </context>
 <context>

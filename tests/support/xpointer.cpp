@@ -66,4 +66,19 @@ bool key(const QString &name)
     return xdotool({"key", name});
 }
 
+bool keyDown(const QString &name)
+{
+    return xdotool({"keydown", name});
+}
+
+bool keyUp(const QString &name)
+{
+    return xdotool({"keyup", name});
+}
+
+bool type(const QString &text)
+{
+    return xdotool({"type", "--delay", "20", text});
+}
+
 }  // namespace XPointer

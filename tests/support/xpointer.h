@@ -16,7 +16,12 @@ bool click(QPoint p);
 // Presses at the first point, moves through the others (every `step` pixels between them) and
 // releases at the last.
 bool drag(const QList<QPoint> &points, int step = 8);
-// A key by its X name ("Escape").
+// A key by its X name ("Escape"), or a combination ("ctrl+alt+p").
 bool key(const QString &name);
+// A key held down, and let go (a modifier during a drag: "shift").
+bool keyDown(const QString &name);
+bool keyUp(const QString &name);
+// Types `text` as keys.
+bool type(const QString &text);
 
 }  // namespace XPointer

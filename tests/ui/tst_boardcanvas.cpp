@@ -4,6 +4,9 @@
 #include "ui/board/boardsettings.h"
 #include "ui/board/pathrecord.h"
 
+#include <QInputMethodEvent>
+#include <QLineEdit>
+
 #include <QUndoGroup>
 #include <QUndoStack>
 #include <QtTest>
@@ -233,6 +236,150 @@ private slots:
             QCOMPARE(record->paths().size(), strokes);
             QVERIFY(painted(grab(m_canvas), {150, 50}));
         }
+    }
+
+    // Each tool's item, dragged from (100, 100) to (220, 180): painted where dragged, one undo
+    // step, rubbed out by the eraser along its left side, gone with 清空.
+    void toolItemsAreUndoStepsTheEraserAndClearRemove_data()
+    {
+        DataTable::columns<int, bool, QPoint, QPoint>("tool", "shift", "paintedAt", "blankAt");
+        QTest::newRow("highlighter")
+            << int(ToolHighlighter) << false << QPoint(160, 140) << QPoint(160, 100);
+        QTest::newRow("line") << int(ToolLine) << false << QPoint(160, 140) << QPoint(160, 100);
+        // Shift: 45 degrees, as long as the drag, ending near (200, 200).
+        QTest::newRow("line with Shift")
+            << int(ToolLine) << true << QPoint(190, 190) << QPoint(160, 140);
+        QTest::newRow("arrow") << int(ToolArrow) << false << QPoint(160, 140) << QPoint(130, 170);
+        QTest::newRow("rectangle")
+            << int(ToolRect) << false << QPoint(160, 180) << QPoint(160, 140);
+        // Shift: a square of side 120 reaches y 220.
+        QTest::newRow("square") << int(ToolRect) << true << QPoint(160, 220) << QPoint(160, 180);
+        QTest::newRow("ellipse") << int(ToolEllipse) << false << QPoint(100, 140)
+                                 << QPoint(100, 100);
+        QTest::newRow("circle") << int(ToolEllipse) << true << QPoint(100, 160) << QPoint(100, 120);
+    }
+    void toolItemsAreUndoStepsTheEraserAndClearRemove()
+    {
+        const auto [tool, shift, paintedAt, blankAt] =
+            DataTable::fetch<int, bool, QPoint, QPoint>("tool", "shift", "paintedAt", "blankAt");
+        m_settings.tool = tool;
+        m_canvas->setBoardSettings(&m_settings);
+        const Qt::KeyboardModifiers mods = shift ? Qt::ShiftModifier : Qt::NoModifier;
+        QTest::mousePress(m_canvas, Qt::LeftButton, mods, {100, 100});
+        for (const QPoint &p : line({100, 100}, {220, 180}, 10))
+            QTest::mouseMove(m_canvas, p);
+        // The move events of QTest carry no modifiers: the release gives the Shift.
+        QTest::mouseRelease(m_canvas, Qt::LeftButton, mods, {220, 180});
+        PathRecord *record = m_canvas->curRecord();
+        QCOMPARE(record->paths().size(), 1);
+        QCOMPARE(record->undoStack()->count(), 1);
+        QVERIFY(record->curPath().isEmpty());
+        QImage image = grab(m_canvas);
+        QVERIFY(painted(image, paintedAt));
+        QVERIFY(!painted(image, blankAt));
+        if (tool == ToolHighlighter) {
+            // Wide and translucent: the page shows through it.
+            QCOMPARE(paintedRows(image, 160).size() >= 20, true);
+            QVERIFY(qAlpha(image.pixel(paintedAt)) < 140);
+        }
+
+        m_canvas->undoGroup()->undo();
+        QVERIFY(record->paths().isEmpty());
+        QVERIFY(!painted(grab(m_canvas), paintedAt));
+        m_canvas->undoGroup()->redo();
+
+        m_settings.tool = ToolEraser;
+        m_canvas->setBoardSettings(&m_settings);
+        drag(m_canvas, line(paintedAt + QPoint(0, -30), paintedAt + QPoint(0, 30), 5));
+        QVERIFY(!painted(grab(m_canvas), paintedAt));
+        QCOMPARE(record->undoStack()->count(), 2);
+
+        m_canvas->clearBoard();
+        QVERIFY(record->paths().isEmpty());
+        QCOMPARE(record->undoStack()->count(), 3);
+    }
+
+    // Text: a click opens the edit there; keys and an input method's Chinese go in; Enter (or
+    // a click elsewhere) places it in the pen's colour as one undo step; Escape drops it; the
+    // eraser takes it away whole.
+    void textIsPlacedWhereClicked_data()
+    {
+        DataTable::columns<QString, bool>("ending", "placed");
+        QTest::newRow("Enter") << "enter" << true;
+        QTest::newRow("click elsewhere") << "click" << true;
+        QTest::newRow("Escape") << "escape" << false;
+    }
+    void textIsPlacedWhereClicked()
+    {
+        const auto [ending, placed] = DataTable::fetch<QString, bool>("ending", "placed");
+        m_settings.tool = ToolText;
+        m_settings.pen = QPen(QColor("#0daeff"), 3);
+        m_canvas->setBoardSettings(&m_settings);
+        m_host->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_host.get()));
+        QTest::mouseClick(m_canvas, Qt::LeftButton, {}, {60, 80});
+        QLineEdit *edit = m_canvas->textEdit();
+        QVERIFY(edit);
+        QTRY_VERIFY(edit->hasFocus());
+        QTest::keyClicks(edit, "Ab ");
+        QInputMethodEvent composing(QStringLiteral("nihao"), {});
+        QCoreApplication::sendEvent(edit, &composing);
+        QInputMethodEvent committed;
+        committed.setCommitString(QStringLiteral("你好"));
+        QCoreApplication::sendEvent(edit, &committed);
+        QCOMPARE(edit->text(), QStringLiteral("Ab 你好"));
+        QCOMPARE(m_canvas->typedText().filled, true);
+        if (ending == "enter")
+            QTest::keyClick(edit, Qt::Key_Return);
+        else if (ending == "escape")
+            QTest::keyClick(edit, Qt::Key_Escape);
+        else
+            QTest::mouseClick(m_canvas, Qt::LeftButton, {}, {300, 250});
+        QVERIFY(!m_canvas->textEdit());
+        PathRecord *record = m_canvas->curRecord();
+        QCOMPARE(record->paths().size(), placed ? 1 : 0);
+        QCOMPARE(record->undoStack()->count(), placed ? 1 : 0);
+        if (!placed)
+            return;
+        const PathItem text = record->paths().first();
+        QVERIFY(text.filled);
+        QCOMPARE(text.pen.color(), QColor("#0daeff"));
+        // The letters begin at the click and are as tall as the width makes them.
+        const QRectF box = text.path.boundingRect();
+        QVERIFY2(qAbs(box.left() - 60) < 6 && box.top() >= 78 && box.top() < 96,
+                 qPrintable(QStringLiteral("%1,%2").arg(box.left()).arg(box.top())));
+        QVERIFY(box.height() > 20 && box.width() > 60);
+        const QImage image = grab(m_canvas);
+        int coloured = 0;
+        for (int y = int(box.top()); y < box.bottom(); ++y)
+            for (int x = int(box.left()); x < box.right(); ++x)
+                coloured += qAlpha(image.pixel(x, y)) > 200;
+        QVERIFY(coloured > 100);
+
+        m_settings.tool = ToolEraser;
+        m_canvas->setBoardSettings(&m_settings);
+        drag(m_canvas, line(box.center().toPoint() + QPoint(0, -20),
+                            box.center().toPoint() + QPoint(0, 20), 5));
+        QVERIFY(record->paths().isEmpty());
+    }
+
+    // The laser pointer: a red dot following the pointer, no press needed; nothing kept on the
+    // page, no undo step; gone a second after the pointer stops.
+    void laserPointerLeavesNothing()
+    {
+        m_settings.tool = ToolLaser;
+        m_canvas->setBoardSettings(&m_settings);
+        QCOMPARE(m_canvas->cursor().shape(), Qt::BlankCursor);
+        for (const QPoint &p : line({100, 150}, {200, 150}, 10))
+            QTest::mouseMove(m_canvas, p);
+        QImage image = grab(m_canvas);
+        const QRgb dot = qUnpremultiply(image.pixel(200, 150));
+        QVERIFY(qRed(dot) > 200 && qGreen(dot) < 80 && qAlpha(dot) > 200);
+        QVERIFY(painted(image, {180, 150}));  // the trail
+        QVERIFY(m_canvas->curRecord()->paths().isEmpty());
+        QCOMPARE(m_canvas->curRecord()->undoStack()->count(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(m_canvas->laser().isEmpty(), 1000);
+        QVERIFY(!painted(grab(m_canvas), {200, 150}));
     }
 
     void undoActsOnThePageShown()

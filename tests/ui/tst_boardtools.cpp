@@ -9,6 +9,7 @@
 #include "ui/board/widthradiobtn.h"
 
 #include <QElapsedTimer>
+#include <QLayout>
 #include <QScreen>
 #include <QToolButton>
 #include <QUndoGroup>
@@ -68,7 +69,7 @@ private slots:
         QCOMPARE(tools.boardSettings()->tool, int(ToolNone));
         QCOMPARE(tools.boardSettings()->pen.color(), QColor("#fa5151"));
         QCOMPARE(tools.boardSettings()->pen.width(), 5);
-        QCOMPARE(tools.findChildren<QToolButton *>().size(), 6);
+        QCOMPARE(tools.findChildren<QToolButton *>().size(), 10);
         QVERIFY(!button(&tools, "btn_undo")->isEnabled());
 
         // A canvas connected after construction still gets the settings.
@@ -84,7 +85,7 @@ private slots:
         QVERIFY(!spy.wait(400));  // only once
     }
 
-    void penAndEraserUncheckEachOther_data()
+    void oneToolAtATime_data()
     {
         DataTable::columns<QStringList, int>("clicks", "tool");
         QTest::newRow("pen") << QStringList{"btn_pen"} << int(ToolPen);
@@ -94,8 +95,13 @@ private slots:
         QTest::newRow("pen off") << QStringList{"btn_pen", "btn_pen"} << int(ToolNone);
         QTest::newRow("pen, eraser, eraser off")
             << QStringList{"btn_pen", "btn_eraser", "btn_eraser"} << int(ToolNone);
+        QTest::newRow("highlighter") << QStringList{"btn_highlighter"} << int(ToolHighlighter);
+        QTest::newRow("shapes: a line first") << QStringList{"btn_shape"} << int(ToolLine);
+        QTest::newRow("pen then laser then text")
+            << QStringList{"btn_pen", "btn_laser", "btn_text"} << int(ToolText);
+        QTest::newRow("laser off") << QStringList{"btn_laser", "btn_laser"} << int(ToolNone);
     }
-    void penAndEraserUncheckEachOther()
+    void oneToolAtATime()
     {
         const auto [clicks, tool] = DataTable::fetch<QStringList, int>("clicks", "tool");
         Board board;
@@ -107,11 +113,12 @@ private slots:
             QTest::mouseClick(button(tools, qPrintable(name)), Qt::LeftButton);
 
         QCOMPARE(tools->boardSettings()->tool, tool);
-        QCOMPARE(button(tools, "btn_pen")->isChecked(), tool == ToolPen);
-        QCOMPARE(button(tools, "btn_eraser")->isChecked(), tool == ToolEraser);
+        for (int each : {ToolPen, ToolHighlighter, ToolLine, ToolText, ToolLaser, ToolEraser})
+            QCOMPARE(tools->toolButton(each)->isChecked(), tool == each);
         QCOMPARE(canvas->drawEnabled(), tool != ToolNone);
         MouseDrag::drag(canvas, MouseDrag::line({20, 100}, {200, 100}, 10));
-        QCOMPARE(canvas->curRecord()->paths().size(), tool == ToolPen ? 1 : 0);
+        const bool draws = tool == ToolPen || tool == ToolHighlighter || tool == ToolLine;
+        QCOMPARE(canvas->curRecord()->paths().size(), draws ? 1 : 0);
     }
 
     // Each new choice in the pop-up emits twice; choosing what is chosen emits nothing.
@@ -183,10 +190,12 @@ private slots:
     void popupNearTheLeftEdgeOpensBelowItsButton()
     {
         BoardToolsWidget tools;
-        tools.move(0, 300);
+        QToolButton *settings = button(&tools, "btn_pen_setting");
+        tools.layout()->activate();
+        // The row reaches past the screen's left edge, its settings button 20 pixels from it.
+        tools.move(20 - settings->x(), 300);
         tools.show();
         QVERIFY(QTest::qWaitForWindowExposed(&tools));
-        QToolButton *settings = button(&tools, "btn_pen_setting");
         QTest::mouseClick(settings, Qt::LeftButton);
         QTRY_VERIFY(tools.popup()->isVisible());
         const QPoint b = settings->mapToGlobal(QPoint(0, 0));

@@ -78,6 +78,13 @@ bool EraserShape::cut(const PathItem &item, QList<PathItem> &out) const
         out.append(item);
         return false;
     }
+    if (item.filled) {
+        // Placed text goes whole once the eraser touches a letter.
+        if (toPath().intersects(path))
+            return true;
+        out.append(item);
+        return false;
+    }
     int first = 0;
     while (first < n && !contains(path.elementAt(first)))
         ++first;

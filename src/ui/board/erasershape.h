@@ -27,8 +27,9 @@ public:
     QPainterPath toPath() const;
 
     // Cuts `item` by this shape and appends what is left of it to `out`: the item itself when
-    // none of its points is inside, else the pieces outside, each with the item's pen. Returns
-    // true when the item was changed.
+    // none of its points is inside, else the pieces outside, each with the item's pen; a
+    // filled item is left out whole when the shape touches it. Returns true when the item was
+    // changed.
     bool cut(const PathItem &item, QList<PathItem> &out) const;
 
 private:

@@ -12,11 +12,15 @@ quint64 nextPathId()
 }
 }  // namespace
 
-PathItem::PathItem(const QPainterPath &p, const QPen &pn) : path(p), pen(pn), id(nextPathId()) {}
+PathItem::PathItem(const QPainterPath &p, const QPen &pn, bool f)
+    : path(p), pen(pn), filled(f), id(nextPathId())
+{
+}
 
 QRectF PathItem::paintBounds() const
 {
-    const qreal m = strokeMargin(pen);
+    // A filled outline paints inside its points, antialiasing one pixel beyond.
+    const qreal m = filled ? 2 : strokeMargin(pen);
     return path.controlPointRect().adjusted(-m, -m, m, m);
 }
 

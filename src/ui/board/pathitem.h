@@ -1,6 +1,7 @@
 #pragma once
-// One drawn stroke, or a piece of a stroke left by the eraser, with the pen it is drawn with.
-// Value type; main thread only (QPainterPath is implicitly shared, copies are cheap).
+// One drawn stroke, or a piece of a stroke left by the eraser, with the pen it is drawn with;
+// or, `filled`, an outline filled with the pen's colour (placed text), which the eraser takes
+// away whole. Value type; main thread only (QPainterPath is implicitly shared, copies are cheap).
 #include <QPainterPath>
 #include <QPen>
 #include <QRectF>
@@ -8,10 +9,11 @@
 struct PathItem
 {
     PathItem() = default;
-    PathItem(const QPainterPath &path, const QPen &pen);
+    PathItem(const QPainterPath &path, const QPen &pen, bool filled = false);
 
     QPainterPath path;
     QPen pen;
+    bool filled = false;
     // Identity of this stroke shape: copies keep it, a new stroke or piece gets a new one. The
     // canvas uses it to tell which strokes a change of the list added or removed.
     quint64 id = 0;

@@ -5,6 +5,7 @@
 #include "ui/board/pathaddcommand.h"
 #include "ui/board/pathclearcommand.h"
 #include "ui/board/pathdeletecommand.h"
+#include "ui/board/toolshapes.h"
 
 #include <QDebug>
 #include <QLineF>
@@ -50,6 +51,8 @@ PathRecord::~PathRecord()
 void PathRecord::setPen(const QPen &pen)
 {
     m_pen = pen;
+    if (m_curPath.isEmpty())
+        m_curPen = toolshapes::toolPen(m_curTool, pen);
     qDebug() << "PathRecord::setPen:color：" << pen.color() << ";width:" << pen.width();
 }
 
@@ -82,13 +85,28 @@ QRect PathRecord::press(QPoint pos, int tool)
     m_lastPaths = m_paths;
     m_lastPoint = pos;
     m_hasLastPoint = true;
-    if (tool == ToolPen) {
+    m_curTool = tool;
+    m_curPen = toolshapes::toolPen(tool, m_pen);
+    m_shapeStart = pos;
+    if (tool == ToolPen || tool == ToolHighlighter) {
         m_curPath.moveTo(pos);
-        return segmentArea(pos, pos, m_pen);
+        return segmentArea(pos, pos, m_curPen);
     }
     if (tool == ToolEraser)
         return erase(pos);
     return QRect();
+}
+
+QRect PathRecord::dragShape(QPoint p, bool constrain)
+{
+    const QPointF end = toolshapes::constrainedEnd(m_curTool, m_shapeStart, p, constrain);
+    const qreal m = strokeMargin(m_curPen);
+    const auto area = [m](const QPainterPath &path) {
+        return path.isEmpty() ? QRectF() : path.controlPointRect().adjusted(-m, -m, m, m);
+    };
+    const QRectF before = area(m_curPath);
+    m_curPath = toolshapes::shapePath(m_curTool, m_shapeStart, end, m_curPen.widthF());
+    return before.united(area(m_curPath)).toAlignedRect();
 }
 
 QRect PathRecord::addPoint(QPoint p)
@@ -99,7 +117,7 @@ QRect PathRecord::addPoint(QPoint p)
         m_curPath.moveTo(p);
         m_lastPoint = p;
         m_hasLastPoint = true;
-        return segmentArea(p, p, m_pen);
+        return segmentArea(p, p, m_curPen);
     }
     const QPointF from = m_curPath.currentPosition();
     const QPointF to(p);
@@ -116,7 +134,7 @@ QRect PathRecord::addPoint(QPoint p)
     }
     m_curPath.lineTo(to);
     m_lastPoint = p;
-    return segmentArea(from, to, m_pen);
+    return segmentArea(from, to, m_curPen);
 }
 
 QRect PathRecord::erase(QPoint p)
@@ -147,7 +165,7 @@ void PathRecord::commitPath()
         m_curPath.clear();
         return;
     }
-    const PathItem item(m_curPath, m_pen);
+    const PathItem item(m_curPath, m_curPen);
     m_curPath.clear();
     if (m_undoStack)
         m_undoStack->push(new PathAddCommand(m_canvas, this, item));
@@ -166,6 +184,16 @@ void PathRecord::commitErase()
     auto *command = new PathDeleteCommand(m_canvas, this, after);
     m_paths = after;
     m_undoStack->push(command);
+}
+
+void PathRecord::addText(const QString &text, const QFont &font, QPointF topLeft)
+{
+    if (text.trimmed().isEmpty() || !m_undoStack)
+        return;
+    QPen pen = m_pen;
+    pen.setWidth(0);
+    const PathItem item(toolshapes::textPath(text, font, topLeft), pen, true);
+    m_undoStack->push(new PathAddCommand(m_canvas, this, item));
 }
 
 void PathRecord::clear()

@@ -7,6 +7,7 @@
 // its picture of the finished strokes.
 #include "ui/board/pathitem.h"
 
+#include <QFont>
 #include <QList>
 #include <QObject>
 #include <QPainterPath>
@@ -28,7 +29,12 @@ public:
     QUndoStack *undoStack() const { return m_undoStack; }
     const QList<PathItem> &paths() const { return m_paths; }
     const QPainterPath &curPath() const { return m_curPath; }
+    // The pen the teacher chose, and the one the stroke or shape in progress is drawn with
+    // (the highlighter's differs).
     const QPen &pen() const { return m_pen; }
+    const QPen &curPen() const { return m_curPen; }
+    // The tool (BoardTool) of the last press.
+    int curTool() const { return m_curTool; }
 
     void setPen(const QPen &pen);
 
@@ -39,8 +45,11 @@ public:
 
     // Pointer pressed with `tool` (BoardTool) at `pos`. Returns the canvas area to repaint.
     QRect press(QPoint pos, int tool);
-    // Pen moved to `p`: extends the stroke, filling in points every 10 pixels when the
-    // movement is longer than 18. Returns the area to repaint.
+    // Shape tool dragged to `p` (Shift held: `constrain`): the shape now goes from the press to
+    // there. Returns the area to repaint.
+    QRect dragShape(QPoint p, bool constrain);
+    // Pen or highlighter moved to `p`: extends the stroke, filling in points every 10 pixels when
+    // the movement is longer than 18. Returns the area to repaint.
     QRect addPoint(QPoint p);
     // Eraser at `p`: cuts every stroke by the eraser shape. Returns the area to repaint.
     QRect erase(QPoint p);
@@ -48,6 +57,9 @@ public:
     void commitPath();
     // Makes everything rubbed out since the last press one undo step.
     void commitErase();
+    // Places `text` in `font` with its box's top-left at `topLeft`, in the pen's colour, as one
+    // undo step (nothing for empty text).
+    void addText(const QString &text, const QFont &font, QPointF topLeft);
     // Removes every stroke of the page as one undo step (nothing when there is none).
     void clear();
 
@@ -61,6 +73,9 @@ private:
 
     QPainterPath m_curPath;
     QPen m_pen;
+    QPen m_curPen;
+    int m_curTool = 0;
+    QPoint m_shapeStart;
     QList<PathItem> m_paths;
     QPointer<QUndoStack> m_undoStack;
     QPointer<QWidget> m_canvas;

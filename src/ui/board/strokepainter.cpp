@@ -64,3 +64,11 @@ void drawStrokeInArea(QPainter &painter, const QPainterPath &path, const QPen &p
         painter.drawPath(part);
     }
 }
+
+void drawItemInArea(QPainter &painter, const PathItem &item, const QRectF &area)
+{
+    if (item.filled)
+        painter.fillPath(item.path, item.pen.color());
+    else
+        drawStrokeInArea(painter, item.path, item.pen, area);
+}

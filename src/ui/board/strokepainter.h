@@ -7,7 +7,11 @@
 #include <QRectF>
 
 class QPainter;
+struct PathItem;
 
 // Draws `path` with `pen`; pixels outside `area` may be left out (the caller clips to it).
 void drawStrokeInArea(QPainter &painter, const QPainterPath &path, const QPen &pen,
                       const QRectF &area);
+
+// Draws `item` (a stroke, or a filled outline); pixels outside `area` may be left out.
+void drawItemInArea(QPainter &painter, const PathItem &item, const QRectF &area);

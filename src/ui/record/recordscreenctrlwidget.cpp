@@ -28,11 +28,13 @@ RecordScreenCtrlWidget::RecordScreenCtrlWidget(QWidget *parent) : QWidget(parent
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addSpacing(10);
     m_boardTools = new BoardToolsWidget(this);
-    m_boardTools->setFixedSize(360, 64);
+    m_boardTools->layout()->setSpacing(0);
+    const int toolsChinese = m_boardTools->chineseWidth();
+    m_boardTools->setFixedSize(toolsChinese, 64);
     layout->addWidget(m_boardTools);
     m_drawUnavailable = new QLabel(this);
     m_drawUnavailable->setObjectName("label_draw_unavailable");
-    m_drawUnavailable->setFixedSize(360, 64);
+    m_drawUnavailable->setFixedSize(toolsChinese, 64);
     m_drawUnavailable->setAlignment(Qt::AlignCenter);
     m_drawUnavailable->setWordWrap(true);
     m_drawUnavailable->hide();
@@ -78,7 +80,8 @@ RecordScreenCtrlWidget::RecordScreenCtrlWidget(QWidget *parent) : QWidget(parent
     // Widths made for the Chinese words; English ones are longer. A button is as wide as the
     // longest text it shows, the drawing tools as their buttons, and the bar grows by what
     // they and the lines beside the meter need beyond the Chinese words.
-    const int fixedBefore = m_btnMute->width() + m_btnPause->width() + m_btnStop->width() + 360;
+    const int fixedBefore =
+        m_btnMute->width() + m_btnPause->width() + m_btnStop->width() + toolsChinese;
     const auto widen = [this](QToolButton *button, const QList<const char *> &sources) {
         int growth = 0;
         for (const char *source : sources)
@@ -90,11 +93,11 @@ RecordScreenCtrlWidget::RecordScreenCtrlWidget(QWidget *parent) : QWidget(parent
     widen(m_btnMute, {"静音", "解除静音"});
     widen(m_btnPause, {"暂停", "继续"});
     widen(m_btnStop, {"结束"});
-    int toolsGrowth = 0;  // the drawing tools are 60 wide each for the Chinese words
+    int toolsWidth = 0;  // the drawing tools as wide as their buttons
     for (const QToolButton *tool :
          m_boardTools->findChildren<QToolButton *>(QString(), Qt::FindDirectChildrenOnly))
-        toolsGrowth += tool->width() - 60;
-    m_boardTools->setFixedSize(360 + toolsGrowth, 64);
+        toolsWidth += tool->width();
+    m_boardTools->setFixedSize(toolsWidth, 64);
     m_drawUnavailable->setFixedSize(m_boardTools->size());
     const int fixedAfter =
         m_btnMute->width() + m_btnPause->width() + m_btnStop->width() + m_boardTools->width();
@@ -111,7 +114,9 @@ RecordScreenCtrlWidget::RecordScreenCtrlWidget(QWidget *parent) : QWidget(parent
     const QFontMetrics timeMetrics = m_labelTime->fontMetrics();
     const int timeGrowth = timeMetrics.horizontalAdvance(m_labelTime->text()) -
                            timeMetrics.horizontalAdvance(QStringLiteral("录屏中 00:00:00"));
-    setFixedSize(706 + (fixedAfter - fixedBefore) + std::max({0, lineGrowth, timeGrowth}), 80);
+    setFixedSize(706 - 360 + toolsChinese + (fixedAfter - fixedBefore) +
+                     std::max({0, lineGrowth, timeGrowth}),
+                 80);
     // Pausing or stopping before the recording runs would leave the engine behind.
     m_btnPause->setEnabled(false);
     m_btnStop->setEnabled(false);

@@ -7,6 +7,7 @@
 #include "ui/board/boardcanvas.h"
 #include "ui/board/boardtoolswidget.h"
 #include "ui/board/countdownwidget.h"
+#include "ui/record/globalkeys.h"
 #include "ui/record/recordhealthview.h"
 #include "ui/record/recordmessages.h"
 #include "ui/record/recordscreenctrlwidget.h"
@@ -100,6 +101,7 @@ RecordScreenWidget::RecordScreenWidget(const QRectF &selectArea, const AVData &c
         m_recorder, &ScreenRecord::sigRecordFail, this, [this]() { finish(true); },
         Qt::QueuedConnection);
     connectBoard();
+    connectKeys();
 
     // No room for a recording at all: say so and close without touching the project.
     if (m_health->prepare(ProjectData::instance()->projectDir(), serverRecordRect().size()) ==
@@ -183,6 +185,38 @@ void RecordScreenWidget::connectBoard()
     connect(m_canvas->undoGroup(), &QUndoGroup::canRedoChanged, tools,
             &BoardToolsWidget::setRedoEnabled);
     connect(tools, &BoardToolsWidget::sig_ClearBoard, m_canvas, &BoardCanvas::clearBoard);
+}
+
+void RecordScreenWidget::connectKeys()
+{
+    auto *keys = new GlobalKeys(this);
+    connect(keys, &GlobalKeys::triggered, this, [this](int action) {
+        BoardToolsWidget *tools = m_ctrlWidget->boardTools();
+        const bool drawing = m_composited;
+        switch (action) {
+        case GlobalKeys::PauseResume:
+            if (m_ctrlWidget->pauseButton()->isEnabled())
+                m_ctrlWidget->pauseButton()->click();
+            break;
+        case GlobalKeys::Stop:
+            if (m_ctrlWidget->stopButton()->isEnabled())
+                m_ctrlWidget->stopButton()->click();
+            break;
+        case GlobalKeys::TogglePen:
+            if (drawing)
+                tools->toggleTool(ToolPen);
+            break;
+        case GlobalKeys::ToggleLaser:
+            if (drawing)
+                tools->toggleTool(ToolLaser);
+            break;
+        case GlobalKeys::Clear:
+            if (drawing)
+                tools->clearBoard();
+            break;
+        default: break;
+        }
+    });
 }
 
 QRect RecordScreenWidget::serverRecordRect() const

@@ -74,6 +74,8 @@ private:
     void startCountDown();
     void prepareRecord();
     void connectBoard();
+    // The keys that work from any window act on this window's bar and tools.
+    void connectKeys();
     // Shapes the window to the frame, the bar, the count-down and the canvas while drawing.
     void updateMask();
     QRegion frameRegion() const;

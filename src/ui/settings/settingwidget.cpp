@@ -1,6 +1,7 @@
 #include "ui/settings/settingwidget.h"
 
 #include "ui/settings/itemview.h"
+#include "ui/settings/keyssettingswidget.h"
 #include "ui/settings/languagesettingswidget.h"
 #include "ui/settings/soundsettingswidget.h"
 #include "ui/settings/versionwidget.h"
@@ -34,6 +35,7 @@ SettingWidget::SettingWidget(QWidget *parent) : QWidget(parent)
     addEntry(QStringLiteral("icon_version"), tr("软件版本"));
     addEntry(QStringLiteral("icon_sound"), tr("声音"));
     addEntry(QStringLiteral("icon_language"), tr("语言"));
+    addEntry(QStringLiteral("icon_keys"), tr("快捷键"));
     connect(m_menu, &QListWidget::currentItemChanged, this,
             &SettingWidget::slot_current_item_changed);
     m_menu->setCurrentRow(0);
@@ -109,6 +111,8 @@ void SettingWidget::buildForm()
     m_pages->addWidget(pageVersion);
     m_pages->addWidget(pageSound);
     m_pages->addWidget(m_languageWidget);
+    m_keysWidget = new KeysSettingsWidget(m_pages);
+    m_pages->addWidget(m_keysWidget);
     m_pages->addWidget(page2);
     right->addWidget(m_pages, 1);
     root->addLayout(right, 1);

@@ -1,10 +1,12 @@
 #pragma once
-// The settings window: a menu list on the left (its entries "软件版本", "声音" and "语言") and the
-// pages on the right, under a title bar that drags the window and closes it. Built and shown by its
-// caller (the home page, the editor); deletes itself when closed. Main thread only.
+// The settings window: a menu list on the left (its entries "软件版本", "声音", "语言" and
+// "快捷键") and the pages on the right, under a title bar that drags the window and closes it.
+// Built and shown by its caller (the home page, the editor); deletes itself when closed. Main
+// thread only.
 #include <QPoint>
 #include <QWidget>
 
+class KeysSettingsWidget;
 class LanguageSettingsWidget;
 class QListWidget;
 class QListWidgetItem;
@@ -21,6 +23,7 @@ public:
     VersionWidget *versionWidget() const { return m_versionWidget; }
     SoundSettingsWidget *soundWidget() const { return m_soundWidget; }
     LanguageSettingsWidget *languageWidget() const { return m_languageWidget; }
+    KeysSettingsWidget *keysWidget() const { return m_keysWidget; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -36,5 +39,6 @@ private:
     VersionWidget *m_versionWidget = nullptr;
     SoundSettingsWidget *m_soundWidget = nullptr;
     LanguageSettingsWidget *m_languageWidget = nullptr;
+    KeysSettingsWidget *m_keysWidget = nullptr;
     QPoint m_dragAnchor{-1, -1};
 };

@@ -5,6 +5,7 @@
 #include "core/record/screenrecord.h"
 #include "ui/board/boardtoolswidget.h"
 #include "ui/board/countdownwidget.h"
+#include "ui/record/globalkeys.h"
 #include "ui/record/recordhealthview.h"
 #include "ui/record/recordmessages.h"
 #include "ui/record/soundlevelmeter.h"
@@ -44,6 +45,7 @@ QToolButton *controlButton(QWidget *parent, const QString &name, const QString &
 RecordPptWidget::RecordPptWidget(QWidget *parent) : QWidget(parent)
 {
     setupUi();
+    connectKeys();
     m_savedAvDatas = ProjectData::instance()->avDatas();
 
     m_recorder = new ScreenRecord(this);
@@ -233,4 +235,39 @@ bool RecordPptWidget::preCloseWindow()
     }
     m_recorder->stopRecord();
     return m_recorder->state() == ScreenRecord::Idle;
+}
+
+void RecordPptWidget::connectKeys()
+{
+    auto *keys = new GlobalKeys(this);
+    connect(keys, &GlobalKeys::triggered, this, [this](int action) {
+        BoardToolsWidget *tools = ui.view_draw_tools;
+        const ScreenRecord::RecordState state =
+            m_recorder ? m_recorder->state() : ScreenRecord::Idle;
+        switch (action) {
+        case GlobalKeys::PauseResume:
+            if (state == ScreenRecord::Recording)
+                on_btn_pause_clicked();
+            else if (state == ScreenRecord::Paused)
+                on_btn_play_clicked();
+            break;
+        case GlobalKeys::Stop:
+            if (state == ScreenRecord::Recording || state == ScreenRecord::Paused)
+                on_btn_stop_clicked();
+            break;
+        case GlobalKeys::TogglePen:
+            if (tools->isEnabled())
+                tools->toggleTool(ToolPen);
+            break;
+        case GlobalKeys::ToggleLaser:
+            if (tools->isEnabled())
+                tools->toggleTool(ToolLaser);
+            break;
+        case GlobalKeys::Clear:
+            if (tools->isEnabled())
+                tools->clearBoard();
+            break;
+        default: break;
+        }
+    });
 }

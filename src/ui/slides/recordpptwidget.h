@@ -67,6 +67,8 @@ public:
 
 private:
     void setupUi();
+    // The keys that work from any window act on this window's controls and tools.
+    void connectKeys();
     // recordpptrecording.cpp
     void on_btn_play_clicked();
     void on_btn_pause_clicked();

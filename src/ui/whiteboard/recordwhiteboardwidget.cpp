@@ -7,6 +7,7 @@
 #include "ui/board/boardcanvas.h"
 #include "ui/board/boardtoolswidget.h"
 #include "ui/board/countdownwidget.h"
+#include "ui/record/globalkeys.h"
 #include "ui/record/recordhealthview.h"
 #include "ui/record/recordmessages.h"
 #include "ui/record/soundlevelmeter.h"
@@ -65,6 +66,7 @@ void fadeWhenDisabled(QToolButton *button)
 RecordWhiteboardWidget::RecordWhiteboardWidget(QWidget *parent) : QWidget(parent)
 {
     setupUi();
+    connectKeys();
     m_savedAvDatas = ProjectData::instance()->avDatas();
 
     m_source = std::make_shared<ScenePictureSource>(
@@ -313,4 +315,39 @@ bool RecordWhiteboardWidget::preCloseWindow()
         return true;
     m_recorder->stopRecord();
     return m_recorder->state() == ScreenRecord::Idle;
+}
+
+void RecordWhiteboardWidget::connectKeys()
+{
+    auto *keys = new GlobalKeys(this);
+    connect(keys, &GlobalKeys::triggered, this, [this](int action) {
+        BoardToolsWidget *tools = ui.view_draw_tools;
+        const ScreenRecord::RecordState state =
+            m_recorder ? m_recorder->state() : ScreenRecord::Idle;
+        switch (action) {
+        case GlobalKeys::PauseResume:
+            if (state == ScreenRecord::Recording)
+                on_btn_pause_clicked();
+            else if (state == ScreenRecord::Paused)
+                on_btn_play_clicked();
+            break;
+        case GlobalKeys::Stop:
+            if (state == ScreenRecord::Recording || state == ScreenRecord::Paused)
+                on_btn_stop_clicked();
+            break;
+        case GlobalKeys::TogglePen:
+            if (tools->isEnabled())
+                tools->toggleTool(ToolPen);
+            break;
+        case GlobalKeys::ToggleLaser:
+            if (tools->isEnabled())
+                tools->toggleTool(ToolLaser);
+            break;
+        case GlobalKeys::Clear:
+            if (tools->isEnabled())
+                tools->clearBoard();
+            break;
+        default: break;
+        }
+    });
 }

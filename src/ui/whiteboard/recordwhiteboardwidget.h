@@ -74,6 +74,8 @@ public:
 
 private:
     void setupUi();
+    // The keys that work from any window act on this window's controls and tools.
+    void connectKeys();
     void updatePageLabel();
     void onPageChanged(int pageNo);
     // recordwhiteboardrecording.cpp

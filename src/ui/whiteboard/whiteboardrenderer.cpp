@@ -12,6 +12,14 @@
 namespace {
 const QColor kPointerFill(0xf2, 0x73, 0x3d);
 constexpr qreal kPointerRadius = 7;
+
+void drawItem(QPainter &painter, const PathItem &item)
+{
+    if (item.filled)
+        painter.fillPath(item.path, item.pen.color());
+    else
+        painter.strokePath(item.path, item.pen);
+}
 }  // namespace
 
 WhiteboardRenderer::WhiteboardRenderer(WhiteboardView *view,
@@ -94,7 +102,7 @@ void WhiteboardRenderer::updateBase()
         painter.scale(qreal(kPictureWidth) / size.width(), qreal(kPictureHeight) / size.height());
     painter.setRenderHint(QPainter::Antialiasing);
     for (int i = from; i < paths.size(); ++i) {
-        painter.strokePath(paths.at(i).path, paths.at(i).pen);
+        drawItem(painter, paths.at(i));
         m_baseStrokes.append(paths.at(i).id);
     }
     m_baseRecord = record;
@@ -114,11 +122,13 @@ bool WhiteboardRenderer::updateLive()
         return false;
     }
     const int count = path.elementCount();
-    // The same stroke, grown by straight segments: only those are drawn. Anything else (a new
-    // stroke, another page, a changed base): the base is copied and the stroke drawn whole.
+    // The same pen stroke, grown by straight segments: only those are drawn. Anything else (a
+    // new stroke, another page, a changed base, a shape dragged anew, a translucent
+    // highlighter whose pieces would darken where they meet): the base is copied and the
+    // stroke drawn whole.
     bool grown = !m_baseChanged && m_liveElements > 0 && m_liveRecord == record &&
-                 count >= m_liveElements && QPointF(path.elementAt(0)) == m_liveStart &&
-                 record->pen() == m_livePen;
+                 record->curTool() == ToolPen && count >= m_liveElements &&
+                 QPointF(path.elementAt(0)) == m_liveStart && record->curPen() == m_livePen;
     for (int i = m_liveElements; grown && i < count; ++i)
         grown = path.elementAt(i).isLineTo();
     if (grown && count == m_liveElements)
@@ -138,14 +148,14 @@ bool WhiteboardRenderer::updateLive()
     QPainter painter(&m_live);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.scale(qreal(kPictureWidth) / size.width(), qreal(kPictureHeight) / size.height());
-    QPen pen = record->pen();
+    QPen pen = record->curPen();
     if (grown)
         pen.setCapStyle(Qt::RoundCap);  // the pieces meet without a gap at the turns
     painter.strokePath(part, pen);
     m_liveRecord = record;
     m_liveElements = count;
     m_liveStart = path.elementAt(0);
-    m_livePen = record->pen();
+    m_livePen = record->curPen();
     return true;
 }
 
@@ -158,8 +168,21 @@ void WhiteboardRenderer::render(QImage &image)
     std::memcpy(image.bits(), shown.constBits(), size_t(shown.sizeInBytes()));
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
+    const BoardCanvas *canvas = m_view->canvas();
+    const QSize size = canvas->size();
+    const bool laserOn = canvas->boardSettings() && canvas->drawEnabled() &&
+                         canvas->boardSettings()->tool == ToolLaser;
+    if (size.width() > 0 && size.height() > 0) {
+        painter.save();
+        painter.scale(qreal(kPictureWidth) / size.width(), qreal(kPictureHeight) / size.height());
+        const PathItem typed = canvas->typedText();
+        if (!typed.path.isEmpty())
+            drawItem(painter, typed);
+        canvas->laser().paint(painter, canvas->laserClockMs());
+        painter.restore();
+    }
     const QPointF pointer = m_view->pointer();
-    if (pointer.x() >= 0) {
+    if (pointer.x() >= 0 && !laserOn) {
         painter.setPen(QPen(Qt::white, 2));
         painter.setBrush(kPointerFill);
         painter.drawEllipse(QPointF(pointer.x() * kPictureWidth, pointer.y() * kPictureHeight),

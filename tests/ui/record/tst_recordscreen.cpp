@@ -173,7 +173,7 @@ void TestRecordScreen::recordJourney()
     QVERIFY(countDown->isVisible());
     QCOMPARE(countDown->text(), "3");
     QCOMPARE(countDown->pos(), QPoint(799 - 100, 449 - 100));  // centred on the area
-    QCOMPARE(bar->geometry(), QRect(1100 - 705, 617, 706, 80));
+    QCOMPARE(bar->geometry(), QRect(1100 - 959, 617, 960, 80));
     QVERIFY(!bar->pauseButton()->isEnabled());
     QElapsedTimer clock;
     clock.start();
@@ -230,6 +230,14 @@ void TestRecordScreen::recordJourney()
     QCOMPARE(window->canvas()->curRecord()->paths().size(), 1);
     QTest::qWait(300);
     QVERIFY(near(desktop().pixelColor(800, 450), QColor("#02c160"), 30));
+    // A line with the shapes button, then the laser pointer along the bottom of the area.
+    QVERIFY(XPointer::click(centreOf(tools->toolButton(ToolLine))));
+    QVERIFY(XPointer::drag({{540, 340}, {700, 340}}, 40));
+    QCOMPARE(window->canvas()->curRecord()->paths().size(), 2);
+    QVERIFY(XPointer::click(centreOf(tools->toolButton(ToolLaser))));
+    for (int x = 520; x <= 1000; x += 120)
+        QVERIFY(XPointer::moveTo({x, 560}));
+    QVERIFY(near(desktop().pixelColor(1000, 560), QColor(0xff, 0x1e, 0x1e), 40));
     if (!shots.isEmpty())
         desktop().save(shots + "/recording.png");
 
@@ -238,7 +246,7 @@ void TestRecordScreen::recordJourney()
     QVERIFY(XPointer::click(centreOf(bar->pauseButton())));
     QCOMPARE(bar->pauseButton()->text(), "继续");
     const QString pausedText = bar->timeLabel()->text();
-    QVERIFY2(pausedText.startsWith("录屏中 00:00:0"), qPrintable(pausedText));
+    QVERIFY2(pausedText.startsWith("录屏中 00:00:"), qPrintable(pausedText));
     QTest::qWait(2000);
     QCOMPARE(bar->timeLabel()->text(), pausedText);
     QVERIFY(XPointer::click(centreOf(bar->pauseButton())));
@@ -276,11 +284,16 @@ void TestRecordScreen::recordJourney()
     QCOMPARE(info.audioCodec, "aac");
     QVERIFY2(std::abs(info.durationSeconds - expected) <= 0.3,
              qPrintable(QString::number(info.durationSeconds)));
-    int pictures = 0, withStroke = 0, withFrame = 0;
+    int pictures = 0, withStroke = 0, withFrame = 0, withLine = 0, withLaser = 0;
+    bool laserAtEnd = true;
     QVERIFY(MediaReadback::forEachPicture(recorded.filePath, [&](double, const QImage &image) {
         ++pictures;
         if (countNear(image, QColor("#02c160"), 45) > 300)
             ++withStroke;
+        if (near(image.pixelColor(620 - 503, 340 - 303), QColor("#02c160"), 45))
+            ++withLine;
+        laserAtEnd = countNear(image.copy(0, 230, 592, 40), QColor(0xff, 0x1e, 0x1e), 50) > 50;
+        withLaser += laserAtEnd;
         if (countNear(image, QColor("#f2733d"), 40) > 20)
             ++withFrame;
     }));
@@ -288,6 +301,9 @@ void TestRecordScreen::recordJourney()
     QVERIFY2(withStroke > pictures / 3,
              qPrintable(QString("%1 of %2").arg(withStroke).arg(pictures)));
     QCOMPARE(withFrame, 0);
+    QVERIFY2(withLine > pictures / 8, qPrintable(QString("%1 of %2").arg(withLine).arg(pictures)));
+    QVERIFY(withLaser > 3);
+    QVERIFY(!laserAtEnd);  // it left nothing behind
 }
 
 void TestRecordScreen::failureRestoresClipList()

@@ -225,7 +225,8 @@ void TestSettingWidget::versionPage()
 
     QPointer<SettingWidget> window = new SettingWidget;
     auto *menu = window->findChild<QListWidget *>("listview_menu");
-    QCOMPARE(menu->count(), 3);  // "软件版本", "声音" (tst_soundsettings), "语言"
+    // "软件版本", "声音" (tst_soundsettings), "语言", "快捷键" (tst_whiteboardtools)
+    QCOMPARE(menu->count(), 4);
     auto *entry = qobject_cast<ItemView *>(menu->itemWidget(menu->item(0)));
     QVERIFY(entry && entry->isSelected());
     QCOMPARE(entry->text(), QStringLiteral("软件版本"));

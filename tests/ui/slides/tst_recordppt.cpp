@@ -13,6 +13,7 @@
 #include "ui/board/boardcanvas.h"
 #include "ui/board/boardtoolswidget.h"
 #include "ui/board/countdownwidget.h"
+#include "ui/board/pathrecord.h"
 #include "ui/slides/pptcontainer.h"
 #include "ui/slides/recordpptwidget.h"
 #include "ui/slides/x11windowsearch.h"
@@ -178,7 +179,22 @@ void TestRecordPpt::recordsOneClipPerSlide()
     QVERIFY(XPointer::drag({canvas->mapToGlobal(from), canvas->mapToGlobal(to)}));
     QCOMPARE(canvas->undoGroup()->canUndo(), true);
     const QPoint strokeInFrame = canvas->mapToGlobal((from + to) / 2) - recorded.topLeft();
-    QTest::qWait(2500);
+    // Text typed on the slide: the canvas takes the keyboard for it and gives it back to the
+    // window (Page Down below still turns the page).
+    QToolButton *text = button(w.content->drawTools(), "btn_text");
+    QVERIFY(XPointer::click(text->mapToGlobal(text->rect().center())));
+    QTRY_COMPARE(canvas->boardSettings()->tool, int(ToolText));
+    QVERIFY(XPointer::click(canvas->mapToGlobal(QPoint(from.x(), canvas->height() * 6 / 10))));
+    QTRY_VERIFY(canvas->textEdit() && canvas->textEdit()->hasFocus());
+    QVERIFY(XPointer::type("Hi"));
+    QVERIFY(XPointer::key("Return"));
+    QTRY_COMPARE(canvas->curRecord()->paths().size(), 2);
+    QVERIFY(canvas->curRecord()->paths().last().filled);
+    const QRect textInFrame =
+        canvas->curRecord()->paths().last().path.boundingRect().toAlignedRect().translated(
+            canvas->mapToGlobal(QPoint(0, 0)) - recorded.topLeft());
+    QTRY_VERIFY(w.frame->isActiveWindow());
+    QTest::qWait(2000);
 
     // Slide 2 with the next button, slide 3 with Page Down as a presenter remote sends it.
     button(w.content, "btn_next")->click();
@@ -256,6 +272,10 @@ void TestRecordPpt::recordsOneClipPerSlide()
                  qPrintable(QStringLiteral("slide %1 shows %2").arg(slide).arg(shown.name())));
         const QColor stroke = atEnd->pixelColor(strokeInFrame);
         const bool red = SlideShow::near(stroke, QColor("#fa5151"), 50);
+        const int textPixels =
+            ScreenPixels::countNear(atEnd->copy(textInFrame), QColor("#fa5151"), 50);
+        QVERIFY2(slide == 1 ? textPixels > 30 : textPixels == 0,
+                 qPrintable(QStringLiteral("slide %1: %2 text pixels").arg(slide).arg(textPixels)));
         QVERIFY2(
             red == (slide == 1),
             qPrintable(QStringLiteral("slide %1 at the stroke: %2").arg(slide).arg(stroke.name())));
