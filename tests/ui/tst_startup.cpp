@@ -269,8 +269,8 @@ private slots:
             rules.insert(m.captured(1).trimmed(), m.captured(2).trimmed());
             ++count;
         }
-        QCOMPARE(count, 71);
-        QCOMPARE(rules.size(), 71);
+        QCOMPARE(count, 73);
+        QCOMPARE(rules.size(), 73);
         QCOMPARE(rules.value(selector), declarations);
         // Every picture the style sheet names exists.
         for (auto it =

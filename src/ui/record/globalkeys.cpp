@@ -2,6 +2,7 @@
 
 #include "core/platform/settings.h"
 #include "ui/base/xcbcalls.h"
+#include "ui/board/boardtoolswidget.h"
 #include "ui/record/portalshortcuts.h"
 
 #include <QAbstractEventDispatcher>
@@ -222,6 +223,31 @@ QList<GlobalKeys::Action> GlobalKeys::probeHeldElsewhere()
             held.append(Action(a));
     }
     return held;
+}
+
+GlobalKeys *GlobalKeys::attach(QWidget *window, RecordingActions actions)
+{
+    auto *keys = new GlobalKeys(window);
+    connect(keys, &GlobalKeys::triggered, window, [actions = std::move(actions)](int action) {
+        switch (action) {
+        case PauseResume: actions.pauseResume(); break;
+        case Stop: actions.stop(); break;
+        case TogglePen:
+            if (actions.drawing())
+                actions.tools->toggleTool(ToolPen);
+            break;
+        case ToggleLaser:
+            if (actions.drawing())
+                actions.tools->toggleTool(ToolLaser);
+            break;
+        case Clear:
+            if (actions.drawing())
+                actions.tools->clearBoard();
+            break;
+        default: break;
+        }
+    });
+    return keys;
 }
 
 GlobalKeys::GlobalKeys(QWidget *window) : QObject(window)

@@ -18,6 +18,9 @@
 
 #include <xcb/xcb.h>
 
+#include <functional>
+
+class BoardToolsWidget;
 class PortalShortcuts;
 class QShortcut;
 class QWidget;
@@ -45,6 +48,19 @@ public:
     // The actions whose key another program holds now. Tried by grabbing each key and
     // freeing it at once; while a recording window holds the keys, what it found.
     static QList<Action> probeHeldElsewhere();
+
+    // What the keys do in a recording window: `pauseResume` and `stop` act as the bar's buttons
+    // would (each looks whether it may); the pen, the laser pointer and clearing act on `tools`
+    // while `drawing()` says the teacher can draw.
+    struct RecordingActions
+    {
+        std::function<void()> pauseResume;
+        std::function<void()> stop;
+        BoardToolsWidget *tools = nullptr;
+        std::function<bool()> drawing;
+    };
+    // The keys of the recording window `window`, for as long as it lives.
+    static GlobalKeys *attach(QWidget *window, RecordingActions actions);
 
     // `window` is the recording window: where no grabs are possible, its shortcuts.
     explicit GlobalKeys(QWidget *window);

@@ -189,34 +189,18 @@ void RecordScreenWidget::connectBoard()
 
 void RecordScreenWidget::connectKeys()
 {
-    auto *keys = new GlobalKeys(this);
-    connect(keys, &GlobalKeys::triggered, this, [this](int action) {
-        BoardToolsWidget *tools = m_ctrlWidget->boardTools();
-        const bool drawing = m_composited;
-        switch (action) {
-        case GlobalKeys::PauseResume:
-            if (m_ctrlWidget->pauseButton()->isEnabled())
-                m_ctrlWidget->pauseButton()->click();
-            break;
-        case GlobalKeys::Stop:
-            if (m_ctrlWidget->stopButton()->isEnabled())
-                m_ctrlWidget->stopButton()->click();
-            break;
-        case GlobalKeys::TogglePen:
-            if (drawing)
-                tools->toggleTool(ToolPen);
-            break;
-        case GlobalKeys::ToggleLaser:
-            if (drawing)
-                tools->toggleTool(ToolLaser);
-            break;
-        case GlobalKeys::Clear:
-            if (drawing)
-                tools->clearBoard();
-            break;
-        default: break;
-        }
-    });
+    GlobalKeys::RecordingActions actions;
+    actions.pauseResume = [this]() {
+        if (m_ctrlWidget->pauseButton()->isEnabled())
+            m_ctrlWidget->pauseButton()->click();
+    };
+    actions.stop = [this]() {
+        if (m_ctrlWidget->stopButton()->isEnabled())
+            m_ctrlWidget->stopButton()->click();
+    };
+    actions.tools = m_ctrlWidget->boardTools();
+    actions.drawing = [this]() { return m_composited; };
+    GlobalKeys::attach(this, std::move(actions));
 }
 
 QRect RecordScreenWidget::serverRecordRect() const

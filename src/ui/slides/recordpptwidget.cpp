@@ -239,35 +239,19 @@ bool RecordPptWidget::preCloseWindow()
 
 void RecordPptWidget::connectKeys()
 {
-    auto *keys = new GlobalKeys(this);
-    connect(keys, &GlobalKeys::triggered, this, [this](int action) {
-        BoardToolsWidget *tools = ui.view_draw_tools;
-        const ScreenRecord::RecordState state =
-            m_recorder ? m_recorder->state() : ScreenRecord::Idle;
-        switch (action) {
-        case GlobalKeys::PauseResume:
-            if (state == ScreenRecord::Recording)
-                on_btn_pause_clicked();
-            else if (state == ScreenRecord::Paused)
-                on_btn_play_clicked();
-            break;
-        case GlobalKeys::Stop:
-            if (state == ScreenRecord::Recording || state == ScreenRecord::Paused)
-                on_btn_stop_clicked();
-            break;
-        case GlobalKeys::TogglePen:
-            if (tools->isEnabled())
-                tools->toggleTool(ToolPen);
-            break;
-        case GlobalKeys::ToggleLaser:
-            if (tools->isEnabled())
-                tools->toggleTool(ToolLaser);
-            break;
-        case GlobalKeys::Clear:
-            if (tools->isEnabled())
-                tools->clearBoard();
-            break;
-        default: break;
-        }
-    });
+    const auto state = [this]() { return m_recorder ? m_recorder->state() : ScreenRecord::Idle; };
+    GlobalKeys::RecordingActions actions;
+    actions.pauseResume = [this, state]() {
+        if (state() == ScreenRecord::Recording)
+            on_btn_pause_clicked();
+        else if (state() == ScreenRecord::Paused)
+            on_btn_play_clicked();
+    };
+    actions.stop = [this, state]() {
+        if (state() == ScreenRecord::Recording || state() == ScreenRecord::Paused)
+            on_btn_stop_clicked();
+    };
+    actions.tools = ui.view_draw_tools;
+    actions.drawing = [tools = actions.tools]() { return tools->isEnabled(); };
+    GlobalKeys::attach(this, std::move(actions));
 }

@@ -109,7 +109,7 @@ void TestSoundSettings::teacherChoosesTheSound()
 
     QPointer<SettingWidget> window = openSoundPage();
     auto *menu = window->findChild<QListWidget *>("listview_menu");
-    QCOMPARE(menu->count(), 3);  // "软件版本", "声音", "语言"
+    QCOMPARE(menu->count(), 4);  // "软件版本", "声音", "语言", "快捷键"
     auto *entry = qobject_cast<ItemView *>(menu->itemWidget(menu->item(1)));
     QCOMPARE(entry->text(), QStringLiteral("声音"));
     QVERIFY(entry->isSelected());
