@@ -442,7 +442,9 @@ void TestRecovery::killedSlideShowKeepsEverySlide()
     for (int i = 0; i < 3; ++i) {
         QCOMPARE(clips[i]["title"].toString(), QStringLiteral("幻灯片 %1").arg(i + 1));
         const qint64 length = clips[i]["endTime"].toInteger() - clips[i]["beginTime"].toInteger();
-        QVERIFY2(length >= (i < 2 ? 2200 : 1000) && length <= (i < 2 ? 2900 : 2400),
+        // The slide killed 2 s in keeps what reached the disk: a still screen writes a picture
+        // at least once a second, so its clip may end up to a second before the kill.
+        QVERIFY2(length >= (i < 2 ? 2200 : 600) && length <= (i < 2 ? 2900 : 2400),
                  qPrintable(QStringLiteral("slide %1: %2 ms").arg(i + 1).arg(length)));
         QCOMPARE(clips[i]["position"].toInteger(), position);
         position += length;
