@@ -11,6 +11,7 @@
 // `bench/whiteboard --screenshot FILE` saves a picture of the window with a drawn board instead.
 #include "core/project/projectdata.h"
 #include "core/record/picturesource.h"
+#include "core/record/scenepicturesource.h"
 #include "core/record/screenrecord.h"
 #include "support/benchtools.h"
 #include "support/mediareadback.h"
@@ -136,7 +137,9 @@ int benchmark()
                      "-i",           "lumora_mic",
                      "-t",           QString::number(kCliSeconds)};
     grab += BenchTools::encoderArguments("28");
-    grab += {"-threads", "12", QDir(folder.path()).filePath("cli.mp4")};
+    // The encoder as the board's recording sets it up, threads included.
+    grab += {"-threads", QString::number(ScenePictureSource::kEncoderThreads),
+             QDir(folder.path()).filePath("cli.mp4")};
     const BenchTools::ChildRun cli = BenchTools::runChild("ffmpeg", grab, 120000);
     const double cliPerSecond = cli.cpuSeconds / kCliSeconds;
 

@@ -12,11 +12,14 @@
 #include "support/recordingsteps.h"
 
 #include <QElapsedTimer>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <deque>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -57,6 +60,8 @@ private slots:
     void recordsChangesAtTheirTimes();
     void onlyGivenRowsChange_data();
     void onlyGivenRowsChange();
+    void heldPicturesStayAsTheyWere_data();
+    void heldPicturesStayAsTheyWere();
 };
 
 void TestSceneRecord::recordsChangesAtTheirTimes()
@@ -182,6 +187,64 @@ void TestSceneRecord::onlyGivenRowsChange()
         const bool changed = pair * 2 >= firstChanged && pair * 2 <= lastChanged;
         QCOMPARE(cbAfter[pair * size.width() / 2] > 200, changed);
         QVERIFY(cbBefore[pair * size.width() / 2] < 128);
+    }
+}
+
+void TestSceneRecord::heldPicturesStayAsTheyWere_data()
+{
+    // How many of the latest pictures the recorder still holds at each change (the reader
+    // keeps two; a slow encoder more), and the pictures' row bands.
+    QTest::addColumn<int>("held");
+    QTest::addColumn<int>("changes");
+    QTest::newRow("none held") << 0 << 40;
+    QTest::newRow("latest and the one before, as the reader") << 2 << 40;
+    QTest::newRow("a queue of five") << 5 << 40;
+    QTest::newRow("more changes than remembered") << 2 << 200;
+}
+
+// Many small changes, pictures handed out and held as the recorder does: each picture handed
+// out shows the scene as it was when it was handed out, also later, and the kept picture is
+// always the whole scene converted afresh.
+void TestSceneRecord::heldPicturesStayAsTheyWere()
+{
+    QFETCH(int, held);
+    QFETCH(int, changes);
+    const QSize size(64, 48);
+    QImage scene(size, QImage::Format_RGB32);
+    scene.fill(Qt::white);
+    YuvPicture picture(size);
+    QVERIFY(picture.convertRows(scene.constBits(), scene.bytesPerLine(), 0, size.height()));
+    const auto fresh = [&] {
+        YuvPicture whole(size);
+        whole.convertRows(scene.constBits(), scene.bytesPerLine(), 0, size.height());
+        ffmpeg::PacketPtr p = ffmpeg::makePacket();
+        whole.takeReference(p.get());
+        return QByteArray(reinterpret_cast<const char *>(p->data), p->size);
+    };
+    std::deque<std::pair<QByteArray, ffmpeg::PacketPtr>> out;  // what each showed, and it
+    quint32 seed = 7;
+    const auto next = [&seed](int n) {
+        seed = seed * 1103515245u + 12345u;
+        return int((seed >> 16) % quint32(n));
+    };
+    for (int i = 0; i < changes; ++i) {
+        const int top = next(size.height() - 1);
+        const int bottom = top + 1 + next(std::min(12, size.height() - top));
+        QPainter painter(&scene);
+        painter.fillRect(QRect(next(size.width() - 8), top, 8, bottom - top),
+                         QColor::fromHsv(next(360), 200, 100 + next(155)));
+        painter.end();
+        QVERIFY(picture.convertRows(scene.constBits(), scene.bytesPerLine(), top, bottom));
+        ffmpeg::PacketPtr now = ffmpeg::makePacket();
+        QVERIFY(picture.takeReference(now.get()));
+        const QByteArray expected = fresh();
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(now->data), now->size), expected);
+        out.emplace_back(expected, std::move(now));
+        while (int(out.size()) > held)
+            out.pop_front();
+        for (const auto &[shown, packet] : out)
+            QVERIFY(QByteArray(reinterpret_cast<const char *>(packet->data), packet->size) ==
+                    shown);
     }
 }
 

@@ -40,6 +40,10 @@ public:
     virtual AVRational timeBase() const = 0;
     // True when pictures come only when something changed (see above).
     virtual bool isChangeDriven() const = 0;
+    // How many threads the encoder takes for this source's pictures. A grabbed screen may move
+    // everywhere at once and needs them all; pictures drawn by the program change a little at
+    // a time and are encoded faster by one thread than by many that must each be woken.
+    virtual int encoderThreads() const { return 12; }
     // Waits up to `timeoutMs` for the next picture (a continuous source may wait for its next
     // tick instead). On Picture, `packet` holds it and `captureUs` tells when it was taken.
     virtual Read read(AVPacket *packet, qint64 *captureUs, int timeoutMs) = 0;

@@ -53,9 +53,41 @@ void ScenePictureSource::push(Canvas canvas, qint64 captureUs)
     canvas.packet->flags |= AV_PKT_FLAG_KEY;
     QMutexLocker lock(&m_mutex);
     m_waiting = std::move(canvas.packet);
+    m_waitingIsYuv = false;
     m_waitingUs = captureUs;
     ++m_pushed;
     m_arrived.wakeAll();
+}
+
+bool ScenePictureSource::pushRows(const QImage &picture, int top, int bottom, qint64 captureUs)
+{
+    if (picture.size() != m_size || picture.format() != QImage::Format_RGB32)
+        return false;
+    if (!m_rowsPushed) {
+        top = 0;
+        bottom = m_size.height();
+    }
+    ffmpeg::PacketPtr packet = ffmpeg::makePacket();
+    if (!packet)
+        return false;
+    {
+        // A picture still waiting is replaced by this one, which shows its rows as well: let
+        // it go first, so that its buffer can take the change without a copy.
+        QMutexLocker lock(&m_mutex);
+        m_waiting.reset();
+    }
+    if (!m_picture.convertRows(picture.constBits(), picture.bytesPerLine(), top, bottom) ||
+        !m_picture.takeReference(packet.get()))
+        return false;
+    m_rowsPushed = true;
+    packet->pts = packet->dts = captureUs;
+    QMutexLocker lock(&m_mutex);
+    m_waiting = std::move(packet);
+    m_waitingIsYuv = true;
+    m_waitingUs = captureUs;
+    ++m_pushed;
+    m_arrived.wakeAll();
+    return true;
 }
 
 qint64 ScenePictureSource::pushedCount() const
@@ -89,6 +121,11 @@ PictureSource::Read ScenePictureSource::read(AVPacket *packet, qint64 *captureUs
         return Read::Unchanged;
     ffmpeg::PacketPtr drawn = std::move(m_waiting);
     *captureUs = m_waitingUs;
+    if (m_waitingIsYuv) {
+        av_packet_unref(packet);
+        av_packet_move_ref(packet, drawn.get());
+        return Read::Picture;
+    }
     lock.unlock();
     // Only the rows that differ from the picture before are converted.
     const qsizetype stride = qsizetype(m_size.width()) * 4;

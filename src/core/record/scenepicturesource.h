@@ -6,8 +6,12 @@
 // YUV 4:2:0, of which only the rows that differ from the picture before are converted
 // (YuvPicture), so a small change costs little.
 //
-// Threads: newCanvas() and push() on the owner's thread (normally the main thread); read() on
-// the recorder's video reader; interrupt() from any thread.
+// An owner that keeps its picture itself and knows which rows it changed (the whiteboard) hands
+// in only those rows instead (pushRows): they are converted at once and nothing is copied or
+// compared. One source takes its pictures one way or the other, not both.
+//
+// Threads: newCanvas(), push() and pushRows() on the owner's thread (normally the main thread);
+// read() on the recorder's video reader; interrupt() from any thread.
 #include "core/media/ffmpeghandles.h"
 #include "core/record/picturesource.h"
 #include "core/record/yuvpicture.h"
@@ -36,6 +40,10 @@ public:
     Canvas newCanvas();
     // Hands in a drawn picture, taken at `captureUs` (captureClockUs).
     void push(Canvas canvas, qint64 captureUs);
+    // Hands in the owner's picture (RGB32, of the source's size), of which only rows [top,
+    // bottom) changed since the one handed in before (all of it the first time), taken at
+    // `captureUs`. False when out of memory.
+    bool pushRows(const QImage &picture, int top, int bottom, qint64 captureUs);
     // How many pictures were handed in.
     qint64 pushedCount() const;
 
@@ -43,6 +51,8 @@ public:
     const AVCodecParameters *parameters() const override { return m_parameters; }
     AVRational timeBase() const override { return AVRational{1, 1000000}; }
     bool isChangeDriven() const override { return true; }
+    static constexpr int kEncoderThreads = 1;
+    int encoderThreads() const override { return kEncoderThreads; }
     Read read(AVPacket *packet, qint64 *captureUs, int timeoutMs) override;
     void interrupt() override;
 
@@ -50,12 +60,15 @@ private:
     QSize m_size;
     AVCodecParameters *m_parameters = nullptr;  // owned
     AVBufferPool *m_pool = nullptr;             // owned; buffers may outlive the source
-    // Reader only: the last picture converted, and what it is in YUV.
+    // The reader's (push) or the owner's (pushRows): the last picture converted, and what it
+    // is in YUV.
     ffmpeg::PacketPtr m_converted;
     YuvPicture m_picture;
+    bool m_rowsPushed = false;  // the first pushRows converts the whole picture
     mutable QMutex m_mutex;
     QWaitCondition m_arrived;
     ffmpeg::PacketPtr m_waiting;  // the newest picture not read yet
+    bool m_waitingIsYuv = false;  // converted already (pushRows)
     qint64 m_waitingUs = 0;
     qint64 m_pushed = 0;
     bool m_interrupted = false;

@@ -145,8 +145,9 @@ int ScreenRecord::openVideoInput()
 int ScreenRecord::openVideoEncoder()
 {
     QString error;
-    pVideoEncodeContext = h264::openEncoder(m_recordRect.width(), m_recordRect.height(),
-                                            m_videoInputTimebase, kFrameRate, 12, &error);
+    pVideoEncodeContext =
+        h264::openEncoder(m_recordRect.width(), m_recordRect.height(), m_videoInputTimebase,
+                          kFrameRate, m_pictureSource->encoderThreads(), &error);
     if (!pVideoEncodeContext) {
         qWarning() << "openVideoEncoder:" << error;
         return -1;

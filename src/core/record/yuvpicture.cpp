@@ -20,6 +20,8 @@ YuvPicture::YuvPicture(const QSize &size) : m_size(size)
 YuvPicture::~YuvPicture()
 {
     av_buffer_unref(&m_kept);
+    for (Spare &spare : m_spares)
+        av_buffer_unref(&spare.buffer);
     av_buffer_pool_uninit(&m_pool);
 }
 
@@ -33,18 +35,53 @@ void YuvPicture::describe(AVCodecParameters *parameters) const
     parameters->sample_aspect_ratio = AVRational{1, 1};
 }
 
+void YuvPicture::copyRows(uint8_t *to, int top, int bottom) const
+{
+    const qsizetype width = m_size.width();
+    const qsizetype luma = width * m_size.height();
+    const qsizetype chroma = (width / 2) * (m_size.height() / 2);
+    const uint8_t *from = m_kept->data;
+    std::memcpy(to + top * width, from + top * width, size_t((bottom - top) * width));
+    for (qsizetype plane = luma; plane < luma + 2 * chroma; plane += chroma)
+        std::memcpy(to + plane + (top / 2) * (width / 2), from + plane + (top / 2) * (width / 2),
+                    size_t((bottom - top) / 2 * (width / 2)));
+}
+
 bool YuvPicture::makeWritable()
 {
     if (!m_kept)
         return false;
     if (av_buffer_is_writable(m_kept))
         return true;
-    AVBufferRef *copy = av_buffer_pool_get(m_pool);
-    if (!copy)
-        return false;
-    std::memcpy(copy->data, m_kept->data, size_t(m_bytes));
-    av_buffer_unref(&m_kept);
-    m_kept = copy;
+    // The recorder holds the kept picture. Take the spare it gave back that is the most up to
+    // date, and copy into it only what changed since it was kept.
+    Spare *best = nullptr;
+    for (Spare &spare : m_spares)
+        if (spare.buffer && av_buffer_is_writable(spare.buffer) &&
+            (!best || spare.shows > best->shows))
+            best = &spare;
+    AVBufferRef *next = nullptr;
+    if (best && m_changes - best->shows < quint64(kHistory)) {
+        next = best->buffer;
+        best->buffer = nullptr;
+        for (const Change &change : m_history)
+            if (change.number > best->shows && change.number <= m_changes)
+                copyRows(next->data, change.top, change.bottom);
+    } else {
+        next = av_buffer_pool_get(m_pool);
+        if (!next)
+            return false;
+        std::memcpy(next->data, m_kept->data, size_t(m_bytes));
+    }
+    // The kept buffer becomes a spare (replacing the one used, or the oldest).
+    Spare *slot = best;
+    for (Spare &spare : m_spares)
+        if (!slot || !spare.buffer || (slot->buffer && spare.shows < slot->shows))
+            slot = &spare;
+    av_buffer_unref(&slot->buffer);
+    slot->buffer = m_kept;
+    slot->shows = m_changes;
+    m_kept = next;
     return true;
 }
 
@@ -80,6 +117,8 @@ bool YuvPicture::convertRows(const uint8_t *bgr0, qsizetype stride, int top, int
         return true;
     if (!makeWritable())
         return false;
+    ++m_changes;
+    m_history[m_changes % kHistory] = Change{m_changes, top, bottom};
     const int width = m_size.width();
     uint8_t *luma = m_kept->data;
     uint8_t *cb = luma + width * m_size.height();

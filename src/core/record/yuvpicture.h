@@ -2,8 +2,10 @@
 // YuvPicture: a kept picture in YUV 4:2:0, the encoder's format, brought up to date from packed
 // BGR0 rows (the X server's and QImage::Format_RGB32's layout) where they changed: only the
 // rows given are converted. A picture handed out is a reference to the kept memory; while the
-// recorder still holds one, the next change first copies the picture, so what was handed out
-// never changes afterwards. Colours as FFmpeg converts a grabbed screen (BT.601, limited range),
+// recorder still holds one, the next change moves to another buffer first, so what was handed
+// out never changes afterwards. That buffer is one the recorder gave back, brought up to date
+// by copying only the rows changed since it was the kept one, so a small change costs little
+// however often it happens. Colours as FFmpeg converts a grabbed screen (BT.601, limited range),
 // each chroma sample the mean of its 2x2 pixels.
 //
 // One thread at a time; the pictures handed out may be used and freed on any thread.
@@ -48,9 +50,31 @@ public:
 
 private:
     bool makeWritable();
+    // Copies rows [top, bottom) (an even range) of the kept picture into `to`.
+    void copyRows(uint8_t *to, int top, int bottom) const;
 
     QSize m_size;
     int m_bytes = 0;
     AVBufferPool *m_pool = nullptr;  // owned; buffers handed out may outlive the picture
     AVBufferRef *m_kept = nullptr;
+
+    // Each conversion is one change, numbered; the row ranges of the latest ones are kept, so
+    // that a buffer which last held change N can be brought up to date by copying only the
+    // rows of the changes after N.
+    static constexpr int kHistory = 16;
+    struct Change
+    {
+        quint64 number = 0;
+        int top = 0, bottom = 0;
+    };
+    Change m_history[kHistory];
+    quint64 m_changes = 0;
+    // Buffers that were kept before, each with the change it shows.
+    static constexpr int kSpares = 3;
+    struct Spare
+    {
+        AVBufferRef *buffer = nullptr;
+        quint64 shows = 0;
+    };
+    Spare m_spares[kSpares];
 };

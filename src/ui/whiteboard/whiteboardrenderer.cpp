@@ -50,12 +50,7 @@ void WhiteboardRenderer::onTimer()
             onChanged();
         return;
     }
-    ScenePictureSource::Canvas canvas = m_source->newCanvas();
-    if (canvas.image.isNull())
-        return;
-    render(canvas.image);
-    ++m_rendered;
-    m_source->push(std::move(canvas), stamp);
+    renderAndPush(stamp);
 }
 
 void WhiteboardRenderer::renderNow()
@@ -64,12 +59,35 @@ void WhiteboardRenderer::renderNow()
     const qint64 stamp = std::max(PictureSource::captureClockUs(), m_cadence.lastSentUs() + 1);
     m_timer.stop();
     m_cadence.sentAt(stamp);
-    ScenePictureSource::Canvas canvas = m_source->newCanvas();
-    if (canvas.image.isNull())
+    renderAndPush(stamp);
+}
+
+void WhiteboardRenderer::renderAndPush(qint64 stamp)
+{
+    const QPair<int, int> rows = render();
+    if (m_frame.isNull())
         return;
-    render(canvas.image);
     ++m_rendered;
-    m_source->push(std::move(canvas), stamp);
+    m_source->pushRows(m_frame, rows.first, rows.second, stamp);
+}
+
+QRect WhiteboardRenderer::toPicture(const QRectF &board) const
+{
+    const QSize size = m_view->canvas()->size();
+    if (board.isEmpty() || size.width() <= 0 || size.height() <= 0)
+        return QRect();
+    const qreal sx = qreal(kPictureWidth) / size.width();
+    const qreal sy = qreal(kPictureHeight) / size.height();
+    // Antialiased edges reach a pixel beyond the shape.
+    return QRectF(board.x() * sx, board.y() * sy, board.width() * sx, board.height() * sy)
+        .toAlignedRect()
+        .adjusted(-2, -2, 2, 2);
+}
+
+QRect WhiteboardRenderer::strokeRect(const QPainterPath &path, const QPen &pen) const
+{
+    const qreal reach = pen.widthF() / 2 + 1;
+    return toPicture(path.controlPointRect().adjusted(-reach, -reach, reach, reach));
 }
 
 void WhiteboardRenderer::updateBase()
@@ -94,6 +112,7 @@ void WhiteboardRenderer::updateBase()
         WhiteboardView::paintBackground(painter, QRectF(0, 0, kPictureWidth, kPictureHeight),
                                         m_view->background());
         m_baseStrokes.clear();
+        m_changed = m_base.rect();
     } else {
         from = m_baseStrokes.size();
     }
@@ -103,6 +122,7 @@ void WhiteboardRenderer::updateBase()
     painter.setRenderHint(QPainter::Antialiasing);
     for (int i = from; i < paths.size(); ++i) {
         drawItem(painter, paths.at(i));
+        m_changed |= strokeRect(paths.at(i).path, paths.at(i).pen);
         m_baseStrokes.append(paths.at(i).id);
     }
     m_baseRecord = record;
@@ -118,14 +138,17 @@ bool WhiteboardRenderer::updateLive()
     const QPainterPath &path = record->curPath();
     const QSize size = canvas->size();
     if (path.isEmpty() || size.width() <= 0 || size.height() <= 0) {
+        if (m_liveElements > 0)
+            m_changed |= m_liveDrawn;  // the base is shown again where the stroke was
         m_liveElements = 0;
+        m_liveDrawn = QRect();
         return false;
     }
     const int count = path.elementCount();
     // The same pen stroke, grown by straight segments: only those are drawn. Anything else (a
     // new stroke, another page, a changed base, a shape dragged anew, a translucent
-    // highlighter whose pieces would darken where they meet): the base is copied and the
-    // stroke drawn whole.
+    // highlighter whose pieces would darken where they meet): the stroke is drawn whole over
+    // the base, which is put back first where the stroke was before.
     bool grown = !m_baseChanged && m_liveElements > 0 && m_liveRecord == record &&
                  record->curTool() == ToolPen && count >= m_liveElements &&
                  QPointF(path.elementAt(0)) == m_liveStart && record->curPen() == m_livePen;
@@ -139,9 +162,19 @@ bool WhiteboardRenderer::updateLive()
         for (int i = m_liveElements; i < count; ++i)
             part.lineTo(path.elementAt(i));
     } else {
-        if (m_live.size() != m_base.size())
-            m_live = QImage(m_base.size(), QImage::Format_RGB32);
-        std::memcpy(m_live.bits(), m_base.constBits(), size_t(m_base.sizeInBytes()));
+        if (m_live.size() != m_base.size() || m_baseChanged || m_liveElements == 0) {
+            if (m_live.size() != m_base.size())
+                m_live = QImage(m_base.size(), QImage::Format_RGB32);
+            std::memcpy(m_live.bits(), m_base.constBits(), size_t(m_base.sizeInBytes()));
+        } else {
+            // Only the rows the earlier stroke covered differ from the base.
+            const QRect rows = m_liveDrawn & m_base.rect();
+            if (!rows.isEmpty())
+                std::memcpy(m_live.scanLine(rows.top()), m_base.constScanLine(rows.top()),
+                            size_t(m_base.bytesPerLine()) * size_t(rows.height()));
+        }
+        m_changed |= m_liveDrawn;
+        m_liveDrawn = QRect();
         part = path;
         m_baseChanged = false;
     }
@@ -152,6 +185,9 @@ bool WhiteboardRenderer::updateLive()
     if (grown)
         pen.setCapStyle(Qt::RoundCap);  // the pieces meet without a gap at the turns
     painter.strokePath(part, pen);
+    const QRect drawn = strokeRect(part, pen);
+    m_liveDrawn |= drawn;
+    m_changed |= drawn;
     m_liveRecord = record;
     m_liveElements = count;
     m_liveStart = path.elementAt(0);
@@ -159,33 +195,68 @@ bool WhiteboardRenderer::updateLive()
     return true;
 }
 
-void WhiteboardRenderer::render(QImage &image)
+QPair<int, int> WhiteboardRenderer::render()
 {
     if (!m_view)
-        return;
+        return {0, 0};
+    const bool first = m_frame.isNull();
     updateBase();
-    const QImage &shown = updateLive() ? m_live : m_base;
-    std::memcpy(image.bits(), shown.constBits(), size_t(shown.sizeInBytes()));
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
+    const bool live = updateLive();
+    const QImage &shown = live ? m_live : m_base;
+    if (first) {
+        m_frame = QImage(kPictureWidth, kPictureHeight, QImage::Format_RGB32);
+        if (m_frame.isNull())
+            return {0, 0};
+        m_changed = m_frame.rect();
+    }
+
+    // What is drawn over the board, and where.
     const BoardCanvas *canvas = m_view->canvas();
     const QSize size = canvas->size();
     const bool laserOn = canvas->boardSettings() && canvas->drawEnabled() &&
                          canvas->boardSettings()->tool == ToolLaser;
+    const PathItem typed = size.width() > 0 && size.height() > 0 ? canvas->typedText() : PathItem();
+    const qint64 laserMs = canvas->laserClockMs();
+    QRect overlay;
+    if (!typed.path.isEmpty())
+        overlay |= strokeRect(typed.path, typed.pen);
+    if (!canvas->laser().isEmpty())
+        overlay |= toPicture(canvas->laser().bounds());
+    const QPointF pointer = m_view->pointer();
+    const bool pointerShown = pointer.x() >= 0 && !laserOn;
+    const QPointF centre(pointer.x() * kPictureWidth, pointer.y() * kPictureHeight);
+    if (pointerShown) {
+        const qreal r = kPointerRadius + 2;
+        overlay |= QRectF(centre.x() - r, centre.y() - r, 2 * r, 2 * r).toAlignedRect();
+    }
+
+    // The rows to bring up to date: the board's changes and the overlays, old and new.
+    const QRect changed = (m_changed | m_overlay | overlay) & m_frame.rect();
+    m_changed = QRect();
+    m_overlay = overlay;
+    if (changed.isEmpty())
+        return {0, 0};
+    const int top = changed.top() & ~1;
+    const int bottom = std::min(kPictureHeight, (changed.bottom() + 2) & ~1);
+    std::memcpy(m_frame.scanLine(top), shown.constScanLine(top),
+                size_t(shown.bytesPerLine()) * size_t(bottom - top));
+    if (overlay.isEmpty())
+        return {top, bottom};
+    QPainter painter(&m_frame);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setClipRect(QRect(0, top, kPictureWidth, bottom - top));
     if (size.width() > 0 && size.height() > 0) {
         painter.save();
         painter.scale(qreal(kPictureWidth) / size.width(), qreal(kPictureHeight) / size.height());
-        const PathItem typed = canvas->typedText();
         if (!typed.path.isEmpty())
             drawItem(painter, typed);
-        canvas->laser().paint(painter, canvas->laserClockMs());
+        canvas->laser().paint(painter, laserMs);
         painter.restore();
     }
-    const QPointF pointer = m_view->pointer();
-    if (pointer.x() >= 0 && !laserOn) {
+    if (pointerShown) {
         painter.setPen(QPen(Qt::white, 2));
         painter.setBrush(kPointerFill);
-        painter.drawEllipse(QPointF(pointer.x() * kPictureWidth, pointer.y() * kPictureHeight),
-                            kPointerRadius, kPointerRadius);
+        painter.drawEllipse(centre, kPointerRadius, kPointerRadius);
     }
+    return {top, bottom};
 }

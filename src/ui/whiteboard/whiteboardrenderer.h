@@ -8,16 +8,22 @@
 //
 // The background and the finished strokes are kept as a picture of their own, extended when a
 // stroke is added and drawn anew only when the page, the background or the strokes otherwise
-// change; the stroke being drawn is kept over a copy of it and extended by its new points, so
-// a picture costs a copy and a few segments however long the stroke grows. Main thread only.
+// change; the stroke being drawn is kept over a copy of it and extended by its new points. The
+// picture handed in is kept too, and only the rows that changed since the one before (new
+// pieces of strokes, the pointer's old and new place) are brought up to date and handed in as
+// such, so a picture costs a few segments and a few rows however long the stroke grows.
+// Main thread only.
 #include "core/record/picturecadence.h"
 #include "ui/whiteboard/whiteboardview.h"
 
 #include <QImage>
 #include <QObject>
+#include <QPainterPath>
+#include <QPair>
 #include <QPen>
 #include <QPointF>
 #include <QPointer>
+#include <QRect>
 #include <QTimer>
 
 #include <memory>
@@ -36,13 +42,20 @@ public:
 
     // Draws the board as it is now and hands the picture in (also without a change).
     void renderNow();
-    // Draws the board as it is now into `image` (kPictureWidth x kPictureHeight, RGB32).
-    void render(QImage &image);
+    // The picture as last drawn (kPictureWidth x kPictureHeight, RGB32).
+    const QImage &picture() const { return m_frame; }
     qint64 renderedCount() const { return m_rendered; }
 
 private:
     void onChanged();
     void onTimer();
+    void renderAndPush(qint64 stamp);
+    // Brings the picture up to date with the board; returns the rows that changed.
+    QPair<int, int> render();
+    // A rectangle of the board (canvas coordinates) in the picture's pixels, with a margin.
+    QRect toPicture(const QRectF &board) const;
+    // What stroking `path` with `pen` covers, in the picture's pixels.
+    QRect strokeRect(const QPainterPath &path, const QPen &pen) const;
     void updateBase();
     // Brings the picture of the base with the stroke being drawn up to date; false when no
     // stroke is being drawn.
@@ -68,4 +81,12 @@ private:
     int m_liveElements = 0;
     QPointF m_liveStart;
     QPen m_livePen;
+    QRect m_liveDrawn;  // what the stroke covers in m_live beyond the base
+
+    // The picture handed in: the base or the live picture with the pointer, typed text and
+    // laser drawn over it (m_overlay covers those), and what in the base or live picture
+    // changed since it was drawn.
+    QImage m_frame;
+    QRect m_overlay;
+    QRect m_changed;
 };
