@@ -10,6 +10,7 @@ extern "C" {
 
 #include <pulse/simple.h>
 
+#include <QCursor>
 #include <QPainter>
 
 #include <algorithm>
@@ -31,6 +32,10 @@ FlashAndBeep::FlashAndBeep(const QRect &geometry, const QString &sink, int every
 {
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setGeometry(geometry);
+    // A grab draws the pointer into the picture, and the stage's middle is what tells a
+    // flash: the pointer (where an earlier test may have left it) goes off the stage.
+    if (geometry.adjusted(-32, -32, 32, 32).contains(QCursor::pos()))
+        QCursor::setPos(geometry.right() + 100, geometry.bottom() + 100);
     show();
     m_player = QThread::create([this]() { play(); });
     m_player->start(QThread::TimeCriticalPriority);
