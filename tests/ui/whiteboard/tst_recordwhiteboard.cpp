@@ -9,6 +9,7 @@
 #include "support/mediainspect.h"
 #include "support/mediareadback.h"
 #include "support/mp4chapters.h"
+#include "support/screenpixels.h"
 #include "support/testdisplay.h"
 #include "support/whiteboardjourney.h"
 #include "ui/base/basemainwidget.h"
@@ -33,6 +34,7 @@ using namespace WhiteboardJourney;
 namespace {
 const QColor kRed("#fa5151");
 const QColor kBlue("#0daeff");
+const QColor kPointerDot("#f2733d");
 
 struct Window
 {
@@ -188,6 +190,14 @@ void TestRecordWhiteboard::recordsOnePageAfterAnother()
                                 .arg(red)
                                 .arg(blue)));
     }
+
+    // The pointer is one dot where it is and nowhere else: the strokes were drawn with it
+    // moving across the board, and no picture keeps a trail of the places it has left (one dot
+    // is about 80 pixels of its orange).
+    int mostDot = 0;
+    for (const auto &shown : frames)
+        mostDot = std::max(mostDot, ScreenPixels::countNear(shown.second, kPointerDot, 20));
+    QVERIFY2(mostDot > 20 && mostDot < 130, qPrintable(QString::number(mostDot)));
 
     // The export: a steady 30 pictures a second, the project's length within one frame, sound
     // and picture together, a chapter per page.
