@@ -1,6 +1,7 @@
 #include "ui/record/globalkeys.h"
 
 #include "core/platform/settings.h"
+#include "core/record/screenrecord.h"
 #include "ui/base/xcbcalls.h"
 #include "ui/board/boardtoolswidget.h"
 #include "ui/record/portalshortcuts.h"
@@ -223,6 +224,28 @@ QList<GlobalKeys::Action> GlobalKeys::probeHeldElsewhere()
             held.append(Action(a));
     }
     return held;
+}
+
+GlobalKeys::RecordingActions GlobalKeys::recorderActions(std::function<int()> state,
+                                                         std::function<void()> play,
+                                                         std::function<void()> pause,
+                                                         std::function<void()> stop,
+                                                         BoardToolsWidget *tools)
+{
+    RecordingActions actions;
+    actions.pauseResume = [state, play, pause]() {
+        if (state() == ScreenRecord::Recording)
+            pause();
+        else if (state() == ScreenRecord::Paused)
+            play();
+    };
+    actions.stop = [state, stop]() {
+        if (state() == ScreenRecord::Recording || state() == ScreenRecord::Paused)
+            stop();
+    };
+    actions.tools = tools;
+    actions.drawing = [tools]() { return tools->isEnabled(); };
+    return actions;
 }
 
 GlobalKeys *GlobalKeys::attach(QWidget *window, RecordingActions actions)

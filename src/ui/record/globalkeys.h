@@ -59,6 +59,14 @@ public:
         BoardToolsWidget *tools = nullptr;
         std::function<bool()> drawing;
     };
+    // The actions of a window that drives a recorder with its own 开始/继续, 暂停 and 结束:
+    // the pause key pauses while recording and continues while paused, the stop key stops
+    // either; neither does anything before the recording or after it. `state` tells the
+    // recorder's state (ScreenRecord::RecordState; Idle without a recorder). Drawing keys act while
+    // `tools` takes drawing.
+    static RecordingActions recorderActions(std::function<int()> state, std::function<void()> play,
+                                            std::function<void()> pause, std::function<void()> stop,
+                                            BoardToolsWidget *tools);
     // The keys of the recording window `window`, for as long as it lives.
     static GlobalKeys *attach(QWidget *window, RecordingActions actions);
 

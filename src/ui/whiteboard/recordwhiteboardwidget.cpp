@@ -319,19 +319,9 @@ bool RecordWhiteboardWidget::preCloseWindow()
 
 void RecordWhiteboardWidget::connectKeys()
 {
-    const auto state = [this]() { return m_recorder ? m_recorder->state() : ScreenRecord::Idle; };
-    GlobalKeys::RecordingActions actions;
-    actions.pauseResume = [this, state]() {
-        if (state() == ScreenRecord::Recording)
-            on_btn_pause_clicked();
-        else if (state() == ScreenRecord::Paused)
-            on_btn_play_clicked();
-    };
-    actions.stop = [this, state]() {
-        if (state() == ScreenRecord::Recording || state() == ScreenRecord::Paused)
-            on_btn_stop_clicked();
-    };
-    actions.tools = ui.view_draw_tools;
-    actions.drawing = [tools = actions.tools]() { return tools->isEnabled(); };
-    GlobalKeys::attach(this, std::move(actions));
+    GlobalKeys::attach(
+        this, GlobalKeys::recorderActions(
+                  [this]() { return int(m_recorder ? m_recorder->state() : ScreenRecord::Idle); },
+                  [this]() { on_btn_play_clicked(); }, [this]() { on_btn_pause_clicked(); },
+                  [this]() { on_btn_stop_clicked(); }, ui.view_draw_tools));
 }
