@@ -42,8 +42,6 @@ public:
 
     // Draws the board as it is now and hands the picture in (also without a change).
     void renderNow();
-    // The picture as last drawn (kPictureWidth x kPictureHeight, RGB32).
-    const QImage &picture() const { return m_frame; }
     qint64 renderedCount() const { return m_rendered; }
 
 private:
