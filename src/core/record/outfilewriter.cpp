@@ -52,13 +52,7 @@ int ScreenRecord::OutFileWriter::openOutput(AVData &clip, AVCodecContext *videoE
     av_dict_set(&options, "movflags", "+empty_moov+default_base_moof", 0);
     av_dict_set_int(&options, "frag_duration", kFragmentUs, 0);
     ctx->flush_packets = 1;
-    // A fragment ends a track's last picture where the track's next packet, waiting in the
-    // muxer's interleaving queue, begins; without one there, the picture is given one frame
-    // and every later picture of the file moves earlier by the rest of the gap. The sound is
-    // held back until the next picture comes, so the delay allowed must well exceed the
-    // longest gap between pictures (a second on a still screen) and a busy machine's delay in
-    // encoding them.
-    ctx->max_interleave_delta = 3000000;
+    ctx->max_interleave_delta = 1000000;
     ret = avformat_write_header(ctx, &options);
     av_dict_free(&options);
     if (ret < 0) {
