@@ -57,6 +57,7 @@ private slots:
     void init() { m_project = std::make_unique<ProjectData>(); }
     void cleanup() { m_project.reset(); }
 
+    void recordsChangesAtTheirTimes_data();
     void recordsChangesAtTheirTimes();
     void onlyGivenRowsChange_data();
     void onlyGivenRowsChange();
@@ -64,8 +65,20 @@ private slots:
     void heldPicturesStayAsTheyWere();
 };
 
+void TestSceneRecord::recordsChangesAtTheirTimes_data()
+{
+    QTest::addColumn<int>("encodeDelayMs");
+    QTest::newRow("pictures encoded at once") << 0;
+    // The sound then reaches the file ahead of the pictures: a picture's place in the file must
+    // not depend on whether the next one has come yet.
+    QTest::newRow("a busy machine: each picture 0.7 s late") << 700;
+}
+
 void TestSceneRecord::recordsChangesAtTheirTimes()
 {
+    QFETCH(int, encodeDelayMs);
+    ScreenRecord::setEncodeDelayForTesting(encodeDelayMs);
+    const auto noDelay = qScopeGuard([] { ScreenRecord::setEncodeDelayForTesting(0); });
     QTemporaryDir dir;
     AVData clip = RecordingSteps::newProjectClip(m_project.get(), dir.path());
     auto source = std::make_shared<ScenePictureSource>(kPicture);

@@ -107,6 +107,13 @@ int ScreenRecord::OutFileWriter::writePacket(AVPacket *pkt)
         qint64 &end = audio ? m_audioEndPts : m_videoEndPts;
         end = std::max<qint64>(end, pkt->pts + pkt->duration);
     }
+    // The muxer ends a fragment's last picture where the track's next packet begins when that
+    // packet already waits in its interleaving queue, and otherwise after the picture's own
+    // duration (one frame). A still screen sends a picture a second, so that next picture is
+    // often not there yet; the next fragment must then still start at its pictures' own times,
+    // not where the one-frame picture ended, or every later picture moves earlier.
+    if (pkt)
+        av_opt_set(ctx->priv_data, "movflags", "+frag_discont", 0);
     const int ret = av_interleaved_write_frame(ctx, pkt);
     if (ret < 0) {
         m_error = ret;

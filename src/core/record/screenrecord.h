@@ -115,8 +115,8 @@ public:
     // in time (the file repeats the picture before); any thread.
     qint64 pictureCount() const { return m_pictureSlots.load(); }
     qint64 latePictureCount() const { return m_latePictures.load(); }
-    // Tests only: every picture's encoding takes at least this long, as on a machine too busy
-    // to keep up.
+    // Tests only: every picture's encoding takes at least this long and the picture reaches
+    // the file that much later, as on a machine too busy to keep up.
     static void setEncodeDelayForTesting(int ms);
 
     // The x264 "crf" for a picture of width x height.

@@ -199,9 +199,10 @@ int ScreenRecord::encodeVideoDatasInThread()
                     encodeAndWrite(previous.get(), VideoStream);
                 }
             }
-            encodeAndWrite(filtered.get(), VideoStream);
+            // A busy machine (tests): the picture reaches the file that much later.
             if (const int delay = encodeDelayForTesting().load())
                 QThread::msleep(ulong(delay));
+            encodeAndWrite(filtered.get(), VideoStream);
             lastSlot = slot;
             lastPtsUs = av_rescale_q(filtered->pts, m_videoInputTimebase, kMicroseconds);
             // Without microphone the silent track follows the picture.
