@@ -140,7 +140,10 @@ void MainContentWidget::openProFile(const QString &path, SaveOpenManager *unpack
         ProjectData::instance()->markSaved();
         updateView(true);
         m_loaddingView->hide();
-        recreateCover();
+        // The cover came with the file (it is made again before every save); only a file
+        // without one gets it now, so that no tool run competes with the first picture.
+        if (!QFileInfo::exists(ProjectData::instance()->coverPath()))
+            recreateCover();
     });
     connect(manager, &SaveOpenManager::sig_OpenFailed, this, [this, manager] {
         manager->deleteLater();
