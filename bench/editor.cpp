@@ -184,6 +184,8 @@ bool markFirstBlock(MainContentWidget *editor)
     return block->isSelected();
 }
 
+constexpr int kOpenRounds = 7;
+
 int benchmark()
 {
     QTemporaryDir dir;
@@ -219,7 +221,7 @@ int benchmark()
     // Alternating rounds of the unpack alone and the open through the editor.
     QList<qint64> unpack, open;
     QPointer<QWidget> frame;
-    for (int round = 0; round < 3; ++round) {
+    for (int round = 0; round < kOpenRounds; ++round) {
         project->reset();
         project->markSaved();
         unpack << unpackMs(lsn);
@@ -247,7 +249,7 @@ int benchmark()
                     static_cast<long long>(blocksMs));
         std::printf("round %d: unpack %lld ms, editor open %lld ms\n", round + 1,
                     static_cast<long long>(unpack.last()), static_cast<long long>(open.last()));
-        if (round < 2) {
+        if (round < kOpenRounds - 1) {
             frame->close();
             waitFor([&] { return frame.isNull(); }, 10000);
         }
