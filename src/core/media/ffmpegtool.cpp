@@ -6,8 +6,6 @@
 #include <QFileInfo>
 #include <QThread>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
@@ -133,14 +131,6 @@ FfmpegTool::Result FfmpegTool::run(const QStringList &args, int timeoutMs,
             [&process, &onOutput] { onOutput(process.readAllStandardOutput()); },
             Qt::DirectConnection);
     }
-    // Thumbnails, waveforms and covers are made while the teacher works: the tool gives way
-    // to the window and the preview when the processor is busy, and runs as fast as before
-    // when it is not.
-    process.setChildProcessModifier([] {
-        if (nice(kNiceness) == -1) {
-            // Still runs, at the program's own priority.
-        }
-    });
     process.start(program(), args, QIODevice::ReadWrite);
     if (!process.waitForStarted(30000)) {
         result.errorString = process.errorString();

@@ -34,9 +34,6 @@ public:
 
     using OutputHandler = std::function<void(const QByteArray &chunk)>;
 
-    // The tool runs this much nicer than the program (Unix nice).
-    static constexpr int kNiceness = 10;
-
     // Path or name of the tool program.
     static QString program();
 
