@@ -6,6 +6,7 @@
 #include "core/record/screenrecord.h"
 #include "core/recovery/projectrecovery.h"
 #include "core/storage/saveopenmanager.h"
+#include "ui/base/basemainwidget.h"
 #include "ui/base/basewindow.h"
 #include "ui/editor/maincontentwidget.h"
 #include "ui/editor/vlccommon.h"
@@ -159,7 +160,9 @@ QWidget *openEditorWindow(const QString &projectFile)
     }
     auto *window = new BaseWindow;
     window->setTitle(QApplication::translate("Startup", "Lumora录课"));
-    auto *editor = new MainContentWidget;
+    // Made in its place: the preview's native windows are then made once, in the window that
+    // keeps them, not in a window of its own first.
+    auto *editor = new MainContentWidget(window->mainWidget());
     window->setContentWidget(editor);
     if (unpacking)
         editor->openProFile(projectFile, unpacking);

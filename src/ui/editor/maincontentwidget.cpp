@@ -8,6 +8,7 @@
 #include "ui/base/commonsuccesswindow.h"
 #include "ui/base/loaddingview.h"
 #include "ui/base/maskform.h"
+#include "ui/base/nativewindow.h"
 #include "ui/editor/mediainfo.h"
 #include "ui/editor/menuitemaction.h"
 #include "ui/editor/playhelper.h"
@@ -87,6 +88,11 @@ MainContentWidget::MainContentWidget(QWidget *parent) : QWidget(parent)
     m_promptWindow = new CommonPromptWindow(this);
     m_successWindow = new CommonSuccessWindow(this);
     m_successWindow->hide();
+    // They show over the preview, whose picture is a window of its own.
+    for (QWidget *overPreview :
+         {static_cast<QWidget *>(m_loaddingView), static_cast<QWidget *>(m_promptWindow),
+          static_cast<QWidget *>(m_successWindow)})
+        giveOwnNativeWindow(overPreview);
 
     m_ui.view_blank_prompt->installEventFilter(this);
     m_ui.view_content->installEventFilter(this);

@@ -1,5 +1,6 @@
 #include "ui/editor/vlcwidgetvideo.h"
 
+#include "ui/base/nativewindow.h"
 #include "ui/editor/vlcmediaplayer.h"
 
 #include <QEvent>
@@ -17,9 +18,8 @@ void paintBlack(QWidget *widget)
 
 VlcWidgetVideo::VlcWidgetVideo(QWidget *parent) : QFrame(parent)
 {
-    setAttribute(Qt::WA_NativeWindow);
-    // Siblings and parents stay alien windows; only the picture area is native.
-    setAttribute(Qt::WA_DontCreateNativeAncestors);
+    // Only the picture area is native; the editor around it is drawn into the top-level.
+    giveOwnNativeWindow(this);
     paintBlack(this);
     setMouseTracking(true);
     for (int i = 0; i < kSurfaces; ++i)
@@ -30,8 +30,7 @@ VlcWidgetVideo::VlcWidgetVideo(QWidget *parent) : QFrame(parent)
 void VlcWidgetVideo::addSurface()
 {
     auto *s = new QWidget(this);
-    s->setAttribute(Qt::WA_NativeWindow);
-    s->setAttribute(Qt::WA_DontCreateNativeAncestors);
+    giveOwnNativeWindow(s);
     // Mouse events go to this widget, as if the picture were drawn into it.
     s->setAttribute(Qt::WA_TransparentForMouseEvents);
     paintBlack(s);
@@ -75,6 +74,11 @@ WId VlcWidgetVideo::surface(int index)
     index = qBound(0, index, kMaxSurfaces - 1);
     while (m_surfaces.size() <= index)
         addSurface();
+    // The top-level window first. Asked first, a surface's window makes Qt create the
+    // top-level's on the way, which creates this widget's window, which Qt's first call then
+    // creates a second time; the first one stays registered, and an event for it after the
+    // editor is gone ends the program.
+    window()->winId();
     return m_surfaces.at(index)->winId();
 }
 

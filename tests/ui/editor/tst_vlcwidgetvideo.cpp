@@ -3,10 +3,14 @@
 #include "support/cliplist.h"
 #include "support/datatable.h"
 #include "support/testmedia.h"
+#include "ui/base/basemainwidget.h"
+#include "ui/base/basewindow.h"
+#include "ui/base/nativewindow.h"
 #include "ui/editor/playhelper.h"
 #include "ui/editor/vlcmediaplayer.h"
 #include "ui/editor/vlcwidgetvideo.h"
 
+#include <QLabel>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -107,6 +111,49 @@ private slots:
                                                      .arg(p.y())
                                                      .arg(c.name(), colour.name())));
         }
+    }
+
+    // Only the picture has windows of its own: its parent and its siblings stay drawn into
+    // the top-level window, and a sibling given its own window shows above the picture.
+    void fewNativeWindowsAndOverlayOnTop()
+    {
+        // In the editor's frame, whose window exists (not yet made) before the editor is built.
+        BaseWindow window;
+        window.setAttribute(Qt::WA_DeleteOnClose, false);
+        window.setStyleSheet("background: rgb(0, 255, 0);");
+        auto *content = new QWidget(window.mainWidget());
+        window.setContentWidget(content);
+        auto *sibling = new QLabel("bar", content);
+        sibling->setGeometry(0, 260, 340, 20);
+        auto *video = new VlcWidgetVideo(content);
+        video->setGeometry(10, 10, 320, 240);
+        auto *overlay = new QLabel(content);
+        overlay->setStyleSheet("background: rgb(255, 255, 0);");
+        overlay->setGeometry(100, 80, 80, 60);
+        giveOwnNativeWindow(overlay);
+        PlayHelper helper;
+        // Asked for before the window exists, as the editor does while it is being built.
+        video->setMediaPlayer(helper.mediaPlayer());
+        window.resize(340, 280 + BaseMainWidget::kTitleBarHeight);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        overlay->show();
+        overlay->raise();
+        QCOMPARE(content->internalWinId(), WId(0));
+        QCOMPARE(sibling->internalWinId(), WId(0));
+
+        QVERIFY(helper.setAvDatas(m_clips, 200));
+        helper.play();
+        QTRY_VERIFY_WITH_TIMEOUT(helper.curTime() >= 800, 5000);
+        // The screen where the picture is.
+        const QPoint at = video->mapToGlobal(QPoint(0, 0));
+        const QImage shot = window.screen()->grabWindow(0, at.x(), at.y(), 320, 240).toImage();
+        helper.pause();
+        // The overlay covers (90,70)-(170,130) of the picture.
+        QVERIFY2(near(shot.pixelColor(130, 100), QColor(255, 255, 0)),
+                 qPrintable(shot.pixelColor(130, 100).name()));
+        QVERIFY2(near(shot.pixelColor(30, 30), QColor(255, 0, 0)),
+                 qPrintable(shot.pixelColor(30, 30).name()));
     }
 
     void teardownWhilePlaying_data()
