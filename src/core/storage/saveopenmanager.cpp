@@ -281,8 +281,10 @@ void SaveOpenManager::finishOpen(const OpenResult &result, const QString &path,
     for (const QJsonObject &clip : result.clips)
         clips.append(QVariant(clip));
     project->fromVariant(clips);
-    addRecent(path, workDir);
+    // The editor shows the project first; the recent list (a settings file and a copy of the
+    // cover on the disk) follows.
     emit sig_OpenSuccess();
+    addRecent(path, workDir);
 }
 
 void SaveOpenManager::addRecent(const QString &path, const QString &projectDir)

@@ -238,7 +238,7 @@ void MainContentWidget::refreshFromProject()
     }
 }
 
-void MainContentWidget::updateView(bool clear)
+void MainContentWidget::updateView(bool clear, bool indexOnDisk)
 {
     ProjectData *project = ProjectData::instance();
     QList<AVData> previous = m_ui.composition->avDatas;
@@ -256,9 +256,10 @@ void MainContentWidget::updateView(bool clear)
     m_ui.btn_play_stop->setVisible(hasClips);
     qDebug() << "ui->btn_play_stop->setVisible:" << (hasClips ? "true" : "false");
     // After an edit the index is written a moment later, once the refreshed timeline and
-    // preview are shown; a run of edits writes it once. A new or opened project writes it at
-    // once: an unpack is about to fill the folder.
-    if (clear) {
+    // preview are shown; a run of edits writes it once. A new project writes it at once: an
+    // unpack may be about to fill the folder. An opened one found its index in the folder and
+    // writes it a moment later, like an edit, so the disk waits until the project shows.
+    if (clear && !indexOnDisk) {
         m_indexTimer->stop();
         project->writeIndex();
     } else {

@@ -53,7 +53,9 @@ public:
     void saveProject(const QString &path, bool saveAs);
     // Brings the timeline and the preview up to the project's clip list; a change of a
     // non-empty list becomes one undo step. `clear` starts over (new or opened project).
-    void updateView(bool clear);
+    // `indexOnDisk`: the folder already holds the index of this list (a project just opened),
+    // so writing it again waits until the view is up.
+    void updateView(bool clear, bool indexOnDisk = false);
     void refreshFromProject();
 
     bool preCloseWindow() override;

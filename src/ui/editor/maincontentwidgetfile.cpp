@@ -138,7 +138,7 @@ void MainContentWidget::openProFile(const QString &path, SaveOpenManager *unpack
         manager->deleteLater();
         setBusy(m_opening, false);
         ProjectData::instance()->markSaved();
-        updateView(true);
+        updateView(true, true);
         m_loaddingView->hide();
         // The cover came with the file (it is made again before every save); only a file
         // without one gets it now, so that no tool run competes with the first picture.
