@@ -52,7 +52,11 @@ int ScreenRecord::OutFileWriter::openOutput(AVData &clip, AVCodecContext *videoE
     av_dict_set(&options, "movflags", "+empty_moov+default_base_moof", 0);
     av_dict_set_int(&options, "frag_duration", kFragmentUs, 0);
     ctx->flush_packets = 1;
-    ctx->max_interleave_delta = 1000000;
+    // The sound waits at most a quarter second for a picture before it goes into a fragment.
+    // A still screen sends a picture a second: a longer wait kept the last second and a half
+    // of a crashed recording off the disk. A picture that comes later than its sound keeps its
+    // time all the same (see writePacket).
+    ctx->max_interleave_delta = 250000;
     ret = avformat_write_header(ctx, &options);
     av_dict_free(&options);
     if (ret < 0) {
