@@ -89,10 +89,9 @@ MainContentWidget::MainContentWidget(QWidget *parent) : QWidget(parent)
     m_successWindow = new CommonSuccessWindow(this);
     m_successWindow->hide();
     // They show over the preview, whose picture is a window of its own.
-    for (QWidget *overPreview :
-         {static_cast<QWidget *>(m_loaddingView), static_cast<QWidget *>(m_promptWindow),
-          static_cast<QWidget *>(m_successWindow)})
-        giveOwnNativeWindow(overPreview);
+    giveOwnNativeWindow(m_loaddingView);
+    giveOwnNativeWindow(m_promptWindow);
+    giveOwnNativeWindow(m_successWindow);
 
     m_ui.view_blank_prompt->installEventFilter(this);
     m_ui.view_content->installEventFilter(this);
