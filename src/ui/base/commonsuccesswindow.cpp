@@ -28,11 +28,16 @@ CommonSuccessWindow::CommonSuccessWindow(QWidget *parent) : QWidget(parent)
 void CommonSuccessWindow::showMessage(const QString &text, int msec)
 {
     m_textLabel->setText(text);
-    const int parentWidth = parentWidget() ? parentWidget()->width() : width();
-    move((parentWidth - width()) / 2, 180);
+    placeInParent();
     show();
     raise();
     m_hideTimer->start(msec);
+}
+
+void CommonSuccessWindow::placeInParent()
+{
+    const int parentWidth = parentWidget() ? parentWidget()->width() : width();
+    move((parentWidth - width()) / 2, 180);
 }
 
 QString CommonSuccessWindow::text() const

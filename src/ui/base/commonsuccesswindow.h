@@ -13,6 +13,8 @@ public:
     explicit CommonSuccessWindow(QWidget *parent = nullptr);
 
     void showMessage(const QString &text, int msec);
+    // Centred near the top of the parent; called again when the parent changes size.
+    void placeInParent();
     QString text() const;
 
 private:

@@ -307,6 +307,7 @@ void MainContentWidget::placePopups()
     m_ui.view_blank_prompt->move((area.width() - m_ui.view_blank_prompt->width()) / 2,
                                  (area.height() - m_ui.view_blank_prompt->height()) / 2);
     m_promptWindow->move((width() - m_promptWindow->width()) / 2, 120);
+    m_successWindow->placeInParent();
 }
 
 void MainContentWidget::resizeEvent(QResizeEvent *event)

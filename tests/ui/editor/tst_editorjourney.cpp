@@ -477,6 +477,10 @@ private slots:
         QVERIFY(editor->isEnabled());
         QVERIFY(editor->successWindow()->isVisible());
         QCOMPARE(editor->successWindow()->text(), QStringLiteral("保存成功"));
+        // It stays centred over the editor when the window changes size.
+        editor->window()->resize(editor->window()->size() - QSize(160, 60));
+        QTRY_VERIFY(qAbs(editor->successWindow()->geometry().center().x() - editor->width() / 2) <=
+                    1);
         QVERIFY(!ProjectData::instance()->isModified());
         QVERIFY(QFileInfo(m_lesson).isFile());
         QCOMPARE(ProjectData::instance()->filePath(), QFileInfo(m_lesson).absoluteFilePath());
