@@ -2,8 +2,9 @@
 //   editor                    a project of 300 clips, spans cut from three generated files,
 //                             opened through the editor: the time from the start to all blocks
 //                             on the timeline and the first preview frame, against the time of
-//                             the same file's unpack alone (SaveOpenManager); then 20 edits
-//                             (delete a span, undo, redo) from the click to the refreshed
+//                             the same file's unpack alone (SaveOpenManager), and the time to
+//                             the end of the open (editable, the player holding its file); then 20
+//                             edits (delete a span, undo, redo) from the click to the refreshed
 //                             timeline and preview. Last line:
 //                             "open_vs_unpack=<r> edit_p95_ms=<n>" (aims 1.5 and 100 ms)
 //   editor --screenshots DIR  pictures of the home page (empty, and with the project's cover)
@@ -218,8 +219,11 @@ int benchmark()
     }
     std::printf("project: 300 clips, %.1f MB packed\n", QFileInfo(lsn).size() / 1048576.0);
 
-    // Alternating rounds of the unpack alone and the open through the editor.
-    QList<qint64> unpack, open;
+    // Alternating rounds of the unpack alone and the open through the editor. The open is
+    // timed to what the teacher sees (every block on the timeline and the first picture in
+    // the preview, the loading view gone) and to the end of it (the project holds its clips,
+    // the editor takes input, the player holds its file).
+    QList<qint64> unpack, open, ready;
     QPointer<QWidget> frame;
     for (int round = 0; round < kOpenRounds; ++round) {
         project->reset();
@@ -232,23 +236,28 @@ int benchmark()
         frame = openEditorWindow(lsn);
         const qint64 windowMs = t.elapsed();
         MainContentWidget *editor = editorOf(frame);
-        qint64 blocksMs = -1;
+        qint64 shownMs = -1, readyMs = -1;
         if (!waitFor(
                 [&] {
-                    if (blocksMs < 0 && blockCount(editor) == 300)
-                        blocksMs = t.elapsed();
-                    return project->count() == 300 && blockCount(editor) == 300 &&
-                           !editor->loaddingView()->isVisible() && previewShowsFrame(editor);
+                    if (shownMs < 0 && blockCount(editor) == 300 &&
+                        !editor->loaddingView()->isVisible() && previewShowsFrame(editor))
+                        shownMs = t.elapsed();
+                    if (readyMs < 0 && project->count() == 300 && editor->isEnabled() &&
+                        previewSettled(editor))
+                        readyMs = t.elapsed();
+                    return shownMs >= 0 && readyMs >= 0;
                 },
                 120000)) {
             std::fprintf(stderr, "the editor did not show the project\n");
             return 1;
         }
-        open << t.elapsed();
-        std::printf("  window up %lld ms, blocks %lld ms\n", static_cast<long long>(windowMs),
-                    static_cast<long long>(blocksMs));
-        std::printf("round %d: unpack %lld ms, editor open %lld ms\n", round + 1,
-                    static_cast<long long>(unpack.last()), static_cast<long long>(open.last()));
+        open << shownMs;
+        ready << readyMs;
+        std::printf("round %d: unpack %lld ms, editor window %lld ms, project shown %lld ms, "
+                    "ready %lld ms\n",
+                    round + 1, static_cast<long long>(unpack.last()),
+                    static_cast<long long>(windowMs), static_cast<long long>(shownMs),
+                    static_cast<long long>(readyMs));
         if (round < kOpenRounds - 1) {
             frame->close();
             waitFor([&] { return frame.isNull(); }, 10000);
@@ -320,9 +329,12 @@ int benchmark()
     QDir(dataDir(QFileInfo(lsn).absoluteFilePath())).removeRecursively();
     QDir(cacheDir(QFileInfo(lsn).absoluteFilePath())).removeRecursively();
     QDir(mediaDir).removeRecursively();
-    std::printf("unpack_ms=%lld editor_open_ms=%lld\n",
+    std::printf("unpack_ms=%lld editor_open_ms=%lld editor_ready_ms=%lld ready_vs_unpack=%.2f\n",
                 static_cast<long long>(BenchTools::median(unpack)),
-                static_cast<long long>(BenchTools::median(open)));
+                static_cast<long long>(BenchTools::median(open)),
+                static_cast<long long>(BenchTools::median(ready)),
+                double(BenchTools::median(ready)) /
+                    double(std::max<qint64>(1, BenchTools::median(unpack))));
     std::printf("open_vs_unpack=%.2f edit_p95_ms=%lld\n", ratio,
                 static_cast<long long>(BenchTools::percentile(edits, 0.95)));
     return 0;

@@ -757,6 +757,10 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
 <context>
     <name>MainContentWidget</name>
     <message>
+        <source>正在打开文件...</source>
+        <translation>Opening the file...</translation>
+    </message>
+    <message>
         <source>提示</source>
         <translation>Notice</translation>
     </message>

@@ -7,6 +7,8 @@
 #include "support/lsnbytes.h"
 #include "support/smalldisk.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -58,11 +60,28 @@ Run save(ProjectData *project, const QString &path, bool saveAs)
     return run;
 }
 
+// What an open handed over before its outcome.
+struct EarlyRead
+{
+    int count = 0;
+    bool beforeOutcome = false;
+    QList<AVData> clips;
+    QImage cover;
+};
+
 // 1: opened, 0: failed, -1: no final signal.
-int open(ProjectData *project, const QString &path)
+int open(ProjectData *project, const QString &path, EarlyRead *early = nullptr)
 {
     int result = -1;
     SaveOpenManager manager(nullptr, project);
+    if (early)
+        QObject::connect(&manager, &SaveOpenManager::sig_ProjectRead,
+                         [&](const QList<AVData> &clips, const QImage &cover) {
+                             ++early->count;
+                             early->beforeOutcome = result < 0;
+                             early->clips = clips;
+                             early->cover = cover;
+                         });
     QObject::connect(&manager, &SaveOpenManager::sig_OpenSuccess, [&] { result = 1; });
     QObject::connect(&manager, &SaveOpenManager::sig_OpenFailed, [&] { result = 0; });
     manager.openProject(path);
@@ -140,7 +159,13 @@ private slots:
         QVERIFY(LsnBytes::writeFile(dir.filePath("x.mp4_1.jpg"), noise(700, 2)));
         QVERIFY(LsnBytes::writeFile(dir.filePath("讲座 2.mp4"), noise(20481, 3)));
         QVERIFY(LsnBytes::writeFile(dir.filePath("y.txt"), "not part of the project"));
-        QVERIFY(LsnBytes::writeFile(dir.filePath("Cover.png"), noise(300, 4)));
+        m_cover.clear();
+        QBuffer cover(&m_cover);
+        QVERIFY(cover.open(QIODevice::WriteOnly));
+        QImage picture(16, 9, QImage::Format_RGB32);
+        picture.fill(Qt::darkCyan);
+        QVERIFY(picture.save(&cover, "PNG"));
+        QVERIFY(LsnBytes::writeFile(dir.filePath("Cover.png"), m_cover));
         p->insert(-1, clip("x.mp4", "第一节"));
         p->insert(-1, clip("讲座 2.mp4", "第二节"));
     }
@@ -163,11 +188,11 @@ private slots:
         QCOMPARE(FolderSnapshot::names(dataDir(m_path)),
                  FolderSnapshot::names(m_tmp->filePath("project")));
         QCOMPARE(RecentFiles::instance()->files().first().filePath, m_path);
-        QCOMPARE(LsnBytes::readFile(RecentFile(m_path).coverPath()), noise(300, 4));
+        QCOMPARE(LsnBytes::readFile(RecentFile(m_path).coverPath()), m_cover);
 
         // Progress counts the bytes of the packed files, rises, and ends at its maximum.
-        const qint64 total =
-            20480 * 30 + 9 + 700 + 20481 + 300 + QFileInfo(dataDir(m_path) + "pro.lsnc").size();
+        const qint64 total = 20480 * 30 + 9 + 700 + 20481 + m_cover.size() +
+                             QFileInfo(dataDir(m_path) + "pro.lsnc").size();
         QCOMPARE(run.maxima, QList<int>{int(total)});
         QVERIFY(run.progress.size() >= 2);
         QVERIFY(std::is_sorted(run.progress.begin(), run.progress.end()));
@@ -177,8 +202,18 @@ private slots:
         QVERIFY(LsnBytes::writeFile(dataDir(m_path) + "stale.mp4", "old"));
         RecentFiles::instance()->add(RecentFile(m_tmp->filePath("other.lsn")));
         p->reset();
-        QCOMPARE(open(m_project.get(), m_path), 1);
+        EarlyRead early;
+        QCOMPARE(open(m_project.get(), m_path, &early), 1);
         QCOMPARE(p->count(), 2);
+        // The clips and the cover came out first, as the opened project holds them.
+        QCOMPARE(early.count, 1);
+        QVERIFY(early.beforeOutcome);
+        QCOMPARE(early.clips.size(), 2);
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(early.clips.at(i).uuid, p->at(i).uuid);
+            QCOMPARE(early.clips.at(i).filePath, p->at(i).filePath);
+        }
+        QCOMPARE(early.cover.size(), QSize(16, 9));
         QCOMPARE(p->at(0).uuid, uuid0);
         QCOMPARE(p->at(1).title, QString("第二节"));
         QCOMPARE(p->filePath(), m_path);
@@ -398,7 +433,7 @@ private slots:
             << QStringList{"Cover.png", "pro.lsnc", "x.mp4", "x.mp4_1.jpg", "x.mp4_wave.png"};
         QTest::newRow("a clip without a file name selects nothing")
             << QStringList{"a.mp4", "y.txt", "pro.lsnc"} << QStringList{"", "a.mp4"}
-            << QStringList{"a.mp4", "pro.lsnc"};
+            << QStringList{"pro.lsnc", "a.mp4"};
         QTest::newRow("two clips sharing a prefix take a file once")
             << QStringList{"a.mp4", "a.mp4_2.mp4", "b.mp4"} << QStringList{"a.mp4", "a.mp4_2.mp4"}
             << QStringList{"a.mp4", "a.mp4_2.mp4"};
@@ -418,8 +453,13 @@ private slots:
         for (const QFileInfo &info : SaveOpenManager::filesToPack(dir.path(), clips))
             got << info.fileName();
         QCOMPARE(got.size(), QSet<QString>(got.begin(), got.end()).size());
-        got.sort();
-        QCOMPARE(got, expected);
+        // The cover and the index lead, in that order; the rest follows in any order.
+        const qsizetype leading = expected.count("Cover.png") + expected.count("pro.lsnc");
+        QCOMPARE(got.mid(0, leading), expected.mid(0, leading));
+        QStringList rest = got.mid(leading), wanted = expected.mid(leading);
+        rest.sort();
+        wanted.sort();
+        QCOMPARE(rest, wanted);
     }
 
     void copyDirectory_data()
@@ -474,6 +514,7 @@ private:
 
     QScopedPointer<QTemporaryDir> m_tmp;
     QScopedPointer<ProjectData> m_project;  // each test saves and opens a project of its own
+    QByteArray m_cover;                     // the project's "Cover.png"
     QString m_path;
 };
 

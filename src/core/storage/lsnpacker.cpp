@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
 #include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QUuid>
@@ -47,7 +48,8 @@ void LsnPacker::startProgress(qint64 total)
         ++m_progressShift;
     m_byteCount = 0;
     m_piecesSinceProgress = 0;
-    emit sig_UpdateMaxProgress(static_cast<int>(m_progressTotal >> m_progressShift));
+    m_maximumSent = static_cast<int>(m_progressTotal >> m_progressShift);
+    emit sig_UpdateMaxProgress(m_maximumSent.load());
 }
 
 void LsnPacker::emitProgress()
@@ -182,9 +184,12 @@ bool LsnPacker::uncompressFile(const QString &filePath, const QString &outDir)
 }
 
 bool LsnPacker::unpackAndReplace(const QString &filePath, const QString &outDir,
-                                 const std::function<bool(const QString &)> &check)
+                                 const std::function<bool(const QString &)> &check,
+                                 const std::function<void(const QString &)> &written)
 {
     m_errorText.clear();
+    m_memberWritten = written;
+    const auto forget = qScopeGuard([this] { m_memberWritten = nullptr; });
     const QString target = QDir::cleanPath(QDir(outDir).absolutePath());
     const QString parent = QFileInfo(target).absolutePath();
     if (!QDir().mkpath(parent)) {
@@ -308,5 +313,7 @@ bool LsnPacker::uncompressForFile(LsnFileIo &in, const QString &dir)
     out.setFileTime(QDateTime::fromMSecsSinceEpoch(header.lastModifiedMs),
                     QFileDevice::FileModificationTime);
     out.close();
+    if (m_memberWritten)
+        m_memberWritten(out.fileName());
     return true;
 }

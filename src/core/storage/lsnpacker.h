@@ -19,6 +19,7 @@
 #include <QSet>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 
 class LsnFileIo;
@@ -45,6 +46,10 @@ public:
     // Reads one member into `dir`; its name must be plain and not seen before in this pack.
     bool uncompressForFile(LsnFileIo &in, const QString &dir);
 
+    // The maximum the running or last pack or unpack announced (sig_UpdateMaxProgress), for a
+    // receiver connected after it began; any thread.
+    int progressMaximum() const { return m_maximumSent.load(); }
+
     // Why the last pack or unpack failed, for the user; empty after a success.
     QString errorText() const { return m_errorText; }
 
@@ -54,9 +59,11 @@ signals:
 
 protected:
     // Unpacks into a new folder beside outDir; `check` (when set) gets that folder before it
-    // replaces outDir and may refuse it.
+    // replaces outDir and may refuse it. `written` (when set) gets the path of each member in
+    // that folder as soon as the member is whole, in the order of the file.
     bool unpackAndReplace(const QString &filePath, const QString &outDir,
-                          const std::function<bool(const QString &unpackedDir)> &check);
+                          const std::function<bool(const QString &unpackedDir)> &check,
+                          const std::function<void(const QString &memberPath)> &written = {});
     void setErrorText(const QString &text);
     // The message names `shown` where it named `actual`, a file of the program's own.
     void showPathInError(const QString &actual, const QString &shown)
@@ -77,5 +84,7 @@ private:
     int m_progressShift = 0;
     int m_piecesSinceProgress = 0;
     QSet<QString> m_memberNames;
+    std::function<void(const QString &)> m_memberWritten;
+    std::atomic<int> m_maximumSent{0};
     QString m_errorText;
 };

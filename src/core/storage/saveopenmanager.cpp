@@ -63,18 +63,23 @@ SaveOpenManager::~SaveOpenManager()
 QFileInfoList SaveOpenManager::filesToPack(const QString &projectDir, const QList<AVData> &clips)
 {
     const QFileInfoList entries = QDir(projectDir).entryInfoList();
-    QFileInfoList selected;
+    QFileInfoList first, rest;
     for (qsizetype i = entries.size() - 1; i >= 0; --i) {
         const QFileInfo &entry = entries.at(i);
         const QString name = entry.fileName();
-        bool take = name == QLatin1String("Cover.png") || name == QLatin1String("pro.lsnc");
+        // The cover and the index lead, so that an open can show the project early.
+        if (name == QLatin1String("Cover.png") || name == QLatin1String("pro.lsnc")) {
+            first.insert(name == QLatin1String("Cover.png") ? 0 : first.size(), entry);
+            continue;
+        }
+        bool take = false;
         // A clip without a file name would otherwise match every entry of the folder.
         for (int k = 0; !take && k < clips.size(); ++k)
             take = !clips.at(k).fileName.isEmpty() && name.startsWith(clips.at(k).fileName);
         if (take)
-            selected.append(entry);
+            rest.append(entry);
     }
-    return selected;
+    return first + rest;
 }
 
 bool SaveOpenManager::copyDirectory(const QString &from, const QString &to, bool intoSubFolder)
@@ -254,14 +259,45 @@ SaveOpenManager::OpenResult SaveOpenManager::openInThread(const QString &path,
                                                           const QString &workDir)
 {
     OpenResult result;
-    result.ok = unpackAndReplace(path, workDir, [this, &result](const QString &unpacked) {
+    bool indexRead = false;
+    QImage cover;
+    const auto written = [&](const QString &member) {
+        const QString name = QFileInfo(member).fileName();
+        if (indexRead)
+            return;
+        if (name == QLatin1String("Cover.png")) {
+            cover = QImage(member);
+            return;
+        }
         QString error;
-        if (readProjectIndexFile(QDir(unpacked).filePath(QStringLiteral("pro.lsnc")), &result.clips,
-                                 &error))
-            return true;
-        setErrorText(error);
-        return false;
-    });
+        if (name != QLatin1String("pro.lsnc") ||
+            !readProjectIndexFile(member, &result.clips, &error))
+            return;  // a bad index fails the open below
+        indexRead = true;
+        QList<AVData> clips;
+        for (const QJsonObject &object : std::as_const(result.clips)) {
+            AVData clip = AVData::fromJson(object);
+            clip.filePath = QStringLiteral("%1/%2").arg(workDir, clip.fileName);
+            clips << clip;
+        }
+        // Emitted from the main thread: the editor that takes over an unpack started before it
+        // was built connects only then.
+        QMetaObject::invokeMethod(
+            this, [this, clips, cover] { emit sig_ProjectRead(clips, cover); },
+            Qt::QueuedConnection);
+    };
+    result.ok = unpackAndReplace(
+        path, workDir,
+        [this, &result, &indexRead](const QString &unpacked) {
+            QString error;
+            if (indexRead ||
+                readProjectIndexFile(QDir(unpacked).filePath(QStringLiteral("pro.lsnc")),
+                                     &result.clips, &error))
+                return true;
+            setErrorText(error);
+            return false;
+        },
+        written);
     return result;
 }
 

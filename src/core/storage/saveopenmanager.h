@@ -16,6 +16,9 @@
 //
 // Opening unpacks into a new folder, reads and checks its "pro.lsnc" there, and only then
 // replaces the file's working folder and the open project. A failed open changes neither.
+// Files written by this program hold the cover and the index before the media, so the
+// clips and the cover are known long before a large file is out: sig_ProjectRead hands them
+// over (for a view only; nothing in the working folder is there yet) while the unpack goes on.
 //
 // Threads: construct, call saveProject/openProject and destroy on the main thread;
 // copyDirectory may run on any thread.
@@ -24,6 +27,7 @@
 
 #include <QFileInfoList>
 #include <QFuture>
+#include <QImage>
 #include <QJsonObject>
 #include <QList>
 
@@ -49,7 +53,8 @@ public:
     static bool copyDirectory(const QString &from, const QString &to, bool intoSubFolder);
 
     // The files of the project folder that go into the packed file: "Cover.png", "pro.lsnc"
-    // and every file whose name starts with a clip's file name (media, thumbnails, waveforms).
+    // and every file whose name starts with a clip's file name (media, thumbnails, waveforms),
+    // in this order: the cover, the index, then the rest.
     static QFileInfoList filesToPack(const QString &projectDir, const QList<AVData> &clips);
 
     // The temporary name a packed file is written under before it replaces the file, and the
@@ -68,6 +73,10 @@ signals:
     void sig_SaveFinished(bool success);
     void sig_OpenFailed();
     void sig_OpenSuccess();
+    // During an open, before its outcome: the clips of the file's index (their paths in the
+    // working folder the open fills) and its cover (null when the file holds none or the
+    // index came first). At most once per open; on the main thread, through the event loop.
+    void sig_ProjectRead(const QList<AVData> &clips, const QImage &cover);
 
 private:
     struct SaveResult

@@ -20,7 +20,7 @@ QHBoxLayout *buildPromptFrame(QWidget *popup, const QSize &size, int spacing,
 
 CommonPromptWindow::CommonPromptWindow(QWidget *parent) : QWidget(parent)
 {
-    QHBoxLayout *layout = buildPromptFrame(this, QSize(177, 48), 0, QMargins(24, 0, 24, 0));
+    QHBoxLayout *layout = buildPromptFrame(this, QSize(kWidth, 48), 0, QMargins(24, 0, 24, 0));
     QWidget *inner = layout->parentWidget();
     layout->addWidget(new LoadingView(inner, QStringLiteral(":/images/icon_loading.png")));
     layout->addSpacing(10);
@@ -36,6 +36,16 @@ CommonPromptWindow::CommonPromptWindow(QWidget *parent) : QWidget(parent)
 void CommonPromptWindow::setText(const QString &text)
 {
     m_textLabel->setText(text);
+    // Wider than the usual strip when the text and a full percentage need it.
+    QWidget *inner = m_textLabel->parentWidget();
+    const QMargins margins = inner->layout()->contentsMargins();
+    const int icon = inner->layout()->itemAt(0)->sizeHint().width();
+    const int needed =
+        margins.left() + icon + 10 + m_textLabel->fontMetrics().horizontalAdvance(text) +
+        m_percentLabel->fontMetrics().horizontalAdvance(QStringLiteral(" 100%")) + margins.right();
+    const int width = qMax(kWidth, needed);
+    setFixedWidth(width);
+    inner->setFixedWidth(width);
 }
 
 void CommonPromptWindow::setMaximum(qint64 value)

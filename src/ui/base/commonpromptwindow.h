@@ -30,6 +30,7 @@ public:
     QString percentText() const;
 
 private:
+    static constexpr int kWidth = 177;  // unless the text needs more
     qint64 m_maximum = 0;
     QLabel *m_percentLabel = nullptr;
     QLabel *m_textLabel = nullptr;

@@ -41,6 +41,11 @@ MainContentWidget::MainContentWidget(QWidget *parent) : QWidget(parent)
     m_indexTimer->setSingleShot(true);
     m_indexTimer->setInterval(300);
     connect(m_indexTimer, &QTimer::timeout, this, [] { ProjectData::instance()->writeIndex(); });
+    m_openProgressTimer = new QTimer(this);
+    m_openProgressTimer->setSingleShot(true);
+    m_openProgressTimer->setInterval(400);
+    connect(m_openProgressTimer, &QTimer::timeout, this,
+            [this] { showPrompt(tr("正在打开文件..."), m_openProgressMax); });
     m_avDatasManager = new AvDatasManager(this);
     m_playHelper = new PlayHelper(this);
     m_ui.view_vlc->setMediaPlayer(m_playHelper->mediaPlayer());
@@ -188,6 +193,7 @@ void MainContentWidget::connectParts()
 void MainContentWidget::onPlayStopClicked(bool checked)
 {
     if (checked) {
+        m_ui.view_vlc->hidePoster();
         m_ui.btn_play_stop->setText(tr("停止"));
         m_playHelper->play();
     } else {
@@ -208,14 +214,9 @@ void MainContentWidget::refreshFromProject()
     ProjectData *project = ProjectData::instance();
     m_videoSize = QSize(-1, -1);
     const qint64 curTime = m_ui.composition->curTimeMs();
-    int maxW = -1, maxH = -1;
-    for (const AVData &clip : project->avDatas()) {
-        maxW = qMax(maxW, clip.videoWidth);
-        maxH = qMax(maxH, clip.videoHeight);
-    }
-    m_maxVideoSize = QSize(maxW, maxH);
-
     const QList<AVData> clips = project->avDatas();
+    takeMaxVideoSize(clips);
+
     if (m_playHelper->setAvDatas(clips, curTime))
         m_ui.btn_play_stop->show();
     // A playing file that simply plays on reports no new size; it keeps the one it had.
@@ -228,6 +229,7 @@ void MainContentWidget::refreshFromProject()
 
     if (clips.isEmpty()) {
         m_playHelper->stop();
+        m_ui.view_vlc->hidePoster();
         m_ui.view_vlc->hide();
         m_ui.view_blank_prompt->show();
     } else {
@@ -235,6 +237,16 @@ void MainContentWidget::refreshFromProject()
         m_ui.view_blank_prompt->hide();
         updateVlcViewSize();
     }
+}
+
+void MainContentWidget::takeMaxVideoSize(const QList<AVData> &clips)
+{
+    int maxW = -1, maxH = -1;
+    for (const AVData &clip : clips) {
+        maxW = qMax(maxW, clip.videoWidth);
+        maxH = qMax(maxH, clip.videoHeight);
+    }
+    m_maxVideoSize = QSize(maxW, maxH);
 }
 
 void MainContentWidget::updateView(bool clear, bool indexOnDisk)

@@ -13,12 +13,15 @@
 #include "ui/base/basewindowinterface.h"
 
 #include <QIcon>
+#include <QImage>
+#include <QList>
 #include <QPointer>
 #include <QSize>
 #include <QWidget>
 
 #include <functional>
 
+class AVData;
 class AvDatasManager;
 class BaseWindow;
 class CommonPromptWindow;
@@ -156,6 +159,11 @@ private:
     // folder stay as they are under them.
     void watchRecordingWindow(QWidget *window);
     void updateLock();
+    // The timeline and the first picture of a project whose media are still being unpacked;
+    // the editor stays locked until the open ends.
+    void showOpeningProject(const QList<AVData> &clips, const QImage &cover);
+    // The size the preview keeps for the largest of `clips`.
+    void takeMaxVideoSize(const QList<AVData> &clips);
     // Sets one of the busy flags (m_saving, m_opening) and the lock with it.
     void setBusy(bool &flag, bool busy);
     // Says why the editor cannot close now, if it cannot (true).
@@ -181,4 +189,7 @@ private:
     QSize m_maxVideoSize{-1, -1};
     // Writes the index of an edited project once the edits pause (updateView(false)).
     QTimer *m_indexTimer = nullptr;
+    // Shows the progress of an open that is still unpacking a while after its project shows.
+    QTimer *m_openProgressTimer = nullptr;
+    qint64 m_openProgressMax = 0;
 };

@@ -11,6 +11,9 @@
 #include "ui/base/loaddingview.h"
 #include "ui/base/projectfiledialog.h"
 #include "ui/editor/playhelper.h"
+#include "ui/editor/vlcwidgetvideo.h"
+#include "ui/timeline/graphicsviewscalable.h"
+#include "ui/timeline/widgetcomposition.h"
 
 #include <QDebug>
 #include <QDir>
@@ -19,6 +22,7 @@
 #include <QFutureWatcher>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QtConcurrent>
 
 namespace {
@@ -134,12 +138,18 @@ void MainContentWidget::openProFile(const QString &path, SaveOpenManager *unpack
     // to come when it is connected here.
     SaveOpenManager *manager = unpacking ? unpacking : new SaveOpenManager(this);
     manager->setParent(this);
+    connect(manager, &SaveOpenManager::sig_ProjectRead, this,
+            &MainContentWidget::showOpeningProject);
     connect(manager, &SaveOpenManager::sig_OpenSuccess, this, [this, manager] {
         manager->deleteLater();
+        m_openProgressTimer->stop();
+        m_promptWindow->hide();
         setBusy(m_opening, false);
         ProjectData::instance()->markSaved();
         updateView(true, true);
         m_loaddingView->hide();
+        // Blocks shown before the media were out drew no pictures yet.
+        m_ui.composition->compositionView()->viewport()->update();
         // The cover came with the file (it is made again before every save); only a file
         // without one gets it now, so that no tool run competes with the first picture.
         if (!QFileInfo::exists(ProjectData::instance()->coverPath()))
@@ -147,6 +157,8 @@ void MainContentWidget::openProFile(const QString &path, SaveOpenManager *unpack
     });
     connect(manager, &SaveOpenManager::sig_OpenFailed, this, [this, manager] {
         manager->deleteLater();
+        m_openProgressTimer->stop();
+        m_promptWindow->hide();
         setBusy(m_opening, false);
         m_loaddingView->hide();
         warn(this, tr("打开失败！"), manager->errorText());
@@ -155,11 +167,32 @@ void MainContentWidget::openProFile(const QString &path, SaveOpenManager *unpack
         slotMenuNew();
     });
     connect(manager, &SaveOpenManager::sig_UpdateMaxProgress, this,
-            [](qlonglong max) { qDebug() << "openProFile:sig_UpdateMaxProgress:" << max; });
+            [this](qlonglong max) { m_openProgressMax = max; });
     connect(manager, &SaveOpenManager::sig_UpdateProgress, this,
-            [](qlonglong value) { qDebug() << "openProFile:sig_UpdateProgress:" << value; });
+            [this](qlonglong value) { m_promptWindow->setValue(value); });
+    // An unpack started earlier may have announced its size before the connection above.
+    m_openProgressMax = manager->progressMaximum();
     if (!unpacking)
         manager->openProject(path);
+}
+
+void MainContentWidget::showOpeningProject(const QList<AVData> &clips, const QImage &cover)
+{
+    if (!m_opening || clips.isEmpty())
+        return;
+    // Laid out as the open's end will lay it out (updateView), so that its blocks are kept.
+    m_loaddingView->hide();
+    m_ui.composition->setScaleValue(1.0);
+    m_ui.composition->avDatas = clips;
+    m_ui.composition->refresh();
+    takeMaxVideoSize(clips);
+    m_videoSize = QSize(clips.first().videoWidth, clips.first().videoHeight);
+    m_ui.view_blank_prompt->hide();
+    updateVlcViewSize();
+    if (!cover.isNull())
+        m_ui.view_vlc->showPoster(cover);
+    // A large file takes a while more: its progress shows if it does.
+    m_openProgressTimer->start();
 }
 
 void MainContentWidget::recreateCover(const std::function<void()> &then)

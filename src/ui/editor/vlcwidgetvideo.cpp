@@ -4,7 +4,9 @@
 #include "ui/editor/vlcmediaplayer.h"
 
 #include <QEvent>
+#include <QPainter>
 #include <QPalette>
+#include <QTimer>
 
 namespace {
 void paintBlack(QWidget *widget)
@@ -14,6 +16,40 @@ void paintBlack(QWidget *widget)
     widget->setPalette(pal);
     widget->setAutoFillBackground(true);
 }
+
+// Draws one picture, as large as fits and centred, on black.
+class PosterView : public QWidget
+{
+public:
+    explicit PosterView(QWidget *parent) : QWidget(parent)
+    {
+        giveOwnNativeWindow(this);
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+    void setPicture(const QImage &picture)
+    {
+        m_picture = picture;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), Qt::black);
+        if (m_picture.isNull())
+            return;
+        const QSize size = m_picture.size().scaled(this->size(), Qt::KeepAspectRatio);
+        const QRect target(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2),
+                           size);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(target, m_picture);
+    }
+
+private:
+    QImage m_picture;
+};
 }  // namespace
 
 VlcWidgetVideo::VlcWidgetVideo(QWidget *parent) : QFrame(parent)
@@ -64,9 +100,40 @@ void VlcWidgetVideo::setMediaPlayer(VlcMediaPlayer *player)
         m_player->stop();
         m_player->setVideoWidget(nullptr);
     }
-    m_player = player;
     if (m_player)
-        m_player->setVideoWidget(this);
+        disconnect(m_player, &VlcMediaPlayer::vout, this, nullptr);
+    m_player = player;
+    if (!m_player)
+        return;
+    m_player->setVideoWidget(this);
+    connect(m_player, &VlcMediaPlayer::vout, this, [this](int count) {
+        if (count > 0 && posterShown())
+            QTimer::singleShot(kPosterOverlapMs, this, &VlcWidgetVideo::hidePoster);
+    });
+}
+
+void VlcWidgetVideo::showPoster(const QImage &picture)
+{
+    if (!m_poster) {
+        m_poster = new PosterView(this);
+        m_poster->setGeometry(contentsRect());
+    }
+    static_cast<PosterView *>(m_poster)->setPicture(picture);
+    m_poster->show();
+    m_poster->raise();
+}
+
+void VlcWidgetVideo::hidePoster()
+{
+    if (m_poster && !m_poster->isHidden()) {
+        m_poster->hide();
+        static_cast<PosterView *>(m_poster)->setPicture(QImage());
+    }
+}
+
+bool VlcWidgetVideo::posterShown() const
+{
+    return m_poster && !m_poster->isHidden();
 }
 
 WId VlcWidgetVideo::surface(int index)
@@ -87,6 +154,8 @@ void VlcWidgetVideo::raiseSurface(int index)
     m_front = qBound(0, index, kMaxSurfaces - 1);
     surface(m_front);
     m_surfaces.at(m_front)->raise();
+    if (posterShown())
+        m_poster->raise();
 }
 
 bool VlcWidgetVideo::eventFilter(QObject *watched, QEvent *event)
@@ -112,6 +181,8 @@ void VlcWidgetVideo::resizeEvent(QResizeEvent *event)
     QFrame::resizeEvent(event);
     for (QWidget *s : m_surfaces)
         s->setGeometry(contentsRect());
+    if (m_poster)
+        m_poster->setGeometry(contentsRect());
 }
 
 int VlcWidgetVideo::surfaceCount() const

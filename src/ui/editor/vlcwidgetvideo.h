@@ -7,6 +7,7 @@
 // into; deleting the player first is fine. When the surfaces get new native windows (the widget was
 // moved into another window), the player is given them.
 #include <QFrame>
+#include <QImage>
 #include <QList>
 #include <QPointer>
 
@@ -35,6 +36,15 @@ public:
     // Puts surface `index` in front of the other.
     void raiseSurface(int index);
 
+    // A still picture over the surfaces, scaled into the widget: the project's first picture
+    // while its media are still being unpacked. It stays until hidePoster(), or until the
+    // player's video output has been up for kPosterOverlapMs (its first picture is drawn by
+    // then), so that the preview never goes black in between.
+    void showPoster(const QImage &picture);
+    void hidePoster();
+    bool posterShown() const;
+    static constexpr int kPosterOverlapMs = 120;
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -44,6 +54,7 @@ private:
     void addSurface();
 
     QList<QWidget *> m_surfaces;
+    QWidget *m_poster = nullptr;  // made on first use
     int m_front = 0;
     bool m_surfacesChanging = false;  // a hand-over of new surface windows is queued
 };

@@ -8,6 +8,7 @@
 #include "core/project/projectdata.h"
 #include "core/project/recentfiles.h"
 #include "core/record/screenrecord.h"
+#include "core/storage/saveopenmanager.h"
 #include "support/datatable.h"
 #include "support/modaldriver.h"
 #include "support/testmedia.h"
@@ -43,6 +44,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStackedWidget>
@@ -531,6 +533,63 @@ private slots:
         QVERIFY(!ProjectData::instance()->isModified());
         QCOMPARE(editor->undoStack()->count(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(previewShowsFrame(editor), 30000);
+    }
+
+    // A file that takes a while to unpack: its timeline and first picture show at once, the
+    // editor stays locked with the progress until the media are out, and a file that fails
+    // late takes what it showed away again.
+    void projectShowsWhileUnpacking()
+    {
+        QVERIFY(QFileInfo(m_lesson).isFile());  // saved by makeEditSaveReopen
+        const QString truncated = m_dir.filePath(QStringLiteral("broken.lsn"));
+        QFile::remove(truncated);
+        QVERIFY(QFile::copy(m_lesson, truncated));
+        QVERIFY(QFile::resize(truncated, QFileInfo(m_lesson).size() - 40));
+
+        QPointer<BaseWindow> frame = editorFrame();
+        MainContentWidget *editor = editorOf(frame);
+        QVERIFY2(editor, "the editor of the journey before");
+        // The lesson comes last: the journey after goes on with it.
+        for (const QString &file : {truncated, m_lesson}) {
+            // The unpack waits at its first progress, after the cover and the index.
+            QSemaphore go;
+            auto *unpacking = new SaveOpenManager(nullptr);
+            QObject::connect(
+                unpacking, &SaveOpenManager::sig_UpdateProgress, unpacking,
+                [&go] { go.tryAcquire(1, 20000); }, Qt::DirectConnection);
+            unpacking->openProject(file);
+            editor->openProFile(file, unpacking);
+            QTRY_COMPARE(blockCount(editor), 3);
+            QVERIFY(!editor->loaddingView()->isVisible());
+            QVERIFY(editor->ui().view_vlc->posterShown());
+            QTRY_VERIFY(previewShowsFrame(editor));
+            QCOMPARE(ProjectData::instance()->count(), 0);
+            QVERIFY(!editor->isEnabled());
+            QTRY_VERIFY(editor->promptWindow()->isVisible());
+            QCOMPARE(editor->promptWindow()->text(), QStringLiteral("正在打开文件..."));
+            if (file == m_lesson) {
+                go.release(1000);
+                QTRY_VERIFY_WITH_TIMEOUT(ProjectData::instance()->count() == 3, kLongWaitMs);
+                QVERIFY(editor->isEnabled());
+                QVERIFY(!editor->promptWindow()->isVisible());
+                QCOMPARE(blockCount(editor), 3);
+                // The player's own picture takes over.
+                QTRY_VERIFY_WITH_TIMEOUT(!editor->ui().view_vlc->posterShown(), 30000);
+                QTRY_VERIFY(previewShowsFrame(editor));
+                continue;
+            }
+            ModalDriver driver;
+            driver.answerMessageBox(QStringLiteral("OK"));
+            go.release(1000);
+            QVERIFY2(finished(driver), qPrintable(driver.failures().join('\n')));
+            QCOMPARE(driver.seen().value(0), QStringLiteral("警告|打开失败！"));
+            QTRY_VERIFY(editor->isEnabled());
+            QCOMPARE(blockCount(editor), 0);
+            QCOMPARE(ProjectData::instance()->count(), 0);
+            QVERIFY(!editor->ui().view_vlc->posterShown());
+            QVERIFY(!editor->promptWindow()->isVisible());
+            QVERIFY(editor->ui().view_blank_prompt->isVisible());
+        }
     }
 
     // A modified project: the close and open questions, and what each answer does.
