@@ -131,8 +131,11 @@ MainContentWidget::~MainContentWidget()
 void MainContentWidget::connectParts()
 {
     WidgetComposition *composition = m_ui.composition;
-    connect(composition, &WidgetComposition::curTimeChanged, m_playHelper,
-            [this](long msec) { m_playHelper->seekTo(msec); });
+    connect(composition, &WidgetComposition::curTimeChanged, m_playHelper, [this](long msec) {
+        // The opened project's first picture is not the one at the new place.
+        m_ui.view_vlc->hidePoster();
+        m_playHelper->seekTo(msec);
+    });
     connect(m_playHelper, &PlayHelper::timeChanged, composition,
             [composition](qint64 time) { composition->slot_change_cur_time(long(time)); });
     connect(m_playHelper, &PlayHelper::playFinish, this, [this] {
