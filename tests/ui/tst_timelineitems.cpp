@@ -14,6 +14,7 @@
 #include "ui/timeline/widgetcomposition.h"
 
 #include <QElapsedTimer>
+#include <QPainter>
 #include <QPixmapCache>
 #include <QPointer>
 #include <QScrollBar>
@@ -21,11 +22,39 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <atomic>
 
 using namespace TimelineInput;
 
 namespace {
+// Reaches the blocks' body painter.
+struct BodyPainter : GraphicsWidgetVideoResource
+{
+    using AbstractGraphicsWidgetResources::drawBody;
+};
+
+// A block body of `color` at (10, 6), 120 x 60 pixels, on a dark background, at `ratio`
+// device pixels per pixel, drawn by the blocks or as an antialiased rounded rectangle.
+QImage body(qreal ratio, const QColor &color, qreal opacity, bool blocks)
+{
+    QImage image(QSize(160, 80) * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(QColor("#1b1b1b"));
+    QPainter painter(&image);
+    painter.setOpacity(opacity);
+    const QRectF rect(10, 6, 120, 60);
+    if (blocks) {
+        BodyPainter::drawBody(&painter, rect, color);
+    } else {
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(color);
+        painter.drawRoundedRect(rect, 6, 6);
+    }
+    return image;
+}
+
 // Remembers when the watched widget was last painted.
 class PaintClock : public QObject
 {
@@ -256,6 +285,34 @@ private slots:
                 QVERIFY(p.isNull());
         }
         QCOMPARE(w->segment()->sequenceAt(0)->resourceCount(), 3);
+    }
+
+    void bodyIsARoundedRectangle_data()
+    {
+        DataTable::columns<qreal, QColor, qreal>("ratio", "color", "opacity");
+        QTest::newRow("plain screen") << 1.0 << QColor("#e0f0ff") << 0.7;
+        QTest::newRow("twice as dense") << 2.0 << QColor("#ffd080") << 1.0;
+        QTest::newRow("one and a half") << 1.5 << QColor("#e0f0ff") << 0.7;
+    }
+    void bodyIsARoundedRectangle()
+    {
+        const auto [ratio, color, opacity] =
+            DataTable::fetch<qreal, QColor, qreal>("ratio", "color", "opacity");
+        const QImage got = body(ratio, color, opacity, true);
+        const QImage want = body(ratio, color, opacity, false);
+        // Every pixel within what antialiasing may round differently.
+        int worst = 0;
+        for (int y = 0; y < got.height(); ++y)
+            for (int x = 0; x < got.width(); ++x) {
+                const QColor a = got.pixelColor(x, y), b = want.pixelColor(x, y);
+                worst = std::max({worst, qAbs(a.red() - b.red()), qAbs(a.green() - b.green()),
+                                  qAbs(a.blue() - b.blue())});
+            }
+        QVERIFY2(worst <= 40, qPrintable(QString::number(worst)));
+        // The corners are round: the block's own corner pixels show the background.
+        for (const QPointF corner :
+             {QPointF(10, 6), QPointF(129, 6), QPointF(10, 65), QPointF(129, 65)})
+            QCOMPARE(got.pixelColor((corner * ratio).toPoint()), QColor("#1b1b1b"));
     }
 
     void blocksShowRealPictures()
