@@ -206,12 +206,16 @@ static QJsonObject toJsonObject(const QVariant &v)
 void ProjectData::fromVariant(const QVariant &variant)
 {
     const QVariantList list = variant.toList();
-    for (const QVariant &v : list) {
-        AVData d = AVData::fromJson(toJsonObject(v));
-        d.filePath = QStringLiteral("%1/%2").arg(m_projectDir, d.fileName);
-        m_avDatas.append(d);
-    }
+    for (const QVariant &v : list)
+        m_avDatas.append(clipInFolder(toJsonObject(v), m_projectDir));
     emit sig_ClipsChanged();
+}
+
+AVData ProjectData::clipInFolder(const QJsonObject &entry, const QString &folder)
+{
+    AVData clip = AVData::fromJson(entry);
+    clip.filePath = QStringLiteral("%1/%2").arg(folder, clip.fileName);
+    return clip;
 }
 
 bool ProjectData::writeIndex() const

@@ -70,6 +70,8 @@ public:
     // Writes the index under a temporary name in the project folder, puts it on disk and
     // renames it over "pro.lsnc": a kill at any moment leaves either the old or the new index.
     bool writeIndex() const;
+    // The clip an index entry describes, its file in `folder`.
+    static AVData clipInFolder(const QJsonObject &entry, const QString &folder);
     // Reads the clips' JSON objects stored under "avDatas" in an index file.
     static QList<QJsonObject> readIndexObjects(const QString &indexFile);
 

@@ -275,11 +275,8 @@ SaveOpenManager::OpenResult SaveOpenManager::openInThread(const QString &path,
             return;  // a bad index fails the open below
         indexRead = true;
         QList<AVData> clips;
-        for (const QJsonObject &object : std::as_const(result.clips)) {
-            AVData clip = AVData::fromJson(object);
-            clip.filePath = QStringLiteral("%1/%2").arg(workDir, clip.fileName);
-            clips << clip;
-        }
+        for (const QJsonObject &entry : std::as_const(result.clips))
+            clips << ProjectData::clipInFolder(entry, workDir);
         // Emitted from the main thread: the editor that takes over an unpack started before it
         // was built connects only then.
         QMetaObject::invokeMethod(
