@@ -12,7 +12,6 @@
 #include "ui/base/projectfiledialog.h"
 #include "ui/editor/playhelper.h"
 #include "ui/editor/vlcwidgetvideo.h"
-#include "ui/timeline/graphicsviewscalable.h"
 #include "ui/timeline/widgetcomposition.h"
 
 #include <QDebug>
@@ -140,27 +139,24 @@ void MainContentWidget::openProFile(const QString &path, SaveOpenManager *unpack
     manager->setParent(this);
     connect(manager, &SaveOpenManager::sig_ProjectRead, this,
             &MainContentWidget::showOpeningProject);
-    connect(manager, &SaveOpenManager::sig_OpenSuccess, this, [this, manager] {
+    const auto endOpening = [this, manager] {
         manager->deleteLater();
         m_openProgressTimer->stop();
         m_promptWindow->hide();
+        m_loaddingView->hide();
         setBusy(m_opening, false);
+    };
+    connect(manager, &SaveOpenManager::sig_OpenSuccess, this, [this, endOpening] {
+        endOpening();
         ProjectData::instance()->markSaved();
         updateView(true, true);
-        m_loaddingView->hide();
-        // Blocks shown before the media were out drew no pictures yet.
-        m_ui.composition->compositionView()->viewport()->update();
         // The cover came with the file (it is made again before every save); only a file
         // without one gets it now, so that no tool run competes with the first picture.
         if (!QFileInfo::exists(ProjectData::instance()->coverPath()))
             recreateCover();
     });
-    connect(manager, &SaveOpenManager::sig_OpenFailed, this, [this, manager] {
-        manager->deleteLater();
-        m_openProgressTimer->stop();
-        m_promptWindow->hide();
-        setBusy(m_opening, false);
-        m_loaddingView->hide();
+    connect(manager, &SaveOpenManager::sig_OpenFailed, this, [this, manager, endOpening] {
+        endOpening();
         warn(this, tr("打开失败！"), manager->errorText());
         // The project was never touched by the failed open; start a new one all the same, so
         // the editor shows an empty project and the blank prompt.
@@ -180,10 +176,15 @@ void MainContentWidget::showOpeningProject(const QList<AVData> &clips, const QIm
 {
     if (!m_opening || clips.isEmpty())
         return;
-    // Laid out as the open's end will lay it out (updateView), so that its blocks are kept.
+    // Laid out as the open's end will lay it out (updateView). The blocks get no files: until
+    // the unpack replaces it, the working folder may still hold an earlier copy of the
+    // project, and a block would read its pictures from there or make them into it.
     m_loaddingView->hide();
     m_ui.composition->setScaleValue(1.0);
-    m_ui.composition->avDatas = clips;
+    QList<AVData> shown = clips;
+    for (AVData &clip : shown)
+        clip.filePath.clear();
+    m_ui.composition->avDatas = shown;
     m_ui.composition->refresh();
     takeMaxVideoSize(clips);
     m_videoSize = QSize(clips.first().videoWidth, clips.first().videoHeight);

@@ -58,6 +58,10 @@ VlcWidgetVideo::VlcWidgetVideo(QWidget *parent) : QFrame(parent)
     giveOwnNativeWindow(this);
     paintBlack(this);
     setMouseTracking(true);
+    m_posterTimer = new QTimer(this);
+    m_posterTimer->setSingleShot(true);
+    m_posterTimer->setInterval(kPosterOverlapMs);
+    connect(m_posterTimer, &QTimer::timeout, this, &VlcWidgetVideo::hidePoster);
     for (int i = 0; i < kSurfaces; ++i)
         addSurface();
     m_surfaces[0]->raise();
@@ -101,14 +105,15 @@ void VlcWidgetVideo::setMediaPlayer(VlcMediaPlayer *player)
         m_player->setVideoWidget(nullptr);
     }
     if (m_player)
-        disconnect(m_player, &VlcMediaPlayer::vout, this, nullptr);
+        m_player->disconnect(this);
     m_player = player;
     if (!m_player)
         return;
     m_player->setVideoWidget(this);
+    connect(m_player, &VlcMediaPlayer::opening, this, [this] { m_posterWaitsForOpen = false; });
     connect(m_player, &VlcMediaPlayer::vout, this, [this](int count) {
-        if (count > 0 && posterShown())
-            QTimer::singleShot(kPosterOverlapMs, this, &VlcWidgetVideo::hidePoster);
+        if (count > 0 && posterShown() && !m_posterWaitsForOpen)
+            m_posterTimer->start();
     });
 }
 
@@ -121,10 +126,13 @@ void VlcWidgetVideo::showPoster(const QImage &picture)
     static_cast<PosterView *>(m_poster)->setPicture(picture);
     m_poster->show();
     m_poster->raise();
+    m_posterTimer->stop();
+    m_posterWaitsForOpen = true;
 }
 
 void VlcWidgetVideo::hidePoster()
 {
+    m_posterTimer->stop();
     if (m_poster && !m_poster->isHidden()) {
         m_poster->hide();
         static_cast<PosterView *>(m_poster)->setPicture(QImage());

@@ -11,6 +11,7 @@
 #include <QList>
 #include <QPointer>
 
+class QTimer;
 class VlcMediaPlayer;
 
 class VlcWidgetVideo : public QFrame
@@ -38,8 +39,8 @@ public:
 
     // A still picture over the surfaces, scaled into the widget: the project's first picture
     // while its media are still being unpacked. It stays until hidePoster(), or until the
-    // player's video output has been up for kPosterOverlapMs (its first picture is drawn by
-    // then), so that the preview never goes black in between.
+    // video output of a file the player opened after it has been up for kPosterOverlapMs
+    // (its first picture is drawn by then), so that the preview never goes black in between.
     void showPoster(const QImage &picture);
     void hidePoster();
     bool posterShown() const;
@@ -55,6 +56,10 @@ private:
 
     QList<QWidget *> m_surfaces;
     QWidget *m_poster = nullptr;  // made on first use
+    // Hides the poster once the player's picture is up. Only a video output of a file opened
+    // after the poster came counts: the one before may report late.
+    QTimer *m_posterTimer = nullptr;
+    bool m_posterWaitsForOpen = false;
     int m_front = 0;
     bool m_surfacesChanging = false;  // a hand-over of new surface windows is queued
 };
