@@ -274,7 +274,7 @@ void TestRecovery::init()
 void TestRecovery::interruptedIsTold_data()
 {
     // mark: "none", "this process", "reused pid", "other boot", "killed process", "running process"
-    // index: "clips", "empty", "garbage"
+    // index: "clips", "empty", "garbage", "zero bytes"
     DataTable::columns<QString, QString, bool, bool>("mark", "index", "found", "readable");
     QTest::newRow("no mark") << u"none"_s << u"clips"_s << false << true;
     QTest::newRow("the running program's own folder")
@@ -285,6 +285,9 @@ void TestRecovery::interruptedIsTold_data()
     QTest::newRow("before a power cut") << u"other boot"_s << u"clips"_s << true << true;
     QTest::newRow("killed with no clips") << u"killed process"_s << u"empty"_s << false << true;
     QTest::newRow("unreadable index") << u"other boot"_s << u"garbage"_s << true << false;
+    // The first index of a project names no clips and is not forced to the disk.
+    QTest::newRow("index emptied by a power cut")
+        << u"other boot"_s << u"zero bytes"_s << false << true;
 }
 
 void TestRecovery::interruptedIsTold()
@@ -293,10 +296,11 @@ void TestRecovery::interruptedIsTold()
         DataTable::fetch<QString, QString, bool, bool>("mark", "index", "found", "readable");
     const QString folder = dir() + "/work";
     QDir().mkpath(folder);
-    if (index == "garbage") {
+    if (index == "garbage" || index == "zero bytes") {
         QFile file(folder + "/pro.lsnc");
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[General]\navDatas=@Variant(\\0\\0\\0\\t\\xff\\xff)\n");
+        if (index == "garbage")
+            file.write("[General]\navDatas=@Variant(\\0\\0\\0\\t\\xff\\xff)\n");
     } else {
         ProjectData *project = ProjectData::instance();
         project->reset();

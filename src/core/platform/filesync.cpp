@@ -17,13 +17,16 @@ bool syncToDisk(const QString &path)
     return ok;
 }
 
-bool replaceDurably(const QString &temporary, const QString &target)
+bool replaceDurably(const QString &temporary, const QString &target, Durability durability)
 {
-    if (!syncToDisk(temporary) || std::rename(QFile::encodeName(temporary).constData(),
-                                              QFile::encodeName(target).constData()) != 0) {
+    const bool toDisk = durability == Durability::ToDisk;
+    if ((toDisk && !syncToDisk(temporary)) ||
+        std::rename(QFile::encodeName(temporary).constData(),
+                    QFile::encodeName(target).constData()) != 0) {
         QFile::remove(temporary);
         return false;
     }
-    syncToDisk(QFileInfo(target).absolutePath());
+    if (toDisk)
+        syncToDisk(QFileInfo(target).absolutePath());
     return true;
 }

@@ -2,6 +2,7 @@
 #include "core/platform/filesync.h"
 
 #include "core/platform/apppaths.h"
+#include "core/storage/projectindex.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -218,12 +219,20 @@ AVData ProjectData::clipInFolder(const QJsonObject &entry, const QString &folder
     return clip;
 }
 
-bool ProjectData::writeIndex() const
+bool ProjectData::writeIndex()
 {
     // QSettings writes the temporary file (it merges with what a file holds, so it starts
     // from none); the rename is ours, after the bytes are on disk.
     const QString target = indexFilePath();
     const QString temporary = target + QStringLiteral(".tmp");
+    Durability durability = Durability::ToDisk;
+    if (m_avDatas.isEmpty()) {
+        QList<QJsonObject> onDisk;
+        if (!QFileInfo::exists(target))
+            durability = Durability::Lazily;
+        else if (readProjectIndexFile(target, &onDisk, nullptr) && onDisk.isEmpty())
+            return true;  // it says so already
+    }
     QFile::remove(temporary);
     {
         QSettings index(temporary, QSettings::IniFormat);
@@ -235,7 +244,7 @@ bool ProjectData::writeIndex() const
             return false;
         }
     }
-    if (!replaceDurably(temporary, target)) {
+    if (!replaceDurably(temporary, target, durability)) {
         qWarning() << "writeIndex: cannot replace" << target;
         return false;
     }

@@ -69,7 +69,10 @@ public:
     void fromVariant(const QVariant &variant);
     // Writes the index under a temporary name in the project folder, puts it on disk and
     // renames it over "pro.lsnc": a kill at any moment leaves either the old or the new index.
-    bool writeIndex() const;
+    // An index naming no clips is not written over one naming none, and where there was none
+    // it is left to the system to write: lost in a crash, it leaves the same nothing to offer
+    // back.
+    bool writeIndex();
     // The clip an index entry describes, its file in `folder`.
     static AVData clipInFolder(const QJsonObject &entry, const QString &folder);
     // Reads the clips' JSON objects stored under "avDatas" in an index file.

@@ -30,19 +30,25 @@ ProjectFolderKeeper::~ProjectFolderKeeper()
 {
     m_timer->stop();
     if (!m_folder.isEmpty())
-        WorkingFolderMark::remove(m_folder);
+        WorkingFolderMark::remove(m_folder, m_markDurability);
 }
 
 void ProjectFolderKeeper::takeFolder(const QString &folder)
 {
     if (!m_folder.isEmpty())
-        WorkingFolderMark::remove(m_folder);
+        WorkingFolderMark::remove(m_folder, m_markDurability);
     m_folder = folder;
     m_filePath = m_project->filePath();
     if (m_folder.isEmpty())
         return;
     QDir().mkpath(m_folder);
-    WorkingFolderMark::forThisProcess(m_filePath).write(m_folder);
+    writeMark();
+}
+
+void ProjectFolderKeeper::writeMark()
+{
+    m_markDurability = m_project->count() > 0 ? Durability::ToDisk : Durability::Lazily;
+    WorkingFolderMark::forThisProcess(m_filePath).write(m_folder, m_markDurability);
 }
 
 void ProjectFolderKeeper::onFolderChanged()
@@ -53,7 +59,7 @@ void ProjectFolderKeeper::onFolderChanged()
         scheduleWrite();
     } else if (m_project->filePath() != m_filePath && !m_folder.isEmpty()) {
         m_filePath = m_project->filePath();
-        WorkingFolderMark::forThisProcess(m_filePath).write(m_folder);
+        writeMark();
     }
 }
 
@@ -72,6 +78,9 @@ void ProjectFolderKeeper::flush()
     if (m_folder.isEmpty() || normalFolder(m_project->projectDir()) != m_folder ||
         !QDir(m_folder).exists())
         return;
+    // The mark first: an index naming clips is offered back only beside a mark.
+    if (m_project->count() > 0 && m_markDurability == Durability::Lazily)
+        writeMark();
     if (!m_project->writeIndex())
         qWarning() << "ProjectFolderKeeper: the index of" << m_folder << "was not written";
 }

@@ -5,10 +5,14 @@
 // kWriteDelayMs after every change of the clip list, whoever made it: an edit, an import, a
 // recording window inserting its clip at the playhead, the engine finishing or splitting it.
 // So a program killed at any moment leaves a folder whose index names its clips, and the next
-// start can offer it back (ProjectRecovery).
+// start can offer it back (ProjectRecovery). While the project has no clips there is nothing to
+// offer back: the mark is then left to the system to write, so that an editor coming up or an
+// open starting waits for no disk, and the first clips put it on the disk with the index.
 //
 // Created by the editor when it takes its folder; destroying it removes the mark (the editor
 // then removes the folder). Main thread only, like ProjectData.
+#include "core/platform/filesync.h"
+
 #include <QObject>
 #include <QString>
 
@@ -32,9 +36,11 @@ private:
     void onFolderChanged();
     void scheduleWrite();
     void takeFolder(const QString &folder);
+    void writeMark();
 
     ProjectData *m_project;
     QTimer *m_timer;
     QString m_folder;
     QString m_filePath;
+    Durability m_markDurability = Durability::ToDisk;
 };

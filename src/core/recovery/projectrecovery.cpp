@@ -52,9 +52,12 @@ bool ProjectRecovery::inspect(const QString &folder, InterruptedProject *found)
     WorkingFolderMark::read(folder, &project.mark);
     if (project.mark.processIsRunning())
         return false;
-    // No index yet: the folder was taken and the program ended before its first clip.
+    // No index yet: the folder was taken and the program ended before its first clip. An
+    // empty file is one too: the first index, naming no clips, is not forced to the disk, and
+    // after a power cut only its name may be there.
     const QString index = QDir(folder).filePath(QStringLiteral("pro.lsnc"));
-    if (!QFileInfo::exists(index))
+    const QFileInfo indexInfo(index);
+    if (!indexInfo.exists() || indexInfo.size() == 0)
         return false;
     QList<QJsonObject> objects;
     project.indexReadable = readProjectIndexFile(index, &objects, &project.indexError);

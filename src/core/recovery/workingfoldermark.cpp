@@ -55,7 +55,7 @@ WorkingFolderMark WorkingFolderMark::forThisProcess(const QString &filePath)
     return mark;
 }
 
-bool WorkingFolderMark::write(const QString &folder) const
+bool WorkingFolderMark::write(const QString &folder, Durability durability) const
 {
     QJsonObject json;
     json.insert(QStringLiteral("pid"), pid);
@@ -73,7 +73,7 @@ bool WorkingFolderMark::write(const QString &folder) const
         return false;
     }
     file.close();
-    if (!replaceDurably(temporary, target)) {
+    if (!replaceDurably(temporary, target, durability)) {
         qWarning() << "WorkingFolderMark: cannot replace" << target;
         return false;
     }
@@ -104,10 +104,11 @@ bool WorkingFolderMark::exists(const QString &folder)
     return QFile::exists(pathIn(folder));
 }
 
-void WorkingFolderMark::remove(const QString &folder)
+void WorkingFolderMark::remove(const QString &folder, Durability durability)
 {
     QFile::remove(pathIn(folder));
-    syncToDisk(QDir(folder).absolutePath());
+    if (durability == Durability::ToDisk)
+        syncToDisk(QDir(folder).absolutePath());
 }
 
 bool WorkingFolderMark::processIsRunning() const

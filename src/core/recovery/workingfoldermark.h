@@ -9,6 +9,8 @@
 // for the one that wrote the mark.
 //
 // Plain values and file functions; any thread.
+#include "core/platform/filesync.h"
+
 #include <QString>
 
 struct WorkingFolderMark
@@ -25,12 +27,14 @@ struct WorkingFolderMark
     // A mark for the calling process.
     static WorkingFolderMark forThisProcess(const QString &filePath);
 
-    // Writes the mark into `folder` (temporary file, fsync, rename). False when it cannot.
-    bool write(const QString &folder) const;
+    // Writes the mark into `folder` (temporary file, then a rename; with ToDisk, an fsync
+    // before and after it). False when it cannot.
+    bool write(const QString &folder, Durability durability = Durability::ToDisk) const;
     // Reads the mark of `folder`; false when there is none or it cannot be read.
     static bool read(const QString &folder, WorkingFolderMark *mark);
     static bool exists(const QString &folder);
-    static void remove(const QString &folder);
+    // With ToDisk, the removal is on the disk when the call returns.
+    static void remove(const QString &folder, Durability durability = Durability::ToDisk);
 
     // True while the process that wrote the mark is still running.
     bool processIsRunning() const;

@@ -131,7 +131,6 @@ void MainContentWidget::openProFile(const QString &path, SaveOpenManager *unpack
     m_loaddingView->setGeometry(QRect(QPoint(0, 0), m_ui.view_content->size()));
     m_loaddingView->show();
     m_loaddingView->raise();
-    writeSetting(QStringLiteral("openFileDir"), info.absolutePath());
 
     // The outcome of an unpack started earlier arrives through the event loop, so it is still
     // to come when it is connected here.
@@ -139,12 +138,15 @@ void MainContentWidget::openProFile(const QString &path, SaveOpenManager *unpack
     manager->setParent(this);
     connect(manager, &SaveOpenManager::sig_ProjectRead, this,
             &MainContentWidget::showOpeningProject);
-    const auto endOpening = [this, manager] {
+    // The file dialog's folder is remembered once the open is over: the settings file is
+    // synced to the disk as it is written, which would hold up the project's first picture.
+    const auto endOpening = [this, manager, folder = info.absolutePath()] {
         manager->deleteLater();
         m_openProgressTimer->stop();
         m_promptWindow->hide();
         m_loaddingView->hide();
         setBusy(m_opening, false);
+        writeSetting(QStringLiteral("openFileDir"), folder);
     };
     connect(manager, &SaveOpenManager::sig_OpenSuccess, this, [this, endOpening] {
         endOpening();
