@@ -138,15 +138,16 @@ void MainContentWidget::openProFile(const QString &path, SaveOpenManager *unpack
     manager->setParent(this);
     connect(manager, &SaveOpenManager::sig_ProjectRead, this,
             &MainContentWidget::showOpeningProject);
-    // The file dialog's folder is remembered once the open is over: the settings file is
-    // synced to the disk as it is written, which would hold up the project's first picture.
+    // The file dialog's folder is remembered once the open is over and the editor has shown
+    // its outcome: the settings file is synced to the disk as it is written.
     const auto endOpening = [this, manager, folder = info.absolutePath()] {
         manager->deleteLater();
         m_openProgressTimer->stop();
         m_promptWindow->hide();
         m_loaddingView->hide();
         setBusy(m_opening, false);
-        writeSetting(QStringLiteral("openFileDir"), folder);
+        QTimer::singleShot(0, this,
+                           [folder] { writeSetting(QStringLiteral("openFileDir"), folder); });
     };
     connect(manager, &SaveOpenManager::sig_OpenSuccess, this, [this, endOpening] {
         endOpening();
