@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QUuid>
 
+#include <cerrno>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -228,9 +230,17 @@ bool LsnPacker::replaceFolder(const QString &fresh, const QString &target)
         return dir.rename(fresh, target);
     const QString old =
         target + QStringLiteral(".old-") + QUuid::createUuid().toString(QUuid::Id128);
-    if (!dir.rename(target, old))
+    if (!dir.rename(target, old)) {
+        qWarning() << "replaceFolder: cannot move aside" << target << std::strerror(errno);
         return false;
+    }
     if (!dir.rename(fresh, target)) {
+        // Most likely something made the folder again between the two renames; what is in it
+        // tells by whom.
+        qWarning() << "replaceFolder: cannot move" << fresh << "to" << target
+                   << std::strerror(errno) << "; there now:"
+                   << QDir(target).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
+                                             QDir::Hidden);
         dir.rename(old, target);
         return false;
     }
