@@ -215,10 +215,11 @@ void VlcMediaPlayer::pause()
 
 void VlcMediaPlayer::stop()
 {
-    if (m_vlcMediaPlayer)
-        libvlc_media_player_stop(m_vlcMediaPlayer);
-    if (m_standby)
-        libvlc_media_player_stop(m_standby);
+    // Only a player that holds a file: a stop also lets go of the sound output, which libvlc
+    // makes with the player, and the next file would have to make it again.
+    for (libvlc_media_player_t *core : {m_vlcMediaPlayer, m_standby})
+        if (core && holdsFile(core))
+            libvlc_media_player_stop(core);
     m_preparedMedia = nullptr;
     m_preparedStart = -1;
 }
