@@ -21,6 +21,7 @@ ProjectData *ProjectData::instance()
 
 ProjectData::ProjectData()
 {
+    connect(this, &ProjectData::sig_ClipsChanged, this, [this] { ++m_clipsVersion; });
     reset();
 }
 
@@ -219,12 +220,30 @@ AVData ProjectData::clipInFolder(const QJsonObject &entry, const QString &folder
     return clip;
 }
 
+namespace {
+// What tells a file from an earlier version of it.
+QString fileStamp(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isFile() ? QStringLiteral("%1/%2/%3")
+                               .arg(info.size())
+                               .arg(info.lastModified().toMSecsSinceEpoch())
+                               .arg(info.metadataChangeTime().toMSecsSinceEpoch())
+                         : QString();
+}
+}  // namespace
+
 bool ProjectData::writeIndex()
 {
     // QSettings writes the temporary file (it merges with what a file holds, so it starts
     // from none); the rename is ours, after the bytes are on disk.
     const QString target = indexFilePath();
     const QString temporary = target + QStringLiteral(".tmp");
+    // The editor and the folder's keeper both write after an edit; the second write would
+    // change nothing, unless something else has touched the file since.
+    if (m_writtenVersion == m_clipsVersion && m_writtenIndex == target &&
+        fileStamp(target) == m_writtenStamp)
+        return true;
     Durability durability = Durability::ToDisk;
     if (m_avDatas.isEmpty()) {
         QList<QJsonObject> onDisk;
@@ -248,6 +267,9 @@ bool ProjectData::writeIndex()
         qWarning() << "writeIndex: cannot replace" << target;
         return false;
     }
+    m_writtenVersion = m_clipsVersion;
+    m_writtenIndex = target;
+    m_writtenStamp = fileStamp(target);
     return true;
 }
 

@@ -69,9 +69,9 @@ public:
     void fromVariant(const QVariant &variant);
     // Writes the index under a temporary name in the project folder, puts it on disk and
     // renames it over "pro.lsnc": a kill at any moment leaves either the old or the new index.
-    // An index naming no clips is not written over one naming none, and where there was none
-    // it is left to the system to write: lost in a crash, it leaves the same nothing to offer
-    // back.
+    // The list this program wrote last, unchanged since, is not written again. An index
+    // naming no clips is not written over one naming none, and where there was none it is
+    // left to the system to write: lost in a crash, it leaves the same nothing to offer back.
     bool writeIndex();
     // The clip an index entry describes, its file in `folder`.
     static AVData clipInFolder(const QJsonObject &entry, const QString &folder);
@@ -92,6 +92,12 @@ private:
     QString m_filePath;
     QList<AVData> m_avDatas;
     QList<AVData> m_savedAvDatas;
+    // Counts the changes of the clip list; the index last written holds the list of
+    // m_writtenVersion, at m_writtenIndex, and the file then had m_writtenStamp.
+    quint64 m_clipsVersion = 0;
+    quint64 m_writtenVersion = 0;
+    QString m_writtenIndex;
+    QString m_writtenStamp;
 };
 
 // Working folder and cover cache of a packed project file, keyed by the MD5 of its path:
