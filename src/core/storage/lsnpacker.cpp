@@ -13,8 +13,6 @@
 #include <QTemporaryDir>
 #include <QUuid>
 
-#include <cerrno>
-#include <cstring>
 #include <limits>
 
 namespace {
@@ -231,14 +229,17 @@ bool LsnPacker::replaceFolder(const QString &fresh, const QString &target)
     const QString old =
         target + QStringLiteral(".old-") + QUuid::createUuid().toString(QUuid::Id128);
     if (!dir.rename(target, old)) {
-        qWarning() << "replaceFolder: cannot move aside" << target << std::strerror(errno);
+        // QDir gives no reason (and may have failed before any system call): say what is there.
+        qWarning() << "replaceFolder: cannot move aside" << target
+                   << "exists:" << QFileInfo::exists(target)
+                   << "; aside name taken:" << QFileInfo::exists(old);
         return false;
     }
     if (!dir.rename(fresh, target)) {
         // Most likely something made the folder again between the two renames; what is in it
         // tells by whom.
         qWarning() << "replaceFolder: cannot move" << fresh << "to" << target
-                   << std::strerror(errno) << "; there now:"
+                   << "; unpacked copy there:" << QFileInfo::exists(fresh) << "; target holds:"
                    << QDir(target).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
                                              QDir::Hidden);
         dir.rename(old, target);
