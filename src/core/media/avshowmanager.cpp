@@ -213,6 +213,9 @@ QStringList AvShowManager::coverArguments(const AVData &firstClip, const QString
 
 bool AvShowManager::getImageOnTime(long time, QPixmap &pixmap)
 {
+    // A clip shown before its file is there (an open's first view) has no pictures yet.
+    if (m_AvData.filePath.isEmpty())
+        return false;
     const int second = int(m_AvData.beginTime / 1000 + time);
     const QString path = thumbnailPath(m_AvData, second);
     if (QPixmapCache::find(path, &pixmap))
@@ -238,8 +241,9 @@ bool AvShowManager::getSpectrum(QPixmap &pixmap)
     const QString path = spectrumPath(m_AvData);
     if (QPixmapCache::find(path, &pixmap))
         return true;
-    // Nothing to draw for a clip of unknown length or without a span.
-    if (m_AvData.duration <= 0 || m_AvData.endTime <= m_AvData.beginTime)
+    // Nothing to draw for a clip of unknown length, without a span or without its file yet.
+    if (m_AvData.duration <= 0 || m_AvData.endTime <= m_AvData.beginTime ||
+        m_AvData.filePath.isEmpty())
         return false;
     if (!m_SpectrumLoading.exchange(true))
         startJob([this, path] { loadSpectrumInThread(path); });

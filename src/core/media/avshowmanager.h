@@ -56,10 +56,11 @@ public:
     int imageWidth() const { return m_ImageWidth; }
 
     // The thumbnail `time` seconds into the clip's span. True with `pixmap` filled when it is
-    // cached; otherwise the thumbnail is queued and false returned.
+    // cached; otherwise the thumbnail is queued and false returned. A clip without a file
+    // path gets no job.
     bool getImageOnTime(long time, QPixmap &pixmap);
     // The clip's waveform strip. True with `pixmap` filled when cached; otherwise the waveform
-    // job is started (unless it runs) and false returned.
+    // job is started (unless it runs or the clip has no file path) and false returned.
     bool getSpectrum(QPixmap &pixmap);
 
     // The jobs, run on the manager's pool.
