@@ -178,6 +178,32 @@ private slots:
         QCOMPARE(ProjectData::readIndexObjects(p->indexFilePath()).size(), 2);
     }
 
+    void backgroundWritesEndWithTheNewestList()
+    {
+        auto *p = ProjectData::instance();
+        {
+            QTemporaryDir dir;
+            p->setProjectDir(dir.path());
+            // Asked faster than the disk takes them: the waiting ones are replaced.
+            for (int i = 1; i <= 30; ++i) {
+                p->insert(-1, clip(1000));
+                p->writeIndexInBackground();
+            }
+            p->waitForIndexWrites();
+            QCOMPARE(ProjectData::readIndexObjects(p->indexFilePath()).size(), 30);
+            // writeIndex() after them writes over what they wrote.
+            p->removeAt(0);
+            p->writeIndexInBackground();
+            QVERIFY(p->writeIndex());
+            QCOMPARE(ProjectData::readIndexObjects(p->indexFilePath()).size(), 29);
+        }
+        // The folder is gone (the editor closed): it is not made again.
+        p->insert(-1, clip(1000));
+        p->writeIndexInBackground();
+        p->waitForIndexWrites();
+        QVERIFY(!QFileInfo::exists(p->projectDir()));
+    }
+
     void videoSizeWithoutSeparator()
     {
         QJsonObject json = clip(1).toJson();

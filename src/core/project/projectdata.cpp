@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QSettings>
+#include <QThreadPool>
 #include <QUuid>
 
 ProjectData *ProjectData::instance()
@@ -23,6 +24,11 @@ ProjectData::ProjectData()
 {
     connect(this, &ProjectData::sig_ClipsChanged, this, [this] { ++m_clipsVersion; });
     reset();
+}
+
+ProjectData::~ProjectData()
+{
+    waitForIndexWrites();
 }
 
 void ProjectData::setProjectDir(const QString &dir)
@@ -231,31 +237,17 @@ QString fileStamp(const QString &path)
                                .arg(info.metadataChangeTime().toMSecsSinceEpoch())
                          : QString();
 }
-}  // namespace
 
-bool ProjectData::writeIndex()
+// Writes `avDatas` as the index `target`: QSettings writes a temporary file beside it (it
+// merges with what a file holds, so it starts from none); the rename is ours, after the bytes
+// are on disk as `durability` asks.
+bool writeIndexFile(const QString &target, const QVariant &avDatas, Durability durability)
 {
-    // QSettings writes the temporary file (it merges with what a file holds, so it starts
-    // from none); the rename is ours, after the bytes are on disk.
-    const QString target = indexFilePath();
     const QString temporary = target + QStringLiteral(".tmp");
-    // The editor and the folder's keeper both write after an edit; the second write would
-    // change nothing, unless something else has touched the file since.
-    if (m_writtenVersion == m_clipsVersion && m_writtenIndex == target &&
-        fileStamp(target) == m_writtenStamp)
-        return true;
-    Durability durability = Durability::ToDisk;
-    if (m_avDatas.isEmpty()) {
-        QList<QJsonObject> onDisk;
-        if (!QFileInfo::exists(target))
-            durability = Durability::Lazily;
-        else if (readProjectIndexFile(target, &onDisk, nullptr) && onDisk.isEmpty())
-            return true;  // it says so already
-    }
     QFile::remove(temporary);
     {
         QSettings index(temporary, QSettings::IniFormat);
-        index.setValue("avDatas", toVariant());
+        index.setValue("avDatas", avDatas);
         index.sync();
         if (index.status() != QSettings::NoError) {
             qWarning() << "writeIndex: cannot write" << temporary;
@@ -267,10 +259,110 @@ bool ProjectData::writeIndex()
         qWarning() << "writeIndex: cannot replace" << target;
         return false;
     }
+    return true;
+}
+
+QThreadPool *indexWriter()
+{
+    // Never destroyed: every project waits for its writes before it goes.
+    static QThreadPool *pool = [] {
+        auto *p = new QThreadPool;
+        p->setMaxThreadCount(1);
+        return p;
+    }();
+    return pool;
+}
+}  // namespace
+
+bool ProjectData::indexUpToDate(const QString &target)
+{
+    {
+        QMutexLocker lock(&m_indexWriteMutex);
+        if (m_finishedWrite) {
+            m_writtenVersion = m_finishedWrite->version;
+            m_writtenIndex = m_finishedWrite->target;
+            m_writtenStamp = m_finishedWrite->stamp;
+            m_finishedWrite.reset();
+        }
+    }
+    // The editor and the folder's keeper both write after an edit; the second write would
+    // change nothing, unless something else has touched the file since.
+    return m_writtenVersion == m_clipsVersion && m_writtenIndex == target &&
+           fileStamp(target) == m_writtenStamp;
+}
+
+bool ProjectData::writeIndex()
+{
+    waitForIndexWrites();
+    const QString target = indexFilePath();
+    if (indexUpToDate(target))
+        return true;
+    Durability durability = Durability::ToDisk;
+    if (m_avDatas.isEmpty()) {
+        QList<QJsonObject> onDisk;
+        if (!QFileInfo::exists(target))
+            durability = Durability::Lazily;
+        else if (readProjectIndexFile(target, &onDisk, nullptr) && onDisk.isEmpty())
+            return true;  // it says so already
+    }
+    if (!writeIndexFile(target, toVariant(), durability))
+        return false;
     m_writtenVersion = m_clipsVersion;
     m_writtenIndex = target;
     m_writtenStamp = fileStamp(target);
     return true;
+}
+
+void ProjectData::writeIndexInBackground()
+{
+    if (m_avDatas.isEmpty()) {
+        writeIndex();
+        return;
+    }
+    const QString target = indexFilePath();
+    if (indexUpToDate(target))
+        return;
+    {
+        QMutexLocker lock(&m_indexWriteMutex);
+        if (m_indexWriting && m_handedVersion == m_clipsVersion && m_handedIndex == target)
+            return;  // on its way
+    }
+    IndexWrite write{target, toVariant(), m_clipsVersion, QString()};
+    QMutexLocker lock(&m_indexWriteMutex);
+    m_handedVersion = m_clipsVersion;
+    m_handedIndex = target;
+    m_waitingWrite = std::move(write);
+    if (m_indexWriting)
+        return;  // the running job takes it next
+    m_indexWriting = true;
+    indexWriter()->start([this] { runIndexWrites(); });
+}
+
+void ProjectData::runIndexWrites()
+{
+    QMutexLocker lock(&m_indexWriteMutex);
+    while (m_waitingWrite) {
+        IndexWrite write = std::move(*m_waitingWrite);
+        m_waitingWrite.reset();
+        lock.unlock();
+        // QSettings would make a folder that has gone (the editor closed) again.
+        const bool written = QFileInfo(QFileInfo(write.target).path()).isDir() &&
+                             writeIndexFile(write.target, write.avDatas, Durability::ToDisk);
+        if (written)
+            write.stamp = fileStamp(write.target);
+        lock.relock();
+        if (written)
+            m_finishedWrite = std::move(write);
+    }
+    m_indexWriting = false;
+    m_indexWritesDone.wakeAll();
+}
+
+void ProjectData::waitForIndexWrites()
+{
+    QMutexLocker lock(&m_indexWriteMutex);
+    while (m_indexWriting)
+        m_indexWritesDone.wait(&m_indexWriteMutex);
 }
 
 QList<QJsonObject> ProjectData::readIndexObjects(const QString &indexFile)

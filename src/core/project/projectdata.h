@@ -9,8 +9,12 @@
 #include "core/project/avdata.h"
 
 #include <QList>
+#include <QMutex>
 #include <QObject>
 #include <QVariant>
+#include <QWaitCondition>
+
+#include <optional>
 
 struct ClipAtResult
 {
@@ -25,6 +29,7 @@ public:
     // The one open project of the program. Tests and tools may make projects of their own.
     static ProjectData *instance();
     ProjectData();
+    ~ProjectData() override;
 
     QString projectDir() const { return m_projectDir; }
     void setProjectDir(const QString &dir);
@@ -72,7 +77,16 @@ public:
     // The list this program wrote last, unchanged since, is not written again. An index
     // naming no clips is not written over one naming none, and where there was none it is
     // left to the system to write: lost in a crash, it leaves the same nothing to offer back.
+    // Waits for the writes writeIndexInBackground() started.
     bool writeIndex();
+    // The same write on a worker: the main thread does not wait for the disk. Writes run one
+    // at a time in the order asked; one asked while another runs replaces any still waiting.
+    // A write whose folder has gone is dropped (the folder is not made again). A project
+    // without clips is written at once, as writeIndex() writes it, without waiting for the disk.
+    void writeIndexInBackground();
+    // Returns once the worker has written everything asked of it. Called before a folder the
+    // index may be written into is removed or replaced.
+    void waitForIndexWrites();
     // The clip an index entry describes, its file in `folder`.
     static AVData clipInFolder(const QJsonObject &entry, const QString &folder);
     // Reads the clips' JSON objects stored under "avDatas" in an index file.
@@ -87,6 +101,26 @@ signals:
 
 private:
     void recomputePositions(int from);
+    // True when the index at `target` holds the clip list as it is.
+    bool indexUpToDate(const QString &target);
+    void runIndexWrites();  // on the worker
+
+    struct IndexWrite
+    {
+        QString target;
+        QVariant avDatas;
+        quint64 version = 0;
+        QString stamp;  // once written
+    };
+    // Shared with the worker.
+    QMutex m_indexWriteMutex;
+    QWaitCondition m_indexWritesDone;
+    std::optional<IndexWrite> m_waitingWrite;   // asked, not begun
+    std::optional<IndexWrite> m_finishedWrite;  // written, not yet taken into m_written*
+    bool m_indexWriting = false;                // a worker job runs
+    // Main thread: the newest write handed to the worker.
+    quint64 m_handedVersion = 0;
+    QString m_handedIndex;
 
     QString m_projectDir;
     QString m_filePath;

@@ -29,6 +29,8 @@ ProjectFolderKeeper::ProjectFolderKeeper(ProjectData *project, QObject *parent)
 ProjectFolderKeeper::~ProjectFolderKeeper()
 {
     m_timer->stop();
+    // The folder may go next: nothing is written into it afterwards.
+    m_project->waitForIndexWrites();
     if (!m_folder.isEmpty())
         WorkingFolderMark::remove(m_folder, m_markDurability);
 }
@@ -81,6 +83,6 @@ void ProjectFolderKeeper::flush()
     // The mark first: an index naming clips is offered back only beside a mark.
     if (m_project->count() > 0 && m_markDurability == Durability::Lazily)
         writeMark();
-    if (!m_project->writeIndex())
-        qWarning() << "ProjectFolderKeeper: the index of" << m_folder << "was not written";
+    // The disk is waited for on a worker; a failed write says so in the log.
+    m_project->writeIndexInBackground();
 }

@@ -40,7 +40,8 @@ MainContentWidget::MainContentWidget(QWidget *parent) : QWidget(parent)
     m_indexTimer = new QTimer(this);
     m_indexTimer->setSingleShot(true);
     m_indexTimer->setInterval(300);
-    connect(m_indexTimer, &QTimer::timeout, this, [] { ProjectData::instance()->writeIndex(); });
+    connect(m_indexTimer, &QTimer::timeout, this,
+            [] { ProjectData::instance()->writeIndexInBackground(); });
     m_openProgressTimer = new QTimer(this);
     m_openProgressTimer->setSingleShot(true);
     m_openProgressTimer->setInterval(400);
