@@ -240,6 +240,8 @@ void SaveOpenManager::finishSave(const SaveResult &result, const QString &path, 
 
 void SaveOpenManager::openProject(const QString &path)
 {
+    // The unpack replaces the file's working folder, which may be the open project's.
+    m_project->waitForIndexWrites();
     const QString absolute = QFileInfo(path).absoluteFilePath();
     const QString workDir = dataDir(absolute);
     auto *watcher = new QFutureWatcher<OpenResult>(this);
@@ -253,6 +255,20 @@ void SaveOpenManager::openProject(const QString &path)
                           [this, absolute, workDir] { return openInThread(absolute, workDir); });
     m_future = future;
     watcher->setFuture(future);
+}
+
+bool SaveOpenManager::takeProjectRead(QList<AVData> *clips, QImage *cover, int waitMs)
+{
+    QMutexLocker lock(&m_readMutex);
+    const QDeadlineTimer deadline(waitMs);
+    while (!m_read.read && !m_read.unpackEnded && !deadline.hasExpired())
+        m_readDone.wait(&m_readMutex, deadline);
+    if (!m_read.read || m_read.handedOver)
+        return false;
+    m_read.handedOver = true;
+    *clips = std::exchange(m_read.clips, {});
+    *cover = std::exchange(m_read.cover, {});
+    return true;
 }
 
 SaveOpenManager::OpenResult SaveOpenManager::openInThread(const QString &path,
@@ -277,10 +293,23 @@ SaveOpenManager::OpenResult SaveOpenManager::openInThread(const QString &path,
         QList<AVData> clips;
         for (const QJsonObject &entry : std::as_const(result.clips))
             clips << ProjectData::clipInFolder(entry, workDir);
+        {
+            QMutexLocker lock(&m_readMutex);
+            m_read.clips = std::move(clips);
+            m_read.cover = cover;
+            m_read.read = true;
+        }
+        m_readDone.wakeAll();
         // Emitted from the main thread: the editor that takes over an unpack started before it
         // was built connects only then.
         QMetaObject::invokeMethod(
-            this, [this, clips, cover] { emit sig_ProjectRead(clips, cover); },
+            this,
+            [this] {
+                QList<AVData> clips;
+                QImage cover;
+                if (takeProjectRead(&clips, &cover, 0))
+                    emit sig_ProjectRead(clips, cover);
+            },
             Qt::QueuedConnection);
     };
     result.ok = unpackAndReplace(
@@ -295,6 +324,11 @@ SaveOpenManager::OpenResult SaveOpenManager::openInThread(const QString &path,
             return false;
         },
         written);
+    {
+        QMutexLocker lock(&m_readMutex);
+        m_read.unpackEnded = true;
+    }
+    m_readDone.wakeAll();
     return result;
 }
 

@@ -30,6 +30,8 @@
 #include <QImage>
 #include <QJsonObject>
 #include <QList>
+#include <QMutex>
+#include <QWaitCondition>
 
 #include <functional>
 
@@ -69,6 +71,12 @@ public:
     // Called at each step; set before the save starts. Empty by default.
     static void setStepHook(std::function<void(SaveStep)> hook);
 
+    // What sig_ProjectRead hands over, taken at once by an editor that lays the project out
+    // before its window first shows; the signal is then not emitted. Waits up to `waitMs` for
+    // the worker to read the index. False when the index is not out by then or was handed over
+    // already. Main thread.
+    bool takeProjectRead(QList<AVData> *clips, QImage *cover, int waitMs);
+
 signals:
     void sig_SaveFinished(bool success);
     void sig_OpenFailed();
@@ -102,4 +110,17 @@ private:
 
     ProjectData *m_project;
     QFuture<void> m_future;  // the running worker, waited for on destruction
+
+    // The index and cover an open has read (worker), until handed over (main thread).
+    struct ProjectRead
+    {
+        QList<AVData> clips;
+        QImage cover;
+        bool read = false;
+        bool handedOver = false;
+        bool unpackEnded = false;  // nothing more will be read
+    };
+    QMutex m_readMutex;
+    QWaitCondition m_readDone;
+    ProjectRead m_read;
 };

@@ -26,6 +26,8 @@
 
 namespace {
 constexpr int kCoverWaitMs = 30000;
+// How long an open waits for the file's index before it shows the loading panel instead.
+constexpr int kIndexWaitMs = 60;
 
 void warn(QWidget *parent, const QString &text, const QString &reason)
 {
@@ -127,17 +129,28 @@ void MainContentWidget::openProFile(const QString &path, SaveOpenManager *unpack
     updateView(true);
     m_ui.view_blank_prompt->hide();
     const QFileInfo info(path);
-    m_loaddingView->setFileName(info.completeBaseName());
-    m_loaddingView->setGeometry(QRect(QPoint(0, 0), m_ui.view_content->size()));
-    m_loaddingView->show();
-    m_loaddingView->raise();
 
     // The outcome of an unpack started earlier arrives through the event loop, so it is still
     // to come when it is connected here.
     SaveOpenManager *manager = unpacking ? unpacking : new SaveOpenManager(this);
     manager->setParent(this);
-    connect(manager, &SaveOpenManager::sig_ProjectRead, this,
-            &MainContentWidget::showOpeningProject);
+    if (!unpacking)
+        manager->openProject(path);
+    // The index comes out of the file first, within milliseconds: shown at once, the project
+    // is laid out once and drawn with the window's first picture. The loading panel stands in
+    // only when the index is late.
+    QList<AVData> clips;
+    QImage cover;
+    if (manager->takeProjectRead(&clips, &cover, kIndexWaitMs)) {
+        showOpeningProject(clips, cover);
+    } else {
+        m_loaddingView->setFileName(info.completeBaseName());
+        m_loaddingView->setGeometry(QRect(QPoint(0, 0), m_ui.view_content->size()));
+        m_loaddingView->show();
+        m_loaddingView->raise();
+        connect(manager, &SaveOpenManager::sig_ProjectRead, this,
+                &MainContentWidget::showOpeningProject);
+    }
     // The file dialog's folder is remembered once the open is over and the editor has shown
     // its outcome: the settings file is synced to the disk as it is written.
     const auto endOpening = [this, manager, folder = info.absolutePath()] {
@@ -171,8 +184,6 @@ void MainContentWidget::openProFile(const QString &path, SaveOpenManager *unpack
             [this](qlonglong value) { m_promptWindow->setValue(value); });
     // An unpack started earlier may have announced its size before the connection above.
     m_openProgressMax = manager->progressMaximum();
-    if (!unpacking)
-        manager->openProject(path);
 }
 
 void MainContentWidget::showOpeningProject(const QList<AVData> &clips, const QImage &cover)
