@@ -27,6 +27,10 @@ struct KeptCore
     QMutex mutex;
     QStringList args;
     QFuture<libvlc_instance_t *> core;
+    // A player made ahead on a worker for the next newPlayer() of its core.
+    libvlc_instance_t *spareOf = nullptr;
+    libvlc_media_player_t *spare = nullptr;
+    bool makingSpare = false;
 };
 
 KeptCore &keptCore()
@@ -52,7 +56,54 @@ libvlc_instance_t *takeCore(const QStringList &args)
         libvlc_retain(instance);
     return instance;
 }
+
+// Starts making a spare player of `instance` unless one is there or being made. Kept for the
+// rest of the process, like the core it belongs to.
+void makeSpareAhead(libvlc_instance_t *instance)
+{
+    KeptCore &kept = keptCore();
+    {
+        QMutexLocker lock(&kept.mutex);
+        if (kept.makingSpare || (kept.spare && kept.spareOf == instance))
+            return;
+        kept.makingSpare = true;
+    }
+    // On the global pool, which the application waits for as it ends.
+    libvlc_retain(instance);
+    QThreadPool::globalInstance()->start([instance] {
+        libvlc_media_player_t *player = libvlc_media_player_new(instance);
+        libvlc_release(instance);  // the player holds a reference of its own
+        KeptCore &kept = keptCore();
+        QMutexLocker lock(&kept.mutex);
+        kept.makingSpare = false;
+        if (player && !kept.spare) {
+            kept.spare = player;
+            kept.spareOf = instance;
+            player = nullptr;
+        }
+        lock.unlock();
+        if (player)
+            libvlc_media_player_release(player);
+    });
+}
 }  // namespace
+
+libvlc_media_player_t *VlcInstance::newPlayer(libvlc_instance_t *instance)
+{
+    if (!instance)
+        return nullptr;
+    libvlc_media_player_t *player = nullptr;
+    {
+        KeptCore &kept = keptCore();
+        QMutexLocker lock(&kept.mutex);
+        if (kept.spare && kept.spareOf == instance)
+            player = std::exchange(kept.spare, nullptr);
+    }
+    if (!player)
+        player = libvlc_media_player_new(instance);
+    makeSpareAhead(instance);
+    return player;
+}
 
 void VlcInstance::startEarly(const QStringList &args)
 {
@@ -61,7 +112,12 @@ void VlcInstance::startEarly(const QStringList &args)
     if (kept.core.isValid() && kept.args == args)
         return;
     kept.args = args;
-    kept.core = QtConcurrent::run([args] { return newCore(args); });
+    kept.core = QtConcurrent::run([args] {
+        libvlc_instance_t *core = newCore(args);
+        if (core)
+            makeSpareAhead(core);
+        return core;
+    });
 }
 
 VlcInstance::VlcInstance(const QStringList &args, QObject *parent) : QObject(parent)

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 struct libvlc_instance_t;
+struct libvlc_media_player_t;
 
 class VlcInstance : public QObject
 {
@@ -23,6 +24,12 @@ public:
     static QString libVersion();
     // Starts the libvlc of `args` on a worker, so that the first instance need not wait for it.
     static void startEarly(const QStringList &args);
+
+    // A new libvlc player on `instance` (a started core); null when libvlc cannot make one.
+    // A player connects its sound output to the sound server as it is made, which takes
+    // milliseconds: the next one is made ahead on a worker and handed out by the next call.
+    // Any thread.
+    static libvlc_media_player_t *newPlayer(libvlc_instance_t *instance);
 
 private:
     libvlc_instance_t *m_vlcInstance = nullptr;

@@ -41,7 +41,7 @@ VlcMediaPlayer::~VlcMediaPlayer()
 
 libvlc_media_player_t *VlcMediaPlayer::newCore()
 {
-    libvlc_media_player_t *core = libvlc_media_player_new(m_instance);
+    libvlc_media_player_t *core = VlcInstance::newPlayer(m_instance);
     if (!core) {
         const char *err = libvlc_errmsg();
         qWarning() << "libvlc_media_player_new failed:" << (err ? err : "unknown error");
