@@ -6,6 +6,7 @@
 // What is heard is read back from the written file with a spectrum of the decoded sound.
 #include "core/platform/settings.h"
 #include "core/project/projectdata.h"
+#include "core/record/recordhealth.h"
 #include "core/record/screenrecord.h"
 #include "support/benchtools.h"
 #include "support/datatable.h"
@@ -13,11 +14,14 @@
 #include "support/mediainspect.h"
 #include "support/mediareadback.h"
 #include "support/recordingsteps.h"
+#include "support/soundserver.h"
 #include "support/soundspectrum.h"
 #include "support/testtone.h"
 #include "support/virtualmicrophone.h"
+#include "ui/record/recordhealthview.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -77,6 +81,12 @@ class TestSoundCapture : public QObject
         m_file = clip.filePath;
         ScreenRecord engine(m_project.get());
         engine.setSoundSettings(settings);
+        // The line the recording bar shows about the sound.
+        RecordHealth health(&engine);
+        QLabel line;
+        RecordHealthView view(&health, nullptr, &line);
+        m_line = &line;
+        const auto forget = qScopeGuard([this] { m_line = nullptr; });
         Heard heard;
         if (!RecordingSteps::prepare(engine, clip, kRect, 500))
             return heard;
@@ -96,8 +106,16 @@ class TestSoundCapture : public QObject
         m_lengthsAgree = qAbs(info.audio.endSec - info.video.endSec) <= 0.045;
         return heard;
     }
+    // The text the bar shows within `timeoutMs`, or the last one shown.
+    QString waitForLine(const QString &text, int timeoutMs)
+    {
+        const bool shown =
+            QTest::qWaitFor([&] { return m_line && m_line->text() == text; }, timeoutMs);
+        return shown ? text : m_line ? m_line->text() : QString();
+    }
     QTemporaryDir m_dir;
-    QString m_file;  // of the last recording
+    QLabel *m_line = nullptr;  // the bar's sound line while record() runs
+    QString m_file;            // of the last recording
     bool m_fellBack = false;
     bool m_computerSound = false;
     bool m_lengthsAgree = false;
@@ -217,6 +235,80 @@ private slots:
                   [](double a, double b) { return std::fabs(a) < std::fabs(b); });
         QVERIFY2(std::fabs(offsets.at(offsets.size() / 2)) <= 45,
                  qPrintable("offsets (ms): " + shown.join(' ')));
+    }
+
+    // The sound server ends during the recording and starts again: the bar says that the
+    // microphone is lost and then that it is back, the file's sound goes on after the gap, the
+    // gap is silence of its own length and the sound ends with the picture.
+    void soundServerRestartsDuringTheRecording()
+    {
+        SoundServer server;
+        QVERIFY(server.start());
+        server.use();
+        auto tone = std::make_unique<TestTone>(kDefaultTone, server.sink(), server.source());
+        QVERIFY(tone->isHeard());
+        double killedSec = 0;
+        double restartedSec = 0;
+        QString lostLine;
+        QString backLine;
+        const Heard file = record(SoundSettings(), 9.0, [&](ScreenRecord &) {
+            QElapsedTimer clock;
+            clock.start();
+            QTest::qWait(2000);
+            killedSec = clock.elapsed() / 1000.0;
+            server.kill();
+            tone.reset();
+            lostLine = waitForLine(RecordHealth::soundLostText(true), 5000);
+            QTest::qWait(1500);
+            restartedSec = clock.elapsed() / 1000.0;
+            if (server.start())
+                tone = std::make_unique<TestTone>(kDefaultTone, server.sink(), server.source());
+            backLine = waitForLine(RecordHealth::soundBackText(true), 10000);
+        });
+        QCOMPARE(lostLine, RecordHealth::soundLostText(true));
+        QCOMPARE(backLine, RecordHealth::soundBackText(true));
+        QVERIFY(tone && tone->isHeard());
+        QVERIFY(m_lengthsAgree);
+        const double end = file.sound.startSeconds +
+                           double(file.sound.samples.size()) / std::max(1, file.sound.sampleRate);
+        const QString what = QStringLiteral("killed %1 s, restarted %2 s, end %3 s: before %4, "
+                                            "gap %5, after %6")
+                                 .arg(killedSec)
+                                 .arg(restartedSec)
+                                 .arg(end)
+                                 .arg(levels(file, 0.3, killedSec - 0.3))
+                                 .arg(levels(file, killedSec + 0.3, restartedSec - 0.1))
+                                 .arg(levels(file, end - 1.5, end - 0.2));
+        qInfo() << qPrintable(what);
+        QVERIFY2(end > 8.5, qPrintable(what));
+        QVERIFY2(file.level(kDefaultTone, 0.3, killedSec - 0.3) > -30, qPrintable(what));
+        QVERIFY2(file.level(kDefaultTone, killedSec + 0.3, restartedSec - 0.1) < -80,
+                 qPrintable(what));
+        QVERIFY2(file.level(kDefaultTone, end - 1.5, end - 0.2) > -30, qPrintable(what));
+    }
+
+    // The recorded microphone is unplugged: the sound server moves the recording to the
+    // default one, and the bar names it.
+    void unpluggedMicrophoneIsNamed()
+    {
+        VirtualMicrophone usb("lumora_usb_mic", "UsbMic");
+        QVERIFY(usb.isReady());
+        TestTone laptop(kDefaultTone);
+        TestTone voice(kSecondTone, usb.sink(), usb.source());
+        QVERIFY(laptop.isHeard() && voice.isHeard());
+        SoundSettings settings;
+        settings.microphone = usb.source();
+        QString shown;
+        const Heard file = record(settings, 5.0, [&](ScreenRecord &) {
+            QTest::qWait(1500);
+            usb.remove();
+            shown = waitForLine(RecordHealth::microphoneNowText("LumoraMic"), 5000);
+        });
+        QCOMPARE(shown, RecordHealth::microphoneNowText("LumoraMic"));
+        QVERIFY(m_lengthsAgree);
+        const QString what = levels(file, 0.3, 1.3) + " / " + levels(file, 3.5, 4.8);
+        QVERIFY2(file.level(kSecondTone, 0.3, 1.3) > -30, qPrintable(what));
+        QVERIFY2(file.level(kDefaultTone, 3.5, 4.8) > -30, qPrintable(what));
     }
 
     // A tone in the steady noise of a fan, recorded without and with "降噪".

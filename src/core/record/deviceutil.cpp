@@ -1,28 +1,15 @@
 #include "core/record/deviceutil.h"
 
+#include "core/record/pulsequery.h"
+
 #include <QElapsedTimer>
 
-#include <pulse/pulseaudio.h>
-
-#include <memory>
+#include <algorithm>
 
 namespace {
 
 // How long the sound server may take to answer before the recorder goes on without sound.
 constexpr int kServerTimeoutMs = 3000;
-
-struct MainLoopFree
-{
-    void operator()(pa_mainloop *loop) const { pa_mainloop_free(loop); }
-};
-struct ContextEnd
-{
-    void operator()(pa_context *context) const
-    {
-        pa_context_disconnect(context);
-        pa_context_unref(context);
-    }
-};
 
 struct Sources
 {
@@ -60,41 +47,17 @@ void onSourceInfo(pa_context *, const pa_source_info *info, int eol, void *userd
 
 QList<TDeviceInfo> DeviceUtil::getAudioDeviceInfo()
 {
-    // A main loop and a connection of this call's own: nothing of them outlives it, so no
-    // sound-server thread is left running while the program ends.
-    std::unique_ptr<pa_mainloop, MainLoopFree> loop(pa_mainloop_new());
-    if (!loop)
-        return {};
-    pa_context *raw = pa_context_new(pa_mainloop_get_api(loop.get()), "Lumora");
-    if (!raw)
-        return {};
-    // No flags: like the recording's own input, a server that starts on demand is started.
-    if (pa_context_connect(raw, nullptr, PA_CONTEXT_NOFLAGS, nullptr) < 0) {
-        pa_context_unref(raw);
-        return {};
-    }
-    std::unique_ptr<pa_context, ContextEnd> context(raw);
-
+    PulseQuery query;
     QElapsedTimer clock;
     clock.start();
-    // One round of the loop, waiting at most 100 ms for the server.
-    const auto step = [&] {
-        return pa_mainloop_prepare(loop.get(), 100000) >= 0 && pa_mainloop_poll(loop.get()) >= 0 &&
-               pa_mainloop_dispatch(loop.get()) >= 0;
-    };
-    while (pa_context_get_state(context.get()) != PA_CONTEXT_READY) {
-        if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context.get())) ||
-            clock.elapsed() > kServerTimeoutMs || !step())
-            return {};
-    }
-
+    if (!query.connect(kServerTimeoutMs))
+        return {};
     Sources sources;
-    pa_operation *server = pa_context_get_server_info(context.get(), onServerInfo, &sources);
-    pa_operation *list = pa_context_get_source_info_list(context.get(), onSourceInfo, &sources);
-    while ((server && !sources.serverDone) || (list && !sources.listDone)) {
-        if (clock.elapsed() > kServerTimeoutMs || !step())
-            break;
-    }
+    pa_operation *server = pa_context_get_server_info(query.context(), onServerInfo, &sources);
+    pa_operation *list = pa_context_get_source_info_list(query.context(), onSourceInfo, &sources);
+    const int left = int(std::max<qint64>(0, kServerTimeoutMs - clock.elapsed()));
+    query.waitFor([&] { return (!server || sources.serverDone) && (!list || sources.listDone); },
+                  left);
     if (server)
         pa_operation_unref(server);
     if (list)

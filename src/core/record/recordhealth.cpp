@@ -40,6 +40,20 @@ RecordHealth::RecordHealth(ScreenRecord *engine, QObject *parent)
                                            m_engine->recordsComputerSound());
             },
             Qt::QueuedConnection);
+        connect(engine, &ScreenRecord::sig_SoundInputLost, this, &RecordHealth::soundInputLost,
+                Qt::QueuedConnection);
+        connect(engine, &ScreenRecord::sig_Warning, this, &RecordHealth::engineWarning,
+                Qt::QueuedConnection);
+        connect(
+            engine, &ScreenRecord::sig_SoundInputBack, this,
+            [this](bool microphone, const QString &) { emit soundInputBack(microphone); },
+            Qt::QueuedConnection);
+        connect(
+            engine, &ScreenRecord::sig_MicrophoneChanged, this,
+            [this](const QString &, const QString &description) {
+                emit microphoneChanged(description);
+            },
+            Qt::QueuedConnection);
     }
 }
 
@@ -174,6 +188,25 @@ QString RecordHealth::computerSoundText(bool recorded)
 {
     return recorded ? QCoreApplication::translate("RecordHealth", "录制电脑声音")
                     : QCoreApplication::translate("RecordHealth", "不录电脑声音");
+}
+
+QString RecordHealth::soundLostText(bool microphone)
+{
+    return microphone
+               ? QCoreApplication::translate("RecordHealth", "麦克风已断开，正在重新连接…")
+               : QCoreApplication::translate("RecordHealth", "电脑声音已断开，正在重新连接…");
+}
+
+QString RecordHealth::soundBackText(bool microphone)
+{
+    return microphone ? QCoreApplication::translate("RecordHealth", "麦克风已重新连接")
+                      : QCoreApplication::translate("RecordHealth", "电脑声音已重新连接");
+}
+
+QString RecordHealth::microphoneNowText(const QString &description)
+{
+    return QCoreApplication::translate("RecordHealth", "正在录制的麦克风已换成：%1")
+        .arg(description);
 }
 
 QString RecordHealth::latePicturesText(qint64 late, qint64 total)

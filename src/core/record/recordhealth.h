@@ -2,7 +2,8 @@
 // RecordHealth watches a running recording for the window that shows it: the microphone's
 // level for the meter (ten times a second), a microphone that stays silent at the start, the
 // sound inputs the engine opened (the chosen microphone or the default in its place, the
-// computer's sound or not), and the free space of the project folder's file system against
+// computer's sound or not), sound inputs lost and back or moved to another microphone during
+// the recording, and the free space of the project folder's file system against
 // what the recording writes. It
 // only reads the engine; the window decides what to show and stops the recording when the
 // disk is about to fill (diskFull).
@@ -58,6 +59,12 @@ public:
     static QString diskFullBeforeStartText();
     // Whether the computer's sound goes into the recording.
     static QString computerSoundText(bool recorded);
+    // A sound input lost during the recording (`microphone`: the microphone, else the
+    // computer's sound), and back again.
+    static QString soundLostText(bool microphone);
+    static QString soundBackText(bool microphone);
+    // The sound server now records another microphone, described as `description`.
+    static QString microphoneNowText(const QString &description);
     // After the stop: the line about pictures that were late, or empty when at most 1 % were.
     static QString latePicturesText(qint64 late, qint64 total);
 
@@ -72,6 +79,13 @@ signals:
     // The engine opened its sound inputs: the microphone chosen in the settings was gone and
     // the default one is recorded instead; the computer's sound is recorded.
     void soundInputsOpened(bool microphoneFellBack, bool computerSound);
+    // A sound input was lost (the file gets silence for it) or delivers again.
+    void soundInputLost(bool microphone);
+    void soundInputBack(bool microphone);
+    // The microphone recorded is now another one (`description`, as the desktop names it).
+    void microphoneChanged(const QString &description);
+    // A warning of the engine (no microphone, the desktop stopped sharing the screen, …).
+    void engineWarning(const QString &text);
 
 private:
     void tickLevel();

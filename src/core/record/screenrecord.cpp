@@ -4,6 +4,7 @@
 #include "core/project/projectdata.h"
 #include "core/record/deviceutil.h"
 #include "core/record/outfilewriter.h"
+#include "core/record/soundinputwatch.h"
 
 extern "C" {
 #include <libavdevice/avdevice.h>
@@ -60,6 +61,7 @@ ScreenRecord::~ScreenRecord()
             thread->wait();
     }
     m_threadPool->waitForDone();
+    m_microphoneWatch.reset();
     m_writers.clear();
 }
 
@@ -249,11 +251,25 @@ void ScreenRecord::openRestInThread(AVData clip)
         m_threadPool->start([this]() { decodeVideoDatasInThread(); });
     if (microphone || computerSound)
         m_threadPool->start([this]() { encodeAudioDatasInThread(); });
-    if (microphone)
+    if (microphone) {
+        m_microphoneWatch = std::make_unique<SoundInputWatch>(
+            kMicrophoneStreamName, [this](const TDeviceInfo &source) {
+                QMutexLocker lock(&m_deviceMutex);
+                // The first answer names the microphone being recorded.
+                const bool changed =
+                    !m_watchedMicrophone.isEmpty() && m_watchedMicrophone != source.devName;
+                m_watchedMicrophone = source.devName;
+                lock.unlock();
+                if (changed)
+                    emit sig_MicrophoneChanged(source.devName, source.description.isEmpty()
+                                                                   ? source.devName
+                                                                   : source.description);
+            });
         m_threadPool->start([this]() { decodeAudioDatasInThread(); });
+    }
     if (computerSound) {
         m_threadPool->start([this]() {
-            readSoundInThread(m_pComputerSoundInputContext.get(), m_computerSoundStreamIndex,
+            readSoundInThread(m_pComputerSoundInputContext, m_computerSoundStreamIndex,
                               m_computerSoundDecoder, false);
             m_pComputerSoundInputContext.reset();
         });

@@ -46,6 +46,7 @@
 
 class ProjectData;
 class QThread;
+class SoundInputWatch;
 class QThreadPool;
 
 class ScreenRecord : public QObject
@@ -55,6 +56,12 @@ public:
     enum RecordState { Idle = 0, Prepared = 1, Recording = 2, Paused = 3, Stopped = 4 };
     enum OutStreamType { VideoStream = 0, AudioStream = 1 };
     class OutFileWriter;
+
+    // The names of the engine's recordings in the sound server's list.
+    static constexpr const char *kMicrophoneStreamName = "Lumora microphone";
+    static constexpr const char *kComputerSoundStreamName = "Lumora computer sound";
+    // How often a lost sound input is tried again.
+    static constexpr int kReopenIntervalMs = 500;
 
     // Pictures per second taken from the screen (at most, when only its changes are read).
     static constexpr int kFrameRate = 30;
@@ -138,6 +145,16 @@ signals:
     void sig_Critical(QString text);
     void sig_PrepareComplete();
     void sig_SoundInputsOpened();
+    // A sound input stopped delivering (the sound server went away, or the device): the file
+    // gets silence in its place while the engine opens it again every kReopenIntervalMs.
+    // `microphone`: the microphone, else the computer's sound.
+    void sig_SoundInputLost(bool microphone);
+    // The lost input delivers again, from the PulseAudio source `device`.
+    void sig_SoundInputBack(bool microphone, QString device);
+    // The microphone recorded now is another source than before (the sound server moved the
+    // recording, e.g. when a USB microphone was unplugged): its name and the desktop's
+    // description of it.
+    void sig_MicrophoneChanged(QString device, QString description);
 
 private:
     // A decoder shared by a reader (queues packets) and an encoder loop (decodes them and
@@ -149,6 +166,8 @@ private:
         QWaitCondition changed;  // a packet was queued or taken, or a frame taken
         ffmpeg::CodecContextPtr context;
         std::deque<ffmpeg::PacketPtr> queue;  // an empty pointer: the input has ended
+        // The input is lost and being opened again; the encoder loop writes silence for it.
+        std::atomic<bool> lost{false};
     };
     // Packets a reader may queue before it waits for the encoder loop.
     static constexpr size_t kQueuedPackets = 8;
@@ -251,14 +270,24 @@ private:
 
     // The computer's sound: a third reader, mixed by the sound encoder loop (screenrecordaudio).
     int openComputerSoundInput();
-    void readSoundInThread(AVFormatContext *context, int streamIndex, DecoderChannel &channel,
-                           bool microphone);
+    // Reads a sound input until the recording is over; an input that fails is opened again
+    // (reopenSoundInput) until it delivers or the recording ends.
+    void readSoundInThread(ffmpeg::InputFormatContextPtr &context, int &streamIndex,
+                           DecoderChannel &channel, bool microphone);
+    // Opens a lost input again: the microphone recorded before, else the default one; the
+    // source opened, or empty when none could be.
+    QString reopenSoundInput(bool microphone, ffmpeg::InputFormatContextPtr &context,
+                             int &streamIndex);
     // A decoded frame of `channel` if one is ready within `waitMs` (AVERROR(EAGAIN) if not).
     static int pollFrame(DecoderChannel &channel, AVFrame *frame, int waitMs);
     SoundSettings m_soundSettings;
     bool m_soundSettingsGiven = false;
     std::atomic<bool> m_microphoneFellBack{false};
     std::atomic<bool> m_computerSoundOpen{false};
+    // Which source the sound server records for the microphone's stream; from the open
+    // thread to the end of the microphone's reader.
+    std::unique_ptr<SoundInputWatch> m_microphoneWatch;
+    QString m_watchedMicrophone;  // the source it last reported (m_deviceMutex)
     ffmpeg::InputFormatContextPtr m_pComputerSoundInputContext;
     DecoderChannel m_computerSoundDecoder;
     int m_computerSoundStreamIndex = -1;

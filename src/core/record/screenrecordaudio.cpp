@@ -156,7 +156,22 @@ struct SoundTrack
         apply(aligner.padTo((samples + leadSamples) * 1000000 / std::max(1, rate)), nullptr);
     }
 
+    // While the input is lost, silence up to shortly before `nowUs` (capture clock), so the
+    // sound on disk keeps up with the picture; what the input delivers again follows it.
+    void fillLostUntil(const RecordTimeline &timeline, qint64 nowUs)
+    {
+        constexpr qint64 kMarginUs = 300000;
+        const qint64 untilUs = nowUs - kMarginUs;
+        if (untilUs <= heardUntilUs)
+            return;
+        const QList<RecordTimeline::Part> parts = timeline.mapAudio(heardUntilUs, untilUs);
+        heardUntilUs = untilUs;
+        if (!parts.isEmpty())
+            apply(aligner.padTo(parts.last().fileUs + parts.last().durationUs), nullptr);
+    }
+
     AudioAligner aligner;
+    qint64 heardUntilUs = 0;  // capture time up to which the input was placed
     qint64 leadSamples;
     int rate;
     bool microphone;
@@ -355,7 +370,10 @@ int ScreenRecord::encodeAudioDatasInThread()
                 const qint64 toUs = fromUs + samples * 1000000 / std::max(1, input->sample_rate);
                 track.apply(track.aligner.place(fromUs, samples, m_timeline.mapAudio(fromUs, toUs)),
                             input.get());
+                track.heardUntilUs = std::max(track.heardUntilUs, toUs);
             }
+            if (!track.ended && channels[i]->lost.load())
+                track.fillLostUntil(m_timeline, captureClockNow());
             allEnded = allEnded && track.ended;
         }
         if (channels.empty() || allEnded)

@@ -157,14 +157,18 @@ int ScreenRecord::openVideoEncoder()
 
 namespace {
 // Opens a PulseAudio source (a microphone, or the monitor of an output) for the recorder.
-bool openSoundCapture(const QString &device, ffmpeg::InputFormatContextPtr &context,
-                      int &streamIndex, ffmpeg::CodecContextPtr &decoder)
+// Its stream carries `streamName`, by which the sound server's list of recordings names it.
+bool openSoundCapture(const QString &device, const char *streamName,
+                      ffmpeg::InputFormatContextPtr &context, int &streamIndex,
+                      ffmpeg::CodecContextPtr &decoder)
 {
     // Ask the sound server for the file's rate, so that only the sample format is converted.
     // Small fragments (20 ms) arrive soon after they are captured, which times them well.
+    // A reopened input thus decodes exactly as the first one did.
     ffmpeg::Dictionary options;
     if (!options.set("sample_rate", ScreenRecord::kSampleRate) || !options.set("channels", 2) ||
-        !options.set("fragment_size", ScreenRecord::kSampleRate * 2 * 2 / 50))
+        !options.set("fragment_size", ScreenRecord::kSampleRate * 2 * 2 / 50) ||
+        !options.set("stream_name", streamName))
         return false;
     const auto configure = [](AVCodecContext *dec, AVFormatContext *, AVStream *stream) {
         if (dec->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
@@ -185,8 +189,8 @@ int ScreenRecord::openComputerSoundInput()
 {
     const QString device = DeviceUtil::loopbackDeviceName();
     qInfo() << "录制电脑声音：" << device;
-    if (!openSoundCapture(device, m_pComputerSoundInputContext, m_computerSoundStreamIndex,
-                          m_computerSoundDecoder.context)) {
+    if (!openSoundCapture(device, kComputerSoundStreamName, m_pComputerSoundInputContext,
+                          m_computerSoundStreamIndex, m_computerSoundDecoder.context)) {
         qWarning() << "ScreenRecord: the computer's sound cannot be recorded";
         m_pComputerSoundInputContext.reset();
         m_computerSoundDecoder.context.reset();
@@ -199,11 +203,43 @@ int ScreenRecord::openAudioInput()
 {
     const QString device = audioDeviceName();
     qInfo() << "使用音频输入设备：" << device;
-    if (!openSoundCapture(device, m_pAudioInputContext, m_audioStreamIndex, m_audioDecoder.context))
+    if (!openSoundCapture(device, kMicrophoneStreamName, m_pAudioInputContext, m_audioStreamIndex,
+                          m_audioDecoder.context))
         return -1;
     m_audioInputTimebase = m_pAudioInputContext->streams[m_audioStreamIndex]->time_base;
     qInfo() << "m_audioInputTimebase:" << rational(m_audioInputTimebase);
     return openAudioEncoder();
+}
+
+QString ScreenRecord::reopenSoundInput(bool microphone, ffmpeg::InputFormatContextPtr &context,
+                                       int &streamIndex)
+{
+    QStringList devices;
+    if (microphone) {
+        // The same microphone when the server has it again, else the one it now offers first.
+        devices << audioDeviceName();
+        const QString fallback = DeviceUtil::chooseAudioDevice(DeviceUtil::getAudioDeviceInfo());
+        if (!fallback.isEmpty() && !devices.contains(fallback))
+            devices << fallback;
+    } else {
+        devices << DeviceUtil::loopbackDeviceName();
+    }
+    for (const QString &device : std::as_const(devices)) {
+        if (device.isEmpty())
+            continue;
+        // The decoder of the first opening goes on decoding: the format asked for is the same.
+        ffmpeg::CodecContextPtr decoder;
+        if (openSoundCapture(device, microphone ? kMicrophoneStreamName : kComputerSoundStreamName,
+                             context, streamIndex, decoder)) {
+            if (microphone) {
+                QMutexLocker lock(&m_deviceMutex);
+                m_audioDeviceName = device;
+            }
+            return device;
+        }
+        context.reset();
+    }
+    return QString();
 }
 
 int ScreenRecord::openAudioEncoder()

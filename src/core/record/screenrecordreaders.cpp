@@ -6,6 +6,7 @@
 
 #include "core/project/projectdata.h"
 #include "core/record/soundclock.h"
+#include "core/record/soundinputwatch.h"
 
 extern "C" {
 #include <libavutil/pixdesc.h>
@@ -13,11 +14,13 @@ extern "C" {
 }
 
 #include <QDebug>
+#include <QThread>
 #include <QThreadPool>
 
 #include <algorithm>
 #include <cstdlib>
 #include <limits>
+#include <memory>
 
 namespace {
 constexpr AVRational kMicroseconds{1, 1000000};
@@ -144,23 +147,57 @@ void ScreenRecord::splitClip(qint64 fileUs, AVData next)
 
 void ScreenRecord::decodeAudioDatasInThread()
 {
-    readSoundInThread(m_pAudioInputContext.get(), m_audioStreamIndex, m_audioDecoder, true);
+    readSoundInThread(m_pAudioInputContext, m_audioStreamIndex, m_audioDecoder, true);
     m_pAudioInputContext.reset();
+    m_microphoneWatch.reset();
     qInfo() << "decodeAudioDatasInThread:结束音频录制4444444444";
 }
 
-void ScreenRecord::readSoundInThread(AVFormatContext *ctx, int streamIndex, DecoderChannel &channel,
-                                     bool microphone)
+void ScreenRecord::readSoundInThread(ffmpeg::InputFormatContextPtr &ctx, int &streamIndex,
+                                     DecoderChannel &channel, bool microphone)
 {
     ffmpeg::PacketPtr pkt = ffmpeg::makePacket();
     const AVCodecParameters *parameters = ctx->streams[streamIndex]->codecpar;
-    SoundClock clock(parameters->sample_rate);
+    const int sampleRate = parameters->sample_rate;
+    const AVCodecID codec = parameters->codec_id;
+    const int channels = parameters->ch_layout.nb_channels;
+    auto clock = std::make_unique<SoundClock>(sampleRate);
     bool paused = false;
+    const auto over = [this]() {
+        return m_destroying.load() || m_state.load() == Stopped ||
+               m_timeline.isOverAt(captureClockNow());
+    };
     while (pkt) {
-        const int ret = av_read_frame(ctx, pkt.get());
+        const int ret = av_read_frame(ctx.get(), pkt.get());
         if (ret < 0) {
-            qWarning() << "decodeAudioDatasInThread: av_read_frame" << ffmpeg::errorText(ret);
-            break;
+            qWarning() << "readSoundInThread: av_read_frame" << ffmpeg::errorText(ret);
+            ctx.reset();
+            if (over())
+                break;
+            // The sound server went away (it restarts under a running program after an update
+            // or a crash, or when a headset changes its profile) or the device did: silence
+            // stands for the input until it is back.
+            channel.lost = true;
+            emit sig_SoundInputLost(microphone);
+            QString device;
+            while (!over()) {
+                device = reopenSoundInput(microphone, ctx, streamIndex);
+                const AVCodecParameters *p = ctx ? ctx->streams[streamIndex]->codecpar : nullptr;
+                if (p && p->codec_id == codec && p->sample_rate == sampleRate &&
+                    p->ch_layout.nb_channels == channels)
+                    break;
+                ctx.reset();
+                for (int waited = 0; waited < kReopenIntervalMs && !over(); waited += 50)
+                    QThread::msleep(50);
+            }
+            if (!ctx)
+                break;
+            qInfo() << "readSoundInThread: the sound input is back:" << device;
+            // The new input's samples start now: its clock starts afresh.
+            clock = std::make_unique<SoundClock>(sampleRate);
+            channel.lost = false;
+            emit sig_SoundInputBack(microphone, device);
+            continue;
         }
         if (pkt->stream_index != streamIndex) {
             av_packet_unref(pkt.get());
@@ -168,8 +205,8 @@ void ScreenRecord::readSoundInThread(AVFormatContext *ctx, int streamIndex, Deco
         }
         // Also while prepared, so that the clock has settled when recording starts.
         const qint64 samples =
-            av_get_audio_frame_duration2(const_cast<AVCodecParameters *>(parameters), pkt->size);
-        const qint64 captureUs = clock.packetArrived(captureClockNow(), samples);
+            av_get_audio_frame_duration2(ctx->streams[streamIndex]->codecpar, pkt->size);
+        const qint64 captureUs = clock->packetArrived(captureClockNow(), samples);
         const int state = m_state.load();
         if (state == Prepared) {
             av_packet_unref(pkt.get());
@@ -179,7 +216,7 @@ void ScreenRecord::readSoundInThread(AVFormatContext *ctx, int streamIndex, Deco
             av_packet_unref(pkt.get());
             break;
         }
-        const qint64 durationUs = samples * 1000000 / std::max(1, parameters->sample_rate);
+        const qint64 durationUs = samples * 1000000 / std::max(1, sampleRate);
         if (durationUs > 0 && m_timeline.mapAudio(captureUs, captureUs + durationUs).isEmpty()) {
             paused = paused || state == Paused;
             av_packet_unref(pkt.get());
@@ -193,6 +230,7 @@ void ScreenRecord::readSoundInThread(AVFormatContext *ctx, int streamIndex, Deco
         pkt->pts = pkt->dts = captureUs;
         queuePacket(channel, pkt.get());
     }
+    channel.lost = false;
     if (microphone)
         qInfo() << "decodeAudioDatasInThread:结束音频录制0000000";
     queuePacket(channel, nullptr);

@@ -32,6 +32,30 @@ RecordHealthView::RecordHealthView(RecordHealth *health, SoundLevelMeter *meter,
                 }
                 refresh();
             });
+    connect(health, &RecordHealth::soundInputLost, this, [this](bool microphone) {
+        (microphone ? m_microphoneLost : m_computerSoundLost) = true;
+        refresh();
+    });
+    connect(health, &RecordHealth::soundInputBack, this, [this](bool microphone) {
+        (microphone ? m_microphoneLost : m_computerSoundLost) = false;
+        m_backText = RecordHealth::soundBackText(microphone);
+        m_backTimer.start();
+        refresh();
+    });
+    connect(health, &RecordHealth::engineWarning, this, [this](const QString &text) {
+        m_engineWarning = text;
+        refresh();
+    });
+    connect(health, &RecordHealth::microphoneChanged, this, [this](const QString &description) {
+        m_microphoneNow = description;
+        refresh();
+    });
+    m_backTimer.setSingleShot(true);
+    m_backTimer.setInterval(kBackShownMs);
+    connect(&m_backTimer, &QTimer::timeout, this, [this]() {
+        m_backText.clear();
+        refresh();
+    });
     refresh();
 }
 
@@ -44,6 +68,14 @@ QString RecordHealthView::warningText() const
 {
     if (m_diskLow)
         return RecordHealth::diskLowText(m_secondsLeft);
+    if (m_microphoneLost || m_computerSoundLost)
+        return RecordHealth::soundLostText(m_microphoneLost);
+    if (!m_engineWarning.isEmpty())
+        return m_engineWarning;
+    if (!m_backText.isEmpty())
+        return m_backText;
+    if (!m_microphoneNow.isEmpty())
+        return RecordHealth::microphoneNowText(m_microphoneNow);
     if (m_silent)
         return RecordHealth::silentMicrophoneText();
     if (m_microphoneFellBack)
