@@ -1,4 +1,5 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
     <name>AvDatasManager</name>
@@ -142,7 +143,7 @@
         <source>不带选项时打开程序窗口；给出课件时在编辑器中打开它。
 同一时间只运行一个程序窗口。
 </source>
-        <translation>Without options, opens the program's window; with a lecture, opens it in the editor.
+        <translation>Without options, opens the program&apos;s window; with a lecture, opens it in the editor.
 One program window runs at a time.
 </translation>
     </message>
@@ -393,11 +394,11 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
     <name>ExportManager</name>
     <message>
         <source>无法读取片段“%1”的文件</source>
-        <translation>Cannot read the file of the clip "%1"</translation>
+        <translation>Cannot read the file of the clip &quot;%1&quot;</translation>
     </message>
     <message>
         <source>片段“%1”的文件没有画面</source>
-        <translation>The file of the clip "%1" has no picture</translation>
+        <translation>The file of the clip &quot;%1&quot; has no picture</translation>
     </message>
     <message>
         <source>内存不足</source>
@@ -405,7 +406,7 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
     </message>
     <message>
         <source>片段“%1”所用的时段不在它的文件之内（文件长 %2 秒）</source>
-        <translation>The span of the clip "%1" lies outside its file (the file is %2 s long)</translation>
+        <translation>The span of the clip &quot;%1&quot; lies outside its file (the file is %2 s long)</translation>
     </message>
     <message>
         <source>项目中没有可导出的内容</source>
@@ -417,7 +418,7 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
     </message>
     <message>
         <source>无法复制片段“%1”的文件</source>
-        <translation>Cannot copy the file of the clip "%1"</translation>
+        <translation>Cannot copy the file of the clip &quot;%1&quot;</translation>
     </message>
     <message>
         <source>无法写入导出文件：%1</source>
@@ -441,15 +442,15 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
     </message>
     <message>
         <source>片段“%1”的画面无法转换</source>
-        <translation>The picture of the clip "%1" cannot be converted</translation>
+        <translation>The picture of the clip &quot;%1&quot; cannot be converted</translation>
     </message>
     <message>
         <source>片段“%1”的画面（%2×%3）大于项目记录的大小，导出画面只有 %4×%5</source>
-        <translation>The picture of the clip "%1" (%2×%3) is larger than the project says; the export is only %4×%5</translation>
+        <translation>The picture of the clip &quot;%1&quot; (%2×%3) is larger than the project says; the export is only %4×%5</translation>
     </message>
     <message>
         <source>内存不足，无法导出片段“%1”</source>
-        <translation>Out of memory: cannot export the clip "%1"</translation>
+        <translation>Out of memory: cannot export the clip &quot;%1&quot;</translation>
     </message>
 </context>
 <context>
@@ -1015,6 +1016,18 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
         <source>警告</source>
         <translation>Warning</translation>
     </message>
+    <message>
+        <source>未发现音频输入设备！是否不录声音继续录制？</source>
+        <translation>No sound input device found! Record without sound?</translation>
+    </message>
+    <message>
+        <source>不录声音继续</source>
+        <translation>Record without sound</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
 </context>
 <context>
     <name>QRecentWidget</name>
@@ -1051,11 +1064,31 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
     </message>
     <message>
         <source>录制电脑声音</source>
-        <translation>Recording the computer's sound</translation>
+        <translation>Recording the computer&apos;s sound</translation>
     </message>
     <message>
         <source>不录电脑声音</source>
-        <translation>Not recording the computer's sound</translation>
+        <translation>Not recording the computer&apos;s sound</translation>
+    </message>
+    <message>
+        <source>麦克风已断开，正在重新连接…</source>
+        <translation>Microphone disconnected, reconnecting…</translation>
+    </message>
+    <message>
+        <source>电脑声音已断开，正在重新连接…</source>
+        <translation>Computer sound disconnected, reconnecting…</translation>
+    </message>
+    <message>
+        <source>麦克风已重新连接</source>
+        <translation>Microphone reconnected</translation>
+    </message>
+    <message>
+        <source>电脑声音已重新连接</source>
+        <translation>Computer sound reconnected</translation>
+    </message>
+    <message>
+        <source>正在录制的麦克风已换成：%1</source>
+        <translation>Now recording the microphone: %1</translation>
     </message>
 </context>
 <context>
@@ -1266,7 +1299,7 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
     <message>
         <source>无法在 Wayland 桌面上录屏：没有找到桌面门户的屏幕共享接口。
 请安装 xdg-desktop-portal 和桌面对应的门户软件包（GNOME：xdg-desktop-portal-gnome，KDE：xdg-desktop-portal-kde），然后重新登录。</source>
-        <translation>Cannot record the screen on this Wayland desktop: the desktop portal's screen sharing was not found.
+        <translation>Cannot record the screen on this Wayland desktop: the desktop portal&apos;s screen sharing was not found.
 Install xdg-desktop-portal and the portal package of your desktop (GNOME: xdg-desktop-portal-gnome, KDE: xdg-desktop-portal-kde), then log in again.</translation>
     </message>
     <message>
@@ -1280,7 +1313,7 @@ Install xdg-desktop-portal and the portal package of your desktop (GNOME: xdg-de
         <source>录制区域不在共享的屏幕上。
 请在桌面的对话框中选择录制区域所在的屏幕，然后重新开始录制。</source>
         <translation>The recording area is not on the shared screen.
-In the desktop's dialog choose the screen the area is on, then start the recording again.</translation>
+In the desktop&apos;s dialog choose the screen the area is on, then start the recording again.</translation>
     </message>
 </context>
 <context>
@@ -1305,7 +1338,7 @@ Stop the recording, then start it again.</translation>
     </message>
     <message>
         <source>无法录制电脑声音！</source>
-        <translation>The computer's sound cannot be recorded!</translation>
+        <translation>The computer&apos;s sound cannot be recorded!</translation>
     </message>
 </context>
 <context>
@@ -1410,7 +1443,7 @@ Stop the recording, then start it again.</translation>
     </message>
     <message>
         <source>同时录制电脑声音</source>
-        <translation>Also record the computer's sound</translation>
+        <translation>Also record the computer&apos;s sound</translation>
     </message>
     <message>
         <source>把电脑播放的声音（视频、网页等）一起录进课程</source>
@@ -1465,7 +1498,7 @@ Stop the recording, then start it again.</translation>
     </message>
     <message>
         <source>上次未保存的项目“%1”（%2 个片段）可以恢复，是否恢复？</source>
-        <translation>The unsaved project "%1" (%2 clips) from last time can be recovered. Recover it?</translation>
+        <translation>The unsaved project &quot;%1&quot; (%2 clips) from last time can be recovered. Recover it?</translation>
     </message>
     <message>
         <source>恢复</source>
@@ -1485,7 +1518,7 @@ Stop the recording, then start it again.</translation>
     </message>
     <message>
         <source>项目中的录制文件都无法播放，无法恢复。</source>
-        <translation>None of the project's recordings can be played: it cannot be recovered.</translation>
+        <translation>None of the project&apos;s recordings can be played: it cannot be recovered.</translation>
     </message>
 </context>
 <context>

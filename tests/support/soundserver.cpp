@@ -10,16 +10,16 @@ SoundServer::SoundServer(const QString &name) : m_name(name)
     if (!m_dir.isValid() || !config.open(QIODevice::WriteOnly))
         return;
     // Anyone may connect: the test's programs share no cookie with it.
-    config.write(QStringLiteral(
-                     "load-module module-native-protocol-unix socket=%1 auth-anonymous=1\n"
-                     "load-module module-null-sink sink_name=%2 "
-                     "sink_properties=device.description=RestartSink\n"
-                     "load-module module-remap-source master=%2.monitor source_name=%3 "
-                     "source_properties=device.description=RestartMic\n"
-                     "set-default-sink %2\n"
-                     "set-default-source %3\n")
-                     .arg(m_dir.filePath("native"), sink(), source())
-                     .toUtf8());
+    config.write(
+        QStringLiteral("load-module module-native-protocol-unix socket=%1 auth-anonymous=1\n"
+                       "load-module module-null-sink sink_name=%2 "
+                       "sink_properties=device.description=RestartSink\n"
+                       "load-module module-remap-source master=%2.monitor source_name=%3 "
+                       "source_properties=device.description=RestartMic\n"
+                       "set-default-sink %2\n"
+                       "set-default-source %3\n")
+            .arg(m_dir.filePath("native"), sink(), source())
+            .toUtf8());
 }
 
 SoundServer::~SoundServer()
@@ -38,9 +38,9 @@ bool SoundServer::start()
     env.insert("PULSE_STATE_PATH", m_dir.filePath("state"));
     m_server.setProcessEnvironment(env);
     m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_server.start("pulseaudio", {"-n", "-F", m_dir.filePath("server.pa"), "--daemonize=no",
-                                  "--use-pid-file=no", "--exit-idle-time=-1", "--disallow-exit",
-                                  "--log-level=error"});
+    m_server.start("pulseaudio",
+                   {"-n", "-F", m_dir.filePath("server.pa"), "--daemonize=no", "--use-pid-file=no",
+                    "--exit-idle-time=-1", "--disallow-exit", "--log-level=error"});
     if (!m_server.waitForStarted(10000))
         return false;
     // Ready once it lists its microphone.
@@ -52,7 +52,8 @@ bool SoundServer::start()
         client.insert("PULSE_SERVER", "unix:" + m_dir.filePath("native"));
         pactl.setProcessEnvironment(client);
         pactl.start("pactl", {"list", "short", "sources"});
-        if (pactl.waitForFinished(5000) && pactl.readAllStandardOutput().contains(source().toUtf8()))
+        if (pactl.waitForFinished(5000) &&
+            pactl.readAllStandardOutput().contains(source().toUtf8()))
             return true;
         QTest::qWait(100);
     }

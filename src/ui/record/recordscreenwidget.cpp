@@ -52,6 +52,9 @@ RecordScreenWidget::RecordScreenWidget(const QRectF &selectArea, const AVData &c
     }
     setWindowState(Qt::WindowFullScreen | Qt::WindowActive);
     m_composited = X11Desktop::hasCompositor();
+    // The window covers the recorded area, where only its drawing may ever show.
+    if (m_composited)
+        X11Desktop::clearShownParts(this);
     qInfo() << "RecordScreenWidget: compositing manager" << m_composited;
 
     m_rect = selectArea.toAlignedRect();
@@ -140,10 +143,22 @@ RecordScreenWidget::RecordScreenWidget(const QRectF &selectArea, const AVData &c
 
 void RecordScreenWidget::startCountDown()
 {
-    prepareRecord();
-    m_countDown->show();
+    // The count-down shows once the sound is settled: without a microphone the teacher is
+    // asked first, beside the rectangle; nothing of the project has changed when they decline.
+    m_countDown->hide();
     updateMask();
-    m_countDown->start();
+    askBeforeRecording(this, m_rect, [this](bool record) {
+        if (!record) {
+            m_finished = true;
+            emit sig_Record_Finish();
+            close();
+            return;
+        }
+        prepareRecord();
+        m_countDown->show();
+        updateMask();
+        m_countDown->start();
+    });
 }
 
 RecordScreenWidget::~RecordScreenWidget() = default;

@@ -65,6 +65,7 @@ void showRecordWarning(const QString &text)
 {
     auto *box = new QMessageBox(QMessageBox::Warning, QObject::tr("警告"), text, QMessageBox::Ok);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
     box->setWindowFlag(Qt::WindowStaysOnTopHint);
     box->show();
 }

@@ -4,6 +4,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWidget>
 
 #include <xcb/xcb.h>
 
@@ -45,6 +46,19 @@ QRect toServerPixels(const QRectF &area, const QScreen *screen)
     const qreal bottom = std::floor(area.bottom() * ratio + 1e-6);  // exclusive
     return QRect(int(origin.x() + left), int(origin.y() + top), int(right - left),
                  int(bottom - top));
+}
+
+void clearShownParts(QWidget *window)
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection || !window)
+        return;
+    // Pixel 0 of a window with an alpha channel is fully transparent.
+    const uint32_t transparent = 0;
+    xcb_change_window_attributes(connection, xcb_window_t(window->winId()), XCB_CW_BACK_PIXEL,
+                                 &transparent);
+    xcb_flush(connection);
 }
 
 }  // namespace X11Desktop

@@ -6,6 +6,7 @@
 #include <QRect>
 
 class QScreen;
+class QWidget;
 
 namespace X11Desktop {
 
@@ -17,5 +18,12 @@ bool hasCompositor();
 // pixels of the whole desktop. The result lies inside `area`: fractions of a pixel at its
 // edges are left out.
 QRect toServerPixels(const QRectF &area, const QScreen *screen);
+
+// Makes the X server clear every part of the translucent, shaped `window` that becomes visible
+// (it is shown, or its mask grows) to transparent at once. Without it such a part first shows
+// whatever the server kept of the screen when the window was mapped (the picture of the area
+// selection with its orange handles, say) until Qt paints it, and a screen recording can take
+// that picture. Creates the native window; does nothing off X11.
+void clearShownParts(QWidget *window);
 
 }  // namespace X11Desktop

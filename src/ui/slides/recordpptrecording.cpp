@@ -91,6 +91,18 @@ void RecordPptWidget::startRecording()
         m_screenCast->request(serverRect, screen());
         return;
     }
+    if (m_asking)
+        return;
+    m_asking = true;
+    askBeforeRecording(this, ui.view_ppt_container->slideRect(), [this, serverRect](bool record) {
+        m_asking = false;
+        if (record)
+            beginRecording(serverRect);
+    });
+}
+
+void RecordPptWidget::beginRecording(const QRect &serverRect)
+{
     setStaysOnTop(true);
     if (auto *frame = qobject_cast<BaseWindow *>(window())) {
         frame->setMovable(false);

@@ -73,7 +73,10 @@ private:
     void on_btn_play_clicked();
     void on_btn_pause_clicked();
     void on_btn_stop_clicked();
+    // Asks first when there is no microphone, then beginRecording: the clip and the count-down
+    // for the slides' area `serverRect` (in the X server's pixels).
     void startRecording();
+    void beginRecording(const QRect &serverRect);
     void onCountDownFinished();
     void cancelCountDown();
     void updateRecordTime();
@@ -99,7 +102,8 @@ private:
     bool m_startWhenInPlace = false;  // "开始" was pressed before the slides were in place
     QPointer<QWidget> m_countDownOverlay;
     QPointer<CountDownWidget> m_countDown;
-    AVData m_recordClip;  // the clip the recording began with
+    bool m_asking = false;  // the question before the count-down is open
+    AVData m_recordClip;    // the clip the recording began with
     // A Wayland desktop: the desktop portal is asked for the screen before the count-down.
     QPointer<ScreenCastSource> m_screenCast;
     bool m_screenShared = false;

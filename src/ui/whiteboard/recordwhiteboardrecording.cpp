@@ -6,6 +6,7 @@
 #include "ui/base/basemainwidget.h"
 #include "ui/base/basewindow.h"
 #include "ui/board/countdownwidget.h"
+#include "ui/record/recordmessages.h"
 #include "ui/whiteboard/recordwhiteboardwidget.h"
 #include "ui/whiteboard/whiteboardrenderer.h"
 #include "ui/whiteboard/whiteboardview.h"
@@ -51,6 +52,20 @@ void RecordWhiteboardWidget::startRecording()
         QMessageBox::warning(this, tr("警告"), RecordHealth::diskFullBeforeStartText());
         return;
     }
+    if (m_asking)
+        return;
+    m_asking = true;
+    const QRect board = ui.view_board->boardRect();
+    askBeforeRecording(this, QRect(ui.view_board->mapToGlobal(board.topLeft()), board.size()),
+                       [this](bool record) {
+                           m_asking = false;
+                           if (record)
+                               beginRecording();
+                       });
+}
+
+void RecordWhiteboardWidget::beginRecording()
+{
     // The board keeps its size while it is recorded: its strokes are kept in its pixels.
     if (auto *frame = qobject_cast<BaseWindow *>(window())) {
         frame->setMovable(false);

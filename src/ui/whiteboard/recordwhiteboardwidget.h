@@ -82,7 +82,9 @@ private:
     void on_btn_play_clicked();
     void on_btn_pause_clicked();
     void on_btn_stop_clicked();
+    // Asks first when there is no microphone, then beginRecording: the clip and the count-down.
     void startRecording();
+    void beginRecording();
     void onCountDownFinished();
     void cancelCountDown();
     void updateRecordTime();
@@ -103,5 +105,6 @@ private:
     AVData m_clipTemplate;
     qint64 m_insertTime = -1;
     QPointer<CountDownWidget> m_countDown;
-    AVData m_recordClip;  // the clip the recording began with
+    bool m_asking = false;  // the question before the count-down is open
+    AVData m_recordClip;    // the clip the recording began with
 };

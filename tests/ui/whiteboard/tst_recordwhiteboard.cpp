@@ -247,7 +247,7 @@ void TestRecordWhiteboard::closingWithoutRecordingInsertsNothing()
     QVERIFY(QTest::qWaitForWindowExposed(w.frame));
     if (duringCountDown) {
         w.content->form().btn_play->click();
-        QVERIFY(w.content->countDown());
+        QTRY_VERIFY(w.content->countDown());
         QCOMPARE(ProjectData::instance()->count(), 4);  // b split, the new clip between
         QTest::qWait(1000);
     }
