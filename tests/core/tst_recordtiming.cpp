@@ -79,17 +79,20 @@ private slots:
         // frames: capture times
         // expected: file times, -1 for a dropped frame
         DataTable::columns<QStringList, Times, Times>("script", "frames", "expected");
+        // The first kept frame is shown from the start, the next ones where they were taken.
         QTest::newRow("before the start is dropped, first kept frame at 0")
-            << QStringList{"start@1000"} << Times{500, 1200, 1533} << Times{-1, 0, 333};
+            << QStringList{"start@1000"} << Times{500, 1200, 1533} << Times{-1, 0, 533};
+        QTest::newRow("a first frame a second late is held back to the start")
+            << QStringList{"start@0"} << Times{1000000, 1033333} << Times{0, 1033333};
         // Frames every 333333; a 5 s pause between the frames at 1000000 and 51000000: the
         // first frame after it follows the last one by one spacing, not by 50000000.
         QTest::newRow("pause replaced by one spacing")
             << QStringList{"start@0", "pause@1200000", "resume@50900000"}
             << Times{333333, 666666, 999999, 51000000, 51333333}
-            << Times{0, 333333, 666666, 999999, 1333332};
-        QTest::newRow("pause before the first frame: first frame still at 0")
+            << Times{0, 666666, 999999, 1333332, 1666665};
+        QTest::newRow("pause before the first frame: it stands at the resume")
             << QStringList{"start@0", "pause@10", "resume@5000"} << Times{6000, 6333}
-            << Times{0, 333};
+            << Times{10, 1343};
         QTest::newRow("frames in a pause and after the stop are dropped")
             << QStringList{"start@0", "pause@1000", "resume@3000", "stop@4000"}
             << Times{0, 500, 1500, 3100, 3600, 4000, 4500} << Times{0, 500, -1, 1000, 1500, -1, -1};
@@ -102,7 +105,7 @@ private slots:
             << QStringList{"start@0", "pause@250", "resume@1000", "pause@1250", "resume@2000"}
             << Times{0, 100, 200, 1050, 1150, 2020, 2120} << Times{0, 100, 200, 300, 400, 500, 600};
         QTest::newRow("a frame that repeats a capture time is dropped")
-            << QStringList{"start@0"} << Times{10, 10, 20} << Times{0, -1, 10};
+            << QStringList{"start@0"} << Times{10, 10, 20} << Times{0, -1, 20};
         // Board pictures a second apart, the last just before the pause: the first picture
         // after it follows by the spacing given, not by the last spacing (half a second).
         QTest::newRow("fixed pause spacing for pictures that come when the board changed")
@@ -197,9 +200,9 @@ private slots:
         QTest::newRow("before any picture: measured from the start")
             << QStringList{"start@1000"} << Times{} << qint64(1500) << qint64(2500)
             << Times{1500, 1000, 500};
-        QTest::newRow("the first picture fixes the origin")
+        QTest::newRow("a late first picture does not move the origin")
             << QStringList{"start@1000"} << Times{1200} << qint64(1500) << qint64(2500)
-            << Times{1500, 1000, 300};
+            << Times{1500, 1000, 500};
         QTest::newRow("a chunk across the start keeps its recorded part")
             << QStringList{"start@1000"} << Times{} << qint64(500) << qint64(1500)
             << Times{1000, 500, 0};

@@ -109,11 +109,15 @@ qint64 RecordTimeline::mapVideo(qint64 captureUs)
     if (index < 0 || captureUs <= m_lastVideoCaptureUs)
         return -1;
     Segment &s = m_segments[index];
+    bool heldBack = false;
     if (!s.fixed) {
-        // The first frame of a stretch: the very first frame is at 0; after a pause the frame
-        // follows the last one by the last spacing.
+        // The first frame of a stretch. The very first frame stands at the start of its
+        // stretch, however late it came (a busy machine): the sound begins with the start, and
+        // the frame is shown from there. After a pause the frame follows the last one by the
+        // last spacing.
         if (m_lastVideoFileUs < 0) {
-            s.fixedOffsetUs = captureUs;
+            s.fixedOffsetUs = offsetOf(index);
+            heldBack = true;
         } else {
             const qint64 spacing = m_fixedPauseSpacingUs > 0 ? m_fixedPauseSpacingUs
                                    : m_lastVideoDeltaUs > 0  ? m_lastVideoDeltaUs
@@ -122,7 +126,7 @@ qint64 RecordTimeline::mapVideo(qint64 captureUs)
         }
         s.fixed = true;
     }
-    const qint64 fileUs = captureUs - s.fixedOffsetUs;
+    const qint64 fileUs = (heldBack ? s.beginUs : captureUs) - s.fixedOffsetUs;
     if (m_lastVideoCaptureUs >= 0 && segmentAt(m_lastVideoCaptureUs) == index)
         m_lastVideoDeltaUs = captureUs - m_lastVideoCaptureUs;
     m_lastVideoCaptureUs = captureUs;

@@ -3,11 +3,12 @@
 // without the paused stretches) and where each kept moment lands in the file.
 //
 // Capture times are microseconds on one clock shared by the screen and the sound input. The
-// picture decides how each pause is closed: the first frame after a pause follows the last
-// frame before it by one frame spacing, so the picture never jumps; the first frame of all is
-// at 0. The sound uses the same offsets, so both stay in step however long the pauses are.
-// Until the picture has decided (no frame yet in a stretch) the sound uses the pause's measured
-// length; the difference is below one frame spacing and the sound side corrects it.
+// file begins with the start, for the sound and the picture alike: the first frame of all is
+// shown from there, however late it came. The picture decides how each pause is closed: the
+// first frame after a pause follows the last frame before it by one frame spacing, so the
+// picture never jumps. The sound uses the same offsets, so both stay in step however long the
+// pauses are. Until the picture has decided (no frame yet in a stretch) the sound uses the pause's
+// measured length; the difference is below one frame spacing and the sound side corrects it.
 //
 // Thread use: start/pause/resume/stop on the engine's thread; mapVideo on the video reader;
 // mapAudio on the sound encoder; finishVideo/waitForVideoEnd between the two encoder threads.
