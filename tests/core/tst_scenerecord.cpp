@@ -10,6 +10,8 @@
 #include "support/mediainspect.h"
 #include "support/mediareadback.h"
 #include "support/recordingsteps.h"
+#include "support/soundspectrum.h"
+#include "support/testtone.h"
 
 #include <QElapsedTimer>
 #include <QPainter>
@@ -63,6 +65,8 @@ private slots:
     void onlyGivenRowsChange();
     void heldPicturesStayAsTheyWere_data();
     void heldPicturesStayAsTheyWere();
+    void stillBoardHasKeyPicturesOften();
+    void lateFirstPictureKeepsTheFirstWords();
 };
 
 void TestSceneRecord::recordsChangesAtTheirTimes_data()
@@ -259,6 +263,76 @@ void TestSceneRecord::heldPicturesStayAsTheyWere()
             QVERIFY(QByteArray(reinterpret_cast<const char *>(packet->data), packet->size) ==
                     shown);
     }
+}
+
+// A board that stands still sends a picture a second; its file still has a key picture (where
+// a seek or a cut begins decoding) at least every two seconds, plus the spacing of pictures.
+void TestSceneRecord::stillBoardHasKeyPicturesOften()
+{
+    QTemporaryDir dir;
+    AVData clip = RecordingSteps::newProjectClip(m_project.get(), dir.path());
+    auto source = std::make_shared<ScenePictureSource>(kPicture);
+    ScreenRecord engine(m_project.get());
+    engine.setPictureSource(source);
+    show(*source, Qt::darkCyan);
+    QVERIFY(RecordingSteps::prepare(engine, clip, QRect(), 200));
+    engine.startRecord();
+    QTest::qWait(7000);
+    QVERIFY(RecordingSteps::stop(engine));
+    const MediaReadback::PacketTimes times = MediaReadback::videoPacketTimes(clip.filePath);
+    QStringList keys;
+    double lastKey = 0;
+    double longest = 0;
+    for (int i = 0; i < times.pts.size(); ++i) {
+        if (!times.key.value(i))
+            continue;
+        keys << QString::number(times.pts.at(i), 'f', 2);
+        longest = std::max(longest, times.pts.at(i) - lastKey);
+        lastKey = times.pts.at(i);
+    }
+    const double end = times.pts.isEmpty() ? 0 : times.pts.last();
+    longest = std::max(longest, end - lastKey);
+    QVERIFY2(end > 6.5, qPrintable(QString::number(end)));
+    QVERIFY2(longest <= 3.05, qPrintable("key pictures at " + keys.join(' ')));
+}
+
+// A busy machine: the first picture comes a second after the count-down's end. The sound is
+// in the file from the count-down's end on, and the first picture stands from there.
+void TestSceneRecord::lateFirstPictureKeepsTheFirstWords()
+{
+    TestTone tone;
+    QVERIFY(tone.isHeard());
+    QTemporaryDir dir;
+    AVData clip = RecordingSteps::newProjectClip(m_project.get(), dir.path());
+    auto source = std::make_shared<ScenePictureSource>(kPicture);
+    ScreenRecord engine(m_project.get());
+    engine.setPictureSource(source);
+    QVERIFY(RecordingSteps::prepare(engine, clip, QRect(), 200));
+    QElapsedTimer recorded;
+    engine.startRecord();
+    recorded.start();
+    QTest::qWait(1000);
+    show(*source, Qt::red);
+    QTest::qWait(1500);
+    const double expectedSec = recorded.elapsed() / 1000.0;
+    QVERIFY(RecordingSteps::stop(engine));
+    const MediaInspect::Info info = MediaInspect::probe(clip.filePath);
+    const QString what = QStringLiteral("sound to %1 s, picture to %2 s, recorded %3 s")
+                             .arg(info.audio.endSec)
+                             .arg(info.video.endSec)
+                             .arg(expectedSec);
+    QVERIFY2(qAbs(info.audio.endSec - expectedSec) <= 0.15, qPrintable(what));
+    QVERIFY2(qAbs(info.video.endSec - info.audio.endSec) <= 0.045, qPrintable(what));
+    const MediaReadback::Sound sound = MediaReadback::sound(clip.filePath);
+    const auto at = [&](double sec) {
+        return qint64((sec - sound.startSeconds) * sound.sampleRate);
+    };
+    const double early =
+        SoundSpectrum::toneDb(sound.samples, sound.sampleRate, 660, at(0.1), at(0.9));
+    QVERIFY2(early > -30, qPrintable(what + QStringLiteral(", tone %1 dB").arg(early)));
+    const MediaReadback::PacketTimes times = MediaReadback::videoPacketTimes(clip.filePath);
+    QVERIFY(!times.pts.isEmpty());
+    QVERIFY2(qAbs(times.pts.first()) < 0.001, qPrintable(QString::number(times.pts.first())));
 }
 
 QTEST_GUILESS_MAIN(TestSceneRecord)
