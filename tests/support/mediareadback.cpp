@@ -102,6 +102,7 @@ PacketTimes videoPacketTimes(const QString &path)
         if (packet->stream_index == v) {
             times.pts.append(packet->pts == AV_NOPTS_VALUE ? -1e9 : packet->pts * tb);
             times.dts.append(packet->dts == AV_NOPTS_VALUE ? -1e9 : packet->dts * tb);
+            times.key.append(packet->flags & AV_PKT_FLAG_KEY);
         }
         av_packet_unref(packet.get());
     }

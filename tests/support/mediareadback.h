@@ -25,11 +25,13 @@ struct StreamsInfo
 };
 StreamsInfo streams(const QString &path);
 
-// Presentation and decoding times (seconds) of the video packets in file order.
+// Presentation and decoding times (seconds) of the video packets in file order, and whether
+// each is a key picture.
 struct PacketTimes
 {
     QVector<double> pts;
     QVector<double> dts;
+    QVector<bool> key;
 };
 PacketTimes videoPacketTimes(const QString &path);
 

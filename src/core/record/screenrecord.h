@@ -72,6 +72,9 @@ public:
     static constexpr const char *kScreenGrabX11grab = "x11grab";
     // Sound written to the file.
     static constexpr int kSampleRate = 44100;
+    // The longest stretch of the file between two key pictures (where a seek or a cut can
+    // begin decoding), whatever the source.
+    static constexpr qint64 kKeyPictureDistanceUs = 2000000;
 
     // Records into ProjectData::instance().
     explicit ScreenRecord(QObject *parent = nullptr);
@@ -119,8 +122,13 @@ public:
     // soundlevel::kSilentDb when no sound was recorded since; any thread.
     double takeSoundPeak();
     // Pictures of the file so far, and how many of them the screen could not be grabbed for
-    // in time (the file repeats the picture before); any thread.
-    qint64 pictureCount() const { return m_pictureSlots.load(); }
+    // in time (the file repeats the picture before); any thread. For a change-driven source
+    // the late ones are the places of the frame rate its reader was held up for (changes then
+    // go unseen), and they count among the pictures.
+    qint64 pictureCount() const
+    {
+        return m_pictureSlots.load() + (m_changeDriven ? m_latePictures.load() : 0);
+    }
     qint64 latePictureCount() const { return m_latePictures.load(); }
     // Tests only: every picture's encoding takes at least this long and the picture reaches
     // the file that much later, as on a machine too busy to keep up.
@@ -251,6 +259,7 @@ private:
     // Where the grabbed picture lies on the screen (the rectangle itself: only it is grabbed).
     QPoint m_grabOrigin;
     RecordTimeline m_timeline{1000000 / kFrameRate};
+    qint64 m_lastKeyPictureUs = -1;      // video encoder loop: the newest key picture's time
     qint64 m_silenceWrittenSamples = 0;  // silent track: samples handed to the encoder
     qint64 m_audioEncodedSamples = 0;    // microphone track: samples handed to the encoder
     std::atomic<bool> m_capturing{false};

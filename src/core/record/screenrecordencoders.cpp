@@ -89,6 +89,8 @@ void ScreenRecord::encodeAndWrite(AVFrame *frame, OutStreamType type)
         pkt->stream_index = type == VideoStream ? 0 : 1;
         if (type == VideoStream && pkt->duration <= 0)
             pkt->duration = frameTicks;
+        if (type == VideoStream && (pkt->flags & AV_PKT_FLAG_KEY))
+            m_lastKeyPictureUs = av_rescale_q(pkt->pts, encoder->time_base, kMicroseconds);
         QMutexLocker lock(&m_writerMutex);
         if (writer && !m_writeFailed.load()) {
             const int written = writer->writePacket(pkt.get());
@@ -199,6 +201,14 @@ int ScreenRecord::encodeVideoDatasInThread()
                     encodeAndWrite(previous.get(), VideoStream);
                 }
             }
+            // Pictures of a change-driven source may stand a second apart: the encoder's own
+            // key picture every 50 would then come once a minute on a still screen, and a seek
+            // or a cut would decode that far. Such a file gets one at least every
+            // kKeyPictureDistanceUs, as a recording of moving pictures has.
+            const qint64 ptsUs = av_rescale_q(filtered->pts, m_videoInputTimebase, kMicroseconds);
+            if (m_changeDriven &&
+                (m_lastKeyPictureUs < 0 || ptsUs - m_lastKeyPictureUs >= kKeyPictureDistanceUs))
+                filtered->pict_type = AV_PICTURE_TYPE_I;
             // A busy machine (tests): the picture reaches the file that much later.
             if (const int delay = encodeDelayForTesting().load())
                 QThread::msleep(ulong(delay));
