@@ -65,6 +65,16 @@ void ScreenRecord::readChangedPicturesInThread()
     const AVCodecParameters *parameters = m_pictureSource->parameters();
     bool sourceEnded = false;  // the source delivers no more pictures
 
+    // While the reader is held up (the encoder cannot keep up, the source is slow to read)
+    // changes of the picture go unseen: every place of the frame rate past the first that it
+    // is held up for counts as a late picture, as the continuous grab counts the places it
+    // missed.
+    const qint64 frameUs = 1000000 / kFrameRate;
+    const auto noteHeldUp = [&](qint64 heldUs) {
+        if (heldUs > frameUs && !stretchEnded)
+            m_latePictures += heldUs / frameUs - 1;
+    };
+
     const auto send = [&](qint64 stampUs) {
         const bool newest = latestUs <= stampUs;
         if (!newest && (previousUs < 0 || previousUs > stampUs))
@@ -82,7 +92,9 @@ void ScreenRecord::readChangedPicturesInThread()
             splitClip(m_splitPoint.finish(), m_watchedClip);
         lastFileUs = fileUs;
         m_pictureSlots += 1;
+        const qint64 queuedUs = captureClockNow();
         queuePacket(m_videoDecoder, pkt.get());
+        noteHeldUp(captureClockNow() - queuedUs);
     };
 
     while (incoming && latest && previous) {
@@ -156,8 +168,12 @@ void ScreenRecord::readChangedPicturesInThread()
         PictureSource::Read read = PictureSource::Read::Unchanged;
         if (sourceEnded)
             QThread::usleep(quint64(std::max<qint64>(waitUs, 1000)));
-        else
-            read = m_pictureSource->read(incoming.get(), &drawnUs, int((waitUs + 999) / 1000));
+        else {
+            const qint64 askedUs = captureClockNow();
+            const int waitMs = int((waitUs + 999) / 1000);
+            read = m_pictureSource->read(incoming.get(), &drawnUs, waitMs);
+            noteHeldUp(captureClockNow() - askedUs - qint64(waitMs) * 1000);
+        }
         if (read == PictureSource::Read::Ended) {
             if (m_destroying.load())
                 break;
