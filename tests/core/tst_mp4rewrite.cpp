@@ -101,6 +101,48 @@ private slots:
         QCOMPARE(Mp4Rewrite::videoDurationMs(path), qint64(2000));
         QCOMPARE(MediaInspect::pictures(path).size(), 60);
     }
+
+    // A recording cut off while the screen stood still: its sound goes on past the last
+    // picture, which is then held to the sound's end rather than the sound cut.
+    void lastPictureHeldToTheSoundsEnd()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("cut off.mp4");
+        QString error;
+        QVERIFY2(TestMedia::ffmpeg({"-f",
+                                    "lavfi",
+                                    "-t",
+                                    "1",
+                                    "-i",
+                                    "testsrc=size=320x240:rate=30",
+                                    "-f",
+                                    "lavfi",
+                                    "-t",
+                                    "2.5",
+                                    "-i",
+                                    "sine=frequency=440:sample_rate=44100",
+                                    "-c:v",
+                                    "libx264",
+                                    "-preset",
+                                    "ultrafast",
+                                    "-c:a",
+                                    "aac",
+                                    "-movflags",
+                                    "+empty_moov+default_base_moof",
+                                    "-frag_duration",
+                                    "500000",
+                                    path},
+                                   &error),
+                 qPrintable(error));
+        const MediaInspect::Info was = MediaInspect::probe(path);
+        QVERIFY(was.audio.endSec > 2.4 && was.video.endSec < 1.1);
+        QVERIFY(Mp4Rewrite::rewriteAsRegular(path));
+        const MediaInspect::Info now = MediaInspect::probe(path);
+        QCOMPARE(now.video.packets, was.video.packets);
+        QVERIFY(qAbs(now.audio.endSec - was.audio.endSec) < 0.001);
+        QVERIFY2(qAbs(Mp4Rewrite::videoDurationMs(path) - qint64(was.audio.endSec * 1000)) <= 1,
+                 qPrintable(QString::number(Mp4Rewrite::videoDurationMs(path))));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestMp4Rewrite)

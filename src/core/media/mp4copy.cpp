@@ -4,6 +4,8 @@
 
 #include <QList>
 
+#include <algorithm>
+
 extern "C" {
 #include <libavutil/dict.h>
 }
@@ -11,7 +13,7 @@ extern "C" {
 namespace mp4copy {
 
 bool copyStreams(const QString &source, const QString &target, QString *reason,
-                 const Prepare &prepare)
+                 const Prepare &prepare, bool holdLastPicture)
 {
     int ret = 0;
     ffmpeg::InputFormatContextPtr input = ffmpeg::openMedia(source, &ret);
@@ -72,6 +74,21 @@ bool copyStreams(const QString &source, const QString &target, QString *reason,
         *reason = QStringLiteral("out of memory");
         return false;
     }
+    const auto write = [&](AVPacket *p) {
+        const int written = av_interleaved_write_frame(out, p);
+        if (written < 0)
+            *reason = QStringLiteral("write: %1").arg(ffmpeg::errorText(written));
+        return written >= 0;
+    };
+    // The last picture of the first picture stream, written once the sound's end is known.
+    const int heldStream =
+        holdLastPicture ? streamMap.value(av_find_best_stream(input.get(), AVMEDIA_TYPE_VIDEO, -1,
+                                                              -1, nullptr, 0))
+                        : -1;
+    ffmpeg::PacketPtr held = heldStream >= 0 ? ffmpeg::makePacket() : nullptr;
+    bool holding = false;
+    int64_t soundEndUs = AV_NOPTS_VALUE;
+    constexpr AVRational kMicroseconds{1, 1000000};
     while ((ret = av_read_frame(input.get(), packet.get())) >= 0) {
         const int to = streamMap.value(packet->stream_index, -1);
         if (to < 0) {
@@ -82,15 +99,38 @@ bool copyStreams(const QString &source, const QString &target, QString *reason,
                              out->streams[to]->time_base);
         packet->stream_index = to;
         packet->pos = -1;
-        ret = av_interleaved_write_frame(out, packet.get());
-        if (ret < 0) {
-            *reason = QStringLiteral("write: %1").arg(ffmpeg::errorText(ret));
-            return false;
+        const AVStream *stream = out->streams[to];
+        if (stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO && packet->pts != AV_NOPTS_VALUE)
+            soundEndUs = std::max(soundEndUs, av_rescale_q(packet->pts + packet->duration,
+                                                           stream->time_base, kMicroseconds));
+        if (held && to == heldStream) {
+            if (holding && !write(held.get()))
+                return false;
+            av_packet_move_ref(held.get(), packet.get());
+            holding = true;
+            continue;
         }
+        if (!write(packet.get()))
+            return false;
     }
     if (ret != AVERROR_EOF) {
         *reason = QStringLiteral("read %1: %2").arg(source, ffmpeg::errorText(ret));
         return false;
+    }
+    if (holding) {
+        const AVRational base = out->streams[heldStream]->time_base;
+        // An encoder's priming and last frame of sound may run some milliseconds past the
+        // picture; only a sound that goes on for longer holds the picture.
+        constexpr int64_t kPastPictureUs = 100000;
+        if (soundEndUs != AV_NOPTS_VALUE && held->pts != AV_NOPTS_VALUE) {
+            const int64_t soundEnd = av_rescale_q(soundEndUs, kMicroseconds, base);
+            const int64_t pictureEndUs =
+                av_rescale_q(held->pts + held->duration, base, kMicroseconds);
+            if (soundEndUs - pictureEndUs > kPastPictureUs)
+                held->duration = soundEnd - held->pts;
+        }
+        if (!write(held.get()))
+            return false;
     }
     if ((ret = av_write_trailer(out)) < 0) {
         *reason = QStringLiteral("trailer: %1").arg(ffmpeg::errorText(ret));

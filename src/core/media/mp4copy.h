@@ -18,8 +18,9 @@ using Prepare = std::function<bool(AVFormatContext *out, AVDictionary **options)
 // Copies, packet by packet, the picture and sound streams of `source` that an MP4 file can
 // carry (with their metadata) into a new MP4 file `target`. False with `reason` set when
 // `source` does not open, has no such stream, or any step fails; `target` may then be left
-// partly written.
+// partly written. With `holdLastPicture`, a sound that runs on past the last picture (a
+// recording cut off while the screen stood still) keeps that picture on screen to its end.
 bool copyStreams(const QString &source, const QString &target, QString *reason,
-                 const Prepare &prepare = {});
+                 const Prepare &prepare = {}, bool holdLastPicture = false);
 
 }  // namespace mp4copy

@@ -15,7 +15,7 @@ bool Mp4Rewrite::rewriteAsRegular(const QString &path)
         info.absolutePath() + QStringLiteral("/.%1.rewrite.mp4").arg(info.fileName());
     QString reason;
     const bool ok =
-        mp4copy::copyStreams(path, temporary, &reason) && replaceDurably(temporary, path);
+        mp4copy::copyStreams(path, temporary, &reason, {}, true) && replaceDurably(temporary, path);
     if (!ok) {
         qWarning() << "Mp4Rewrite: keeping the file as it was" << path << reason;
         QFile::remove(temporary);
