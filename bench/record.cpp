@@ -491,24 +491,7 @@ FileFigures measure(const QString &path)
             lastDark = t;
         white = nowWhite;
     });
-    bool loud = false;
-    double quietSince = -1;
-    MediaReadback::decodeStream(path, AVMEDIA_TYPE_AUDIO, [&](const AVFrame *frame, double t) {
-        if (frame->format != AV_SAMPLE_FMT_FLTP)
-            return;
-        const float *s = reinterpret_cast<const float *>(frame->extended_data[0]);
-        for (int i = 0; i < frame->nb_samples; ++i) {
-            const double ts = t + double(i) / frame->sample_rate;
-            if (std::fabs(s[i]) > 0.1) {
-                if (!loud && (quietSince < 0 || ts - quietSince > 0.5))
-                    f.clicks << ts;
-                loud = true;
-            } else if (loud) {
-                loud = false;
-                quietSince = ts;
-            }
-        }
-    });
+    f.clicks = MediaReadback::loudOnsets(path);
     return f;
 }
 

@@ -10,6 +10,7 @@
 #include "support/mediainspect.h"
 #include "support/mediareadback.h"
 #include "support/recordingsteps.h"
+#include "support/screenpixels.h"
 #include "support/soundspectrum.h"
 #include "support/testtone.h"
 
@@ -26,17 +27,6 @@
 namespace {
 
 constexpr QSize kPicture(640, 360);
-
-QString colourName(const QColor &c)
-{
-    if (c.red() > 160 && c.green() < 90 && c.blue() < 90)
-        return "red";
-    if (c.green() > 160 && c.red() < 90 && c.blue() < 90)
-        return "green";
-    if (c.blue() > 160 && c.red() < 90 && c.green() < 90)
-        return "blue";
-    return "other";
-}
 
 // Hands in a picture of one colour, drawn now; returns when it was drawn.
 qint64 show(ScenePictureSource &source, const QColor &colour)
@@ -138,7 +128,7 @@ void TestSceneRecord::recordsChangesAtTheirTimes()
             QVERIFY2(gap > 0 && gap <= PictureCadence::kMaxSpacingUs / 1e6 + 0.001,
                      qPrintable(QString("%1 s after %2 s").arg(gap).arg(pictures.at(i - 1).sec)));
         }
-        const QString name = colourName(pictures.at(i).centre);
+        const QString name = ScreenPixels::colourName(pictures.at(i).centre);
         if (name == "blue" && firstBlue < 0)
             firstBlue = pictures.at(i).sec;
         if (runs.isEmpty() || runs.last() != name)

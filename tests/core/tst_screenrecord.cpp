@@ -11,6 +11,7 @@
 #include "support/mediareadback.h"
 #include "support/mp4boxes.h"
 #include "support/recordingsteps.h"
+#include "support/screenpixels.h"
 #include "support/testtone.h"
 
 #include <QApplication>
@@ -76,23 +77,12 @@ void pause(int ms)
     QTest::qWait(ms);
 }
 
-QString colourName(const QColor &c)
-{
-    if (c.red() > 160 && c.green() < 90 && c.blue() < 90)
-        return "red";
-    if (c.green() > 160 && c.red() < 90 && c.blue() < 90)
-        return "green";
-    if (c.blue() > 160 && c.red() < 90 && c.green() < 90)
-        return "blue";
-    return "other";
-}
-
 // The colours of the pictures in order, runs of one colour counted once.
 QStringList colourRuns(const QList<MediaInspect::Picture> &pictures)
 {
     QStringList runs;
     for (const MediaInspect::Picture &p : pictures) {
-        const QString name = colourName(p.centre);
+        const QString name = ScreenPixels::colourName(p.centre);
         if (runs.isEmpty() || runs.last() != name)
             runs << name;
     }

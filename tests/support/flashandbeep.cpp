@@ -158,24 +158,7 @@ QList<double> FlashAndBeep::offsetsMs(const QString &file, qint64 startedUs,
             lastDark = t;
         white = nowWhite;
     });
-    bool loud = false;
-    double quietSince = -1;
-    MediaReadback::decodeStream(file, AVMEDIA_TYPE_AUDIO, [&](const AVFrame *frame, double t) {
-        if (frame->format != AV_SAMPLE_FMT_FLTP)
-            return;
-        const float *s = reinterpret_cast<const float *>(frame->extended_data[0]);
-        for (int i = 0; i < frame->nb_samples; ++i) {
-            const double ts = t + double(i) / frame->sample_rate;
-            if (std::fabs(s[i]) > 0.1) {
-                if (!loud && (quietSince < 0 || ts - quietSince > 0.5))
-                    beeps << ts;
-                loud = true;
-            } else if (loud) {
-                loud = false;
-                quietSince = ts;
-            }
-        }
-    });
+    beeps = MediaReadback::loudOnsets(file);
     QList<double> offsets;
     for (double flash : flashes) {
         double best = 1e9;
@@ -195,4 +178,21 @@ QList<double> FlashAndBeep::offsetsMs(const QString &file, qint64 startedUs,
         offsets << best * 1000 - stageMs;
     }
     return offsets;
+}
+
+bool FlashAndBeep::inStep(const QString &file, qint64 startedUs, int atLeast, QString *why,
+                          bool changeDriven) const
+{
+    QList<double> offsets = offsetsMs(file, startedUs, changeDriven);
+    QStringList shown;
+    for (double o : offsets)
+        shown << QString::number(o, 'f', 0);
+    *why = QStringLiteral("%1 flashes shown, beep - flash (ms): %2")
+               .arg(flashes())
+               .arg(shown.join(' '));
+    if (offsets.size() < atLeast)
+        return false;
+    std::sort(offsets.begin(), offsets.end(),
+              [](double a, double b) { return std::fabs(a) < std::fabs(b); });
+    return std::fabs(offsets.at(offsets.size() / 2)) <= 45;
 }

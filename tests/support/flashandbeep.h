@@ -32,6 +32,10 @@ public:
     // it appeared: a flash is then its first white picture.
     QList<double> offsetsMs(const QString &file, qint64 startedUs, bool changeDriven = false) const;
     int flashes() const { return m_flashes.size(); }
+    // Whether at least `atLeast` flashes of `file` found their beep, the median of them within
+    // 45 ms of it; `why` tells the offsets either way.
+    bool inStep(const QString &file, qint64 startedUs, int atLeast, QString *why,
+                bool changeDriven = false) const;
     void stop();
 
 protected:

@@ -4,6 +4,8 @@
 
 #include <QProcess>
 
+#include <cmath>
+
 extern "C" {
 #include <libavutil/channel_layout.h>
 }
@@ -107,6 +109,30 @@ PacketTimes videoPacketTimes(const QString &path)
         av_packet_unref(packet.get());
     }
     return times;
+}
+
+QList<double> loudOnsets(const QString &path, double level, double quietSeconds)
+{
+    QList<double> onsets;
+    bool loud = false;
+    double quietSince = -1;
+    decodeStream(path, AVMEDIA_TYPE_AUDIO, [&](const AVFrame *frame, double t) {
+        if (frame->format != AV_SAMPLE_FMT_FLTP)
+            return;
+        const float *s = reinterpret_cast<const float *>(frame->extended_data[0]);
+        for (int i = 0; i < frame->nb_samples; ++i) {
+            const double ts = t + double(i) / frame->sample_rate;
+            if (std::fabs(s[i]) > level) {
+                if (!loud && (quietSince < 0 || ts - quietSince > quietSeconds))
+                    onsets << ts;
+                loud = true;
+            } else if (loud) {
+                loud = false;
+                quietSince = ts;
+            }
+        }
+    });
+    return onsets;
 }
 
 bool forEachPicture(const QString &path, const std::function<void(double, const QImage &)> &visit)

@@ -51,6 +51,10 @@ struct Sound
 };
 Sound sound(const QString &path);
 
+// Where the sound of `path` grows louder than `level` (of full scale, first channel) after at
+// least `quietSeconds` below it: the file times of beeps or clicks.
+QList<double> loudOnsets(const QString &path, double level = 0.1, double quietSeconds = 0.5);
+
 // Decodes the best stream of `type` to its end, calling `visit` with each frame and its time in
 // seconds. False when the file or its decoder could not be opened. The one decoding loop of
 // the test helpers (MediaInspect reads through it too).

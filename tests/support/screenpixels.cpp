@@ -10,6 +10,17 @@
 
 namespace ScreenPixels {
 
+QString colourName(const QColor &c)
+{
+    if (c.red() > 160 && c.green() < 90 && c.blue() < 90)
+        return "red";
+    if (c.green() > 160 && c.red() < 90 && c.blue() < 90)
+        return "green";
+    if (c.blue() > 160 && c.red() < 90 && c.green() < 90)
+        return "blue";
+    return "other";
+}
+
 bool near(const QColor &c, const QColor &target, int tolerance)
 {
     return std::abs(c.red() - target.red()) <= tolerance &&

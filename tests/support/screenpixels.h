@@ -3,6 +3,7 @@
 // for tests of windows that lie over the desktop.
 #include <QColor>
 #include <QImage>
+#include <QString>
 
 #include <functional>
 
@@ -10,6 +11,8 @@ namespace ScreenPixels {
 
 // Every channel within `tolerance` of `target`.
 bool near(const QColor &colour, const QColor &target, int tolerance);
+// "red", "green" or "blue" for a clearly saturated picture of that colour, else "other".
+QString colourName(const QColor &colour);
 // Pixels of `image` near `target`.
 int countNear(const QImage &image, const QColor &target, int tolerance);
 // The primary X screen as the X server has it (its own pixels), what a viewer sees.

@@ -1,6 +1,7 @@
 #include "core/record/screencastportal.h"
 
 #include "core/platform/settings.h"
+#include "core/record/portalrequest.h"
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -18,10 +19,7 @@
 #include <fcntl.h>
 
 namespace {
-const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kScreenCast = QStringLiteral("org.freedesktop.portal.ScreenCast");
-const QString kRequest = QStringLiteral("org.freedesktop.portal.Request");
 
 // SelectSources: one monitor, the pointer drawn into the picture, the answer kept until the
 // teacher revokes it.
@@ -113,23 +111,16 @@ void ScreenCastPortal::start(const QString &parentWindow)
     if (m_step != Step::Idle)
         return;
     m_parentWindow = parentWindow;
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) {
-        fail(Failure::NoPortal, bus.lastError().message());
-        return;
-    }
-    QDBusMessage get = QDBusMessage::createMethodCall(
-        kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    get << kScreenCast << QStringLiteral("version");
-    const QDBusMessage version = bus.call(get, QDBus::Block, 10000);
-    if (version.type() != QDBusMessage::ReplyMessage || version.arguments().isEmpty()) {
-        const QDBusError error(version);
+    QDBusError error;
+    const int version = PortalRequest::interfaceVersion(kScreenCast, 10000, &error);
+    if (version < 0) {
         qWarning() << "ScreenCastPortal: no ScreenCast interface:" << error.name()
                    << error.message();
-        fail(isMissing(error) ? Failure::NoPortal : Failure::Failed, error.message());
+        fail(!error.isValid() || isMissing(error) ? Failure::NoPortal : Failure::Failed,
+             error.message());
         return;
     }
-    m_version = version.arguments().first().value<QDBusVariant>().variant().toUInt();
+    m_version = uint(version);
     qInfo() << "ScreenCastPortal: version" << m_version;
     request(Step::CreateSession, QStringLiteral("CreateSession"),
             {QVariantMap{
@@ -140,51 +131,23 @@ void ScreenCastPortal::start(const QString &parentWindow)
 void ScreenCastPortal::request(Step step, const QString &method, QList<QVariant> arguments)
 {
     m_step = step;
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    const QString token =
-        QStringLiteral("lumora%1_%2").arg(QCoreApplication::applicationPid()).arg(++m_tokenCount);
-    QVariantMap options = arguments.takeLast().toMap();
-    options.insert(QStringLiteral("handle_token"), token);
-    arguments.append(options);
-    // The request's path is known before the call, so its answer cannot come before we listen.
-    QString sender = bus.baseService().mid(1);
-    sender.replace('.', '_');
-    m_requestPath =
-        QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
-    bus.connect(kService, m_requestPath, kRequest, QStringLiteral("Response"), this,
-                SLOT(onResponse(uint, QVariantMap)));
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kScreenCast, method);
-    call.setArguments(arguments);
-    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 60000), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, method](QDBusPendingCallWatcher *w) {
-                w->deleteLater();
-                QDBusPendingReply<QDBusObjectPath> reply = *w;
-                if (reply.isError()) {
-                    qWarning() << "ScreenCastPortal:" << method << reply.error().name()
-                               << reply.error().message();
-                    fail(isMissing(reply.error()) ? Failure::NoPortal : Failure::Failed,
-                         reply.error().message());
-                    return;
-                }
-                const QString path = reply.value().path();
-                if (path != m_requestPath && m_step != Step::Done) {
-                    // An older portal names the request otherwise: listen there.
-                    QDBusConnection bus = QDBusConnection::sessionBus();
-                    bus.disconnect(kService, m_requestPath, kRequest, QStringLiteral("Response"),
-                                   this, SLOT(onResponse(uint, QVariantMap)));
-                    m_requestPath = path;
-                    bus.connect(kService, m_requestPath, kRequest, QStringLiteral("Response"), this,
-                                SLOT(onResponse(uint, QVariantMap)));
-                }
-            });
+    const QVariantMap options = arguments.takeLast().toMap();
+    QDBusError error;
+    PortalRequest *request = PortalRequest::call(kScreenCast, method, arguments, options,
+                                                 QStringLiteral("lumora"), this, &error);
+    if (!request) {
+        fail(Failure::NoPortal, error.message());
+        return;
+    }
+    connect(request, &PortalRequest::answered, this, &ScreenCastPortal::onResponse);
+    connect(request, &PortalRequest::callFailed, this, [this, method](const QDBusError &e) {
+        qWarning() << "ScreenCastPortal:" << method << e.name() << e.message();
+        fail(isMissing(e) ? Failure::NoPortal : Failure::Failed, e.message());
+    });
 }
 
 void ScreenCastPortal::onResponse(uint response, const QVariantMap &results)
 {
-    QDBusConnection::sessionBus().disconnect(kService, m_requestPath, kRequest,
-                                             QStringLiteral("Response"), this,
-                                             SLOT(onResponse(uint, QVariantMap)));
     if (m_step == Step::Done || m_step == Step::Idle)
         return;
     if (response == 1) {
@@ -226,8 +189,9 @@ void ScreenCastPortal::onResponse(uint response, const QVariantMap &results)
         const QString token = results.value(QStringLiteral("restore_token")).toString();
         if (!token.isEmpty())
             writeSetting(QString::fromLatin1(kRestoreTokenKey), token);
-        QDBusMessage open = QDBusMessage::createMethodCall(kService, kPath, kScreenCast,
-                                                           QStringLiteral("OpenPipeWireRemote"));
+        QDBusMessage open =
+            QDBusMessage::createMethodCall(PortalRequest::kService, PortalRequest::kPath,
+                                           kScreenCast, QStringLiteral("OpenPipeWireRemote"));
         open << QVariant::fromValue(QDBusObjectPath(m_session)) << QVariantMap();
         const QDBusReply<QDBusUnixFileDescriptor> remote =
             QDBusConnection::sessionBus().call(open, QDBus::Block, 10000);
@@ -264,7 +228,7 @@ void ScreenCastPortal::closeSession()
     if (m_session.isEmpty())
         return;
     QDBusMessage close = QDBusMessage::createMethodCall(
-        kService, m_session, QStringLiteral("org.freedesktop.portal.Session"),
+        PortalRequest::kService, m_session, QStringLiteral("org.freedesktop.portal.Session"),
         QStringLiteral("Close"));
     close.setAutoStartService(false);
     QDBusConnection::sessionBus().send(close);

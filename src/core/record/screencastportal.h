@@ -63,10 +63,8 @@ private:
     void closeSession();
 
     Step m_step = Step::Idle;
-    QString m_requestPath;
     QString m_session;
     QString m_parentWindow;
     uint m_version = 0;
-    int m_tokenCount = 0;
 };
 Q_DECLARE_METATYPE(ScreenCastPortal::Stream)

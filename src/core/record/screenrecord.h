@@ -218,6 +218,7 @@ private:
     // Encoders and the file (screenrecordencoders.cpp)
     int encodeVideoDatasInThread();
     int encodeAudioDatasInThread();
+    // A decoded frame of `channel`, waiting as long as it takes (AVERROR_EOF at the end).
     int receiveFrame(DecoderChannel &channel, AVFrame *frame);
     void encodeAndWrite(AVFrame *frame, OutStreamType type);
     void encodeSilenceUntil(qint64 endSamples);

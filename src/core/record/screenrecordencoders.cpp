@@ -34,28 +34,11 @@ ScreenRecord::OutFileWriter *ScreenRecord::currentWriter(OutStreamType type) con
 
 int ScreenRecord::receiveFrame(DecoderChannel &channel, AVFrame *frame)
 {
-    QMutexLocker lock(&channel.mutex);
+    // Nothing decoded yet: wait for the reader's next packet, however long it takes.
     for (;;) {
-        if (!channel.context)
-            return AVERROR_EOF;
-        const int ret = avcodec_receive_frame(channel.context.get(), frame);
-        if (ret == AVERROR(EAGAIN) && !channel.queue.empty()) {
-            // Decode the next queued packet (null: the input ended, drain the decoder).
-            const ffmpeg::PacketPtr packet = std::move(channel.queue.front());
-            channel.queue.pop_front();
-            channel.changed.wakeAll();
-            const int sent = avcodec_send_packet(channel.context.get(), packet.get());
-            if (sent < 0 && sent != AVERROR_EOF)
-                qWarning() << "receiveFrame: avcodec_send_packet" << ffmpeg::errorText(sent);
-            continue;
-        }
-        if (ret == AVERROR(EAGAIN)) {
-            // Nothing decoded yet: wait for the reader's next packet.
-            channel.changed.wait(&channel.mutex, 100);
-            continue;
-        }
-        channel.changed.wakeAll();
-        return ret;
+        const int ret = pollFrame(channel, frame, 100);
+        if (ret != AVERROR(EAGAIN))
+            return ret;
     }
 }
 

@@ -273,12 +273,10 @@ const uint8_t *X11DamageSource::pointerRows(int row)
     return m_pointerRows.data() + (row - m_pointerRowsTop) * stride;
 }
 
-bool X11DamageSource::makePicture()
+std::vector<std::pair<int, int>> X11DamageSource::dirtyBands() const
 {
-    const int height = m_rect.height();
-    const qsizetype stride = qsizetype(m_rect.width()) * 4;
-    // The changed bands of rows, read from the screen.
     std::vector<std::pair<int, int>> bands;
+    const int height = m_rect.height();
     for (int row = 0; row < height;) {
         if (!m_dirtyRows[size_t(row)]) {
             ++row;
@@ -290,8 +288,16 @@ bool X11DamageSource::makePicture()
         bands.emplace_back(row, end);
         row = end;
     }
+    return bands;
+}
+
+bool X11DamageSource::makePicture()
+{
+    const int height = m_rect.height();
+    const qsizetype stride = qsizetype(m_rect.width()) * 4;
+    // The changed bands of rows, read from the screen.
     bool ok = true;
-    for (const auto &[top, bottom] : bands)
+    for (const auto &[top, bottom] : dirtyBands())
         ok = grabRows(top, bottom) && ok;
     // The pointer where it is now, drawn into a copy of the rows under it.
     const QRect picture(QPoint(0, 0), m_rect.size());
@@ -335,17 +341,9 @@ bool X11DamageSource::makePicture()
     const auto thunk = [](void *self, int row) {
         return static_cast<X11DamageSource *>(self)->pointerRows(row);
     };
-    for (int row = 0; row < height;) {
-        if (!m_dirtyRows[size_t(row)]) {
-            ++row;
-            continue;
-        }
-        int end = row;
-        while (end < height && m_dirtyRows[size_t(end)])
-            ++end;
-        if (!m_picture->convertRows(m_screen, stride, row, end, thunk, this))
+    for (const auto &[top, bottom] : dirtyBands()) {
+        if (!m_picture->convertRows(m_screen, stride, top, bottom, thunk, this))
             ok = false;
-        row = end;
     }
     std::fill(m_dirtyRows.begin(), m_dirtyRows.end(), uint8_t(0));
     m_dirty = false;

@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <memory>
+#include <utility>
 #include <vector>
 
 struct xcb_connection_t;
@@ -53,6 +54,8 @@ private:
     bool fetchPointerImage();
     void pollPointer();
     bool makePicture();
+    // The runs of changed rows, [top, bottom) each, top to bottom.
+    std::vector<std::pair<int, int>> dirtyBands() const;
     bool grabRows(int top, int bottom);
     const uint8_t *pointerRows(int row);
 

@@ -1,5 +1,7 @@
 #include "ui/record/portalshortcuts.h"
 
+#include "core/record/portalrequest.h"
+
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusInterface>
@@ -11,8 +13,6 @@
 #include <QVariantMap>
 
 namespace {
-const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
 
 // One entry of BindShortcuts' a(sa{sv}).
@@ -46,14 +46,7 @@ const QDBusArgument &operator>>(const QDBusArgument &arg, PortalShortcut &shortc
 
 bool PortalShortcuts::offered()
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
-        return false;
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    call << kInterface << QStringLiteral("version");
-    const QDBusMessage reply = bus.call(call, QDBus::Block, 2000);
-    return reply.type() == QDBusMessage::ReplyMessage;
+    return PortalRequest::interfaceVersion(kInterface, 2000) >= 0;
 }
 
 QString PortalShortcuts::trigger(const QKeySequence &sequence)
@@ -88,16 +81,13 @@ private slots:
                      const QVariantMap &options);
 
 private:
-    // Calls `method` of the interface; the portal's answer comes to `slot` as a Response of
-    // the request object named by a fresh token, which is listened to before the call.
-    bool request(const QString &method, QList<QVariant> args, QVariantMap options,
-                 const char *slot);
+    // Calls `method` of the interface; the portal's answer comes to `handler`.
+    bool request(const QString &method, const QList<QVariant> &args, const QVariantMap &options,
+                 void (Session::*handler)(uint, const QVariantMap &));
 
     PortalShortcuts *m_owner;
     QList<Key> m_keys;
     QString m_session;
-    QString m_requestPath;
-    int m_tokens = 0;
 };
 
 PortalShortcuts::PortalShortcuts(const QList<Key> &keys, QObject *parent)
@@ -113,16 +103,15 @@ PortalShortcuts::Session::Session(PortalShortcuts *owner, const QList<Key> &keys
     qDBusRegisterMetaType<PortalShortcut>();
     qDBusRegisterMetaType<QList<PortalShortcut>>();
     QDBusConnection::sessionBus().connect(
-        kService, kPath, kInterface, QStringLiteral("Activated"), this,
-        SLOT(onActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+        PortalRequest::kService, PortalRequest::kPath, kInterface, QStringLiteral("Activated"),
+        this, SLOT(onActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
     // Begun once the owner's signals are connected.
     QMetaObject::invokeMethod(
         this,
         [this] {
             QVariantMap options;
             options.insert(QStringLiteral("session_handle_token"), QStringLiteral("lumora_keys"));
-            if (!request(QStringLiteral("CreateSession"), {}, options,
-                         SLOT(onSessionCreated(uint, QVariantMap))))
+            if (!request(QStringLiteral("CreateSession"), {}, options, &Session::onSessionCreated))
                 emit m_owner->failed(QStringLiteral("CreateSession could not be called"));
         },
         Qt::QueuedConnection);
@@ -133,32 +122,25 @@ PortalShortcuts::Session::~Session()
     if (m_session.isEmpty())
         return;
     QDBusConnection::sessionBus().call(
-        QDBusMessage::createMethodCall(kService, m_session,
+        QDBusMessage::createMethodCall(PortalRequest::kService, m_session,
                                        QStringLiteral("org.freedesktop.portal.Session"),
                                        QStringLiteral("Close")),
         QDBus::NoBlock);
 }
 
-bool PortalShortcuts::Session::request(const QString &method, QList<QVariant> args,
-                                       QVariantMap options, const char *slot)
+bool PortalShortcuts::Session::request(const QString &method, const QList<QVariant> &args,
+                                       const QVariantMap &options,
+                                       void (Session::*handler)(uint, const QVariantMap &))
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
+    PortalRequest *request =
+        PortalRequest::call(kInterface, method, args, options, QStringLiteral("lumora_keys"), this);
+    if (!request)
         return false;
-    if (!m_requestPath.isEmpty())
-        bus.disconnect(kService, m_requestPath, QStringLiteral("org.freedesktop.portal.Request"),
-                       QStringLiteral("Response"), this, nullptr);
-    const QString token = QStringLiteral("lumora_%1").arg(++m_tokens);
-    QString sender = bus.baseService().mid(1);
-    sender.replace(QLatin1Char('.'), QLatin1Char('_'));
-    m_requestPath = QStringLiteral("%1/request/%2/%3").arg(kPath, sender, token);
-    bus.connect(kService, m_requestPath, QStringLiteral("org.freedesktop.portal.Request"),
-                QStringLiteral("Response"), this, slot);
-    options.insert(QStringLiteral("handle_token"), token);
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
-    args.append(options);
-    call.setArguments(args);
-    return bus.send(call);
+    connect(request, &PortalRequest::answered, this, handler);
+    connect(request, &PortalRequest::callFailed, this, [this, method](const QDBusError &error) {
+        emit m_owner->failed(QStringLiteral("%1: %2").arg(method, error.message()));
+    });
+    return true;
 }
 
 void PortalShortcuts::Session::onSessionCreated(uint response, const QVariantMap &results)
@@ -178,7 +160,7 @@ void PortalShortcuts::Session::onSessionCreated(uint response, const QVariantMap
     if (!request(QStringLiteral("BindShortcuts"),
                  {QVariant::fromValue(QDBusObjectPath(m_session)), QVariant::fromValue(shortcuts),
                   QString()},
-                 {}, SLOT(onBound(uint, QVariantMap))))
+                 {}, &Session::onBound))
         emit m_owner->failed(QStringLiteral("BindShortcuts could not be called"));
 }
 

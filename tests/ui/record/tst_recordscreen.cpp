@@ -14,6 +14,7 @@
 #include "support/testmedia.h"
 #include "support/testtone.h"
 #include "support/xpointer.h"
+#include "ui/app/startup.h"
 #include "ui/board/boardcanvas.h"
 #include "ui/board/boardsettingpopup.h"
 #include "ui/board/boardtoolswidget.h"
@@ -96,9 +97,7 @@ class TestRecordScreen : public QObject
 private slots:
     void initTestCase()
     {
-        QFile style(":/style.qss");
-        QVERIFY(style.open(QIODevice::ReadOnly));
-        qApp->setStyleSheet(QString::fromUtf8(style.readAll()));
+        QVERIFY(applyApplicationStyleSheet(*qApp));
         QVERIFY(TestDisplay::hasCompositor());
         QCOMPARE(QGuiApplication::primaryScreen()->geometry(), QRect(0, 0, 1920, 1080));
     }

@@ -10,6 +10,7 @@
 #include "support/testdisplay.h"
 #include "support/x11windows.h"
 #include "support/xpointer.h"
+#include "ui/app/startup.h"
 #include "ui/board/boardtoolswidget.h"
 #include "ui/record/recordscreenctrlwidget.h"
 #include "ui/record/recordscreenselectwidget.h"
@@ -80,9 +81,7 @@ public:
 private slots:
     void initTestCase()
     {
-        QFile style(":/style.qss");
-        QVERIFY(style.open(QIODevice::ReadOnly));
-        qApp->setStyleSheet(QString::fromUtf8(style.readAll()));
+        QVERIFY(applyApplicationStyleSheet(*qApp));
         QVERIFY(!TestDisplay::hasCompositor());
         QCOMPARE(QGuiApplication::primaryScreen()->devicePixelRatio(), 1.5);
         QCOMPARE(QGuiApplication::primaryScreen()->geometry(), QRect(0, 0, 1280, 720));

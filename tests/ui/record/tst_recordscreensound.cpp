@@ -10,6 +10,7 @@
 #include "support/soundspectrum.h"
 #include "support/testtone.h"
 #include "support/virtualmicrophone.h"
+#include "ui/app/startup.h"
 #include "ui/board/countdownwidget.h"
 #include "ui/record/recordscreenctrlwidget.h"
 #include "ui/record/recordscreenwidget.h"
@@ -28,12 +29,7 @@ class TestRecordScreenSound : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        QFile style(":/style.qss");
-        QVERIFY(style.open(QIODevice::ReadOnly));
-        qApp->setStyleSheet(QString::fromUtf8(style.readAll()));
-    }
+    void initTestCase() { QVERIFY(applyApplicationStyleSheet(*qApp)); }
     void cleanupTestCase()
     {
         for (const char *key : {"sound/microphone", "sound/computerSound", "sound/noiseReduction"})

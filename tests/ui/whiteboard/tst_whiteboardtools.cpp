@@ -10,6 +10,7 @@
 #include "support/screenpixels.h"
 #include "support/whiteboardjourney.h"
 #include "support/xpointer.h"
+#include "ui/app/startup.h"
 #include "ui/base/basewindow.h"
 #include "ui/board/boardcanvas.h"
 #include "ui/board/boardtoolswidget.h"
@@ -88,12 +89,7 @@ class TestWhiteboardTools : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        QFile style(":/style.qss");
-        QVERIFY(style.open(QIODevice::ReadOnly));
-        qApp->setStyleSheet(QString::fromUtf8(style.readAll()));
-    }
+    void initTestCase() { QVERIFY(applyApplicationStyleSheet(*qApp)); }
     void drawsTeachesAndObeysKeysFromAnyWindow();
 
 private:
