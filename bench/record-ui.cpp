@@ -24,6 +24,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMouseEvent>
 #include <QPainter>
@@ -163,6 +164,11 @@ int windowChild(int argc, char **argv)
         window, &RecordScreenWidget::sig_Record_Finish, &app, [&]() { app.exit(0); },
         Qt::QueuedConnection);
     window->show();
+    // The count-down starts once the window has found the microphone.
+    QElapsedTimer waited;
+    waited.start();
+    while (!window->countDown()->isVisible() && waited.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     if (window->recorder()->recordRect() != kEngineRect || !window->drawingAvailable()) {
         std::fprintf(stderr, "window: unexpected record area or no drawing\n");
         return 1;

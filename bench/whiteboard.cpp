@@ -157,11 +157,14 @@ int benchmark()
 
     qint64 startedUs = 0;
     board->form().btn_play->click();
+    // The count-down starts once the window has found the microphone.
+    QElapsedTimer waiting;
+    waiting.start();
+    while (!board->countDown() && waiting.elapsed() < 10000)
+        QTest::qWait(5);
     if (board->countDown())
         QObject::connect(board->countDown(), &CountDownWidget::sig_CountDownFinished,
                          [&] { startedUs = PictureSource::captureClockUs(); });
-    QElapsedTimer waiting;
-    waiting.start();
     while (board->recorder()->state() != ScreenRecord::Recording && waiting.elapsed() < 20000)
         QTest::qWait(5);
     if (board->recorder()->state() != ScreenRecord::Recording) {
