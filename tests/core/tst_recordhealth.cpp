@@ -162,6 +162,8 @@ private slots:
         QTest::newRow("screen grabbed 30 times a second") << "x11grab" << 100 << true;
         QTest::newRow("screen read where it changed") << "damage" << 100 << true;
         QTest::newRow("the board's own pictures") << "board" << 100 << true;
+        QTest::newRow("screen grabbed 30 times a second, encoder in time")
+            << "x11grab" << 0 << false;
         QTest::newRow("screen read where it changed, encoder in time") << "damage" << 0 << false;
     }
     void latePicturesAreCounted()

@@ -81,9 +81,11 @@ void ScreenRecord::decodeVideoDatasInThread()
             continue;
         }
         // A picture further than one place from the one before: the places between repeat
-        // the picture before, the screen was not grabbed for them in time.
-        if (lastSlot >= 0 && slot > lastSlot + 1)
-            m_latePictures += slot - lastSlot - 1;
+        // the picture before, the screen was not grabbed for them in time. The first picture
+        // stands from the start, and the grab's first tick may come up to a place after it.
+        const qint64 allowed = lastSlot == 0 ? 2 : 1;
+        if (lastSlot >= 0 && slot > lastSlot + allowed)
+            m_latePictures += slot - lastSlot - allowed;
         m_pictureSlots = slot + 1;
         lastSlot = slot;
         pkt->pts = pkt->dts = av_rescale_q(slot, AVRational{1, kFrameRate}, m_videoInputTimebase);
