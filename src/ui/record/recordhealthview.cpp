@@ -47,7 +47,11 @@ RecordHealthView::RecordHealthView(RecordHealth *health, SoundLevelMeter *meter,
         refresh();
     });
     connect(health, &RecordHealth::microphoneChanged, this, [this](const QString &description) {
-        m_microphoneNow = description;
+        // The bar's line is short: a long device name is cut.
+        constexpr int kLongestName = 24;
+        m_microphoneNow = description.size() > kLongestName
+                              ? description.left(kLongestName - 1) + QChar(0x2026)
+                              : description;
         refresh();
     });
     m_backTimer.setSingleShot(true);
