@@ -20,7 +20,6 @@ extern "C" {
 #include <algorithm>
 #include <cstdlib>
 #include <limits>
-#include <memory>
 
 namespace {
 constexpr AVRational kMicroseconds{1, 1000000};
@@ -163,7 +162,7 @@ void ScreenRecord::readSoundInThread(ffmpeg::InputFormatContextPtr &ctx, int &st
     const int sampleRate = parameters->sample_rate;
     const AVCodecID codec = parameters->codec_id;
     const int channels = parameters->ch_layout.nb_channels;
-    auto clock = std::make_unique<SoundClock>(sampleRate);
+    SoundClock clock(sampleRate);
     bool paused = false;
     const auto over = [this]() {
         return m_destroying.load() || m_state.load() == Stopped ||
@@ -196,7 +195,7 @@ void ScreenRecord::readSoundInThread(ffmpeg::InputFormatContextPtr &ctx, int &st
                 break;
             qInfo() << "readSoundInThread: the sound input is back:" << device;
             // The new input's samples start now: its clock starts afresh.
-            clock = std::make_unique<SoundClock>(sampleRate);
+            clock = SoundClock(sampleRate);
             channel.lost = false;
             emit sig_SoundInputBack(microphone, device);
             continue;
@@ -208,7 +207,7 @@ void ScreenRecord::readSoundInThread(ffmpeg::InputFormatContextPtr &ctx, int &st
         // Also while prepared, so that the clock has settled when recording starts.
         const qint64 samples =
             av_get_audio_frame_duration2(ctx->streams[streamIndex]->codecpar, pkt->size);
-        const qint64 captureUs = clock->packetArrived(captureClockNow(), samples);
+        const qint64 captureUs = clock.packetArrived(captureClockNow(), samples);
         const int state = m_state.load();
         if (state == Prepared) {
             av_packet_unref(pkt.get());
