@@ -1071,12 +1071,12 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
         <translation>Not recording the computer&apos;s sound</translation>
     </message>
     <message>
-        <source>麦克风已断开，正在重新连接…</source>
-        <translation>Microphone disconnected, reconnecting…</translation>
+        <source>麦克风断开，重连中…</source>
+        <translation>Microphone lost, reconnecting…</translation>
     </message>
     <message>
-        <source>电脑声音已断开，正在重新连接…</source>
-        <translation>Computer sound disconnected, reconnecting…</translation>
+        <source>电脑声音断开，重连中…</source>
+        <translation>Computer sound lost, reconnecting…</translation>
     </message>
     <message>
         <source>麦克风已重新连接</source>
@@ -1087,8 +1087,8 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
         <translation>Computer sound reconnected</translation>
     </message>
     <message>
-        <source>正在录制的麦克风已换成：%1</source>
-        <translation>Now recording the microphone: %1</translation>
+        <source>改用麦克风：%1</source>
+        <translation>Now recording: %1</translation>
     </message>
 </context>
 <context>

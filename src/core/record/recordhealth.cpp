@@ -192,9 +192,8 @@ QString RecordHealth::computerSoundText(bool recorded)
 
 QString RecordHealth::soundLostText(bool microphone)
 {
-    return microphone
-               ? QCoreApplication::translate("RecordHealth", "麦克风已断开，正在重新连接…")
-               : QCoreApplication::translate("RecordHealth", "电脑声音已断开，正在重新连接…");
+    return microphone ? QCoreApplication::translate("RecordHealth", "麦克风断开，重连中…")
+                      : QCoreApplication::translate("RecordHealth", "电脑声音断开，重连中…");
 }
 
 QString RecordHealth::soundBackText(bool microphone)
@@ -205,8 +204,7 @@ QString RecordHealth::soundBackText(bool microphone)
 
 QString RecordHealth::microphoneNowText(const QString &description)
 {
-    return QCoreApplication::translate("RecordHealth", "正在录制的麦克风已换成：%1")
-        .arg(description);
+    return QCoreApplication::translate("RecordHealth", "改用麦克风：%1").arg(description);
 }
 
 QString RecordHealth::latePicturesText(qint64 late, qint64 total)

@@ -4,6 +4,7 @@
 #include "core/record/soundsettings.h"
 #include "ui/record/soundlevelmeter.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 
 RecordHealthView::RecordHealthView(RecordHealth *health, SoundLevelMeter *meter, QLabel *warning,
@@ -47,11 +48,7 @@ RecordHealthView::RecordHealthView(RecordHealth *health, SoundLevelMeter *meter,
         refresh();
     });
     connect(health, &RecordHealth::microphoneChanged, this, [this](const QString &description) {
-        // The bar's line is short: a long device name is cut.
-        constexpr int kLongestName = 24;
-        m_microphoneNow = description.size() > kLongestName
-                              ? description.left(kLongestName - 1) + QChar(0x2026)
-                              : description;
+        m_microphoneNow = description;
         refresh();
     });
     m_backTimer.setSingleShot(true);
@@ -92,7 +89,17 @@ void RecordHealthView::refresh()
     if (!m_warning)
         return;
     const QString text = warningText();
-    m_warning->setText(text);
+    // The lines about sound inputs (a device's name can be of any length, a translation
+    // longer) are cut to one line on a shown bar, the whole of them in the tooltip.
+    const bool soundInput =
+        text == RecordHealth::soundLostText(m_microphoneLost) ||
+        (!m_backText.isEmpty() && text == m_backText) ||
+        (!m_microphoneNow.isEmpty() && text == RecordHealth::microphoneNowText(m_microphoneNow));
+    QString shown = text;
+    if (soundInput && m_warning->isVisible() && m_warning->width() > 0)
+        shown =
+            QFontMetrics(m_warning->font()).elidedText(text, Qt::ElideRight, m_warning->width());
+    m_warning->setText(shown);
     m_warning->setToolTip(text);
     m_warning->setVisible(!text.isEmpty());
 }

@@ -435,6 +435,8 @@ void TestRecordScreen::withoutMicrophoneAskedFirst()
         }
         QVERIFY(waitUntil([&]() { return line->text() == "未发现音频输入设备！"; }, 5000));
         QVERIFY(line->isVisible());
+        if (const QString shots = qEnvironmentVariable("LUMORA_SCREENSHOTS"); !shots.isEmpty())
+            window->ctrlWidget()->grab().save(shots + "/bar-no-microphone.png");
         QVERIFY(XPointer::click(centreOf(window->ctrlWidget()->stopButton())));
         QVERIFY(finished.wait(20000));
         const AVData clip = project->at(project->count() - 1);
