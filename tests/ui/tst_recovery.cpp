@@ -111,7 +111,7 @@ int editChild(int argc, char **argv)
 // --record-child <ms> <slideMs>: what a recording window does in a new project whose packed
 // file will be rec.lsn: the folder is taken (marked, its index kept), a clip goes in at the
 // playhead and the engine records into it; with slideMs > 0 every slideMs a new slide clip is
-// started. Prints "recording" once the file has its first picture, then "slide" per new clip;
+// started. Prints "recording" once recording has started, then "slide" per new clip;
 // killed by the parent.
 int recordChild(char **argv)
 {
@@ -131,15 +131,13 @@ int recordChild(char **argv)
         engine.startNextClip(QStringLiteral("幻灯片 %1").arg(++slide));
         say("slide");
     });
-    // The file begins with its first picture: the slides and the parent's kill count from
-    // there, not from the start request (on a loaded machine the first picture may come late).
+    // The file begins when recording starts, however late its first picture comes: the slides
+    // and the parent's kill count from there.
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (!engine.isCapturing())
             return;
-        engine.startRecord();
-        if (engine.pictureCount() == 0)
-            return;
         poll.stop();
+        engine.startRecord();
         say("recording");
         if (slideMs > 0)
             slides.start(slideMs);
