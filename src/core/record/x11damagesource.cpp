@@ -1,7 +1,5 @@
 #include "core/record/x11damagesource.h"
 
-#include "core/record/picturecadence.h"
-
 #include <xcb/damage.h>
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
@@ -177,6 +175,7 @@ bool X11DamageSource::open(QString *error)
         return false;
     }
     m_firstPicture = true;
+    m_spacing = PictureCadence();
     qInfo() << "X11DamageSource: recording" << m_rect << "from the X server's changes";
     return true;
 }
@@ -363,8 +362,9 @@ PictureSource::Read X11DamageSource::read(AVPacket *packet, qint64 *captureUs, i
         }
         takeEvents();
         const bool changed = m_dirty || m_pointerChanged || m_firstPicture;
-        const qint64 allowedUs =
-            m_lastPictureUs < 0 ? now : m_lastPictureUs + PictureCadence::kMinSpacingUs;
+        if (changed)
+            m_spacing.changed(now);
+        const qint64 allowedUs = changed ? m_spacing.dueUs() : PictureCadence::kNever;
         if (changed && now >= allowedUs) {
             // The picture is of the moment the screen is read; its conversion after does not
             // count in the spacing, so moving content keeps up to 30 pictures a second.
@@ -377,7 +377,7 @@ PictureSource::Read X11DamageSource::read(AVPacket *packet, qint64 *captureUs, i
                 return Read::Ended;
             }
             packet->pts = packet->dts = takenUs;
-            m_lastPictureUs = takenUs;
+            m_spacing.take(now);
             *captureUs = takenUs;
             return Read::Picture;
         }

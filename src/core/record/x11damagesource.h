@@ -10,6 +10,7 @@
 // open() fails, with the reason, when the display lacks one of the three extensions (or shared
 // memory with it, as over a network): the recorder then falls back to X11GrabSource.
 // Threads as PictureSource says; the X connection is the source's own.
+#include "core/record/picturecadence.h"
 #include "core/record/picturesource.h"
 #include "core/record/yuvpicture.h"
 
@@ -80,7 +81,10 @@ private:
     std::vector<uint8_t> m_pointerRows;  // the rows under the pointer, pointer drawn in
     int m_pointerRowsTop = 0;
     qint64 m_nextPointerPollUs = 0;
-    qint64 m_lastPictureUs = -1;
+    // When the next picture may be read: one spacing after the moment the last one was due,
+    // not after the read woke (a wake-up a millisecond late would otherwise delay every picture
+    // after it, and a screen changing 30 times a second would lose one every few dozen).
+    PictureCadence m_spacing;
     bool m_firstPicture = true;
     std::atomic<bool> m_interrupted{false};
 };
