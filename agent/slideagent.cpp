@@ -2,10 +2,10 @@
 
 #include "core/slides/slideprotocol.h"
 #include "slideconverter.h"
-#include "slidewindow.h"
+#include "slidepages.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
@@ -21,10 +21,10 @@ void report(const QString &text)
 
 }  // namespace
 
-SlideAgent::SlideAgent(const QString &presentationPath, qint64 containerPid, quint64 containerWinId,
+SlideAgent::SlideAgent(const QString &presentationPath, qint64 containerPid, quint64 containerKey,
                        QObject *parent)
     : QObject(parent), m_path(presentationPath),
-      m_serverName(SlideProtocol::serverName(containerPid, containerWinId))
+      m_serverName(SlideProtocol::serverName(containerPid, containerKey))
 {
     m_connectRetry.setInterval(100);
     connect(&m_connectRetry, &QTimer::timeout, this, &SlideAgent::tryConnect);
@@ -42,7 +42,7 @@ SlideAgent::SlideAgent(const QString &presentationPath, qint64 containerPid, qui
 
 SlideAgent::~SlideAgent()
 {
-    delete m_window;
+    delete m_pages;
 }
 
 void SlideAgent::start()
@@ -85,18 +85,14 @@ void SlideAgent::onConverted(const QString &pdfPath)
 {
     report(m_converter->usedCache() ? QStringLiteral("slides from the cache: %1").arg(pdfPath)
                                     : QStringLiteral("slides converted: %1").arg(pdfPath));
-    m_window = new SlideWindow(QFileInfo(m_path).fileName());
-    if (!m_window->load(pdfPath)) {
+    m_pages = new SlidePages;
+    if (!m_pages->load(pdfPath)) {
         finish(SlideProtocol::kExitUnreadable, tr("无法打开演示文稿：%1").arg(m_path));
         return;
     }
-    connect(m_window, &SlideWindow::pageChanged, this,
-            [this](int page) { send(SlideProtocol::kPptPage, page); });
-    m_window->show();
-    const QSize size = m_window->slideSize();
-    send(SlideProtocol::kWindowHwnd, static_cast<qint64>(m_window->winId()));
+    const QSize size = m_pages->slideSize();
     send(SlideProtocol::kPptSize, QStringLiteral("%1_%2").arg(size.width()).arg(size.height()));
-    send(SlideProtocol::kPptPage, m_window->currentPage());
+    send(SlideProtocol::kPptPages, m_pages->pageCount());
     m_heartbeat.start();
 }
 
@@ -116,16 +112,42 @@ void SlideAgent::handleWord(const QByteArray &word)
     if (word == SlideProtocol::kHeartbeat) {
         if (m_heartbeat.isActive())
             m_heartbeat.start();
-    } else if (word == SlideProtocol::kNextPage) {
-        if (m_window)
-            m_window->nextPage();
-    } else if (word == SlideProtocol::kPreviousPage) {
-        if (m_window)
-            m_window->previousPage();
+    } else if (word.startsWith(SlideProtocol::kRender) && m_pages) {
+        // "render <page> <width> <height>"; anything malformed is ignored.
+        const QList<QByteArray> parts = word.split(' ');
+        bool pageOk = false, widthOk = false, heightOk = false;
+        const int page = parts.value(1).toInt(&pageOk);
+        const int width = parts.value(2).toInt(&widthOk);
+        const int height = parts.value(3).toInt(&heightOk);
+        if (parts.size() == 4 && parts.at(0) == SlideProtocol::kRender && pageOk && widthOk &&
+            heightOk && SlideProtocol::pictureBytes(width, height) > 0)
+            sendPage(page, QSize(width, height));
     } else if (word == SlideProtocol::kClose) {
         finish(0, QStringLiteral("asked to close"));
     }
     // Anything else is ignored.
+}
+
+void SlideAgent::sendPage(int page, const QSize &size)
+{
+    QJsonObject value;
+    value.insert(QStringLiteral("page"), page);
+    value.insert(QStringLiteral("width"), size.width());
+    value.insert(QStringLiteral("height"), size.height());
+    const QImage picture = m_pages->render(page, size);
+    if (picture.isNull() || picture.size() != size) {
+        report(QStringLiteral("page %1 could not be rendered").arg(page));
+        send(SlideProtocol::kPageFailed, value);
+        return;
+    }
+    const qint64 rowBytes = qint64(size.width()) * 4;
+    value.insert(QStringLiteral("bytes"), rowBytes * size.height());
+    send(SlideProtocol::kPagePicture, value);
+    if (m_socket.state() != QLocalSocket::ConnectedState)
+        return;
+    for (int y = 0; y < size.height(); ++y)
+        m_socket.write(reinterpret_cast<const char *>(picture.constScanLine(y)), rowBytes);
+    m_socket.flush();
 }
 
 void SlideAgent::send(const char *type, const QJsonValue &value)
@@ -150,7 +172,5 @@ void SlideAgent::finish(int code, const QString &reason)
     m_connectRetry.stop();
     if (m_converter)
         m_converter->cancel();
-    if (m_window)
-        m_window->hide();
     QCoreApplication::exit(code);
 }

@@ -1,9 +1,10 @@
 #pragma once
 // The slide-show agent: connects to the recording window's local server, has the
-// presentation converted (reporting progress meanwhile), shows it in its own window and
-// reports the window, the slide size and every page change; turns pages on "next_page" and
-// "previous_page". It ends on "close", when the connection drops, or when no "heartbeat" came
-// for 10 seconds once the slides are shown. Main thread only.
+// presentation converted (reporting progress meanwhile), reports the slide size and the number
+// of slides, and renders the pages the window asks for ("render <page> <width> <height>"),
+// sending each picture back on the socket. It shows no window. It ends on "close", when the
+// connection drops, or when no "heartbeat" came for 10 seconds once the slides are ready.
+// Main thread only.
 #include "core/slides/slideprotocol.h"
 
 #include <QElapsedTimer>
@@ -12,13 +13,13 @@
 #include <QTimer>
 
 class SlideConverter;
-class SlideWindow;
+class SlidePages;
 
 class SlideAgent : public QObject
 {
     Q_OBJECT
 public:
-    SlideAgent(const QString &presentationPath, qint64 containerPid, quint64 containerWinId,
+    SlideAgent(const QString &presentationPath, qint64 containerPid, quint64 containerKey,
                QObject *parent = nullptr);
     ~SlideAgent() override;
 
@@ -36,6 +37,8 @@ private:
     void onConverted(const QString &pdfPath);
     void onReadyRead();
     void handleWord(const QByteArray &word);
+    // Renders page `page` at `size` and sends it (or that it failed).
+    void sendPage(int page, const QSize &size);
     void send(const char *type, const QJsonValue &value);
     void finish(int code, const QString &reason);
 
@@ -47,7 +50,7 @@ private:
     QElapsedTimer m_connectClock;
     QTimer m_heartbeat;
     SlideConverter *m_converter = nullptr;
-    SlideWindow *m_window = nullptr;
+    SlidePages *m_pages = nullptr;
     SlideProtocol::LineReader m_reader;
     bool m_finished = false;
     int m_exitCode = 0;

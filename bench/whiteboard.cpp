@@ -195,6 +195,7 @@ int benchmark()
         const double y = 0.5 + 0.3 * std::sin(t * 2.1);
         return QPoint(int(x * size.width()), int(y * size.height()));
     };
+    const QSize picture = board->board()->pictureSize();
     const qint64 drawnPictures0 = board->recorder()->pictureCount();
     const double drawing0 = ownCpuSeconds();
     QElapsedTimer drawing;
@@ -206,8 +207,8 @@ int benchmark()
         QTest::mouseMove(canvas, p);
         if (++moves % 10 == 0)
             samples.append({PictureSource::captureClockUs(),
-                            QPoint(p.x() * WhiteboardRenderer::kPictureWidth / size.width(),
-                                   p.y() * WhiteboardRenderer::kPictureHeight / size.height())});
+                            QPoint(p.x() * picture.width() / size.width(),
+                                   p.y() * picture.height() / size.height())});
         QTest::qWait(16);
     }
     QTest::mouseRelease(canvas, Qt::LeftButton, Qt::NoModifier, pointAt(kDrawingSeconds));

@@ -929,10 +929,6 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
 <context>
     <name>PptContainer</name>
     <message>
-        <source>幻灯片放映窗口没有出现</source>
-        <translation>The slide show window did not appear</translation>
-    </message>
-    <message>
         <source>警告</source>
         <translation>Warning</translation>
     </message>
@@ -963,6 +959,18 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
     <message>
         <source>幻灯片放映程序意外结束</source>
         <translation>The slide show program ended unexpectedly</translation>
+    </message>
+    <message>
+        <source>幻灯片放映程序没有响应</source>
+        <translation>The slide show program does not respond</translation>
+    </message>
+    <message>
+        <source>第%1页无法显示</source>
+        <translation>Slide %1 cannot be shown</translation>
+    </message>
+    <message>
+        <source>幻灯片放映程序发来的内容有误</source>
+        <translation>The slide show program sent something wrong</translation>
     </message>
 </context>
 <context>
@@ -1094,56 +1102,12 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
 <context>
     <name>RecordPptWidget</name>
     <message>
-        <source>警告</source>
-        <translation>Warning</translation>
-    </message>
-    <message>
         <source>第%1页</source>
         <translation>Slide %1</translation>
     </message>
     <message>
-        <source>桌面没有开启窗口合成，录课时无法画笔标注。</source>
-        <translation>The desktop has no compositing: the pen cannot draw while recording.</translation>
-    </message>
-    <message>
-        <source>继续</source>
-        <translation>Continue</translation>
-    </message>
-    <message>
-        <source>正在录课 %1</source>
-        <translation>Recording %1</translation>
-    </message>
-    <message>
-        <source>静音</source>
-        <translation>Mute</translation>
-    </message>
-    <message>
-        <source>解除静音</source>
-        <translation>Unmute</translation>
-    </message>
-    <message>
-        <source>开始</source>
-        <translation>Start</translation>
-    </message>
-    <message>
-        <source>暂停</source>
-        <translation>Pause</translation>
-    </message>
-    <message>
-        <source>结束</source>
-        <translation>End</translation>
-    </message>
-    <message>
-        <source>上一页</source>
-        <translation>Previous</translation>
-    </message>
-    <message>
-        <source>下一页</source>
-        <translation>Next</translation>
-    </message>
-    <message>
-        <source>正在录课</source>
-        <translation>Recording</translation>
+        <source>第%1页无法显示，录下的是这句提示</source>
+        <translation>Slide %1 cannot be shown; this note is recorded instead</translation>
     </message>
 </context>
 <context>
@@ -1415,13 +1379,6 @@ Stop the recording, then start it again.</translation>
     <message>
         <source>无法写入缓存：%1</source>
         <translation>Cannot write the cache: %1</translation>
-    </message>
-</context>
-<context>
-    <name>SlideWindow</name>
-    <message>
-        <source>%1 - 幻灯片放映</source>
-        <translation>%1 - 幻灯片放映</translation>
     </message>
 </context>
 <context>

@@ -1,7 +1,9 @@
 #pragma once
 // Presentations, the slide-show agent and the desktop around them, for tests and benchmarks.
 #include <QColor>
+#include <QImage>
 #include <QObject>
+#include <QRectF>
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
@@ -18,6 +20,13 @@ bool makeDeck(const QString &dir, int slides, const QString &name, QString *erro
 QColor slideColour(int page);
 // True when `a` and `b` differ by at most `tolerance` in each of red, green and blue.
 bool near(const QColor &a, const QColor &b, int tolerance = 40);
+
+// True when `region` (fractions of the picture) of `picture`, a recorded slide `page` of the
+// presentation whose PDF the agent copied into `dir` keeps in its cache, matches Poppler's own
+// picture of that page at the picture's size (pdftoppm) pixel for pixel within what the
+// video's compression changes: as sharp as Poppler draws it. Says the difference found.
+bool matchesPopplerRender(const QString &dir, int page, const QImage &picture,
+                          const QRectF &region);
 
 // Copies the agent into `dir` and returns the copy's path: its cache (the "cache" folder
 // beside the program) is then `dir`/cache/slides, apart from every other run. The copy has a

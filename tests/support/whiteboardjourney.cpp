@@ -138,8 +138,9 @@ bool drawStroke(RecordWhiteboardWidget *w, double heightShare, QPoint *middle)
     if (!XPointer::drag({canvas->mapToGlobal(from), canvas->mapToGlobal(to)}, 24))
         return false;
     const QPoint mid = (from + to) / 2;
-    *middle = QPoint(mid.x() * WhiteboardRenderer::kPictureWidth / canvas->width(),
-                     mid.y() * WhiteboardRenderer::kPictureHeight / canvas->height());
+    const QSize picture = w->board()->pictureSize();
+    *middle = QPoint(mid.x() * picture.width() / canvas->width(),
+                     mid.y() * picture.height() / canvas->height());
     return QTest::qWaitFor(
         [&] { return canvas->undoGroup()->activeStack()->count() == before + 1; }, 3000);
 }

@@ -1,44 +1,57 @@
 #pragma once
 // What the presentation recording window and the slide-show agent (lumora_slide_agent) agree
-// on: where the agent finds the window's local server, and the words and message types they
-// exchange. One message is one line of UTF-8 text; the agent sends JSON objects
-// {"cmd_type": ..., "value": ...}, the window sends plain words. Header only, so that the
-// agent uses it without linking the program's libraries. Any thread.
+// on: where the agent finds the window's local server, and the words and messages they
+// exchange. The agent shows nothing itself: it converts the presentation and renders its pages
+// with Poppler at the sizes the window asks for; the window shows and records those pictures.
+//
+// One message is one line of UTF-8 text; the agent sends JSON objects
+// {"cmd_type": ..., "value": ...}, the window sends words ("render" with its numbers). A
+// "page_picture" line is followed on the socket by the picture's bytes: `height` rows of
+// `width` pixels, 4 bytes each, as QImage::Format_RGB32 keeps them (0xffRRGGBB in the
+// machine's byte order), top row first. Header only, so that the agent uses it without linking
+// the program's libraries. Any thread.
 #include <QByteArray>
 #include <QString>
 
 namespace SlideProtocol {
 
-// The local server of the container whose native window is `containerWinId`, in the process
-// `containerPid`. The process id keeps two copies of the program (or two test displays whose
-// window ids happen to agree) apart.
-inline QString serverName(qint64 containerPid, quint64 containerWinId)
+// The local server of the window numbered `key` (unique in its process) in the process
+// `containerPid`. The process id keeps two copies of the program apart.
+inline QString serverName(qint64 containerPid, quint64 key)
 {
-    return QStringLiteral("lumora-slides-%1-%2").arg(containerPid).arg(containerWinId);
-}
-
-// The title of the agent's slide-show window contains this text.
-inline QString windowTitleMark()
-{
-    return QStringLiteral("幻灯片放映");
+    return QStringLiteral("lumora-slides-%1-%2").arg(containerPid).arg(key);
 }
 
 // Words to the agent.
 inline constexpr char kHeartbeat[] = "heartbeat";
-inline constexpr char kPreviousPage[] = "previous_page";
-inline constexpr char kNextPage[] = "next_page";
 inline constexpr char kClose[] = "close";
+// "render <page> <width> <height>": page from 1, the picture's size in pixels. The page is
+// fitted into that size keeping its shape; what it leaves is black.
+inline constexpr char kRender[] = "render";
 
 // Message types from the agent.
-inline constexpr char kWindowHwnd[] = "window_hwnd";  // value: its window id (number)
-inline constexpr char kPptPage[] = "ppt_page";        // value: current slide, from 1
-inline constexpr char kPptSize[] = "ppt_size";        // value: "W_H" of the slides
 // While LibreOffice converts the presentation: value = milliseconds since it began.
 inline constexpr char kPptConverting[] = "ppt_converting";
+inline constexpr char kPptSize[] = "ppt_size";    // value: "W_H" of the first slide, in points
+inline constexpr char kPptPages[] = "ppt_pages";  // value: how many slides; sent after ppt_size
+// value: {"page", "width", "height", "bytes"}; the picture's bytes follow the line.
+inline constexpr char kPagePicture[] = "page_picture";
+// value: {"page", "width", "height"}: that page could not be rendered.
+inline constexpr char kPageFailed[] = "page_failed";
+
+// The largest picture either side makes or accepts, each way.
+inline constexpr int kMaxPictureSide = 8192;
+// The bytes of a picture of `width` x `height`, or -1 when no such picture is allowed.
+inline qint64 pictureBytes(qint64 width, qint64 height)
+{
+    if (width <= 0 || height <= 0 || width > kMaxPictureSide || height > kMaxPictureSide)
+        return -1;
+    return width * height * 4;
+}
 
 // How the agent ends (its exit status), so that the window can tell the teacher why.
 enum AgentExit {
-    kExitDone = 0,             // ended as asked, or its window went away
+    kExitDone = 0,             // ended as asked, or the window went away
     kExitUnreadable = 1,       // missing, damaged, password-protected or not a presentation
     kExitUsage = 2,            // wrong command line
     kExitNoWindow = 3,         // the window that started it could not be reached
@@ -50,7 +63,8 @@ enum AgentExit {
 inline constexpr int kMaxLineBytes = 4096;
 
 // Cuts what arrives on the socket into lines, without keeping more than about kMaxLineBytes of
-// a line that has not ended yet: such a line is dropped whole, up to its end.
+// a line that has not ended yet: such a line is dropped whole, up to its end. A picture's bytes
+// are taken with nextBytes before the next line is asked for.
 class LineReader
 {
 public:
@@ -75,6 +89,18 @@ public:
             m_discarding = false;
         }
     }
+
+    // The next `count` bytes as they came (a picture after its line); false while fewer are
+    // waiting.
+    bool nextBytes(qsizetype count, QByteArray *bytes)
+    {
+        if (m_buffer.size() < count)
+            return false;
+        *bytes = m_buffer.left(count);
+        m_buffer.remove(0, count);
+        return true;
+    }
+    qsizetype waiting() const { return m_buffer.size(); }
 
 private:
     QByteArray m_buffer;

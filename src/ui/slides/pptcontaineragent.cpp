@@ -1,9 +1,8 @@
 // PptContainer: the agent process and the messages to and from it.
 #include "core/slides/slideprotocol.h"
 #include "ui/base/loaddingview.h"
-#include "ui/board/boardcanvas.h"
 #include "ui/slides/pptcontainer.h"
-#include "ui/slides/pptmainwidget.h"
+#include "ui/whiteboard/whiteboardview.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -13,11 +12,16 @@
 #include <QLabel>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QMessageBox>
 #include <QTimer>
+
+#include <cstring>
 
 namespace {
 // How long an agent told to close may take before it is ended.
 constexpr int kAgentCloseGraceMs = 3000;
+// Tells the local servers of the containers of this process apart.
+quint64 g_nextServerKey = 1;
 }  // namespace
 
 int PptContainer::openPptFile(const QString &path)
@@ -25,14 +29,14 @@ int PptContainer::openPptFile(const QString &path)
     m_LoaddingView->setFileName(QFileInfo(path).fileName());
     m_LoaddingView->setPptIconVisible(true);
 
-    const QString containerId = QString::number(winId());
-    const QString mainId = QString::number(m_PptMainWidget->winId());
     if (!m_server) {
         m_server = new QLocalServer(this);
         // Only the user's own processes may connect.
         m_server->setSocketOptions(QLocalServer::UserAccessOption);
         connect(m_server, &QLocalServer::newConnection, this, &PptContainer::onNewConnection);
-        const QString name = SlideProtocol::serverName(QCoreApplication::applicationPid(), winId());
+        m_serverKey = g_nextServerKey++;
+        const QString name =
+            SlideProtocol::serverName(QCoreApplication::applicationPid(), m_serverKey);
         QLocalServer::removeServer(name);
         if (!m_server->listen(name))
             qWarning() << "cmd error:" << m_server->errorString();
@@ -50,13 +54,13 @@ int PptContainer::openPptFile(const QString &path)
         qWarning() << "cmd error:" << error;
         if (error != QProcess::FailedToStart)
             return;
-        // No finished signal follows: the search would wait in vain. Told from the event loop,
+        // No finished signal follows: opening would wait in vain. Told from the event loop,
         // not from inside start().
         QMetaObject::invokeMethod(
             this,
             [this, process]() {
-                if (process == m_agentProcess && m_FindWindowTimer->isActive())
-                    searchFailed(
+                if (process == m_agentProcess && m_openTimer->isActive())
+                    openFailed(
                         tr("找不到幻灯片放映程序 lumora_slide_agent，请重新安装 Lumora录课"));
                 process->deleteLater();
             },
@@ -64,12 +68,11 @@ int PptContainer::openPptFile(const QString &path)
     });
     connect(process, &QProcess::finished, this, &PptContainer::onAgentFinished);
     connect(process, &QProcess::finished, process, &QObject::deleteLater);
-    const QStringList arguments = {path, containerId, mainId};
+    const QStringList arguments = {path, QString::number(m_serverKey)};
     process->setProcessChannelMode(QProcess::MergedChannels);
     qInfo() << "openPptFile:" << arguments;
     m_agentProcess = process;
-    m_FindCount = 0;
-    m_FindWindowTimer->start(20);
+    m_openTimer->start();
     process->start(agentProgram(), arguments, QIODevice::ReadWrite);
     return 1;
 }
@@ -84,6 +87,7 @@ void PptContainer::onNewConnection()
             continue;
         }
         m_agentSocket = socket;
+        // A picture is a few megabytes: read as it comes, not all kept in the socket first.
         connect(socket, &QLocalSocket::readyRead, this, &PptContainer::onReadyRead);
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
     }
@@ -94,53 +98,100 @@ void PptContainer::onReadyRead()
     if (!m_agentSocket)
         return;
     m_reader.append(m_agentSocket->readAll());
-    QByteArray line;
-    while (m_reader.next(&line))
+    for (;;) {
+        if (m_payloadPage > 0) {
+            QByteArray bytes;
+            if (!m_reader.nextBytes(m_payloadBytes, &bytes))
+                return;
+            const int page = std::exchange(m_payloadPage, 0);
+            QImage picture(m_payloadSize, QImage::Format_RGB32);
+            if (picture.isNull()) {
+                qWarning() << "no memory for the picture of slide" << page;
+                m_requested.remove(page);
+                continue;
+            }
+            const qsizetype rowBytes = qsizetype(m_payloadSize.width()) * 4;
+            for (int y = 0; y < m_payloadSize.height(); ++y)
+                std::memcpy(picture.scanLine(y), bytes.constData() + y * rowBytes,
+                            size_t(rowBytes));
+            takePicture(page, picture);
+            continue;
+        }
+        QByteArray line;
+        if (!m_reader.next(&line))
+            return;
         handleMsg(QString::fromUtf8(line));
+        if (!m_agentSocket)
+            return;
+    }
 }
 
 void PptContainer::handleMsg(const QString &text)
 {
-    qInfo().noquote() << QStringLiteral("收到WM_COPYDATA客户端消息:%1").arg(text);
     const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8());
     if (!document.isObject())
         return;
     const QJsonObject message = document.object();
     const QString type = message.value(QStringLiteral("cmd_type")).toString();
     const QJsonValue value = message.value(QStringLiteral("value"));
-    if (type == QLatin1String(SlideProtocol::kWindowHwnd)) {
-        const double id = value.toDouble();
-        if (id > 0 && id <= 0xffffffffu)
-            m_AgentHwnd = static_cast<quint32>(id);
-    } else if (type == QLatin1String(SlideProtocol::kPptPage)) {
-        const int page = value.toInt();
-        // Slides count from 1; the same slide again changes nothing.
-        if (page < 1 || page == m_CurPage)
+    if (type != QLatin1String(SlideProtocol::kPagePicture))
+        qInfo().noquote() << QStringLiteral("收到幻灯片程序消息:%1").arg(text);
+    if (type == QLatin1String(SlideProtocol::kPagePicture) ||
+        type == QLatin1String(SlideProtocol::kPageFailed)) {
+        const QJsonObject picture = value.toObject();
+        const int page = picture.value(QStringLiteral("page")).toInt();
+        const QSize size(picture.value(QStringLiteral("width")).toInt(),
+                         picture.value(QStringLiteral("height")).toInt());
+        // Only a picture asked for, of the size asked for: anything else may not be followed
+        // by what its line says, so the connection cannot go on.
+        if (!m_requested.contains(page) || size != m_board->pictureSize()) {
+            qWarning() << "slide agent sent a picture not asked for:" << page << size;
+            if (m_agentSocket)
+                m_agentSocket->abort();
+            openFailed(tr("幻灯片放映程序发来的内容有误"));
             return;
-        m_CurPage = page;
-        if (m_Canvas)
-            m_Canvas->setPage(page);
-        emit sig_PageChanged(page);
+        }
+        if (type == QLatin1String(SlideProtocol::kPageFailed)) {
+            qWarning() << "slide" << page << "could not be rendered";
+            takePicture(page, failedPicture(page));
+            emit sig_PageFailed(page);
+            return;
+        }
+        const qint64 bytes = picture.value(QStringLiteral("bytes")).toInteger(-1);
+        if (bytes != SlideProtocol::pictureBytes(size.width(), size.height())) {
+            if (m_agentSocket)
+                m_agentSocket->abort();
+            openFailed(tr("幻灯片放映程序发来的内容有误"));
+            return;
+        }
+        m_payloadPage = page;
+        m_payloadSize = size;
+        m_payloadBytes = bytes;
     } else if (type == QLatin1String(SlideProtocol::kPptSize)) {
         const QStringList parts = value.toString().split(QLatin1Char('_'));
-        if (parts.size() < 2)
+        if (parts.size() < 2 || m_pageCount > 0)
             return;
         const int width = parts.at(0).toInt();
         const int height = parts.at(1).toInt();
         // A size that cannot be fitted is ignored.
         if (width <= 0 || height <= 0 || width > 100000 || height > 100000)
             return;
-        const bool wasInPlace = slidesInPlace();
         m_PptWidth = width;
         m_PptHeight = height;
-        adjustPptWindow();
-        if (!wasInPlace && slidesInPlace())
-            emit sig_SlidesInPlace();
-    } else if (type == QLatin1String(SlideProtocol::kPptConverting)) {
-        // LibreOffice is still at work: the search waits as long as it is.
-        if (!m_FindWindowTimer->isActive())
+        m_board->setBoardShape(QSize(width, height));
+    } else if (type == QLatin1String(SlideProtocol::kPptPages)) {
+        const int count = value.toInt();
+        if (count < 1 || m_pageCount > 0 || m_PptWidth <= 0)
             return;
-        m_FindCount = 0;
+        m_pageCount = count;
+        m_board->ensurePageCount(count);
+        m_board->showPage(1);
+        request(1);
+    } else if (type == QLatin1String(SlideProtocol::kPptConverting)) {
+        // LibreOffice is still at work: opening waits as long as it is.
+        if (!m_openTimer->isActive())
+            return;
+        m_openTimer->start();
         m_LoaddingView->label_opening->setText(
             tr("正在准备幻灯片... %1秒").arg(value.toInteger() / 1000));
     }
@@ -148,8 +199,7 @@ void PptContainer::handleMsg(const QString &text)
 
 void PptContainer::sendMsg(const QString &text)
 {
-    if (m_AgentHwnd == 0 || !m_agentSocket ||
-        m_agentSocket->state() != QLocalSocket::ConnectedState)
+    if (!m_agentSocket || m_agentSocket->state() != QLocalSocket::ConnectedState)
         return;
     QByteArray line = text.toUtf8();
     line.replace('\n', ' ');
@@ -160,9 +210,9 @@ void PptContainer::sendMsg(const QString &text)
 void PptContainer::onAgentFinished(int exitCode, QProcess::ExitStatus status)
 {
     qInfo() << "slide agent ended:" << exitCode << status;
-    // An agent that ends before its window was found has failed; its status says why.
-    if (m_FindWindowTimer->isActive())
-        searchFailed(failureReason(exitCode, status));
+    // An agent that ends before the slides are in place has failed; its status says why.
+    if (m_openTimer->isActive())
+        openFailed(failureReason(exitCode, status));
 }
 
 QString PptContainer::failureReason(int exitCode, QProcess::ExitStatus status)
@@ -180,6 +230,17 @@ QString PptContainer::failureReason(int exitCode, QProcess::ExitStatus status)
     return tr("幻灯片放映程序意外结束");
 }
 
+void PptContainer::openFailed(const QString &reason)
+{
+    if (m_inPlace)
+        return;
+    m_openTimer->stop();
+    endAgent();
+    qWarning().noquote() << "slide show failed:" << reason;
+    QMessageBox::warning(this, tr("警告"), tr("打开ppt文件失败！") + QLatin1Char('\n') + reason,
+                         QMessageBox::Ok);
+}
+
 void PptContainer::endAgent()
 {
     if (m_agentSocket && m_agentSocket->state() == QLocalSocket::ConnectedState) {
@@ -187,7 +248,6 @@ void PptContainer::endAgent()
         m_agentSocket->flush();
         m_agentSocket->disconnectFromServer();
     }
-    m_AgentHwnd = 0;
     if (QProcess *process = m_agentProcess) {
         disconnect(process, &QProcess::finished, this, &PptContainer::onAgentFinished);
         if (process->state() != QProcess::NotRunning) {

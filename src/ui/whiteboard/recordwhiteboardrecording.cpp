@@ -1,7 +1,9 @@
-// RecordWhiteboardWidget: start, count-down, pause, resume and stop of the recording.
+// RecordWhiteboardWidget: start, count-down, pause, resume and stop of the recording of a page
+// lesson (the whiteboard's and the slide show's).
 #include "core/media/avdatasmanager.h"
 #include "core/project/projectdata.h"
 #include "core/record/recordhealth.h"
+#include "core/record/scenepicturesource.h"
 #include "core/record/screenrecord.h"
 #include "ui/base/basemainwidget.h"
 #include "ui/base/basewindow.h"
@@ -11,7 +13,6 @@
 #include "ui/whiteboard/whiteboardrenderer.h"
 #include "ui/whiteboard/whiteboardview.h"
 
-#include <QDateTime>
 #include <QDebug>
 #include <QLabel>
 #include <QMessageBox>
@@ -29,7 +30,7 @@ void RecordWhiteboardWidget::on_btn_play_clicked()
         return;
     switch (m_recorder->state()) {
     case ScreenRecord::Idle:
-        if (!m_countDown)
+        if (!m_countDown && readyToRecord())
             startRecording();
         break;
     case ScreenRecord::Paused:
@@ -46,9 +47,9 @@ void RecordWhiteboardWidget::on_btn_play_clicked()
 
 void RecordWhiteboardWidget::startRecording()
 {
-    const QSize picture(WhiteboardRenderer::kPictureWidth, WhiteboardRenderer::kPictureHeight);
     // No room for a recording at all: say so before anything changes.
-    if (m_health->prepare(ProjectData::instance()->projectDir(), picture) == DiskSpaceGuard::Full) {
+    if (m_health->prepare(ProjectData::instance()->projectDir(), ui.view_board->pictureSize()) ==
+        DiskSpaceGuard::Full) {
         QMessageBox::warning(this, tr("警告"), RecordHealth::diskFullBeforeStartText());
         return;
     }
@@ -73,10 +74,8 @@ void RecordWhiteboardWidget::beginRecording()
     }
 
     ProjectData *project = ProjectData::instance();
-    AVData clip = project->newClip(
-        QStringLiteral("白板%1.mp4")
-            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hhmm"))));
-    clip.title = tr("白板第%1页").arg(ui.view_board->pageNo());
+    AVData clip = project->newClip(recordingFileName());
+    clip.title = pageTitle(ui.view_board->pageNo());
     if (m_insertTime < 0) {
         project->insert(-1, clip);
     } else {
@@ -84,6 +83,10 @@ void RecordWhiteboardWidget::beginRecording()
         project->insert(splitter.splitAvData(m_clipTemplate, m_insertTime), clip);
     }
     m_recordClip = clip;
+    // Pictures of the board's shape: the slides' own, or 16:9.
+    m_source = std::make_shared<ScenePictureSource>(ui.view_board->pictureSize());
+    m_renderer = new WhiteboardRenderer(ui.view_board, m_source, this);
+    m_recorder->setPictureSource(m_source);
     // The board as it is when the recording starts.
     m_renderer->renderNow();
     m_recorder->prepareRecord(clip);

@@ -15,6 +15,7 @@
 #include "ui/whiteboard/whiteboardview.h"
 
 #include <QActionGroup>
+#include <QDateTime>
 #include <QDebug>
 #include <QFile>
 #include <QFrame>
@@ -63,17 +64,21 @@ void fadeWhenDisabled(QToolButton *button)
 
 }  // namespace
 
-RecordWhiteboardWidget::RecordWhiteboardWidget(QWidget *parent) : QWidget(parent)
+RecordWhiteboardWidget::RecordWhiteboardWidget(QWidget *parent)
+    : RecordWhiteboardWidget(nullptr, nullptr, parent)
 {
-    setupUi();
+}
+
+RecordWhiteboardWidget::RecordWhiteboardWidget(QWidget *area, WhiteboardView *board,
+                                               QWidget *parent)
+    : QWidget(parent)
+{
+    ui.view_board = board ? board : new WhiteboardView(this);
+    setupUi(area ? area : ui.view_board);
     connectKeys();
     m_savedAvDatas = ProjectData::instance()->avDatas();
 
-    m_source = std::make_shared<ScenePictureSource>(
-        QSize(WhiteboardRenderer::kPictureWidth, WhiteboardRenderer::kPictureHeight));
-    m_renderer = new WhiteboardRenderer(ui.view_board, m_source, this);
     m_recorder = new ScreenRecord(this);
-    m_recorder->setPictureSource(m_source);
     m_timer = new QTimer(this);
     ui.btn_pause->hide();
     ui.btn_stop->hide();
@@ -123,16 +128,15 @@ RecordWhiteboardWidget::RecordWhiteboardWidget(QWidget *parent) : QWidget(parent
         Qt::QueuedConnection);
     connect(m_timer, &QTimer::timeout, this, &RecordWhiteboardWidget::updateRecordTime);
 
-    WhiteboardView *board = ui.view_board;
+    WhiteboardView *view = ui.view_board;
     connect(ui.btn_previous, &QToolButton::clicked, this,
-            [this]() { onPageChanged(ui.view_board->pageNo() - 1); });
+            [this]() { turnToPage(ui.view_board->pageNo() - 1); });
     connect(ui.btn_next, &QToolButton::clicked, this,
-            [this]() { onPageChanged(ui.view_board->pageNo() + 1); });
-    connect(ui.btn_new_page, &QToolButton::clicked, this, [this]() { onPageChanged(0); });
-    connect(board, &WhiteboardView::sig_PageChanged, this,
-            &RecordWhiteboardWidget::updatePageLabel);
+            [this]() { turnToPage(ui.view_board->pageNo() + 1); });
+    connect(ui.btn_new_page, &QToolButton::clicked, this, [this]() { turnToPage(0); });
+    connect(view, &WhiteboardView::sig_PageChanged, this, &RecordWhiteboardWidget::updatePageLabel);
 
-    BoardCanvas *canvas = board->canvas();
+    BoardCanvas *canvas = view->canvas();
     BoardToolsWidget *tools = ui.view_draw_tools;
     connect(tools, &BoardToolsWidget::sig_BoardSettingsChanged, canvas,
             &BoardCanvas::setBoardSettings);
@@ -153,7 +157,7 @@ RecordWhiteboardWidget::~RecordWhiteboardWidget()
     m_recorder = nullptr;
 }
 
-void RecordWhiteboardWidget::setupUi()
+void RecordWhiteboardWidget::setupUi(QWidget *area)
 {
     setObjectName(QStringLiteral("RecordWhiteboardWidget"));
     setWindowTitle(QStringLiteral("Form"));
@@ -162,8 +166,7 @@ void RecordWhiteboardWidget::setupUi()
     ui.verticalLayout->setContentsMargins(0, 0, 0, 0);
     ui.verticalLayout->setSpacing(0);
 
-    ui.view_board = new WhiteboardView(this);
-    ui.verticalLayout->addWidget(ui.view_board, 1);
+    ui.verticalLayout->addWidget(area, 1);
 
     ui.view_record_controls = new QWidget(this);
     ui.view_record_controls->setObjectName(QStringLiteral("view_record_controls"));
@@ -278,21 +281,41 @@ void RecordWhiteboardWidget::updatePageLabel()
     ui.btn_next->setEnabled(board->pageNo() < board->pageCount());
 }
 
-void RecordWhiteboardWidget::onPageChanged(int pageNo)
+QString RecordWhiteboardWidget::pageTitle(int pageNo) const
+{
+    return tr("白板第%1页").arg(pageNo);
+}
+
+QString RecordWhiteboardWidget::recordingFileName() const
+{
+    return QStringLiteral("白板%1.mp4")
+        .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hhmm")));
+}
+
+void RecordWhiteboardWidget::turnToPage(int pageNo)
 {
     // pageNo 0: a new page after the current one.
     WhiteboardView *board = ui.view_board;
     const int next = pageNo == 0 ? board->pageNo() + 1 : pageNo;
     if (pageNo != 0 && (next < 1 || next > board->pageCount() || next == board->pageNo()))
         return;
+    if (pageNo != 0 && !pageReady(next))
+        return;
     // Asked for before the page is drawn: the new clip begins with the page's first picture.
     if (m_recorder)
-        m_recorder->startNextClip(tr("白板第%1页").arg(next));
+        m_recorder->startNextClip(pageTitle(next));
     if (pageNo == 0)
         board->addPageAfterCurrent();
     else
         board->showPage(next);
-    m_renderer->renderNow();
+    if (m_renderer)
+        m_renderer->renderNow();
+    pageShown(next);
+}
+
+void RecordWhiteboardWidget::showBarWarning(const QString &text)
+{
+    emit m_health->engineWarning(text);
 }
 
 bool RecordWhiteboardWidget::preCloseWindow()

@@ -1,11 +1,15 @@
 #pragma once
-// The whiteboard recording window's content: a board (WhiteboardView) above a row of recording
-// controls, page controls, the board's background and the drawing tools. Records the board's
-// own pictures (WhiteboardRenderer into a ScenePictureSource, nothing grabbed from the screen)
-// with the microphone into a new clip inserted at the editor's playhead, and starts a further
-// clip titled "白板第N页" whenever the page changes while recording. A failed recording puts
-// the project's clip list back as it was when the window opened; closing during the count-down
-// takes the new clip out again and closes. Lives in a BaseWindow; main thread only.
+// The window of page lessons: the whiteboard's, and (as RecordPptWidget) the slide show's. A
+// board (WhiteboardView) above a row of recording controls, page controls and the drawing
+// tools (the whiteboard adds a new page and the board's background). Records the board's own
+// pictures (WhiteboardRenderer into a ScenePictureSource: the page, or the slide as the agent
+// rendered it, with the ink, the tools and the pointer over it; nothing grabbed from the
+// screen, so neither a desktop question nor a compositing manager is needed and no window
+// passing over the board is recorded) with the microphone into a new clip inserted at the
+// editor's playhead, and starts a further clip titled after the page whenever the page changes
+// while recording. A failed recording puts the project's clip list back as it was when the
+// window opened; closing during the count-down takes the new clip out again and closes.
+// Lives in a BaseWindow; main thread only.
 #include "core/project/avdata.h"
 #include "ui/base/basewindowinterface.h"
 #include "ui/board/countdownwidget.h"
@@ -46,6 +50,8 @@ public:
 
     ScreenRecord *recorder() const { return m_recorder; }
     WhiteboardView *board() const { return ui.view_board; }
+    BoardToolsWidget *drawTools() const { return ui.view_draw_tools; }
+    // Draws the recording's pictures; made when the recording is prepared (null before).
     WhiteboardRenderer *renderer() const { return m_renderer; }
     // The count-down shown between "开始" and the start of the recording (null otherwise).
     CountDownWidget *countDown() const { return m_countDown; }
@@ -72,24 +78,48 @@ public:
     };
     const Ui &form() const { return ui; }
 
-private:
-    void setupUi();
-    // The keys that work from any window act on this window's controls and tools.
-    void connectKeys();
+protected:
+    // A page lesson on `board`, shown in the window as `area` (the board itself, or a widget
+    // holding it).
+    RecordWhiteboardWidget(QWidget *area, WhiteboardView *board, QWidget *parent);
+
+    // The title of the clip of page `pageNo`.
+    virtual QString pageTitle(int pageNo) const;
+    // The file name of the recording's first clip.
+    virtual QString recordingFileName() const;
+    // False when the board cannot be recorded yet ("开始" then waits: call startRecording
+    // once it can).
+    virtual bool readyToRecord() { return true; }
+    // False when page `pageNo` cannot be shown yet (call turnToPage again once it can).
+    virtual bool pageReady(int /*pageNo*/) { return true; }
+    // Page `pageNo` is shown now.
+    virtual void pageShown(int /*pageNo*/) {}
+
+    // Shows page `pageNo` (0: a new page after the current one), starting its clip while
+    // recording.
+    void turnToPage(int pageNo);
     void updatePageLabel();
-    void onPageChanged(int pageNo);
+    // A line on the bar, as the recording's own warnings are.
+    void showBarWarning(const QString &text);
     // recordwhiteboardrecording.cpp
     void on_btn_play_clicked();
-    void on_btn_pause_clicked();
-    void on_btn_stop_clicked();
     // Asks first when there is no microphone, then beginRecording: the clip and the count-down.
     void startRecording();
+
+    Ui ui;
+
+private:
+    void setupUi(QWidget *area);
+    // The keys that work from any window act on this window's controls and tools.
+    void connectKeys();
+    // recordwhiteboardrecording.cpp
+    void on_btn_pause_clicked();
+    void on_btn_stop_clicked();
     void beginRecording();
     void onCountDownFinished();
     void cancelCountDown();
     void updateRecordTime();
 
-    Ui ui;
     std::shared_ptr<ScenePictureSource> m_source;
     WhiteboardRenderer *m_renderer = nullptr;
     ScreenRecord *m_recorder = nullptr;

@@ -24,7 +24,7 @@ void drawItem(QPainter &painter, const PathItem &item)
 
 WhiteboardRenderer::WhiteboardRenderer(WhiteboardView *view,
                                        std::shared_ptr<ScenePictureSource> source, QObject *parent)
-    : QObject(parent), m_view(view), m_source(std::move(source))
+    : QObject(parent), m_view(view), m_source(std::move(source)), m_size(view->pictureSize())
 {
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
@@ -76,8 +76,8 @@ QRect WhiteboardRenderer::toPicture(const QRectF &board) const
     const QSize size = m_view->canvas()->size();
     if (board.isEmpty() || size.width() <= 0 || size.height() <= 0)
         return QRect();
-    const qreal sx = qreal(kPictureWidth) / size.width();
-    const qreal sy = qreal(kPictureHeight) / size.height();
+    const qreal sx = qreal(m_size.width()) / size.width();
+    const qreal sy = qreal(m_size.height()) / size.height();
     // Antialiased edges reach a pixel beyond the shape.
     return QRectF(board.x() * sx, board.y() * sy, board.width() * sx, board.height() * sy)
         .toAlignedRect()
@@ -96,8 +96,7 @@ void WhiteboardRenderer::updateBase()
     const PathRecord *record = canvas->curRecord();
     const QList<PathItem> &paths = record->paths();
     const bool sameScene = !m_base.isNull() && m_baseRecord == record &&
-                           m_baseBackground == m_view->background() &&
-                           m_baseCanvasSize == canvas->size();
+                           m_baseLook == m_view->pageLook() && m_baseCanvasSize == canvas->size();
     // Strokes only added since: drawn onto the kept picture. Anything else: drawn anew.
     bool appended = sameScene && paths.size() >= m_baseStrokes.size();
     for (int i = 0; appended && i < m_baseStrokes.size(); ++i)
@@ -105,12 +104,11 @@ void WhiteboardRenderer::updateBase()
     if (appended && paths.size() == m_baseStrokes.size())
         return;
     if (m_base.isNull())
-        m_base = QImage(kPictureWidth, kPictureHeight, QImage::Format_RGB32);
+        m_base = QImage(m_size, QImage::Format_RGB32);
     QPainter painter(&m_base);
     int from = 0;
     if (!appended) {
-        WhiteboardView::paintBackground(painter, QRectF(0, 0, kPictureWidth, kPictureHeight),
-                                        m_view->background());
+        m_view->paintPage(painter, QRectF(QPointF(0, 0), QSizeF(m_size)));
         m_baseStrokes.clear();
         m_changed = m_base.rect();
     } else {
@@ -118,7 +116,7 @@ void WhiteboardRenderer::updateBase()
     }
     const QSize size = canvas->size();
     if (size.width() > 0 && size.height() > 0)
-        painter.scale(qreal(kPictureWidth) / size.width(), qreal(kPictureHeight) / size.height());
+        painter.scale(qreal(m_size.width()) / size.width(), qreal(m_size.height()) / size.height());
     painter.setRenderHint(QPainter::Antialiasing);
     for (int i = from; i < paths.size(); ++i) {
         drawItem(painter, paths.at(i));
@@ -126,7 +124,7 @@ void WhiteboardRenderer::updateBase()
         m_baseStrokes.append(paths.at(i).id);
     }
     m_baseRecord = record;
-    m_baseBackground = m_view->background();
+    m_baseLook = m_view->pageLook();
     m_baseCanvasSize = canvas->size();
     m_baseChanged = true;
 }
@@ -180,7 +178,7 @@ bool WhiteboardRenderer::updateLive()
     }
     QPainter painter(&m_live);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.scale(qreal(kPictureWidth) / size.width(), qreal(kPictureHeight) / size.height());
+    painter.scale(qreal(m_size.width()) / size.width(), qreal(m_size.height()) / size.height());
     QPen pen = record->curPen();
     if (grown)
         pen.setCapStyle(Qt::RoundCap);  // the pieces meet without a gap at the turns
@@ -204,7 +202,7 @@ QPair<int, int> WhiteboardRenderer::render()
     const bool live = updateLive();
     const QImage &shown = live ? m_live : m_base;
     if (first) {
-        m_frame = QImage(kPictureWidth, kPictureHeight, QImage::Format_RGB32);
+        m_frame = QImage(m_size, QImage::Format_RGB32);
         if (m_frame.isNull())
             return {0, 0};
         m_changed = m_frame.rect();
@@ -224,7 +222,7 @@ QPair<int, int> WhiteboardRenderer::render()
         overlay |= toPicture(canvas->laser().bounds());
     const QPointF pointer = m_view->pointer();
     const bool pointerShown = pointer.x() >= 0 && !laserOn;
-    const QPointF centre(pointer.x() * kPictureWidth, pointer.y() * kPictureHeight);
+    const QPointF centre(pointer.x() * m_size.width(), pointer.y() * m_size.height());
     if (pointerShown) {
         const qreal r = kPointerRadius + 2;
         overlay |= QRectF(centre.x() - r, centre.y() - r, 2 * r, 2 * r).toAlignedRect();
@@ -237,17 +235,17 @@ QPair<int, int> WhiteboardRenderer::render()
     if (changed.isEmpty())
         return {0, 0};
     const int top = changed.top() & ~1;
-    const int bottom = std::min(kPictureHeight, (changed.bottom() + 2) & ~1);
+    const int bottom = std::min(m_size.height(), (changed.bottom() + 2) & ~1);
     std::memcpy(m_frame.scanLine(top), shown.constScanLine(top),
                 size_t(shown.bytesPerLine()) * size_t(bottom - top));
     if (overlay.isEmpty())
         return {top, bottom};
     QPainter painter(&m_frame);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setClipRect(QRect(0, top, kPictureWidth, bottom - top));
+    painter.setClipRect(QRect(0, top, m_size.width(), bottom - top));
     if (size.width() > 0 && size.height() > 0) {
         painter.save();
-        painter.scale(qreal(kPictureWidth) / size.width(), qreal(kPictureHeight) / size.height());
+        painter.scale(qreal(m_size.width()) / size.width(), qreal(m_size.height()) / size.height());
         if (!typed.path.isEmpty())
             drawItem(painter, typed);
         canvas->laser().paint(painter, laserMs);

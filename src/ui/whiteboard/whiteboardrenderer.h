@@ -1,16 +1,17 @@
 #pragma once
 // WhiteboardRenderer: draws the whiteboard's pictures for the recording. Whenever the board
-// changed (WhiteboardView::sig_Changed) it draws the page as the teacher sees it — background,
-// strokes, the stroke being drawn and the pointer as a small dot — at kPictureSize and hands
+// changed (WhiteboardView::sig_Changed) it draws the page as the teacher sees it — background
+// or slide, strokes, the stroke being drawn and the pointer as a small dot — at the view's
+// pictureSize() (a slide drawn pixel for pixel as the agent rendered it) and hands
 // the picture to the recorder's ScenePictureSource, stamped with the time the change happened.
 // Changes closer together than PictureCadence::kMinSpacingUs make one picture; a still board
 // costs nothing here (the recorder repeats the last picture).
 //
 // The background and the finished strokes are kept as a picture of their own, extended when a
-// stroke is added and drawn anew only when the page, the background or the strokes otherwise
-// change; the stroke being drawn is kept over a copy of it and extended by its new points. The
-// picture handed in is kept too, and only the rows that changed since the one before (new
-// pieces of strokes, the pointer's old and new place) are brought up to date and handed in as
+// stroke is added and drawn anew only when the page, its background or slide or the strokes
+// otherwise change; the stroke being drawn is kept over a copy of it and extended by its new
+// points. The picture handed in is kept too, and only the rows that changed since the one before
+// (new pieces of strokes, the pointer's old and new place) are brought up to date and handed in as
 // such, so a picture costs a few segments and a few rows however long the stroke grows.
 // Main thread only.
 #include "core/record/picturecadence.h"
@@ -34,9 +35,7 @@ class WhiteboardRenderer : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int kPictureWidth = 1920;
-    static constexpr int kPictureHeight = 1080;
-
+    // Pictures of the view's pictureSize(), which `source` must have.
     WhiteboardRenderer(WhiteboardView *view, std::shared_ptr<ScenePictureSource> source,
                        QObject *parent = nullptr);
 
@@ -61,6 +60,7 @@ private:
 
     QPointer<WhiteboardView> m_view;
     std::shared_ptr<ScenePictureSource> m_source;
+    const QSize m_size;
     PictureCadence m_cadence;
     QTimer m_timer;
     qint64 m_rendered = 0;
@@ -68,7 +68,7 @@ private:
     // Background and finished strokes of the page last drawn.
     QImage m_base;
     const void *m_baseRecord = nullptr;
-    int m_baseBackground = -1;
+    qint64 m_baseLook = -1;  // WhiteboardView::pageLook of the page drawn
     QSize m_baseCanvasSize;
     QList<quint64> m_baseStrokes;
     bool m_baseChanged = false;

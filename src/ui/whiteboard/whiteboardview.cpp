@@ -29,9 +29,87 @@ WhiteboardView::WhiteboardView(QWidget *parent) : QWidget(parent)
 
 QRect WhiteboardView::boardRect() const
 {
-    const int w = std::min(width(), height() * 16 / 9);
-    const int h = w * 9 / 16;
-    return QRect((width() - w) / 2, (height() - h) / 2, w, h);
+    const QSize fitted = m_shape.scaled(size(), Qt::KeepAspectRatio);
+    return QRect((width() - fitted.width()) / 2, (height() - fitted.height()) / 2, fitted.width(),
+                 fitted.height());
+}
+
+void WhiteboardView::setBoardShape(const QSize &shape)
+{
+    if (shape.isEmpty() || shape == m_shape)
+        return;
+    m_shape = shape;
+    m_canvas->setGeometry(boardRect());
+    update();
+    emit sig_Changed();
+}
+
+QSize WhiteboardView::pictureSize() const
+{
+    const QSize most(1920, 1080);
+    QSize fitted = m_shape.scaled(most, Qt::KeepAspectRatio);
+    // A shape given in whole points (28 x 15.75 cm slides are 794 x 447) is 16:9 within a
+    // rounding: such pictures take the whole size, stretched by a fraction of a pixel.
+    if (most.width() - fitted.width() <= most.width() / 200)
+        fitted.setWidth(most.width());
+    if (most.height() - fitted.height() <= most.height() / 200)
+        fitted.setHeight(most.height());
+    return QSize(std::max(2, fitted.width() & ~1), std::max(2, fitted.height() & ~1));
+}
+
+void WhiteboardView::setPagePicture(int pageNo, const QImage &picture)
+{
+    const int index = pageNo - 1;
+    if (index < 0 || index >= m_pageKeys.size())
+        return;
+    const int key = m_pageKeys.at(index);
+    if (picture.isNull())
+        m_pictures.remove(key);
+    else
+        m_pictures.insert(key, picture);
+    if (index != m_pageIndex)
+        return;
+    update();
+    emit sig_Changed();
+}
+
+QImage WhiteboardView::pagePicture(int pageNo) const
+{
+    const int index = pageNo - 1;
+    return index >= 0 && index < m_pageKeys.size() ? m_pictures.value(m_pageKeys.at(index))
+                                                   : QImage();
+}
+
+void WhiteboardView::ensurePageCount(int count)
+{
+    const int before = pageCount();
+    while (m_pageKeys.size() < count)
+        m_pageKeys.append(m_nextKey++);
+    if (pageCount() != before)
+        emit sig_PageChanged(pageNo(), pageCount());
+}
+
+void WhiteboardView::paintPage(QPainter &painter, const QRectF &rect) const
+{
+    const QImage picture = m_pictures.value(m_pageKeys.at(m_pageIndex));
+    if (picture.isNull()) {
+        paintBackground(painter, rect, m_background);
+        return;
+    }
+    if (picture.size() == rect.size().toSize()) {
+        painter.drawImage(rect.topLeft(), picture);
+        return;
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(rect, picture);
+    painter.restore();
+}
+
+qint64 WhiteboardView::pageLook() const
+{
+    const QImage picture = m_pictures.value(m_pageKeys.at(m_pageIndex));
+    return picture.isNull() ? qint64(m_background) : picture.cacheKey();
 }
 
 void WhiteboardView::setBackground(Background background)
@@ -94,7 +172,19 @@ void WhiteboardView::paintEvent(QPaintEvent *)
     QPainter painter(this);
     const QRect board = boardRect();
     painter.fillRect(rect(), kMargin);
-    paintBackground(painter, board, m_background);
+    const QImage picture = m_pictures.value(m_pageKeys.at(m_pageIndex));
+    if (picture.isNull()) {
+        paintBackground(painter, board, m_background);
+        return;
+    }
+    // Scaled once for the board's size, not on every repaint under the pen.
+    const QSize pixels = board.size() * devicePixelRatioF();
+    if (m_shownKey != picture.cacheKey() || m_shown.size() != pixels) {
+        m_shown = picture.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        m_shown.setDevicePixelRatio(devicePixelRatioF());
+        m_shownKey = picture.cacheKey();
+    }
+    painter.drawImage(board.topLeft(), m_shown);
 }
 
 bool WhiteboardView::eventFilter(QObject *watched, QEvent *event)

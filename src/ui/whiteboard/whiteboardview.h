@@ -6,7 +6,13 @@
 // current one. The view also follows the pointer over the board.
 //
 // It says when what the board shows changed (sig_Changed): a stroke, an erase, an undo, a page
-// change, the background, the pointer moving over the board. Main thread only.
+// change, the background, the pointer moving over the board.
+//
+// The board of a slide lesson has the slides' shape and a picture per page (the slide, as the
+// slide-show agent rendered it at the recording's size): a page with a picture shows it as its
+// background. Main thread only.
+#include <QHash>
+#include <QImage>
 #include <QList>
 #include <QPointF>
 #include <QWidget>
@@ -22,8 +28,24 @@ public:
     explicit WhiteboardView(QWidget *parent = nullptr);
 
     BoardCanvas *canvas() const { return m_canvas; }
-    // The board in the view's coordinates (16:9, as large as fits, centred).
+    // The board in the view's coordinates (of the board's shape, as large as fits, centred).
     QRect boardRect() const;
+    // The board's shape (16:9 unless set), and the size of the recording's pictures: that
+    // shape as large as fits 1920x1080, in even pixels.
+    void setBoardShape(const QSize &shape);
+    QSize pictureSize() const;
+
+    // The picture of page `pageNo` (null: none, the background shows); the view shows it
+    // scaled to the board.
+    void setPagePicture(int pageNo, const QImage &picture);
+    QImage pagePicture(int pageNo) const;
+    // Pages are added at the end until there are `count`.
+    void ensurePageCount(int count);
+    // Paints what the current page shows under the strokes (its picture, else the background)
+    // over `rect`.
+    void paintPage(QPainter &painter, const QRectF &rect) const;
+    // Tells apart what paintPage paints: changes with the background and the page's picture.
+    qint64 pageLook() const;
     Background background() const { return m_background; }
     void setBackground(Background background);
 
@@ -62,4 +84,9 @@ private:
     int m_pageIndex = 0;
     int m_nextKey = 1;
     QPointF m_pointer{-1, -1};
+    QSize m_shape{16, 9};
+    QHash<int, QImage> m_pictures;  // by canvas page
+    // The current page's picture scaled to the board on screen.
+    mutable QImage m_shown;
+    mutable qint64 m_shownKey = 0;
 };

@@ -333,13 +333,15 @@ void TestWaylandRecord::sharedAndRecordedTwice()
     QVERIFY2(lastPicture > info.durationSeconds - 0.2, qPrintable(QString::number(lastPicture)));
 }
 
+// A slide lesson records the slides themselves: the desktop is asked nothing (its portal would
+// refuse), and the slide with a pen stroke over it is in the file.
 void TestWaylandRecord::slideShow()
 {
     startProject("slides");
     QString error;
     QVERIFY2(SlideShow::makeDeck(m_dir.path(), 1, "deck", &error), qPrintable(error));
     PptContainer::setAgentProgram(SlideShow::copyAgent(m_dir.path()));
-    WaylandDesktop::TestPortal portal;
+    WaylandDesktop::TestPortal portal("refuse");
     QVERIFY(portal.isServing());
     SlideShow::MessageBoxAnswerer answerer;
 
@@ -353,24 +355,35 @@ void TestWaylandRecord::slideShow()
     content->findChild<QToolButton *>("btn_play")->click();
     QTRY_COMPARE_WITH_TIMEOUT(content->recorder()->state(), ScreenRecord::Recording, 60000);
     QCOMPARE(answerer.shown, QStringList());
-    // The answer given before is remembered.
-    QCOMPARE(portal.asked(), 0);
+    content->drawTools()->findChild<QToolButton *>("btn_pen")->click();
+    BoardCanvas *canvas = content->container()->canvas();
+    QTRY_VERIFY(canvas->drawEnabled());
+    const int y = canvas->height() / 4;
+    QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(canvas->width() / 5, y));
+    for (int x = canvas->width() / 5; x <= canvas->width() * 4 / 5; x += 20)
+        QTest::mouseMove(canvas, QPoint(x, y), 5);
+    QTest::mouseRelease(canvas, Qt::LeftButton, {}, QPoint(canvas->width() * 4 / 5, y));
     QTest::qWait(1500);
     content->findChild<QToolButton *>("btn_stop")->click();
     QTRY_VERIFY_WITH_TIMEOUT(frame.isNull(), 30000);
+    QCOMPARE(portal.asked(), 0);
 
-    // The slide's own colour is in the file, from the compositor's picture.
+    // The slide's own colour is in every picture of the file, the stroke in the last.
     ProjectData *project = ProjectData::instance();
     QCOMPARE(project->count(), 1);
     int pictures = 0, slide = 0;
+    QImage last;
     QVERIFY(MediaReadback::forEachPicture(project->at(0).filePath, [&](double, const QImage &i) {
         ++pictures;
         if (SlideShow::near(i.pixelColor(i.width() / 10, i.height() / 2),
                             SlideShow::slideColour(1)))
             ++slide;
+        last = i;
     }));
     QVERIFY(pictures > 0);
     QCOMPARE(slide, pictures);
+    const QColor ink = last.pixelColor(last.width() / 2, last.height() / 4);
+    QVERIFY2(SlideShow::near(ink, QColor("#fa5151"), 50), qPrintable(ink.name()));
 }
 
 QTEST_MAIN(TestWaylandRecord)

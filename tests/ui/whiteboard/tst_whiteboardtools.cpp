@@ -101,8 +101,7 @@ private:
     QPoint onScreen(double x, double y) const { return m_canvas->mapToGlobal(onCanvas(x, y)); }
     QPoint inPicture(double x, double y) const
     {
-        return QPoint(int(WhiteboardRenderer::kPictureWidth * x),
-                      int(WhiteboardRenderer::kPictureHeight * y));
+        return QPoint(int(m_picture.width() * x), int(m_picture.height() * y));
     }
     bool click(const char *name) { return clickButton(m_window, name); }
     // Drags with the real pointer from one board point to another.
@@ -139,6 +138,7 @@ private:
 
     QTemporaryDir m_dir;
     QPointer<RecordWhiteboardWidget> m_window;
+    QSize m_picture;  // of the recording
     BoardCanvas *m_canvas = nullptr;
     QElapsedTimer m_clock;  // started with the recording
 };
@@ -153,6 +153,7 @@ void TestWhiteboardTools::drawsTeachesAndObeysKeysFromAnyWindow()
 
     auto *frame = new BaseWindow;
     m_window = new RecordWhiteboardWidget;
+    m_picture = m_window->board()->pictureSize();
     frame->setContentWidget(m_window);
     frame->showMaximized();
     const ClipAtResult at = ProjectData::instance()->clipAt(6000);
