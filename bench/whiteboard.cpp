@@ -31,8 +31,6 @@
 #include <QTest>
 #include <QToolButton>
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -42,14 +40,6 @@ namespace {
 constexpr int kStillSeconds = 20;
 constexpr int kDrawingSeconds = 10;
 constexpr int kCliSeconds = 10;
-
-double ownCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 void runEvents(int ms)
 {
@@ -122,26 +112,11 @@ int benchmark()
     project->reset();
     project->setProjectDir(folder.path() + "/");
 
-    // The reference: the ffmpeg tool grabbing a still screen, with the microphone.
-    const QString display = QString::fromLocal8Bit(qgetenv("DISPLAY"));
-    QStringList grab{"-nostdin",     "-v",
-                     "error",        "-y",
-                     "-f",           "x11grab",
-                     "-framerate",   "30",
-                     "-draw_mouse",  "1",
-                     "-video_size",  "1920x1080",
-                     "-i",           display + "+0,0",
-                     "-f",           "pulse",
-                     "-sample_rate", "44100",
-                     "-channels",    "2",
-                     "-i",           "lumora_mic",
-                     "-t",           QString::number(kCliSeconds)};
-    grab += BenchTools::encoderArguments("28");
-    // The encoder as the board's recording sets it up, threads included.
-    grab += {"-threads", QString::number(ScenePictureSource::kEncoderThreads),
-             QDir(folder.path()).filePath("cli.mp4")};
-    const BenchTools::ChildRun cli = BenchTools::runChild("ffmpeg", grab, 120000);
-    const double cliPerSecond = cli.cpuSeconds / kCliSeconds;
+    // The reference: the ffmpeg tool grabbing a still screen, with the microphone, encoded as
+    // the board's recording sets it up, threads included.
+    const double cliPerSecond = BenchTools::cliStillScreenCpuPerSecond(
+        kCliSeconds, "28", ScenePictureSource::kEncoderThreads,
+        QDir(folder.path()).filePath("cli.mp4"));
 
     auto *frame = new BaseWindow;
     auto *board = new RecordWhiteboardWidget;
@@ -177,9 +152,9 @@ int benchmark()
     // (a) A still board.
     runEvents(500);
     const qint64 stillPictures0 = board->recorder()->pictureCount();
-    const double still0 = ownCpuSeconds();
+    const double still0 = BenchTools::ownCpuSeconds();
     runEvents(kStillSeconds * 1000);
-    const double stillCpu = ownCpuSeconds() - still0;
+    const double stillCpu = BenchTools::ownCpuSeconds() - still0;
     const qint64 stillPictures = board->recorder()->pictureCount() - stillPictures0;
 
     // (b) One stroke drawn continuously: a wave once across the board (it never crosses
@@ -197,7 +172,7 @@ int benchmark()
     };
     const QSize picture = board->board()->pictureSize();
     const qint64 drawnPictures0 = board->recorder()->pictureCount();
-    const double drawing0 = ownCpuSeconds();
+    const double drawing0 = BenchTools::ownCpuSeconds();
     QElapsedTimer drawing;
     drawing.start();
     QTest::mousePress(canvas, Qt::LeftButton, Qt::NoModifier, pointAt(0));
@@ -213,7 +188,7 @@ int benchmark()
     }
     QTest::mouseRelease(canvas, Qt::LeftButton, Qt::NoModifier, pointAt(kDrawingSeconds));
     const double drawingSeconds = drawing.elapsed() / 1000.0;
-    const double drawingCpu = ownCpuSeconds() - drawing0;
+    const double drawingCpu = BenchTools::ownCpuSeconds() - drawing0;
     const qint64 drawnPictures = board->recorder()->pictureCount() - drawnPictures0;
     runEvents(500);
 
@@ -245,8 +220,7 @@ int benchmark()
 
     const double stillPerSecond = stillCpu / kStillSeconds;
     const double drawingPerSecond = drawingCpu / drawingSeconds;
-    std::printf("ffmpeg tool, still screen: cpu %.2f s for %d s (%.3f s per second)\n",
-                cli.cpuSeconds, kCliSeconds, cliPerSecond);
+    std::printf("ffmpeg tool, still screen: %.3f cpu s per second\n", cliPerSecond);
     std::printf("whiteboard, still board: cpu %.2f s for %d s (%.3f s per second), %lld pictures\n",
                 stillCpu, kStillSeconds, stillPerSecond, stillPictures);
     std::printf("whiteboard, drawing: cpu %.2f s for %.1f s (%.3f s per second), %lld pictures, "

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QPainter>
 #include <QProcess>
 #include <QRect>
@@ -75,6 +76,14 @@ double childCpuSeconds()
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+double ownCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 ChildRun runChild(const QString &program, const QStringList &args, int timeoutMs,
                   const std::function<void(const QByteArray &)> &onLine)
 {
@@ -100,6 +109,28 @@ ChildRun runChild(const QString &program, const QStringList &args, int timeoutMs
     }
     run.cpuSeconds = childCpuSeconds() - before;
     return run;
+}
+
+double cliStillScreenCpuPerSecond(int seconds, const QString &crf, int threads,
+                                  const QString &outFile)
+{
+    const QString display = QString::fromLocal8Bit(qgetenv("DISPLAY"));
+    QStringList grab{"-nostdin",     "-v",
+                     "error",        "-y",
+                     "-f",           "x11grab",
+                     "-framerate",   "30",
+                     "-draw_mouse",  "1",
+                     "-video_size",  "1920x1080",
+                     "-i",           display + "+0,0",
+                     "-f",           "pulse",
+                     "-sample_rate", "44100",
+                     "-channels",    "2",
+                     "-i",           "lumora_mic",
+                     "-t",           QString::number(seconds)};
+    grab += encoderArguments(crf);
+    grab += {"-threads", QString::number(threads), outFile};
+    const ChildRun run = runChild("ffmpeg", grab, (seconds + 100) * 1000);
+    return run.ended && QFileInfo(outFile).size() > 0 ? run.cpuSeconds / seconds : -1;
 }
 
 QStringList encoderArguments(const QString &crf)

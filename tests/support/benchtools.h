@@ -32,6 +32,8 @@ void printMessagesFrom(QtMsgType lowest);
 
 // Processor time (user + system) of the ended child processes so far, in seconds.
 double childCpuSeconds();
+// Processor seconds this process used so far (all its threads).
+double ownCpuSeconds();
 
 struct ChildRun
 {
@@ -61,6 +63,12 @@ template <typename T> T median(const QList<T> &values)
 // libx264 veryfast tuned for zero latency, main profile, constant rate factor `crf`, a key
 // picture every 50, no B pictures, yuv420p; AAC at 192 kb/s, 44100 Hz stereo.
 QStringList encoderArguments(const QString &crf);
+// Processor seconds per second of the ffmpeg tool grabbing the still 1920x1080 screen 30 times
+// a second with the microphone ("lumora_mic") for `seconds`, encoded with encoderArguments(crf)
+// on `threads` threads into `outFile`: what a recording of a still board or slide is set
+// against. -1 when the tool failed.
+double cliStillScreenCpuPerSecond(int seconds, const QString &crf, int threads,
+                                  const QString &outFile);
 
 // The monotonic clock in microseconds.
 qint64 monotonicUs();
