@@ -13,7 +13,9 @@
 // time per recorded second is set against the engine's with the microphone alone. A fourth
 // recording takes the same rectangle with the same moving bars from the Wayland test desktop
 // (mutter's screen cast through the test portal and PipeWire); its processor time per recorded
-// second is set against the engine's X11 route. Last:
+// second is set against the engine's X11 route, and a second consumer of the same stream (a
+// process of its own) counts the pictures the compositor sent, against those the engine wrote.
+// Last:
 //   still_vs_cli=<ratio> motion_vs_cli=<ratio> change_late_ms_p95=<ms> frames_ok=<percent>
 //   av_offset_ms=<n> mix_cost=<ratio> av_offset_mix_ms=<n> wayland_vs_x11=<ratio>
 //   wayland_frames_ok=<percent>   (one line)
@@ -44,6 +46,8 @@
 
 #include <pulse/error.h>
 #include <pulse/simple.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 
 #include <QApplication>
 #include <QDir>
@@ -61,6 +65,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -362,6 +367,8 @@ int engineChild(int argc, char **argv)
         QObject::connect(
             &portal, &ScreenCastPortal::started, &app, [&](const ScreenCastPortal::Stream &stream) {
                 const QRect monitor = stream.area.isEmpty() ? rect : stream.area;
+                std::printf("node %u\n", stream.node);
+                std::fflush(stdout);
                 source =
                     std::make_shared<PipeWireSource>(stream.remoteFd, stream.node, monitor, rect);
                 engine.setPictureSource(source);
@@ -422,6 +429,42 @@ int barsChild(int argc, char **argv)
     return status;
 }
 
+// A second consumer of the screen cast's node (bench_record --count-node <node> <seconds>),
+// in a process of its own so that its work is not counted in the engine's: connects to the
+// Wayland test desktop's PipeWire server, takes the stream as the engine does and prints
+// "sent <pictures> <seconds>": how many pictures the compositor sent in that time; then waits to
+// be ended, so that its processor time is not counted with the engine's.
+int countChild(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const quint32 node = QString::fromLocal8Bit(argv[2]).toUInt();
+    const int seconds = QString::fromLocal8Bit(argv[3]).toInt();
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray path = qgetenv("XDG_RUNTIME_DIR") + "/pipewire-0";
+    std::snprintf(address.sun_path, sizeof(address.sun_path), "%s", path.constData());
+    if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)) != 0) {
+        std::fprintf(stderr, "second consumer: no PipeWire server at %s\n", path.constData());
+        return 1;
+    }
+    const QRect screen(0, 0, 1920, 1080);
+    PipeWireSource source(fd, node, screen, screen);
+    QString error;
+    if (!source.open(&error)) {
+        std::fprintf(stderr, "second consumer: %s\n", qPrintable(error));
+        return 1;
+    }
+    const qint64 from = source.deliveredCount();
+    QElapsedTimer clock;
+    clock.start();
+    QThread::sleep(ulong(seconds));
+    std::printf("sent %lld %.3f\n", source.deliveredCount() - from, clock.elapsed() / 1000.0);
+    std::fflush(stdout);
+    QThread::sleep(3600);
+    return 0;
+}
+
 struct Run
 {
     double cpuSeconds = 0;
@@ -429,7 +472,8 @@ struct Run
 };
 
 // Runs a recorder to its end while the stage plays.
-Run runRecorder(const QString &program, const QStringList &args, qint64 startGuessUs)
+Run runRecorder(const QString &program, const QStringList &args, qint64 startGuessUs,
+                const std::function<void(const QByteArray &)> &onLine = {})
 {
     Run run;
     run.startedUs = monotonicUs() + startGuessUs;
@@ -438,6 +482,8 @@ Run runRecorder(const QString &program, const QStringList &args, qint64 startGue
             const QByteArray line = text.trimmed();
             if (line.startsWith("started "))
                 run.startedUs = line.mid(8).toLongLong();
+            if (onLine)
+                onLine(line);
         });
     if (!child.ended)
         std::fprintf(stderr, "%s did not end\n", qPrintable(program));
@@ -600,6 +646,8 @@ int main(int argc, char **argv)
         return engineChild(argc, argv);
     if (argc > 2 && qstrcmp(argv[1], "--bars") == 0)
         return barsChild(argc, argv);
+    if (argc > 3 && qstrcmp(argv[1], "--count-node") == 0)
+        return countChild(argc, argv);
     QApplication app(argc, argv);
     // --keep DIR leaves the files in DIR for a closer look.
     QTemporaryDir temporary;
@@ -729,6 +777,8 @@ int main(int argc, char **argv)
     const QString waylandFile = QDir(folder).filePath("engine-wayland.mp4");
     QFile::remove(waylandFile);
     Run wayland;
+    QProcess counter;            // a second consumer of the same stream
+    double compositorRate = -1;  // pictures a second the compositor sent it
     {
         const QProcessEnvironment x11 = QProcessEnvironment::systemEnvironment();
         for (const char *name :
@@ -736,6 +786,7 @@ int main(int argc, char **argv)
             qunsetenv(name);
         WaylandDesktop::use();
         WaylandDesktop::TestPortal portal;
+        counter.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         QProcess bars;
         bars.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         bars.start(QCoreApplication::applicationFilePath(),
@@ -744,8 +795,22 @@ int main(int argc, char **argv)
         if (!portal.isServing() || !shown)
             std::fprintf(stderr, "the Wayland test desktop is not ready\n");
         else
-            wayland = runRecorder(QCoreApplication::applicationFilePath(),
-                                  {"--engine", waylandFile, "--wayland"}, 0);
+            wayland =
+                runRecorder(QCoreApplication::applicationFilePath(),
+                            {"--engine", waylandFile, "--wayland"}, 0, [&](const QByteArray &line) {
+                                if (line.startsWith("node "))
+                                    counter.start(QCoreApplication::applicationFilePath(),
+                                                  {"--count-node", QString(line.mid(5)),
+                                                   QString::number(kSeconds - 4)});
+                            });
+        if (counter.state() != QProcess::NotRunning &&
+            (counter.canReadLine() || counter.waitForReadyRead(20000))) {
+            const QList<QByteArray> sent = counter.readLine().trimmed().split(' ');
+            if (sent.size() == 3 && sent[0] == "sent" && sent[2].toDouble() > 0)
+                compositorRate = sent[1].toDouble() / sent[2].toDouble();
+        }
+        counter.kill();
+        counter.waitForFinished();
         if (!bars.waitForFinished(20000))
             bars.kill();
         bars.waitForFinished();
@@ -792,6 +857,11 @@ int main(int argc, char **argv)
                 "(%.3f s per second), frames %d of %d, largest gap %.0f ms\n",
                 wayland.cpuSeconds, w.seconds(), perSecond(wayland, w), w.frames, framesDue(w),
                 w.largestGap * 1000);
+    // The compositor sends a picture only when the screen changed; the engine keeps at most 30
+    // a second of them.
+    std::printf("Wayland: the compositor sent %.1f pictures a second to a second consumer of "
+                "the stream; the engine wrote %.1f a second (of at most 30)\n",
+                compositorRate, w.seconds() > 0 ? w.frames / w.seconds() : -1.0);
     printFile("engine file", a, ourOffsets, our, stage);
     printFile("engine file with computer sound", m, mixedOffsets, mixed, stage);
     printFile("ffmpeg file", b, theirOffsets, their, stage);
