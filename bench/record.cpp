@@ -40,12 +40,11 @@
 #include "core/record/screencastportal.h"
 #include "core/record/screenrecord.h"
 #include "core/record/x11grabsource.h"
+#include "support/beeptrack.h"
 #include "support/benchtools.h"
 #include "support/mediareadback.h"
 #include "support/waylanddesktop.h"
 
-#include <pulse/error.h>
-#include <pulse/simple.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 
@@ -79,103 +78,9 @@ constexpr qint64 kFlashEveryUs = 3010000;  // not a whole number of frames: the 
 constexpr qint64 kFlashUs = 100000;
 constexpr int kRate = 44100;
 constexpr qint64 kClickEverySamples = kFlashEveryUs * kRate / 1000000;
-constexpr qint64 kUnknown = std::numeric_limits<qint64>::min();
+constexpr qint64 kUnknown = BeepTrack::kUnknown;
 
 using BenchTools::monotonicUs;
-
-qint64 median(std::vector<qint64> v)
-{
-    if (v.empty())
-        return kUnknown;
-    std::nth_element(v.begin(), v.begin() + long(v.size() / 2), v.end());
-    return v[v.size() / 2];
-}
-
-// The click track: 10 ms of 1 kHz at every kClickEverySamples-th sample, written to a
-// playback stream into the test sink (300 ms ahead, so a busy machine does not starve it) by
-// a thread of its own. After every write
-// the server's latency gives the monotonic time of sample 0 ("origin").
-class ClickTrack : public QThread
-{
-public:
-    ~ClickTrack() override { stopPlaying(); }
-    void stopPlaying()
-    {
-        m_stop = true;
-        wait();
-    }
-    // When sample 0 is heard; kUnknown until the stream runs.
-    qint64 origin() const { return m_origin.load(); }
-    // When click k (k >= 1) was heard, from the estimates made around that time.
-    qint64 clickHeardUs(qint64 k) const
-    {
-        const qint64 at = origin() + k * kClickEverySamples * 1000000 / kRate;
-        std::vector<qint64> near;
-        QMutexLocker lock(&m_mutex);
-        for (const auto &[when, estimate] : m_history)
-            if (when >= at - 200000 && when <= at + 300000)
-                near.push_back(estimate + k * kClickEverySamples * 1000000 / kRate);
-        return near.empty() ? at : median(near);
-    }
-    QString error() const { return m_error; }
-    // Clicks before `k` stay silent: the stage sets this to its first flash, so that no click
-    // is heard without its flash. Must be a click not yet written (about a second ahead).
-    void setFirstClick(qint64 k) { m_firstClick = k; }
-
-protected:
-    void run() override
-    {
-        const pa_sample_spec format{PA_SAMPLE_S16LE, kRate, 1};
-        const uint32_t bytesPer10ms = kRate / 100 * 2;
-        pa_buffer_attr attr{};
-        attr.maxlength = uint32_t(-1);
-        attr.tlength = bytesPer10ms * 30;
-        attr.prebuf = uint32_t(-1);
-        attr.minreq = bytesPer10ms;
-        attr.fragsize = uint32_t(-1);
-        int err = 0;
-        pa_simple *s = pa_simple_new(nullptr, "bench_record", PA_STREAM_PLAYBACK, "lumora_sink",
-                                     "clicks", &format, nullptr, &attr, &err);
-        if (!s) {
-            m_error = QString::fromUtf8(pa_strerror(err));
-            return;
-        }
-        std::vector<qint16> chunk(kRate / 100);
-        qint64 written = 0;
-        std::vector<qint64> recent;
-        while (!m_stop) {
-            for (qint16 &v : chunk) {
-                const qint64 inCycle = written % kClickEverySamples;
-                v = written / kClickEverySamples >= m_firstClick.load() && inCycle < kRate / 100
-                        ? qint16(12000 * std::sin(2 * M_PI * 1000.0 * inCycle / kRate))
-                        : 0;
-                ++written;
-            }
-            if (pa_simple_write(s, chunk.data(), chunk.size() * sizeof(qint16), &err) < 0) {
-                m_error = QString::fromUtf8(pa_strerror(err));
-                break;
-            }
-            const pa_usec_t latency = pa_simple_get_latency(s, &err);
-            const qint64 now = monotonicUs();
-            const qint64 estimate = now + qint64(latency) - written * 1000000 / kRate;
-            recent.push_back(estimate);
-            if (recent.size() > 31)
-                recent.erase(recent.begin());
-            m_origin = median(recent);
-            QMutexLocker lock(&m_mutex);
-            m_history.emplace_back(now, estimate);
-        }
-        pa_simple_free(s);
-    }
-
-private:
-    std::atomic<bool> m_stop{false};
-    std::atomic<qint64> m_origin{kUnknown};
-    std::atomic<qint64> m_firstClick{std::numeric_limits<qint64>::max()};
-    mutable QMutex m_mutex;
-    std::vector<std::pair<qint64, qint64>> m_history;  // (when, origin estimate)
-    QString m_error;
-};
 
 // Moving bars, and a white flash whenever a click is heard.
 class Stage : public QWidget
@@ -200,7 +105,7 @@ public:
         m_flashCheck.setTimerType(Qt::PreciseTimer);
         m_flashCheck.start(2);
     }
-    const ClickTrack &track() const { return m_track; }
+    const BeepTrack &track() const { return m_track; }
     const QList<Flash> &flashes() const { return m_flashes; }
     // How many different pictures the stage painted from `fromUs` for `seconds` (monotonic).
     int paintsWithin(qint64 fromUs, double seconds) const
@@ -239,7 +144,7 @@ private:
             // The first click at least a second ahead, well beyond what the track has written;
             // the ones before it are not sounded, having no flash.
             m_next = std::max<qint64>(1, (now + 1000000 - origin) / kFlashEveryUs + 1);
-            m_track.setFirstClick(m_next);
+            m_track.setFirstBeep(m_next);
         }
         const qint64 due = origin + m_next * kClickEverySamples * 1000000 / kRate;
         if (!m_white && now >= due) {
@@ -253,7 +158,7 @@ private:
         }
     }
 
-    ClickTrack m_track;
+    BeepTrack m_track{QStringLiteral("lumora_sink"), kClickEverySamples, 12000};
     QTimer m_motion;
     QTimer m_flashCheck;
     bool m_white = false;
@@ -599,7 +504,7 @@ QList<double> recorderOffsets(const FileFigures &file, const Run &run, const Sta
         if (!shown)
             continue;
         const double stageOffsetMs =
-            (stage.track().clickHeardUs(shown->click) - shown->shownUs) / 1000.0;
+            (stage.track().beepHeardUs(shown->click) - shown->shownUs) / 1000.0;
         offsets << best * 1000 - stageOffsetMs;
     }
     return offsets;

@@ -67,19 +67,28 @@ void drawThrough(BoardCanvas *canvas, const QList<QPointF> &points)
     QTest::mouseRelease(canvas, Qt::LeftButton, Qt::NoModifier, at(points.last()));
 }
 
-int screenshot(const QString &file)
+// The whiteboard window, maximised as the editor opens it; null when it did not show.
+RecordWhiteboardWidget *openBoard()
 {
-    QTemporaryDir folder;
-    ProjectData::instance()->setProjectDir(folder.path() + "/");
     auto *frame = new BaseWindow;
     auto *board = new RecordWhiteboardWidget;
     frame->setContentWidget(board);
     frame->setTitle(QStringLiteral("白板"));
     frame->showMaximized();
-    if (!QTest::qWaitForWindowExposed(frame)) {
-        std::fprintf(stderr, "the window did not show\n");
+    if (QTest::qWaitForWindowExposed(frame))
+        return board;
+    std::fprintf(stderr, "the window did not show\n");
+    return nullptr;
+}
+
+int screenshot(const QString &file)
+{
+    QTemporaryDir folder;
+    ProjectData::instance()->setProjectDir(folder.path() + "/");
+    RecordWhiteboardWidget *board = openBoard();
+    if (!board)
         return 1;
-    }
+    BaseWindow *frame = qobject_cast<BaseWindow *>(board->window());
     runEvents(800);
     board->form().btn_new_page->click();
     board->board()->setBackground(WhiteboardView::Grid);
@@ -118,15 +127,10 @@ int benchmark()
         kCliSeconds, "28", ScenePictureSource::kEncoderThreads,
         QDir(folder.path()).filePath("cli.mp4"));
 
-    auto *frame = new BaseWindow;
-    auto *board = new RecordWhiteboardWidget;
-    frame->setContentWidget(board);
-    frame->setTitle(QStringLiteral("白板"));
-    frame->showMaximized();
-    if (!QTest::qWaitForWindowExposed(frame)) {
-        std::fprintf(stderr, "the window did not show\n");
+    RecordWhiteboardWidget *board = openBoard();
+    if (!board)
         return 1;
-    }
+    BaseWindow *frame = qobject_cast<BaseWindow *>(board->window());
     runEvents(1000);
     QPointer<BaseWindow> alive(frame);
 

@@ -8,15 +8,11 @@
 // white picture, or the white one's own time where pictures come only on change) the beep
 // nearest to it, less what the stage itself had between the two.
 // Main thread, except the playing thread inside.
+#include "support/beeptrack.h"
+
 #include <QList>
-#include <QMutex>
-#include <QThread>
 #include <QTimer>
 #include <QWidget>
-
-#include <atomic>
-#include <limits>
-#include <vector>
 
 class FlashAndBeep : public QWidget
 {
@@ -25,7 +21,7 @@ public:
     ~FlashAndBeep() override;
 
     // True once the stream plays (the first beep follows a second later).
-    bool isPlaying() const { return m_origin.load() != kUnknown; }
+    bool isPlaying() const { return m_track.origin() != BeepTrack::kUnknown; }
     // The recorder's click-to-flash offsets (ms) in `file`, whose time 0 was captured at
     // `startedUs` (monotonic clock); one per flash that has its beep. A file of a
     // change-driven source (`changeDriven`) has a picture when the screen changed, stamped when
@@ -42,24 +38,14 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    static constexpr qint64 kUnknown = std::numeric_limits<qint64>::min();
     struct Flash
     {
         qint64 shownUs;
         qint64 beep;
     };
-    void play();
     void check();
-    qint64 beepHeardUs(qint64 k) const;
 
-    QString m_sink;
-    qint64 m_everySamples;
-    QThread *m_player = nullptr;
-    std::atomic<bool> m_stop{false};
-    std::atomic<qint64> m_origin{kUnknown};
-    std::atomic<qint64> m_firstBeep{std::numeric_limits<qint64>::max()};
-    mutable QMutex m_mutex;
-    std::vector<std::pair<qint64, qint64>> m_history;  // (when, origin estimate)
+    BeepTrack m_track;
     QTimer m_timer;
     bool m_white = false;
     qint64 m_next = 0;
