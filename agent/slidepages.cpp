@@ -43,8 +43,7 @@ QImage SlidePages::render(int page, const QSize &size) const
     // Poppler renders at a resolution in dots per inch; a point is 1/72 inch.
     const double xres = 72.0 * fitted.width() / points.width();
     const double yres = 72.0 * fitted.height() / points.height();
-    const QImage rendered =
-        slide->renderToImage(xres, yres, 0, 0, fitted.width(), fitted.height());
+    const QImage rendered = slide->renderToImage(xres, yres, 0, 0, fitted.width(), fitted.height());
     if (rendered.isNull())
         return QImage();
     if (rendered.size() == size && rendered.format() == QImage::Format_RGB32)
@@ -54,8 +53,8 @@ QImage SlidePages::render(int page, const QSize &size) const
         return QImage();
     picture.fill(Qt::black);
     QPainter painter(&picture);
-    painter.drawImage(QPoint((size.width() - rendered.width()) / 2,
-                             (size.height() - rendered.height()) / 2),
-                      rendered);
+    painter.drawImage(
+        QPoint((size.width() - rendered.width()) / 2, (size.height() - rendered.height()) / 2),
+        rendered);
     return picture;
 }

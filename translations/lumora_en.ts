@@ -1109,6 +1109,10 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
         <source>第%1页无法显示，录下的是这句提示</source>
         <translation>Slide %1 cannot be shown; this note is recorded instead</translation>
     </message>
+    <message>
+        <source>幻灯片放映程序多次意外结束，只能显示已准备好的页</source>
+        <translation>The slide show program ended again and again; only the slides already prepared can be shown</translation>
+    </message>
 </context>
 <context>
     <name>RecordScreenCtrlWidget</name>

@@ -107,7 +107,7 @@ void PptContainer::request(int pageNo)
     if (pageNo < 1 || pageNo > m_pageCount || hasPage(pageNo) || m_requested.contains(pageNo))
         return;
     const QSize size = m_board->pictureSize();
-    m_requested.insert(pageNo);
+    m_requested.append(pageNo);
     sendMsg(QStringLiteral("%1 %2 %3 %4")
                 .arg(QLatin1String(SlideProtocol::kRender))
                 .arg(pageNo)
@@ -117,7 +117,7 @@ void PptContainer::request(int pageNo)
 
 void PptContainer::takePicture(int pageNo, const QImage &picture)
 {
-    m_requested.remove(pageNo);
+    m_requested.removeAll(pageNo);
     m_board->setPagePicture(pageNo, picture);
     checkInPlace();
     emit sig_PageArrived(pageNo);

@@ -15,7 +15,9 @@
 // The agent never outlives the container: it is told to close (and ended if it does not) when
 // the container is destroyed or opening failed, and it ends by itself when the connection
 // drops. A broken or hostile agent can only fail the opening: a picture that is not one the
-// container asked for ends the connection. Main thread only.
+// container asked for ends the connection. An agent that ends during the lesson (a page that
+// makes Poppler crash ends it) is started again, from the cache: the page it was rendering is
+// shown as failed, the others are asked for again. Main thread only.
 #include "core/slides/slideprotocol.h"
 
 #include <QImage>
@@ -73,6 +75,8 @@ public:
     static constexpr int kOpenTimeoutMs = 20000;
     // Pages kept on each side of the page shown.
     static constexpr int kPagesAround = 2;
+    // How often an agent that ended during the lesson is started again.
+    static constexpr int kMaxRestarts = 5;
 
 signals:
     // slidesInPlace() has become true.
@@ -81,6 +85,8 @@ signals:
     void sig_PageArrived(int pageNo);
     // The agent could not render page `pageNo`.
     void sig_PageFailed(int pageNo);
+    // The agent ended during the lesson; `restarted`: a new one was started.
+    void sig_AgentEnded(bool restarted);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -93,6 +99,8 @@ private:
     void onNewConnection();
     void onReadyRead();
     void onAgentFinished(int exitCode, QProcess::ExitStatus status);
+    // Starts the agent for m_path.
+    void startAgent();
     // Tells the agent to close and ends it if it is still running a little later.
     void endAgent();
     // Asks the agent for page `pageNo` unless it is kept or on its way.
@@ -118,7 +126,9 @@ private:
     SlideProtocol::LineReader m_reader;
     QPointer<QProcess> m_agentProcess;
 
-    QSet<int> m_requested;  // pages asked for whose picture has not come yet
+    QString m_path;
+    int m_restarts = 0;
+    QList<int> m_requested;  // pages asked for whose picture has not come yet, in order
     // The picture whose bytes are coming next on the socket (0: none).
     int m_payloadPage = 0;
     QSize m_payloadSize;

@@ -26,9 +26,16 @@ quint64 g_nextServerKey = 1;
 
 int PptContainer::openPptFile(const QString &path)
 {
+    m_path = path;
     m_LoaddingView->setFileName(QFileInfo(path).fileName());
     m_LoaddingView->setPptIconVisible(true);
+    m_openTimer->start();
+    startAgent();
+    return 1;
+}
 
+void PptContainer::startAgent()
+{
     if (!m_server) {
         m_server = new QLocalServer(this);
         // Only the user's own processes may connect.
@@ -68,19 +75,17 @@ int PptContainer::openPptFile(const QString &path)
     });
     connect(process, &QProcess::finished, this, &PptContainer::onAgentFinished);
     connect(process, &QProcess::finished, process, &QObject::deleteLater);
-    const QStringList arguments = {path, QString::number(m_serverKey)};
+    const QStringList arguments = {m_path, QString::number(m_serverKey)};
     process->setProcessChannelMode(QProcess::MergedChannels);
     qInfo() << "openPptFile:" << arguments;
     m_agentProcess = process;
-    m_openTimer->start();
     process->start(agentProgram(), arguments, QIODevice::ReadWrite);
-    return 1;
 }
 
 void PptContainer::onNewConnection()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
-        if (m_agentSocket) {
+        if (m_agentSocket && m_agentSocket->state() == QLocalSocket::ConnectedState) {
             // One agent per container.
             socket->abort();
             socket->deleteLater();
@@ -90,6 +95,14 @@ void PptContainer::onNewConnection()
         // A picture is a few megabytes: read as it comes, not all kept in the socket first.
         connect(socket, &QLocalSocket::readyRead, this, &PptContainer::onReadyRead);
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        // An agent started again during the lesson: the pages it has to render are asked
+        // for anew.
+        if (m_inPlace) {
+            const QList<int> pages = std::exchange(m_requested, {});
+            for (int page : pages)
+                request(page);
+            keepPagesAround(m_board->pageNo());
+        }
     }
 }
 
@@ -107,7 +120,7 @@ void PptContainer::onReadyRead()
             QImage picture(m_payloadSize, QImage::Format_RGB32);
             if (picture.isNull()) {
                 qWarning() << "no memory for the picture of slide" << page;
-                m_requested.remove(page);
+                m_requested.removeAll(page);
                 continue;
             }
             const qsizetype rowBytes = qsizetype(m_payloadSize.width()) * 4;
@@ -211,8 +224,30 @@ void PptContainer::onAgentFinished(int exitCode, QProcess::ExitStatus status)
 {
     qInfo() << "slide agent ended:" << exitCode << status;
     // An agent that ends before the slides are in place has failed; its status says why.
-    if (m_openTimer->isActive())
+    if (m_openTimer->isActive()) {
         openFailed(failureReason(exitCode, status));
+        return;
+    }
+    if (!m_inPlace)
+        return;
+    // Ended during the lesson. It renders the pages in the order they were asked for: the
+    // first one not answered is the one it was at, and may be what ended it.
+    m_agentSocket = nullptr;
+    m_reader = SlideProtocol::LineReader();
+    m_payloadPage = 0;
+    if (!m_requested.isEmpty()) {
+        const int page = m_requested.takeFirst();
+        takePicture(page, failedPicture(page));
+        emit sig_PageFailed(page);
+    }
+    const bool restart = ++m_restarts <= kMaxRestarts;
+    qWarning() << "slide agent ended during the lesson;"
+               << (restart ? "started again" : "given up");
+    if (restart)
+        startAgent();
+    else
+        m_requested.clear();
+    emit sig_AgentEnded(restart);
 }
 
 QString PptContainer::failureReason(int exitCode, QProcess::ExitStatus status)

@@ -34,6 +34,13 @@ RecordPptWidget::RecordPptWidget(PptContainer *container, QWidget *parent)
     });
     connect(container, &PptContainer::sig_PageFailed, this,
             [this](int page) { showBarWarning(tr("第%1页无法显示，录下的是这句提示").arg(page)); });
+    connect(container, &PptContainer::sig_AgentEnded, this, [this](bool restarted) {
+        if (!restarted)
+            showBarWarning(tr("幻灯片放映程序多次意外结束，只能显示已准备好的页"));
+        // A page turned to keeps waiting for its picture, from the new agent.
+        else if (m_pendingPage > 0)
+            m_container->keepPagesAround(m_pendingPage);
+    });
 
     // Presenter remotes send Page Down / Page Up (some the arrow keys).
     auto *next = new QAction(this);

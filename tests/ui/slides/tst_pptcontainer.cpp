@@ -211,31 +211,47 @@ void TestPptContainer::picturesFromTheAgent()
     QTRY_VERIFY(ScreenPixels::near(ScreenPixels::desktop().pixelColor(probe), colour, 12));
 }
 
-// The real agent: the slides on the board, the pages around the one shown asked for ahead, and
-// the agent ends with the container.
+// The real agent: the slides on the board, the pages around the one shown asked for ahead, the
+// agent started again when it ends during the lesson, and ended with the container.
 void TestPptContainer::slidesFromTheRealAgent()
 {
     QVERIFY(SlideShow::ensureDesktop());
     QString error;
     QVERIFY2(SlideShow::prepareContainer(m_dir.path(), &error), qPrintable(error));
+    QVERIFY2(SlideShow::makeDeck(m_dir.path(), 8, "eight", &error), qPrintable(error));
 
     auto *c = new PptContainer;
     c->resize(800, 450);
     c->show();
-    c->openPptFile(m_dir.filePath("lesson.pptx"));
+    c->openPptFile(m_dir.filePath("eight.pptx"));
     QPointer<QProcess> agent = c->agentProcess();
     QVERIFY(agent);
     QTRY_VERIFY_WITH_TIMEOUT(c->slidesInPlace(), 120000);
-    QCOMPARE(c->pageCount(), 3);
+    QCOMPARE(c->pageCount(), 8);
     QCOMPARE(agent->state(), QProcess::Running);
     const QPoint probe = c->mapToGlobal(QPoint(c->width() / 10, c->height() / 2));
     QTRY_VERIFY(ScreenPixels::near(ScreenPixels::desktop().pixelColor(probe),
                                    SlideShow::slideColour(1), 12));
-    // The next pages come without being turned to.
+    // The next pages come without being turned to; the ones further on do not.
     QTRY_VERIFY_WITH_TIMEOUT(c->hasPage(2) && c->hasPage(3), 10000);
+    QVERIFY(!c->hasPage(6));
     const QImage third = c->board()->pagePicture(3);
     QVERIFY(SlideShow::near(third.pixelColor(third.width() / 10, third.height() / 2),
                             SlideShow::slideColour(3), 12));
+
+    // The agent ends in the middle of the lesson: a new one renders the pages still to come.
+    QSignalSpy ended(c, &PptContainer::sig_AgentEnded);
+    agent->kill();
+    QVERIFY(ended.wait(10000));
+    QCOMPARE(ended.first().first().toBool(), true);
+    c->keepPagesAround(6);
+    QTRY_VERIFY_WITH_TIMEOUT(c->hasPage(6), 20000);
+    const QImage sixth = c->board()->pagePicture(6);
+    QVERIFY(SlideShow::near(sixth.pixelColor(sixth.width() / 10, sixth.height() / 2),
+                            SlideShow::slideColour(6), 12));
+    QVERIFY(!c->hasPage(2));  // let go: more than two pages away and not shown
+    agent = c->agentProcess();
+    QVERIFY(agent);
     delete c;
     // Told to close, it ends at once (its process object goes with it).
     QTRY_VERIFY_WITH_TIMEOUT(!agent || agent->state() == QProcess::NotRunning, 5000);
