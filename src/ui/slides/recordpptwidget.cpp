@@ -19,6 +19,10 @@ RecordPptWidget::RecordPptWidget(PptContainer *container, QWidget *parent)
     // The slides are the pages: none is added, and their own look is the background.
     ui.btn_new_page->hide();
     ui.btn_background->hide();
+    // No pages to count or turn before the slides are known.
+    ui.label_page->clear();
+    ui.btn_previous->setEnabled(false);
+    ui.btn_next->setEnabled(false);
 
     connect(container, &PptContainer::sig_SlidesInPlace, this, [this]() {
         updatePageLabel();

@@ -137,6 +137,8 @@ void TestRecordPpt::recordsOneClipPerSlide()
     PptContainer *container = w.content->container();
     // "开始" pressed while the slide show is still being prepared: the count-down waits until
     // the first slide is there.
+    QVERIFY(w.content->form().label_page->text().isEmpty());
+    QVERIFY(!button(w.content, "btn_next")->isEnabled());
     button(w.content, "btn_play")->click();
     QVERIFY(!w.content->countDown());
     QTRY_VERIFY_WITH_TIMEOUT(container->slidesInPlace() || !answerer.shown.isEmpty(), 120000);
