@@ -85,6 +85,9 @@ void TestRecordPptNoCompositor::recordsTheSlidesAndTheInk()
     QImage last;
     QVERIFY(MediaReadback::forEachPicture(clip.filePath,
                                           [&](double, const QImage &picture) { last = picture; }));
+    if (!qEnvironmentVariableIsEmpty("LUMORA_SCREENSHOT_DIR"))
+        last.save(qEnvironmentVariable("LUMORA_SCREENSHOT_DIR") +
+                  "/presentation-recorded-no-compositor.png");
     const QColor ink = last.pixelColor(last.width() / 2, last.height() / 4);
     QVERIFY2(SlideShow::near(ink, QColor("#fa5151"), 50), qPrintable(ink.name()));
 }

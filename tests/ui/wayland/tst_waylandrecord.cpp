@@ -382,6 +382,9 @@ void TestWaylandRecord::slideShow()
     }));
     QVERIFY(pictures > 0);
     QCOMPARE(slide, pictures);
+    if (!qEnvironmentVariableIsEmpty("LUMORA_SCREENSHOT_DIR"))
+        last.save(qEnvironmentVariable("LUMORA_SCREENSHOT_DIR") +
+                  "/presentation-recorded-wayland.png");
     const QColor ink = last.pixelColor(last.width() / 2, last.height() / 4);
     QVERIFY2(SlideShow::near(ink, QColor("#fa5151"), 50), qPrintable(ink.name()));
 }
