@@ -27,10 +27,7 @@ struct CameraInfo
     // What the teacher sees in the list: the node's or the device's description.
     QString name;
 
-    bool operator==(const CameraInfo &other) const
-    {
-        return kind == other.kind && id == other.id;
-    }
+    bool operator==(const CameraInfo &other) const { return kind == other.kind && id == other.id; }
 };
 
 class CameraFeed

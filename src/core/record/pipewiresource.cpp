@@ -1,8 +1,8 @@
 #include "core/record/pipewiresource.h"
 
+#include "core/record/pipewireconnection.h"
 #include "core/record/scenepicturesource.h"
 
-#include <pipewire/pipewire.h>
 #include <spa/param/video/format-utils.h>
 #include <spa/utils/result.h>
 
@@ -17,8 +17,6 @@ extern "C" {
 
 #include <atomic>
 #include <cmath>
-#include <ctime>
-#include <mutex>
 
 #include <unistd.h>
 
@@ -39,7 +37,8 @@ AVPixelFormat pixelFormatOf(uint32_t format)
 
 struct PipeWireSource::Impl
 {
-    Impl(const QRect &monitor, const QRect &rect) : monitor(monitor), rect(rect), scene(rect.size())
+    Impl(const QRect &monitor, const QRect &rect)
+        : monitor(monitor), rect(rect), scene(rect.size()), connection("lumora-screencast")
     {
     }
 
@@ -49,11 +48,8 @@ struct PipeWireSource::Impl
     int fd = -1;
     quint32 node = 0;
 
-    pw_thread_loop *loop = nullptr;
-    pw_context *context = nullptr;
-    pw_core *core = nullptr;
+    PipeWireConnection connection;
     pw_stream *stream = nullptr;
-    spa_hook coreListener{};
     spa_hook streamListener{};
 
     // Stream thread only.
@@ -132,15 +128,6 @@ void onProcess(void *data)
     pw_stream_queue_buffer(d->stream, newest);
 }
 
-void onCoreError(void *data, uint32_t id, int, int res, const char *message)
-{
-    auto *d = static_cast<PipeWireSource::Impl *>(data);
-    if (id == PW_ID_CORE)
-        d->setFailed(QStringLiteral("PipeWire: %1 (%2)")
-                         .arg(QString::fromUtf8(message ? message : ""),
-                              QString::fromUtf8(spa_strerror(res))));
-}
-
 pw_stream_events streamEvents()
 {
     pw_stream_events events{};
@@ -151,16 +138,7 @@ pw_stream_events streamEvents()
     return events;
 }
 
-pw_core_events coreEvents()
-{
-    pw_core_events events{};
-    events.version = PW_VERSION_CORE_EVENTS;
-    events.error = onCoreError;
-    return events;
-}
-
 const pw_stream_events kStreamEvents = streamEvents();
-const pw_core_events kCoreEvents = coreEvents();
 }  // namespace
 
 void PipeWireSource::Impl::take(const spa_buffer *buffer)
@@ -171,20 +149,11 @@ void PipeWireSource::Impl::take(const spa_buffer *buffer)
     if (!plane.data || !plane.chunk || plane.chunk->size == 0 || plane.maxsize == 0 ||
         (plane.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED))
         return;
-    // When the compositor took the picture (its monotonic clock), when it says: the way here
-    // through PipeWire and the conversion below do not make the picture later than its sound.
-    qint64 takenUs = PictureSource::captureClockUs();
-    const auto *header = static_cast<const spa_meta_header *>(
-        spa_buffer_find_meta_data(buffer, SPA_META_Header, sizeof(spa_meta_header)));
-    if (header && (header->flags & SPA_META_HEADER_FLAG_CORRUPTED))
+    // When the compositor took the picture, when it says: the way here through PipeWire and
+    // the conversion below do not make the picture later than its sound.
+    qint64 takenUs = 0;
+    if (!PipeWireConnection::pictureTimeUs(buffer, &takenUs))
         return;
-    if (header && header->pts > 0) {
-        timespec now{};
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        const qint64 ageUs = (qint64(now.tv_sec) * 1000000000 + now.tv_nsec - header->pts) / 1000;
-        if (ageUs >= 0 && ageUs < 1000000)
-            takenUs -= ageUs;
-    }
     const int stride = plane.chunk->stride > 0 ? plane.chunk->stride : frame.width() * 4;
     const QRect crop = PipeWireSource::cropInFrame(frame, monitor, rect);
     const qint64 offset = plane.chunk->offset % plane.maxsize;
@@ -234,16 +203,9 @@ PipeWireSource::PipeWireSource(int remoteFd, quint32 node, const QRect &monitor,
 PipeWireSource::~PipeWireSource()
 {
     d->closing = true;
-    if (d->loop)
-        pw_thread_loop_stop(d->loop);
+    d->connection.stop();
     if (d->stream)
         pw_stream_destroy(d->stream);
-    if (d->core)
-        pw_core_disconnect(d->core);
-    if (d->context)
-        pw_context_destroy(d->context);
-    if (d->loop)
-        pw_thread_loop_destroy(d->loop);
     if (d->fd >= 0)
         ::close(d->fd);
     sws_freeContext(d->sws);
@@ -270,57 +232,51 @@ bool PipeWireSource::open(QString *error)
         *error = QStringLiteral("no stream, or the rectangle is not on its monitor");
         return false;
     }
-    static std::once_flag initialised;
-    std::call_once(initialised, []() { pw_init(nullptr, nullptr); });
-
-    d->loop = pw_thread_loop_new("lumora-screencast", nullptr);
-    d->context = d->loop ? pw_context_new(pw_thread_loop_get_loop(d->loop), nullptr, 0) : nullptr;
-    if (!d->context || pw_thread_loop_start(d->loop) < 0) {
-        *error = QStringLiteral("no PipeWire loop");
+    d->connection.setFailureHandler([this](const QString &why) { d->setFailed(why); });
+    const int fd = d->fd;
+    d->fd = -1;  // the connection owns it now, whatever comes of it
+    if (!d->connection.connect(fd, error))
         return false;
-    }
-    pw_thread_loop_lock(d->loop);
-    d->core = pw_context_connect_fd(d->context, d->fd, nullptr, 0);
-    d->fd = -1;  // the connection owns it now, whatever came of it
-    if (d->core) {
-        pw_core_add_listener(d->core, &d->coreListener, &kCoreEvents, d.get());
+    int ret = -1;
+    {
+        PipeWireConnection::Lock lock(d->connection);
         d->stream =
-            pw_stream_new(d->core, "lumora-screen",
+            pw_stream_new(d->connection.core(), "lumora-screen",
                           pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY,
                                             "Capture", PW_KEY_MEDIA_ROLE, "Screen", nullptr));
+        if (d->stream) {
+            pw_stream_add_listener(d->stream, &d->streamListener, &kStreamEvents, d.get());
+            uint8_t buffer[1024];
+            spa_pod_builder builder;
+            spa_pod_builder_init(&builder, buffer, sizeof(buffer));
+            const spa_rectangle defaultSize{uint32_t(d->monitor.width()),
+                                            uint32_t(d->monitor.height())};
+            const spa_rectangle minSize{1, 1};
+            const spa_rectangle maxSize{16384, 16384};
+            const spa_fraction rate{30, 1};
+            const spa_fraction noRate{0, 1};
+            const spa_fraction leastRate{1, 1};
+            const spa_fraction mostRate{360, 1};
+            const spa_pod *params[1];
+            params[0] = static_cast<const spa_pod *>(spa_pod_builder_add_object(
+                &builder, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType,
+                SPA_POD_Id(SPA_MEDIA_TYPE_video), SPA_FORMAT_mediaSubtype,
+                SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
+                SPA_POD_CHOICE_ENUM_Id(5, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRx,
+                                       SPA_VIDEO_FORMAT_BGRA, SPA_VIDEO_FORMAT_RGBx,
+                                       SPA_VIDEO_FORMAT_RGBA),
+                SPA_FORMAT_VIDEO_size,
+                SPA_POD_CHOICE_RANGE_Rectangle(&defaultSize, &minSize, &maxSize),
+                SPA_FORMAT_VIDEO_framerate,
+                SPA_POD_CHOICE_RANGE_Fraction(&noRate, &noRate, &mostRate),
+                SPA_FORMAT_VIDEO_maxFramerate,
+                SPA_POD_CHOICE_RANGE_Fraction(&rate, &leastRate, &rate)));
+            ret = pw_stream_connect(d->stream, PW_DIRECTION_INPUT, d->node,
+                                    static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT |
+                                                                 PW_STREAM_FLAG_MAP_BUFFERS),
+                                    params, 1);
+        }
     }
-    int ret = -1;
-    if (d->stream) {
-        pw_stream_add_listener(d->stream, &d->streamListener, &kStreamEvents, d.get());
-        uint8_t buffer[1024];
-        spa_pod_builder builder;
-        spa_pod_builder_init(&builder, buffer, sizeof(buffer));
-        const spa_rectangle defaultSize{uint32_t(d->monitor.width()),
-                                        uint32_t(d->monitor.height())};
-        const spa_rectangle minSize{1, 1};
-        const spa_rectangle maxSize{16384, 16384};
-        const spa_fraction rate{30, 1};
-        const spa_fraction noRate{0, 1};
-        const spa_fraction leastRate{1, 1};
-        const spa_fraction mostRate{360, 1};
-        const spa_pod *params[1];
-        params[0] = static_cast<const spa_pod *>(spa_pod_builder_add_object(
-            &builder, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType,
-            SPA_POD_Id(SPA_MEDIA_TYPE_video), SPA_FORMAT_mediaSubtype,
-            SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
-            SPA_POD_CHOICE_ENUM_Id(5, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRx,
-                                   SPA_VIDEO_FORMAT_BGRA, SPA_VIDEO_FORMAT_RGBx,
-                                   SPA_VIDEO_FORMAT_RGBA),
-            SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_RANGE_Rectangle(&defaultSize, &minSize, &maxSize),
-            SPA_FORMAT_VIDEO_framerate, SPA_POD_CHOICE_RANGE_Fraction(&noRate, &noRate, &mostRate),
-            SPA_FORMAT_VIDEO_maxFramerate,
-            SPA_POD_CHOICE_RANGE_Fraction(&rate, &leastRate, &rate)));
-        ret = pw_stream_connect(
-            d->stream, PW_DIRECTION_INPUT, d->node,
-            static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS),
-            params, 1);
-    }
-    pw_thread_loop_unlock(d->loop);
     if (ret < 0) {
         *error = QStringLiteral("cannot connect to the PipeWire stream %1: %2")
                      .arg(d->node)
