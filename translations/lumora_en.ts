@@ -102,6 +102,57 @@
     </message>
 </context>
 <context>
+    <name>CameraFeed</name>
+    <message>
+        <source>PipeWire 服务中没有摄像头，也没有找到 /dev/video 设备。</source>
+        <translation>The PipeWire service has no camera, and no /dev/video device was found.</translation>
+    </message>
+    <message>
+        <source>PipeWire 服务中没有摄像头，/dev/video 设备也都不能打开或不能拍摄。</source>
+        <translation>The PipeWire service has no camera, and none of the /dev/video devices can be opened or capture pictures.</translation>
+    </message>
+    <message>
+        <source>没有运行 PipeWire 服务，也没有找到 /dev/video 设备。</source>
+        <translation>No PipeWire service is running, and no /dev/video device was found.</translation>
+    </message>
+    <message>
+        <source>没有运行 PipeWire 服务，/dev/video 设备也都不能打开或不能拍摄。</source>
+        <translation>No PipeWire service is running, and none of the /dev/video devices can be opened or capture pictures.</translation>
+    </message>
+    <message>
+        <source>找不到这个摄像头。</source>
+        <translation>This camera cannot be found.</translation>
+    </message>
+    <message>
+        <source>摄像头已断开。</source>
+        <translation>The camera was disconnected.</translation>
+    </message>
+    <message>
+        <source>无法打开摄像头：%1</source>
+        <translation>Cannot open the camera: %1</translation>
+    </message>
+    <message>
+        <source>摄像头 3 秒内没有送来画面。</source>
+        <translation>The camera sent no picture within 3 seconds.</translation>
+    </message>
+    <message>
+        <source>摄像头正被其他程序使用。</source>
+        <translation>The camera is being used by another program.</translation>
+    </message>
+    <message>
+        <source>与 PipeWire 服务的连接已断开。</source>
+        <translation>The connection to the PipeWire service was lost.</translation>
+    </message>
+    <message>
+        <source>没有 PipeWire 服务。</source>
+        <translation>There is no PipeWire service.</translation>
+    </message>
+    <message>
+        <source>没有使用摄像头的权限。</source>
+        <translation>No permission to use the camera.</translation>
+    </message>
+</context>
+<context>
     <name>CommandLine</name>
     <message>
         <source>显示本帮助并退出。</source>
