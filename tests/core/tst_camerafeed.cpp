@@ -2,7 +2,7 @@
 // only camera: it is listed by its description; opened, it gives pictures of the camera's
 // colour (raw and MJPEG) in the camera's own format; a new colour is stamped with the time the
 // camera made it; the feed ends when the camera is unplugged, and a camera that is not there
-// does not open. Without a PipeWire server the list says so.
+// does not open. Screen casts are not listed; without a PipeWire server the list says so.
 #include "core/camera/camerafeed.h"
 #include "core/media/ffmpeghandles.h"
 #include "support/datatable.h"
@@ -62,12 +62,16 @@ private slots:
         QString whyNone;
         QList<CameraInfo> cameras;
         {
+            // A desktop's screen cast is a video source too, but no camera.
+            const QString screenCast = QStringLiteral("lumora-screen-cast-src");
             TestCamera camera(kNode, TestCamera::Format::Yuy2, Qt::red);
-            QVERIFY(camera.isReady());
+            TestCamera screen(screenCast, TestCamera::Format::Bgrx, Qt::blue);
+            QVERIFY(camera.isReady() && screen.isReady());
             cameras = CameraFeed::findCameras(&whyNone);
             const qsizetype at = cameras.indexOf(CameraInfo{CameraInfo::Kind::PipeWire, kNode, {}});
             QVERIFY2(at >= 0, qPrintable(whyNone));
             QCOMPARE(cameras.at(at).name, TestCamera::description());
+            QVERIFY(!cameras.contains(CameraInfo{CameraInfo::Kind::PipeWire, screenCast, {}}));
         }
         // Without a server the devices are asked, and the reason says that no server runs.
         qputenv("PIPEWIRE_REMOTE", "lumora-no-such-server");
