@@ -102,7 +102,25 @@ struct TestCamera::Impl
     qint64 firstSentUs = -1;       // mutex: when the first picture of `colour` was stamped
     quint64 sequence = 0;          // loop's thread
 
-    int stride() const { return size.width() * (format == TestCamera::Format::Yuy2 ? 2 : 4); }
+    // I420 rows are longer than the picture, as some drivers pad them; its planes follow
+    // one another in the block, the chroma rows half as long.
+    int stride() const
+    {
+        switch (format) {
+        case TestCamera::Format::Yuy2: return size.width() * 2;
+        case TestCamera::Format::I420: return size.width() + 64;
+        default: return size.width() * 4;
+        }
+    }
+    int bufferSize() const
+    {
+        switch (format) {
+        // A JPEG of one colour is far smaller than the raw picture.
+        case TestCamera::Format::Mjpeg: return size.width() * size.height() * 2;
+        case TestCamera::Format::I420: return stride() * size.height() * 3 / 2;
+        default: return stride() * size.height();
+        }
+    }
     void fill(spa_buffer *buffer);
     void setState(pw_stream_state newState);
 };
@@ -134,6 +152,16 @@ void TestCamera::Impl::fill(spa_buffer *buffer)
         used = quint32(qMin<qint64>(jpeg.size(), block.maxsize));
         std::memcpy(bytes, jpeg.constData(), used);
         block.chunk->stride = 0;
+    } else if (format == TestCamera::Format::I420) {
+        uint8_t y = 0, u = 0, v = 0;
+        toYuv(shown, false, &y, &u, &v);
+        const int lumaBytes = stride() * size.height();
+        const int chromaBytes = stride() / 2 * size.height() / 2;
+        std::memset(bytes, y, size_t(lumaBytes));
+        std::memset(bytes + lumaBytes, u, size_t(chromaBytes));
+        std::memset(bytes + lumaBytes + chromaBytes, v, size_t(chromaBytes));
+        used = quint32(lumaBytes + 2 * chromaBytes);
+        block.chunk->stride = stride();
     } else {
         uint8_t pixel[4];
         if (format == TestCamera::Format::Yuy2) {
@@ -186,9 +214,7 @@ void onParamChanged(void *data, uint32_t id, const spa_pod *param)
     if (!param || id != SPA_PARAM_Format)
         return;
     const bool mjpeg = d->format == TestCamera::Format::Mjpeg;
-    // A JPEG of one colour is far smaller than the raw picture.
-    const int size =
-        mjpeg ? d->size.width() * d->size.height() * 2 : d->stride() * d->size.height();
+    const int size = d->bufferSize();
     uint8_t buffer[512];
     spa_pod_builder builder;
     spa_pod_builder_init(&builder, buffer, sizeof(buffer));
@@ -270,8 +296,9 @@ TestCamera::TestCamera(const QString &nodeName, Format format, const QColor &col
             SPA_POD_Id(SPA_MEDIA_SUBTYPE_mjpg), SPA_FORMAT_VIDEO_size,
             SPA_POD_Rectangle(&pictureSize), SPA_FORMAT_VIDEO_framerate, SPA_POD_Fraction(&rate)));
     } else {
-        const uint32_t pixels =
-            format == Format::Yuy2 ? SPA_VIDEO_FORMAT_YUY2 : SPA_VIDEO_FORMAT_BGRx;
+        const uint32_t pixels = format == Format::Yuy2   ? SPA_VIDEO_FORMAT_YUY2
+                                : format == Format::I420 ? SPA_VIDEO_FORMAT_I420
+                                                         : SPA_VIDEO_FORMAT_BGRx;
         param = static_cast<const spa_pod *>(spa_pod_builder_add_object(
             &builder, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType,
             SPA_POD_Id(SPA_MEDIA_TYPE_video), SPA_FORMAT_mediaSubtype,

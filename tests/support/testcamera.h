@@ -1,10 +1,10 @@
 #pragma once
 // A camera on the test desktop's PipeWire server: a node of media class "Video/Source" named
 // `nodeName`, described as "Lumora Test Camera", that drives itself at 30 pictures a second
-// and shows one colour all over, as raw YUY2 or BGRx pictures or as MJPEG (encoded once per
-// colour with FFmpeg's encoder). Each picture carries the CLOCK_MONOTONIC time it was made in
-// its header, as a camera's driver stamps it. The node is removed by remove() or when the
-// camera is destroyed.
+// and shows one colour all over, as raw YUY2, I420 (planes in one block, padded rows) or BGRx
+// pictures or as MJPEG (encoded once per colour with FFmpeg's encoder). Each picture carries the
+// CLOCK_MONOTONIC time it was made in its header, as a camera's driver stamps it. The node is
+// removed by remove() or when the camera is destroyed.
 //
 // Threads: all functions on the test's thread; the pictures are made on a thread of its own.
 #include <QColor>
@@ -16,7 +16,7 @@
 class TestCamera
 {
 public:
-    enum class Format { Yuy2, Bgrx, Mjpeg };
+    enum class Format { Yuy2, I420, Bgrx, Mjpeg };
 
     // Waits (a few seconds at most) until the server has the node; see isReady().
     TestCamera(const QString &nodeName, Format format, const QColor &colour,
