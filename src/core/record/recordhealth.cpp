@@ -45,6 +45,12 @@ RecordHealth::RecordHealth(ScreenRecord *engine, QObject *parent)
         connect(engine, &ScreenRecord::sig_Warning, this, &RecordHealth::engineWarning,
                 Qt::QueuedConnection);
         connect(
+            engine, &ScreenRecord::sig_CameraLost, this,
+            [this](const QString &reason) {
+                emit engineWarning(tr("%1录制继续，之后的录像中没有摄像头。").arg(reason));
+            },
+            Qt::QueuedConnection);
+        connect(
             engine, &ScreenRecord::sig_SoundInputBack, this,
             [this](bool microphone, const QString &) { emit soundInputBack(microphone); },
             Qt::QueuedConnection);

@@ -117,6 +117,11 @@ void ScreenRecord::setPictureSource(std::shared_ptr<PictureSource> source)
     m_pictureSource = std::move(source);
 }
 
+void ScreenRecord::setCamera(std::shared_ptr<CameraPlacement> placement)
+{
+    m_cameraPlacement = std::move(placement);
+}
+
 QString ScreenRecord::crfFor(int width, int height)
 {
     return h264::crfFor(width, height);

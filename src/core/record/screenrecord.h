@@ -44,6 +44,7 @@
 #include <memory>
 #include <vector>
 
+class CameraPlacement;
 class ProjectData;
 class QThread;
 class SoundInputWatch;
@@ -87,6 +88,9 @@ public:
     // Before prepareRecord: pictures come from `source` instead of the screen rectangle; the
     // file's picture is the source's size.
     void setPictureSource(std::shared_ptr<PictureSource> source);
+    // Before prepareRecord: the camera laid onto every picture where and while `placement`
+    // says (CameraStep), whatever the picture source.
+    void setCamera(std::shared_ptr<CameraPlacement> placement);
     QRect recordRect() const { return m_recordRect; }
     // Opens the inputs and the file for `clip` (its filePath is the output); packets are read
     // and thrown away until startRecord.
@@ -163,6 +167,9 @@ signals:
     // recording, e.g. when a USB microphone was unplugged): its name and the desktop's
     // description of it.
     void sig_MicrophoneChanged(QString device, QString description);
+    // The camera stopped delivering while recording (unplugged, taken away): the recording
+    // goes on without it. Emitted once, from the video reader.
+    void sig_CameraLost(QString reason);
 
 private:
     // A decoder shared by a reader (queues packets) and an encoder loop (decodes them and
@@ -231,6 +238,7 @@ private:
     QRect m_recordRect;
     QString m_audioDeviceName;
     std::shared_ptr<PictureSource> m_pictureSource;
+    std::shared_ptr<CameraPlacement> m_cameraPlacement;
     bool m_changeDriven = false;  // m_pictureSource is change-driven
     ffmpeg::InputFormatContextPtr m_pAudioInputContext;
     DecoderChannel m_videoDecoder;

@@ -2,6 +2,7 @@
 // graph. openVideoInput runs on the engine's thread, the rest on the preparation thread.
 #include "core/record/screenrecord.h"
 
+#include "core/camera/camerastep.h"
 #include "core/media/h264settings.h"
 #include "core/platform/session.h"
 #include "core/platform/settings.h"
@@ -98,6 +99,14 @@ int ScreenRecord::openVideoInput()
     if (!m_pictureSource) {
         qWarning() << " opening the picture source failed:" << error;
         return -1;
+    }
+    if (m_cameraPlacement) {
+        auto step = std::make_shared<CameraStep>(m_pictureSource, m_cameraPlacement);
+        step->setOnCameraLost([this](const QString &reason) { emit sig_CameraLost(reason); });
+        if (step->open(&error))
+            m_pictureSource = step;
+        else
+            qWarning() << " the camera is left out:" << error;
     }
     m_changeDriven = m_pictureSource->isChangeDriven();
     if (m_changeDriven) {
