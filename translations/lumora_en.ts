@@ -102,6 +102,37 @@
     </message>
 </context>
 <context>
+    <name>CameraControl</name>
+    <message>
+        <source>没有找到摄像头</source>
+        <translation>No camera found</translation>
+    </message>
+    <message>
+        <source>正在打开摄像头...</source>
+        <translation>Opening the camera...</translation>
+    </message>
+    <message>
+        <source>无法打开摄像头：%1</source>
+        <translation>Cannot open the camera: %1</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>是否不带摄像头开始录制？</source>
+        <translation>Start recording without the camera?</translation>
+    </message>
+    <message>
+        <source>不带摄像头录制</source>
+        <translation>Record without camera</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
     <name>CameraFeed</name>
     <message>
         <source>PipeWire 服务中没有摄像头，也没有找到 /dev/video 设备。</source>
@@ -150,6 +181,73 @@
     <message>
         <source>没有使用摄像头的权限。</source>
         <translation>No permission to use the camera.</translation>
+    </message>
+</context>
+<context>
+    <name>CameraSettingsWidget</name>
+    <message>
+        <source>摄像头</source>
+        <translation>Camera</translation>
+    </message>
+    <message>
+        <source>录制时显示摄像头</source>
+        <translation>Show the camera while recording</translation>
+    </message>
+    <message>
+        <source>形状</source>
+        <translation>Shape</translation>
+    </message>
+    <message>
+        <source>圆形</source>
+        <translation>Circle</translation>
+    </message>
+    <message>
+        <source>圆角矩形</source>
+        <translation>Rounded rectangle</translation>
+    </message>
+    <message>
+        <source>大小</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <source>小</source>
+        <translation>Small</translation>
+    </message>
+    <message>
+        <source>中</source>
+        <translation>Medium</translation>
+    </message>
+    <message>
+        <source>大</source>
+        <translation>Large</translation>
+    </message>
+    <message>
+        <source>镜像</source>
+        <translation>Mirror</translation>
+    </message>
+    <message>
+        <source>录像中也镜像</source>
+        <translation>Mirror in the recording too</translation>
+    </message>
+    <message>
+        <source>录制时可以拖动摄像头画面到任意位置，滚动鼠标滚轮改变大小。</source>
+        <translation>While recording, drag the camera anywhere; turn the mouse wheel to change its size.</translation>
+    </message>
+    <message>
+        <source>正在查找摄像头...</source>
+        <translation>Looking for cameras...</translation>
+    </message>
+    <message>
+        <source>没有找到摄像头</source>
+        <translation>No camera found</translation>
+    </message>
+    <message>
+        <source>正在打开摄像头...</source>
+        <translation>Opening the camera...</translation>
+    </message>
+    <message>
+        <source>无法打开摄像头：%1</source>
+        <translation>Cannot open the camera: %1</translation>
     </message>
 </context>
 <context>
@@ -618,6 +716,10 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
     <message>
         <source>清空画板</source>
         <translation>Clear the drawing</translation>
+    </message>
+    <message>
+        <source>显示/隐藏摄像头</source>
+        <translation>Show/hide the camera</translation>
     </message>
 </context>
 <context>
@@ -1149,6 +1251,10 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
         <source>改用麦克风：%1</source>
         <translation>Now recording: %1</translation>
     </message>
+    <message>
+        <source>%1录制继续，之后的录像中没有摄像头。</source>
+        <translation>%1 Recording goes on without the camera from here.</translation>
+    </message>
 </context>
 <context>
     <name>RecordPptWidget</name>
@@ -1194,6 +1300,14 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
     <message>
         <source>桌面没有开启窗口合成，录屏时无法画笔标注。</source>
         <translation>The desktop has no compositing: the pen cannot draw while recording.</translation>
+    </message>
+    <message>
+        <source>摄像头</source>
+        <translation>Camera</translation>
+    </message>
+    <message>
+        <source>显示或隐藏摄像头</source>
+        <translation>Show or hide the camera</translation>
     </message>
 </context>
 <context>
@@ -1280,6 +1394,14 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
     <message>
         <source>第 %1 / %2 页</source>
         <translation>Page %1 / %2</translation>
+    </message>
+    <message>
+        <source>摄像头</source>
+        <translation>Camera</translation>
+    </message>
+    <message>
+        <source>显示或隐藏摄像头</source>
+        <translation>Show or hide the camera</translation>
     </message>
 </context>
 <context>
@@ -1388,6 +1510,10 @@ Stop the recording, then start it again.</translation>
     <message>
         <source>快捷键</source>
         <translation>Keys</translation>
+    </message>
+    <message>
+        <source>摄像头</source>
+        <translation>Camera</translation>
     </message>
 </context>
 <context>

@@ -17,10 +17,10 @@
 
 namespace {
 const char *const kSettingKeys[GlobalKeys::ActionCount] = {
-    "keys/pause_resume", "keys/stop", "keys/pen", "keys/laser", "keys/clear",
+    "keys/pause_resume", "keys/stop", "keys/pen", "keys/laser", "keys/clear", "keys/camera",
 };
 const char *const kDefaults[GlobalKeys::ActionCount] = {
-    "Ctrl+Alt+P", "Ctrl+Alt+S", "Ctrl+Alt+D", "Ctrl+Alt+L", "Ctrl+Alt+C",
+    "Ctrl+Alt+P", "Ctrl+Alt+S", "Ctrl+Alt+D", "Ctrl+Alt+L", "Ctrl+Alt+C", "Ctrl+Alt+W",
 };
 const char *const kTexts[GlobalKeys::ActionCount] = {
     QT_TRANSLATE_NOOP("GlobalKeys", "暂停/继续录制"),
@@ -28,6 +28,7 @@ const char *const kTexts[GlobalKeys::ActionCount] = {
     QT_TRANSLATE_NOOP("GlobalKeys", "打开/关闭画笔"),
     QT_TRANSLATE_NOOP("GlobalKeys", "打开/关闭激光笔"),
     QT_TRANSLATE_NOOP("GlobalKeys", "清空画板"),
+    QT_TRANSLATE_NOOP("GlobalKeys", "显示/隐藏摄像头"),
 };
 
 // Presses of one key closer together than this are the keyboard repeating a held key.
@@ -266,6 +267,10 @@ GlobalKeys *GlobalKeys::attach(QWidget *window, RecordingActions actions)
         case Clear:
             if (actions.drawing())
                 actions.tools->clearBoard();
+            break;
+        case ToggleCamera:
+            if (actions.toggleCamera)
+                actions.toggleCamera();
             break;
         default: break;
         }

@@ -1,7 +1,8 @@
 #pragma once
 // Keys that work from any window while a recording window is open: pause/continue, stop, pen
-// on/off, laser pointer on/off and clear. The teacher sets them in the settings; they are kept
-// in "conf.ini" (group "keys"), the defaults being combinations teaching software rarely uses.
+// on/off, laser pointer on/off, clear and the camera on/off. The teacher sets them in the settings;
+// they are kept in "conf.ini" (group "keys"), the defaults being combinations teaching software
+// rarely uses.
 //
 // On X11 a GlobalKeys object grabs them on the root window for as long as it lives (a
 // recording window makes one and deletes it as it closes), so they reach the program whichever
@@ -29,7 +30,7 @@ class GlobalKeys : public QObject, public QAbstractNativeEventFilter
 {
     Q_OBJECT
 public:
-    enum Action { PauseResume = 0, Stop, TogglePen, ToggleLaser, Clear, ActionCount };
+    enum Action { PauseResume = 0, Stop, TogglePen, ToggleLaser, Clear, ToggleCamera, ActionCount };
 
     // What the action does, in the teacher's words (translated).
     static QString actionText(Action action);
@@ -58,6 +59,7 @@ public:
         std::function<void()> stop;
         BoardToolsWidget *tools = nullptr;
         std::function<bool()> drawing;
+        std::function<void()> toggleCamera;  // shows or hides the camera, as its button does
     };
     // The actions of a window that drives a recorder with its own 开始/继续, 暂停 and 结束:
     // the pause key pauses while recording and continues while paused, the stop key stops

@@ -50,6 +50,12 @@ RecordScreenCtrlWidget::RecordScreenCtrlWidget(QWidget *parent) : QWidget(parent
     m_btnMute = makeButton("btn_mute", tr("静音"), ":/images/icon_unmute.png", true);
     m_btnPause = makeButton("btn_pause", tr("暂停"), ":/images/icon_pause.png", true);
     m_btnStop = makeButton("btn_stop", tr("结束"), ":/images/icon_stop.png", false);
+    m_btnCamera = makeButton("btn_camera", tr("摄像头"), ":/images/icon_camera.png", true);
+    QIcon cameraIcon = m_btnCamera->icon();
+    cameraIcon.addFile(":/images/icon_camera_on.png", QSize(), QIcon::Normal, QIcon::On);
+    m_btnCamera->setIcon(cameraIcon);
+    m_btnCamera->setToolTip(tr("显示或隐藏摄像头"));
+    layout->addWidget(m_btnCamera);
     layout->addWidget(m_btnMute);
     layout->addWidget(m_btnPause);
     layout->addWidget(m_btnStop);
@@ -93,6 +99,7 @@ RecordScreenCtrlWidget::RecordScreenCtrlWidget(QWidget *parent) : QWidget(parent
     widen(m_btnMute, {"静音", "解除静音"});
     widen(m_btnPause, {"暂停", "继续"});
     widen(m_btnStop, {"结束"});
+    widen(m_btnCamera, {"摄像头"});
     int toolsWidth = 0;  // the drawing tools as wide as their buttons
     for (const QToolButton *tool :
          m_boardTools->findChildren<QToolButton *>(QString(), Qt::FindDirectChildrenOnly))
@@ -114,7 +121,7 @@ RecordScreenCtrlWidget::RecordScreenCtrlWidget(QWidget *parent) : QWidget(parent
     const QFontMetrics timeMetrics = m_labelTime->fontMetrics();
     const int timeGrowth = timeMetrics.horizontalAdvance(m_labelTime->text()) -
                            timeMetrics.horizontalAdvance(QStringLiteral("录屏中 00:00:00"));
-    setFixedSize(706 - 360 + toolsChinese + (fixedAfter - fixedBefore) +
+    setFixedSize(706 - 360 + toolsChinese + (fixedAfter - fixedBefore) + m_btnCamera->width() +
                      std::max({0, lineGrowth, timeGrowth}),
                  80);
     // Pausing or stopping before the recording runs would leave the engine behind.
@@ -141,6 +148,7 @@ RecordScreenCtrlWidget::RecordScreenCtrlWidget(QWidget *parent) : QWidget(parent
             m_timer.start(200);
         }
     });
+    connect(m_btnCamera, &QToolButton::clicked, this, &RecordScreenCtrlWidget::sig_CameraClicked);
     connect(m_btnStop, &QToolButton::clicked, this, [this]() {
         emit sig_StopRecord();
         m_timer.stop();

@@ -1,6 +1,6 @@
 #pragma once
-// The control bar of the screen recording: the drawing tools, mute, pause/resume, stop and
-// the elapsed recording time, which leaves out the paused stretches. Main thread only.
+// The control bar of the screen recording: the drawing tools, the camera, mute, pause/resume,
+// stop and the elapsed recording time, which leaves out the paused stretches. Main thread only.
 #include <QTime>
 #include <QTimer>
 #include <QWidget>
@@ -19,6 +19,8 @@ public:
     BoardToolsWidget *boardTools() const { return m_boardTools; }
     QToolButton *pauseButton() const { return m_btnPause; }
     QToolButton *stopButton() const { return m_btnStop; }
+    // Shows or hides the camera (checked while it is on).
+    QToolButton *cameraButton() const { return m_btnCamera; }
     QLabel *timeLabel() const { return m_labelTime; }
     // The microphone's level under the time, and the line for a warning under it.
     SoundLevelMeter *levelMeter() const { return m_meter; }
@@ -38,6 +40,7 @@ signals:
     void sig_PauseRecord();
     void sig_ResumeRecord();
     void sig_StopRecord();
+    void sig_CameraClicked(bool on);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -52,6 +55,7 @@ private:
     QToolButton *m_btnMute;
     QToolButton *m_btnPause;
     QToolButton *m_btnStop;
+    QToolButton *m_btnCamera;
     QLabel *m_labelTime;
     SoundLevelMeter *m_meter;
     QLabel *m_labelWarning;

@@ -7,6 +7,8 @@
 #include "ui/board/boardcanvas.h"
 #include "ui/board/boardtoolswidget.h"
 #include "ui/board/countdownwidget.h"
+#include "ui/camera/cameracontrol.h"
+#include "ui/camera/camerapreview.h"
 #include "ui/record/globalkeys.h"
 #include "ui/record/recordhealthview.h"
 #include "ui/record/recordmessages.h"
@@ -105,6 +107,7 @@ RecordScreenWidget::RecordScreenWidget(const QRectF &selectArea, const AVData &c
         Qt::QueuedConnection);
     connectBoard();
     connectKeys();
+    connectCamera();
 
     // No room for a recording at all: say so and close without touching the project.
     if (m_health->prepare(ProjectData::instance()->projectDir(), serverRecordRect().size()) ==
@@ -147,17 +150,26 @@ void RecordScreenWidget::startCountDown()
     // asked first, beside the rectangle; nothing of the project has changed when they decline.
     m_countDown->hide();
     updateMask();
-    askBeforeRecording(this, m_rect, [this](bool record) {
-        if (!record) {
-            m_finished = true;
-            emit sig_Record_Finish();
-            close();
+    const auto decline = [this]() {
+        m_finished = true;
+        emit sig_Record_Finish();
+        close();
+    };
+    m_camera->confirmBeforeRecording(this, [this, decline](bool go) {
+        if (!go) {
+            decline();
             return;
         }
-        prepareRecord();
-        m_countDown->show();
-        updateMask();
-        m_countDown->start();
+        askBeforeRecording(this, m_rect, [this, decline](bool record) {
+            if (!record) {
+                decline();
+                return;
+            }
+            prepareRecord();
+            m_countDown->show();
+            updateMask();
+            m_countDown->start();
+        });
     });
 }
 
@@ -215,7 +227,36 @@ void RecordScreenWidget::connectKeys()
     };
     actions.tools = m_ctrlWidget->boardTools();
     actions.drawing = [this]() { return m_composited; };
+    actions.toggleCamera = [this]() {
+        if (m_camera)
+            m_camera->toggle();
+    };
     GlobalKeys::attach(this, std::move(actions));
+}
+
+void RecordScreenWidget::connectCamera()
+{
+    // The camera stands inside the rectangle, where it will be in the file. The recorder lays
+    // the camera's own pictures over the grabbed ones, so a window passing over the preview
+    // never hides the teacher.
+    m_camera = new CameraControl(QStringLiteral("screen"), this, this);
+    const QRect server = serverRecordRect();
+    // The recorder records whole groups of 4 pixels (ScreenRecord::setRecordRect).
+    const QSize picture(server.width() & ~3, server.height() & ~3);
+    const qreal ratio = m_screen ? m_screen->devicePixelRatio() : 1.0;
+    const QRect area(m_rect.topLeft() + QPoint(3, 3), (QSizeF(picture) / ratio).toSize());
+    m_camera->setArea(area, picture);
+    QToolButton *button = m_ctrlWidget->cameraButton();
+    button->setChecked(m_camera->isOn());
+    connect(m_ctrlWidget, &RecordScreenCtrlWidget::sig_CameraClicked, m_camera,
+            &CameraControl::setOn);
+    connect(m_camera, &CameraControl::sig_OnChanged, this, [this, button](bool on) {
+        button->setChecked(on);
+        updateMask();
+    });
+    connect(m_camera->preview(), &CameraPreview::sig_PlaceChanged, this,
+            &RecordScreenWidget::updateMask);
+    connect(m_camera, &CameraControl::sig_Message, m_health, &RecordHealth::engineWarning);
 }
 
 QRect RecordScreenWidget::serverRecordRect() const
@@ -229,6 +270,7 @@ QRect RecordScreenWidget::serverRecordRect() const
 void RecordScreenWidget::prepareRecord()
 {
     m_recorder->setRecordRect(serverRecordRect());
+    m_camera->attach(m_recorder);
     ProjectData *project = ProjectData::instance();
     const QString name =
         tr("录屏%1.mp4").arg(QDateTime::currentDateTime().toString("yyyy-MM-dd hhmm"));
@@ -260,6 +302,11 @@ void RecordScreenWidget::updateMask()
         shape += QRegion(m_countDown->geometry(), QRegion::Ellipse);
     if (m_composited && m_canvas->drawEnabled())
         shape += m_canvas->geometry();
+    if (m_camera && m_camera->isOn()) {
+        const QWidget *camera = m_camera->preview();
+        shape += camera->mask().isEmpty() ? QRegion(camera->geometry())
+                                          : camera->mask().translated(camera->pos());
+    }
     setMask(shape);
 }
 

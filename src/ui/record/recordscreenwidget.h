@@ -23,6 +23,7 @@
 #include <QWidget>
 
 class BoardCanvas;
+class CameraControl;
 class CountDownWidget;
 class RecordHealth;
 class RecordScreenCtrlWidget;
@@ -76,6 +77,7 @@ private:
     void connectBoard();
     // The keys that work from any window act on this window's bar and tools.
     void connectKeys();
+    void connectCamera();
     // Shapes the window to the frame, the bar, the count-down and the canvas while drawing.
     void updateMask();
     QRegion frameRegion() const;
@@ -94,6 +96,7 @@ private:
     bool m_composited = false;
     bool m_finished = false;
     RecordHealth *m_health = nullptr;
+    CameraControl *m_camera = nullptr;
     bool m_stoppedForDisk = false;
     ScreenCastSource *m_screenCast = nullptr;  // on a Wayland desktop
 };

@@ -1,5 +1,6 @@
 #include "ui/settings/settingwidget.h"
 
+#include "ui/settings/camerasettingswidget.h"
 #include "ui/settings/itemview.h"
 #include "ui/settings/keyssettingswidget.h"
 #include "ui/settings/languagesettingswidget.h"
@@ -36,6 +37,7 @@ SettingWidget::SettingWidget(QWidget *parent) : QWidget(parent)
     addEntry(QStringLiteral("icon_sound"), tr("声音"));
     addEntry(QStringLiteral("icon_language"), tr("语言"));
     addEntry(QStringLiteral("icon_keys"), tr("快捷键"));
+    addEntry(QStringLiteral("icon_camera_setting"), tr("摄像头"));
     connect(m_menu, &QListWidget::currentItemChanged, this,
             &SettingWidget::slot_current_item_changed);
     m_menu->setCurrentRow(0);
@@ -113,6 +115,8 @@ void SettingWidget::buildForm()
     m_pages->addWidget(m_languageWidget);
     m_keysWidget = new KeysSettingsWidget(m_pages);
     m_pages->addWidget(m_keysWidget);
+    m_cameraWidget = new CameraSettingsWidget(m_pages);
+    m_pages->addWidget(m_cameraWidget);
     m_pages->addWidget(page2);
     right->addWidget(m_pages, 1);
     root->addLayout(right, 1);

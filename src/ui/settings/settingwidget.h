@@ -1,11 +1,12 @@
 #pragma once
-// The settings window: a menu list on the left (its entries "软件版本", "声音", "语言" and
-// "快捷键") and the pages on the right, under a title bar that drags the window and closes it.
-// Built and shown by its caller (the home page, the editor); deletes itself when closed. Main
-// thread only.
+// The settings window: a menu list on the left (its entries "软件版本", "声音", "语言",
+// "快捷键" and "摄像头") and the pages on the right, under a title bar that drags the window and
+// closes it. Built and shown by its caller (the home page, the editor); deletes itself when closed.
+// Main thread only.
 #include <QPoint>
 #include <QWidget>
 
+class CameraSettingsWidget;
 class KeysSettingsWidget;
 class LanguageSettingsWidget;
 class QListWidget;
@@ -24,6 +25,7 @@ public:
     SoundSettingsWidget *soundWidget() const { return m_soundWidget; }
     LanguageSettingsWidget *languageWidget() const { return m_languageWidget; }
     KeysSettingsWidget *keysWidget() const { return m_keysWidget; }
+    CameraSettingsWidget *cameraWidget() const { return m_cameraWidget; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -40,5 +42,6 @@ private:
     SoundSettingsWidget *m_soundWidget = nullptr;
     LanguageSettingsWidget *m_languageWidget = nullptr;
     KeysSettingsWidget *m_keysWidget = nullptr;
+    CameraSettingsWidget *m_cameraWidget = nullptr;
     QPoint m_dragAnchor{-1, -1};
 };

@@ -13,7 +13,8 @@
 RecordPptWidget::RecordPptWidget(QWidget *parent) : RecordPptWidget(new PptContainer, parent) {}
 
 RecordPptWidget::RecordPptWidget(PptContainer *container, QWidget *parent)
-    : RecordWhiteboardWidget(container, container->board(), parent), m_container(container)
+    : RecordWhiteboardWidget(container, container->board(), QStringLiteral("slides"), parent),
+      m_container(container)
 {
     setObjectName(QStringLiteral("RecordPptWidget"));
     // The slides are the pages: none is added, and their own look is the background.

@@ -8,6 +8,7 @@
 #include "ui/base/basemainwidget.h"
 #include "ui/base/basewindow.h"
 #include "ui/board/countdownwidget.h"
+#include "ui/camera/cameracontrol.h"
 #include "ui/record/recordmessages.h"
 #include "ui/whiteboard/recordwhiteboardwidget.h"
 #include "ui/whiteboard/whiteboardrenderer.h"
@@ -57,12 +58,18 @@ void RecordWhiteboardWidget::startRecording()
         return;
     m_asking = true;
     const QRect board = ui.view_board->boardRect();
-    askBeforeRecording(this, QRect(ui.view_board->mapToGlobal(board.topLeft()), board.size()),
-                       [this](bool record) {
-                           m_asking = false;
-                           if (record)
-                               beginRecording();
-                       });
+    m_camera->confirmBeforeRecording(this, [this, board](bool withCamera) {
+        if (!withCamera) {
+            m_asking = false;
+            return;
+        }
+        askBeforeRecording(this, QRect(ui.view_board->mapToGlobal(board.topLeft()), board.size()),
+                           [this](bool record) {
+                               m_asking = false;
+                               if (record)
+                                   beginRecording();
+                           });
+    });
 }
 
 void RecordWhiteboardWidget::beginRecording()
@@ -87,6 +94,8 @@ void RecordWhiteboardWidget::beginRecording()
     m_source = std::make_shared<ScenePictureSource>(ui.view_board->pictureSize());
     m_renderer = new WhiteboardRenderer(ui.view_board, m_source, this);
     m_recorder->setPictureSource(m_source);
+    placeCamera();
+    m_camera->attach(m_recorder);
     // The board as it is when the recording starts.
     m_renderer->renderNow();
     m_recorder->prepareRecord(clip);

@@ -7,6 +7,7 @@
 #include "ui/board/boardcanvas.h"
 #include "ui/board/boardtoolswidget.h"
 #include "ui/board/countdownwidget.h"
+#include "ui/camera/cameracontrol.h"
 #include "ui/record/globalkeys.h"
 #include "ui/record/recordhealthview.h"
 #include "ui/record/recordmessages.h"
@@ -17,6 +18,7 @@
 #include <QActionGroup>
 #include <QDateTime>
 #include <QDebug>
+#include <QEvent>
 #include <QFile>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -65,17 +67,27 @@ void fadeWhenDisabled(QToolButton *button)
 }  // namespace
 
 RecordWhiteboardWidget::RecordWhiteboardWidget(QWidget *parent)
-    : RecordWhiteboardWidget(nullptr, nullptr, parent)
+    : RecordWhiteboardWidget(nullptr, nullptr, QStringLiteral("board"), parent)
 {
 }
 
 RecordWhiteboardWidget::RecordWhiteboardWidget(QWidget *area, WhiteboardView *board,
-                                               QWidget *parent)
+                                               const QString &cameraKind, QWidget *parent)
     : QWidget(parent)
 {
     ui.view_board = board ? board : new WhiteboardView(this);
     setupUi(area ? area : ui.view_board);
     connectKeys();
+    // The camera over the board, where it will be in the file: the board's pictures are drawn
+    // by the program, so the preview itself is never recorded; the recorder lays the camera's
+    // own pictures on.
+    m_camera = new CameraControl(cameraKind, ui.view_board, this);
+    ui.view_board->installEventFilter(this);
+    placeCamera();
+    ui.btn_camera->setChecked(m_camera->isOn());
+    connect(ui.btn_camera, &QToolButton::clicked, m_camera, &CameraControl::setOn);
+    connect(m_camera, &CameraControl::sig_OnChanged, ui.btn_camera, &QToolButton::setChecked);
+    connect(m_camera, &CameraControl::sig_Message, this, &RecordWhiteboardWidget::showBarWarning);
     m_savedAvDatas = ProjectData::instance()->avDatas();
 
     m_recorder = new ScreenRecord(this);
@@ -225,6 +237,14 @@ void RecordWhiteboardWidget::setupUi(QWidget *area)
                 [this, background = background]() { ui.view_board->setBackground(background); });
     }
     ui.btn_background->setMenu(backgrounds);
+    ui.btn_camera = controlButton(bar, QStringLiteral("btn_camera"),
+                                  QStringLiteral(":/images/icon_camera_50.png"), tr("摄像头"));
+    QIcon cameraIcon = ui.btn_camera->icon();
+    cameraIcon.addFile(QStringLiteral(":/images/icon_camera_on_50.png"), QSize(), QIcon::Normal,
+                       QIcon::On);
+    ui.btn_camera->setIcon(cameraIcon);
+    ui.btn_camera->setCheckable(true);
+    ui.btn_camera->setToolTip(tr("显示或隐藏摄像头"));
     ui.label_record_time = new QLabel(tr("正在录课"), bar);
     ui.label_record_time->setObjectName(QStringLiteral("label_record_time"));
     ui.view_draw_tools = new BoardToolsWidget(bar);
@@ -236,7 +256,7 @@ void RecordWhiteboardWidget::setupUi(QWidget *area)
           static_cast<QWidget *>(ui.btn_stop), static_cast<QWidget *>(ui.line),
           static_cast<QWidget *>(ui.btn_previous), static_cast<QWidget *>(ui.label_page),
           static_cast<QWidget *>(ui.btn_next), static_cast<QWidget *>(ui.btn_new_page),
-          static_cast<QWidget *>(ui.btn_background)})
+          static_cast<QWidget *>(ui.btn_background), static_cast<QWidget *>(ui.btn_camera)})
         ui.horizontalLayout->addWidget(w);
     ui.horizontalLayout->addSpacing(12);
     m_meter = new SoundLevelMeter(bar);
@@ -342,9 +362,26 @@ bool RecordWhiteboardWidget::preCloseWindow()
 
 void RecordWhiteboardWidget::connectKeys()
 {
-    GlobalKeys::attach(
-        this, GlobalKeys::recorderActions(
-                  [this]() { return int(m_recorder ? m_recorder->state() : ScreenRecord::Idle); },
-                  [this]() { on_btn_play_clicked(); }, [this]() { on_btn_pause_clicked(); },
-                  [this]() { on_btn_stop_clicked(); }, ui.view_draw_tools));
+    GlobalKeys::RecordingActions actions = GlobalKeys::recorderActions(
+        [this]() { return int(m_recorder ? m_recorder->state() : ScreenRecord::Idle); },
+        [this]() { on_btn_play_clicked(); }, [this]() { on_btn_pause_clicked(); },
+        [this]() { on_btn_stop_clicked(); }, ui.view_draw_tools);
+    actions.toggleCamera = [this]() {
+        if (m_camera)
+            m_camera->toggle();
+    };
+    GlobalKeys::attach(this, std::move(actions));
+}
+
+bool RecordWhiteboardWidget::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ui.view_board && event->type() == QEvent::Resize)
+        placeCamera();
+    return QWidget::eventFilter(watched, event);
+}
+
+void RecordWhiteboardWidget::placeCamera()
+{
+    if (m_camera)
+        m_camera->setArea(ui.view_board->boardRect(), ui.view_board->pictureSize());
 }

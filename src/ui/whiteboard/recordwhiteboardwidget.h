@@ -22,6 +22,7 @@
 #include <memory>
 
 class BoardToolsWidget;
+class CameraControl;
 class QActionGroup;
 class QFrame;
 class QHBoxLayout;
@@ -55,6 +56,8 @@ public:
     WhiteboardRenderer *renderer() const { return m_renderer; }
     // The count-down shown between "开始" and the start of the recording (null otherwise).
     CountDownWidget *countDown() const { return m_countDown; }
+    // The teacher's camera over the board.
+    CameraControl *camera() const { return m_camera; }
 
     struct Ui
     {
@@ -73,6 +76,7 @@ public:
         QToolButton *btn_next = nullptr;
         QToolButton *btn_new_page = nullptr;
         QToolButton *btn_background = nullptr;
+        QToolButton *btn_camera = nullptr;
         QLabel *label_record_time = nullptr;
         BoardToolsWidget *view_draw_tools = nullptr;
     };
@@ -80,8 +84,9 @@ public:
 
 protected:
     // A page lesson on `board`, shown in the window as `area` (the board itself, or a widget
-    // holding it).
-    RecordWhiteboardWidget(QWidget *area, WhiteboardView *board, QWidget *parent);
+    // holding it); the camera's place is remembered for windows of `cameraKind`.
+    RecordWhiteboardWidget(QWidget *area, WhiteboardView *board, const QString &cameraKind,
+                           QWidget *parent);
 
     // The title of the clip of page `pageNo`.
     virtual QString pageTitle(int pageNo) const;
@@ -120,6 +125,10 @@ private:
     void cancelCountDown();
     void updateRecordTime();
 
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void placeCamera();
+
+    CameraControl *m_camera = nullptr;
     std::shared_ptr<ScenePictureSource> m_source;
     WhiteboardRenderer *m_renderer = nullptr;
     ScreenRecord *m_recorder = nullptr;

@@ -179,7 +179,7 @@ void TestRecordScreen::recordJourney()
     QVERIFY(countDown->isVisible());
     QCOMPARE(countDown->text(), "3");
     QCOMPARE(countDown->pos(), QPoint(799 - 100, 449 - 100));  // centred on the area
-    QCOMPARE(bar->geometry(), QRect(1100 - 959, 617, 960, 80));
+    QCOMPARE(bar->geometry(), QRect(1100 - 1019, 617, 1020, 80));
     QVERIFY(!bar->pauseButton()->isEnabled());
     QElapsedTimer clock;
     clock.start();

@@ -225,8 +225,9 @@ void TestSettingWidget::versionPage()
 
     QPointer<SettingWidget> window = new SettingWidget;
     auto *menu = window->findChild<QListWidget *>("listview_menu");
-    // "软件版本", "声音" (tst_soundsettings), "语言", "快捷键" (tst_whiteboardtools)
-    QCOMPARE(menu->count(), 4);
+    // "软件版本", "声音" (tst_soundsettings), "语言", "快捷键" (tst_whiteboardtools), "摄像头"
+    // (tst_camerajourney)
+    QCOMPARE(menu->count(), 5);
     auto *entry = qobject_cast<ItemView *>(menu->itemWidget(menu->item(0)));
     QVERIFY(entry && entry->isSelected());
     QCOMPARE(entry->text(), QStringLiteral("软件版本"));
