@@ -46,11 +46,23 @@ void addConsoleCommands(CommandLine &commandLine)
                       QT_TRANSLATE_NOOP("CommandLine", "把课件导出为一个 MP4 文件。不需要显示器；\n"
                                                        "在终端上显示进度，按 Ctrl-C 取消。")),
         [](const CommandLine &cl) {
-            return runExportCommandLine(QStringList{QCoreApplication::arguments().value(0),
-                                                    "--export", cl.value("export")} +
-                                        cl.positionalArguments());
+            QStringList arguments = QStringList{QCoreApplication::arguments().value(0), "--export",
+                                                cl.value("export")} +
+                                    cl.positionalArguments();
+            if (cl.isSet("loudness"))
+                arguments += {"--loudness", cl.value("loudness")};
+            if (cl.isSet("no-loudness"))
+                arguments += "--no-loudness";
+            return runExportCommandLine(arguments);
         },
         QCoreApplication::translate("CommandLine", "<输出.mp4>"));
+    commandLine.addCommandOption(QCommandLineOption(
+        "loudness",
+        QCoreApplication::translate("CommandLine", "导出时把声音统一到这个响度（EBU R128，\n"
+                                                   "默认 -16 LUFS）。"),
+        "LUFS"));
+    commandLine.addCommandOption(QCommandLineOption(
+        "no-loudness", QCoreApplication::translate("CommandLine", "导出时保留声音原来的响度。")));
 }
 
 int runWindowed(int argc, char *argv[], const CommandLine &commandLine)

@@ -408,6 +408,16 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
         <source>&lt;输出.mp4&gt;</source>
         <translation>&lt;output.mp4&gt;</translation>
     </message>
+    <message>
+        <source>导出时把声音统一到这个响度（EBU R128，
+默认 -16 LUFS）。</source>
+        <translation>When exporting, bring the sound to this loudness (EBU R128,
+default -16 LUFS).</translation>
+    </message>
+    <message>
+        <source>导出时保留声音原来的响度。</source>
+        <translation>When exporting, keep the sound at its own loudness.</translation>
+    </message>
 </context>
 <context>
     <name>ExportCommand</name>
@@ -448,8 +458,16 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
         <translation>Export cancelled</translation>
     </message>
     <message>
-        <source>用法：lumora_record --export 课件文件.lsn 输出文件.mp4</source>
-        <translation>Usage: lumora_record --export lecture.lsn output.mp4</translation>
+        <source>--loudness 和 --no-loudness 不能同时使用</source>
+        <translation>--loudness and --no-loudness cannot be used together</translation>
+    </message>
+    <message>
+        <source>--loudness 的值应是 %1 到 %2 之间的数（LUFS），而不是“%3”</source>
+        <translation>--loudness takes a number from %1 to %2 (LUFS), not &quot;%3&quot;</translation>
+    </message>
+    <message>
+        <source>用法：lumora_record --export 课件文件.lsn 输出文件.mp4 [--loudness LUFS | --no-loudness]</source>
+        <translation>Usage: lumora_record --export lecture.lsn output.mp4 [--loudness LUFS | --no-loudness]</translation>
     </message>
 </context>
 <context>
@@ -537,6 +555,14 @@ shows the progress on a terminal; Ctrl-C cancels.</translation>
     <message>
         <source>无法覆盖已有的文件：%1</source>
         <translation>Cannot replace the existing file: %1</translation>
+    </message>
+    <message>
+        <source>统一音量</source>
+        <translation>Even volume</translation>
+    </message>
+    <message>
+        <source>人声 %1 LUFS，峰值不超过 %2 dBTP</source>
+        <translation>Voice at %1 LUFS, peaks at most %2 dBTP</translation>
     </message>
 </context>
 <context>

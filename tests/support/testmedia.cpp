@@ -1,6 +1,7 @@
 #include "support/testmedia.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -18,6 +19,32 @@ bool ffmpeg(const QStringList &args, QString *errorText, int timeoutMs)
     if (errorText)
         *errorText = QString::fromUtf8(p.readAllStandardError());
     return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+Loudness measureLoudness(const QString &path, double fromSeconds)
+{
+    QProcess p;
+    p.start("ffmpeg", {"-hide_banner", "-nostats", "-nostdin", "-ss", QString::number(fromSeconds),
+                       "-i", path, "-map", "0:a:0", "-af", "ebur128=peak=true:framelog=verbose",
+                       "-f", "null", "-"});
+    Loudness result;
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return result;
+    // The summary at the end: "I: -16.0 LUFS" under "Integrated loudness", "Peak: -1.7 dBFS"
+    // under "True peak".
+    const QString log = QString::fromUtf8(p.readAllStandardError());
+    const qsizetype summary = log.lastIndexOf("Summary:");
+    const QRegularExpressionMatch integrated =
+        QRegularExpression(R"(I:\s+(-?[0-9.]+|-inf) LUFS)").match(log, summary);
+    const QRegularExpressionMatch peak =
+        QRegularExpression(R"(Peak:\s+(-?[0-9.]+|-inf) dBFS)").match(log, summary);
+    if (summary < 0 || !integrated.hasMatch() || !peak.hasMatch())
+        return result;
+    auto number = [](const QString &text) { return text == "-inf" ? -1000.0 : text.toDouble(); };
+    result.integratedLufs = number(integrated.captured(1));
+    result.truePeakDb = number(peak.captured(1));
+    result.ok = true;
+    return result;
 }
 
 bool makeClip(const QString &path, double seconds, QSize size, bool withAudio, int fps,

@@ -16,6 +16,17 @@ bool makeClip(const QString &path, double seconds, QSize size = QSize(320, 240),
               bool withAudio = true, int fps = 25, const QString &source = "testsrc2",
               const QString &preset = "ultrafast");
 
+// The loudness of a file's sound as the ffmpeg tool's ebur128 filter (peak=true) measures it:
+// integrated loudness in LUFS and true peak in dBTP of the sound from `fromSeconds` on; `ok`
+// false when the tool failed.
+struct Loudness
+{
+    bool ok = false;
+    double integratedLufs = 0;
+    double truePeakDb = 0;
+};
+Loudness measureLoudness(const QString &path, double fromSeconds = 0);
+
 // The picture size of makeLecture's files.
 inline constexpr QSize kLectureSize(640, 360);
 

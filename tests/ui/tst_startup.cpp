@@ -61,6 +61,8 @@ private slots:
                               << u"^用法：lumora_record \\[选项\\] \\[课件\\.lsn\\]\\n[\\s\\S]*"
                                  u"\\n  --info <课件\\.lsn> +以[\\s\\S]*"
                                  u"\\n  --export <课件\\.lsn> <输出\\.mp4>\\n +把课件[\\s\\S]*"
+                                 u"\\n  --loudness <LUFS> +导出时[\\s\\S]*"
+                                 u"\\n  --no-loudness +导出时[\\s\\S]*"
                                  u"\\n  --crash-report <报告文件> +由[\\s\\S]*退出状态：\\n"
                                  u"  0 +成功[\\s\\S]*\\n  2 +命令行有误[\\s\\S]*\\n  130 +导出被"_s
                               << u"^$"_s;
@@ -110,7 +112,8 @@ private slots:
         QVERIFY2(QRegularExpression(error).match(err).hasMatch(), qPrintable(err));
         // One language: no English words besides the program's own names.
         const QRegularExpression english(
-            QStringLiteral("\\b(?!lumora|lsn|mp4|help|version|info|export|crash|report|"
+            QStringLiteral("\\b(?!lumora|lsn|mp4|help|version|info|export|crash|report|loudness|"
+                           "LUFS|EBU|"
                            "JSON|MP4|Ctrl|SIGTERM|testcrash|log|conf|ini|data|cache|"
                            "dump|config|local|share|XDG_\\w+)[A-Za-z]{3,}\\b"),
             QRegularExpression::CaseInsensitiveOption);

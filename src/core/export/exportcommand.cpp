@@ -1,5 +1,6 @@
 #include "core/export/exportcommand.h"
 
+#include "core/export/exportloudness.h"
 #include "core/export/exportmanager.h"
 #include "core/storage/lsnfileio.h"
 #include "core/storage/lsnpacker.h"
@@ -112,7 +113,7 @@ bool readClips(const QString &dir, QList<AVData> *clips, QString *error)
 }  // namespace
 
 int runExportCommand(const QString &file, const QString &out, QTextStream &progress,
-                     QTextStream &err, bool progressIsTerminal)
+                     QTextStream &err, bool progressIsTerminal, std::optional<double> loudnessLufs)
 {
     auto failure = [&](const QString &reason) {
         err << ExportCommandText::tr("导出失败：%1").arg(reason) << Qt::endl;
@@ -198,6 +199,7 @@ int runExportCommand(const QString &file, const QString &out, QTextStream &progr
         });
     }
 
+    manager.setLoudness(loudnessLufs);
     manager.exportClipsToFile(clips, out);
     loop.exec();
     return status;
@@ -210,10 +212,40 @@ int runExportCommandLine(const QStringList &arguments)
         QStringLiteral("*.debug=false\n*.info=false\n*.warning=false"));
     av_log_set_level(AV_LOG_QUIET);
     QTextStream out(stdout), err(stderr);
-    if (arguments.size() != 4) {
-        err << ExportCommandText::tr("用法：lumora_record --export 课件文件.lsn 输出文件.mp4")
+    QStringList files = arguments;
+    std::optional<double> loudnessLufs = loudness::kTargetLufs;
+    const qsizetype off = files.indexOf(QStringLiteral("--no-loudness"));
+    if (off >= 0) {
+        files.removeAt(off);
+        loudnessLufs.reset();
+    }
+    const qsizetype level = files.indexOf(QStringLiteral("--loudness"));
+    if (level >= 0 && level + 1 < files.size()) {
+        const QString value = files.at(level + 1);
+        files.remove(level, 2);
+        bool number = false;
+        const double lufs = value.toDouble(&number);
+        if (!loudnessLufs) {
+            err << ExportCommandText::tr("--loudness 和 --no-loudness 不能同时使用") << Qt::endl;
+            return 2;
+        }
+        if (!number || lufs < loudness::kLowestLufs || lufs > loudness::kHighestLufs) {
+            err << ExportCommandText::tr("--loudness 的值应是 %1 到 %2 之间的数（LUFS），"
+                                         "而不是“%3”")
+                       .arg(loudness::kLowestLufs)
+                       .arg(loudness::kHighestLufs)
+                       .arg(value)
+                << Qt::endl;
+            return 2;
+        }
+        loudnessLufs = lufs;
+    }
+    if (files.size() != 4) {
+        err << ExportCommandText::tr("用法：lumora_record --export 课件文件.lsn 输出文件.mp4 "
+                                     "[--loudness LUFS | --no-loudness]")
             << Qt::endl;
         return 2;
     }
-    return runExportCommand(arguments.at(2), arguments.at(3), out, err, isatty(STDOUT_FILENO));
+    return runExportCommand(files.at(2), files.at(3), out, err, isatty(STDOUT_FILENO),
+                            loudnessLufs);
 }

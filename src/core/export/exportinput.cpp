@@ -80,8 +80,10 @@ std::unique_ptr<ExportClipInput> ExportManager::openClip(const AVData &clip, int
         input->audioTimebase = audio->time_base;
         input->audioIn = streamStart(audio) + msToStream(clip.beginTime, audio->time_base);
         input->audioOut = streamStart(audio) + msToStream(clip.endTime, audio->time_base);
-        input->sound = exportaudio::isCopyableAac(audio->codecpar) ? ExportClipInput::Sound::Copy
-                                                                   : ExportClipInput::Sound::Encode;
+        // Levelled sound is always encoded anew.
+        input->sound = exportaudio::isCopyableAac(audio->codecpar) && !m_Levelling
+                           ? ExportClipInput::Sound::Copy
+                           : ExportClipInput::Sound::Encode;
     }
     if (input->sound == ExportClipInput::Sound::Copy) {
         input->soundCheck = ffmpeg::openDecoder(format->streams[input->audioStream], 1);

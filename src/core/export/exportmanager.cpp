@@ -4,6 +4,7 @@
 
 #include "core/export/exportaudio.h"
 #include "core/export/exportframes.h"
+#include "core/export/exportloudness.h"
 #include "core/export/exportmp4layout.h"
 #include "core/media/avrecord.h"
 #include "core/project/projectdata.h"
@@ -140,7 +141,11 @@ void ExportManager::exportToFileInThread(QString path)
         finishEarly();
         return;
     }
-    if (m_ClipList.isWholeSingleFile() &&
+    if (m_LoudnessTarget && !measureLoudness()) {
+        finishEarly();
+        return;
+    }
+    if (!m_Levelling && m_ClipList.isWholeSingleFile() &&
         isAlreadyExportFormat(m_ClipList.clips.first().filePath)) {
         if (!m_Canceled)
             copyWholeFile(m_ClipList.clips.first().filePath, path);
@@ -179,6 +184,28 @@ void ExportManager::exportToFileInThread(QString path)
             break;
     }
     finishInput();
+}
+
+std::optional<double> ExportManager::appliedGainDb() const
+{
+    if (!m_Levelling)
+        return std::nullopt;
+    return m_GainDb;
+}
+
+bool ExportManager::measureLoudness()
+{
+    // Only the sound is read and decoded here, so this pass costs a small part of the export.
+    loudness::Measurement measured;
+    if (!loudness::measureClips(m_ClipList.clips, m_Canceled, &measured))
+        return false;
+    m_GainDb = loudness::gainDb(measured, *m_LoudnessTarget);
+    m_Levelling = loudness::needsLevelling(measured, *m_LoudnessTarget);
+    qInfo() << "export loudness:" << measured.integratedLufs << "LUFS, true peak"
+            << measured.truePeakDb << "dBTP; target" << *m_LoudnessTarget
+            << (m_Levelling ? QStringLiteral("gain %1 dB").arg(m_GainDb, 0, 'f', 1)
+                            : QStringLiteral("left as it is"));
+    return true;
 }
 
 void ExportManager::finishInput()

@@ -2,9 +2,11 @@
 // Exports the open project as one video file: every clip's used span is read in timeline
 // order, its picture decoded, centred on a white canvas of the largest clip size when smaller,
 // and encoded as H.264; AAC sound at 44100 Hz stereo is copied, any other sound (and silence
-// for a clip without sound) is encoded as AAC. A project of one untrimmed clip that already is
-// such an MP4 (H.264 in 4:2:0, AAC-LC 44100 Hz stereo) is copied (stream by stream into a new
-// file when its index is not first or it needs chapters).
+// for a clip without sound) is encoded as AAC. With a loudness level set (setLoudness), the
+// sound of the whole export is measured first and, unless it already is at the level, all of
+// it is decoded, levelled (exportloudness.h) and encoded again. A project of one untrimmed clip
+// that already is such an MP4 (H.264 in 4:2:0, AAC-LC 44100 Hz stereo) is copied (stream by stream
+// into a new file when its index is not first or it needs chapters).
 //
 // Threads: construct, exportToFile(), cancelExport() and destroy on one thread that runs an
 // event loop (the GUI thread or the command line's main thread); the result signals are
@@ -25,8 +27,10 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 
 class QThread;
+class SoundLeveller;
 struct ExportClipInput;
 
 class ExportManager : public QObject
@@ -45,6 +49,13 @@ public:
     void exportClipsToFile(const QList<AVData> &clips, const QString &path);
     // Stops the export; the output is removed and sig_ExportCanceled() follows.
     void cancelExport();
+    // Brings the sound to `targetLufs` (integrated, EBU R128) with true peaks at or under
+    // loudness::kTruePeakDb; no value (the default) leaves the sound's level as it is. Before
+    // exportToFile().
+    void setLoudness(std::optional<double> targetLufs) { m_LoudnessTarget = targetLufs; }
+    // After the export: the gain the sound was given in dB, no value when it was left as it
+    // was.
+    std::optional<double> appliedGainDb() const;
 
     // After sig_ExportFinished(false): what failed, one Chinese line.
     QString errorText() const;
@@ -70,6 +81,8 @@ private:
 
     void exportToFileInThread(QString path);
     bool clampSpans();
+    // The measuring pass: decides m_Levelling and m_GainDb. False when cancelled.
+    bool measureLoudness();
     bool isAlreadyExportFormat(const QString &file) const;
     bool copyWholeFile(const QString &source, const QString &path);
     int openOutput(const QString &path);
@@ -144,4 +157,10 @@ private:
     int64_t m_AudioEndPts = 0;  // end of the last written audio packet, stream time base
     int64_t m_LastAudioDts = AV_NOPTS_VALUE;  // in samples
     ffmpeg::PacketPtr m_PendingAudio;         // held back one packet so the last one can be trimmed
+
+    std::optional<double> m_LoudnessTarget;
+    // Set by the measuring pass before any clip is read: every clip's sound is then encoded,
+    // through the leveller, by one encoder.
+    std::atomic<bool> m_Levelling{false};
+    double m_GainDb = 0;
 };

@@ -2,6 +2,7 @@
 // threads that encode and write, and the finishing of the file on the manager's thread.
 #include "core/export/exportaudio.h"
 #include "core/export/exportcliplist.h"
+#include "core/export/exportloudness.h"
 #include "core/export/exportmanager.h"
 #include "core/export/exportmp4layout.h"
 #include "core/media/h264settings.h"
@@ -185,6 +186,47 @@ int ExportManager::writeAudioDataInThread()
         }
     };
 
+    auto encode = [&](const AVFrame *frame) {
+        if (!working)
+            return;
+        if (!encoder) {
+            QString error;
+            encoder = aac::openEncoder(&error);
+            if (!encoder) {
+                qWarning() << "writeAudioDataInThread:" << error;
+                working = false;
+                return;
+            }
+            sectionStart = frame->pts;
+        }
+        const int ret = avcodec_send_frame(encoder.get(), frame);
+        if (ret < 0) {
+            qWarning() << "avcodec_send_frame audio:" << ffmpeg::errorText(ret);
+            working = false;
+        } else {
+            drain();
+        }
+    };
+    auto endSection = [&] {
+        if (encoder) {
+            avcodec_send_frame(encoder.get(), nullptr);
+            drain();
+            encoder.reset();
+        }
+    };
+    // Levelled sound runs through one limiter and one encoder from the first clip to the last,
+    // so nothing of either starts afresh at a clip's edge.
+    std::unique_ptr<SoundLeveller> leveller;
+    if (m_Levelling) {
+        leveller =
+            std::make_unique<SoundLeveller>(m_GainDb, m_AudioEncodeContext->frame_size,
+                                            [&](ffmpeg::FramePtr frame) { encode(frame.get()); });
+        if (!leveller->isValid()) {
+            working = false;
+            fail(tr("音频编码失败"));
+        }
+    }
+
     for (;;) {
         AudioItem item = m_AudioQueue.pop();
         if (item.kind == AudioItem::End)
@@ -193,35 +235,24 @@ int ExportManager::writeAudioDataInThread()
             continue;
         switch (item.kind) {
         case AudioItem::Packet: working = writeAudioPacket(std::move(item.packet)); break;
-        case AudioItem::Frame: {
-            if (!encoder) {
-                QString error;
-                encoder = aac::openEncoder(&error);
-                if (!encoder) {
-                    qWarning() << "writeAudioDataInThread:" << error;
-                    working = false;
-                    break;
-                }
-                sectionStart = item.frame->pts;
-            }
-            const int ret = avcodec_send_frame(encoder.get(), item.frame.get());
-            if (ret < 0) {
-                qWarning() << "avcodec_send_frame audio:" << ffmpeg::errorText(ret);
-                working = false;
-            } else {
-                drain();
-            }
+        case AudioItem::Frame:
+            if (leveller)
+                leveller->add(item.frame.get());
+            else
+                encode(item.frame.get());
             break;
-        }
         case AudioItem::SectionEnd:
-            if (encoder) {
-                avcodec_send_frame(encoder.get(), nullptr);
-                drain();
-                encoder.reset();
-            }
+            if (!leveller)
+                endSection();
             break;
         case AudioItem::End: break;
         }
+        if (!working)
+            fail(tr("音频编码失败"));
+    }
+    if (leveller && working && !stopping()) {
+        leveller->finish();
+        endSection();
         if (!working)
             fail(tr("音频编码失败"));
     }

@@ -95,6 +95,12 @@ void CommandLine::addConsoleCommand(const QCommandLineOption &option, ConsoleRun
     m_consoleCommands.append({option, std::move(run), moreArguments});
 }
 
+void CommandLine::addCommandOption(const QCommandLineOption &option)
+{
+    m_parser.addOption(option);
+    m_commandOptions.append(option);
+}
+
 bool CommandLine::parse(const QStringList &arguments)
 {
     m_arguments = arguments;
@@ -147,6 +153,8 @@ QString CommandLine::helpText() const
     for (const auto &command : m_consoleCommands)
         text += helpRow(optionSyntax(command.option, command.moreArguments),
                         command.option.description());
+    for (const QCommandLineOption &option : m_commandOptions)
+        text += helpRow(optionSyntax(option, {}), option.description());
     text += helpRow(optionSyntax(m_crashReportOption, {}), m_crashReportOption.description());
     text += QLatin1Char('\n') + CommandLineText::tr("参数：") + QLatin1Char('\n');
     text += helpRow(CommandLineText::tr("课件.lsn"), CommandLineText::tr("要打开的课件文件。"));
@@ -189,6 +197,7 @@ QString CommandLine::errorText() const
         QList<QCommandLineOption> options{m_helpOption, m_versionOption, m_crashReportOption};
         for (const ConsoleCommand &command : m_consoleCommands)
             options.append(command.option);
+        options += m_commandOptions;
         for (const QCommandLineOption &option : options) {
             for (const QString &name : option.names()) {
                 const QString dashed =

@@ -28,6 +28,10 @@ public:
     void addConsoleCommand(const QCommandLineOption &option, ConsoleRun run,
                            const QString &moreArguments = QString());
 
+    // Registers an option that changes what a console command does (the help lists it after
+    // the commands).
+    void addCommandOption(const QCommandLineOption &option);
+
     // Parses the whole argument list (program name first). False when it is not valid;
     // runConsoleCommand() then reports the error.
     bool parse(const QStringList &arguments);
@@ -62,6 +66,7 @@ private:
         QString moreArguments;
     };
     QList<ConsoleCommand> m_consoleCommands;
+    QList<QCommandLineOption> m_commandOptions;
     QStringList m_arguments;
     bool m_parsed = false;
 };

@@ -1,6 +1,7 @@
 #include "ui/export/exportdialog.h"
 #include "ui/export/dialogtitlerow.h"
 
+#include "core/export/exportloudness.h"
 #include "core/platform/settings.h"
 #include "core/project/projectdata.h"
 
@@ -107,6 +108,16 @@ void ExportDialog::buildForm()
     dirRow->addWidget(browse);
     centerLayout->addLayout(dirRow);
 
+    auto *loudnessRow = new QHBoxLayout;
+    m_loudness = new QCheckBox(tr("统一音量"), center);
+    m_loudness->setObjectName(QStringLiteral("cb_export_loudness"));
+    m_loudnessLevel = new QLabel(center);
+    m_loudnessLevel->setObjectName(QStringLiteral("label_loudness_level"));
+    connect(m_loudness, &QCheckBox::toggled, m_loudnessLevel, &QWidget::setEnabled);
+    loudnessRow->addWidget(m_loudness);
+    loudnessRow->addWidget(m_loudnessLevel, 1);
+    centerLayout->addLayout(loudnessRow);
+
     m_cloud = new QCheckBox(tr("导出至云盘"), center);
     m_cloud->setObjectName(QStringLiteral("cb_export_cloud"));
     centerLayout->addWidget(m_cloud);
@@ -166,6 +177,13 @@ void ExportDialog::fillFields()
     }
     m_exportInfo->setText(lengthText(totalMs));
 
+    m_loudnessLevel->setText(tr("人声 %1 LUFS，峰值不超过 %2 dBTP")
+                                 .arg(loudness::kTargetLufs, 0, 'f', 0)
+                                 .arg(loudness::kTruePeakDb, 0, 'f', 1));
+    const QVariant levelled = readSetting(QStringLiteral("exportLoudness"));
+    m_loudness->setChecked(!levelled.isValid() || levelled.toBool());
+    m_loudnessLevel->setEnabled(m_loudness->isChecked());
+
     const QString cover = project->coverPath();
     if (!cover.isEmpty() && QFileInfo::exists(cover)) {
         const QPixmap picture(cover);
@@ -173,6 +191,13 @@ void ExportDialog::fillFields()
             m_cover->setPixmap(
                 picture.scaled(m_cover->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     }
+}
+
+std::optional<double> ExportDialog::loudnessLufs() const
+{
+    if (!m_loudness->isChecked())
+        return std::nullopt;
+    return loudness::kTargetLufs;
 }
 
 void ExportDialog::warn(const QString &text)
@@ -241,5 +266,6 @@ void ExportDialog::on_btn_export_clicked()
     }
     QFile::remove(target);
     writeSetting(QStringLiteral("lastExportPath"), dirText);
+    writeSetting(QStringLiteral("exportLoudness"), m_loudness->isChecked());
     emit sig_PreExport(target);
 }

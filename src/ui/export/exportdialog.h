@@ -1,8 +1,12 @@
 #pragma once
 // Asks for the exported video's name and folder, shows the project's cover and length, checks
 // that the target can be written and emits the chosen file path (sig_PreExport). The dialog
-// stays open after that; the caller closes it (see runExportFlow). Main thread only.
+// stays open after that; the caller closes it (see runExportFlow). "统一音量" (on unless the
+// teacher turned it off last time) asks for the voice at loudness::kTargetLufs. Main thread
+// only.
 #include <QDialog>
+
+#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -17,6 +21,8 @@ public:
 
     // "时长：59秒", "时长：2分5秒" for a project of `totalMs` milliseconds.
     static QString lengthText(qint64 totalMs);
+    // The level the export brings the sound to; none when "统一音量" is off.
+    std::optional<double> loudnessLufs() const;
 
 signals:
     void sig_PreExport(QString filePath);
@@ -35,4 +41,6 @@ private:
     QLineEdit *m_dir = nullptr;
     QLabel *m_exportInfo = nullptr;
     QCheckBox *m_cloud = nullptr;
+    QCheckBox *m_loudness = nullptr;
+    QLabel *m_loudnessLevel = nullptr;
 };

@@ -26,7 +26,7 @@ void runExportFlow(QWidget *window)
                      [&dialog, &mask, window](const QString &filePath) {
                          QPointer<ExportProgressDialog> progress = new ExportProgressDialog(window);
                          mask.setWatchedWidget(progress);
-                         progress->startExport(filePath);
+                         progress->startExport(filePath, dialog.loudnessLufs());
                          dialog.close();
                          progress->exec();
                      });

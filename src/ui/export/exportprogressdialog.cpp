@@ -111,7 +111,7 @@ QString ExportProgressDialog::timeText(qint64 ms)
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
-void ExportProgressDialog::startExport(const QString &path)
+void ExportProgressDialog::startExport(const QString &path, std::optional<double> loudnessLufs)
 {
     if (m_manager)
         return;
@@ -125,6 +125,7 @@ void ExportProgressDialog::startExport(const QString &path)
             &ExportProgressDialog::slot_export_finished);
     connect(m_manager, &ExportManager::sig_ExportCanceled, this,
             &ExportProgressDialog::slot_export_canceled);
+    m_manager->setLoudness(loudnessLufs);
     m_manager->exportToFile(path);
 }
 

@@ -7,6 +7,8 @@
 #include <QElapsedTimer>
 #include <QPointer>
 
+#include <optional>
+
 #include "core/export/exportmanager.h"
 
 class QLabel;
@@ -20,8 +22,9 @@ class ExportProgressDialog : public QDialog
 public:
     explicit ExportProgressDialog(QWidget *parent = nullptr);
 
-    // Creates the ExportManager and starts exporting the open project to `path`.
-    void startExport(const QString &path);
+    // Creates the ExportManager and starts exporting the open project to `path`, its sound
+    // brought to `loudnessLufs` when given (ExportManager::setLoudness).
+    void startExport(const QString &path, std::optional<double> loudnessLufs = std::nullopt);
 
     // "mm:ss" for `ms` milliseconds; the minutes are not capped at 60.
     static QString timeText(qint64 ms);

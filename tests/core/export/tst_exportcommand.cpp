@@ -108,26 +108,43 @@ void TestExportCommand::initTestCase()
 void TestExportCommand::exitStatus_data()
 {
     // arguments: after "--export"; "@" is the test folder
-    DataTable::columns<QStringList, int, bool>("arguments", "status", "writesOutput");
+    // lufs: the loudness of the output's sound; 0 for that of the recording (left as it is)
+    DataTable::columns<QStringList, int, bool, double>("arguments", "status", "writesOutput",
+                                                       "lufs");
 
-    QTest::newRow("a good project") << QStringList{"@/good.lsn", "@/good.mp4"} << 0 << true;
+    QTest::newRow("a good project")
+        << QStringList{"@/good.lsn", "@/good.mp4"} << 0 << true << -16.0;
+    QTest::newRow("a level of its own")
+        << QStringList{"@/good.lsn", "@/good-20.mp4", "--loudness", "-20"} << 0 << true << -20.0;
+    QTest::newRow("the level left as it is")
+        << QStringList{"@/good.lsn", "@/good-own.mp4", "--no-loudness"} << 0 << true << 0.0;
+    QTest::newRow("a level that is no number")
+        << QStringList{"@/good.lsn", "@/bad-level.mp4", "--loudness", "loud"} << 2 << false << 0.0;
+    QTest::newRow("a level out of range")
+        << QStringList{"@/good.lsn", "@/bad-level.mp4", "--loudness", "3"} << 2 << false << 0.0;
+    QTest::newRow("a level and none")
+        << QStringList{"@/good.lsn", "@/bad-level.mp4", "--loudness", "-20", "--no-loudness"} << 2
+        << false << 0.0;
     QTest::newRow("a clip that is no video")
-        << QStringList{"@/broken.lsn", "@/broken-export.mp4"} << 2 << false;
+        << QStringList{"@/broken.lsn", "@/broken-export.mp4"} << 2 << false << 0.0;
     QTest::newRow("not a packed project")
-        << QStringList{"@/notpacked.lsn", "@/notpacked.mp4"} << 2 << false;
-    QTest::newRow("missing project file") << QStringList{"@/none.lsn", "@/none.mp4"} << 2 << false;
+        << QStringList{"@/notpacked.lsn", "@/notpacked.mp4"} << 2 << false << 0.0;
+    QTest::newRow("missing project file")
+        << QStringList{"@/none.lsn", "@/none.mp4"} << 2 << false << 0.0;
     QTest::newRow("output folder missing")
-        << QStringList{"@/good.lsn", "@/no/such/folder/out.mp4"} << 2 << false;
-    QTest::newRow("output missing from the command") << QStringList{"@/good.lsn"} << 2 << false;
+        << QStringList{"@/good.lsn", "@/no/such/folder/out.mp4"} << 2 << false << 0.0;
+    QTest::newRow("output missing from the command")
+        << QStringList{"@/good.lsn"} << 2 << false << 0.0;
 }
 
 void TestExportCommand::exitStatus()
 {
-    auto [arguments, status, writesOutput] =
-        DataTable::fetch<QStringList, int, bool>("arguments", "status", "writesOutput");
+    auto [arguments, status, writesOutput, lufs] = DataTable::fetch<QStringList, int, bool, double>(
+        "arguments", "status", "writesOutput", "lufs");
     for (QString &argument : arguments)
         argument.replace("@", m_dir.path());
-    const QString out = arguments.size() > 1 ? arguments.at(1) : QString();
+    const QStringList files = arguments.filter(m_dir.path());
+    const QString out = files.size() > 1 ? files.at(1) : QString();
 
     QProcess process;
     start(process, QStringList{"--export"} + arguments);
@@ -154,6 +171,11 @@ void TestExportCommand::exitStatus()
         QVERIFY2(boxes.indexOf("moov") >= 0 && boxes.indexOf("moov") < boxes.indexOf("mdat"),
                  qPrintable(boxes.join(' ')));
         QCOMPARE(Mp4Chapters::summary(out), (QStringList{"red@0.0", "blue@1.0"}));
+        const double own = TestMedia::measureLoudness(m_dir.filePath("red.mp4")).integratedLufs;
+        const TestMedia::Loudness level = TestMedia::measureLoudness(out);
+        QVERIFY(level.ok);
+        QVERIFY2(std::abs(level.integratedLufs - (lufs < 0 ? lufs : own)) <= 1.0,
+                 qPrintable(QString("%1 LUFS, recorded at %2").arg(level.integratedLufs).arg(own)));
     }
     if (!out.isEmpty())
         QVERIFY(!QFile::exists(out + ".part"));

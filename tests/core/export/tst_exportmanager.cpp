@@ -1,7 +1,8 @@
 // Exports of generated projects, read back with the FFmpeg libraries: picture sizes and
 // placement, clip order, trimming, sound copied, transcoded or made silent, timestamps and a
 // clean decode; failures, cancel and the copy of a single untrimmed clip (index first, with
-// its chapter).
+// its chapter); the sound brought to the level, measured with the ffmpeg tool.
+#include "core/export/exportloudness.h"
 #include "core/export/exportmanager.h"
 #include "core/media/avrecord.h"
 #include "core/project/projectdata.h"
@@ -19,6 +20,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -73,6 +75,8 @@ private slots:
     void failsCleanly();
     void cancels_data();
     void cancels();
+    void levelsLoudness_data();
+    void levelsLoudness();
 
 private:
     QString media(const QString &name) const { return m_dir.filePath(name); }
@@ -646,6 +650,102 @@ void TestExportManager::cancels()
     QCOMPARE(finished.count(), 0);
     QVERIFY(!QFile::exists(out));
     QVERIFY(!QFile::exists(ExportManager::partialPath(out)));
+}
+
+// A voice-like tone (its loudness swells and fades) at `lufs`, silent from 2.4 s until a white
+// flash at 3.0 s where it starts again, and, when `clapDb` is given, a 2 ms clap that loud
+// (dBFS) at 5.0 s.
+static bool makeLevelledRecording(const QString &path, double lufs, std::optional<double> clapDb)
+{
+    // (Commas inside a filter's option are escaped.)
+    const QString voice = "sin(2*PI*220*t)*abs(sin(0.9*t))*(0.4+0.6*abs(sin(3.1*t)))*"
+                          "not(between(t\\,2.4\\,2.999))";
+    const QString reference = path + ".reference.wav";
+    if (!TestMedia::ffmpeg({"-f", "lavfi", "-i",
+                            QString("aevalsrc=%1:s=44100:c=stereo:d=7").arg(voice), reference}))
+        return false;
+    const TestMedia::Loudness measured = TestMedia::measureLoudness(reference);
+    QFile::remove(reference);
+    if (!measured.ok)
+        return false;
+    const double gain = std::pow(10.0, (lufs - measured.integratedLufs) / 20.0);
+    QString sound = QString("%1*%2").arg(gain).arg(voice);
+    if (clapDb)
+        sound += QString("+%1*sin(2*PI*1000*t)*between(t\\,5\\,5.002)")
+                     .arg(std::pow(10.0, *clapDb / 20.0));
+    return makeVideo(path, 7,
+                     "color=c=black:size=640x360:rate=25,"
+                     "drawbox=c=white:t=fill:enable='between(t,3,3.2)'",
+                     {"-f", "lavfi", "-i", QString("aevalsrc=%1:s=44100:c=stereo").arg(sound)},
+                     {"-c:a", "aac", "-b:a", "192k", "-ar", "44100", "-ac", "2"});
+}
+
+void TestExportManager::levelsLoudness_data()
+{
+    // lufs: the recording's loudness; clapDb: a clap's peak in it (0: none); levelled: whether
+    // the export changes the sound's level
+    DataTable::columns<double, double, bool>("lufs", "clapDb", "levelled");
+    QTest::newRow("quiet, a clap that the gain would take over full scale")
+        << -32.0 << -10.0 << true;
+    QTest::newRow("loud") << -9.0 << 0.0 << true;
+    QTest::newRow("already at the level: left as it is") << -16.0 << 0.0 << false;
+}
+
+void TestExportManager::levelsLoudness()
+{
+    const auto [lufs, clapDb, levelled] =
+        DataTable::fetch<double, double, bool>("lufs", "clapDb", "levelled");
+    const QString recording = media(QString("level%1.mp4").arg(int(-lufs)));
+    QVERIFY(makeLevelledRecording(recording, lufs,
+                                  clapDb < 0 ? std::optional<double>(clapDb) : std::nullopt));
+    const TestMedia::Loudness before = TestMedia::measureLoudness(recording);
+    QVERIFY(before.ok);
+    QVERIFY2(std::abs(before.integratedLufs - lufs) < 0.5,
+             qPrintable(QString::number(before.integratedLufs)));
+
+    // The first half second is left out, so the flash comes at 2.5 s of the export.
+    const QList<AVData> clips = clipsFor({{QFileInfo(recording).fileName(), 500, -1}});
+    const QString out = m_dir.filePath("levelled.mp4");
+    QFile::remove(out);
+    ExportManager manager(nullptr, &m_project);
+    manager.setLoudness(loudness::kTargetLufs);
+    QSignalSpy finished(&manager, &ExportManager::sig_ExportFinished);
+    QVERIFY(runExport(manager, clips, out));
+    QCOMPARE(finished.count(), 1);
+    QVERIFY2(finished.at(0).at(0).toBool(), qPrintable(manager.errorText()));
+    QCOMPARE(manager.appliedGainDb().has_value(), levelled);
+
+    const TestMedia::Loudness used = TestMedia::measureLoudness(recording, 0.5);
+    const TestMedia::Loudness after = TestMedia::measureLoudness(out);
+    QVERIFY(after.ok);
+    const QString figures = QString("used span %1 LUFS %2 dBTP, export %3 LUFS %4 dBTP")
+                                .arg(used.integratedLufs)
+                                .arg(used.truePeakDb)
+                                .arg(after.integratedLufs)
+                                .arg(after.truePeakDb);
+    QVERIFY2(std::abs(after.integratedLufs - loudness::kTargetLufs) <= 1.0, qPrintable(figures));
+    QVERIFY2(after.truePeakDb <= loudness::kTruePeakDb, qPrintable(figures));
+    if (!levelled)
+        QVERIFY2(std::abs(after.integratedLufs - used.integratedLufs) <= 0.2 &&
+                     std::abs(after.truePeakDb - used.truePeakDb) <= 0.2,
+                 qPrintable(figures));
+
+    // Sound and picture still in step: the tone starts again with the flash.
+    double flash = -1;
+    QVERIFY(MediaReadback::forEachPicture(out, [&](double t, const QImage &image) {
+        if (flash < 0 && qGray(image.pixel(image.width() / 2, image.height() / 2)) > 200)
+            flash = t;
+    }));
+    const MediaReadback::Sound sound = MediaReadback::sound(out);
+    double voice = -1;
+    for (int i = int((2.2 - sound.startSeconds) * 44100); i < sound.samples.size(); ++i) {
+        if (std::abs(sound.samples[i]) > 0.01) {
+            voice = sound.startSeconds + i / 44100.0;
+            break;
+        }
+    }
+    QVERIFY2(std::abs(flash - 2.5) <= 0.04 && std::abs(voice - flash) <= 0.04,
+             qPrintable(QString("flash %1, voice %2").arg(flash).arg(voice)));
 }
 
 QTEST_GUILESS_MAIN(TestExportManager)

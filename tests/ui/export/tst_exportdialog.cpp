@@ -18,6 +18,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCompleter>
 #include <QFileDialog>
 #include <QInputMethodEvent>
@@ -183,6 +184,7 @@ void TestExportDialog::checksInOrder()
     cover.fill(Qt::darkGreen);
     QVERIFY(cover.save(ProjectData::instance()->coverPath()));
     writeSetting(kLastExportPath, QVariant());
+    writeSetting("exportLoudness", QVariant());
 
     MessageBoxAnswerer boxes;
     ExportDialog dialog(&m_editor);
@@ -201,6 +203,10 @@ void TestExportDialog::checksInOrder()
     QCOMPARE(child<QLabel>(&dialog, "label_export_info")->text(), QStringLiteral("时长：25秒"));
     QVERIFY(!child<QLabel>(&dialog, "iv_cover")->pixmap().isNull());
     QVERIFY(!child<QWidget>(&dialog, "cb_export_cloud")->isVisible());
+    QCOMPARE(child<QCheckBox>(&dialog, "cb_export_loudness")->text(), QStringLiteral("统一音量"));
+    QVERIFY(child<QCheckBox>(&dialog, "cb_export_loudness")->isChecked());
+    QCOMPARE(child<QLabel>(&dialog, "label_loudness_level")->text(),
+             QStringLiteral("人声 -16 LUFS，峰值不超过 -1.5 dBTP"));
     saveScreenshot(&dialog, "exportdialog.png");
 
     const QString folder = m_dir.filePath("导出/第一周");
@@ -298,27 +304,30 @@ void TestExportDialog::exportsThroughTheEditorAction_data()
     // cancel: pressed once the progress has moved
     // boxes: "title|text" of the boxes the teacher sees
     // chapters: of the exported file
-    DataTable::columns<QStringList, QString, bool, QStringList, QStringList>(
-        "clips", "damage", "cancel", "boxes", "chapters");
+    // levelled: "统一音量" left on (else the teacher turns it off)
+    DataTable::columns<QStringList, QString, bool, QStringList, QStringList, bool>(
+        "clips", "damage", "cancel", "boxes", "chapters", "levelled");
 
     QTest::newRow("two slides") << QStringList{"a.mp4:0:2000:第1页", "b.mp4:500:2000:第2页",
                                                "a.mp4:1000:2000:第2页"}
                                 << "" << false << QStringList{"提示|导出成功"}
-                                << QStringList{"第1页@0.0", "第2页@2.0"};
+                                << QStringList{"第1页@0.0", "第2页@2.0"} << true;
     QTest::newRow("a clip damaged before exporting")
         << QStringList{"a.mp4:0:2000:第1页", "broken.mp4:0:2000:第2页"} << "broken.mp4" << false
-        << QStringList{"警告|导出失败"} << QStringList{};
+        << QStringList{"警告|导出失败"} << QStringList{} << true;
     QTest::newRow("cancelled") << QStringList{"long.mp4:0:30000:intro", "a.mp4:0:2000:第1页"} << ""
-                               << true << QStringList{} << QStringList{};
-    QTest::newRow("under a second") << QStringList{"a.mp4:200:900:"} << "" << false
-                                    << QStringList{"提示|导出成功"} << QStringList{};
+                               << true << QStringList{} << QStringList{} << true;
+    QTest::newRow("under a second, level kept")
+        << QStringList{"a.mp4:200:900:"} << "" << false << QStringList{"提示|导出成功"}
+        << QStringList{} << false;
 }
 
 void TestExportDialog::exportsThroughTheEditorAction()
 {
-    const auto [clips, damage, cancel, boxes, chapters] =
-        DataTable::fetch<QStringList, QString, bool, QStringList, QStringList>(
-            "clips", "damage", "cancel", "boxes", "chapters");
+    const auto [clips, damage, cancel, boxes, chapters, levelled] =
+        DataTable::fetch<QStringList, QString, bool, QStringList, QStringList, bool>(
+            "clips", "damage", "cancel", "boxes", "chapters", "levelled");
+    writeSetting("exportLoudness", QVariant());  // as on a new machine
 
     if (!damage.isEmpty())
         QVERIFY(QFile::copy(m_dir.filePath("a.mp4"), m_dir.filePath(damage)));
@@ -387,6 +396,8 @@ void TestExportDialog::exportsThroughTheEditorAction()
         QVERIFY(QTest::qWaitForWindowExposed(dialog));
         type(child<QLineEdit>(dialog, "edit_video_name"), "课");
         type(child<QLineEdit>(dialog, "edit_export_dir"), folder);
+        if (!levelled)
+            QTest::mouseClick(child<QCheckBox>(dialog, "cb_export_loudness"), Qt::LeftButton);
         filled = true;
         // Runs the export; returns when the progress dialog has closed.
         QTest::mouseClick(child<QPushButton>(dialog, "btn_export"), Qt::LeftButton);
@@ -436,6 +447,15 @@ void TestExportDialog::exportsThroughTheEditorAction()
     QVERIFY2(top.indexOf("moov") >= 0 && top.indexOf("moov") < top.indexOf("mdat"),
              qPrintable(top.join(' ')));
     QCOMPARE(Mp4Chapters::summary(target), chapters);
+    // The teacher's choice is kept for the next export; the sound is at the level, or at its
+    // own with the box unticked.
+    QCOMPARE(readSetting("exportLoudness").toBool(), levelled);
+    const TestMedia::Loudness own = TestMedia::measureLoudness(m_dir.filePath("a.mp4"));
+    const TestMedia::Loudness exported = TestMedia::measureLoudness(target);
+    QVERIFY(own.ok && exported.ok && std::abs(own.integratedLufs + 16) > 2);
+    QVERIFY2(std::abs(exported.integratedLufs - (levelled ? -16 : own.integratedLufs)) <= 1,
+             qPrintable(
+                 QString("%1 LUFS, own %2").arg(exported.integratedLufs).arg(own.integratedLufs)));
 }
 
 void TestExportDialog::failureIsToldWhenAnOldFileStays()
