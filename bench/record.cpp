@@ -15,17 +15,25 @@
 // (mutter's screen cast through the test portal and PipeWire); its processor time per recorded
 // second is set against the engine's X11 route, and a second consumer of the same stream (a
 // process of its own) counts the pictures the compositor sent, against those the engine wrote.
+// The still slide is recorded once more with a camera in its bottom-right corner (a PipeWire
+// camera of the bench's own whose colour changes with every picture, 30 a second): processor
+// time per recorded second against the tool's on the still slide without a camera, how late
+// each camera picture appears in the file against when the camera took it, and how many of
+// the camera's pictures the file shows.
 // Last:
 //   still_vs_cli=<ratio> motion_vs_cli=<ratio> change_late_ms_p95=<ms> frames_ok=<percent>
 //   av_offset_ms=<n> mix_cost=<ratio> av_offset_mix_ms=<n> wayland_vs_x11=<ratio>
-//   wayland_frames_ok=<percent>   (one line)
+//   wayland_frames_ok=<percent> camera_vs_cli=<ratio> camera_late_ms_p95=<ms>
+//   camera_frames_ok=<percent>   (one line)
 // frames_ok counts the different pictures in the engine's file against those in the tool's
 // (which grabs 30 a second): moving content keeps every picture the screen showed.
 // Aims: 0.2 or less, 1.0 or less, 50 or less, 100, 45 or less, 1.10 or less, 45 or less, 1.0
-// or less, 100. With --x11grab the engine grabs the whole X screen 30 times a second as the
-// tool does (the route "conf.ini" can ask for), for comparison. Needs an X display, a
-// PulseAudio server with the sink "lumora_sink" and its microphone "lumora_mic", and the
-// Wayland test desktop (bench/record starts them: scripts/testenv, lumora_start_env).
+// or less, 100, 0.9 or less, 100 or less, 99 or more. --camera-only records the still slide
+// and the camera rows alone. With --x11grab the engine grabs the whole X
+// screen 30 times a second as the tool does (the route "conf.ini" can ask for), for comparison.
+// Needs an X display, a PulseAudio server with the sink "lumora_sink" and its microphone
+// "lumora_mic", and the Wayland test desktop (bench/record starts them: scripts/testenv,
+// lumora_start_env).
 //
 // Known timing: the click track is one continuous PulseAudio stream whose clicks sit at fixed
 // sample positions; the server's latency report tells on the monotonic clock when each sample
@@ -34,6 +42,8 @@
 // the decoded sound and picture alone (the flash taken midway between the last dark and the
 // first white picture, as the grab falls anywhere in that interval); what the stage itself
 // was off (a late repaint) is then taken away, so what remains is the recorder's own error.
+#include "core/camera/camerafeed.h"
+#include "core/camera/camerastep.h"
 #include "core/media/ffmpeghandles.h"
 #include "core/project/projectdata.h"
 #include "core/record/pipewiresource.h"
@@ -43,6 +53,7 @@
 #include "support/beeptrack.h"
 #include "support/benchtools.h"
 #include "support/mediareadback.h"
+#include "support/testcamera.h"
 #include "support/waylanddesktop.h"
 
 #include <sys/socket.h>
@@ -60,6 +71,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <thread>
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -73,6 +86,59 @@ namespace {
 constexpr int kSeconds = 30;
 constexpr int kStillSeconds = 20;
 constexpr qint64 kSquareEveryUs = 1200000;
+const QString kCameraNode = QStringLiteral("lumora-bench-camera");
+// The camera's colours, one after another, a new one with every picture: greys far enough
+// apart to be told from each other after the encoder.
+constexpr int kCameraGreys[] = {30, 60, 90, 120, 150, 180, 210, 240};
+constexpr int kCameraColours = int(sizeof(kCameraGreys) / sizeof(kCameraGreys[0]));
+
+// A camera on the test desktop's PipeWire server whose picture changes with every picture it
+// sends, noting when each went out (capture clock) and which colour it had.
+class ChangingCamera
+{
+public:
+    ChangingCamera()
+    {
+        m_thread = std::thread([this]() {
+            TestCamera camera(kCameraNode, TestCamera::Format::Yuy2,
+                              QColor(kCameraGreys[0], kCameraGreys[0], kCameraGreys[0]),
+                              QSize(1280, 720));
+            m_ready = camera.isReady();
+            int colour = 0;
+            while (!m_stop.load()) {
+                colour = (colour + 1) % kCameraColours;
+                const int g = kCameraGreys[colour];
+                const qint64 sentUs = camera.setColour(QColor(g, g, g));
+                if (sentUs <= 0)
+                    continue;  // nobody watches yet
+                QMutexLocker lock(&m_mutex);
+                m_sent.append({sentUs, colour});
+            }
+        });
+        QThread::msleep(1500);
+    }
+    ~ChangingCamera() { stop(); }
+    void stop()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    bool isReady() const { return m_ready.load(); }
+    // When each picture went out, and its colour.
+    QList<QPair<qint64, int>> sent()
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_sent;
+    }
+
+private:
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_ready{false};
+    QMutex m_mutex;
+    QList<QPair<qint64, int>> m_sent;
+};
 constexpr QRect kSquare(1600, 880, 48, 48);
 constexpr qint64 kFlashEveryUs = 3010000;  // not a whole number of frames: the grab's phase varies
 constexpr qint64 kFlashUs = 100000;
@@ -242,6 +308,23 @@ int engineChild(int argc, char **argv)
     project->insert(0, clip);
     ScreenRecord engine;
     engine.setSoundSettings(sound);
+    // --camera: the bench's camera in the picture's bottom-right corner, as a teacher shows it.
+    auto placement = std::make_shared<CameraPlacement>();
+    if (args.contains("--camera")) {
+        CameraInfo camera;
+        camera.id = kCameraNode;
+        QString error;
+        std::shared_ptr<CameraFeed> feed = CameraFeed::open(camera, &error);
+        if (!feed) {
+            std::fprintf(stderr, "engine: the camera does not open: %s\n", qPrintable(error));
+            return 1;
+        }
+        CameraPlacement::State shown;
+        shown.visible = true;
+        placement->set(shown);
+        placement->setFeed(feed);
+        engine.setCamera(placement);
+    }
     QObject::connect(
         &engine, &ScreenRecord::sigRecordFinish, &app, [&]() { app.exit(0); },
         Qt::QueuedConnection);
@@ -252,6 +335,7 @@ int engineChild(int argc, char **argv)
             return;
         poll.stop();
         engine.startRecord();
+        std::printf("capture %lld\n", PictureSource::captureClockUs());
         std::printf("started %lld\n", monotonicUs());
         std::fflush(stdout);
         // A precise timer: a coarse one may fire 5 % early or late, a second either way.
@@ -545,6 +629,56 @@ void printFile(const char *name, const FileFigures &f, const QList<double> &offs
 
 }  // namespace
 
+// The camera's pictures in a file recorded with --camera: of those the camera sent while the
+// file was recorded (leaving out the first and last 0.2 s), how many show in the file, and
+// how late (ms) each appears against when the camera took it.
+struct CameraFigures
+{
+    int sent = 0;
+    int found = 0;
+    QList<double> late;
+};
+
+CameraFigures cameraInFile(const QString &path, const QList<QPair<qint64, int>> &sent,
+                           qint64 startUs)
+{
+    CameraFigures figures;
+    const QRect place = CameraPlace().rectIn(QSize(1920, 1080), CameraShape::Circle);
+    QList<QPair<double, int>> shown;  // picture time, colour
+    MediaReadback::decodeStream(path, AVMEDIA_TYPE_VIDEO, [&](const AVFrame *frame, double t) {
+        if (frame->width < 1920 || frame->height < 1080)
+            return;
+        const int y = frame->data[0][frame->linesize[0] * place.center().y() + place.center().x()];
+        int nearest = 0;
+        for (int c = 1; c < kCameraColours; ++c)
+            if (std::abs(16 + 219 * kCameraGreys[c] / 255 - y) <
+                std::abs(16 + 219 * kCameraGreys[nearest] / 255 - y))
+                nearest = c;
+        shown.append({t, nearest});
+    });
+    if (shown.isEmpty() || startUs < 0)
+        return figures;
+    const double end = shown.last().first;
+    for (const auto &[sentUs, colour] : sent) {
+        const double due = double(sentUs - startUs) / 1e6;
+        if (due < 0.2 || due > end - 0.2)
+            continue;
+        ++figures.sent;
+        for (const auto &[t, c] : shown) {
+            if (t < due - 0.05)
+                continue;
+            if (t > due + 0.25)
+                break;
+            if (c == colour) {
+                ++figures.found;
+                figures.late.append(std::max(0.0, (t - due) * 1000));
+                break;
+            }
+        }
+    }
+    return figures;
+}
+
 int main(int argc, char **argv)
 {
     if (argc > 2 && qstrcmp(argv[1], "--engine") == 0)
@@ -636,6 +770,53 @@ int main(int argc, char **argv)
     for (double l : late)
         std::printf(" %.0f", l);
     std::printf("\n");
+
+    // The still slide again, with the teacher's camera in its corner, a new picture of it every
+    // 1/30 s.
+    const QString cameraOurs = QDir(folder).filePath("engine-camera.mp4");
+    QFile::remove(cameraOurs);
+    Run cameraRun;
+    qint64 cameraStartUs = -1;
+    QList<QPair<qint64, int>> cameraSent;
+    {
+        StillStage still;
+        ChangingCamera camera;
+        if (!camera.isReady()) {
+            std::fprintf(stderr, "the bench camera is not on the PipeWire server\n");
+            return 1;
+        }
+        cameraRun =
+            runRecorder(QCoreApplication::applicationFilePath(),
+                        QStringList{"--engine", cameraOurs, "--still", "--camera"} + engineOptions,
+                        0, [&](const QByteArray &line) {
+                            if (line.startsWith("capture "))
+                                cameraStartUs = line.mid(8).toLongLong();
+                        });
+        camera.stop();
+        cameraSent = camera.sent();
+    }
+    const FileFigures cameraFile = measure(cameraOurs);
+    const CameraFigures cameraFigures = cameraInFile(cameraOurs, cameraSent, cameraStartUs);
+    const double cameraRatio =
+        perSecond(cameraRun, cameraFile) > 0 && perSecond(stillTheir, stillB) > 0
+            ? perSecond(cameraRun, cameraFile) / perSecond(stillTheir, stillB)
+            : -1.0;
+    std::printf("camera, engine: cpu %.2f s for %.3f s recorded (%.3f s per second), %d pictures; "
+                "camera pictures sent %d, in the file %d\n",
+                cameraRun.cpuSeconds, cameraFile.seconds(), perSecond(cameraRun, cameraFile),
+                cameraFile.frames, cameraFigures.sent, cameraFigures.found);
+    const double cameraLate =
+        cameraFigures.late.isEmpty() ? -1.0 : BenchTools::percentile(cameraFigures.late, 0.95);
+    const int cameraFramesOk =
+        cameraFigures.sent > 0 ? int(std::lround(100.0 * cameraFigures.found / cameraFigures.sent))
+                               : 0;
+    // --camera-only: the still slide and the camera rows alone.
+    if (options.contains("--camera-only")) {
+        std::printf("still_vs_cli=%.2f camera_vs_cli=%.2f camera_late_ms_p95=%.0f "
+                    "camera_frames_ok=%d\n",
+                    stillRatio, cameraRatio, cameraLate, cameraFramesOk);
+        return 0;
+    }
 
     const QString ours = QDir(folder).filePath("engine.mp4");
     const QString theirs = QDir(folder).filePath("ffmpeg.mp4");
@@ -792,12 +973,17 @@ int main(int argc, char **argv)
     const int waylandDue = framesDue(w);
     const int waylandFramesOk =
         waylandDue > 0 ? int(std::lround(100.0 * std::min(w.frames, waylandDue) / waylandDue)) : 0;
-    std::printf("still_vs_cli=%.2f motion_vs_cli=%.2f change_late_ms_p95=%.0f frames_ok=%d "
-                "av_offset_ms=%d mix_cost=%.2f av_offset_mix_ms=%d wayland_vs_x11=%.2f "
-                "wayland_frames_ok=%d\n",
-                stillRatio, ratio, late.isEmpty() ? -1.0 : BenchTools::percentile(late, 0.95),
-                framesOk, ourOffsets.isEmpty() ? -1 : int(std::lround(medianAbs(ourOffsets))),
-                mixCost, mixedOffsets.isEmpty() ? -1 : int(std::lround(medianAbs(mixedOffsets))),
-                waylandVsX11, waylandFramesOk);
+    std::printf(
+        "still_vs_cli=%.2f motion_vs_cli=%.2f change_late_ms_p95=%.0f frames_ok=%d "
+        "av_offset_ms=%d mix_cost=%.2f av_offset_mix_ms=%d wayland_vs_x11=%.2f "
+        "wayland_frames_ok=%d camera_vs_cli=%.2f camera_late_ms_p95=%.0f "
+        "camera_frames_ok=%d\n",
+        stillRatio, ratio, late.isEmpty() ? -1.0 : BenchTools::percentile(late, 0.95), framesOk,
+        ourOffsets.isEmpty() ? -1 : int(std::lround(medianAbs(ourOffsets))), mixCost,
+        mixedOffsets.isEmpty() ? -1 : int(std::lround(medianAbs(mixedOffsets))), waylandVsX11,
+        waylandFramesOk, cameraRatio,
+        cameraFigures.late.isEmpty() ? -1.0 : BenchTools::percentile(cameraFigures.late, 0.95),
+        cameraFigures.sent > 0 ? int(std::lround(100.0 * cameraFigures.found / cameraFigures.sent))
+                               : 0);
     return 0;
 }

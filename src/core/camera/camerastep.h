@@ -75,7 +75,10 @@ public:
     const AVCodecParameters *parameters() const override { return m_source->parameters(); }
     AVRational timeBase() const override { return m_source->timeBase(); }
     bool isChangeDriven() const override { return m_source->isChangeDriven(); }
-    int encoderThreads() const override { return m_source->encoderThreads(); }
+    // The source's, but no more than the processor has: over a still picture the camera keeps
+    // the encoder busy 30 times a second with a small change, and every thread beyond the
+    // processor's cores is only woken to wait.
+    int encoderThreads() const override;
     Read read(AVPacket *packet, qint64 *captureUs, int timeoutMs) override;
     void interrupt() override;
 
@@ -97,9 +100,9 @@ private:
     int m_listener = -1;
     AVPixelFormat m_format = AV_PIX_FMT_NONE;
     QSize m_size;
-    CameraOverlay m_overlay;          // reader only
-    ffmpeg::FramePtr m_cameraFrame;   // reader only
-    bool m_lostTold = false;          // reader only: m_feed's end was told
+    CameraOverlay m_overlay;         // reader only
+    ffmpeg::FramePtr m_cameraFrame;  // reader only
+    bool m_lostTold = false;         // reader only: m_feed's end was told
     std::atomic<bool> m_interrupted{false};
 
     // Change-driven sources: the source's pictures come through m_waiting.

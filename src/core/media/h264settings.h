@@ -14,9 +14,11 @@ QString crfFor(int width, int height);
 // Opens an H.264 encoder (libx264 when there is one) for `width` × `height` YUV 4:2:0 pictures
 // at `frameRate`, times in `timeBase`: crfFor's factor, preset veryfast, tune zerolatency, main
 // profile, a key picture every 50, no B pictures, global header (for MP4), `threads` threads
-// (0: x264's choice). Empty handle and `error` set when it cannot be opened.
+// (0: x264's choice). Empty handle and `error` set when it cannot be opened. `content`
+// ChangesInPlaces (the pictures of a change-driven recording) searches less.
+enum class Content { Moving, ChangesInPlaces };
 ffmpeg::CodecContextPtr openEncoder(int width, int height, AVRational timeBase, int frameRate,
-                                    int threads, QString *error);
+                                    int threads, QString *error, Content content = Content::Moving);
 
 }  // namespace h264
 

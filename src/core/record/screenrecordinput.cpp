@@ -156,7 +156,8 @@ int ScreenRecord::openVideoEncoder()
     QString error;
     pVideoEncodeContext =
         h264::openEncoder(m_recordRect.width(), m_recordRect.height(), m_videoInputTimebase,
-                          kFrameRate, m_pictureSource->encoderThreads(), &error);
+                          kFrameRate, m_pictureSource->encoderThreads(), &error,
+                          m_changeDriven ? h264::Content::ChangesInPlaces : h264::Content::Moving);
     if (!pVideoEncodeContext) {
         qWarning() << "openVideoEncoder:" << error;
         return -1;

@@ -14,6 +14,7 @@
 #include "support/testcamera.h"
 #include "support/whiteboardjourney.h"
 #include "support/xpointer.h"
+#include "ui/app/startup.h"
 #include "ui/base/basewindow.h"
 #include "ui/board/countdownwidget.h"
 #include "ui/camera/cameracontrol.h"
@@ -136,6 +137,7 @@ private:
 void TestCameraJourney::initTestCase()
 {
     QVERIFY(m_dir.isValid());
+    QVERIFY(applyApplicationStyleSheet(*qApp));
     QVERIFY(SlideShow::ensureDesktop());
     m_shots = qEnvironmentVariable("LUMORA_SCREENSHOTS");
     // The settings as on a new machine: no camera chosen, each window's first place.
@@ -169,11 +171,13 @@ void TestCameraJourney::settingsPageListsAndShowsTheCamera()
     QVERIFY(SlideShow::near(preview->grab().toImage().pixelColor(preview->rect().center()),
                             Qt::green, 40));
     if (!m_shots.isEmpty())
-        ScreenPixels::desktop().copy(settings->frameGeometry()).save(m_shots + "/settings-camera.png");
+        ScreenPixels::desktop()
+            .copy(settings->frameGeometry())
+            .save(m_shots + "/settings-camera.png");
 
     // The teacher's choices are kept as they are made.
-    for (const char *name : {"check_camera_show", "radio_rounded", "radio_small",
-                             "check_camera_mirror_recording"})
+    for (const char *name :
+         {"check_camera_show", "radio_rounded", "radio_small", "check_camera_mirror_recording"})
         QVERIFY2(click(page->findChild<QWidget *>(QString::fromLatin1(name))), name);
     const CameraSettings chosen = CameraSettings::load();
     QVERIFY(chosen.showWhileRecording);
@@ -205,7 +209,8 @@ void TestCameraJourney::boardLessonShowsTheTeacher()
     const QSize picture = w->board()->pictureSize();
     const QRect board = w->board()->boardRect();
     const QRect before = preview->place().rectIn(picture, CameraShape::Circle);
-    QVERIFY(before.right() > picture.width() * 9 / 10 && before.bottom() > picture.height() * 8 / 10);
+    QVERIFY(before.right() > picture.width() * 9 / 10 &&
+            before.bottom() > picture.height() * 8 / 10);
     QVERIFY(board.contains(preview->geometry()));
 
     QVERIFY(clickButton(w, "btn_play"));
@@ -222,14 +227,16 @@ void TestCameraJourney::boardLessonShowsTheTeacher()
 
     // Dragged with the pointer to the top-left part of the board.
     const QPoint from = centreOf(preview);
-    const QPoint to = w->board()->mapToGlobal(board.topLeft() + QPoint(board.width() / 5,
-                                                                        board.height() / 4));
+    const QPoint to =
+        w->board()->mapToGlobal(board.topLeft() + QPoint(board.width() / 5, board.height() / 4));
     QVERIFY(XPointer::drag({from, to}, 20));
     const qint64 movedUs = PictureSource::captureClockUs();
     const QRect after = preview->place().rectIn(picture, CameraShape::Circle);
     QVERIFY2(after.center().x() < picture.width() / 2 && after.center().y() < picture.height() / 2,
              qPrintable(QStringLiteral("%1,%2").arg(after.x()).arg(after.y())));
     QTest::qWait(1000);
+    if (!m_shots.isEmpty())
+        ScreenPixels::desktop().save(m_shots + "/board-camera.png");
 
     // The key hides it and shows it again, as the button does.
     const QString key = QStringLiteral("ctrl+alt+w");
@@ -250,8 +257,6 @@ void TestCameraJourney::boardLessonShowsTheTeacher()
     QTRY_VERIFY_WITH_TIMEOUT(warning->isVisible() && warning->text().contains("摄像头"), 5000);
     QCOMPARE(w->recorder()->state(), ScreenRecord::Recording);
     QTest::qWait(1000);
-    if (!m_shots.isEmpty())
-        ScreenPixels::desktop().save(m_shots + "/board-camera.png");
     QVERIFY(clickButton(w, "btn_stop"));
     QTRY_VERIFY_WITH_TIMEOUT(frame.isNull(), 60000);
 
@@ -282,8 +287,8 @@ void TestCameraJourney::boardLessonShowsTheTeacher()
     QVERIFY(SlideShow::near(middleOf(shown.last().second, after), white, 30));
     QVERIFY(shown.last().first > fileSeconds(goneUs, startUs) + 0.5);
     // The place is kept for the next board lesson.
-    QCOMPARE(CameraPlace::load(QStringLiteral("board"), CameraSize::Medium).rectIn(
-                 picture, CameraShape::Circle),
+    QCOMPARE(CameraPlace::load(QStringLiteral("board"), CameraSize::Medium)
+                 .rectIn(picture, CameraShape::Circle),
              after);
 }
 
@@ -303,9 +308,8 @@ void TestCameraJourney::slideAndScreenLessonsShowTheTeacher()
     frame->resize(1280, 800);
     frame->show();
     slides->openPptFile(m_dir.filePath("lesson.pptx"), AVData(), -1);
-    QTRY_VERIFY_WITH_TIMEOUT(slides->form().btn_play->isEnabled() &&
-                                 !slides->board()->pagePicture(1).isNull(),
-                             30000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        slides->form().btn_play->isEnabled() && !slides->board()->pagePicture(1).isNull(), 30000);
     QToolButton *button = slides->form().btn_camera;
     QVERIFY(!button->isChecked());
     QVERIFY(click(button));
@@ -350,8 +354,8 @@ void TestCameraJourney::slideAndScreenLessonsShowTheTeacher()
     QTRY_VERIFY_WITH_TIMEOUT(startUs > 0, 20000);
     const QSize screenPicture(screen->serverRecordRect().width() & ~3,
                               screen->serverRecordRect().height() & ~3);
-    const QRect screenPlace = control->preview()->place().rectIn(screenPicture,
-                                                                 CameraShape::RoundedRect);
+    const QRect screenPlace =
+        control->preview()->place().rectIn(screenPicture, CameraShape::RoundedRect);
     QVERIFY(QRect(200, 150, 800, 500).contains(control->preview()->geometry()));
     QWidget cover;
     cover.setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
@@ -372,16 +376,15 @@ void TestCameraJourney::slideAndScreenLessonsShowTheTeacher()
     const QList<QPair<double, QImage>> screenShown =
         pictures(ProjectData::instance()->avDatas().last().filePath);
     QVERIFY(!screenShown.isEmpty());
-    QVERIFY(SlideShow::near(middleOf(shownAt(screenShown, fileSeconds(blueUs, startUs) - 0.3),
-                                     screenPlace),
-                            kRed, 50));
+    QVERIFY(SlideShow::near(
+        middleOf(shownAt(screenShown, fileSeconds(blueUs, startUs) - 0.3), screenPlace), kRed, 50));
     const double blueSec = firstShowing(screenShown, screenPlace, kBlue, 0);
     QVERIFY2(std::abs(blueSec - fileSeconds(blueUs, startUs)) <= 0.1,
              qPrintable(QString::number(blueSec)));
     // Hidden: the cover the test put there shows instead.
-    QVERIFY(SlideShow::near(middleOf(shownAt(screenShown, fileSeconds(hiddenUs, startUs) + 0.5),
-                                     screenPlace),
-                            QColor(0, 255, 0), 50));
+    QVERIFY(SlideShow::near(
+        middleOf(shownAt(screenShown, fileSeconds(hiddenUs, startUs) + 0.5), screenPlace),
+        QColor(0, 255, 0), 50));
 }
 
 void TestCameraJourney::aCameraThatCannotBeOpenedIsSaidBeforeTheCountDown()
@@ -399,9 +402,8 @@ void TestCameraJourney::aCameraThatCannotBeOpenedIsSaidBeforeTheCountDown()
                  qPrintable(warning->text()));
     QVERIFY(clickButton(w, "btn_play"));
     QMessageBox *box = nullptr;
-    QTRY_VERIFY_WITH_TIMEOUT((box = w->findChild<QMessageBox *>("box_camera_failed")) &&
-                                 box->isVisible(),
-                             5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (box = w->findChild<QMessageBox *>("box_camera_failed")) && box->isVisible(), 5000);
     QVERIFY(box->text().startsWith("无法打开摄像头"));
     QVERIFY(!w->countDown());
     QPushButton *without = nullptr;

@@ -5,6 +5,7 @@
 // real colours, a pen stroke, sound in step), recorded again without a second question (and
 // the sharing ended by the desktop meanwhile), the question refused, and no portal at all; and
 // a slide show recorded the same way.
+#include "core/camera/camerasettings.h"
 #include "core/platform/session.h"
 #include "core/platform/settings.h"
 #include "core/project/projectdata.h"
@@ -16,6 +17,7 @@
 #include "support/mediareadback.h"
 #include "support/screenpixels.h"
 #include "support/slideshow.h"
+#include "support/testcamera.h"
 #include "support/waylanddesktop.h"
 #include "support/xpointer.h"
 #include "ui/app/startup.h"
@@ -26,6 +28,7 @@
 #include "ui/board/colorradiobtn.h"
 #include "ui/board/countdownwidget.h"
 #include "ui/board/pathrecord.h"
+#include "ui/camera/cameracontrol.h"
 #include "ui/record/recordscreenctrlwidget.h"
 #include "ui/record/recordscreenwidget.h"
 #include "ui/slides/pptcontainer.h"
@@ -301,15 +304,27 @@ void TestWaylandRecord::sharedAndRecordedTwice()
     qInfo() << qPrintable(why);
     QVERIFY2(inStep, qPrintable(why));
 
-    // A second recording: the desktop remembers the answer and does not ask again.
+    // A second recording: the desktop remembers the answer and does not ask again. The
+    // teacher's camera is turned on in it: laid onto the screen cast's pictures.
+    CameraSettings().save();
+    TestCamera camera(QStringLiteral("lumora-wayland-camera"), TestCamera::Format::Bgrx, kRed);
+    QVERIFY(camera.isReady());
     window = new RecordScreenWidget(QRectF(500, 300, 600, 300), AVData(), -1);
     QSignalSpy again(window.data(), &RecordScreenWidget::sig_Record_Finish);
     bool started = false;
     connect(window->countDown(), &CountDownWidget::sig_CountDownFinished, this,
             [&]() { started = true; });
     window->show();
-    QVERIFY(waitUntil([&]() { return started; }, 15000));
+    window->ctrlWidget()->cameraButton()->click();
+    CameraControl *cameraControl = window->findChild<CameraControl *>();
+    QVERIFY(cameraControl);
+    QVERIFY(
+        waitUntil([&]() { return started && cameraControl->preview()->shownNumber() > 0; }, 15000));
+    const QRect cameraPlace = cameraControl->preview()->place().rectIn(
+        QSize(window->serverRecordRect().width() & ~3, window->serverRecordRect().height() & ~3),
+        CameraShape::Circle);
     QCOMPARE(portal->asked(), 1);
+    QTest::qWait(800);
     // The desktop ends the sharing while recording (its portal goes away): the teacher is told
     // on the bar's line, no box comes over the recorded picture, and what was recorded is kept.
     QTest::qWait(500);
@@ -331,6 +346,15 @@ void TestWaylandRecord::sharedAndRecordedTwice()
     QVERIFY(MediaReadback::forEachPicture(project->at(1).filePath,
                                           [&](double t, const QImage &) { lastPicture = t; }));
     QVERIFY2(lastPicture > info.durationSeconds - 0.2, qPrintable(QString::number(lastPicture)));
+    // The camera in its circle while the desktop shared the screen.
+    QImage withCamera;
+    QVERIFY(MediaReadback::forEachPicture(project->at(1).filePath,
+                                          [&](double t, const QImage &picture) {
+                                              if (t <= 0.7)
+                                                  withCamera = picture;
+                                          }));
+    QVERIFY(near(withCamera.pixelColor(cameraPlace.center()), kRed, 50));
+    QVERIFY(!near(withCamera.pixelColor(cameraPlace.topLeft() + QPoint(2, 2)), kRed, 80));
 }
 
 // A slide lesson records the slides themselves: the desktop is asked nothing (its portal would
