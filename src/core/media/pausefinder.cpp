@@ -1,0 +1,585 @@
+#include "core/media/pausefinder.h"
+
+#include "core/media/avdatasmanager.h"
+#include "core/media/ffmpeghandles.h"
+#include "core/platform/settings.h"
+
+#include <QDebug>
+#include <QHash>
+#include <QThread>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentMap>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <numeric>
+#include <vector>
+
+extern "C" {
+#include <libavutil/imgutils.h>
+#include <libswscale/swscale.h>
+}
+
+namespace pauses {
+
+namespace {
+
+constexpr float kNoSoundDb = -120;
+// The sound is read in stretches of this length, several at a time.
+constexpr qint64 kStretchMs = 60000;
+// Decoded pictures are compared at this size; a picture differs from the last one kept when
+// more than kChangedSamples of its samples differ by more than kSampleStep.
+constexpr int kCompareWidth = 64;
+constexpr int kCompareHeight = 36;
+constexpr int kSampleStep = 24;
+constexpr int kChangedSamples = 4;
+
+int64_t msToStream(qint64 ms, AVRational timeBase)
+{
+    return av_rescale_q(ms, AVRational{1, 1000}, timeBase);
+}
+
+int64_t streamStart(const AVStream *stream)
+{
+    return stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
+}
+
+qint64 streamMs(const AVStream *stream, int64_t ts)
+{
+    return av_rescale_q(ts - streamStart(stream), stream->time_base, AVRational{1, 1000});
+}
+
+// Sum of the squares of sample `i` over all channels of `frame`, and the channel count.
+double squaresAt(const AVFrame *frame, int i, int channels)
+{
+    double sum = 0;
+    for (int c = 0; c < channels; ++c) {
+        double v = 0;
+        switch (frame->format) {
+        case AV_SAMPLE_FMT_FLTP:
+            v = reinterpret_cast<const float *>(frame->extended_data[c])[i];
+            break;
+        case AV_SAMPLE_FMT_FLT:
+            v = reinterpret_cast<const float *>(frame->extended_data[0])[i * channels + c];
+            break;
+        case AV_SAMPLE_FMT_S16P:
+            v = reinterpret_cast<const int16_t *>(frame->extended_data[c])[i] / 32768.0;
+            break;
+        case AV_SAMPLE_FMT_S16:
+            v = reinterpret_cast<const int16_t *>(frame->extended_data[0])[i * channels + c] /
+                32768.0;
+            break;
+        case AV_SAMPLE_FMT_S32P:
+            v = reinterpret_cast<const int32_t *>(frame->extended_data[c])[i] / 2147483648.0;
+            break;
+        default:
+            break;
+        }
+        sum += v * v;
+    }
+    return sum;
+}
+
+// The window levels of the sound of `path` from `fromMs` to `toMs` (file time). A file without
+// sound is silent throughout.
+QList<float> soundLevels(const QString &path, qint64 fromMs, qint64 toMs,
+                         const std::atomic_bool *stop)
+{
+    const int windows = int((toMs - fromMs + kWindowMs - 1) / kWindowMs);
+    QList<float> levels(windows, kNoSoundDb);
+    int ret = 0;
+    ffmpeg::InputFormatContextPtr format = ffmpeg::openInput(path, &ret);
+    if (!format) {
+        qWarning() << "pauses: cannot open" << path << ffmpeg::errorText(ret);
+        return levels;
+    }
+    const int index = av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (index < 0)
+        return levels;
+    for (unsigned i = 0; i < format->nb_streams; ++i)
+        if (int(i) != index)
+            format->streams[i]->discard = AVDISCARD_ALL;
+    const AVStream *stream = format->streams[index];
+    ffmpeg::CodecContextPtr decoder = ffmpeg::openDecoder(stream, 1, &ret);
+    if (!decoder) {
+        qWarning() << "pauses: no sound decoder for" << path << ffmpeg::errorText(ret);
+        return levels;
+    }
+    const int rate = decoder->sample_rate > 0 ? decoder->sample_rate : 44100;
+    const int channels = std::max(1, decoder->ch_layout.nb_channels);
+    const int64_t perWindow = int64_t(rate) * kWindowMs / 1000;
+    const int64_t firstSample = av_rescale(fromMs, rate, 1000);
+    if (fromMs > 0)
+        av_seek_frame(format.get(), index, streamStart(stream) + msToStream(fromMs, stream->time_base),
+                      AVSEEK_FLAG_BACKWARD);
+    const int64_t endPts = streamStart(stream) + msToStream(toMs, stream->time_base);
+
+    std::vector<double> sums(size_t(windows), 0.0);
+    std::vector<int64_t> counts(size_t(windows), 0);
+    ffmpeg::PacketPtr packet = ffmpeg::makePacket();
+    ffmpeg::FramePtr frame = ffmpeg::makeFrame();
+    auto take = [&] {
+        while (avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
+            const int64_t pts = frame->best_effort_timestamp;
+            if (pts != AV_NOPTS_VALUE) {
+                const int64_t at =
+                    av_rescale_q(pts - streamStart(stream), stream->time_base, AVRational{1, rate}) -
+                    firstSample;
+                for (int i = 0; i < frame->nb_samples; ++i) {
+                    const int64_t n = at + i;
+                    if (n < 0)
+                        continue;
+                    const int64_t w = n / perWindow;
+                    if (w >= windows)
+                        break;
+                    sums[size_t(w)] += squaresAt(frame.get(), i, channels);
+                    counts[size_t(w)] += channels;
+                }
+            }
+            av_frame_unref(frame.get());
+        }
+    };
+    bool ended = false;
+    while (!ended && !(stop && *stop)) {
+        ret = av_read_frame(format.get(), packet.get());
+        if (ret < 0)
+            break;
+        if (packet->stream_index == index) {
+            if (packet->pts != AV_NOPTS_VALUE && packet->pts > endPts)
+                ended = true;
+            else if (avcodec_send_packet(decoder.get(), packet.get()) >= 0)
+                take();
+        }
+        av_packet_unref(packet.get());
+    }
+    avcodec_send_packet(decoder.get(), nullptr);
+    take();
+    for (int w = 0; w < windows; ++w)
+        if (counts[size_t(w)] > 0)
+            levels[w] = float(
+                std::max(double(kNoSoundDb), 10.0 * std::log10(sums[size_t(w)] / counts[size_t(w)] + 1e-13)));
+    return levels;
+}
+
+// The picture times (ms, sorted) of `path`'s video: from the index when the container has one,
+// else from its packets.
+QList<qint64> pictureTimes(const QString &path)
+{
+    QList<qint64> times;
+    ffmpeg::InputFormatContextPtr format = ffmpeg::openInput(path);
+    if (!format)
+        return times;
+    const int index = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (index < 0)
+        return times;
+    AVStream *stream = format->streams[index];
+    const int entries = avformat_index_get_entries_count(stream);
+    for (int i = 0; i < entries; ++i)
+        if (const AVIndexEntry *entry = avformat_index_get_entry(stream, i))
+            times.append(streamMs(stream, entry->timestamp));
+    if (times.isEmpty()) {
+        for (unsigned i = 0; i < format->nb_streams; ++i)
+            if (int(i) != index)
+                format->streams[i]->discard = AVDISCARD_ALL;
+        ffmpeg::PacketPtr packet = ffmpeg::makePacket();
+        while (av_read_frame(format.get(), packet.get()) >= 0) {
+            if (packet->stream_index == index && packet->pts != AV_NOPTS_VALUE)
+                times.append(streamMs(stream, packet->pts));
+            av_packet_unref(packet.get());
+        }
+    }
+    std::sort(times.begin(), times.end());
+    return times;
+}
+
+// The picture changes of `path` within `span` (file ms), found by decoding its pictures there:
+// the first picture is the reference, and every picture that differs from the reference is a
+// change and the new reference.
+QList<qint64> decodedChanges(const QString &path, Span span, const std::atomic_bool *stop)
+{
+    QList<qint64> changes;
+    ffmpeg::InputFormatContextPtr format = ffmpeg::openInput(path);
+    if (!format)
+        return changes;
+    const int index = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (index < 0)
+        return changes;
+    for (unsigned i = 0; i < format->nb_streams; ++i)
+        if (int(i) != index)
+            format->streams[i]->discard = AVDISCARD_ALL;
+    AVStream *stream = format->streams[index];
+    ffmpeg::CodecContextPtr decoder =
+        ffmpeg::openDecoder(stream, 1, nullptr, [](AVCodecContext *c) {
+            // Only compared at a small size: the loop filter would not change the outcome.
+            c->skip_loop_filter = AVDISCARD_ALL;
+        });
+    if (!decoder)
+        return changes;
+    av_seek_frame(format.get(), index,
+                  streamStart(stream) + msToStream(span.fromMs, stream->time_base),
+                  AVSEEK_FLAG_BACKWARD);
+    ffmpeg::SwsContextPtr scaler;
+    std::vector<uint8_t> reference, current(size_t(kCompareWidth * kCompareHeight));
+    ffmpeg::PacketPtr packet = ffmpeg::makePacket();
+    ffmpeg::FramePtr frame = ffmpeg::makeFrame();
+    bool ended = false;
+    auto take = [&] {
+        while (!ended && avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
+            const int64_t pts = frame->best_effort_timestamp;
+            const qint64 ms = pts == AV_NOPTS_VALUE ? -1 : streamMs(stream, pts);
+            if (ms >= span.toMs)
+                ended = true;
+            if (ms >= span.fromMs && !ended) {
+                scaler.reset(sws_getCachedContext(
+                    scaler.release(), frame->width, frame->height, AVPixelFormat(frame->format),
+                    kCompareWidth, kCompareHeight, AV_PIX_FMT_GRAY8, SWS_FAST_BILINEAR, nullptr,
+                    nullptr, nullptr));
+                if (scaler) {
+                    uint8_t *planes[4] = {current.data(), nullptr, nullptr, nullptr};
+                    int strides[4] = {kCompareWidth, 0, 0, 0};
+                    sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, planes,
+                              strides);
+                    if (reference.empty()) {
+                        reference = current;
+                    } else {
+                        int differing = 0;
+                        for (size_t i = 0; i < current.size(); ++i)
+                            if (std::abs(int(current[i]) - int(reference[i])) > kSampleStep)
+                                ++differing;
+                        if (differing > kChangedSamples) {
+                            changes.append(ms);
+                            reference = current;
+                        }
+                    }
+                }
+            }
+            av_frame_unref(frame.get());
+        }
+    };
+    while (!ended && !(stop && *stop) && av_read_frame(format.get(), packet.get()) >= 0) {
+        if (packet->stream_index == index && avcodec_send_packet(decoder.get(), packet.get()) >= 0)
+            take();
+        av_packet_unref(packet.get());
+    }
+    if (!ended) {
+        avcodec_send_packet(decoder.get(), nullptr);
+        take();
+    }
+    return changes;
+}
+
+// The pauses of `clip` from its window levels (the first at its beginTime).
+QList<Pause> pausesOf(const AVData &clip, const QList<float> &levels, qint64 minMs,
+                      const std::atomic_bool *stop)
+{
+    QList<Pause> found;
+    const QList<Span> silent = silentSpans(levels, minMs);
+    if (silent.isEmpty())
+        return found;
+    const QList<qint64> pictures = pictureTimes(clip.filePath);
+    const bool changeDriven = isChangeDriven(pictures);
+    const QList<qint64> indexChanges = changesOfPictureTimes(pictures);
+    for (Span s : silent) {
+        if (stop && *stop)
+            break;
+        s.fromMs += clip.beginTime;
+        s.toMs = std::min(s.toMs + clip.beginTime, clip.endTime);
+        const QList<qint64> changes =
+            changeDriven ? indexChanges : decodedChanges(clip.filePath, s, stop);
+        for (const Span &still : stillSpans(changes, s, minMs)) {
+            const Span cut = cutOf(levels, clip.beginTime, still);
+            if (cut.lengthMs() > 0)
+                found.append(Pause{clip.filePath, still, cut});
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+int minimumSeconds()
+{
+    bool ok = false;
+    const int seconds = readSetting(QStringLiteral("pauses/minimumSeconds")).toInt(&ok);
+    return ok ? std::clamp(seconds, kMinimumSecondsLow, kMinimumSecondsHigh)
+              : kDefaultMinimumSeconds;
+}
+
+void setMinimumSeconds(int seconds)
+{
+    writeSetting(QStringLiteral("pauses/minimumSeconds"),
+                 std::clamp(seconds, kMinimumSecondsLow, kMinimumSecondsHigh));
+}
+
+QList<Span> silentSpans(const QList<float> &levelsDb, qint64 minMs)
+{
+    QList<Span> spans;
+    if (levelsDb.isEmpty())
+        return spans;
+    QList<float> sorted = levelsDb;
+    std::sort(sorted.begin(), sorted.end());
+    const auto at = [&sorted](double p) {
+        return sorted.at(std::min<qsizetype>(sorted.size() - 1, qsizetype(p * sorted.size())));
+    };
+    const double floor = at(kFloorPercentile);
+    const double loud = at(0.9);
+    const double spread = loud - floor;
+    // One level throughout: all of it silent, or none of it. Otherwise a weak voice shrinks
+    // the margin, so that the voice stays above it.
+    if (spread < kVoiceSpreadDb && loud > kNoVoiceDb)
+        return spans;
+    const double threshold =
+        spread < kVoiceSpreadDb ? loud + kMarginDb : floor + std::min(kMarginDb, spread / 2);
+    int start = -1;
+    for (int i = 0; i <= levelsDb.size(); ++i) {
+        const bool silent = i < levelsDb.size() && levelsDb.at(i) <= threshold;
+        if (silent && start < 0)
+            start = i;
+        if (!silent && start >= 0) {
+            const Span s{qint64(start) * kWindowMs, qint64(i) * kWindowMs};
+            if (s.lengthMs() >= minMs)
+                spans.append(s);
+            start = -1;
+        }
+    }
+    return spans;
+}
+
+QList<qint64> changesOfPictureTimes(const QList<qint64> &picturesMs)
+{
+    QList<qint64> changes;
+    for (int i = 1; i < picturesMs.size(); ++i)
+        if (picturesMs.at(i) - picturesMs.at(i - 1) < kRepeatMs)
+            changes.append(picturesMs.at(i));
+    return changes;
+}
+
+bool isChangeDriven(const QList<qint64> &picturesMs)
+{
+    for (int i = 1; i < picturesMs.size(); ++i)
+        if (picturesMs.at(i) - picturesMs.at(i - 1) >= kRepeatMs)
+            return true;
+    return false;
+}
+
+QList<Span> stillSpans(const QList<qint64> &changesMs, Span within, qint64 minMs)
+{
+    QList<Span> spans;
+    qint64 from = within.fromMs;
+    auto close = [&](qint64 to) {
+        if (to - from >= minMs)
+            spans.append(Span{from, to});
+    };
+    for (qint64 change : changesMs) {
+        if (change <= within.fromMs)
+            continue;
+        if (change >= within.toMs)
+            break;
+        close(change);
+        from = change;
+    }
+    close(within.toMs);
+    return spans;
+}
+
+Span cutOf(const QList<float> &levelsDb, qint64 levelsFromMs, Span pause)
+{
+    // The quietest window start within [lo, hi], the one nearest `target` among equals.
+    auto snap = [&](qint64 target, qint64 lo, qint64 hi) {
+        qint64 best = target;
+        float bestLevel = std::numeric_limits<float>::max();
+        for (qint64 t = lo; t <= hi; t += kWindowMs / 2) {
+            const qint64 w = (t - levelsFromMs) / kWindowMs;
+            if (w < 0 || w >= levelsDb.size())
+                continue;
+            const float level = levelsDb.at(w);
+            if (level < bestLevel ||
+                (level == bestLevel && std::abs(t - target) < std::abs(best - target))) {
+                bestLevel = level;
+                best = t;
+            }
+        }
+        return best;
+    };
+    const qint64 from = pause.fromMs + kBreathMs;
+    const qint64 to = pause.toMs - kBreathMs;
+    if (to - from < 2 * kSnapMs)
+        return Span{from, from};
+    const Span cut{snap(from, from - kBreathMs / 2, from + kSnapMs),
+                   snap(to, to - kSnapMs, to + kBreathMs / 2)};
+    return cut.toMs > cut.fromMs ? cut : Span{from, from};
+}
+
+QList<PlacedPause> place(const QList<AVData> &clips, const QList<Pause> &found)
+{
+    QMultiHash<QString, const Pause *> byFile;
+    for (const Pause &p : found)
+        byFile.insert(p.filePath, &p);
+    QList<PlacedPause> placed;
+    qint64 position = 0;
+    for (const AVData &clip : clips) {
+        QList<PlacedPause> inClip;
+        for (auto it = byFile.find(clip.filePath); it != byFile.end() && it.key() == clip.filePath;
+             ++it) {
+            const Pause &p = *it.value();
+            if (p.span.fromMs < clip.beginTime || p.span.toMs > clip.endTime ||
+                p.cut.lengthMs() <= 0)
+                continue;
+            const qint64 shift = position - clip.beginTime;
+            inClip.append(PlacedPause{p, clip.uuid,
+                                      Span{p.span.fromMs + shift, p.span.toMs + shift}});
+        }
+        std::sort(inClip.begin(), inClip.end(), [](const PlacedPause &a, const PlacedPause &b) {
+            return a.timeline.fromMs < b.timeline.fromMs;
+        });
+        placed += inClip;
+        position += clip.length();
+    }
+    return placed;
+}
+
+QList<AVData> cutOut(const QList<AVData> &clips, const QList<PlacedPause> &placed)
+{
+    QList<AVData> result;
+    qint64 position = 0;
+    auto keep = [&](const AVData &clip, qint64 from, qint64 to) {
+        if (to <= from)
+            return;
+        AVData part = AvDatasManager::subClip(clip, from - clip.beginTime, to - clip.beginTime);
+        part.position = position;
+        position += part.length();
+        result.append(part);
+    };
+    for (const AVData &clip : clips) {
+        QList<Span> cuts;
+        for (const PlacedPause &p : placed)
+            if (p.clipUuid == clip.uuid)
+                cuts.append(p.pause.cut);
+        if (cuts.isEmpty()) {
+            AVData same = clip;
+            same.position = position;
+            position += same.length();
+            result.append(same);
+            continue;
+        }
+        std::sort(cuts.begin(), cuts.end(),
+                  [](const Span &a, const Span &b) { return a.fromMs < b.fromMs; });
+        qint64 from = clip.beginTime;
+        for (const Span &cut : cuts) {
+            keep(clip, from, std::min(cut.fromMs, clip.endTime));
+            from = std::max(from, cut.toMs);
+        }
+        keep(clip, from, clip.endTime);
+    }
+    return result;
+}
+
+QList<Pause> findInClip(const AVData &clip, qint64 minMs)
+{
+    return pausesOf(clip, soundLevels(clip.filePath, clip.beginTime, clip.endTime, nullptr), minMs,
+                    nullptr);
+}
+
+}  // namespace pauses
+
+using namespace pauses;
+
+struct PauseFinder::Run
+{
+    std::atomic_bool stop{false};
+};
+
+PauseFinder::PauseFinder(QObject *parent)
+    : QObject(parent), m_watcher(new QFutureWatcher<QList<Pause>>(this))
+{
+    connect(m_watcher, &QFutureWatcher<QList<Pause>>::finished, this, [this] {
+        if (m_run && !m_run->stop) {
+            m_run.reset();
+            emit sig_Finished(m_watcher->future().result());
+        }
+    });
+}
+
+PauseFinder::~PauseFinder()
+{
+    cancel();
+    m_watcher->waitForFinished();
+}
+
+void PauseFinder::cancel()
+{
+    if (m_run)
+        m_run->stop = true;
+    m_run.reset();
+}
+
+bool PauseFinder::isRunning() const
+{
+    return m_run != nullptr;
+}
+
+void PauseFinder::start(const QList<AVData> &clips, qint64 minMs)
+{
+    cancel();
+    m_watcher->waitForFinished();
+    auto run = std::make_shared<Run>();
+    m_run = run;
+    m_watcher->setFuture(QtConcurrent::run([run, clips, minMs, this] {
+        return findAll(clips, minMs, &run->stop, [run, this](int percent) {
+            if (!run->stop)
+                emit sig_Progress(percent);
+        });
+    }));
+}
+
+QList<Pause> PauseFinder::findAll(const QList<AVData> &clips, qint64 minMs,
+                                  const std::atomic_bool *stop,
+                                  const std::function<void(int)> &progress)
+{
+    // The sound of every clip in stretches, read side by side; then each clip's pauses.
+    struct Stretch
+    {
+        int clip = 0;
+        qint64 fromMs = 0;
+        qint64 toMs = 0;
+        QList<float> levels;
+    };
+    std::vector<Stretch> stretches;
+    for (int i = 0; i < clips.size(); ++i) {
+        const AVData &clip = clips.at(i);
+        for (qint64 from = clip.beginTime; from < clip.endTime; from += kStretchMs)
+            stretches.push_back(Stretch{i, from, std::min(from + kStretchMs, clip.endTime), {}});
+    }
+    const int steps = int(stretches.size()) + int(clips.size());
+    std::atomic_int done{0};
+    auto stepDone = [&] {
+        const int n = ++done;
+        if (progress)
+            progress(steps > 0 ? n * 100 / steps : 100);
+    };
+    QThreadPool pool;
+    pool.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
+    QtConcurrent::blockingMap(&pool, stretches, [&](Stretch &s) {
+        if (!(stop && *stop))
+            s.levels = soundLevels(clips.at(s.clip).filePath, s.fromMs, s.toMs, stop);
+        stepDone();
+    });
+    std::vector<QList<float>> levels(size_t(clips.size()));
+    for (Stretch &s : stretches)
+        levels[size_t(s.clip)] += s.levels;
+    std::vector<int> order(size_t(clips.size()));
+    std::iota(order.begin(), order.end(), 0);
+    std::vector<QList<Pause>> perClip(size_t(clips.size()));
+    QtConcurrent::blockingMap(&pool, order, [&](int i) {
+        if (!(stop && *stop))
+            perClip[size_t(i)] = pausesOf(clips.at(i), levels[size_t(i)], minMs, stop);
+        stepDone();
+    });
+    QList<Pause> found;
+    for (const QList<Pause> &p : perClip)
+        found += p;
+    return found;
+}
