@@ -39,12 +39,13 @@ private slots:
         QTest::newRow("shorter than the minimum")
             << levels({{4, -18}, {1.5, -60}, {4, -20}, {1, -60}}) << QList<qint64>{};
         QTest::newRow("no voice at all") << levels({{5, -70}}) << QList<qint64>{0, 5000};
-        QTest::newRow("voice throughout") << levels({{3, -20}, {0.4, -30}, {3, -22}})
-                                          << QList<qint64>{};
+        QTest::newRow("voice throughout")
+            << levels({{3, -20}, {0.4, -30}, {3, -22}}) << QList<qint64>{};
     }
     void silence()
     {
-        const auto [lv, expected] = DataTable::fetch<QList<float>, QList<qint64>>("levels", "spans");
+        const auto [lv, expected] =
+            DataTable::fetch<QList<float>, QList<qint64>>("levels", "spans");
         QList<qint64> got;
         for (const Span &s : silentSpans(lv, 2000))
             got << s.fromMs << s.toMs;
@@ -81,7 +82,10 @@ private slots:
         QStringList parts;
         qint64 position = 0;
         for (const AVData &c : cut) {
-            parts << QStringLiteral("%1 %2 %3-%4").arg(c.title, c.filePath).arg(c.beginTime).arg(c.endTime);
+            parts << QStringLiteral("%1 %2 %3-%4")
+                         .arg(c.title, c.filePath)
+                         .arg(c.beginTime)
+                         .arg(c.endTime);
             QCOMPARE(c.position, position);
             position += c.length();
         }
@@ -95,8 +99,7 @@ private slots:
     // at least two seconds.
     void recordings_data()
     {
-        DataTable::columns<bool, Spans, Spans, Spans>("changeDriven", "silent", "still",
-                                                      "pauses");
+        DataTable::columns<bool, Spans, Spans, Spans>("changeDriven", "silent", "still", "pauses");
         QTest::newRow("video") << false << Spans{{2, 5}, {7.5, 10.5}} << Spans{{1.5, 6}}
                                << Spans{{2, 5}};
         QTest::newRow("change-driven")

@@ -75,8 +75,7 @@ double squaresAt(const AVFrame *frame, int i, int channels)
         case AV_SAMPLE_FMT_S32P:
             v = reinterpret_cast<const int32_t *>(frame->extended_data[c])[i] / 2147483648.0;
             break;
-        default:
-            break;
+        default: break;
         }
         sum += v * v;
     }
@@ -113,7 +112,8 @@ QList<float> soundLevels(const QString &path, qint64 fromMs, qint64 toMs,
     const int64_t perWindow = int64_t(rate) * kWindowMs / 1000;
     const int64_t firstSample = av_rescale(fromMs, rate, 1000);
     if (fromMs > 0)
-        av_seek_frame(format.get(), index, streamStart(stream) + msToStream(fromMs, stream->time_base),
+        av_seek_frame(format.get(), index,
+                      streamStart(stream) + msToStream(fromMs, stream->time_base),
                       AVSEEK_FLAG_BACKWARD);
     const int64_t endPts = streamStart(stream) + msToStream(toMs, stream->time_base);
 
@@ -125,9 +125,9 @@ QList<float> soundLevels(const QString &path, qint64 fromMs, qint64 toMs,
         while (avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
             const int64_t pts = frame->best_effort_timestamp;
             if (pts != AV_NOPTS_VALUE) {
-                const int64_t at =
-                    av_rescale_q(pts - streamStart(stream), stream->time_base, AVRational{1, rate}) -
-                    firstSample;
+                const int64_t at = av_rescale_q(pts - streamStart(stream), stream->time_base,
+                                                AVRational{1, rate}) -
+                                   firstSample;
                 for (int i = 0; i < frame->nb_samples; ++i) {
                     const int64_t n = at + i;
                     if (n < 0)
@@ -159,8 +159,9 @@ QList<float> soundLevels(const QString &path, qint64 fromMs, qint64 toMs,
     take();
     for (int w = 0; w < windows; ++w)
         if (counts[size_t(w)] > 0)
-            levels[w] = float(
-                std::max(double(kNoSoundDb), 10.0 * std::log10(sums[size_t(w)] / counts[size_t(w)] + 1e-13)));
+            levels[w] =
+                float(std::max(double(kNoSoundDb),
+                               10.0 * std::log10(sums[size_t(w)] / counts[size_t(w)] + 1e-13)));
     return levels;
 }
 
@@ -233,10 +234,10 @@ QList<qint64> decodedChanges(const QString &path, Span span, const std::atomic_b
             if (ms >= span.toMs)
                 ended = true;
             if (ms >= span.fromMs && !ended) {
-                scaler.reset(sws_getCachedContext(
-                    scaler.release(), frame->width, frame->height, AVPixelFormat(frame->format),
-                    kCompareWidth, kCompareHeight, AV_PIX_FMT_GRAY8, SWS_FAST_BILINEAR, nullptr,
-                    nullptr, nullptr));
+                scaler.reset(sws_getCachedContext(scaler.release(), frame->width, frame->height,
+                                                  AVPixelFormat(frame->format), kCompareWidth,
+                                                  kCompareHeight, AV_PIX_FMT_GRAY8,
+                                                  SWS_FAST_BILINEAR, nullptr, nullptr, nullptr));
                 if (scaler) {
                     uint8_t *planes[4] = {current.data(), nullptr, nullptr, nullptr};
                     int strides[4] = {kCompareWidth, 0, 0, 0};
@@ -429,8 +430,8 @@ QList<PlacedPause> place(const QList<AVData> &clips, const QList<Pause> &found)
                 p.cut.lengthMs() <= 0)
                 continue;
             const qint64 shift = position - clip.beginTime;
-            inClip.append(PlacedPause{p, clip.uuid,
-                                      Span{p.span.fromMs + shift, p.span.toMs + shift}});
+            inClip.append(
+                PlacedPause{p, clip.uuid, Span{p.span.fromMs + shift, p.span.toMs + shift}});
         }
         std::sort(inClip.begin(), inClip.end(), [](const PlacedPause &a, const PlacedPause &b) {
             return a.timeline.fromMs < b.timeline.fromMs;
