@@ -1,8 +1,9 @@
 // A teacher cuts the pauses out of a lesson: three recordings (an ordinary video and two
 // change-driven screen recordings) whose tone stops now and then, sometimes while the picture
 // moves on. 查找停顿 marks exactly the spans that are silent and still; a mark is kept and found
-// again; 删除全部停顿 cuts them all as one undo step, which undo and redo take back and put
-// again; the export is as long as the lesson less the cuts, and no cut falls inside the tone.
+// again; 播放 plays a mark to its end; 删除全部停顿 cuts them all as one undo step, which undo and
+// redo take back and put again; the export is as long as the lesson less the cuts, and no cut falls
+// inside the tone.
 #include "core/export/exportmanager.h"
 #include "core/media/avrecord.h"
 #include "core/media/pausefinder.h"
@@ -13,6 +14,7 @@
 #include "ui/app/startup.h"
 #include "ui/base/basewindow.h"
 #include "ui/editor/maincontentwidget.h"
+#include "ui/editor/playhelper.h"
 #include "ui/timeline/changeavdatascommand.h"
 #include "ui/timeline/graphicsviewscalable.h"
 #include "ui/timeline/pausemarksitem.h"
@@ -23,6 +25,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -183,6 +186,20 @@ void TstPausesJourney::journey()
     QVERIFY(chooseInMenu(m_editor->pauseMenu(), "action_keep_pause"));
     QCOMPARE(timeline->pauseMarks()->marks().size(), marks.size() - 1);
     QVERIFY(ui.label_pauses->text().startsWith("找到 2 处停顿"));
+
+    // 播放 on the first mark plays it from its start and stops at its end.
+    clickTracks(timeline, view->mapFromScene(timeline->pauseMarks()->markRect(0).center()));
+    QVERIFY(chooseInMenu(m_editor->pauseMenu(), "action_play_pause"));
+    PlayHelper *player = m_editor->playHelper();
+    QVERIFY(player->isPlaying());
+    QVERIFY(qAbs(timeline->curTimeMs() - marks.at(0).timeline.fromMs) <= kFrameMs);
+    QVERIFY(QTest::qWaitFor([player] { return !player->isPlaying(); },
+                            int(marks.at(0).timeline.lengthMs()) + 10000));
+    QVERIFY2(timeline->curTimeMs() >= marks.at(0).timeline.toMs - 300 &&
+                 timeline->curTimeMs() <= marks.at(0).timeline.toMs + 600,
+             qPrintable(QString::number(timeline->curTimeMs())));
+    QCOMPARE(ui.btn_play_stop->text(), QStringLiteral("播放"));
+
     QTest::mouseClick(ui.btn_find_pauses, Qt::LeftButton);
     QVERIFY(waitForSearch());
     QCOMPARE(timeline->pauseMarks()->marks().size(), marks.size());
