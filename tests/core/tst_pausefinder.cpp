@@ -1,17 +1,11 @@
-// Finding the pauses of a clip: silence against the clip's own floor, the still picture of a
-// change-driven recording and of an ordinary video, and the clip list after the cuts.
-#include "core/media/avrecord.h"
+// Finding the pauses of a clip: silence against the clip's own floor, and the clip list after
+// the cuts. tst_pausesjourney finds them in real recordings.
 #include "core/media/pausefinder.h"
 #include "support/datatable.h"
-#include "support/testmedia.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace pauses;
-using Spans = QList<QPair<double, double>>;
-
-Q_DECLARE_METATYPE(Spans)
 
 namespace {
 // Window levels: `seconds` at `level` dB.
@@ -93,41 +87,6 @@ private slots:
                                      "第1页 a.mp4 13700-20000", "第2页 b.mp4 5000-6300",
                                      "第2页 b.mp4 8700-30000", "第3页 a.mp4 20000-30300",
                                      "第3页 a.mp4 32700-40000"}));
-    }
-
-    // Real recordings: a pause is where the tone is off and the picture stands still, both for
-    // at least two seconds.
-    void recordings_data()
-    {
-        DataTable::columns<bool, Spans, Spans, Spans>("changeDriven", "silent", "still", "pauses");
-        QTest::newRow("video") << false << Spans{{2, 5}, {7.5, 10.5}} << Spans{{1.5, 6}}
-                               << Spans{{2, 5}};
-        QTest::newRow("change-driven")
-            << true << Spans{{1, 4}, {6, 9}, {10.5, 11.2}} << Spans{{5.5, 12}} << Spans{{6, 9}};
-        QTest::newRow("still throughout, picture and tone part way")
-            << true << Spans{{3, 6.5}} << Spans{{0, 4.5}} << Spans{{3, 4.5}};
-    }
-    void recordings()
-    {
-        const auto [changeDriven, silent, still, expected] =
-            DataTable::fetch<bool, Spans, Spans, Spans>("changeDriven", "silent", "still",
-                                                        "pauses");
-        QTemporaryDir dir;
-        AVData clip;
-        clip.filePath = dir.filePath("lesson.mp4");
-        QVERIFY(TestMedia::makePausedRecording(clip.filePath, 12, silent, still, changeDriven));
-        QVERIFY(AVRecord::updateMediaInfo(clip));
-        clip.endTime = clip.duration;
-        const QList<Pause> found = findInClip(clip, 1000);
-        QCOMPARE(found.size(), expected.size());
-        for (int i = 0; i < found.size(); ++i) {
-            const Pause &p = found.at(i);
-            QVERIFY2(qAbs(p.span.fromMs - expected.at(i).first * 1000) <= 120 &&
-                         qAbs(p.span.toMs - expected.at(i).second * 1000) <= 120,
-                     qPrintable(QStringLiteral("%1-%2").arg(p.span.fromMs).arg(p.span.toMs)));
-            QVERIFY(p.cut.fromMs >= p.span.fromMs + kBreathMs / 2 &&
-                    p.cut.toMs <= p.span.toMs - kBreathMs / 2 && p.cut.lengthMs() > 0);
-        }
     }
 };
 

@@ -478,12 +478,6 @@ QList<AVData> cutOut(const QList<AVData> &clips, const QList<PlacedPause> &place
     return result;
 }
 
-QList<Pause> findInClip(const AVData &clip, qint64 minMs)
-{
-    return pausesOf(clip, soundLevels(clip.filePath, clip.beginTime, clip.endTime, nullptr), minMs,
-                    nullptr);
-}
-
 }  // namespace pauses
 
 using namespace pauses;

@@ -101,9 +101,6 @@ QList<PlacedPause> place(const QList<AVData> &clips, const QList<Pause> &found);
 // the clips keep their order.
 QList<AVData> cutOut(const QList<AVData> &clips, const QList<PlacedPause> &placed);
 
-// Finds the pauses of `clip` (on the calling thread) by the same steps as PauseFinder.
-QList<Pause> findInClip(const AVData &clip, qint64 minMs);
-
 }  // namespace pauses
 
 class PauseFinder : public QObject

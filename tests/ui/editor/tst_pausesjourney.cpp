@@ -50,7 +50,7 @@ struct Recording
 const QList<Recording> kLesson{
     {"第一节", false, 12, {{2, 5}, {7.5, 10.5}}, {{1.5, 6}}, {{2, 5}}},
     {"第二节", true, 12, {{1, 4}, {6, 9}, {10.5, 11.2}}, {{5.5, 12}}, {{6, 9}}},
-    {"第三节", true, 10, {{3, 6.5}}, {{0, 10}}, {{3, 6.5}}}};
+    {"第三节", true, 10, {{3, 6.5}}, {{0, 5.5}}, {{3, 5.5}}}};
 
 constexpr qint64 kToleranceMs = 120;
 constexpr qint64 kFrameMs = 40;
