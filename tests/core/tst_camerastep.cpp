@@ -133,15 +133,15 @@ private slots:
         const int rounded = int(CameraShape::RoundedRect);
         QTest::newRow("circle centre") << circle << QSize(100, 100) << QPoint(50, 50) << 255 << 255;
         QTest::newRow("circle corner") << circle << QSize(100, 100) << QPoint(2, 2) << 0 << 0;
-        QTest::newRow("circle edge is soft") << circle << QSize(100, 100) << QPoint(0, 50) << 40
-                                             << 215;
-        QTest::newRow("circle just inside") << circle << QSize(100, 100) << QPoint(3, 50) << 255
-                                            << 255;
+        QTest::newRow("circle edge is soft")
+            << circle << QSize(100, 100) << QPoint(0, 50) << 40 << 215;
+        QTest::newRow("circle just inside")
+            << circle << QSize(100, 100) << QPoint(3, 50) << 255 << 255;
         QTest::newRow("rounded corner cut") << rounded << QSize(160, 90) << QPoint(0, 0) << 0 << 0;
-        QTest::newRow("rounded side kept") << rounded << QSize(160, 90) << QPoint(2, 45) << 255
-                                           << 255;
-        QTest::newRow("rounded top kept") << rounded << QSize(160, 90) << QPoint(80, 2) << 255
-                                          << 255;
+        QTest::newRow("rounded side kept")
+            << rounded << QSize(160, 90) << QPoint(2, 45) << 255 << 255;
+        QTest::newRow("rounded top kept")
+            << rounded << QSize(160, 90) << QPoint(80, 2) << 255 << 255;
     }
     void maskKeepsTheShapeWithASoftEdge()
     {

@@ -79,8 +79,7 @@ std::vector<uint8_t> CameraOverlay::mask(CameraShape shape, const QSize &size)
     constexpr double kSoftPixels = 1.5;
     for (int y = 0; y < size.height(); ++y) {
         for (int x = 0; x < size.width(); ++x) {
-            const double inside =
-                insideBy(shape, x + 0.5, y + 0.5, size.width(), size.height());
+            const double inside = insideBy(shape, x + 0.5, y + 0.5, size.width(), size.height());
             const double a = std::clamp(inside / kSoftPixels + 0.5, 0.0, 1.0);
             alpha[size_t(y) * size.width() + x] = uint8_t(std::lround(a * 255));
         }
@@ -125,10 +124,10 @@ bool CameraOverlay::scale(const AVFrame *camera, qint64 number, bool mirror, con
     }
     // A camera's MJPEG pictures use the full range of values, the recorded pictures the
     // limited one.
-    int *inv = nullptr, *table = nullptr, srcRange = 0, dstRange = 0, brightness = 0,
-        contrast = 0, saturation = 0;
-    if (sws_getColorspaceDetails(m_sws, &inv, &srcRange, &table, &dstRange, &brightness,
-                                 &contrast, &saturation) >= 0) {
+    int *inv = nullptr, *table = nullptr, srcRange = 0, dstRange = 0, brightness = 0, contrast = 0,
+        saturation = 0;
+    if (sws_getColorspaceDetails(m_sws, &inv, &srcRange, &table, &dstRange, &brightness, &contrast,
+                                 &saturation) >= 0) {
         srcRange = srcRange || cut->color_range == AVCOL_RANGE_JPEG;
         dstRange = isPackedRgb32(format) ? 1 : 0;
         sws_setColorspaceDetails(m_sws, inv, srcRange, table, dstRange, brightness, contrast,
@@ -189,17 +188,16 @@ bool CameraOverlay::lay(const AVFrame *camera, qint64 number, bool mirror, Camer
         }
     }
     if (!yuv) {
-        mixPlane(planes[0] + qsizetype(rect.y()) * strides[0] + qsizetype(rect.x()) * 4,
-                 strides[0], m_scaledPlanes[0], m_scaledStrides[0], m_mask.data(), rect.width(),
-                 rect.height(), 4, m_scaledMirror);
+        mixPlane(planes[0] + qsizetype(rect.y()) * strides[0] + qsizetype(rect.x()) * 4, strides[0],
+                 m_scaledPlanes[0], m_scaledStrides[0], m_mask.data(), rect.width(), rect.height(),
+                 4, m_scaledMirror);
         return true;
     }
-    mixPlane(planes[0] + qsizetype(rect.y()) * strides[0] + rect.x(), strides[0],
-             m_scaledPlanes[0], m_scaledStrides[0], m_mask.data(), rect.width(), rect.height(), 1,
-             m_scaledMirror);
+    mixPlane(planes[0] + qsizetype(rect.y()) * strides[0] + rect.x(), strides[0], m_scaledPlanes[0],
+             m_scaledStrides[0], m_mask.data(), rect.width(), rect.height(), 1, m_scaledMirror);
     for (int plane = 1; plane <= 2; ++plane)
         mixPlane(planes[plane] + qsizetype(rect.y() / 2) * strides[plane] + rect.x() / 2,
-                 strides[plane], m_scaledPlanes[plane], m_scaledStrides[plane],
-                 m_halfMask.data(), rect.width() / 2, rect.height() / 2, 1, m_scaledMirror);
+                 strides[plane], m_scaledPlanes[plane], m_scaledStrides[plane], m_halfMask.data(),
+                 rect.width() / 2, rect.height() / 2, 1, m_scaledMirror);
     return true;
 }

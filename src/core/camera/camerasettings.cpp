@@ -39,7 +39,8 @@ CameraSettings CameraSettings::load()
     s.showWhileRecording = readSetting(kShowKey).toBool();
     s.shape = readSetting(kShapeKey).toInt() == 1 ? CameraShape::RoundedRect : CameraShape::Circle;
     s.size = sizeFrom(readSetting(kSizeKey), CameraSize::Medium);
-    s.mirrorPreview = readSetting(kMirrorPreviewKey).isNull() || readSetting(kMirrorPreviewKey).toBool();
+    s.mirrorPreview =
+        readSetting(kMirrorPreviewKey).isNull() || readSetting(kMirrorPreviewKey).toBool();
     s.mirrorRecording = readSetting(kMirrorRecordingKey).toBool();
     return s;
 }
@@ -48,8 +49,9 @@ void CameraSettings::save() const
 {
     writeSetting(kCameraKey, camera.id);
     writeSetting(kCameraNameKey, camera.name);
-    writeSetting(kCameraKindKey, camera.kind == CameraInfo::Kind::V4L2 ? QStringLiteral("v4l2")
-                                                                       : QStringLiteral("pipewire"));
+    writeSetting(kCameraKindKey, camera.kind == CameraInfo::Kind::V4L2
+                                     ? QStringLiteral("v4l2")
+                                     : QStringLiteral("pipewire"));
     writeSetting(kShowKey, showWhileRecording);
     writeSetting(kShapeKey, int(shape));
     writeSetting(kSizeKey, int(size));
@@ -110,7 +112,8 @@ CameraPlace CameraPlace::load(const QString &kind, CameraSize defaultSize)
     const QVariant x = readSetting(group + QLatin1String("x"));
     const QVariant y = readSetting(group + QLatin1String("y"));
     if (!x.isNull() && !y.isNull())
-        place.share = QPointF(std::clamp(x.toDouble(), 0.0, 1.0), std::clamp(y.toDouble(), 0.0, 1.0));
+        place.share =
+            QPointF(std::clamp(x.toDouble(), 0.0, 1.0), std::clamp(y.toDouble(), 0.0, 1.0));
     return place;
 }
 

@@ -18,7 +18,7 @@ struct CameraSettings
     bool showWhileRecording = false;  // "录制时显示摄像头"
     CameraShape shape = CameraShape::Circle;
     CameraSize size = CameraSize::Medium;
-    bool mirrorPreview = true;    // the teacher sees the camera as in a mirror
+    bool mirrorPreview = true;     // the teacher sees the camera as in a mirror
     bool mirrorRecording = false;  // and the file shows it so too
 
     static CameraSettings load();

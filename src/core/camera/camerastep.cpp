@@ -156,8 +156,8 @@ void CameraStep::layOn(AVPacket *packet, const CameraPlacement::State &state, co
         return;
     uint8_t *planes[4] = {};
     int strides[4] = {};
-    const int bytes = av_image_fill_arrays(planes, strides, packet->data, m_format,
-                                           m_size.width(), m_size.height(), 1);
+    const int bytes = av_image_fill_arrays(planes, strides, packet->data, m_format, m_size.width(),
+                                           m_size.height(), 1);
     if (bytes <= 0 || bytes > packet->size)
         return;
     m_overlay.lay(m_cameraFrame.get(), number, state.mirror, state.shape, rect, m_format, m_size,
@@ -240,8 +240,8 @@ PictureSource::Read CameraStep::read(AVPacket *packet, qint64 *captureUs, int ti
             qint64 version = 0;
             const CameraPlacement::State state = m_placement->state(&version);
             const bool ended = m_feed && !m_lostTold && m_feed->hasEnded();
-            const bool fresh = m_feed && state.visible && !m_lostTold &&
-                               m_feed->newestNumber() > m_usedCamera;
+            const bool fresh =
+                m_feed && state.visible && !m_lostTold && m_feed->newestNumber() > m_usedCamera;
             if (version != m_usedVersion || ended || fresh) {
                 qint64 stampUs = PictureSource::captureClockUs();
                 if (fresh && !ended && version == m_usedVersion) {

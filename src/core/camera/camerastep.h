@@ -97,9 +97,9 @@ private:
     int m_listener = -1;
     AVPixelFormat m_format = AV_PIX_FMT_NONE;
     QSize m_size;
-    CameraOverlay m_overlay;          // reader only
-    ffmpeg::FramePtr m_cameraFrame;   // reader only
-    bool m_lostTold = false;          // reader only: m_feed's end was told
+    CameraOverlay m_overlay;         // reader only
+    ffmpeg::FramePtr m_cameraFrame;  // reader only
+    bool m_lostTold = false;         // reader only: m_feed's end was told
     std::atomic<bool> m_interrupted{false};
 
     // Change-driven sources: the source's pictures come through m_waiting.

@@ -152,11 +152,10 @@ void CameraControl::confirmBeforeRecording(QWidget *dialogParent, std::function<
     if (m_opening) {
         // Asked again once the camera answered.
         auto *once = new QObject(this);
-        connect(this, &CameraControl::sig_Opened, once,
-                [this, once, dialogParent, go]() {
-                    once->deleteLater();
-                    confirmBeforeRecording(dialogParent, go);
-                });
+        connect(this, &CameraControl::sig_Opened, once, [this, once, dialogParent, go]() {
+            once->deleteLater();
+            confirmBeforeRecording(dialogParent, go);
+        });
         return;
     }
     auto *box = new QMessageBox(QMessageBox::Question, tr("提示"),

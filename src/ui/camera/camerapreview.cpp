@@ -144,8 +144,9 @@ void CameraPreview::placeInArea()
     const QRect inPicture = m_place.rectIn(m_pictureSize, m_shape);
     const double sx = double(m_area.width()) / m_pictureSize.width();
     const double sy = double(m_area.height()) / m_pictureSize.height();
-    setGeometry(QRect(m_area.x() + qRound(inPicture.x() * sx), m_area.y() + qRound(inPicture.y() * sy),
-                      qRound(inPicture.width() * sx), qRound(inPicture.height() * sy)));
+    setGeometry(QRect(m_area.x() + qRound(inPicture.x() * sx),
+                      m_area.y() + qRound(inPicture.y() * sy), qRound(inPicture.width() * sx),
+                      qRound(inPicture.height() * sy)));
 }
 
 void CameraPreview::updateMask()
@@ -177,8 +178,7 @@ void CameraPreview::paintEvent(QPaintEvent *)
         QFont font = painter.font();
         font.setPixelSize(std::clamp(height() / 10, 11, 14));
         painter.setFont(font);
-        painter.drawText(rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap,
-                         m_text);
+        painter.drawText(rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap, m_text);
         return;
     }
     painter.setClipPath(path);
@@ -197,12 +197,14 @@ void CameraPreview::mouseMoveEvent(QMouseEvent *event)
 {
     if (m_dragOffset.x() < 0 || !parentWidget())
         return QWidget::mouseMoveEvent(event);
-    const QPoint topLeft = mapToParent(event->position().toPoint()) - m_dragOffset - m_area.topLeft();
+    const QPoint topLeft =
+        mapToParent(event->position().toPoint()) - m_dragOffset - m_area.topLeft();
     const double sx = double(m_pictureSize.width()) / m_area.width();
     const double sy = double(m_pictureSize.height()) / m_area.height();
     const QRect inPicture = m_place.rectIn(m_pictureSize, m_shape);
-    m_place.share = CameraPlace::shareFor(m_pictureSize, inPicture.size(),
-                                          QPoint(qRound(topLeft.x() * sx), qRound(topLeft.y() * sy)));
+    m_place.share =
+        CameraPlace::shareFor(m_pictureSize, inPicture.size(),
+                              QPoint(qRound(topLeft.x() * sx), qRound(topLeft.y() * sy)));
     placeInArea();
     emit sig_PlaceChanged(m_place);
 }

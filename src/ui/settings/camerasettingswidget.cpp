@@ -120,8 +120,8 @@ void CameraSettingsWidget::buildForm()
              {QStringLiteral("radio_large"), tr("大")}},
             int(m_settings.size));
     m_mirror = check(QStringLiteral("check_camera_mirror"), tr("镜像"), m_settings.mirrorPreview);
-    m_mirrorRecording = check(QStringLiteral("check_camera_mirror_recording"),
-                              tr("录像中也镜像"), m_settings.mirrorRecording);
+    m_mirrorRecording = check(QStringLiteral("check_camera_mirror_recording"), tr("录像中也镜像"),
+                              m_settings.mirrorRecording);
     auto *hint = new QLabel(tr("录制时可以拖动摄像头画面到任意位置，滚动鼠标滚轮改变大小。"), this);
     hint->setObjectName(QStringLiteral("label_camera_hint"));
     hint->setStyleSheet(kHintStyle);

@@ -169,11 +169,13 @@ void TestCameraJourney::settingsPageListsAndShowsTheCamera()
     QVERIFY(SlideShow::near(preview->grab().toImage().pixelColor(preview->rect().center()),
                             Qt::green, 40));
     if (!m_shots.isEmpty())
-        ScreenPixels::desktop().copy(settings->frameGeometry()).save(m_shots + "/settings-camera.png");
+        ScreenPixels::desktop()
+            .copy(settings->frameGeometry())
+            .save(m_shots + "/settings-camera.png");
 
     // The teacher's choices are kept as they are made.
-    for (const char *name : {"check_camera_show", "radio_rounded", "radio_small",
-                             "check_camera_mirror_recording"})
+    for (const char *name :
+         {"check_camera_show", "radio_rounded", "radio_small", "check_camera_mirror_recording"})
         QVERIFY2(click(page->findChild<QWidget *>(QString::fromLatin1(name))), name);
     const CameraSettings chosen = CameraSettings::load();
     QVERIFY(chosen.showWhileRecording);
@@ -205,7 +207,8 @@ void TestCameraJourney::boardLessonShowsTheTeacher()
     const QSize picture = w->board()->pictureSize();
     const QRect board = w->board()->boardRect();
     const QRect before = preview->place().rectIn(picture, CameraShape::Circle);
-    QVERIFY(before.right() > picture.width() * 9 / 10 && before.bottom() > picture.height() * 8 / 10);
+    QVERIFY(before.right() > picture.width() * 9 / 10 &&
+            before.bottom() > picture.height() * 8 / 10);
     QVERIFY(board.contains(preview->geometry()));
 
     QVERIFY(clickButton(w, "btn_play"));
@@ -222,8 +225,8 @@ void TestCameraJourney::boardLessonShowsTheTeacher()
 
     // Dragged with the pointer to the top-left part of the board.
     const QPoint from = centreOf(preview);
-    const QPoint to = w->board()->mapToGlobal(board.topLeft() + QPoint(board.width() / 5,
-                                                                        board.height() / 4));
+    const QPoint to =
+        w->board()->mapToGlobal(board.topLeft() + QPoint(board.width() / 5, board.height() / 4));
     QVERIFY(XPointer::drag({from, to}, 20));
     const qint64 movedUs = PictureSource::captureClockUs();
     const QRect after = preview->place().rectIn(picture, CameraShape::Circle);
@@ -282,8 +285,8 @@ void TestCameraJourney::boardLessonShowsTheTeacher()
     QVERIFY(SlideShow::near(middleOf(shown.last().second, after), white, 30));
     QVERIFY(shown.last().first > fileSeconds(goneUs, startUs) + 0.5);
     // The place is kept for the next board lesson.
-    QCOMPARE(CameraPlace::load(QStringLiteral("board"), CameraSize::Medium).rectIn(
-                 picture, CameraShape::Circle),
+    QCOMPARE(CameraPlace::load(QStringLiteral("board"), CameraSize::Medium)
+                 .rectIn(picture, CameraShape::Circle),
              after);
 }
 
@@ -303,9 +306,8 @@ void TestCameraJourney::slideAndScreenLessonsShowTheTeacher()
     frame->resize(1280, 800);
     frame->show();
     slides->openPptFile(m_dir.filePath("lesson.pptx"), AVData(), -1);
-    QTRY_VERIFY_WITH_TIMEOUT(slides->form().btn_play->isEnabled() &&
-                                 !slides->board()->pagePicture(1).isNull(),
-                             30000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        slides->form().btn_play->isEnabled() && !slides->board()->pagePicture(1).isNull(), 30000);
     QToolButton *button = slides->form().btn_camera;
     QVERIFY(!button->isChecked());
     QVERIFY(click(button));
@@ -350,8 +352,8 @@ void TestCameraJourney::slideAndScreenLessonsShowTheTeacher()
     QTRY_VERIFY_WITH_TIMEOUT(startUs > 0, 20000);
     const QSize screenPicture(screen->serverRecordRect().width() & ~3,
                               screen->serverRecordRect().height() & ~3);
-    const QRect screenPlace = control->preview()->place().rectIn(screenPicture,
-                                                                 CameraShape::RoundedRect);
+    const QRect screenPlace =
+        control->preview()->place().rectIn(screenPicture, CameraShape::RoundedRect);
     QVERIFY(QRect(200, 150, 800, 500).contains(control->preview()->geometry()));
     QWidget cover;
     cover.setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
@@ -372,16 +374,15 @@ void TestCameraJourney::slideAndScreenLessonsShowTheTeacher()
     const QList<QPair<double, QImage>> screenShown =
         pictures(ProjectData::instance()->avDatas().last().filePath);
     QVERIFY(!screenShown.isEmpty());
-    QVERIFY(SlideShow::near(middleOf(shownAt(screenShown, fileSeconds(blueUs, startUs) - 0.3),
-                                     screenPlace),
-                            kRed, 50));
+    QVERIFY(SlideShow::near(
+        middleOf(shownAt(screenShown, fileSeconds(blueUs, startUs) - 0.3), screenPlace), kRed, 50));
     const double blueSec = firstShowing(screenShown, screenPlace, kBlue, 0);
     QVERIFY2(std::abs(blueSec - fileSeconds(blueUs, startUs)) <= 0.1,
              qPrintable(QString::number(blueSec)));
     // Hidden: the cover the test put there shows instead.
-    QVERIFY(SlideShow::near(middleOf(shownAt(screenShown, fileSeconds(hiddenUs, startUs) + 0.5),
-                                     screenPlace),
-                            QColor(0, 255, 0), 50));
+    QVERIFY(SlideShow::near(
+        middleOf(shownAt(screenShown, fileSeconds(hiddenUs, startUs) + 0.5), screenPlace),
+        QColor(0, 255, 0), 50));
 }
 
 void TestCameraJourney::aCameraThatCannotBeOpenedIsSaidBeforeTheCountDown()
@@ -399,9 +400,8 @@ void TestCameraJourney::aCameraThatCannotBeOpenedIsSaidBeforeTheCountDown()
                  qPrintable(warning->text()));
     QVERIFY(clickButton(w, "btn_play"));
     QMessageBox *box = nullptr;
-    QTRY_VERIFY_WITH_TIMEOUT((box = w->findChild<QMessageBox *>("box_camera_failed")) &&
-                                 box->isVisible(),
-                             5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (box = w->findChild<QMessageBox *>("box_camera_failed")) && box->isVisible(), 5000);
     QVERIFY(box->text().startsWith("无法打开摄像头"));
     QVERIFY(!w->countDown());
     QPushButton *without = nullptr;
