@@ -1104,6 +1104,46 @@ default -16 LUFS).</translation>
         <source>video files(*.avi *.mpg *.mp4 *.mov *.mkv *.webm *.m4v *.wmv *.flv);;所有文件 (*)</source>
         <translation>Video files (*.avi *.mpg *.mp4 *.mov *.mkv *.webm *.m4v *.wmv *.flv);;All files (*)</translation>
     </message>
+    <message>
+        <source>查找停顿</source>
+        <translation>Find pauses</translation>
+    </message>
+    <message>
+        <source>找出无声且画面不动的停顿</source>
+        <translation>Find the spans where the voice is silent and the picture stands still</translation>
+    </message>
+    <message>
+        <source>删除全部停顿</source>
+        <translation>Delete all pauses</translation>
+    </message>
+    <message>
+        <source>%1秒</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>%1分%2秒</source>
+        <translation>%1 min %2 s</translation>
+    </message>
+    <message>
+        <source>保留</source>
+        <translation>Keep</translation>
+    </message>
+    <message>
+        <source>正在查找停顿… %1%</source>
+        <translation>Finding pauses… %1%</translation>
+    </message>
+    <message>
+        <source>没有找到停顿</source>
+        <translation>No pauses found</translation>
+    </message>
+    <message>
+        <source>找到 %1 处停顿，共 %2</source>
+        <translation>Found %1 pauses, %2 in all</translation>
+    </message>
+    <message>
+        <source>已删除 %1 处停顿</source>
+        <translation>Deleted %1 pauses</translation>
+    </message>
 </context>
 <context>
     <name>PptContainer</name>
@@ -1632,6 +1672,18 @@ Stop the recording, then start it again.</translation>
     <message>
         <source>%1（默认）</source>
         <translation>%1 (default)</translation>
+    </message>
+    <message>
+        <source>最短停顿</source>
+        <translation>Shortest pause</translation>
+    </message>
+    <message>
+        <source>编辑器的“查找停顿”找出至少这么长、画面也不动的无声段落</source>
+        <translation>The editor&apos;s “Find pauses” finds silent spans at least this long in which the picture stands still too</translation>
+    </message>
+    <message>
+        <source>%1 秒</source>
+        <translation>%1 s</translation>
     </message>
 </context>
 <context>

@@ -91,4 +91,33 @@ bool makeLecture(const QString &path, int seconds, const QString &picture, doubl
          path});
 }
 
+bool makePausedRecording(const QString &path, double seconds,
+                         const QList<QPair<double, double>> &silentSeconds,
+                         const QList<QPair<double, double>> &stillSeconds, bool changeDriven)
+{
+    // "between(t,a,b)+between(t,c,d)...": 1 inside one of the spans, else 0.
+    auto inside = [](const QList<QPair<double, double>> &spans) {
+        QStringList terms;
+        for (const auto &[from, to] : spans)
+            terms << QStringLiteral("between(t,%1,%2)").arg(from).arg(to);
+        return terms.isEmpty() ? QStringLiteral("0") : terms.join('+');
+    };
+    const QString d = QString::number(seconds);
+    const QString graph =
+        QStringLiteral("testsrc2=s=320x240:r=25:d=%1[m];color=c=0x336699:s=320x240:r=25:d=%1[c];"
+                       "[m][c]overlay=enable='%2'%3[v];"
+                       "sine=f=330:r=44100:d=%1,volume='1-(%4)':eval=frame[t];"
+                       "anoisesrc=a=0.003:c=pink:r=44100:d=%1[n];"
+                       "[t][n]amix=inputs=2:normalize=0[a]")
+            .arg(d, inside(stillSeconds),
+                 changeDriven ? QStringLiteral(",mpdecimate=max=25") : QString(),
+                 inside(silentSeconds));
+    QStringList args{"-filter_complex", graph, "-map", "[v]", "-map", "[a]"};
+    if (changeDriven)
+        args += {"-vsync", "vfr"};
+    args += {"-c:v", "libx264", "-preset", "ultrafast", "-bf", "0",  "-pix_fmt", "yuv420p", "-c:a",
+             "aac",  "-ar",     "44100",   "-ac",       "2",   "-t", d,          path};
+    return ffmpeg(args, nullptr, std::max(120000, int(seconds * 4000)));
+}
+
 }  // namespace TestMedia

@@ -1,5 +1,7 @@
 #pragma once
 // Test media made with the ffmpeg tool into a caller's folder.
+#include <QList>
+#include <QPair>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -34,5 +36,14 @@ inline constexpr QSize kLectureSize(640, 360);
 // "smptehdbars", ...) at 640x360 and 25 pictures a second, and a tone of `pitch` Hz whose
 // loudness swells and fades as a voice's does (AAC, 44100 Hz).
 bool makeLecture(const QString &path, int seconds, const QString &picture, double pitch);
+
+// A recording with pauses of `seconds` at 320x240: a tone over a faint hiss (a room) that is
+// switched off over each of `silentSeconds` (from, to pairs), and a moving picture (testsrc2)
+// that stands still (one colour) over each of `stillSeconds`. `changeDriven` keeps only the
+// pictures that changed and one a second otherwise, as the recorder's change-driven sources
+// write them; else 25 pictures a second throughout.
+bool makePausedRecording(const QString &path, double seconds,
+                         const QList<QPair<double, double>> &silentSeconds,
+                         const QList<QPair<double, double>> &stillSeconds, bool changeDriven);
 
 }  // namespace TestMedia

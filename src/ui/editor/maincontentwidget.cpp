@@ -103,6 +103,7 @@ MainContentWidget::MainContentWidget(QWidget *parent) : QWidget(parent)
     m_ui.view_content->installEventFilter(this);
 
     connectParts();
+    setUpPauses();
     buildFileMenu();
     refreshFromProject();
 }
@@ -119,6 +120,9 @@ MainContentWidget::~MainContentWidget()
     m_avDatasManager->disconnect(this);
     delete m_avDatasManager;
     m_avDatasManager = nullptr;
+    // A search still running is stopped and waited for.
+    delete m_pauseFinder;
+    m_pauseFinder = nullptr;
     // The mark goes before the folder: a close cut short must not leave a half-removed folder
     // that looks like an interrupted project.
     delete m_folderKeeper;
@@ -230,6 +234,7 @@ void MainContentWidget::refreshFromProject()
     }
     m_ui.composition->avDatas = clips;
     m_ui.composition->refresh();
+    showPauses();
 
     if (clips.isEmpty()) {
         m_playHelper->stop();
@@ -260,6 +265,7 @@ void MainContentWidget::updateView(bool clear, bool indexOnDisk)
     if (clear) {
         previous.clear();
         m_undoStack->clear();
+        forgetPauses();
         m_ui.composition->setScaleValue(1.0);
     }
     if (previous.isEmpty())

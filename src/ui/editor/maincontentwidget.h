@@ -2,14 +2,16 @@
 // The editor: the content of the editor's frame window. File menu, record buttons, preview,
 // edit toolbar and timeline; the one place where project-level actions are wired (new, open,
 // save, save as, export, settings, record screen, record slide show, import, delete a span,
-// undo and redo). It answers the frame's close query.
+// find and cut pauses, undo and redo). It answers the frame's close query.
 //
 // The file actions live in maincontentwidgetfile.cpp, the edits in maincontentwidgetedit.cpp,
+// the pauses in maincontentwidgetpauses.cpp,
 // and the actions that open other windows (recording, slide show, export, settings) in
 // ui/app/windowactions.cpp.
 //
 // Main thread only. Opening, saving and importing run on workers of SaveOpenManager and
 // AvDatasManager and come back through queued signals.
+#include "core/media/pausefinder.h"
 #include "ui/base/basewindowinterface.h"
 
 #include <QIcon>
@@ -28,6 +30,7 @@ class CommonPromptWindow;
 class CommonSuccessWindow;
 class LoaddingView;
 class MaskForm;
+class PauseFinder;
 class PlayHelper;
 class ProjectFolderKeeper;
 class QFrame;
@@ -83,6 +86,9 @@ public:
         QToolButton *btn_redo = nullptr;
         QToolButton *btn_delete = nullptr;
         QToolButton *btn_import = nullptr;
+        QToolButton *btn_find_pauses = nullptr;
+        QLabel *label_pauses = nullptr;
+        QToolButton *btn_delete_pauses = nullptr;
         QFrame *line_2 = nullptr;
         QToolButton *btn_zoom_out = nullptr;
         QSlider *slider_zoom = nullptr;
@@ -97,6 +103,8 @@ public:
     QUndoStack *undoStack() const { return m_undoStack; }
     AvDatasManager *avDatasManager() const { return m_avDatasManager; }
     PlayHelper *playHelper() const { return m_playHelper; }
+    PauseFinder *pauseFinder() const { return m_pauseFinder; }
+    QMenu *pauseMenu() const { return m_pauseMenu; }
     CommonPromptWindow *promptWindow() const { return m_promptWindow; }
     CommonSuccessWindow *successWindow() const { return m_successWindow; }
     LoaddingView *loaddingView() const { return m_loaddingView; }
@@ -140,6 +148,18 @@ private:
     void deleteSelectedRange();
     void importVideo();
     void onImportFinished(bool result, const QString &showText);
+    // The pauses (maincontentwidgetpauses.cpp).
+    void setUpPauses();
+    void findPauses();
+    // Marks the pauses found that are on the timeline now, with their count and total.
+    void showPauses();
+    // A new or opened project: no search runs and no marks show.
+    void forgetPauses();
+    void keepPause(int index);
+    void playPause(int index);
+    void deleteAllPauses();
+    // "1分48秒", "12秒".
+    static QString pauseLengthText(qint64 ms);
     // Asks whether to save a modified project first. Gives true when the caller goes on now;
     // on "是" the save starts and `afterSave` runs once it has succeeded.
     bool askSaveThen(const std::function<void()> &afterSave);
@@ -174,6 +194,13 @@ private:
     QUndoStack *m_undoStack = nullptr;
     AvDatasManager *m_avDatasManager = nullptr;
     PlayHelper *m_playHelper = nullptr;
+    PauseFinder *m_pauseFinder = nullptr;
+    QMenu *m_pauseMenu = nullptr;
+    // The pauses of the last search, less those kept, as spans of the media files.
+    QList<pauses::Pause> m_foundPauses;
+    bool m_pausesFound = false;
+    int m_menuMark = -1;             // the mark the pause menu is for
+    qint64 m_playPauseUntilMs = -1;  // playing a mark: where it stops
     ProjectFolderKeeper *m_folderKeeper = nullptr;
     QIcon m_undoIcon, m_undoDisableIcon, m_redoIcon, m_redoDisableIcon;
     QPointer<BaseWindow> m_pptWindow;

@@ -162,6 +162,19 @@ void MainContentWidget::buildForm()
                                  QStringLiteral(":/images/icon_delete.png"), tr("删除"));
     m_ui.btn_import = toolButton(QStringLiteral("btn_import"),
                                  QStringLiteral(":/images/icon_import.png"), tr("导入视频"));
+    m_ui.btn_find_pauses = new QToolButton(m_ui.view_tools_bar);
+    m_ui.btn_find_pauses->setObjectName(QStringLiteral("btn_find_pauses"));
+    m_ui.btn_find_pauses->setText(tr("查找停顿"));
+    m_ui.btn_find_pauses->setToolTip(tr("找出无声且画面不动的停顿"));
+    m_ui.btn_find_pauses->setFixedHeight(30);
+    m_ui.label_pauses = new QLabel(m_ui.view_tools_bar);
+    m_ui.label_pauses->setObjectName(QStringLiteral("label_pauses"));
+    m_ui.label_pauses->hide();
+    m_ui.btn_delete_pauses = new QToolButton(m_ui.view_tools_bar);
+    m_ui.btn_delete_pauses->setObjectName(QStringLiteral("btn_delete_pauses"));
+    m_ui.btn_delete_pauses->setText(tr("删除全部停顿"));
+    m_ui.btn_delete_pauses->setFixedHeight(30);
+    m_ui.btn_delete_pauses->hide();
     m_ui.line_2 = separator(m_ui.view_tools_bar, QStringLiteral("line_2"), true);
     m_ui.btn_zoom_out = toolButton(QStringLiteral("btn_zoom_out"),
                                    QStringLiteral(":/images/icon_zoom_out.png"), tr("缩小"));
@@ -174,6 +187,9 @@ void MainContentWidget::buildForm()
     tools->addWidget(m_ui.btn_redo);
     tools->addWidget(m_ui.btn_delete);
     tools->addWidget(m_ui.btn_import);
+    tools->addWidget(m_ui.btn_find_pauses);
+    tools->addWidget(m_ui.label_pauses);
+    tools->addWidget(m_ui.btn_delete_pauses);
     tools->addStretch();
     tools->addWidget(m_ui.line_2);
     tools->addWidget(m_ui.btn_zoom_out);

@@ -1,5 +1,6 @@
 #include "ui/settings/soundsettingswidget.h"
 
+#include "core/media/pausefinder.h"
 #include "core/record/deviceutil.h"
 #include "core/record/soundlevelprobe.h"
 #include "ui/record/soundlevelmeter.h"
@@ -8,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFutureWatcher>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 #include <QtConcurrent>
@@ -85,8 +87,36 @@ void SoundSettingsWidget::buildForm()
                   tr("把电脑播放的声音（视频、网页等）一起录进课程"), m_settings.computerSound);
     m_noiseReduction = addOption(QStringLiteral("check_noise_reduction"), tr("降噪"),
                                  tr("减弱风扇、空调等持续的背景噪音"), m_settings.noiseReduction);
+
+    // The editor's "查找停顿" finds the pauses at least this long.
+    auto *pauseRow = new QHBoxLayout;
+    pauseRow->setSpacing(10);
+    auto *pauseTitle = new QLabel(tr("最短停顿"), this);
+    pauseTitle->setObjectName(QStringLiteral("label_min_pause"));
+    pauseTitle->setStyleSheet(kTextStyle);
+    m_minPause = new QComboBox(this);
+    m_minPause->setObjectName(QStringLiteral("combo_min_pause"));
+    m_minPause->setStyleSheet(kComboStyle);
+    m_minPause->setMinimumHeight(30);
+    for (int seconds = pauses::kMinimumSecondsLow; seconds <= pauses::kMinimumSecondsHigh;
+         ++seconds)
+        m_minPause->addItem(tr("%1 秒").arg(seconds), seconds);
+    m_minPause->setCurrentIndex(m_minPause->findData(pauses::minimumSeconds()));
+    pauseRow->addWidget(pauseTitle);
+    pauseRow->addWidget(m_minPause);
+    pauseRow->addStretch();
+    root->addLayout(pauseRow);
+    root->addSpacing(4);
+    auto *pauseHint =
+        new QLabel(tr("编辑器的“查找停顿”找出至少这么长、画面也不动的无声段落"), this);
+    pauseHint->setObjectName(QStringLiteral("label_min_pause_hint"));
+    pauseHint->setStyleSheet(kHintStyle);
+    pauseHint->setWordWrap(true);
+    root->addWidget(pauseHint);
     root->addStretch();
 
+    connect(m_minPause, &QComboBox::activated, this,
+            [this](int index) { pauses::setMinimumSeconds(m_minPause->itemData(index).toInt()); });
     connect(m_microphones, &QComboBox::activated, this,
             &SoundSettingsWidget::on_combo_microphone_activated);
     connect(m_computerSound, &QCheckBox::toggled, this, [this](bool on) {

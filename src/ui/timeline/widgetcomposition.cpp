@@ -6,6 +6,7 @@
 #include "ui/timeline/graphicsviewscalable.h"
 #include "ui/timeline/graphicswidgetsequence.h"
 #include "ui/timeline/graphicswidgettimeline.h"
+#include "ui/timeline/pausemarksitem.h"
 
 #include <QGraphicsLayout>
 #include <QScrollBar>
@@ -77,6 +78,8 @@ WidgetComposition::WidgetComposition(QWidget *parent) : QFrame(parent)
             &WidgetComposition::slot_TrimHandleMove);
     connect(m_timelineScene, &GraphicsSceneTimeline::sig_TimeHandleMove, this,
             &WidgetComposition::onTimeHandleMove);
+    m_pauseMarks = new PauseMarksItem(segment());
+    m_compositionScene->addItem(m_pauseMarks);
     GraphicsWidgetComposition *root = m_compositionScene->composition();
     connect(root, &QGraphicsWidget::geometryChanged, this, [this, root] {
         qDebug() << "QGraphicsWidget::geometryChanged:" << root->geometry();

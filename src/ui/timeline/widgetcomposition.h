@@ -14,6 +14,7 @@ class GraphicsSceneComposition;
 class GraphicsSceneTimeline;
 class GraphicsViewScalable;
 class GraphicsWidgetSegment;
+class PauseMarksItem;
 class QTimer;
 
 class WidgetComposition : public QFrame
@@ -39,6 +40,8 @@ public:
     GraphicsSceneTimeline *timelineScene() const { return m_timelineScene; }
     GraphicsSceneComposition *compositionScene() const { return m_compositionScene; }
     GraphicsWidgetSegment *segment() const;
+    // The marks of the pauses found, over the blocks.
+    PauseMarksItem *pauseMarks() const { return m_pauseMarks; }
 
 signals:
     void curTimeChanged(long msec);
@@ -76,4 +79,5 @@ private:
     GraphicsViewScalable *m_compositionView;
     int trimSceneX = -1;
     QTimer *m_scrollTimer;
+    PauseMarksItem *m_pauseMarks;
 };

@@ -29,7 +29,8 @@
 namespace {
 void clearSoundSettings()
 {
-    for (const char *key : {"sound/microphone", "sound/computerSound", "sound/noiseReduction"})
+    for (const char *key : {"sound/microphone", "sound/computerSound", "sound/noiseReduction",
+                            "pauses/minimumSeconds"})
         writeSetting(key, QVariant());
 }
 
@@ -109,7 +110,7 @@ void TestSoundSettings::teacherChoosesTheSound()
 
     QPointer<SettingWidget> window = openSoundPage();
     auto *menu = window->findChild<QListWidget *>("listview_menu");
-    QCOMPARE(menu->count(), 4);  // "软件版本", "声音", "语言", "快捷键"
+    QCOMPARE(menu->count(), 5);  // "软件版本", "声音", "语言", "快捷键", "摄像头"
     auto *entry = qobject_cast<ItemView *>(menu->itemWidget(menu->item(1)));
     QCOMPARE(entry->text(), QStringLiteral("声音"));
     QVERIFY(entry->isSelected());
@@ -149,11 +150,17 @@ void TestSoundSettings::teacherChoosesTheSound()
     QVERIFY(computerSound->isChecked() && noiseReduction->isChecked());
     QCOMPARE(readSetting("sound/computerSound").toBool(), true);
     QCOMPARE(readSetting("sound/noiseReduction").toBool(), true);
+    // The shortest pause the editor looks for: 2 s until changed, then what was typed.
+    QComboBox *minPause = page->minPauseBox();
+    QCOMPARE(minPause->currentText(), QStringLiteral("2 秒"));
+    QVERIFY(pick(minPause, "4 秒"));
+    QCOMPARE(readSetting("pauses/minimumSeconds").toInt(), 4);
     if (!qEnvironmentVariableIsEmpty("LUMORA_SCREENSHOT_DIR"))
         window->grab().save(qEnvironmentVariable("LUMORA_SCREENSHOT_DIR") + "/settings-sound.png");
     // Nothing of the page's text is cut off.
-    for (QWidget *w : {static_cast<QWidget *>(computerSound),
-                       static_cast<QWidget *>(noiseReduction), static_cast<QWidget *>(microphones)})
+    for (QWidget *w :
+         {static_cast<QWidget *>(computerSound), static_cast<QWidget *>(noiseReduction),
+          static_cast<QWidget *>(microphones), static_cast<QWidget *>(minPause)})
         QVERIFY2(w->width() >= w->sizeHint().width(), qPrintable(w->objectName()));
 
     // Closed and opened again, as after a restart: the choices are still there.
@@ -165,6 +172,7 @@ void TestSoundSettings::teacherChoosesTheSound()
     QVERIFY(page->findChild<QCheckBox *>("check_computer_sound")->isChecked());
     QVERIFY(page->findChild<QCheckBox *>("check_noise_reduction")->isChecked());
     QVERIFY(page->findChild<QLabel *>("label_microphone_note")->isHidden());
+    QCOMPARE(page->minPauseBox()->currentText(), QStringLiteral("4 秒"));
     delete window;
 
     // The chosen microphone unplugged: the default is shown chosen, with one line about it.
