@@ -38,9 +38,9 @@ QString BeepTrack::error() const
     return m_error;
 }
 
-qint64 BeepTrack::beepHeardUs(qint64 k) const
+qint64 BeepTrack::heardUs(qint64 n) const
 {
-    const qint64 offset = k * m_everySamples * 1000000 / kRate;
+    const qint64 offset = n * 1000000 / kRate;
     const qint64 at = m_origin.load() + offset;
     std::vector<qint64> near;
     QMutexLocker lock(&m_mutex);
@@ -48,6 +48,14 @@ qint64 BeepTrack::beepHeardUs(qint64 k) const
         if (when >= at - 200000 && when <= at + 300000)
             near.push_back(estimate + offset);
     return near.empty() ? at : median(near);
+}
+
+qint16 BeepTrack::sample(qint64 n) const
+{
+    const qint64 inCycle = n % m_everySamples;
+    return n / m_everySamples >= m_firstBeep.load() && inCycle < kRate / 100
+               ? qint16(m_amplitude * std::sin(2 * M_PI * 1000.0 * inCycle / kRate))
+               : 0;
 }
 
 void BeepTrack::run()
@@ -72,13 +80,8 @@ void BeepTrack::run()
     qint64 written = 0;
     std::vector<qint64> recent;
     while (!m_stop.load()) {
-        for (qint16 &v : chunk) {
-            const qint64 inCycle = written % m_everySamples;
-            v = written / m_everySamples >= m_firstBeep.load() && inCycle < kRate / 100
-                    ? qint16(m_amplitude * std::sin(2 * M_PI * 1000.0 * inCycle / kRate))
-                    : 0;
-            ++written;
-        }
+        for (qint16 &v : chunk)
+            v = sample(written++);
         if (pa_simple_write(s, chunk.data(), chunk.size() * sizeof(qint16), &err) < 0) {
             QMutexLocker lock(&m_mutex);
             m_error = QString::fromUtf8(pa_strerror(err));
