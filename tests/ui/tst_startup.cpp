@@ -272,8 +272,8 @@ private slots:
             rules.insert(m.captured(1).trimmed(), m.captured(2).trimmed());
             ++count;
         }
-        QCOMPARE(count, 73);
-        QCOMPARE(rules.size(), 73);
+        QCOMPARE(count, 79);
+        QCOMPARE(rules.size(), 79);
         QCOMPARE(rules.value(selector), declarations);
         // Every picture the style sheet names exists.
         for (auto it =

@@ -142,3 +142,8 @@ void CameraFeedBase::callListeners()
         listener();
     }
 }
+
+void CameraFeedBase::logFailure(const CameraInfo &camera, const QString &why)
+{
+    qWarning().noquote() << "CameraFeed:" << camera.id << why;
+}

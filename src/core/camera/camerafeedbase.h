@@ -13,6 +13,8 @@
 #include <QRecursiveMutex>
 #include <QWaitCondition>
 
+#include <memory>
+
 class CameraFeedBase : public CameraFeed
 {
 public:
@@ -28,7 +30,23 @@ public:
     static QString cannotOpenText(const QString &why);
     static QString noPictureText();
 
+    // A feed of the kind `Feed` started on `camera` (Feed::start(camera, &why)); null with the
+    // reason in `error` when it does not start.
+    template <class Feed>
+    static std::shared_ptr<CameraFeed> startFeed(const CameraInfo &camera, QString *error)
+    {
+        auto feed = std::make_shared<Feed>();
+        QString why;
+        if (feed->start(camera, &why))
+            return feed;
+        logFailure(camera, why);
+        if (error)
+            *error = why;
+        return {};
+    }
+
 protected:
+    static void logFailure(const CameraInfo &camera, const QString &why);
     // A new picture, taken at `captureUs` (capture clock); then the listeners are called.
     // Ignored once the feed ended.
     void deliver(ffmpeg::FramePtr picture, qint64 captureUs);

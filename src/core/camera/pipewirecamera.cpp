@@ -200,18 +200,7 @@ void PipeWireCameraFeed::onParamChanged(void *data, uint32_t id, const spa_pod *
             << (self->m_mjpeg ? "MJPEG" : av_get_pix_fmt_name(self->m_format)) << self->m_width
             << "x" << self->m_height;
 
-    uint8_t buffer[512];
-    spa_pod_builder builder;
-    spa_pod_builder_init(&builder, buffer, sizeof(buffer));
-    const spa_pod *params[2];
-    params[0] = static_cast<const spa_pod *>(spa_pod_builder_add_object(
-        &builder, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_dataType,
-        SPA_POD_Int((1 << SPA_DATA_MemFd) | (1 << SPA_DATA_MemPtr))));
-    // The header tells when the camera took each picture.
-    params[1] = static_cast<const spa_pod *>(spa_pod_builder_add_object(
-        &builder, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type,
-        SPA_POD_Id(SPA_META_Header), SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_header))));
-    pw_stream_update_params(self->m_stream, params, 2);
+    PipeWireConnection::askForMappableBuffersWithTimes(self->m_stream);
 }
 
 void PipeWireCameraFeed::onProcess(void *data)
@@ -377,13 +366,5 @@ bool PipeWireCamera::find(QList<CameraInfo> *cameras)
 
 std::shared_ptr<CameraFeed> PipeWireCamera::open(const CameraInfo &camera, QString *error)
 {
-    auto feed = std::make_shared<PipeWireCameraFeed>();
-    QString why;
-    if (!feed->start(camera, &why)) {
-        qWarning().noquote() << "CameraFeed:" << camera.id << why;
-        if (error)
-            *error = why;
-        return {};
-    }
-    return feed;
+    return CameraFeedBase::startFeed<PipeWireCameraFeed>(camera, error);
 }

@@ -233,13 +233,5 @@ V4L2Camera::Found V4L2Camera::find(QList<CameraInfo> *cameras, const QString &fo
 
 std::shared_ptr<CameraFeed> V4L2Camera::open(const CameraInfo &camera, QString *error)
 {
-    auto feed = std::make_shared<V4L2CameraFeed>();
-    QString why;
-    if (!feed->start(camera, &why)) {
-        qWarning().noquote() << "CameraFeed:" << camera.id << why;
-        if (error)
-            *error = why;
-        return {};
-    }
-    return feed;
+    return CameraFeedBase::startFeed<V4L2CameraFeed>(camera, error);
 }

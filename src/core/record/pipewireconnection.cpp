@@ -2,6 +2,9 @@
 
 #include "core/record/picturesource.h"
 
+#include <spa/buffer/meta.h>
+#include <spa/param/buffers.h>
+#include <spa/pod/builder.h>
 #include <spa/utils/result.h>
 
 #include <QDebug>
@@ -150,4 +153,19 @@ bool PipeWireConnection::pictureTimeUs(const spa_buffer *buffer, qint64 *takenUs
             *takenUs -= ageUs;
     }
     return true;
+}
+
+void PipeWireConnection::askForMappableBuffersWithTimes(pw_stream *stream)
+{
+    uint8_t buffer[512];
+    spa_pod_builder builder;
+    spa_pod_builder_init(&builder, buffer, sizeof(buffer));
+    const spa_pod *params[2];
+    params[0] = static_cast<const spa_pod *>(spa_pod_builder_add_object(
+        &builder, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_dataType,
+        SPA_POD_Int((1 << SPA_DATA_MemFd) | (1 << SPA_DATA_MemPtr))));
+    params[1] = static_cast<const spa_pod *>(spa_pod_builder_add_object(
+        &builder, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type,
+        SPA_POD_Id(SPA_META_Header), SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_header))));
+    pw_stream_update_params(stream, params, 2);
 }

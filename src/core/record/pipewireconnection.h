@@ -66,6 +66,9 @@ public:
     // in its header (CLOCK_MONOTONIC nanoseconds) where it has one less than a second old,
     // else now, as it arrives. False when the header marks the picture as corrupted.
     static bool pictureTimeUs(const spa_buffer *buffer, qint64 *takenUs);
+    // On a consumer `stream` whose format was just set: buffers in memory the program can map
+    // (memfd or plain memory), each with the header that tells when its picture was taken.
+    static void askForMappableBuffersWithTimes(pw_stream *stream);
 
 private:
     static void onDone(void *data, uint32_t id, int seq);

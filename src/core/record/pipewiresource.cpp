@@ -84,18 +84,7 @@ void onParamChanged(void *data, uint32_t id, const spa_pod *param)
     d->frame = QSize(int(info.size.width), int(info.size.height));
     qInfo() << "PipeWireSource: format" << info.format << d->frame;
 
-    uint8_t buffer[512];
-    spa_pod_builder builder;
-    spa_pod_builder_init(&builder, buffer, sizeof(buffer));
-    const spa_pod *params[2];
-    params[0] = static_cast<const spa_pod *>(spa_pod_builder_add_object(
-        &builder, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_dataType,
-        SPA_POD_Int((1 << SPA_DATA_MemFd) | (1 << SPA_DATA_MemPtr))));
-    // The header tells when the compositor took each picture.
-    params[1] = static_cast<const spa_pod *>(spa_pod_builder_add_object(
-        &builder, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type,
-        SPA_POD_Id(SPA_META_Header), SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_header))));
-    pw_stream_update_params(d->stream, params, 2);
+    PipeWireConnection::askForMappableBuffersWithTimes(d->stream);
 }
 
 void onStateChanged(void *data, pw_stream_state old, pw_stream_state state, const char *error)
