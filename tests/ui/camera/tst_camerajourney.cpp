@@ -405,6 +405,9 @@ void TestCameraJourney::aCameraThatCannotBeOpenedIsSaidBeforeTheCountDown()
     QTRY_VERIFY_WITH_TIMEOUT(
         (box = w->findChild<QMessageBox *>("box_camera_failed")) && box->isVisible(), 5000);
     QVERIFY(box->text().startsWith("无法打开摄像头"));
+    // Placed by the window manager before it is clicked.
+    QVERIFY(QTest::qWaitForWindowExposed(box));
+    QTest::qWait(300);
     QVERIFY(!w->countDown());
     QPushButton *without = nullptr;
     for (QAbstractButton *b : box->buttons())
