@@ -299,11 +299,12 @@ void TestCameraJourney::slideAndScreenLessonsShowTheTeacher()
     QVERIFY(camera.isReady());
     QString error;
     QVERIFY2(SlideShow::prepareContainer(m_dir.path(), &error), qPrintable(error));
+    QVERIFY(openEditor(m_dir.filePath("slides")));
 
     // A slide lesson: the camera turned on by its button before 开始.
     auto *frame = new BaseWindow;
     QPointer<QWidget> frameGuard = frame;
-    auto *slides = new RecordPptWidget;
+    QPointer<RecordPptWidget> slides = new RecordPptWidget;
     frame->setContentWidget(slides);
     frame->resize(1280, 800);
     frame->show();
@@ -320,7 +321,8 @@ void TestCameraJourney::slideAndScreenLessonsShowTheTeacher()
     const QRect place = preview->place().rectIn(picture, CameraShape::RoundedRect);
     QVERIFY(std::abs(place.width() * 9 - place.height() * 16) <= 32);  // 16:9 in even pixels
     QVERIFY(click(slides->form().btn_play));
-    QTRY_VERIFY_WITH_TIMEOUT(slides->recorder()->state() == ScreenRecord::Recording, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(slides && slides->recorder()->state() == ScreenRecord::Recording,
+                             20000);
     QTest::qWait(1500);
     if (!m_shots.isEmpty())
         ScreenPixels::desktop().save(m_shots + "/slides-camera.png");
